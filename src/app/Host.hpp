@@ -1,0 +1,42 @@
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+
+namespace qrv {
+
+enum class Icon { None, Exclamation, Critical, Information };
+enum class Button { Yes, No };
+enum class Window { Splash, Main, Editor, Read, Store };
+
+struct ScreenSize {
+    int width = 0;
+    int height = 0;
+};
+
+// Title used for boxes that carry the application's default title.
+inline constexpr const char* kDefaultTitle = "";
+
+// What the core needs from the platform. The Qt layer implements it; tests script it.
+class Host {
+public:
+    virtual ~Host() = default;
+
+    virtual void message(const std::string& text, const std::string& title, Icon icon) = 0;
+    virtual bool askYesNo(const std::string& text, const std::string& title, Icon icon,
+                          Button defaultButton) = 0;
+    virtual std::optional<std::filesystem::path> openFile(const std::string& filter,
+                                                          const std::filesystem::path& folder) = 0;
+    virtual std::optional<std::filesystem::path> saveFile(const std::string& filter,
+                                                          const std::filesystem::path& folder) = 0;
+    virtual void setBusy(Window window, bool busy) = 0;
+    // Shows pending control changes of the window now.
+    virtual void refresh(Window window) = 0;
+    virtual void sleep(int milliseconds) = 0;
+    [[noreturn]] virtual void endProgram() = 0;
+    virtual ScreenSize screenSize() = 0;
+    virtual char decimalPoint() = 0;
+};
+
+} // namespace qrv

@@ -1,0 +1,88 @@
+#pragma once
+
+#include "ValueTables.hpp"
+
+#include <array>
+#include <cstdint>
+#include <filesystem>
+#include <span>
+#include <string>
+
+namespace qrv {
+
+inline constexpr int kRowSize = 33;     // parameter columns 0..31 and the effect index at 32
+inline constexpr int kDeviceColumns = 32;
+inline constexpr int kSlotCount = 8;
+
+using Row = std::array<uint8_t, kRowSize>;
+
+// Sixteen rows of 33 bytes, row after row, as the files and the device see them.
+class ParameterTable {
+public:
+    uint8_t& at(int effect, int column) { return bytes_[index(effect, column)]; }
+    uint8_t at(int effect, int column) const { return bytes_[index(effect, column)]; }
+
+    std::span<uint8_t, kRowSize> row(int effect) { return std::span<uint8_t, kRowSize>(&bytes_[index(effect, 0)], kRowSize); }
+    std::span<const uint8_t, kRowSize> row(int effect) const
+    {
+        return std::span<const uint8_t, kRowSize>(&bytes_[index(effect, 0)], kRowSize);
+    }
+    void setRow(int effect, std::span<const uint8_t, kRowSize> source);
+    void copyRowFrom(const ParameterTable& other, int effect) { setRow(effect, other.row(effect)); }
+
+    std::span<const uint8_t> bytes() const { return bytes_; }
+    bool operator==(const ParameterTable&) const = default;
+
+private:
+    static std::size_t index(int effect, int column);
+    std::array<uint8_t, kEffectCount * kRowSize> bytes_{};
+};
+
+// Tap tempo of the Tap Delay page; lives for the whole run.
+struct TapTempoState {
+    double tapCounter = 0;
+    double tapCountAtTap = 0;
+    double delayValue = 0;
+    double previousDelayValue = 0;
+    double delayTime = 0;
+    bool lampPhase = false;
+};
+
+// Everything program-wide, owned by one object and passed by reference.
+struct ProgramState {
+    std::filesystem::path programFolder;
+
+    // Device link
+    int16_t PortNumber = 0;
+    bool PortOk = false;
+    bool LinkUp = false;
+    bool DemoMode = false;
+    std::array<uint8_t, 10> outputFrame{};
+    std::array<uint8_t, 33> replyBuffer{};
+    std::array<uint8_t, 40> addressBytes{};
+
+    // Editor core
+    int16_t currentEffect = 0;
+    int16_t effectSwitchState = 0;
+    ParameterTable store;
+    ParameterTable startConfig;
+    ParameterTable deviceCopy;
+    bool selectionLock = false;
+    bool bandGuard = false;
+    bool refreshGuard = false;
+    int16_t chorusLinkFlag = 0;
+    int16_t flangeLinkFlag = 0;
+    TapTempoState tap;
+
+    // Device preset memory, as decimal texts the way the device bytes were read
+    std::array<std::array<std::string, kSlotCount>, kEffectCount> presetDirectory;
+    std::array<std::array<std::string, kSlotCount>, kEffectCount> presetNames;
+    std::array<std::string, kEffectCount> presetSlotNumbers;
+
+    // Files
+    Row FileRecord{};
+
+    ValueTables tables = buildValueTables();
+};
+
+} // namespace qrv

@@ -1,0 +1,77 @@
+#pragma once
+
+#include "Catalogue.hpp"
+#include "EditorForm.hpp"
+
+#include "app/Host.hpp"
+#include "app/ProgramState.hpp"
+#include "link/DeviceLink.hpp"
+
+#include <array>
+#include <memory>
+
+namespace qrv {
+
+class Editor;
+
+// Page behaviour beyond the generic edit path. The defaults are the generic path.
+class PageBehaviour {
+public:
+    virtual ~PageBehaviour() = default;
+    // A slider of the page reported a new position.
+    virtual void sliderEvent(Editor& editor, const PageInfo& page, int index);
+    // A check box of the page was clicked by the user.
+    virtual void checkClick(Editor& editor, const PageInfo& page, int index);
+    // Inside the page procedure, before the control is read and after the value was sent.
+    virtual void beforeParameter(Editor&, const PageInfo&, const PageParameter&) {}
+    virtual void afterParameter(Editor&, const PageInfo&, const PageParameter&, uint8_t) {}
+};
+
+// The editor core: the edit path from a control to the store, the value box and the
+// device, the shared filter controls, the refresh and effect selection.
+class Editor {
+public:
+    Editor(ProgramState& state, FrmMain& form, DeviceLink& link, Host& host);
+
+    ProgramState& state() { return state_; }
+    FrmMain& form() { return form_; }
+    DeviceLink& link() { return link_; }
+    Host& host() { return host_; }
+
+    void setBehaviour(int pageElement, std::unique_ptr<PageBehaviour> behaviour);
+
+    // Events of the page controls, as the window reports them.
+    void sliderEvent(int pageElement, int index);
+    void checkClick(int pageElement, int index);
+
+    // The page procedure: shows, stores and sends one parameter. Unknown indices do nothing.
+    void PageProcedure(const PageInfo& page, int index);
+    // The Rotary page's switch procedure.
+    void RotorSwitch();
+    // The generic path for one parameter.
+    void applyParameter(const PageInfo& page, const PageParameter& parameter);
+
+    // Controls of a page parameter.
+    Slider& slider(const PageInfo& page, const PageParameter& parameter);
+    TextBox& valueBox(const PageInfo& page, const PageParameter& parameter);
+    // The stored value the control stands for now.
+    int controlValue(const PageInfo& page, const PageParameter& parameter);
+    // Puts the control where it stands for the value, clamped to the control's range;
+    // returns the value it now stands for.
+    int setControl(const PageInfo& page, const PageParameter& parameter, int value);
+
+    void storeAndSend(int column, uint8_t value);
+    const PageInfo& currentPage() const { return catalogue::pageOfEffect(state_.currentEffect); }
+
+private:
+    PageBehaviour& behaviour(int pageElement);
+
+    ProgramState& state_;
+    FrmMain& form_;
+    DeviceLink& link_;
+    Host& host_;
+    PageBehaviour generic_;
+    std::array<std::unique_ptr<PageBehaviour>, kEffectCount> behaviours_;
+};
+
+} // namespace qrv

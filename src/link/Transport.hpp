@@ -1,0 +1,44 @@
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace qrv {
+
+// Unavailable covers a port that is missing, unplugged or closed under us: the
+// device search follows. Other covers everything else.
+enum class PortErrorKind { Unavailable, Other };
+
+class PortError : public std::runtime_error {
+public:
+    PortError(PortErrorKind kind, const std::string& what) : std::runtime_error(what), kind_(kind) {}
+    PortErrorKind kind() const { return kind_; }
+
+private:
+    PortErrorKind kind_;
+};
+
+// A byte pipe to the processor at 4800,N,8,1. Every operation may throw PortError.
+class Transport {
+public:
+    virtual ~Transport() = default;
+
+    virtual void open(const std::string& portName) = 0;
+    virtual void close() = 0;
+    virtual bool isOpen() const = 0;
+    virtual std::string portName() const = 0;
+    virtual void write(std::span<const uint8_t> bytes) = 0;
+    virtual std::size_t bytesAvailable() = 0;
+    // Takes at most min(max, read length) waiting bytes.
+    virtual std::vector<uint8_t> read(std::size_t max) = 0;
+    virtual void clearInput() = 0;
+    // Blocks until input arrives or the time has passed; returns whether input is waiting.
+    virtual bool waitForData(double seconds) = 0;
+    // The reply length the port is armed for (input buffer size and input length).
+    virtual void setReadLength(std::size_t n) = 0;
+};
+
+} // namespace qrv

@@ -1,0 +1,62 @@
+#pragma once
+
+#include "app/Host.hpp"
+
+#include <deque>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace qrv::test {
+
+// Thrown by FakeHost::endProgram so a test can see the program end.
+struct ProgramEnded : std::runtime_error {
+    ProgramEnded() : std::runtime_error("program ended") {}
+};
+
+// A scripted host: answers are queued in advance, every box is recorded, and an
+// unexpected question fails the test.
+class FakeHost : public Host {
+public:
+    struct Box {
+        std::string text;
+        std::string title;
+        Icon icon;
+        bool question;
+        Button defaultButton;
+    };
+
+    void message(const std::string& text, const std::string& title, Icon icon) override;
+    bool askYesNo(const std::string& text, const std::string& title, Icon icon, Button defaultButton) override;
+    std::optional<std::filesystem::path> openFile(const std::string& filter, const std::filesystem::path& folder) override;
+    std::optional<std::filesystem::path> saveFile(const std::string& filter, const std::filesystem::path& folder) override;
+    void setBusy(Window window, bool busy) override;
+    void refresh(Window window) override { refreshes.push_back(window); }
+    void sleep(int milliseconds) override { sleeps.push_back(milliseconds); }
+    [[noreturn]] void endProgram() override;
+    ScreenSize screenSize() override { return screen; }
+    char decimalPoint() override { return decimal; }
+
+    void answer(bool yes) { answers.push_back(yes); }
+    void choosePath(std::optional<std::filesystem::path> path) { paths.push_back(std::move(path)); }
+    bool busy(Window window) const { return busyCount[static_cast<int>(window)] > 0; }
+
+    std::vector<Box> boxes;
+    std::deque<bool> answers;
+    std::deque<std::optional<std::filesystem::path>> paths;
+    struct Dialog {
+        bool save;
+        std::string filter;
+        std::filesystem::path folder;
+    };
+    std::vector<Dialog> dialogs;
+    std::vector<Window> refreshes;
+    std::vector<int> sleeps;
+    std::vector<std::pair<Window, bool>> busyChanges;
+    int busyCount[5] = {};
+    bool ended = false;
+    ScreenSize screen{1024, 768};
+    char decimal = '.';
+};
+
+} // namespace qrv::test
