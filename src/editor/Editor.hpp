@@ -14,6 +14,10 @@ namespace qrv {
 
 class Editor;
 
+// The ending shown for an unexpected failure while talking to the processor.
+extern const char* const kUsbProblemText;
+extern const char* const kUsbProblemTitle;
+
 // Page behaviour beyond the generic edit path. The defaults are the generic path.
 class PageBehaviour {
 public:
@@ -61,10 +65,35 @@ public:
     int setControl(const PageInfo& page, const PageParameter& parameter, int value);
 
     void storeAndSend(int column, uint8_t value);
+
+    // Shared PEQ bands (part 0 gain, 1 frequency, 2 width) and pass-filter lists.
+    void SetBand(int band, int part);
+    void SetPassFilter(int list);
+    void gainSliderEvent(int band);
+    void frequencyListClick(int band) { SetBand(band, 1); }
+    void widthListClick(int band) { SetBand(band, 2); }
+    void passFilterClick(int list) { SetPassFilter(list); }
+
+    // Sets every control of the current page from the store and runs it through the
+    // edit path; RefreshPage sends nothing, RefreshPageAndSend sends every column.
+    void RefreshPage();
+    void RefreshPageAndSend();
+
+    // Effect selection and the effect switch.
+    void effectListClick();
+    void SelectEffect(int effect);
+    void ReadStoredPreset(int effect, int slot);
+    void SendEffectSwitch();
+    void effectSwitchClick() { SendEffectSwitch(); }
+    // The slot number recorded for an effect; anything but 0 to 7 counts as slot 0.
+    int presetSlot(int effect) const;
+    // Sets the preset caption from the slot and name recorded for the effect.
+    void showPresetCaption(int effect);
     const PageInfo& currentPage() const { return catalogue::pageOfEffect(state_.currentEffect); }
 
 private:
     PageBehaviour& behaviour(int pageElement);
+    void refreshControls();
 
     ProgramState& state_;
     FrmMain& form_;

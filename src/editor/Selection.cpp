@@ -1,0 +1,103 @@
+#include "Editor.hpp"
+
+#include <charconv>
+#include <exception>
+
+namespace qrv {
+
+namespace {
+constexpr int kTapDelay = 6;
+constexpr int kRotary = 11;
+} // namespace
+
+const char* const kUsbProblemText = "Found a problem with usb connection, the sw will be close";
+const char* const kUsbProblemTitle = "USB virtual COM Port communication problem";
+
+int Editor::presetSlot(int effect) const
+{
+    const std::string& text = state_.presetSlotNumbers.at(static_cast<std::size_t>(effect));
+    int slot = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), slot);
+    if (error != std::errc() || end != text.data() + text.size() || slot < 0 || slot >= kSlotCount)
+        return 0;
+    return slot;
+}
+
+void Editor::showPresetCaption(int effect)
+{
+    const int slot = presetSlot(effect);
+    form_.Label2.caption = std::to_string(slot + 1) + " - " +
+                           state_.presetNames.at(static_cast<std::size_t>(effect)).at(static_cast<std::size_t>(slot));
+    host_.refresh(Window::Editor);
+}
+
+void Editor::effectListClick()
+{
+    if (state_.selectionLock)
+        return;
+    host_.setBusy(Window::Editor, true);
+    host_.setBusy(Window::Main, true);
+    SelectEffect(form_.Combo1.index);
+    const bool tapDelay = state_.currentEffect == kTapDelay;
+    if (tapDelay) {
+        form_.Timer2.interval = 1000;
+        form_.Timer1.interval = 50;
+    }
+    form_.Timer2.enabled = tapDelay;
+    form_.Timer1.enabled = tapDelay;
+    host_.setBusy(Window::Editor, false);
+    host_.setBusy(Window::Main, false);
+}
+
+void Editor::SelectEffect(int effect)
+{
+    try {
+        if (effect < 0 || effect >= kEffectCount)
+            throw std::out_of_range("effect index");
+        state_.currentEffect = static_cast<int16_t>(effect);
+        if (!state_.DemoMode) {
+            link_.ArmPort(32);
+            if (link_.ReadBlock32(Cmd::SelectEffect, 0, 0, 0, 0, 0, static_cast<uint8_t>(effect))) {
+                for (int c = 0; c < kDeviceColumns; ++c)
+                    state_.store.at(effect, c) = state_.replyBuffer[static_cast<std::size_t>(c)];
+                state_.startConfig.copyRowFrom(state_.store, effect);
+            }
+            link_.ArmPort(10);
+        }
+        host_.sleep(80);
+        state_.LinkUp = true;
+        ReadStoredPreset(effect, presetSlot(effect));
+        RefreshPage();
+
+        const int element = catalogue::effect(effect).pageElement;
+        form_.Frame5.at(element).visible = true;
+        form_.frontPage = element;
+        host_.refresh(Window::Editor);
+        const bool rotary = effect == kRotary;
+        form_.Label3.caption = rotary ? "STOP" : "OFF";
+        form_.Label4.caption = rotary ? "GO" : "ON";
+        showPresetCaption(effect);
+    } catch (const std::exception&) {
+        host_.message(kUsbProblemText, kUsbProblemTitle, Icon::Critical);
+        host_.endProgram();
+    }
+}
+
+void Editor::ReadStoredPreset(int effect, int slot)
+{
+    for (int c = 0; c < kDeviceColumns; ++c)
+        state_.deviceCopy.at(effect, c) = link_.readByte(Addr::stored(effect, slot, c));
+}
+
+void Editor::SendEffectSwitch()
+{
+    if (form_.Check1.value == 1) {
+        link_.SendCommand(Cmd::SetSwitch, 0, 0, 0, 0, 0, 1);
+        state_.effectSwitchState = 1;
+    } else {
+        link_.SendCommand(Cmd::SetSwitch);
+        state_.effectSwitchState = 0;
+    }
+}
+
+} // namespace qrv

@@ -1,0 +1,21 @@
+#include "Pages.hpp"
+
+namespace qrv {
+
+bool sameAsDevice(const ProgramState& state, int effect)
+{
+    for (int c = 0; c < kDeviceColumns; ++c)
+        if (state.store.at(effect, c) != state.deviceCopy.at(effect, c))
+            return false;
+    return true;
+}
+
+void compareTick(Editor& editor)
+{
+    const ProgramState& s = editor.state();
+    FrmMain& form = editor.form();
+    form.Label8.visible = !s.DemoMode && !sameAsDevice(s, s.currentEffect);
+    form.TimerCompare.interval = 1000;
+}
+
+} // namespace qrv

@@ -1,0 +1,23 @@
+#pragma once
+
+#include "editor/Editor.hpp"
+
+namespace qrv {
+
+// Gives the Tap Delay, Chorus and Flange pages their behaviour beyond the generic path.
+void installPageBehaviours(Editor& editor);
+
+// Tap Delay: the "Tap" button, the tick timer Timer1 and the lamp timer Timer2.
+void tapClick(Editor& editor);
+void tapTick(Editor& editor);
+void lampTick(Editor& editor);
+
+inline constexpr Colour kLampBright{0, 192, 0};
+inline constexpr Colour kLampDark{0, 128, 0};
+inline constexpr double kTapCounterCap = 260;
+
+// The changed-against-device marker Label8, checked by TimerCompare.
+bool sameAsDevice(const ProgramState& state, int effect);
+void compareTick(Editor& editor);
+
+} // namespace qrv
