@@ -1,0 +1,25 @@
+#pragma once
+
+#include "app/ProgramState.hpp"
+
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace qrv {
+
+inline constexpr std::size_t kPresetFileSize = kRowSize;                 // one row, byte 32 = effect
+inline constexpr std::size_t kProjectFileSize = kRowSize * kEffectCount;  // sixteen rows in effect order
+
+// A preset file's bytes: the row with its own effect index in byte 32.
+Row encodePreset(std::span<const uint8_t, kRowSize> row, int effect);
+// A project file's bytes: every row with its own effect index in byte 32.
+std::vector<uint8_t> encodeProject(const ParameterTable& store);
+
+// The record of a preset file, or nothing with the reason in problem.
+std::optional<Row> decodePreset(std::span<const uint8_t> bytes, std::string& problem);
+// The sixteen rows of a project file, or nothing with the reason in problem.
+std::optional<ParameterTable> decodeProject(std::span<const uint8_t> bytes, std::string& problem);
+
+} // namespace qrv
