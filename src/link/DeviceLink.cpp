@@ -62,8 +62,8 @@ void DeviceLink::SendCommand(uint8_t p0, uint8_t p1, uint8_t p2, uint8_t p3, uin
     } catch (const PortError& error) {
         if (error.kind() == PortErrorKind::Unavailable) {
             state_.LinkUp = false;
-            if (deviceSearch_)
-                deviceSearch_();
+            ++portFailures_;
+            lastSearchFound_ = deviceSearch_ && deviceSearch_();
         }
     }
 }

@@ -24,8 +24,13 @@ class DeviceLink {
 public:
     DeviceLink(ProgramState& state, Transport& port, Clock& clock, Host& host);
 
-    // Runs after a port failure of the unavailable kind, with LinkUp already lowered.
-    void setDeviceSearch(std::function<void()> search) { deviceSearch_ = std::move(search); }
+    // Runs after a port failure of the unavailable kind, with LinkUp already lowered;
+    // returns whether a device answered again.
+    void setDeviceSearch(std::function<bool()> search) { deviceSearch_ = std::move(search); }
+    // How many unavailable-port failures the link has met, and whether the search after
+    // the last one found the device: long procedures use them to start over.
+    int portFailures() const { return portFailures_; }
+    bool lastSearchFound() const { return lastSearchFound_; }
 
     void SendCommand(uint8_t p0, uint8_t p1 = 0, uint8_t p2 = 0, uint8_t p3 = 0, uint8_t p4 = 0,
                      uint8_t p5 = 0, uint8_t p6 = 0);
@@ -56,7 +61,9 @@ private:
     Transport& port_;
     Clock& clock_;
     Host& host_;
-    std::function<void()> deviceSearch_;
+    std::function<bool()> deviceSearch_;
+    int portFailures_ = 0;
+    bool lastSearchFound_ = false;
 };
 
 } // namespace qrv

@@ -187,10 +187,14 @@ TEST_F(LinkFixture, UnavailablePortLowersLinkUpAndSearchesOnceWithoutResend)
     link.setDeviceSearch([&] {
         EXPECT_FALSE(state.LinkUp);
         ++searches;
+        return true;
     });
     port.failure = PortErrorKind::Unavailable;
     link.sendParameter(3, 4);
     EXPECT_EQ(searches, 1);
+    EXPECT_EQ(port.writes.size(), 0u);
+    EXPECT_EQ(link.portFailures(), 1);
+    EXPECT_TRUE(link.lastSearchFound());
     EXPECT_FALSE(state.LinkUp);
     EXPECT_TRUE(host.boxes.empty());
 }
@@ -198,7 +202,10 @@ TEST_F(LinkFixture, UnavailablePortLowersLinkUpAndSearchesOnceWithoutResend)
 TEST_F(LinkFixture, OtherPortErrorsEndTheCommandSilently)
 {
     int searches = 0;
-    link.setDeviceSearch([&] { ++searches; });
+    link.setDeviceSearch([&] {
+        ++searches;
+        return true;
+    });
     port.failure = PortErrorKind::Other;
     link.sendParameter(3, 4);
     EXPECT_EQ(searches, 0);
