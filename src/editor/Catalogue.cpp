@@ -22,9 +22,10 @@ constexpr PageParameter percent(int index, int column, const char* label)
     return slider(index, column, 100, T::Percent, label);
 }
 
-constexpr PageParameter check(int index, int column, CheckBox FrmMain::*box, const char* name, const char* caption)
+constexpr PageParameter check(int index, int column, CheckBox FrmMain::*box, const char* name, const char* caption,
+                              const char* frame = nullptr)
 {
-    return {index, column, K::CheckBox, 1, T::None, caption, box, name};
+    return {index, column, K::CheckBox, 1, T::None, caption, box, name, frame};
 }
 
 constexpr PageParameter reverbParameters[] = {
@@ -65,7 +66,7 @@ constexpr PageParameter tapDelayParameters[] = {
     slider(0, 0, 254, T::TimesFiveMs, "Delay"),
     percent(1, 1, "Feedback"),
     percent(2, 13, "Out Level"),
-    check(3, 14, &FrmMain::Check3, "Check3", "Mono"),
+    check(3, 14, &FrmMain::Check3, "Check3", "Mono", "Stereo/Mono"),
 };
 
 constexpr PageParameter chorusParameters[] = {
@@ -93,8 +94,8 @@ constexpr PageParameter phaserParameters[] = {
     percent(2, 13, "Depth"),
     percent(3, 14, "Out Level"),
     percent(4, 17, "Offset Depth"),
-    check(5, 15, &FrmMain::Check4, "Check4", "180'"),
-    check(6, 16, &FrmMain::Check5, "Check5", "180'"),
+    check(5, 15, &FrmMain::Check4, "Check4", "180'", "Input Phase"),
+    check(6, 16, &FrmMain::Check5, "Check5", "180'", "Feedback Phase"),
 };
 
 constexpr PageParameter tremoloParameters[] = {
@@ -106,7 +107,7 @@ constexpr PageParameter tremoloParameters[] = {
 
 // The rotor switch comes first; the sliders write column = index + 10.
 constexpr PageParameter rotaryParameters[] = {
-    check(kNoIndex, 0, &FrmMain::Check2, "Check2", "Slow/Fast"),
+    check(kNoIndex, 0, &FrmMain::Check2, "Check2", "Rotor", "Switch"),
     percent(0, 10, "Cyl Low Speed"),
     percent(1, 11, "Cyl High Speed"),
     percent(2, 12, "Cyl Depth"),

@@ -16,6 +16,7 @@ enum class TextRule { None, Percent, Milliseconds, TimesFiveMs, GateTime, Pitch 
 
 // Index of the rotor switch, which runs through its own procedure rather than by index.
 inline constexpr int kNoIndex = -1;
+inline constexpr int kRotaryPage = 11;
 
 struct PageParameter {
     int index;  // page parameter index; for sliders also the element number
@@ -26,6 +27,7 @@ struct PageParameter {
     const char* label;
     CheckBox FrmMain::*check = nullptr;  // the check box of a check-box parameter
     const char* checkName = nullptr;
+    const char* boxCaption = nullptr;    // the frame around a check box, if it has one
 };
 
 struct BandRef {

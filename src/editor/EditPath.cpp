@@ -114,7 +114,7 @@ void Editor::PageProcedure(const PageInfo& page, int index)
 
 void Editor::RotorSwitch()
 {
-    const PageInfo& rotary = *catalogue::pageByElement(11);
+    const PageInfo& rotary = *catalogue::pageByElement(kRotaryPage);
     applyParameter(rotary, rotary.parameters.front());
 }
 

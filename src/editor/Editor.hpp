@@ -6,6 +6,7 @@
 #include "app/Host.hpp"
 #include "app/ProgramState.hpp"
 #include "link/DeviceLink.hpp"
+#include "link/PortSearch.hpp"  // kUsbProblemText, kUsbProblemTitle
 
 #include <array>
 #include <memory>
@@ -13,10 +14,6 @@
 namespace qrv {
 
 class Editor;
-
-// The ending shown for an unexpected failure while talking to the processor.
-extern const char* const kUsbProblemText;
-extern const char* const kUsbProblemTitle;
 
 // Page behaviour beyond the generic edit path. The defaults are the generic path.
 class PageBehaviour {

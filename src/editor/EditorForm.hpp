@@ -40,7 +40,7 @@ struct FrmMain {
 
     // Tap Delay extras
     CommandButton Command1{"Tap", ""};
-    Shape Shape5;
+    Shape Shape5{{0, 128, 0}};
     Timer Timer1, Timer2;
 
     Timer TimerCompare;

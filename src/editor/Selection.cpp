@@ -7,11 +7,7 @@ namespace qrv {
 
 namespace {
 constexpr int kTapDelay = 6;
-constexpr int kRotary = 11;
 } // namespace
-
-const char* const kUsbProblemText = "Found a problem with usb connection, the sw will be close";
-const char* const kUsbProblemTitle = "USB virtual COM Port communication problem";
 
 int Editor::presetSlot(int effect) const
 {
@@ -73,7 +69,7 @@ void Editor::SelectEffect(int effect)
         form_.Frame5.at(element).visible = true;
         form_.frontPage = element;
         host_.refresh(Window::Editor);
-        const bool rotary = effect == kRotary;
+        const bool rotary = effect == kRotaryPage;
         form_.Label3.caption = rotary ? "STOP" : "OFF";
         form_.Label4.caption = rotary ? "GO" : "ON";
         showPresetCaption(effect);

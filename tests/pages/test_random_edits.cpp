@@ -106,9 +106,11 @@ TEST(RandomEdits, DeviceAndValueBoxesFollowTheStore)
             user.act();
 
         const PageInfo& page = rig.editor.currentPage();
-        for (int c = 0; c < catalogue::effect(effect).columnCount; ++c)
-            if (!stereoClampedDelay(rig, effect, c))
+        for (int c = 0; c < catalogue::effect(effect).columnCount; ++c) {
+            if (!stereoClampedDelay(rig, effect, c)) {
                 EXPECT_EQ(rig.live(effect, c), rig.stored(c)) << "effect " << effect << " column " << c;
+            }
+        }
         for (const PageParameter& p : page.parameters) {
             if (p.kind == ControlKind::CheckBox) {
                 EXPECT_EQ((rig.form.*p.check).value, rig.stored(p.column)) << p.checkName;
