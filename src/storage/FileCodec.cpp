@@ -4,15 +4,11 @@
 
 namespace qrv {
 
-namespace {
-
-std::string wrongSize(std::size_t got, std::size_t expected)
+std::string wrongSizeReason(std::uintmax_t got, std::size_t expected)
 {
     return "The file holds " + std::to_string(got) + " bytes; a valid file holds exactly " +
            std::to_string(expected) + ".";
 }
-
-} // namespace
 
 Row encodePreset(std::span<const uint8_t, kRowSize> row, int effect)
 {
@@ -36,7 +32,7 @@ std::vector<uint8_t> encodeProject(const ParameterTable& store)
 std::optional<Row> decodePreset(std::span<const uint8_t> bytes, std::string& problem)
 {
     if (bytes.size() != kPresetFileSize) {
-        problem = wrongSize(bytes.size(), kPresetFileSize);
+        problem = wrongSizeReason(bytes.size(), kPresetFileSize);
         return std::nullopt;
     }
     Row record;
@@ -47,7 +43,7 @@ std::optional<Row> decodePreset(std::span<const uint8_t> bytes, std::string& pro
 std::optional<ParameterTable> decodeProject(std::span<const uint8_t> bytes, std::string& problem)
 {
     if (bytes.size() != kProjectFileSize) {
-        problem = wrongSize(bytes.size(), kProjectFileSize);
+        problem = wrongSizeReason(bytes.size(), kProjectFileSize);
         return std::nullopt;
     }
     ParameterTable table;

@@ -2,6 +2,7 @@
 
 #include "app/ProgramState.hpp"
 
+#include <cstdint>
 #include <optional>
 #include <span>
 #include <string>
@@ -11,6 +12,9 @@ namespace qrv {
 
 inline constexpr std::size_t kPresetFileSize = kRowSize;                 // one row, byte 32 = effect
 inline constexpr std::size_t kProjectFileSize = kRowSize * kEffectCount;  // sixteen rows in effect order
+
+// Why a file of that many bytes is refused where exactly expected are needed.
+std::string wrongSizeReason(std::uintmax_t got, std::size_t expected);
 
 // A preset file's bytes: the row with its own effect index in byte 32.
 Row encodePreset(std::span<const uint8_t, kRowSize> row, int effect);

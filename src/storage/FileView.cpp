@@ -1,0 +1,185 @@
+#include "FileView.hpp"
+
+#include "FileCodec.hpp"
+
+#include "editor/Catalogue.hpp"
+
+#include <algorithm>
+#include <cstdio>
+
+namespace qrv {
+
+namespace {
+
+// Captions escape a literal '&' as "&&".
+std::string plainLabel(std::string_view caption)
+{
+    std::string text;
+    for (std::size_t i = 0; i < caption.size(); ++i) {
+        text += caption[i];
+        if (caption[i] == '&' && i + 1 < caption.size() && caption[i + 1] == '&')
+            ++i;
+    }
+    return text;
+}
+
+std::string trimmed(std::string_view text)
+{
+    const auto first = text.find_first_not_of(' ');
+    if (first == std::string_view::npos)
+        return {};
+    return std::string(text.substr(first, text.find_last_not_of(' ') - first + 1));
+}
+
+std::string frequencyText(int stored)
+{
+    const int last = static_cast<int>(catalogue::frequencyList.size()) - 1;
+    return trimmed(catalogue::frequencyList[static_cast<std::size_t>(std::min(stored, last))]);
+}
+
+std::string parameterText(const ValueTables& tables, const PageParameter& parameter, int shown)
+{
+    if (parameter.kind == ControlKind::CheckBox)
+        return shown != 0 ? "on" : "off";
+    return valueText(tables, parameter.text, shown);
+}
+
+void appendJsonString(std::string& out, std::string_view text)
+{
+    out += '"';
+    for (const char ch : text) {
+        const auto byte = static_cast<unsigned char>(ch);
+        if (ch == '"' || ch == '\\') {
+            out += '\\';
+            out += ch;
+        } else if (byte < 0x20) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\u%04x", byte);
+            out += escaped;
+        } else {
+            out += ch;
+        }
+    }
+    out += '"';
+}
+
+std::string effectHeading(const EffectView& effect)
+{
+    return "effect " + std::to_string(effect.effect) + ", " + effect.name + " (" + effect.page + ")";
+}
+
+} // namespace
+
+EffectView describeEffect(const ValueTables& tables, int effect, std::span<const uint8_t, kRowSize> row,
+                          char decimalPoint)
+{
+    const PageInfo& page = catalogue::pageOfEffect(effect);
+    EffectView view{effect, catalogue::effect(effect).listText, page.caption, {}};
+    // A value beyond a control's range shows as the control's nearest value, as on the page.
+    for (const PageParameter& p : page.parameters) {
+        const int stored = row[static_cast<std::size_t>(p.column)];
+        const int shown = std::min(stored, p.maximum);
+        view.values.push_back({plainLabel(p.label), p.column, stored, parameterText(tables, p, shown)});
+    }
+    for (const BandRef& band : page.bands) {
+        const int b = tables.filterTableA.at(static_cast<std::size_t>(band.band));
+        const std::string caption = plainLabel(band.caption);
+        const int gain = row[static_cast<std::size_t>(b)];
+        const int frequency = row[static_cast<std::size_t>(b + 1)];
+        const int width = row[static_cast<std::size_t>(b + 2)];
+        view.values.push_back(
+            {caption + " Gain", b, gain, gainText(std::min(gain, catalogue::kGainMax), decimalPoint) + " dB"});
+        view.values.push_back({caption + " Frequency", b + 1, frequency, frequencyText(frequency)});
+        view.values.push_back(
+            {caption + " Width", b + 2, width, catalogue::widthEntry(std::min(width, catalogue::kWidthCount - 1))});
+    }
+    for (const PassFilterRef& list : page.passFilters) {
+        const int c = tables.filterTableB.at(static_cast<std::size_t>(list.list));
+        const int stored = row[static_cast<std::size_t>(c)];
+        view.values.push_back({plainLabel(list.label), c, stored, frequencyText(stored)});
+    }
+    return view;
+}
+
+std::optional<FileView> describeFile(const ValueTables& tables, std::span<const uint8_t> bytes, char decimalPoint,
+                                     std::string& problem)
+{
+    FileView view;
+    if (bytes.size() == kPresetFileSize) {
+        const auto record = decodePreset(bytes, problem);
+        if (!record)
+            return std::nullopt;
+        const int effect = (*record)[kRowSize - 1];
+        if (effect >= kEffectCount) {
+            problem = "Byte 32 holds " + std::to_string(effect) + ", which is no effect index (0 to 15).";
+            return std::nullopt;
+        }
+        view.kind = FileView::Kind::Preset;
+        view.effects.push_back(describeEffect(tables, effect, *record, decimalPoint));
+        return view;
+    }
+    if (bytes.size() == kProjectFileSize) {
+        const auto table = decodeProject(bytes, problem);
+        if (!table)
+            return std::nullopt;
+        view.kind = FileView::Kind::Project;
+        // Records belong to effects by their place in the file.
+        for (int e = 0; e < kEffectCount; ++e)
+            view.effects.push_back(describeEffect(tables, e, table->row(e), decimalPoint));
+        return view;
+    }
+    problem = "The file holds " + std::to_string(bytes.size()) + " bytes; a preset file holds exactly " +
+              std::to_string(kPresetFileSize) + " and a project file exactly " + std::to_string(kProjectFileSize) +
+              ".";
+    return std::nullopt;
+}
+
+std::string renderText(const FileView& view)
+{
+    std::string out;
+    if (view.kind == FileView::Kind::Preset)
+        out += "Preset file, " + effectHeading(view.effects.front()) + "\n";
+    else
+        out += "Project file, all " + std::to_string(view.effects.size()) + " effects\n";
+    for (const EffectView& effect : view.effects) {
+        if (view.kind == FileView::Kind::Project)
+            out += "\n" + effectHeading(effect) + "\n";
+        for (const ShownValue& value : effect.values) {
+            std::string line = "  " + value.label;
+            line.resize(std::max<std::size_t>(line.size() + 1, 24), ' ');
+            out += line + value.text + "\n";
+        }
+    }
+    return out;
+}
+
+std::string renderJson(const FileView& view)
+{
+    std::string out = "{\"kind\": ";
+    appendJsonString(out, view.kind == FileView::Kind::Preset ? "preset" : "project");
+    out += ", \"effects\": [";
+    for (std::size_t i = 0; i < view.effects.size(); ++i) {
+        const EffectView& effect = view.effects[i];
+        out += i ? ",\n  " : "\n  ";
+        out += "{\"effect\": " + std::to_string(effect.effect) + ", \"name\": ";
+        appendJsonString(out, effect.name);
+        out += ", \"page\": ";
+        appendJsonString(out, effect.page);
+        out += ", \"values\": [";
+        for (std::size_t k = 0; k < effect.values.size(); ++k) {
+            const ShownValue& value = effect.values[k];
+            out += k ? ",\n    " : "\n    ";
+            out += "{\"label\": ";
+            appendJsonString(out, value.label);
+            out += ", \"column\": " + std::to_string(value.column) + ", \"stored\": " + std::to_string(value.stored) +
+                   ", \"text\": ";
+            appendJsonString(out, value.text);
+            out += "}";
+        }
+        out += "]}";
+    }
+    out += "]}\n";
+    return out;
+}
+
+} // namespace qrv

@@ -1,0 +1,191 @@
+#include "PresetFiles.hpp"
+
+#include "FileAccess.hpp"
+#include "FileCodec.hpp"
+#include "Resume.hpp"
+
+namespace qrv {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string sentence(std::string text)
+{
+    if (!text.empty() && text.back() != '.')
+        text += '.';
+    return text;
+}
+
+void reportFileProblem(Host& host, const fs::path& path, const char* doing, const std::string& reason)
+{
+    host.message("The file " + path.string() + " cannot be " + doing + ". " + sentence(reason), kFileErrorTitle,
+                 Icon::Exclamation);
+}
+
+std::optional<fs::path> chosen(std::optional<fs::path> path)
+{
+    if (!path || path->empty())
+        return std::nullopt;
+    return path;
+}
+
+// Asks for a file and reads it whole; every refusal is told to the user here.
+template <class Decoded, class Decode>
+std::optional<Decoded> chooseAndDecode(Editor& editor, const char* filter, std::size_t size, Decode decode)
+{
+    Host& host = editor.host();
+    const auto path = chosen(host.openFile(filter, presetFolder(editor.state())));
+    if (!path)
+        return std::nullopt;
+    FileRead file = readExactFile(*path, size);
+    if (file.outcome == FileRead::Outcome::NotFound) {
+        host.message(kNotFoundText, kFileErrorTitle, Icon::Exclamation);
+        return std::nullopt;
+    }
+    if (file.outcome != FileRead::Outcome::Read) {
+        reportFileProblem(host, *path, "loaded", file.problem);
+        return std::nullopt;
+    }
+    std::string problem;
+    std::optional<Decoded> decoded = decode(std::span<const uint8_t>(file.bytes), problem);
+    if (!decoded)
+        reportFileProblem(host, *path, "loaded", problem);
+    return decoded;
+}
+
+void chooseAndWrite(Editor& editor, const char* filter, const auto& bytesOf)
+{
+    Host& host = editor.host();
+    const auto path = chosen(host.saveFile(filter, presetFolder(editor.state())));
+    if (!path)
+        return;
+    const std::vector<uint8_t> bytes = bytesOf();
+    if (const auto problem = writeFileReplacing(*path, bytes))
+        reportFileProblem(host, *path, "saved", *problem);
+}
+
+// The record in FileRecord becomes its effect's row, the current effect and what the
+// device plays. A record for no effect changes nothing.
+void applyPresetRecord(Editor& editor)
+{
+    ProgramState& state = editor.state();
+    const int e = state.FileRecord[kRowSize - 1];
+    if (e >= kEffectCount)
+        return;
+    state.currentEffect = static_cast<int16_t>(e);
+    state.store.setRow(e, state.FileRecord);
+    editor.host().setBusy(Window::Editor, true);
+    editor.form().Combo1.index = e;
+    editor.effectListClick();
+    // Selection read the device's values into the row: the file's take their place.
+    state.store.setRow(e, state.FileRecord);
+    state.startConfig.copyRowFrom(state.store, e);
+    editor.RefreshPageAndSend();
+    editor.host().setBusy(Window::Editor, false);
+}
+
+// Writes every row into the device's live memory, then shows effect 0 as the device
+// now has it. Stops at the first port failure so that the caller can start over.
+void transferProject(Editor& editor)
+{
+    ProgramState& state = editor.state();
+    FrmMain& form = editor.form();
+    Host& host = editor.host();
+    DeviceLink& link = editor.link();
+    const int failures = link.portFailures();
+
+    state.currentEffect = 0;
+    form.caption = kLoadingProjectCaption;
+    host.setBusy(Window::Main, true);
+    form.ProgressBar1 = ProgressBar{true, 0, kProjectWrites};
+    host.refresh(Window::Editor);
+    for (int e = 0; e < kEffectCount; ++e) {
+        for (int c = 0; c < kDeviceColumns; ++c) {
+            link.writeByte(Addr::live(e, c), state.store.at(e, c));
+            if (link.portFailures() != failures)
+                return;
+            ++form.ProgressBar1.value;
+            host.refresh(Window::Editor);
+        }
+    }
+    form.caption = kEditorCaption;
+    form.ProgressBar1 = ProgressBar{false, 0, kProjectWrites};
+    host.setBusy(Window::Editor, true);
+    host.refresh(Window::Editor);
+
+    form.Combo1.index = 0;
+    editor.effectListClick();
+    state.store.copyRowFrom(state.startConfig, 0);
+    editor.RefreshPageAndSend();
+}
+
+} // namespace
+
+fs::path presetFolder(const ProgramState& state)
+{
+    fs::path folder = state.programFolder / "Preset";
+    std::error_code error;
+    fs::create_directories(folder, error);  // a folder that cannot be made shows in the dialog
+    return folder;
+}
+
+void SavePresetFile(Editor& editor)
+{
+    ProgramState& state = editor.state();
+    chooseAndWrite(editor, kPresetFilter, [&] {
+        const int e = state.currentEffect;
+        state.store.at(e, kRowSize - 1) = static_cast<uint8_t>(e);
+        state.FileRecord = encodePreset(state.store.row(e), e);
+        return std::vector<uint8_t>(state.FileRecord.begin(), state.FileRecord.end());
+    });
+}
+
+void LoadPresetFile(Editor& editor)
+{
+    const auto record = chooseAndDecode<Row>(editor, kPresetFilter, kPresetFileSize,
+                                             [](std::span<const uint8_t> bytes, std::string& problem) {
+                                                 return decodePreset(bytes, problem);
+                                             });
+    if (!record)
+        return;
+    editor.state().FileRecord = *record;
+    if (!runStartingOverAfterReconnect(editor.link(), [&] { applyPresetRecord(editor); }))
+        editor.host().setBusy(Window::Editor, false);
+}
+
+void SaveProjectFile(Editor& editor)
+{
+    ProgramState& state = editor.state();
+    chooseAndWrite(editor, kProjectSaveFilter, [&] {
+        for (int e = 0; e < kEffectCount; ++e)
+            state.store.at(e, kRowSize - 1) = static_cast<uint8_t>(e);
+        return encodeProject(state.store);
+    });
+}
+
+void LoadProjectFile(Editor& editor)
+{
+    const auto table = chooseAndDecode<ParameterTable>(editor, kProjectLoadFilter, kProjectFileSize,
+                                                       [](std::span<const uint8_t> bytes, std::string& problem) {
+                                                           return decodeProject(bytes, problem);
+                                                       });
+    if (!table)
+        return;
+    ProgramState& state = editor.state();
+    for (int e = 0; e < kEffectCount; ++e) {
+        state.store.copyRowFrom(*table, e);
+        state.startConfig.copyRowFrom(state.store, e);
+    }
+    runStartingOverAfterReconnect(editor.link(), [&] { transferProject(editor); });
+
+    FrmMain& form = editor.form();
+    Host& host = editor.host();
+    form.ProgressBar1 = ProgressBar{false, 0, kProjectWrites};
+    form.caption = kEditorCaption;
+    host.setBusy(Window::Editor, false);
+    host.setBusy(Window::Main, false);
+    host.refresh(Window::Editor);
+}
+
+} // namespace qrv

@@ -1,0 +1,270 @@
+#include "WireRig.hpp"
+
+#include "storage/PresetFiles.hpp"
+
+#include <gtest/gtest.h>
+
+namespace qrv::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::vector<uint8_t> rowBytes(const ParameterTable& table, int effect)
+{
+    const auto row = table.row(effect);
+    return {row.begin(), row.end()};
+}
+
+struct PresetFiles : ::testing::Test {
+    WireRig rig;
+    TempFolder dir;
+    fs::path file;
+
+    PresetFiles()
+    {
+        rig.state.programFolder = dir.path;
+        file = dir.path / "Preset" / "chorus.fxp";
+    }
+
+    // Chorus with Depth at 42, saved to `file`.
+    std::vector<uint8_t> saveChorus()
+    {
+        rig.select(7);
+        rig.form.Slider3.at(0).position = 100 - 42;
+        rig.editor.sliderEvent(7, 0);
+        rig.port.clearLog();
+        rig.host.choosePath(file);
+        SavePresetFile(rig.editor);
+        return readBytes(file);
+    }
+
+    struct Snapshot {
+        ParameterTable store, startConfig;
+        int effect, listIndex;
+        bool operator==(const Snapshot&) const = default;
+    };
+    Snapshot snapshot() const
+    {
+        return {rig.state.store, rig.state.startConfig, rig.state.currentEffect, rig.form.Combo1.index};
+    }
+};
+
+TEST_F(PresetFiles, SavingWritesTheCurrentRowWithItsEffectIndex)
+{
+    const auto bytes = saveChorus();
+    ASSERT_EQ(bytes.size(), 33u);
+    EXPECT_EQ(bytes[32], 7);
+    EXPECT_EQ(bytes[0], 42);
+    EXPECT_EQ(bytes, rowBytes(rig.state.store, 7));
+    EXPECT_EQ(rig.state.store.at(7, 32), 7);
+    ASSERT_EQ(rig.host.dialogs.size(), 1u);
+    EXPECT_TRUE(rig.host.dialogs[0].save);
+    EXPECT_EQ(rig.host.dialogs[0].filter, "file preset (*.fxp)|*.fxp");
+    EXPECT_EQ(rig.host.dialogs[0].folder, dir.path / "Preset");
+    EXPECT_TRUE(fs::is_directory(dir.path / "Preset"));
+    EXPECT_TRUE(rig.host.boxes.empty());
+    EXPECT_TRUE(rig.port.sent().empty());
+}
+
+TEST_F(PresetFiles, LoadingSwitchesToTheFilesEffectAndLeavesOthersAlone)
+{
+    const auto bytes = saveChorus();
+    rig.form.Slider3.at(0).position = 100 - 10;
+    rig.editor.sliderEvent(7, 0);
+    rig.select(2);
+    const auto row2 = rowBytes(rig.state.store, 2);
+    const auto start2 = rowBytes(rig.state.startConfig, 2);
+
+    rig.host.choosePath(file);
+    LoadPresetFile(rig.editor);
+
+    EXPECT_EQ(rig.state.currentEffect, 7);
+    EXPECT_EQ(rig.form.Combo1.index, 7);
+    EXPECT_EQ(rig.form.frontPage, 7);
+    EXPECT_EQ(rowBytes(rig.state.store, 7), bytes);
+    EXPECT_EQ(rowBytes(rig.state.startConfig, 7), bytes);
+    EXPECT_EQ(rowBytes(rig.state.store, 2), row2);
+    EXPECT_EQ(rowBytes(rig.state.startConfig, 2), start2);
+    EXPECT_EQ(rig.form.Slider3.at(0).position, 100 - 42);
+    EXPECT_EQ(rig.form.Text5.at(0).text, "42 %");
+    // The device was switched to the effect and got the file's values, not its own.
+    ASSERT_FALSE(rig.frames(Cmd::SelectEffect).empty());
+    EXPECT_EQ(rig.frames(Cmd::SelectEffect).front()[8], 7);
+    for (int c = 0; c < catalogue::effect(7).columnCount; ++c)
+        EXPECT_EQ(rig.device.peek(Addr::live(7, c)), bytes[static_cast<std::size_t>(c)]) << "column " << c;
+    EXPECT_EQ(rig.host.dialogs.back().filter, "file preset (*.fxp)|*.fxp");
+    EXPECT_FALSE(rig.host.dialogs.back().save);
+    EXPECT_FALSE(rig.host.busy(Window::Editor));
+    EXPECT_TRUE(rig.host.boxes.empty());
+}
+
+TEST_F(PresetFiles, LastByteNamesTheEffectAndSixteenChangesNothing)
+{
+    std::vector<uint8_t> bytes(33, 3);
+    bytes[32] = 16;
+    fs::create_directories(file.parent_path());
+    writeBytes(file, bytes);
+    rig.select(4);
+    const auto before = snapshot();
+    rig.host.choosePath(file);
+    LoadPresetFile(rig.editor);
+    EXPECT_TRUE(snapshot() == before);
+    EXPECT_TRUE(rig.port.sent().empty());
+    EXPECT_TRUE(rig.host.boxes.empty());
+
+    bytes[32] = 15;
+    writeBytes(file, bytes);
+    rig.host.choosePath(file);
+    LoadPresetFile(rig.editor);
+    EXPECT_EQ(rig.state.currentEffect, 15);
+    EXPECT_EQ(rowBytes(rig.state.startConfig, 15), bytes);
+}
+
+TEST_F(PresetFiles, FilesOfTheWrongSizeAreRefusedBeforeAnythingChanges)
+{
+    rig.select(3);
+    const auto before = snapshot();
+    const Row record = rig.state.FileRecord;
+    for (const std::size_t size : {0u, 32u, 34u, 527u, 529u}) {
+        const fs::path bad = dir.path / ("bad" + std::to_string(size) + ".fxp");
+        std::vector<uint8_t> bytes(size, 2);
+        if (size > 32)
+            bytes[32] = 5;
+        writeBytes(bad, bytes);
+        rig.host.boxes.clear();
+        rig.host.choosePath(bad);
+        LoadPresetFile(rig.editor);
+        ASSERT_EQ(rig.host.boxes.size(), 1u) << size;
+        const auto& box = rig.host.boxes[0];
+        EXPECT_NE(box.text.find(bad.string()), std::string::npos) << box.text;
+        EXPECT_NE(box.text.find("holds " + std::to_string(size) + " bytes"), std::string::npos) << box.text;
+        EXPECT_NE(box.text.find("33"), std::string::npos) << box.text;
+        EXPECT_EQ(box.title, " Error");
+        EXPECT_EQ(box.icon, Icon::Exclamation);
+        EXPECT_TRUE(snapshot() == before) << size;
+        EXPECT_EQ(rig.state.FileRecord, record);
+    }
+    EXPECT_TRUE(rig.port.sent().empty());
+}
+
+TEST_F(PresetFiles, MissingFileAndFolderInsteadOfFileAreReported)
+{
+    rig.select(1);
+    const auto before = snapshot();
+    rig.host.choosePath(dir.path / "none.fxp");
+    LoadPresetFile(rig.editor);
+    ASSERT_EQ(rig.host.boxes.size(), 1u);
+    EXPECT_EQ(rig.host.boxes[0].text, " File not found. Try again.");
+    EXPECT_EQ(rig.host.boxes[0].title, " Error");
+    EXPECT_EQ(rig.host.boxes[0].icon, Icon::Exclamation);
+
+    fs::create_directories(dir.path / "folder.fxp");
+    rig.host.choosePath(dir.path / "folder.fxp");
+    LoadPresetFile(rig.editor);
+    ASSERT_EQ(rig.host.boxes.size(), 2u);
+    EXPECT_NE(rig.host.boxes[1].text.find((dir.path / "folder.fxp").string()), std::string::npos);
+    EXPECT_NE(rig.host.boxes[1].text.find("folder"), std::string::npos);
+    EXPECT_TRUE(snapshot() == before);
+    EXPECT_TRUE(rig.port.sent().empty());
+}
+
+TEST_F(PresetFiles, CancelOrAnEmptyNameDoesNothing)
+{
+    rig.select(7);
+    const auto before = snapshot();
+    for (const std::optional<fs::path>& answer : {std::optional<fs::path>{}, std::optional<fs::path>{fs::path{}}}) {
+        rig.host.choosePath(answer);
+        SavePresetFile(rig.editor);
+        rig.host.choosePath(answer);
+        LoadPresetFile(rig.editor);
+    }
+    EXPECT_TRUE(snapshot() == before);
+    EXPECT_TRUE(rig.host.boxes.empty());
+    EXPECT_TRUE(rig.port.sent().empty());
+    EXPECT_TRUE(fs::is_empty(dir.path / "Preset"));
+}
+
+TEST_F(PresetFiles, FailedSaveTellsTheUserAndKeepsTheOldFile)
+{
+    const std::vector<uint8_t> old(33, 9);
+    fs::create_directories(file.parent_path());
+    writeBytes(file, old);
+    // The temporary file cannot be made: something else holds its name.
+    fs::path blocked = file;
+    blocked += ".part";
+    fs::create_directories(blocked);
+    rig.select(7);
+    rig.host.choosePath(file);
+    SavePresetFile(rig.editor);
+    ASSERT_EQ(rig.host.boxes.size(), 1u);
+    EXPECT_NE(rig.host.boxes[0].text.find(file.string()), std::string::npos) << rig.host.boxes[0].text;
+    EXPECT_NE(rig.host.boxes[0].text.find("cannot be saved"), std::string::npos);
+    EXPECT_EQ(rig.host.boxes[0].title, " Error");
+    EXPECT_EQ(readBytes(file), old);
+
+    // The target is a folder.
+    const fs::path folder = dir.path / "Preset" / "taken.fxp";
+    fs::create_directories(folder / "inside");
+    rig.host.choosePath(folder);
+    SavePresetFile(rig.editor);
+    EXPECT_EQ(rig.host.boxes.size(), 2u);
+    EXPECT_TRUE(fs::is_directory(folder / "inside"));
+
+    // The folder does not exist: no file and no temporary is left behind.
+    const fs::path nowhere = dir.path / "missing" / "x.fxp";
+    rig.host.choosePath(nowhere);
+    SavePresetFile(rig.editor);
+    EXPECT_EQ(rig.host.boxes.size(), 3u);
+    EXPECT_FALSE(fs::exists(dir.path / "missing"));
+}
+
+TEST_F(PresetFiles, SavingOverAnOldFileReplacesItWhole)
+{
+    fs::create_directories(file.parent_path());
+    writeBytes(file, std::vector<uint8_t>(600, 1));
+    const auto bytes = saveChorus();
+    EXPECT_EQ(bytes.size(), 33u);
+    EXPECT_EQ(bytes, rowBytes(rig.state.store, 7));
+    fs::path temporary = file;
+    temporary += ".part";
+    EXPECT_FALSE(fs::exists(temporary));
+}
+
+TEST_F(PresetFiles, DemoModeLoadFillsTheEditorAndSendsNothing)
+{
+    const auto bytes = saveChorus();
+    rig.state.DemoMode = true;
+    rig.select(0);
+    rig.host.choosePath(file);
+    LoadPresetFile(rig.editor);
+    EXPECT_EQ(rig.state.currentEffect, 7);
+    EXPECT_EQ(rowBytes(rig.state.store, 7), bytes);
+    EXPECT_EQ(rowBytes(rig.state.startConfig, 7), bytes);
+    EXPECT_EQ(rig.form.Text5.at(0).text, "42 %");
+    EXPECT_TRUE(rig.port.sent().empty());
+}
+
+TEST_F(PresetFiles, PortFailureWhileApplyingStartsTheApplyOver)
+{
+    const auto bytes = saveChorus();
+    rig.select(2);
+    rig.state.store.at(7, 0) = 99;  // the device gets 42 only from the file
+    rig.device.poke(Addr::live(7, 0), 99);
+    // Selection: one block and 32 stored-preset reads; the cable goes with the first value
+    // sent, Depth's 42.
+    rig.unplugAfter(1 + 32 + 1, true);
+    rig.host.choosePath(file);
+    LoadPresetFile(rig.editor);
+
+    EXPECT_EQ(rig.searches, 1);
+    EXPECT_EQ(rig.host.dialogs.size(), 2u);
+    EXPECT_EQ(rig.frames(Cmd::SelectEffect).size(), 2u);
+    EXPECT_EQ(rowBytes(rig.state.store, 7), bytes);
+    EXPECT_EQ(rowBytes(rig.state.startConfig, 7), bytes);
+    for (int c = 0; c < catalogue::effect(7).columnCount; ++c)
+        EXPECT_EQ(rig.device.peek(Addr::live(7, c)), bytes[static_cast<std::size_t>(c)]) << "column " << c;
+    EXPECT_FALSE(rig.host.busy(Window::Editor));
+}
+
+} // namespace
+} // namespace qrv::test
