@@ -1,0 +1,222 @@
+#include "WireRig.hpp"
+
+#include "storage/PresetFiles.hpp"
+#include "storage/Reload.hpp"
+
+#include <gtest/gtest.h>
+
+namespace qrv::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct ProjectFiles : ::testing::Test {
+    TempFolder dir;
+    fs::path file = dir.path / "Preset" / "show.prj";
+    std::vector<uint8_t> bytes;
+
+    // A project saved from an editor whose every effect holds the device's live values
+    // with its first parameter changed, so that the file differs from the device.
+    ProjectFiles()
+    {
+        WireRig maker;
+        maker.state.programFolder = dir.path;
+        for (int e = 0; e < kEffectCount; ++e) {
+            for (int c = 0; c < kDeviceColumns; ++c)
+                maker.state.store.at(e, c) = maker.device.peek(Addr::live(e, c));
+            const PageParameter& first = catalogue::pageOfEffect(e).parameters.front();
+            maker.state.store.at(e, first.column) =
+                static_cast<uint8_t>((maker.state.store.at(e, first.column) + 1) % (first.maximum + 1));
+        }
+        maker.host.choosePath(file);
+        SaveProjectFile(maker);
+        bytes = readBytes(file);
+    }
+
+    static void SaveProjectFile(WireRig& rig) { qrv::SaveProjectFile(rig.editor); }
+
+    uint8_t fileByte(int effect, int column) const { return bytes.at(static_cast<std::size_t>(33 * effect + column)); }
+
+    void load(WireRig& rig)
+    {
+        rig.state.programFolder = dir.path;
+        rig.host.choosePath(file);
+        LoadProjectFile(rig.editor);
+    }
+
+    void expectTablesHoldTheFile(const WireRig& rig)
+    {
+        for (int e = 0; e < kEffectCount; ++e)
+            for (int c = 0; c < kRowSize; ++c) {
+                EXPECT_EQ(rig.state.startConfig.at(e, c), fileByte(e, c)) << e << "/" << c;
+                EXPECT_EQ(rig.state.store.at(e, c), fileByte(e, c)) << e << "/" << c;
+            }
+    }
+};
+
+TEST_F(ProjectFiles, SavingWritesSixteenRecordsEachEndingInItsIndex)
+{
+    ASSERT_EQ(bytes.size(), 528u);
+    WireRig rig;
+    rig.state.programFolder = dir.path;
+    rig.state.store.at(4, 32) = 200;
+    rig.state.store.at(9, 5) = 77;
+    rig.host.choosePath(file);
+    SaveProjectFile(rig);
+    const auto saved = readBytes(file);
+    ASSERT_EQ(saved.size(), 528u);
+    for (int e = 0; e < kEffectCount; ++e) {
+        EXPECT_EQ(saved[static_cast<std::size_t>(33 * e + 32)], e);
+        EXPECT_EQ(rig.state.store.at(e, 32), e);
+    }
+    EXPECT_EQ(saved[33 * 9 + 5], 77);
+    EXPECT_EQ(rig.host.dialogs.at(0).filter, "file preset (*.Prj)|*.Prj");
+    EXPECT_TRUE(rig.host.dialogs.at(0).save);
+    EXPECT_TRUE(rig.port.sent().empty());
+}
+
+TEST_F(ProjectFiles, LoadingWritesEveryLiveByteInOrderThenShowsReverbHall)
+{
+    WireRig rig;
+    rig.select(9);
+    struct Seen {
+        std::string caption;
+        ProgressBar bar;
+        bool busy;
+    };
+    std::vector<Seen> seen;
+    rig.device.onMemoryWritten = [&] {
+        if (rig.frames(Cmd::WriteByte).size() > seen.size())
+            seen.push_back({rig.form.caption, rig.form.ProgressBar1, rig.host.busy(Window::Main)});
+    };
+    load(rig);
+
+    EXPECT_EQ(rig.host.dialogs.at(0).filter, "file preset (*.prj)|*.Prj");
+    EXPECT_FALSE(rig.host.dialogs.at(0).save);
+    const auto writes = rig.frames(Cmd::WriteByte);
+    ASSERT_EQ(writes.size(), 512u);
+    for (int e = 0; e < kEffectCount; ++e)
+        for (int c = 0; c < kDeviceColumns; ++c) {
+            const auto& frame = writes[static_cast<std::size_t>(32 * e + c)];
+            const int address = 0x00A0 + 32 * e + c;
+            EXPECT_EQ(frame, (std::vector<uint8_t>{0xF0, 0x9C, 0x11, static_cast<uint8_t>(address >> 8),
+                                                   static_cast<uint8_t>(address & 0xFF), 0, fileByte(e, c), 0, 0,
+                                                   0xF7}));
+            EXPECT_EQ(rig.device.peek(static_cast<uint16_t>(address)), fileByte(e, c));
+        }
+    EXPECT_EQ(writes.back()[3], 0x02);
+    EXPECT_EQ(writes.back()[4], 0x9F);
+
+    ASSERT_EQ(seen.size(), 512u);
+    for (std::size_t i = 0; i < seen.size(); ++i) {
+        EXPECT_EQ(seen[i].caption, "QRV5173 Edit - Please wait, loading project .......");
+        EXPECT_TRUE(seen[i].bar.visible);
+        EXPECT_EQ(seen[i].bar.max, 512);
+        EXPECT_EQ(seen[i].bar.value, static_cast<int>(i));
+        EXPECT_TRUE(seen[i].busy);
+    }
+
+    EXPECT_EQ(rig.state.currentEffect, 0);
+    EXPECT_EQ(rig.form.Combo1.items.at(static_cast<std::size_t>(rig.form.Combo1.index)), "REVERB HALL");
+    EXPECT_EQ(rig.form.frontPage, 0);
+    EXPECT_EQ(rig.device.currentEffect(), 0);
+    EXPECT_EQ(rig.form.caption, "QRV5173 Edit");
+    EXPECT_FALSE(rig.form.ProgressBar1.visible);
+    EXPECT_FALSE(rig.host.busy(Window::Main));
+    EXPECT_FALSE(rig.host.busy(Window::Editor));
+    expectTablesHoldTheFile(rig);
+    EXPECT_TRUE(rig.host.boxes.empty());
+}
+
+TEST_F(ProjectFiles, DemoModeLoadChangesEveryRowAndSendsNothing)
+{
+    WireRig rig;
+    rig.state.DemoMode = true;
+    rig.select(5);
+    load(rig);
+    EXPECT_TRUE(rig.port.sent().empty());
+    expectTablesHoldTheFile(rig);
+    EXPECT_EQ(rig.state.currentEffect, 0);
+    EXPECT_EQ(rig.form.caption, "QRV5173 Edit");
+}
+
+TEST_F(ProjectFiles, PortFailureMidTransferStartsOverFromEffectZeroColumnZero)
+{
+    WireRig rig;
+    rig.select(3);
+    rig.unplugAfter(100, true);
+    load(rig);
+
+    EXPECT_EQ(rig.searches, 1);
+    const auto writes = rig.memoryWrites();
+    ASSERT_EQ(writes.size(), 100u + 512u);
+    for (int i = 0; i < 100; ++i)
+        EXPECT_EQ(writes[static_cast<std::size_t>(i)].first, 0x00A0 + i);
+    for (int i = 0; i < 512; ++i)
+        EXPECT_EQ(writes[static_cast<std::size_t>(100 + i)].first, 0x00A0 + i);
+    for (int e = 0; e < kEffectCount; ++e)
+        for (int c = 0; c < kDeviceColumns; ++c)
+            EXPECT_EQ(rig.device.peek(Addr::live(e, c)), fileByte(e, c)) << e << "/" << c;
+    EXPECT_EQ(rig.frames(Cmd::SelectEffect).size(), 1u);
+    expectTablesHoldTheFile(rig);
+    EXPECT_EQ(rig.form.caption, "QRV5173 Edit");
+    EXPECT_FALSE(rig.form.ProgressBar1.visible);
+}
+
+TEST_F(ProjectFiles, DeviceNotFoundAfterAFailureEndsTheLoadWithTheWindowRestored)
+{
+    WireRig rig;
+    rig.select(3);
+    rig.unplugAfter(40, false);
+    load(rig);
+    EXPECT_EQ(rig.searches, 1);
+    EXPECT_EQ(rig.memoryWrites().size(), 40u);
+    EXPECT_TRUE(rig.frames(Cmd::SelectEffect).empty());
+    EXPECT_EQ(rig.form.caption, "QRV5173 Edit");
+    EXPECT_FALSE(rig.form.ProgressBar1.visible);
+    EXPECT_FALSE(rig.host.busy(Window::Main));
+    EXPECT_FALSE(rig.host.busy(Window::Editor));
+    for (int e = 0; e < kEffectCount; ++e)
+        EXPECT_EQ(rig.state.startConfig.at(e, 0), fileByte(e, 0));
+}
+
+TEST_F(ProjectFiles, RefusedFilesChangeNothing)
+{
+    WireRig rig;
+    rig.state.programFolder = dir.path;
+    rig.select(6);
+    const ParameterTable store = rig.state.store, start = rig.state.startConfig;
+    for (const std::size_t size : {0u, 32u, 33u, 34u, 527u, 529u}) {
+        const fs::path bad = dir.path / ("bad" + std::to_string(size) + ".prj");
+        writeBytes(bad, std::vector<uint8_t>(size, 1));
+        rig.host.boxes.clear();
+        rig.host.choosePath(bad);
+        LoadProjectFile(rig.editor);
+        ASSERT_EQ(rig.host.boxes.size(), 1u);
+        EXPECT_NE(rig.host.boxes[0].text.find(bad.string()), std::string::npos);
+        EXPECT_NE(rig.host.boxes[0].text.find("holds " + std::to_string(size) + " bytes"), std::string::npos);
+        EXPECT_NE(rig.host.boxes[0].text.find("528"), std::string::npos);
+    }
+    rig.host.choosePath(dir.path / "gone.prj");
+    LoadProjectFile(rig.editor);
+    EXPECT_EQ(rig.host.boxes.back().text, " File not found. Try again.");
+    EXPECT_TRUE(rig.state.store == store);
+    EXPECT_TRUE(rig.state.startConfig == start);
+    EXPECT_EQ(rig.state.currentEffect, 6);
+    EXPECT_TRUE(rig.port.sent().empty());
+    EXPECT_EQ(rig.form.caption, "QRV5173 Edit");
+}
+
+TEST_F(ProjectFiles, ReloadAllRightAfterLoadingRestoresTheFile)
+{
+    WireRig rig;
+    load(rig);
+    for (int e = 0; e < kEffectCount; ++e)
+        rig.state.store.at(e, 0) = static_cast<uint8_t>(e == 0 ? 0 : 3);
+    rig.host.answer(true);
+    ReloadAllEffects(rig.editor);
+    expectTablesHoldTheFile(rig);
+}
+
+} // namespace
+} // namespace qrv::test
