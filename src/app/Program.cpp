@@ -4,9 +4,10 @@
 
 namespace qrv {
 
-Program::Program(Transport& port, Clock& clock, Host& host)
-    : link(state, port, clock, host), editor(state, form, link, host)
+Program::Program(Transport& port, Clock& clock, Host& host, PortResolver resolver)
+    : link(state, port, clock, host), editor(state, form, link, host), search(state, link, host, std::move(resolver))
 {
+    link.setDeviceSearch([this] { return search.FindDevice(); });
     installPageBehaviours(editor);
 }
 

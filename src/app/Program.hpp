@@ -2,10 +2,12 @@
 
 #include "Host.hpp"
 #include "ProgramState.hpp"
+#include "SplashForm.hpp"
 
 #include "editor/Editor.hpp"
 #include "editor/EditorForm.hpp"
 #include "link/DeviceLink.hpp"
+#include "link/PortSearch.hpp"
 
 namespace qrv {
 
@@ -13,7 +15,8 @@ namespace qrv {
 // and the editor core, wired together. Two can live side by side in one process.
 class Program {
 public:
-    Program(Transport& port, Clock& clock, Host& host);
+    // Port numbers map to device names through the resolver; the default names COM1..COM35.
+    Program(Transport& port, Clock& clock, Host& host, PortResolver resolver = comPorts());
     Program(const Program&) = delete;
     Program& operator=(const Program&) = delete;
 
@@ -21,6 +24,8 @@ public:
     FrmMain form = makeEditorForm();
     DeviceLink link;
     Editor editor;
+    PortSearch search;
+    FrmSplash splash;
 };
 
 } // namespace qrv

@@ -35,6 +35,8 @@ void DeviceLink::takeReply(std::size_t n)
         throw PortError(PortErrorKind::Other, "reply shorter than expected");
     std::copy(bytes.begin(), bytes.end(), state_.replyBuffer.begin());
     port_.clearInput();
+    if (exchangeObserver_)
+        exchangeObserver_();
 }
 
 void DeviceLink::transact(const Frame& frame, std::size_t n, double timeout)

@@ -31,6 +31,8 @@ public:
     // the last one found the device: long procedures use them to start over.
     int portFailures() const { return portFailures_; }
     bool lastSearchFound() const { return lastSearchFound_; }
+    // Runs after every complete reply: long procedures show their progress with it.
+    void setExchangeObserver(std::function<void()> observer) { exchangeObserver_ = std::move(observer); }
 
     void SendCommand(uint8_t p0, uint8_t p1 = 0, uint8_t p2 = 0, uint8_t p3 = 0, uint8_t p4 = 0,
                      uint8_t p5 = 0, uint8_t p6 = 0);
@@ -62,6 +64,7 @@ private:
     Clock& clock_;
     Host& host_;
     std::function<bool()> deviceSearch_;
+    std::function<void()> exchangeObserver_;
     int portFailures_ = 0;
     bool lastSearchFound_ = false;
 };

@@ -15,6 +15,7 @@ void LoopbackTransport::open(const std::string& portName)
         throw PortError(PortErrorKind::Unavailable, "no device at " + portName);
     name_ = portName;
     open_ = true;
+    input_.clear();  // a port opened afresh holds no input, as a real one after close and open
     ++openCount_;
 }
 

@@ -1,0 +1,19 @@
+#pragma once
+
+#include "Program.hpp"
+
+namespace qrv {
+
+inline constexpr const char* kExitQuestionText = "               Are you sure ? ";
+inline constexpr const char* kExitTitle = "Exit";
+
+// Asks whether to leave (No is the default). Yes tells the device with the exit notice
+// and ends the program; No returns false and the program goes on.
+bool ConfirmExit(DeviceLink& link, Host& host);
+
+// Close requests of the windows: true lets the window close.
+bool mainWindowCloseRequest(Program& program);
+// The editor window lives as long as the main window: its own close is always refused.
+bool editorWindowCloseRequest();
+
+} // namespace qrv

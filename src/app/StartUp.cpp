@@ -1,0 +1,144 @@
+#include "StartUp.hpp"
+
+#include "devmem/MemoryDump.hpp"
+
+#include <exception>
+#include <fstream>
+#include <system_error>
+
+namespace qrv {
+
+void splashLoad(Program& program)
+{
+    FrmSplash& splash = program.splash;
+    Host& host = program.editor.host();
+    splash.Label1.visible = false;
+    const ScreenSize screen = host.screenSize();
+    if (screen.width < kMinimumScreenWidth || screen.height < kMinimumScreenHeight)
+        host.message(kMinimumDisplayText, kWarningTitle, Icon::None);
+    std::error_code error;
+    const auto folder = std::filesystem::current_path(error);
+    program.state.programFolder = error ? std::filesystem::path(".") : folder;
+    splash.Timer1.interval = kSplashDelayMs;
+    splash.Timer1.enabled = true;
+}
+
+void splashResize(FrmSplash& splash)
+{
+    if (splash.height != kSplashHeight)
+        splash.height = kSplashHeight;
+    if (splash.width != kSplashWidth)
+        splash.width = kSplashWidth;
+}
+
+void splashTimer(Program& program, const ShowWindow& show)
+{
+    FrmSplash& splash = program.splash;
+    Host& host = program.editor.host();
+    splash.Timer1.enabled = false;
+    host.setBusy(Window::Splash, true);
+    mainWindowLoad(program);
+    if (show)
+        show(Window::Main);
+    editorWindowLoad(program.form);
+    if (show)
+        show(Window::Editor);
+    host.setBusy(Window::Splash, false);
+    splash.loaded = false;
+}
+
+void mainWindowLoad(Program& program)
+{
+    // The value tables were built with the program state.
+    ProgramState& s = program.state;
+    if (startUpConnection(program)) {
+        writeInitCfg(s.programFolder, s.PortNumber);  // nothing reads it: a failure only loses the hint
+        if (!DumpDeviceMemory(program.editor, program.splash)) {
+            // The device went away during the dump and the search turned to demo mode:
+            // nothing half-read stays.
+            s.store = {};
+            s.startConfig = {};
+            s.deviceCopy = {};
+            s.presetNames = {};
+            enterDemoMode(program);
+        }
+    } else {
+        enterDemoMode(program);
+    }
+    program.form.Label8.visible = false;
+    program.form.Timer1.interval = 1000;
+    program.form.Timer1.enabled = true;
+}
+
+void editorWindowLoad(FrmMain& form)
+{
+    if (const auto button = form.Command2.find(kReloadAllButton); button != form.Command2.end())
+        button->second.visible = false;
+}
+
+bool startUpConnection(Program& program)
+{
+    Host& host = program.editor.host();
+    FrmSplash& splash = program.splash;
+    bool found = false;
+    try {
+        found = program.search.connectAtStartUp([&] {
+            splash.Label1.caption = kSearchingCaption;
+            splash.Label1.visible = true;
+            host.refresh(Window::Splash);
+        });
+    } catch (const std::exception&) {
+        endWithUsbProblem(host);
+    }
+    if (found)
+        return true;
+    if (!host.askYesNo(kDemoQuestionText, kUsbProblemTitle, Icon::None, Button::Yes))
+        host.endProgram();
+    return false;
+}
+
+void enterDemoMode(Program& program)
+{
+    ProgramState& s = program.state;
+    FrmMain& form = program.form;
+    Editor& editor = program.editor;
+    for (auto& slot : s.presetSlotNumbers)
+        slot = "0";
+    s.DemoMode = true;
+    s.currentEffect = 0;
+    s.effectSwitchState = 0;
+    s.LinkUp = false;
+    form.Check1.value = s.effectSwitchState;
+    editor.SendEffectSwitch();
+    s.selectionLock = true;
+    form.Combo1.index = 0;
+    s.selectionLock = false;
+    editor.SelectEffect(0);
+    s.LinkUp = true;
+    for (auto& slots : s.presetDirectory)
+        for (auto& entry : slots)
+            entry = "0";
+}
+
+bool writeInitCfg(const std::filesystem::path& folder, int16_t portNumber)
+{
+    const auto path = folder / "init.cfg";
+    const auto value = static_cast<uint16_t>(portNumber);
+    const char bytes[2] = {static_cast<char>(value & 0xFF), static_cast<char>(value >> 8)};
+    // Open for update so that a longer file keeps its tail; create it only when missing.
+    std::fstream file(path, std::ios::in | std::ios::out | std::ios::binary);
+    if (!file.is_open()) {
+        std::error_code error;
+        if (std::filesystem::exists(path, error) || error)
+            return false;
+        file.open(path, std::ios::out | std::ios::binary);
+        if (!file.is_open())
+            return false;
+    }
+    file.seekp(0);
+    file.write(bytes, sizeof bytes);
+    file.close();
+    return !file.fail();
+}
+
+} // namespace qrv

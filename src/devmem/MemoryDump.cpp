@@ -1,0 +1,166 @@
+#include "MemoryDump.hpp"
+
+#include "app/CodePage.hpp"
+#include "storage/Resume.hpp"
+
+#include <charconv>
+#include <exception>
+#include <numeric>
+
+namespace qrv {
+
+namespace {
+
+constexpr int kStoredPresetReads = kDeviceColumns;
+
+bool holdsPreset(const std::string& directoryText)
+{
+    int value = 0;
+    const auto [end, error] = std::from_chars(directoryText.data(), directoryText.data() + directoryText.size(), value);
+    return error == std::errc() && end == directoryText.data() + directoryText.size() && value == Addr::SlotUsed;
+}
+
+int storedPresetCount(const ProgramState& s)
+{
+    int count = 0;
+    for (const auto& slots : s.presetDirectory)
+        for (const auto& text : slots)
+            count += holdsPreset(text) ? 1 : 0;
+    return count;
+}
+
+// Advances the splash progress bar with every exchange while it lives.
+class DumpProgress {
+public:
+    DumpProgress(DeviceLink& link, Host& host, ProgressBar& bar) : link_(link), host_(host), bar_(bar)
+    {
+        link_.setExchangeObserver([this] {
+            if (bar_.value < bar_.max)
+                ++bar_.value;
+            host_.refresh(Window::Splash);
+        });
+    }
+    ~DumpProgress() { link_.setExchangeObserver({}); }
+    DumpProgress(const DumpProgress&) = delete;
+    DumpProgress& operator=(const DumpProgress&) = delete;
+
+private:
+    DeviceLink& link_;
+    Host& host_;
+    ProgressBar& bar_;
+};
+
+// Steps 2 to 11: everything read from the device into the state.
+void readDevice(Editor& editor, ProgressBar& bar)
+{
+    ProgramState& s = editor.state();
+    DeviceLink& link = editor.link();
+    Host& host = editor.host();
+    const int withoutNames = dumpExchangesWithoutNames(s.tables);
+    // Once the device is lost and the search turned to demo mode the port may be gone too.
+    auto arm = [&](std::size_t n) {
+        if (!s.DemoMode)
+            link.ArmPort(n);
+    };
+
+    // Until the directory is known every slot may hold a name.
+    bar.value = 0;
+    bar.max = withoutNames + kEffectCount * kSlotCount;
+
+    s.currentEffect = link.readByte(Addr::CurrentEffect);
+    link.SendCommand(Cmd::ReadSwitch);
+    s.effectSwitchState = s.replyBuffer[6];
+
+    for (int e = 0; e < kEffectCount; ++e)
+        for (int slot = 0; slot < kSlotCount; ++slot)
+            s.presetDirectory[e][slot] = std::to_string(link.readByte(Addr::directory(e, slot)));
+    bar.max = withoutNames + storedPresetCount(s);
+
+    for (int e = 0; e < kEffectCount; ++e)
+        s.presetSlotNumbers[e] = std::to_string(link.readByte(Addr::slotNumber(e)));
+
+    host.sleep(80);
+    editor.ReadStoredPreset(s.currentEffect, editor.presetSlot(s.currentEffect));
+
+    for (int e = 0; e < kEffectCount; ++e) {
+        for (int c = 0; c < s.tables.parameterCount[e]; ++c)
+            s.store.at(e, c) = link.readByte(Addr::live(e, c));
+        s.startConfig.copyRowFrom(s.store, e);
+    }
+
+    arm(32);
+    if (link.ReadBlock32(Cmd::ReadEffectBlock, 0, 0, 0, 0, 0, static_cast<uint8_t>(s.currentEffect))) {
+        for (int c = 0; c < kDeviceColumns; ++c)
+            s.store.at(s.currentEffect, c) = s.replyBuffer[c];
+        s.startConfig.copyRowFrom(s.store, s.currentEffect);
+    }
+
+    arm(8);
+    for (int e = 0; e < kEffectCount; ++e) {
+        for (int slot = 0; slot < kSlotCount; ++slot) {
+            if (!holdsPreset(s.presetDirectory[e][slot])) {
+                s.presetNames[e][slot] = kEmptySlotName;
+                continue;
+            }
+            if (link.ReadBlock8(Cmd::ReadName, 0, 0, 0, 0, static_cast<uint8_t>(e), static_cast<uint8_t>(slot)))
+                s.presetNames[e][slot] =
+                    latin1ToUtf8({reinterpret_cast<const char*>(s.replyBuffer.data()), std::size_t{8}});
+        }
+    }
+    arm(10);
+}
+
+// Step 12: the editor shows the device's effect; no handler sends meanwhile.
+void showCurrentEffect(Editor& editor)
+{
+    ProgramState& s = editor.state();
+    FrmMain& form = editor.form();
+    s.LinkUp = false;
+    form.Check1.value = s.effectSwitchState == 1 ? 1 : 0;
+    editor.SendEffectSwitch();
+    s.selectionLock = true;
+    form.Combo1.index = s.currentEffect;
+    s.selectionLock = false;
+    editor.SelectEffect(s.currentEffect);
+    s.LinkUp = true;
+}
+
+} // namespace
+
+int dumpExchangesWithoutNames(const ValueTables& tables)
+{
+    const int liveReads = std::accumulate(tables.parameterCount.begin(), tables.parameterCount.end(), 0);
+    const int oneByteReads = 2 + kEffectCount * kSlotCount + kEffectCount + kStoredPresetReads + liveReads;
+    return oneByteReads + 1 + kStoredPresetReads;
+}
+
+bool DumpDeviceMemory(Editor& editor, FrmSplash& splash)
+{
+    Host& host = editor.host();
+    try {
+        host.setBusy(Window::Main, true);
+        splash.Label1.caption = kDumpingCaption;
+        splash.ProgressBar1.visible = true;
+        host.refresh(Window::Splash);
+
+        DumpProgress progress(editor.link(), host, splash.ProgressBar1);
+        const bool complete = runStartingOverAfterReconnect(editor.link(), [&] {
+            readDevice(editor, splash.ProgressBar1);
+            showCurrentEffect(editor);
+        });
+        if (!complete) {
+            host.setBusy(Window::Main, false);
+            return false;
+        }
+
+        editor.form().Label8.visible = false;
+        editor.form().TimerCompare.interval = 1000;
+        editor.form().TimerCompare.enabled = true;
+        host.setBusy(Window::Main, false);
+        return true;
+    } catch (const std::exception&) {
+        endWithUsbProblem(host);
+    }
+}
+
+} // namespace qrv

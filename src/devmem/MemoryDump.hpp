@@ -1,0 +1,23 @@
+#pragma once
+
+#include "app/SplashForm.hpp"
+#include "editor/Editor.hpp"
+
+namespace qrv {
+
+inline constexpr const char* kEmptySlotName = " Empty  ";
+
+// The exchanges a dump makes besides one name read per stored preset: the one-byte reads
+// of the current effect, the switch, the directory, the slot numbers, the stored preset
+// and the live columns, then the block read and the selection's stored-preset read.
+int dumpExchangesWithoutNames(const ValueTables& tables);
+
+// Copies the processor's state into the editor right after the start-up connection:
+// current effect, switch, preset directory, slot numbers, names and every effect's live
+// values, then shows the current effect. The splash window shows the caption and a
+// progress bar that advances with every exchange. A port failure on the way starts the
+// dump over once the device is found again; returns false when it was not (the search
+// has then turned to demo mode). Any other failure ends the program.
+bool DumpDeviceMemory(Editor& editor, FrmSplash& splash);
+
+} // namespace qrv

@@ -1,0 +1,126 @@
+#include "PortSearch.hpp"
+
+#include <cstdlib>
+#include <exception>
+
+namespace qrv {
+
+void endWithUsbProblem(Host& host)
+{
+    host.message(kUsbProblemText, kUsbProblemTitle, Icon::Critical);
+    host.endProgram();
+    std::abort();  // endProgram does not return; the compiler cannot see that through the interface
+}
+
+PortResolver comPorts()
+{
+    return [](int number) -> std::optional<std::string> {
+        if (number < kFirstPortNumber || number > kLastPortNumber)
+            return std::nullopt;
+        return "COM" + std::to_string(number);
+    };
+}
+
+PortSearch::PortSearch(ProgramState& state, DeviceLink& link, Host& host, PortResolver resolver)
+    : state_(state), link_(link), host_(host), resolver_(std::move(resolver))
+{
+}
+
+void PortSearch::OpenPort()
+{
+    Transport& port = link_.port();
+    bool opened = false;
+    try {
+        if (port.isOpen())
+            port.close();
+        if (const auto name = resolver_(state_.PortNumber)) {
+            port.open(*name);
+            opened = true;
+        }
+    } catch (const PortError&) {
+        opened = false;
+    }
+    state_.PortOk = opened;
+    state_.LinkUp = opened;
+}
+
+bool PortSearch::probe()
+{
+    try {
+        link_.ArmPort(10);
+    } catch (const PortError&) {
+        // The port went away between opening and probing: nobody answers there.
+        return false;
+    }
+    return link_.ProbeDevice(Cmd::Probe);
+}
+
+bool PortSearch::searchNumbers(int skipped, bool leaveDemoMode)
+{
+    for (int number = kFirstPortNumber; number <= kLastPortNumber; ++number) {
+        if (number == skipped)
+            continue;
+        state_.PortNumber = static_cast<int16_t>(number);
+        OpenPort();
+        if (!state_.PortOk)
+            continue;
+        if (leaveDemoMode)
+            state_.DemoMode = false;
+        if (probe()) {
+            state_.LinkUp = true;
+            return true;
+        }
+    }
+    return false;
+}
+
+bool PortSearch::FindDevice()
+{
+    try {
+        OpenPort();
+        if (state_.PortOk) {
+            state_.DemoMode = false;
+            if (probe())
+                return true;
+            state_.PortOk = false;
+            return false;
+        }
+        if (searchNumbers(state_.PortNumber, true)) {
+            state_.DemoMode = false;
+            return true;
+        }
+        host_.message(kPortNotFoundText, kUsbProblemTitle, Icon::Critical);
+        state_.DemoMode = true;
+        return false;
+    } catch (const std::exception&) {
+        endWithUsbProblem(host_);
+    }
+}
+
+bool PortSearch::connectAtStartUp(const std::function<void()>& beforeSearch)
+{
+    state_.LinkUp = true;
+    OpenPort();
+    if (state_.PortOk && !probe())
+        state_.PortOk = false;
+    if (state_.PortOk)
+        return true;
+    if (beforeSearch)
+        beforeSearch();
+    return searchNumbers(state_.PortNumber, false);
+}
+
+void PortSearch::reopenPort()
+{
+    Transport& port = link_.port();
+    try {
+        if (port.isOpen())
+            port.close();
+        if (const auto name = resolver_(state_.PortNumber))
+            port.open(*name);
+    } catch (const PortError&) {
+        // A port that cannot be opened again stays closed; the next exchange finds out.
+    }
+}
+
+} // namespace qrv

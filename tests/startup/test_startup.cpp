@@ -1,0 +1,297 @@
+#include "StartUpRig.hpp"
+
+#include "app/Exit.hpp"
+#include "app/StartUp.hpp"
+
+#include <gtest/gtest.h>
+
+namespace qrv::test {
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+// Runs the start-up as the window layer does: splash load, then its timer.
+std::vector<Window> startUp(StartUpRig& rig)
+{
+    std::vector<Window> shown;
+    splashLoad(rig.program);
+    splashTimer(rig.program, [&](Window w) { shown.push_back(w); });
+    return shown;
+}
+
+TEST(Splash, LoadHidesTheStatusAndStartsTheTwoSecondTimer)
+{
+    TemporaryWorkingDirectory cwd;
+    StartUpRig rig;
+    const FrmSplash& splash = rig.program.splash;
+    EXPECT_EQ(splash.Label2.caption, "QRV5173 effect processor");
+    EXPECT_EQ(splash.Label1.caption, "Searching COM: please wait ");
+    splashLoad(rig.program);
+    EXPECT_FALSE(splash.Label1.visible);
+    EXPECT_TRUE(splash.Timer1.enabled);
+    EXPECT_EQ(splash.Timer1.interval, 2000);
+    EXPECT_EQ(rig.state.programFolder, cwd.path());
+    EXPECT_TRUE(rig.host.boxes.empty());
+}
+
+TEST(Splash, SmallScreenIsWarnedAboutAndStartUpGoesOn)
+{
+    TemporaryWorkingDirectory cwd;
+    StartUpRig rig;
+    rig.host.screen = {800, 480};
+    splashLoad(rig.program);
+    ASSERT_EQ(rig.host.boxes.size(), 1u);
+    EXPECT_EQ(rig.host.boxes[0].text, "Minimum display resolution is 800x600");
+    EXPECT_EQ(rig.host.boxes[0].title, "Warning");
+    EXPECT_EQ(rig.host.boxes[0].icon, Icon::None);
+    EXPECT_FALSE(rig.host.boxes[0].question);
+    EXPECT_TRUE(rig.program.splash.Timer1.enabled);
+
+    StartUpRig narrow;
+    narrow.host.screen = {799, 600};
+    splashLoad(narrow.program);
+    EXPECT_EQ(narrow.host.boxes.size(), 1u);
+}
+
+TEST(Splash, ScreensOfAtLeastEightHundredBySixHundredAreNotWarnedAbout)
+{
+    TemporaryWorkingDirectory cwd;
+    for (const ScreenSize screen : {ScreenSize{1024, 768}, ScreenSize{800, 600}}) {
+        StartUpRig rig;
+        rig.host.screen = screen;
+        splashLoad(rig.program);
+        EXPECT_TRUE(rig.host.boxes.empty()) << screen.width << "x" << screen.height;
+    }
+}
+
+TEST(Splash, ResizeIsUndone)
+{
+    FrmSplash splash;
+    splash.width = 9000;
+    splash.height = 7000;
+    splashResize(splash);
+    EXPECT_EQ(splash.width, 11265);
+    EXPECT_EQ(splash.height, 6360);
+}
+
+TEST(Splash, TimerRunsTheLoadsShowsTheWindowsAndUnloadsTheSplash)
+{
+    TemporaryWorkingDirectory cwd;
+    StartUpRig rig;
+    rig.deviceOnPortSeven();
+    rig.form.Command2[6].caption = "Reload All Effect";
+    rig.form.Command2[5].caption = "Reload Current Effect";
+    const auto shown = startUp(rig);
+    EXPECT_EQ(shown, (std::vector<Window>{Window::Main, Window::Editor}));
+    EXPECT_FALSE(rig.program.splash.Timer1.enabled);
+    EXPECT_FALSE(rig.program.splash.loaded);
+    EXPECT_FALSE(rig.form.Command2[6].visible);
+    EXPECT_TRUE(rig.form.Command2[5].visible);
+    // The splash wore the hourglass from the timer to its unloading, the main window until the dump was done.
+    ASSERT_GE(rig.host.busyChanges.size(), 4u);
+    EXPECT_EQ(rig.host.busyChanges.front(), std::make_pair(Window::Splash, true));
+    EXPECT_EQ(rig.host.busyChanges.back(), std::make_pair(Window::Splash, false));
+    EXPECT_FALSE(rig.host.busy(Window::Main));
+}
+
+TEST(Splash, EditorLoadCopesWithAPanelNotBuiltYet)
+{
+    FrmMain form;
+    editorWindowLoad(form);
+    EXPECT_TRUE(form.Command2.empty());
+}
+
+TEST(StartUp, ConnectsOnPortSevenWritesInitCfgAndDumps)
+{
+    TemporaryWorkingDirectory cwd;
+    StartUpRig rig;
+    rig.deviceOnPortSeven();
+    startUp(rig);
+    EXPECT_EQ(rig.resolved.front(), 0);
+    EXPECT_EQ(rig.state.PortNumber, 7);
+    EXPECT_EQ(readFile(cwd.path() / "init.cfg"), (Bytes{7, 0}));
+    EXPECT_TRUE(rig.program.splash.Label1.visible);
+    EXPECT_EQ(rig.program.splash.Label1.caption, "Dumping memory: please wait ");
+    EXPECT_FALSE(rig.state.DemoMode);
+    EXPECT_TRUE(rig.state.LinkUp);
+    EXPECT_FALSE(rig.form.Label8.visible);
+    EXPECT_TRUE(rig.form.Timer1.enabled);
+    EXPECT_EQ(rig.form.Timer1.interval, 1000);
+    EXPECT_TRUE(rig.form.TimerCompare.enabled);
+    EXPECT_EQ(rig.form.TimerCompare.interval, 1000);
+    EXPECT_TRUE(rig.host.boxes.empty());
+    // The search label was shown and painted before the first number was tried.
+    EXPECT_NE(std::find(rig.host.refreshes.begin(), rig.host.refreshes.end(), Window::Splash), rig.host.refreshes.end());
+}
+
+TEST(StartUp, InitCfgKeepsTheTailOfALongerFile)
+{
+    TemporaryWorkingDirectory cwd;
+    {
+        std::ofstream old(cwd.path() / "init.cfg", std::ios::binary);
+        old.write("\x01\x02\x03\x04\x05", 5);
+    }
+    StartUpRig rig;
+    rig.deviceOnPortSeven();
+    startUp(rig);
+    EXPECT_EQ(readFile(cwd.path() / "init.cfg"), (Bytes{7, 0, 3, 4, 5}));
+}
+
+TEST(StartUp, InitCfgIsWrittenInTheWorkingDirectoryOfTheStart)
+{
+    TemporaryWorkingDirectory cwd;
+    const auto other = cwd.path() / "elsewhere";
+    std::filesystem::create_directory(other);
+    std::filesystem::current_path(other);
+    StartUpRig rig;
+    rig.deviceOnPortSeven();
+    startUp(rig);
+    EXPECT_EQ(readFile(other / "init.cfg"), (Bytes{7, 0}));
+    EXPECT_FALSE(std::filesystem::exists(cwd.path() / "init.cfg"));
+}
+
+TEST(StartUp, InitCfgIsNeverReadAndTheSearchStartsAtOne)
+{
+    TemporaryWorkingDirectory cwd;
+    {
+        std::ofstream old(cwd.path() / "init.cfg", std::ios::binary);
+        old.write("\x07\x00", 2);
+    }
+    StartUpRig rig;
+    rig.deviceOnPortSeven();
+    startUp(rig);
+    EXPECT_EQ(rig.resolved.at(1), 1);
+}
+
+TEST(StartUp, InitCfgWritesSignedLittleEndianAndReportsWhatItCannotWrite)
+{
+    TemporaryWorkingDirectory cwd;
+    EXPECT_TRUE(writeInitCfg(cwd.path(), 300));
+    EXPECT_EQ(readFile(cwd.path() / "init.cfg"), (Bytes{0x2C, 0x01}));
+    EXPECT_TRUE(writeInitCfg(cwd.path(), -2));
+    EXPECT_EQ(readFile(cwd.path() / "init.cfg"), (Bytes{0xFE, 0xFF}));
+    EXPECT_FALSE(writeInitCfg(cwd.path() / "no such folder", 7));
+    std::filesystem::create_directories(cwd.path() / "blocked" / "init.cfg");
+    EXPECT_FALSE(writeInitCfg(cwd.path() / "blocked", 7));
+}
+
+TEST(StartUp, AnUnwritableFolderIsNoError)
+{
+    TemporaryWorkingDirectory cwd;
+    std::filesystem::create_directory(cwd.path() / "init.cfg");  // not a file: cannot be written
+    StartUpRig rig;
+    rig.deviceOnPortSeven();
+    startUp(rig);
+    EXPECT_TRUE(rig.host.boxes.empty());
+    EXPECT_FALSE(rig.host.ended);
+    EXPECT_FALSE(rig.state.DemoMode);
+}
+
+TEST(DemoMode, NoDeviceAsksAndNoEndsTheProgram)
+{
+    TemporaryWorkingDirectory cwd;
+    StartUpRig rig;
+    rig.host.answer(false);
+    EXPECT_THROW(startUp(rig), ProgramEnded);
+    ASSERT_EQ(rig.host.boxes.size(), 1u);
+    const auto& box = rig.host.boxes[0];
+    EXPECT_TRUE(box.question);
+    EXPECT_EQ(box.text, "                 Do you want to continue in demo mode?");
+    EXPECT_EQ(box.title, "USB virtual COM Port communication problem");
+    EXPECT_EQ(box.icon, Icon::None);
+    EXPECT_EQ(rig.resolved.size(), 36u);
+    EXPECT_FALSE(std::filesystem::exists(cwd.path() / "init.cfg"));
+}
+
+TEST(DemoMode, YesShowsEffectZeroWithEverySlotEmptyAndSendsNothing)
+{
+    TemporaryWorkingDirectory cwd;
+    StartUpRig rig;
+    rig.names = {{4, "silent"}};
+    rig.far = {{"silent", Far::Silent}};
+    rig.host.answer(true);
+    startUp(rig);
+    const ProgramState& s = rig.state;
+    EXPECT_TRUE(s.DemoMode);
+    EXPECT_TRUE(s.LinkUp);
+    EXPECT_EQ(s.currentEffect, 0);
+    EXPECT_EQ(s.effectSwitchState, 0);
+    EXPECT_EQ(rig.form.Check1.value, 0);
+    EXPECT_EQ(rig.form.Combo1.index, 0);
+    EXPECT_EQ(rig.form.frontPage, 0);
+    EXPECT_EQ(s.store, ParameterTable{});
+    EXPECT_EQ(s.deviceCopy, ParameterTable{});
+    for (int e = 0; e < kEffectCount; ++e) {
+        EXPECT_EQ(s.presetSlotNumbers[e], "0");
+        for (int slot = 0; slot < kSlotCount; ++slot) {
+            EXPECT_EQ(s.presetDirectory[e][slot], "0");
+            EXPECT_EQ(s.presetNames[e][slot], "");
+        }
+    }
+    EXPECT_EQ(rig.form.Label2.caption, "1 - ");
+    EXPECT_FALSE(rig.form.Label8.visible);
+    EXPECT_TRUE(rig.form.Timer1.enabled);
+    EXPECT_EQ(rig.form.Timer1.interval, 1000);
+    EXPECT_FALSE(rig.form.TimerCompare.enabled);
+    // Only the probe on the silent port went out; demo mode wrote nothing.
+    EXPECT_TRUE(rig.exchanges().empty());
+    EXPECT_EQ(rig.port.sent().size(), 1u);
+    EXPECT_FALSE(std::filesystem::exists(cwd.path() / "init.cfg"));
+    EXPECT_EQ(rig.host.sleeps, (std::vector<int>{80}));
+
+    // Editing in demo mode stores but sends nothing.
+    rig.form.Combo1.index = 7;
+    rig.program.editor.effectListClick();
+    rig.program.link.sendParameter(1, 2);
+    EXPECT_EQ(rig.port.sent().size(), 1u);
+}
+
+TEST(Exit, NoLeavesEverythingAndSendsNothing)
+{
+    StartUpRig rig;
+    rig.deviceOnPortSeven();
+    ASSERT_TRUE(rig.program.search.connectAtStartUp({}));
+    rig.port.clearLog();
+    rig.host.answer(false);
+    EXPECT_FALSE(mainWindowCloseRequest(rig.program));
+    ASSERT_EQ(rig.host.boxes.size(), 1u);
+    const auto& box = rig.host.boxes[0];
+    EXPECT_TRUE(box.question);
+    EXPECT_EQ(box.text, "               Are you sure ? ");
+    EXPECT_EQ(box.title, "Exit");
+    EXPECT_EQ(box.icon, Icon::None);
+    EXPECT_EQ(box.defaultButton, Button::No);
+    EXPECT_TRUE(rig.port.sent().empty());
+    EXPECT_FALSE(rig.host.ended);
+}
+
+TEST(Exit, YesSendsTheExitNoticeOnceAndEnds)
+{
+    StartUpRig rig;
+    rig.deviceOnPortSeven();
+    ASSERT_TRUE(rig.program.search.connectAtStartUp({}));
+    rig.port.clearLog();
+    rig.host.answer(true);
+    EXPECT_THROW(ConfirmExit(rig.program.link, rig.host), ProgramEnded);
+    ASSERT_EQ(rig.port.sent().size(), 1u);
+    EXPECT_EQ(rig.port.sent()[0].bytes, (Bytes{0xF0, 0x9C, 0x0F, 0, 0, 0, 0, 0, 0, 0xF7}));
+}
+
+TEST(Exit, YesInDemoModeEndsWithoutSending)
+{
+    TemporaryWorkingDirectory cwd;
+    StartUpRig rig;
+    rig.host.answer(true);
+    startUp(rig);
+    rig.host.answer(true);
+    EXPECT_THROW(mainWindowCloseRequest(rig.program), ProgramEnded);
+    EXPECT_TRUE(rig.port.sent().empty());
+}
+
+TEST(Exit, TheEditorWindowCannotBeClosedOnItsOwn)
+{
+    EXPECT_FALSE(editorWindowCloseRequest());
+}
+
+} // namespace
+} // namespace qrv::test
