@@ -1,0 +1,96 @@
+// Cost of one 10-byte exchange over a pty against qrv5173-emu: with the emulator answering
+// at once (the link's own overhead) and pacing at 4800 baud (against the wire time).
+#include "EmulatorProcess.hpp"
+
+#include "link/DeviceLink.hpp"
+#include "link/SerialTransport.hpp"
+
+#include <QCoreApplication>
+
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+using namespace qrv;
+
+// Request and reply, ten bytes each, ten bit times per byte at 4800 baud.
+constexpr double kWireSeconds = 20.0 * 10.0 / 4800.0;
+
+class BenchHost final : public Host {
+public:
+    void message(const std::string& text, const std::string&, Icon) override
+    {
+        std::fprintf(stderr, "link_bench: %s\n", text.c_str());
+    }
+    bool askYesNo(const std::string&, const std::string&, Icon, Button) override { return false; }
+    std::optional<std::filesystem::path> openFile(const std::string&, const std::filesystem::path&) override { return {}; }
+    std::optional<std::filesystem::path> saveFile(const std::string&, const std::filesystem::path&) override { return {}; }
+    void setBusy(Window, bool) override {}
+    void refresh(Window) override {}
+    void sleep(int) override {}
+    [[noreturn]] void endProgram() override
+    {
+        std::fprintf(stderr, "link_bench: the emulator stopped answering\n");
+        std::abort();
+    }
+    ScreenSize screenSize() override { return {1024, 768}; }
+    char decimalPoint() override { return '.'; }
+};
+
+struct Rig {
+    explicit Rig(std::vector<std::string> arguments) : emulator(QRV5173_EMULATOR, std::move(arguments))
+    {
+        port.open(emulator.slavePath());
+        state.LinkUp = true;
+    }
+    test::EmulatorProcess emulator;
+    SerialTransport port;
+    ProgramState state;
+    SteadyClock clock;
+    BenchHost host;
+    DeviceLink link{state, port, clock, host};
+};
+
+void BM_ExchangeFast(benchmark::State& bench)
+{
+    Rig rig({"--fast"});
+    for (auto _ : bench)
+        rig.link.SendCommand(Cmd::ReadByte, 0x00, 0x13);
+    benchmark::DoNotOptimize(rig.state.replyBuffer[6]);
+}
+BENCHMARK(BM_ExchangeFast)->Unit(benchmark::kMicrosecond)->Repetitions(9)->ReportAggregatesOnly(true);
+
+void BM_ExchangePaced(benchmark::State& bench)
+{
+    Rig rig({});
+    double ratios = 0;
+    for (auto _ : bench) {
+        const auto start = std::chrono::steady_clock::now();
+        rig.link.SendCommand(Cmd::ReadByte, 0x00, 0x13);
+        ratios += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count() / kWireSeconds;
+    }
+    bench.counters["wire_ratio"] = benchmark::Counter(ratios, benchmark::Counter::kAvgIterations);
+}
+BENCHMARK(BM_ExchangePaced)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(24)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true);
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication application(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,266 @@
+#include "PtyFrontEnd.hpp"
+
+#include <algorithm>
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <fcntl.h>
+#include <optional>
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace qrv {
+
+namespace {
+
+volatile std::sig_atomic_t stopRequested = 0;
+
+extern "C" void requestStop(int)
+{
+    stopRequested = 1;
+}
+
+// Replies waiting for a reader are capped here; beyond it the emulator stops reading, so
+// a client that writes without reading blocks instead of growing our queues.
+constexpr std::size_t kBacklogLimit = 4096;
+// After the terminal reports an error on input, look again this much later.
+constexpr double kInputRetry = 0.05;
+// Before hanging up, give the client the last reply: bytes written to the master reach the
+// slave's input queue a moment later, so an empty queue counts only once it was seen full
+// or after a short grace.
+constexpr double kHangupGrace = 0.05;
+constexpr double kHangupLinger = 1.0;
+constexpr double kHangupCheck = 0.002;
+
+double now()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
+}
+
+timespec toTimespec(double seconds)
+{
+    seconds = std::max(seconds, 0.0);
+    timespec ts{};
+    ts.tv_sec = static_cast<time_t>(seconds);
+    ts.tv_nsec = static_cast<long>((seconds - static_cast<double>(ts.tv_sec)) * 1e9);
+    return ts;
+}
+
+void fail(const char* what)
+{
+    std::fprintf(stderr, "qrv5173-emu: %s: %s\n", what, std::strerror(errno));
+}
+
+class Descriptor {
+public:
+    explicit Descriptor(int fd = -1) : fd_(fd) {}
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    ~Descriptor() { reset(); }
+    int get() const { return fd_; }
+    void reset()
+    {
+        if (fd_ >= 0)
+            ::close(fd_);
+        fd_ = -1;
+    }
+
+private:
+    int fd_;
+};
+
+// The symbolic link to the slave; removed on exit unless someone pointed it elsewhere.
+class SlaveLink {
+public:
+    SlaveLink(std::string link, std::string target) : link_(std::move(link)), target_(std::move(target)) {}
+    SlaveLink(const SlaveLink&) = delete;
+    SlaveLink& operator=(const SlaveLink&) = delete;
+    ~SlaveLink()
+    {
+        if (placed_ && pointsToTarget())
+            ::unlink(link_.c_str());
+    }
+
+    bool place()
+    {
+        struct stat info {};
+        if (::lstat(link_.c_str(), &info) == 0 && !S_ISLNK(info.st_mode)) {
+            std::fprintf(stderr, "qrv5173-emu: %s exists and is not a symbolic link\n", link_.c_str());
+            return false;
+        }
+        const std::string fresh = link_ + ".new";
+        ::unlink(fresh.c_str());
+        if (::symlink(target_.c_str(), fresh.c_str()) != 0 || ::rename(fresh.c_str(), link_.c_str()) != 0) {
+            fail(link_.c_str());
+            ::unlink(fresh.c_str());
+            return false;
+        }
+        placed_ = true;
+        return true;
+    }
+
+private:
+    bool pointsToTarget() const
+    {
+        char buffer[4096];
+        const ssize_t n = ::readlink(link_.c_str(), buffer, sizeof buffer);
+        return n >= 0 && std::string(buffer, static_cast<std::size_t>(n)) == target_;
+    }
+
+    std::string link_;
+    std::string target_;
+    bool placed_ = false;
+};
+
+bool makeRaw(int fd)
+{
+    termios mode{};
+    if (tcgetattr(fd, &mode) != 0)
+        return false;
+    cfmakeraw(&mode);
+    cfsetispeed(&mode, B4800);
+    cfsetospeed(&mode, B4800);
+    return tcsetattr(fd, TCSANOW, &mode) == 0;
+}
+
+void installSignalHandlers(sigset_t& waitMask)
+{
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    for (const int sig : {SIGINT, SIGTERM, SIGHUP})
+        sigaddset(&stopSignals, sig);
+    // Blocked except inside ppoll, so a signal cannot slip in between the check and the wait.
+    sigprocmask(SIG_BLOCK, &stopSignals, &waitMask);
+    for (const int sig : {SIGINT, SIGTERM, SIGHUP})
+        sigdelset(&waitMask, sig);
+    struct sigaction action {};
+    action.sa_handler = requestStop;
+    sigemptyset(&action.sa_mask);
+    for (const int sig : {SIGINT, SIGTERM, SIGHUP})
+        sigaction(sig, &action, nullptr);
+    std::signal(SIGPIPE, SIG_IGN);
+}
+
+// Writes what the terminal takes now; the rest waits for POLLOUT.
+void flush(int master, std::vector<uint8_t>& pending)
+{
+    while (!pending.empty()) {
+        const ssize_t n = ::write(master, pending.data(), pending.size());
+        if (n > 0) {
+            pending.erase(pending.begin(), pending.begin() + n);
+            continue;
+        }
+        if (n < 0 && (errno == EAGAIN || errno == EINTR))
+            return;
+        // No reader can ever get these bytes; keeping them would only spin.
+        pending.clear();
+    }
+}
+
+} // namespace
+
+int runOnPty(EmulatorSession& session, const std::string& linkPath)
+{
+    sigset_t waitMask;
+    installSignalHandlers(waitMask);
+
+    Descriptor master(posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC));
+    if (master.get() < 0 || grantpt(master.get()) != 0 || unlockpt(master.get()) != 0) {
+        fail("pseudo-terminal");
+        return 1;
+    }
+    char name[256];
+    if (ptsname_r(master.get(), name, sizeof name) != 0) {
+        fail("pseudo-terminal name");
+        return 1;
+    }
+    const std::string slavePath = name;
+    // Holding the slave open keeps the master from reporting a hang-up between clients.
+    Descriptor slave(::open(slavePath.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC));
+    if (slave.get() < 0 || !makeRaw(slave.get())) {
+        fail(slavePath.c_str());
+        return 1;
+    }
+    const int flags = fcntl(master.get(), F_GETFL);
+    fcntl(master.get(), F_SETFL, flags | O_NONBLOCK);
+
+    std::optional<SlaveLink> link;
+    if (!linkPath.empty()) {
+        link.emplace(linkPath, slavePath);
+        if (!link->place())
+            return 1;
+    }
+    std::printf("%s\n", slavePath.c_str());
+    std::fflush(stdout);
+
+    std::vector<uint8_t> pending;
+    double inputRetryAt = 0;
+    std::optional<double> hangupStart;
+    bool replySeenUnread = false;
+    uint8_t buffer[4096];
+
+    while (!stopRequested) {
+        const double t = now();
+        const auto out = session.advance(t);
+        pending.insert(pending.end(), out.begin(), out.end());
+        flush(master.get(), pending);
+
+        std::optional<double> wakeAt = session.nextDue();
+        const auto wakeBy = [&](double when) { wakeAt = wakeAt ? std::min(*wakeAt, when) : when; };
+
+        if (session.hungUp() && pending.empty()) {
+            if (!hangupStart)
+                hangupStart = t;
+            int unread = 0;
+            if (ioctl(slave.get(), FIONREAD, &unread) != 0)
+                break;
+            replySeenUnread = replySeenUnread || unread > 0;
+            const bool taken = unread <= 0 && (replySeenUnread || t >= *hangupStart + kHangupGrace);
+            if (taken || t >= *hangupStart + kHangupLinger)
+                break;
+            wakeBy(t + kHangupCheck);
+        }
+
+        const bool inputPaused = t < inputRetryAt;
+        if (inputPaused)
+            wakeBy(inputRetryAt);
+        const bool wantInput = !inputPaused && !session.hungUp() && session.backlog() + pending.size() < kBacklogLimit;
+        pollfd watch{master.get(), 0, 0};
+        if (wantInput)
+            watch.events |= POLLIN;
+        if (!pending.empty())
+            watch.events |= POLLOUT;
+        // A hang-up condition is reported whatever is asked for; leave the terminal out then.
+        if (watch.events == 0)
+            watch.fd = -1;
+
+        timespec timeout{};
+        if (wakeAt)
+            timeout = toTimespec(*wakeAt - now());
+        const int ready = ppoll(&watch, 1, wakeAt ? &timeout : nullptr, &waitMask);
+        if (ready < 0) {
+            if (errno == EINTR)
+                continue;
+            fail("poll");
+            return 1;
+        }
+        if (!(watch.revents & (POLLIN | POLLHUP | POLLERR)) || !wantInput)
+            continue;
+        const ssize_t n = ::read(master.get(), buffer, sizeof buffer);
+        if (n > 0)
+            session.received(std::span(buffer, static_cast<std::size_t>(n)), now());
+        else if (n == 0 || (errno != EAGAIN && errno != EINTR))
+            inputRetryAt = now() + kInputRetry;
+    }
+    master.reset();
+    return 0;
+}
+
+} // namespace qrv

@@ -1,0 +1,109 @@
+#include "Session.hpp"
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+
+namespace qrv {
+
+EmulatorSession::EmulatorSession(DeviceModel& model, const EmulatorOptions& options, std::ostream* log)
+    : model_(model), options_(options), log_(log), byteTime_(options.fast ? 0.0 : kByteTime)
+{
+}
+
+double EmulatorSession::Reply::due(std::size_t i) const
+{
+    return start + static_cast<double>(i + 1) * byteTime;
+}
+
+void EmulatorSession::received(std::span<const uint8_t> bytes, double now)
+{
+    if (closing_)
+        return;
+    for (const uint8_t byte : bytes) {
+        inputFree_ = std::max(inputFree_, now) + byteTime_;
+        arrivals_.push_back({byte, inputFree_});
+    }
+}
+
+void EmulatorSession::take(const Frame& frame, double due)
+{
+    const uint64_t sequence = ++frames_;
+    logLine(sequence, '>', frame);
+    const bool unanswered = options_.silent || (options_.dropEvery && sequence % options_.dropEvery == 0);
+    if (!unanswered) {
+        std::vector<uint8_t> reply = model_.receive(frame);
+        if (options_.garbage)
+            std::transform(reply.begin(), reply.end(), reply.begin(), [](uint8_t b) { return static_cast<uint8_t>(~b); });
+        const double start = std::max(outputFree_, due);
+        outputFree_ = start + static_cast<double>(reply.size()) * byteTime_;
+        if (!reply.empty())
+            replies_.push_back({sequence, std::move(reply), start, 0, byteTime_});
+    }
+    if (options_.hangupAfter && sequence >= options_.hangupAfter) {
+        closing_ = true;
+        arrivals_.clear();
+    }
+}
+
+std::vector<uint8_t> EmulatorSession::advance(double now)
+{
+    std::vector<uint8_t> out;
+    // Events in time order; a reply byte due at the same moment as a request byte goes first.
+    for (;;) {
+        const bool sending = !replies_.empty() && replies_.front().due(replies_.front().sent) <= now;
+        const bool arriving = !arrivals_.empty() && arrivals_.front().due <= now;
+        if (sending && (!arriving || replies_.front().due(replies_.front().sent) <= arrivals_.front().due)) {
+            Reply& reply = replies_.front();
+            out.push_back(reply.bytes[reply.sent++]);
+            if (reply.sent == reply.bytes.size()) {
+                logLine(reply.sequence, '<', reply.bytes);
+                replies_.pop_front();
+            }
+        } else if (arriving) {
+            const Arrival arrival = arrivals_.front();
+            arrivals_.pop_front();
+            for (const Frame& frame : assembler_.feed(std::span(&arrival.byte, 1)))
+                take(frame, arrival.due);
+        } else {
+            return out;
+        }
+    }
+}
+
+std::optional<double> EmulatorSession::nextDue() const
+{
+    std::optional<double> next;
+    if (!arrivals_.empty())
+        next = arrivals_.front().due;
+    if (!replies_.empty()) {
+        const double due = replies_.front().due(replies_.front().sent);
+        next = next ? std::min(*next, due) : due;
+    }
+    return next;
+}
+
+std::size_t EmulatorSession::backlog() const
+{
+    std::size_t pending = arrivals_.size();
+    for (const Reply& reply : replies_)
+        pending += reply.bytes.size() - reply.sent;
+    return pending;
+}
+
+void EmulatorSession::logLine(uint64_t sequence, char direction, std::span<const uint8_t> bytes)
+{
+    if (!log_)
+        return;
+    char head[32];
+    std::snprintf(head, sizeof head, "%06llu %c", static_cast<unsigned long long>(sequence), direction);
+    std::string line = head;
+    for (const uint8_t byte : bytes) {
+        char hex[4];
+        std::snprintf(hex, sizeof hex, " %02X", byte);
+        line += hex;
+    }
+    *log_ << line << '\n' << std::flush;
+}
+
+} // namespace qrv

@@ -1,0 +1,52 @@
+#include "DeviceModel.hpp"
+#include "MemoryFile.hpp"
+#include "Options.hpp"
+#include "PtyFrontEnd.hpp"
+#include "Session.hpp"
+
+#include <cstdio>
+#include <fstream>
+
+int main(int argc, char** argv)
+{
+    using namespace qrv;
+    const auto parsed = parseOptions(std::vector<std::string>(argv + 1, argv + argc));
+    if (!parsed.options) {
+        std::fprintf(stderr, "qrv5173-emu: %s (see --help)\n", parsed.error.c_str());
+        return 2;
+    }
+    const EmulatorOptions& options = *parsed.options;
+    if (options.help) {
+        std::fputs(usageText().c_str(), stdout);
+        return 0;
+    }
+
+    DeviceModel model;
+    if (!options.memoryPath.empty()) {
+        try {
+            if (const auto image = readMemoryFile(options.memoryPath))
+                model.loadMemory(*image);
+        } catch (const std::exception& error) {
+            std::fprintf(stderr, "qrv5173-emu: %s\n", error.what());
+            return 2;
+        }
+        model.onMemoryWritten = [&model, path = options.memoryPath] {
+            try {
+                writeMemoryFile(path, model.memory());
+            } catch (const std::exception& error) {
+                std::fprintf(stderr, "qrv5173-emu: %s\n", error.what());
+            }
+        };
+    }
+
+    std::ofstream log;
+    if (!options.logPath.empty()) {
+        log.open(options.logPath, std::ios::trunc);
+        if (!log) {
+            std::fprintf(stderr, "qrv5173-emu: %s: cannot be written\n", options.logPath.c_str());
+            return 2;
+        }
+    }
+    EmulatorSession session(model, options, log.is_open() ? &log : nullptr);
+    return runOnPty(session, options.linkPath);
+}

@@ -1,0 +1,254 @@
+#include "DeviceModel.hpp"
+#include "FactoryImage.hpp"
+#include "MemoryFile.hpp"
+#include "Options.hpp"
+#include "Session.hpp"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace qrv::test {
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+constexpr double kByte = 1.0 / 480.0;
+constexpr double kHair = 1e-7;
+
+Bytes frame(uint8_t command, uint8_t p1 = 0, uint8_t p2 = 0, uint8_t p4 = 0)
+{
+    const Frame f = makeFrame(command, p1, p2, 0, p4, 0, 0);
+    return {f.begin(), f.end()};
+}
+
+EmulatorOptions fastOptions()
+{
+    EmulatorOptions options;
+    options.fast = true;
+    return options;
+}
+
+TEST(EmulatorSession, PacedRequestIsTakenOnlyAfterItsLastByteHasArrived)
+{
+    DeviceModel model = DeviceModel::blank();
+    EmulatorSession session(model, {});
+    session.received(frame(Cmd::WriteByte, 0x40, 0x00, 0x99), 0.0);
+    EXPECT_TRUE(session.advance(10 * kByte - 1e-4).empty());
+    EXPECT_EQ(model.peek(0x4000), 0);
+    session.advance(10 * kByte + kHair);
+    EXPECT_EQ(model.peek(0x4000), 0x99);
+}
+
+TEST(EmulatorSession, PacedReplyLeavesOneBytePerByteTime)
+{
+    DeviceModel model = DeviceModel::blank();
+    EmulatorSession session(model, {});
+    session.received(frame(Cmd::Probe), 0.0);
+    EXPECT_TRUE(session.advance(10 * kByte + kHair).empty());
+    EXPECT_EQ(session.advance(11 * kByte + kHair).size(), 1u);
+    EXPECT_EQ(session.advance(15 * kByte + kHair).size(), 4u);
+    const Bytes rest = session.advance(20 * kByte + kHair);
+    EXPECT_EQ(rest.size(), 5u);
+    EXPECT_EQ(rest.back(), 0xF7);
+    EXPECT_FALSE(session.nextDue().has_value());
+}
+
+TEST(EmulatorSession, NextDueNamesTheNextByteOnTheWire)
+{
+    DeviceModel model = DeviceModel::blank();
+    EmulatorSession session(model, {});
+    EXPECT_FALSE(session.nextDue());
+    session.received(frame(Cmd::Probe), 2.0);
+    EXPECT_NEAR(*session.nextDue(), 2.0 + kByte, 1e-9);
+    session.advance(2.0 + 10 * kByte + kHair);
+    EXPECT_NEAR(*session.nextDue(), 2.0 + 11 * kByte, 1e-9);
+    EXPECT_EQ(session.backlog(), 10u);
+}
+
+TEST(EmulatorSession, BytesSentWhileTheWireIsBusyQueueBehind)
+{
+    DeviceModel model = DeviceModel::blank();
+    EmulatorSession session(model, {});
+    session.received(frame(Cmd::WriteByte, 0x40, 0x00, 1), 0.0);
+    session.received(frame(Cmd::WriteByte, 0x40, 0x01, 2), 0.001);
+    session.advance(20 * kByte - 1e-4);
+    EXPECT_EQ(model.peek(0x4000), 1);
+    EXPECT_EQ(model.peek(0x4001), 0);
+    session.advance(20 * kByte + kHair);
+    EXPECT_EQ(model.peek(0x4001), 2);
+}
+
+TEST(EmulatorSession, RepliesDoNotOverlapOnTheWire)
+{
+    DeviceModel model = DeviceModel::blank();
+    EmulatorSession session(model, {});
+    Bytes two = frame(Cmd::Probe);
+    const Bytes second = frame(Cmd::Probe);
+    two.insert(two.end(), second.begin(), second.end());
+    session.received(two, 0.0);
+    // First reply leaves from 10 to 20 byte times; the second request completes at 20 and
+    // its reply follows the first one's last byte.
+    EXPECT_EQ(session.advance(20 * kByte + kHair).size(), 10u);
+    EXPECT_EQ(session.advance(30 * kByte - 1e-4).size(), 9u);
+    EXPECT_EQ(session.advance(30 * kByte + kHair).size(), 1u);
+}
+
+TEST(EmulatorSession, FastAnswersAtOnce)
+{
+    DeviceModel model = DeviceModel::blank();
+    EmulatorSession session(model, fastOptions());
+    session.received(frame(Cmd::Probe), 7.0);
+    const Bytes reply = session.advance(7.0);
+    ASSERT_EQ(reply.size(), 10u);
+    EXPECT_EQ(reply[3], 0x9C);
+}
+
+TEST(EmulatorSession, SilentAnswersAndExecutesNothing)
+{
+    DeviceModel model = DeviceModel::blank();
+    EmulatorOptions options = fastOptions();
+    options.silent = true;
+    EmulatorSession session(model, options);
+    session.received(frame(Cmd::WriteByte, 0x40, 0x00, 0x99), 0.0);
+    EXPECT_TRUE(session.advance(1.0).empty());
+    EXPECT_EQ(model.peek(0x4000), 0);
+    EXPECT_EQ(session.frames(), 1u);
+}
+
+TEST(EmulatorSession, DropEveryLeavesEveryNthFrameUnanswered)
+{
+    DeviceModel model = DeviceModel::blank();
+    EmulatorOptions options = fastOptions();
+    options.dropEvery = 3;
+    EmulatorSession session(model, options);
+    std::vector<std::size_t> replyLengths;
+    for (int i = 1; i <= 6; ++i) {
+        session.received(frame(Cmd::WriteByte, 0x40, static_cast<uint8_t>(i), 1), i);
+        replyLengths.push_back(session.advance(i).size());
+    }
+    EXPECT_EQ(replyLengths, (std::vector<std::size_t>{10, 10, 0, 10, 10, 0}));
+    EXPECT_EQ(model.peek(0x4003), 0);
+    EXPECT_EQ(model.peek(0x4004), 1);
+}
+
+TEST(EmulatorSession, GarbageInvertsEveryReplyByteKeepingTheLength)
+{
+    DeviceModel clean = DeviceModel::blank();
+    DeviceModel spoilt = DeviceModel::blank();
+    EmulatorOptions options = fastOptions();
+    options.garbage = true;
+    EmulatorSession session(spoilt, options);
+    session.received(frame(Cmd::Probe), 0.0);
+    const Bytes reply = session.advance(0.0);
+    const Bytes expected = clean.receive(frame(Cmd::Probe));
+    ASSERT_EQ(reply.size(), expected.size());
+    EXPECT_NE(reply[3], 0x9C);
+    for (std::size_t i = 0; i < reply.size(); ++i)
+        EXPECT_EQ(reply[i], static_cast<uint8_t>(~expected[i]));
+}
+
+TEST(EmulatorSession, HangupAfterTakesNoMoreFramesAndWaitsForTheLastReply)
+{
+    DeviceModel model = DeviceModel::blank();
+    EmulatorOptions options;
+    options.hangupAfter = 2;
+    EmulatorSession session(model, options);
+    Bytes three;
+    for (uint8_t i = 0; i < 3; ++i) {
+        const Bytes f = frame(Cmd::WriteByte, 0x40, i, 1);
+        three.insert(three.end(), f.begin(), f.end());
+    }
+    session.received(three, 0.0);
+    session.advance(20 * kByte + kHair);
+    EXPECT_EQ(session.frames(), 2u);
+    EXPECT_FALSE(session.hungUp());
+    session.advance(1.0);
+    EXPECT_TRUE(session.hungUp());
+    EXPECT_EQ(model.peek(0x4002), 0);
+    session.received(frame(Cmd::Probe), 2.0);
+    EXPECT_TRUE(session.advance(3.0).empty());
+}
+
+TEST(EmulatorSession, LogHasOneLinePerFrameAndPerReplySent)
+{
+    DeviceModel model = DeviceModel::blank();
+    EmulatorOptions options = fastOptions();
+    options.dropEvery = 2;
+    std::ostringstream log;
+    EmulatorSession session(model, options, &log);
+    session.received(frame(Cmd::Probe), 0.0);
+    session.received(frame(Cmd::ReadByte, 0x12, 0x34), 0.0);
+    session.advance(0.0);
+    EXPECT_EQ(log.str(),
+              "000001 > F0 9C 00 00 00 00 00 00 00 F7\n"
+              "000001 < F0 9C 00 9C 00 00 00 00 00 F7\n"
+              "000002 > F0 9C 10 12 34 00 00 00 00 F7\n");
+}
+
+TEST(EmulatorOptions, TakesEveryOption)
+{
+    const auto parsed = parseOptions({"--fast", "--silent", "--garbage", "--drop-every", "4", "--hangup-after", "9",
+                                      "--link", "/tmp/l", "--log", "/tmp/g", "--memory", "/tmp/m"});
+    ASSERT_TRUE(parsed.options) << parsed.error;
+    const EmulatorOptions& o = *parsed.options;
+    EXPECT_TRUE(o.fast && o.silent && o.garbage);
+    EXPECT_EQ(o.dropEvery, 4u);
+    EXPECT_EQ(o.hangupAfter, 9u);
+    EXPECT_EQ(o.linkPath, "/tmp/l");
+    EXPECT_EQ(o.logPath, "/tmp/g");
+    EXPECT_EQ(o.memoryPath, "/tmp/m");
+    EXPECT_FALSE(o.help);
+}
+
+TEST(EmulatorOptions, RefusesBadCountsUnknownOptionsAndMissingPaths)
+{
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"--drop-every"}, {"--drop-every", "0"}, {"--drop-every", "-1"},
+          {"--hangup-after", "2x"}, {"--hangup-after", ""}, {"--memory"}, {"--baud", "9600"}}) {
+        const auto parsed = parseOptions(args);
+        EXPECT_FALSE(parsed.options) << args[0];
+        EXPECT_NE(parsed.error.find(args[0]), std::string::npos) << parsed.error;
+    }
+}
+
+struct MemoryFileTest : ::testing::Test {
+    std::filesystem::path folder = std::filesystem::temp_directory_path() /
+                                   ("qrv-memfile-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+                                    ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    MemoryFileTest() { std::filesystem::create_directories(folder); }
+    ~MemoryFileTest() override { std::filesystem::remove_all(folder); }
+};
+
+TEST_F(MemoryFileTest, WrittenImageReadsBackAndLeavesNoTemporaryFile)
+{
+    Bytes image(kMemorySize);
+    for (std::size_t i = 0; i < image.size(); ++i)
+        image[i] = static_cast<uint8_t>(i * 7);
+    writeMemoryFile(folder / "mem.bin", image);
+    image[5] = 0xFF;
+    writeMemoryFile(folder / "mem.bin", image);
+    EXPECT_EQ(readMemoryFile(folder / "mem.bin"), image);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), std::filesystem::directory_iterator()), 1);
+}
+
+TEST_F(MemoryFileTest, MissingFileHasNoImage)
+{
+    EXPECT_FALSE(readMemoryFile(folder / "none.bin"));
+}
+
+TEST_F(MemoryFileTest, FileOfAnotherSizeIsRefused)
+{
+    std::ofstream(folder / "short.bin", std::ios::binary) << "too short";
+    EXPECT_THROW(readMemoryFile(folder / "short.bin"), std::runtime_error);
+}
+
+TEST_F(MemoryFileTest, UnwritableFolderIsReported)
+{
+    EXPECT_THROW(writeMemoryFile(folder / "missing" / "mem.bin", Bytes(kMemorySize)), std::runtime_error);
+}
+
+} // namespace
+} // namespace qrv::test

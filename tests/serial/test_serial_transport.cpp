@@ -1,0 +1,343 @@
+#include "EmulatorProcess.hpp"
+#include "FakeHost.hpp"
+
+#include "link/DeviceLink.hpp"
+#include "link/SerialTransport.hpp"
+
+#include <QCoreApplication>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <fcntl.h>
+#include <unistd.h>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+
+namespace qrv::test {
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+const Frame kProbe = makeFrame(Cmd::Probe, 0, 0, 0, 0, 0, 0);
+
+void ensureApplication()
+{
+    static int argc = 1;
+    static char name[] = "serial_tests";
+    static char* argv[] = {name, nullptr};
+    if (!QCoreApplication::instance())
+        new QCoreApplication(argc, argv);
+}
+
+// Waits until n bytes are in, or the time is up.
+bool awaitBytes(SerialTransport& port, std::size_t n, double seconds)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    while (port.bytesAvailable() < n) {
+        const double left = std::chrono::duration<double>(deadline - std::chrono::steady_clock::now()).count();
+        if (left <= 0)
+            return false;
+        port.waitForData(left);
+    }
+    return true;
+}
+
+template <class Operation>
+void expectUnavailable(Operation operation)
+{
+    try {
+        operation();
+        ADD_FAILURE() << "no port error";
+    } catch (const PortError& error) {
+        EXPECT_EQ(error.kind(), PortErrorKind::Unavailable) << error.what();
+    }
+}
+
+struct TemporaryFolder {
+    std::filesystem::path path;
+    TemporaryFolder()
+    {
+        char pattern[] = "/tmp/qrv-serial-XXXXXX";
+        path = ::mkdtemp(pattern);
+    }
+    ~TemporaryFolder() { std::filesystem::remove_all(path); }
+};
+
+class SerialOverPty : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { ensureApplication(); }
+
+    void start(std::vector<std::string> arguments)
+    {
+        if (port.isOpen())
+            port.close();
+        emulator.reset();
+        emulator = std::make_unique<EmulatorProcess>(QRV_EMULATOR_PATH, std::move(arguments));
+        port.open(emulator->slavePath());
+        state.LinkUp = true;
+    }
+
+    SerialTransport port;
+    std::unique_ptr<EmulatorProcess> emulator;
+    ProgramState state;
+    SteadyClock clock;
+    FakeHost host;
+    DeviceLink link{state, port, clock, host};
+};
+
+TEST_F(SerialOverPty, EveryByteValuePassesBothWays)
+{
+    start({"--fast"});
+    // p1 and p2 of the requests and byte 6 of the replies take every value, flow-control
+    // and line-editing characters included.
+    const auto address = [](int v) { return static_cast<uint16_t>(v << 8 | (255 - v)); };
+    for (int v = 0; v < 256; ++v)
+        link.writeByte(address(v), static_cast<uint8_t>(v));
+    for (int v = 0; v < 256; ++v)
+        ASSERT_EQ(link.readByte(address(v)), v) << "value " << v;
+    EXPECT_TRUE(host.boxes.empty());
+}
+
+TEST_F(SerialOverPty, BlockReadCarriesHighValues)
+{
+    start({"--fast"});
+    for (int c = 0; c < 32; ++c)
+        link.writeByte(Addr::live(15, c), static_cast<uint8_t>(0xE0 + c));
+    link.ArmPort(32);
+    ASSERT_TRUE(link.ReadBlock32(Cmd::ReadEffectBlock, 0, 0, 0, 0, 0, 15));
+    for (int c = 0; c < 32; ++c)
+        EXPECT_EQ(state.replyBuffer[c], 0xE0 + c) << "column " << c;
+}
+
+TEST_F(SerialOverPty, PacedEmulatorAnswersTheProbe)
+{
+    start({});
+    EXPECT_TRUE(link.ProbeDevice());
+}
+
+TEST_F(SerialOverPty, ReadTakesNoMoreThanTheReadLength)
+{
+    start({"--fast"});
+    port.write(kProbe);
+    ASSERT_TRUE(awaitBytes(port, 10, 5.0));
+    port.setReadLength(4);
+    EXPECT_EQ(port.read(100).size(), 4u);
+    port.setReadLength(10);
+    EXPECT_EQ(port.read(3).size(), 3u);
+    const Bytes rest = port.read(10);
+    ASSERT_EQ(rest.size(), 3u);
+    EXPECT_EQ(rest.back(), 0xF7);
+}
+
+TEST_F(SerialOverPty, ClearInputDiscardsWaitingBytes)
+{
+    start({"--fast"});
+    port.write(kProbe);
+    ASSERT_TRUE(awaitBytes(port, 10, 5.0));
+    port.clearInput();
+    EXPECT_EQ(port.bytesAvailable(), 0u);
+}
+
+TEST_F(SerialOverPty, MemoryFileSurvivesARestart)
+{
+    TemporaryFolder folder;
+    const auto file = folder.path / "unit.bin";
+    start({"--fast", "--memory", file.string()});
+    link.writeByte(0x1234, 0xA5);
+    link.ArmPort(32);
+    ASSERT_TRUE(link.ReadBlock32(Cmd::SelectEffect, 0, 0, 0, 0, 0, 7));
+    link.ArmPort(10);
+    EXPECT_EQ(emulator->stop(), 0);
+    ASSERT_EQ(std::filesystem::file_size(file), 65536u);
+
+    start({"--fast", "--memory", file.string()});
+    EXPECT_EQ(link.readByte(0x1234), 0xA5);
+    EXPECT_EQ(link.readByte(Addr::CurrentEffect), 7);
+}
+
+TEST_F(SerialOverPty, MemoryFileOfWrongSizeStopsTheEmulator)
+{
+    TemporaryFolder folder;
+    const auto file = folder.path / "short.bin";
+    std::ofstream(file, std::ios::binary) << "not an image";
+    try {
+        EmulatorProcess refused(QRV_EMULATOR_PATH, {"--fast", "--memory", file.string()});
+        ADD_FAILURE() << "started with a bad memory file";
+    } catch (const EmulatorStartError& error) {
+        EXPECT_EQ(error.exitStatus, 2);
+    }
+    EXPECT_EQ(std::filesystem::file_size(file), 12u);
+}
+
+TEST_F(SerialOverPty, SilentEmulatorSendsNothing)
+{
+    start({"--fast", "--silent"});
+    port.write(kProbe);
+    EXPECT_FALSE(port.waitForData(0.3));
+    EXPECT_EQ(port.bytesAvailable(), 0u);
+}
+
+TEST_F(SerialOverPty, GarbledReplyFailsTheProbe)
+{
+    start({"--fast", "--garbage"});
+    EXPECT_FALSE(link.ProbeDevice());
+    // The reply did come, only wrong.
+    EXPECT_EQ(state.replyBuffer[3], static_cast<uint8_t>(~0x9C));
+}
+
+TEST_F(SerialOverPty, DropEveryLosesOnlyEveryNthReply)
+{
+    start({"--fast", "--drop-every", "2"});
+    port.write(kProbe);
+    EXPECT_TRUE(awaitBytes(port, 10, 5.0));
+    port.clearInput();
+    port.write(kProbe);
+    EXPECT_FALSE(awaitBytes(port, 1, 0.3));
+    port.write(kProbe);
+    EXPECT_TRUE(awaitBytes(port, 10, 5.0));
+}
+
+TEST_F(SerialOverPty, HangupMakesThePortUnavailable)
+{
+    start({"--fast", "--hangup-after", "1"});
+    ASSERT_TRUE(link.ProbeDevice());
+    ASSERT_EQ(emulator->waitForExit(5.0), 0);
+    expectUnavailable([&] {
+        port.write(kProbe);
+        port.waitForData(1.0);
+        port.bytesAvailable();
+    });
+}
+
+TEST_F(SerialOverPty, HangupDuringACommandStartsTheDeviceSearch)
+{
+    start({"--fast", "--hangup-after", "1"});
+    int searches = 0;
+    link.setDeviceSearch([&] {
+        ++searches;
+        return false;
+    });
+    ASSERT_TRUE(link.ProbeDevice());
+    ASSERT_EQ(emulator->waitForExit(5.0), 0);
+    link.SendCommand(Cmd::ReadByte, 0x00, 0x13);
+    EXPECT_EQ(searches, 1);
+    EXPECT_FALSE(state.LinkUp);
+    EXPECT_TRUE(host.boxes.empty());
+}
+
+TEST_F(SerialOverPty, LinkReachesTheEmulatorAndGoesWithIt)
+{
+    TemporaryFolder folder;
+    const auto link_path = folder.path / "qrv5173";
+    emulator = std::make_unique<EmulatorProcess>(QRV_EMULATOR_PATH, std::vector<std::string>{"--fast", "--link", link_path.string()});
+    ASSERT_TRUE(std::filesystem::is_symlink(link_path));
+    port.open(link_path.string());
+    state.LinkUp = true;
+    EXPECT_TRUE(link.ProbeDevice());
+    port.close();
+    EXPECT_EQ(emulator->stop(), 0);
+    EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(link_path)));
+}
+
+TEST_F(SerialOverPty, LogRecordsEachFrameAndReply)
+{
+    TemporaryFolder folder;
+    const auto log = folder.path / "frames.log";
+    start({"--fast", "--log", log.string()});
+    link.readByte(0x0013);
+    std::ifstream in(log);
+    std::string request, reply;
+    std::getline(in, request);
+    std::getline(in, reply);
+    EXPECT_EQ(request, "000001 > F0 9C 10 00 13 00 00 00 00 F7");
+    EXPECT_EQ(reply, "000001 < F0 9C 10 9C 00 13 00 00 00 F7");
+}
+
+TEST_F(SerialOverPty, SecondOpenOfTheSamePortIsUnavailable)
+{
+    start({"--fast"});
+    SerialTransport second;
+    expectUnavailable([&] { second.open(emulator->slavePath()); });
+    EXPECT_TRUE(link.ProbeDevice());
+}
+
+// A bare pseudo-terminal whose master end the test holds, to hang up at a chosen moment.
+struct BarePty {
+    int master = -1;
+    std::string slave;
+    BarePty()
+    {
+        master = posix_openpt(O_RDWR | O_NOCTTY);
+        grantpt(master);
+        unlockpt(master);
+        slave = ptsname(master);
+    }
+    ~BarePty() { hangUp(); }
+    void hangUp()
+    {
+        if (master >= 0)
+            ::close(master);
+        master = -1;
+    }
+};
+
+TEST(SerialTransport, ReplyReceivedBeforeAHangupIsStillHandedOut)
+{
+    ensureApplication();
+    BarePty pty;
+    SerialTransport port;
+    port.open(pty.slave);
+    const Bytes reply{0xF0, 0x9C, 0x00, 0x9C, 0, 0, 0x42, 0, 0, 0xF7};
+    ASSERT_EQ(::write(pty.master, reply.data(), reply.size()), 10);
+    ASSERT_TRUE(awaitBytes(port, 10, 5.0));
+    pty.hangUp();
+    EXPECT_EQ(port.bytesAvailable(), 10u);
+    EXPECT_EQ(port.read(10), reply);
+    expectUnavailable([&] { port.bytesAvailable(); });
+}
+
+TEST(SerialTransport, HangupWithAPartReplyFailsTheWaitAtOnce)
+{
+    ensureApplication();
+    BarePty pty;
+    SerialTransport port;
+    port.open(pty.slave);
+    const Bytes part{0xF0, 0x9C, 0x00};
+    ASSERT_EQ(::write(pty.master, part.data(), part.size()), 3);
+    ASSERT_TRUE(awaitBytes(port, 3, 5.0));
+    pty.hangUp();
+    EXPECT_EQ(port.bytesAvailable(), 3u);
+    expectUnavailable([&] { port.waitForData(60.0); });
+}
+
+TEST(SerialTransport, MissingDeviceIsUnavailable)
+{
+    ensureApplication();
+    SerialTransport port;
+    expectUnavailable([&] { port.open("/tmp/qrv-no-such-port"); });
+    EXPECT_FALSE(port.isOpen());
+}
+
+TEST(SerialTransport, ClosedPortIsUnavailable)
+{
+    ensureApplication();
+    SerialTransport port;
+    expectUnavailable([&] { port.write(kProbe); });
+    expectUnavailable([&] { port.bytesAvailable(); });
+    expectUnavailable([&] { port.waitForData(0.01); });
+}
+
+TEST(EmulatorProcess, BadCommandLineIsReportedWithItsStatus)
+{
+    try {
+        EmulatorProcess emulator(QRV_EMULATOR_PATH, {"--no-such-option"});
+        ADD_FAILURE() << "started";
+    } catch (const EmulatorStartError& error) {
+        EXPECT_EQ(error.exitStatus, 2);
+    }
+}
+
+} // namespace
+} // namespace qrv::test
