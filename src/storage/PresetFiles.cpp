@@ -87,13 +87,12 @@ void applyPresetRecord(Editor& editor)
 
 // Writes every row into the device's live memory, then shows effect 0 as the device
 // now has it. Stops at the first port failure so that the caller can start over.
-void transferProject(Editor& editor)
+void transferProject(Editor& editor, const FailureWatch& watch)
 {
     ProgramState& state = editor.state();
     FrmMain& form = editor.form();
     Host& host = editor.host();
     DeviceLink& link = editor.link();
-    const int failures = link.portFailures();
 
     state.currentEffect = 0;
     form.caption = kLoadingProjectCaption;
@@ -103,7 +102,7 @@ void transferProject(Editor& editor)
     for (int e = 0; e < kEffectCount; ++e) {
         for (int c = 0; c < kDeviceColumns; ++c) {
             link.writeByte(Addr::live(e, c), state.store.at(e, c));
-            if (link.portFailures() != failures)
+            if (watch.failed())
                 return;
             ++form.ProgressBar1.value;
             host.refresh(Window::Editor);
@@ -177,7 +176,7 @@ void LoadProjectFile(Editor& editor)
         state.store.copyRowFrom(*table, e);
         state.startConfig.copyRowFrom(state.store, e);
     }
-    runStartingOverAfterReconnect(editor.link(), [&] { transferProject(editor); });
+    runStartingOverAfterReconnect(editor.link(), [&](const FailureWatch& watch) { transferProject(editor, watch); });
 
     FrmMain& form = editor.form();
     Host& host = editor.host();

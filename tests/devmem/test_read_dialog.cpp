@@ -1,0 +1,184 @@
+#include "WireRig.hpp"
+
+#include "devmem/PresetDialogs.hpp"
+
+#include <gtest/gtest.h>
+
+namespace qrv::test {
+namespace {
+
+struct LoadFromDevice : ::testing::Test {
+    WireRig rig;
+    ReadDialog dialog{rig.editor};
+
+    LoadFromDevice()
+    {
+        for (int e = 0; e < kEffectCount; ++e) {
+            rig.state.presetSlotNumbers[static_cast<std::size_t>(e)] = "0";
+            for (int s = 0; s < kSlotCount; ++s) {
+                rig.state.presetDirectory[static_cast<std::size_t>(e)][static_cast<std::size_t>(s)] = "0";
+                rig.state.presetNames[static_cast<std::size_t>(e)][static_cast<std::size_t>(s)] = " Empty  ";
+            }
+        }
+        rig.state.presetDirectory[0][7] = "85";
+        rig.state.presetNames[0][7] = "BIG HALL";
+        rig.state.presetDirectory[0][2] = "85";
+        rig.state.presetNames[0][2] = "ROOMY   ";
+        // Slot 7 of effect 0 on the device: values every control of the page can show.
+        for (int c = 0; c < kDeviceColumns; ++c)
+            rig.device.poke(Addr::stored(0, 7, c), static_cast<uint8_t>(c % 20 + 1));
+        rig.select(0);
+    }
+};
+
+TEST_F(LoadFromDevice, DialogOpensOnTheSlotLastUsed)
+{
+    rig.state.presetSlotNumbers[0] = "2";
+    dialog.load();
+    EXPECT_TRUE(dialog.form.open);
+    EXPECT_EQ(dialog.form.caption, "Load Preset From Device");
+    EXPECT_EQ(dialog.form.List1.toolTip, "Double click to load a preset");
+    EXPECT_EQ(dialog.form.Command1.at(0).caption, "Cancel");
+    EXPECT_EQ(dialog.form.Command1.at(1).caption, "Load");
+    EXPECT_EQ(dialog.form.Label3.caption, "Memory Preset");
+    EXPECT_EQ(dialog.form.Label1.caption, "01 02 03 04 05 06 07 08");
+    ASSERT_EQ(dialog.form.List1.items.size(), 8u);
+    EXPECT_EQ(dialog.form.List1.items[2], "ROOMY   ");
+    EXPECT_EQ(dialog.form.List1.items[7], "BIG HALL");
+    EXPECT_EQ(dialog.form.List1.index, 2);
+    EXPECT_FALSE(dialog.form.ProgressBar1.visible);
+    EXPECT_EQ(dialog.form.ProgressBar1.value, 0);
+}
+
+TEST_F(LoadFromDevice, SlotSevenOfEffectZeroReadsItsBytesAndRecordsTheSlot)
+{
+    const ParameterTable start = rig.state.startConfig;
+    dialog.load();
+    dialog.form.List1.index = 7;
+    rig.host.answer(true);
+    dialog.commandClick(1);
+
+    ASSERT_EQ(rig.host.boxes.size(), 1u);
+    EXPECT_EQ(rig.host.boxes[0].text, "Overwrite current editing with the preset 8, are you sure ? ");
+    EXPECT_EQ(rig.host.boxes[0].title, "Read Preset");
+    EXPECT_EQ(rig.host.boxes[0].icon, Icon::None);
+
+    std::vector<int> expectedReads;
+    for (int a = 0x03E0; a <= 0x03FF; ++a)
+        expectedReads.push_back(a);
+    EXPECT_EQ(rig.memoryReads(), expectedReads);
+    EXPECT_EQ(rig.memoryWrites(), (std::vector<std::pair<int, int>>{{0x0060, 7}}));
+    EXPECT_EQ(rig.frames(Cmd::WriteByte).at(0),
+              (std::vector<uint8_t>{0xF0, 0x9C, 0x11, 0x00, 0x60, 0x00, 0x07, 0x00, 0x00, 0xF7}));
+    // Setting the list to the effect it shows runs no selection.
+    EXPECT_TRUE(rig.frames(Cmd::SelectEffect).empty());
+
+    for (int c = 0; c < kDeviceColumns; ++c) {
+        EXPECT_EQ(rig.state.store.at(0, c), c % 20 + 1) << c;
+        EXPECT_EQ(rig.state.deviceCopy.at(0, c), c % 20 + 1) << c;
+    }
+    EXPECT_TRUE(rig.state.startConfig == start);
+    EXPECT_EQ(rig.state.presetSlotNumbers[0], "7");
+    EXPECT_EQ(rig.form.Combo1.index, 0);
+    EXPECT_EQ(rig.form.Label2.caption, "8 - BIG HALL");
+    EXPECT_EQ(rig.form.Text18.at(0).text, "1 %");  // Decay, column 0
+    // Every parameter of the page went to the device again.
+    for (const PageParameter& p : catalogue::pageOfEffect(0).parameters)
+        EXPECT_EQ(rig.device.peek(Addr::live(0, p.column)), p.column % 20 + 1) << p.label;
+    EXPECT_FALSE(dialog.form.open);
+    EXPECT_FALSE(dialog.form.ProgressBar1.visible);
+    EXPECT_FALSE(rig.host.busy(Window::Read));
+    EXPECT_FALSE(rig.host.busy(Window::Editor));
+}
+
+TEST_F(LoadFromDevice, DoubleClickLoadsLikeTheButton)
+{
+    dialog.load();
+    dialog.form.List1.index = 7;
+    rig.host.answer(true);
+    dialog.listDoubleClick();
+    EXPECT_EQ(rig.memoryReads().size(), 32u);
+    EXPECT_EQ(rig.state.presetSlotNumbers[0], "7");
+    EXPECT_FALSE(dialog.form.open);
+}
+
+TEST_F(LoadFromDevice, NoLeavesEverythingAndTheDialogOpen)
+{
+    const ParameterTable store = rig.state.store, copy = rig.state.deviceCopy;
+    dialog.load();
+    dialog.form.List1.index = 2;
+    rig.host.answer(false);
+    dialog.commandClick(1);
+    EXPECT_EQ(rig.host.boxes.at(0).text, "Overwrite current editing with the preset 3, are you sure ? ");
+    EXPECT_TRUE(rig.port.sent().empty());
+    EXPECT_TRUE(rig.state.store == store);
+    EXPECT_TRUE(rig.state.deviceCopy == copy);
+    EXPECT_EQ(rig.state.presetSlotNumbers[0], "0");
+    EXPECT_TRUE(dialog.form.open);
+    dialog.commandClick(0);
+    EXPECT_FALSE(dialog.form.open);
+    EXPECT_TRUE(rig.port.sent().empty());
+}
+
+TEST_F(LoadFromDevice, EmptySlotIsRefusedWithoutReading)
+{
+    dialog.load();
+    dialog.form.List1.index = 4;
+    dialog.commandClick(1);
+    ASSERT_EQ(rig.host.boxes.size(), 1u);
+    EXPECT_EQ(rig.host.boxes[0].text, "Preset empty");
+    EXPECT_EQ(rig.host.boxes[0].title, "Read Preset");
+    EXPECT_EQ(rig.host.boxes[0].icon, Icon::Critical);
+    EXPECT_FALSE(rig.host.boxes[0].question);
+    EXPECT_TRUE(rig.port.sent().empty());
+    EXPECT_TRUE(dialog.form.open);
+}
+
+TEST_F(LoadFromDevice, LostDeviceDuringTheReadsChangesNothing)
+{
+    const ParameterTable store = rig.state.store;
+    dialog.load();
+    dialog.form.List1.index = 7;
+    rig.host.answer(true);
+    rig.unplugAfter(5, false);
+    dialog.commandClick(1);
+    EXPECT_EQ(rig.searches, 1);
+    EXPECT_TRUE(rig.state.store == store);
+    EXPECT_EQ(rig.state.presetSlotNumbers[0], "0");
+    ASSERT_EQ(rig.host.boxes.size(), 2u);
+    EXPECT_EQ(rig.host.boxes[1].title, "Read Preset");
+    EXPECT_NE(rig.host.boxes[1].text.find("connection"), std::string::npos);
+    EXPECT_TRUE(dialog.form.open);
+    EXPECT_FALSE(dialog.form.ProgressBar1.visible);
+}
+
+TEST_F(LoadFromDevice, DeviceBackAfterAFailureReadsTheSlotAgainFromTheStart)
+{
+    dialog.load();
+    dialog.form.List1.index = 7;
+    rig.host.answer(true);
+    rig.unplugAfter(5, true);
+    dialog.commandClick(1);
+    EXPECT_EQ(rig.searches, 1);
+    const auto reads = rig.memoryReads();
+    ASSERT_EQ(reads.size(), 5u + 32u);
+    EXPECT_EQ(reads[5], 0x03E0);
+    EXPECT_EQ(reads.back(), 0x03FF);
+    for (int c = 0; c < kDeviceColumns; ++c)
+        EXPECT_EQ(rig.state.store.at(0, c), c % 20 + 1) << c;
+    EXPECT_FALSE(dialog.form.open);
+}
+
+TEST_F(LoadFromDevice, DemoModeFindsEverySlotEmpty)
+{
+    rig.state.DemoMode = true;
+    rig.state.presetDirectory[0][7] = "0";  // what demo mode records
+    dialog.load();
+    dialog.form.List1.index = 7;
+    dialog.commandClick(1);
+    EXPECT_EQ(rig.host.boxes.at(0).text, "Preset empty");
+    EXPECT_TRUE(rig.port.sent().empty());
+}
+
+} // namespace
+} // namespace qrv::test
