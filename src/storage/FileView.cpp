@@ -128,10 +128,16 @@ std::optional<FileView> describeFile(const ValueTables& tables, std::span<const 
             view.effects.push_back(describeEffect(tables, e, table->row(e), decimalPoint));
         return view;
     }
-    problem = "The file holds " + std::to_string(bytes.size()) + " bytes; a preset file holds exactly " +
-              std::to_string(kPresetFileSize) + " and a project file exactly " + std::to_string(kProjectFileSize) +
-              ".";
+    problem = fileSizeProblem(bytes.size());
     return std::nullopt;
+}
+
+std::string fileSizeProblem(std::uintmax_t size)
+{
+    if (size == kPresetFileSize || size == kProjectFileSize)
+        return {};
+    return "The file holds " + std::to_string(size) + " bytes; a preset file holds exactly " +
+           std::to_string(kPresetFileSize) + " and a project file exactly " + std::to_string(kProjectFileSize) + ".";
 }
 
 std::string renderText(const FileView& view)

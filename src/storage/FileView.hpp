@@ -2,6 +2,7 @@
 
 #include "app/ProgramState.hpp"
 
+#include <cstdint>
 #include <optional>
 #include <span>
 #include <string>
@@ -39,6 +40,9 @@ EffectView describeEffect(const ValueTables& tables, int effect, std::span<const
 // the reason, for a damaged file.
 std::optional<FileView> describeFile(const ValueTables& tables, std::span<const uint8_t> bytes, char decimalPoint,
                                      std::string& problem);
+
+// Why a file of that many bytes is neither a preset nor a project file; empty when it may be one.
+std::string fileSizeProblem(std::uintmax_t size);
 
 std::string renderText(const FileView& view);
 std::string renderJson(const FileView& view);
