@@ -50,18 +50,14 @@ private:
     ProgressBar& bar_;
 };
 
-// Steps 2 to 11: everything read from the device into the state.
-void readDevice(Editor& editor, ProgressBar& bar)
+// Steps 2 to 11: everything read from the device into the state. Stops at the first port
+// failure: the attempt is void then, and the rest would only cost wire time.
+void readDevice(Editor& editor, ProgressBar& bar, const FailureWatch& watch)
 {
     ProgramState& s = editor.state();
     DeviceLink& link = editor.link();
     Host& host = editor.host();
     const int withoutNames = dumpExchangesWithoutNames(s.tables);
-    // Once the device is lost and the search turned to demo mode the port may be gone too.
-    auto arm = [&](std::size_t n) {
-        if (!s.DemoMode)
-            link.ArmPort(n);
-    };
 
     // Until the directory is known every slot may hold a name.
     bar.value = 0;
@@ -71,31 +67,42 @@ void readDevice(Editor& editor, ProgressBar& bar)
     link.SendCommand(Cmd::ReadSwitch);
     s.effectSwitchState = s.replyBuffer[6];
 
-    for (int e = 0; e < kEffectCount; ++e)
-        for (int slot = 0; slot < kSlotCount; ++slot)
+    for (int e = 0; e < kEffectCount; ++e) {
+        for (int slot = 0; slot < kSlotCount; ++slot) {
+            if (watch.failed())
+                return;
             s.presetDirectory[e][slot] = std::to_string(link.readByte(Addr::directory(e, slot)));
+        }
+    }
     bar.max = withoutNames + storedPresetCount(s);
 
-    for (int e = 0; e < kEffectCount; ++e)
+    for (int e = 0; e < kEffectCount && !watch.failed(); ++e)
         s.presetSlotNumbers[e] = std::to_string(link.readByte(Addr::slotNumber(e)));
+    if (watch.failed())
+        return;
 
     host.sleep(80);
     editor.ReadStoredPreset(s.currentEffect, editor.presetSlot(s.currentEffect));
 
     for (int e = 0; e < kEffectCount; ++e) {
-        for (int c = 0; c < s.tables.parameterCount[e]; ++c)
+        for (int c = 0; c < s.tables.parameterCount[e]; ++c) {
+            if (watch.failed())
+                return;
             s.store.at(e, c) = link.readByte(Addr::live(e, c));
+        }
         s.startConfig.copyRowFrom(s.store, e);
     }
+    if (watch.failed())
+        return;
 
-    arm(32);
+    link.ArmPort(32);
     if (link.ReadBlock32(Cmd::ReadEffectBlock, 0, 0, 0, 0, 0, static_cast<uint8_t>(s.currentEffect))) {
         for (int c = 0; c < kDeviceColumns; ++c)
             s.store.at(s.currentEffect, c) = s.replyBuffer[c];
         s.startConfig.copyRowFrom(s.store, s.currentEffect);
     }
 
-    arm(8);
+    link.ArmPort(8);
     for (int e = 0; e < kEffectCount; ++e) {
         for (int slot = 0; slot < kSlotCount; ++slot) {
             if (!holdsPreset(s.presetDirectory[e][slot])) {
@@ -107,7 +114,7 @@ void readDevice(Editor& editor, ProgressBar& bar)
                     latin1ToUtf8({reinterpret_cast<const char*>(s.replyBuffer.data()), std::size_t{8}});
         }
     }
-    arm(10);
+    link.ArmPort(10);
 }
 
 // Step 12: the editor shows the device's effect; no handler sends meanwhile.
@@ -144,9 +151,10 @@ bool DumpDeviceMemory(Editor& editor, FrmSplash& splash)
         host.refresh(Window::Splash);
 
         DumpProgress progress(editor.link(), host, splash.ProgressBar1);
-        const bool complete = runStartingOverAfterReconnect(editor.link(), [&] {
-            readDevice(editor, splash.ProgressBar1);
-            showCurrentEffect(editor);
+        const bool complete = runStartingOverAfterReconnect(editor.link(), [&](const FailureWatch& watch) {
+            readDevice(editor, splash.ProgressBar1, watch);
+            if (!watch.failed())
+                showCurrentEffect(editor);
         });
         if (!complete) {
             host.setBusy(Window::Main, false);

@@ -1,0 +1,133 @@
+// The editor's whole start-up (port search, init.cfg, memory dump, showing the current
+// effect) against qrv5173-emu pacing at 4800 baud, as a ratio to the wire time of the
+// exchanges it made, with the program's CPU time as a share of the wall time.
+#include "EmulatorProcess.hpp"
+
+#include "app/StartUp.hpp"
+#include "link/SerialTransport.hpp"
+
+#include <QCoreApplication>
+
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <sys/resource.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+using namespace qrv;
+
+// Ten bit times per byte at 4800 baud.
+constexpr double kByteSeconds = 10.0 / 4800.0;
+
+class BenchHost final : public Host {
+public:
+    void message(const std::string& text, const std::string&, Icon) override
+    {
+        std::fprintf(stderr, "startup_bench: %s\n", text.c_str());
+    }
+    bool askYesNo(const std::string&, const std::string&, Icon, Button) override { return false; }
+    std::optional<std::filesystem::path> openFile(const std::string&, const std::filesystem::path&) override { return {}; }
+    std::optional<std::filesystem::path> saveFile(const std::string&, const std::filesystem::path&) override { return {}; }
+    void setBusy(Window, bool) override {}
+    void refresh(Window) override {}
+    void sleep(int milliseconds) override { std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds)); }
+    [[noreturn]] void endProgram() override
+    {
+        std::fprintf(stderr, "startup_bench: the start-up ended the program\n");
+        std::abort();
+    }
+    ScreenSize screenSize() override { return {1024, 768}; }
+    char decimalPoint() override { return '.'; }
+};
+
+double cpuSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    const auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
+// Bytes of every request and reply in the emulator's frame log.
+std::size_t loggedBytes(const std::filesystem::path& log, std::size_t& exchanges)
+{
+    std::ifstream in(log);
+    std::string line;
+    std::size_t bytes = 0;
+    exchanges = 0;
+    while (std::getline(in, line)) {
+        std::istringstream words(line);
+        std::string sequence, direction, hex;
+        words >> sequence >> direction;
+        exchanges += direction == ">" ? 1 : 0;
+        while (words >> hex)
+            ++bytes;
+    }
+    return bytes;
+}
+
+void BM_StartUpPaced(benchmark::State& bench)
+{
+    const auto folder = std::filesystem::temp_directory_path() / ("qrv-startup-bench-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(folder);
+    const auto previous = std::filesystem::current_path();
+    std::filesystem::current_path(folder);
+    const auto log = folder / "frames.log";
+    double ratios = 0, cpuShares = 0, frames = 0;
+    for (auto _ : bench) {
+        test::EmulatorProcess emulator(QRV5173_EMULATOR, {"--log", log.string()});
+        BenchHost host;
+        SerialTransport port;
+        SteadyClock clock;
+        Program program(port, clock, host, [&](int n) -> std::optional<std::string> {
+            return n == 1 ? std::optional<std::string>(emulator.slavePath()) : std::nullopt;
+        });
+        splashLoad(program);
+
+        const double cpuStart = cpuSeconds();
+        const auto start = std::chrono::steady_clock::now();
+        splashTimer(program, {});
+        const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        const double cpu = cpuSeconds() - cpuStart;
+
+        emulator.stop();
+        std::size_t exchanges = 0;
+        const double wire = static_cast<double>(loggedBytes(log, exchanges)) * kByteSeconds;
+        bench.SetIterationTime(wall);
+        ratios += wall / wire;
+        cpuShares += cpu / wall;
+        frames += static_cast<double>(exchanges);
+    }
+    bench.counters["wire_ratio"] = benchmark::Counter(ratios, benchmark::Counter::kAvgIterations);
+    bench.counters["cpu_share"] = benchmark::Counter(cpuShares, benchmark::Counter::kAvgIterations);
+    bench.counters["exchanges"] = benchmark::Counter(frames, benchmark::Counter::kAvgIterations);
+    std::filesystem::current_path(previous);
+    std::filesystem::remove_all(folder);
+}
+BENCHMARK(BM_StartUpPaced)
+    ->Unit(benchmark::kSecond)
+    ->UseManualTime()
+    ->Iterations(1)
+    ->Repetitions(3)
+    ->ReportAggregatesOnly(true);
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication application(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,198 @@
+#include "E2eSupport.hpp"
+#include "FakeHost.hpp"
+#include "tests/startup/ExpectedDump.hpp"
+#include "tests/startup/StartUpRig.hpp"
+
+#include "app/CodePage.hpp"
+#include "app/Exit.hpp"
+#include "app/StartUp.hpp"
+#include "link/SerialTransport.hpp"
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+namespace qrv::test {
+namespace {
+
+// The program on the real serial code, its port numbers named by a table.
+struct PtyProgram {
+    FakeHost host;
+    SteadyClock clock;
+    SerialTransport port;
+    std::map<int, std::string> names;
+    std::vector<int> resolved;
+    Program program{port, clock, host, [this](int n) -> std::optional<std::string> {
+                        resolved.push_back(n);
+                        const auto it = names.find(n);
+                        return it == names.end() ? std::nullopt : std::optional<std::string>(it->second);
+                    }};
+
+    PtyProgram() { ensureApplication(); }
+    void startUp()
+    {
+        splashLoad(program);
+        splashTimer(program, {});
+    }
+};
+
+std::string missing(int n)
+{
+    return "/nonexistent/qrv5173-port-" + std::to_string(n);
+}
+
+TEST(EndToEnd, StartUpFindsTheDeviceOnPortSevenAndDumpsIt)
+{
+    TemporaryWorkingDirectory cwd;
+    const auto folder = cwd.path();
+    {
+        std::ofstream old(folder / "init.cfg", std::ios::binary);
+        old.write("\x01\x01\xAA\xBB", 4);
+    }
+    DeviceModel memory;
+    memory.poke(Addr::CurrentEffect, 9);
+    memory.poke(Addr::slotNumber(9), 1);
+    memory.poke(Addr::directory(9, 1), Addr::SlotUsed);
+    const Bytes name{'P', 'h', 0xE4, 's', 'e', 'r', ' ', '2'};
+    for (int k = 0; k < 8; ++k)
+        memory.poke(Addr::name(9, 1, k), name[static_cast<std::size_t>(k)]);
+    const auto device = startEmulator(folder, "device", "device", memory);
+    const auto silent = startEmulator(folder, "silent", "silent", DeviceModel::blank(), {"--silent"});
+
+    PtyProgram rig;
+    rig.names = {{1, missing(1)}, {2, missing(2)}, {3, silent->slavePath()}, {4, missing(4)},
+                 {5, missing(5)}, {6, missing(6)}, {7, device->slavePath()}};
+    rig.startUp();
+    const ProgramState& s = rig.program.state;
+    const FrmMain& form = rig.program.form;
+
+    EXPECT_EQ(rig.resolved, (std::vector<int>{0, 1, 2, 3, 4, 5, 6, 7}));
+    EXPECT_EQ(s.PortNumber, 7);
+    EXPECT_EQ(readFile(folder / "init.cfg"), (Bytes{7, 0, 0xAA, 0xBB}));
+    EXPECT_TRUE(rig.host.boxes.empty());
+
+    // The silent port saw one probe; the device a probe and then the whole dump in order.
+    EXPECT_EQ(requests(folder / "silent.log"), (std::vector<Bytes>{frame(0x00)}));
+    const auto taken = requests(folder / "device.log");
+    const auto expected = expectedDump(memory);
+    ASSERT_EQ(taken.size(), expected.size() + 1);
+    EXPECT_EQ(taken[0], frame(0x00));
+    for (std::size_t i = 0; i < expected.size(); ++i)
+        ASSERT_EQ(taken[i + 1], expected[i].bytes) << "exchange " << i;
+    for (const auto& f : taken)
+        ASSERT_NE(f[2], 0x20);
+    std::size_t oneByteReads = 0;
+    for (const auto& f : taken)
+        oneByteReads += f[2] == 0x10 ? 1 : 0;
+    // 0x0013, the directory, the slot numbers, the stored preset, the live columns, the selection's stored preset
+    EXPECT_EQ(oneByteReads, 1 + 128 + 16 + 32 + 305 + 32u);
+
+    EXPECT_EQ(s.currentEffect, 9);
+    EXPECT_EQ(form.Combo1.index, 9);
+    EXPECT_EQ(form.frontPage, 9);
+    for (int c = 0; c < 32; ++c)
+        EXPECT_EQ(s.store.at(9, c), memory.peek(Addr::live(9, c))) << "column " << c;
+    EXPECT_EQ(s.presetNames[9][1], latin1ToUtf8("Ph\xE4ser 2"));
+    EXPECT_EQ(form.Label2.caption, "2 - " + latin1ToUtf8("Ph\xE4ser 2"));
+    for (int e = 0; e < kEffectCount; ++e)
+        for (int slot = 0; slot < kSlotCount; ++slot)
+            if (memory.peek(Addr::directory(e, slot)) != Addr::SlotUsed) {
+                EXPECT_EQ(s.presetNames[e][slot], " Empty  ");
+            }
+    const ProgressBar& bar = rig.program.splash.ProgressBar1;
+    EXPECT_EQ(bar.value, bar.max);
+    EXPECT_EQ(static_cast<std::size_t>(bar.max), expected.size());
+}
+
+TEST(EndToEnd, NoDeviceAsksForDemoModeAndSendsNothingAfterwards)
+{
+    TemporaryWorkingDirectory cwd;
+    const auto silent = startEmulator(cwd.path(), "silent", "silent", DeviceModel::blank(), {"--silent"});
+    PtyProgram rig;
+    rig.names = {{1, silent->slavePath()}, {2, missing(2)}};
+    rig.host.answer(true);
+    rig.startUp();
+    ASSERT_EQ(rig.host.boxes.size(), 1u);
+    EXPECT_EQ(rig.host.boxes[0].text, "                 Do you want to continue in demo mode?");
+    EXPECT_TRUE(rig.program.state.DemoMode);
+    EXPECT_EQ(rig.program.state.store, ParameterTable{});
+    EXPECT_FALSE(std::filesystem::exists(cwd.path() / "init.cfg"));
+
+    // Editing and leaving in demo mode write nothing to the port that opened.
+    rig.program.editor.storeAndSend(2, 9);
+    rig.host.answer(true);
+    EXPECT_THROW(ConfirmExit(rig.program.link, rig.host), ProgramEnded);
+    EXPECT_EQ(requests(cwd.path() / "silent.log"), (std::vector<Bytes>{frame(0x00)}));
+}
+
+TEST(EndToEnd, NoDeviceAndNoEndsTheProgram)
+{
+    TemporaryWorkingDirectory cwd;
+    PtyProgram rig;
+    rig.names = {{1, missing(1)}};
+    rig.host.answer(false);
+    EXPECT_THROW(rig.startUp(), ProgramEnded);
+    EXPECT_EQ(rig.resolved.size(), 36u);
+}
+
+TEST(EndToEnd, HangUpDuringAParameterChangeDropsItAndEditingGoesOnAfterReconnect)
+{
+    TemporaryWorkingDirectory cwd;
+    const auto folder = cwd.path();
+    const auto link = folder / "qrv-link";
+    DeviceModel memory;
+    const std::size_t startUpFrames = 1 + expectedDump(memory).size();
+    auto device = startEmulator(folder, "device", "first", memory,
+                                {"--link", link.string(), "--hangup-after", std::to_string(startUpFrames + 2)});
+    PtyProgram rig;
+    rig.names = {{1, missing(1)}, {7, link.string()}};
+    rig.startUp();
+    ASSERT_EQ(rig.program.state.PortNumber, 7);
+    Editor& editor = rig.program.editor;
+    editor.storeAndSend(3, 11);
+    editor.storeAndSend(3, 12);
+    ASSERT_TRUE(device->waitForExit(5.0).has_value()) << "the emulator did not hang up";
+
+    editor.storeAndSend(3, 13);
+    // The search ran and found nothing: demo mode, with its message.
+    ASSERT_EQ(rig.host.boxes.size(), 1u);
+    EXPECT_NE(rig.host.boxes[0].text.find("DEMO MODE"), std::string::npos);
+    EXPECT_TRUE(rig.program.state.DemoMode);
+    EXPECT_EQ(rig.program.state.store.at(0, 3), 13);  // the store keeps the edit
+
+    device = startEmulator(folder, "device", "second", memory, {"--link", link.string()});
+    EXPECT_TRUE(rig.program.search.FindDevice());  // the "  ReConnect" button
+    EXPECT_FALSE(rig.program.state.DemoMode);
+    EXPECT_EQ(rig.program.state.PortNumber, 7);
+    editor.storeAndSend(3, 14);
+    device->stop();
+
+    const auto first = requests(folder / "first.log");
+    ASSERT_EQ(first.size(), startUpFrames + 2);
+    EXPECT_EQ(first[first.size() - 2], frame(0x20, 3, 0, 0, 11));
+    EXPECT_EQ(first.back(), frame(0x20, 3, 0, 0, 12));
+    EXPECT_EQ(requests(folder / "second.log"), (std::vector<Bytes>{frame(0x00), frame(0x20, 3, 0, 0, 14)}));
+    const auto image = readMemoryFile(folder / "device.mem");
+    ASSERT_TRUE(image.has_value());
+    EXPECT_EQ(image->at(Addr::live(0, 3)), 14);
+}
+
+TEST(EndToEnd, ExitSendsTheNoticeOnceWhenConnected)
+{
+    TemporaryWorkingDirectory cwd;
+    const auto device = startEmulator(cwd.path(), "device", "device", DeviceModel());
+    PtyProgram rig;
+    rig.names = {{1, device->slavePath()}};
+    rig.startUp();
+    rig.host.answer(false);
+    EXPECT_FALSE(mainWindowCloseRequest(rig.program));
+    const std::size_t before = requests(cwd.path() / "device.log").size();
+    rig.host.answer(true);
+    EXPECT_THROW(mainWindowCloseRequest(rig.program), ProgramEnded);
+    const auto taken = requests(cwd.path() / "device.log");
+    ASSERT_EQ(taken.size(), before + 1);
+    EXPECT_EQ(taken.back(), (Bytes{0xF0, 0x9C, 0x0F, 0, 0, 0, 0, 0, 0, 0xF7}));
+}
+
+} // namespace
+} // namespace qrv::test

@@ -1,0 +1,179 @@
+#include "Commands.hpp"
+#include "TerminalHost.hpp"
+
+#include "app/Program.hpp"
+#include "devmem/MemoryDump.hpp"
+#include "link/PortTable.hpp"
+#include "link/SerialTransport.hpp"
+#include "storage/FileCodec.hpp"
+
+#include <QCoreApplication>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <string>
+#include <system_error>
+#include <unistd.h>
+#include <vector>
+
+namespace qrv::cli {
+
+namespace {
+
+constexpr const char* kDumpHelp =
+    R"(Usage: qrv5173-cli dump [--port PATH]... [--no-system-ports] --out FILE.prj
+Finds the QRV5173 as the editor does at start-up, reads its whole memory as the editor
+does (current effect, switch, preset directory, names, every effect's live values) and
+writes the parameters of all sixteen effects as a project file (528 bytes), which the
+editor's "Load Project From PC" takes. The device is then told that the tool is leaving.
+
+  --port PATH         try this serial port first (repeatable, in this order); the
+                      ':'-separated list in QRV5173_PORTS follows, then the system's
+                      serial ports, USB ones first
+  --no-system-ports   try only the ports given with --port and QRV5173_PORTS
+  --out FILE          the project file to write; it is replaced only once complete
+  --help              show this text
+
+Progress goes to standard error. Exit status: 0 when the file was written, 1 when no
+device answered, the link failed or the file could not be written, 2 for a wrong
+command line.
+)";
+
+struct DumpOptions {
+    std::vector<std::string> ports;
+    bool systemPorts = true;
+    std::filesystem::path out;
+    bool help = false;
+};
+
+std::optional<DumpOptions> parse(int argc, char** argv, std::string& problem)
+{
+    DumpOptions options;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        const auto value = [&]() -> std::optional<std::string> {
+            if (i + 1 >= argc || argv[i + 1][0] == '\0')
+                return std::nullopt;
+            return std::string(argv[++i]);
+        };
+        if (arg == "--help" || arg == "-h") {
+            options.help = true;
+        } else if (arg == "--no-system-ports") {
+            options.systemPorts = false;
+        } else if (arg == "--port" || arg == "--out") {
+            const auto path = value();
+            if (!path) {
+                problem = arg + " needs a path";
+                return std::nullopt;
+            }
+            if (arg == "--port")
+                options.ports.push_back(*path);
+            else
+                options.out = *path;
+        } else {
+            problem = "unknown option '" + arg + "'";
+            return std::nullopt;
+        }
+    }
+    if (!options.help && options.out.empty()) {
+        problem = "--out FILE is missing";
+        return std::nullopt;
+    }
+    return options;
+}
+
+// Writes the bytes to a temporary file beside the target and renames it over the target,
+// so that a failure never leaves a partial project. Returns the reason of a failure.
+std::optional<std::string> writeWhole(const std::filesystem::path& target, const std::vector<uint8_t>& bytes)
+{
+    const std::filesystem::path temporary =
+        target.parent_path() / ("." + target.filename().string() + ".tmp-" + std::to_string(::getpid()));
+    {
+        std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
+        if (!file)
+            return temporary.string() + ": " + std::strerror(errno);
+        file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        file.close();
+        if (!file) {
+            const std::string reason = std::strerror(errno);
+            std::filesystem::remove(temporary);
+            return temporary.string() + ": " + reason;
+        }
+    }
+    std::error_code error;
+    std::filesystem::rename(temporary, target, error);
+    if (error) {
+        std::filesystem::remove(temporary);
+        return target.string() + ": " + error.message();
+    }
+    return std::nullopt;
+}
+
+// Connects, dumps and writes; the device search and the dump may end the run through the host.
+int dump(const DumpOptions& options, TerminalHost& host)
+{
+    const PortTable table = PortTable::fromEnvironment(options.ports, options.systemPorts);
+    SerialTransport port;
+    SteadyClock clock;
+    Program program(port, clock, host, [&table](int number) { return table.deviceName(number); });
+    host.showSplash(&program.splash);
+
+    const bool found = program.search.connectAtStartUp([&] {
+        program.splash.Label1.visible = true;
+        host.refresh(Window::Splash);
+    });
+    if (!found) {
+        std::fprintf(stderr, "qrv5173-cli: no QRV5173 answered on any of the %d ports tried%s\n", table.size(),
+                     table.size() == 0 ? " (give one with --port PATH)" : "");
+        return kFailed;
+    }
+    std::fprintf(stderr, "QRV5173 found on %s\n", port.portName().c_str());
+    program.splash.Label1.visible = true;
+    if (!DumpDeviceMemory(program.editor, program.splash)) {
+        std::fprintf(stderr, "qrv5173-cli: the device was lost during the dump; nothing written\n");
+        return kFailed;
+    }
+    host.finishProgress();
+
+    const auto problem = writeWhole(options.out, encodeProject(program.state.store));
+    program.link.SendCommand(Cmd::ExitNotice);
+    if (problem) {
+        std::fprintf(stderr, "qrv5173-cli: cannot write the project: %s\n", problem->c_str());
+        return kFailed;
+    }
+    std::fprintf(stderr, "Wrote %s\n", options.out.string().c_str());
+    return kOk;
+}
+
+int runDump(int argc, char** argv)
+{
+    std::string problem;
+    const auto options = parse(argc, argv, problem);
+    if (!options) {
+        std::fprintf(stderr, "qrv5173-cli dump: %s (see --help)\n", problem.c_str());
+        return kUsage;
+    }
+    if (options->help) {
+        std::fputs(kDumpHelp, stdout);
+        return kOk;
+    }
+    int qtArgc = 1;
+    QCoreApplication application(qtArgc, argv);
+    TerminalHost host;
+    try {
+        return dump(*options, host);
+    } catch (const ProgramEnd&) {
+        return kFailed;
+    }
+}
+
+[[maybe_unused]] const bool registered =
+    registerCommand({"dump", "read the device's memory into a project file", runDump});
+
+} // namespace
+
+} // namespace qrv::cli

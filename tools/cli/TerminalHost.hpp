@@ -1,0 +1,38 @@
+#pragma once
+
+#include "app/Host.hpp"
+#include "app/SplashForm.hpp"
+
+namespace qrv::cli {
+
+// Thrown by TerminalHost::endProgram; the command turns it into exit status 1.
+struct ProgramEnd {};
+
+// The Host of a terminal tool: boxes go to standard error, every question is answered
+// No, the splash window's status and progress are printed to standard error.
+class TerminalHost final : public Host {
+public:
+    void message(const std::string& text, const std::string& title, Icon icon) override;
+    bool askYesNo(const std::string& text, const std::string& title, Icon icon, Button defaultButton) override;
+    std::optional<std::filesystem::path> openFile(const std::string&, const std::filesystem::path&) override { return {}; }
+    std::optional<std::filesystem::path> saveFile(const std::string&, const std::filesystem::path&) override { return {}; }
+    void setBusy(Window, bool) override {}
+    void refresh(Window window) override;
+    void sleep(int milliseconds) override;
+    [[noreturn]] void endProgram() override;
+    ScreenSize screenSize() override { return {1024, 768}; }
+    char decimalPoint() override { return '.'; }
+
+    // The splash model whose status and progress are shown on refresh(Window::Splash).
+    void showSplash(const FrmSplash* splash) { splash_ = splash; }
+    // Ends a progress line that is still open.
+    void finishProgress();
+
+private:
+    const FrmSplash* splash_ = nullptr;
+    std::string lastCaption_;
+    int lastShown_ = -10;  // no step printed yet
+    bool lineOpen_ = false;
+};
+
+} // namespace qrv::cli
