@@ -21,7 +21,7 @@
 namespace qrv::test {
 
 // What sits behind a port name of the loopback port.
-enum class Far { Device, Silent };
+enum class Far { Device, Silent, Garbage };
 
 // A whole program before start-up, its ports named by number through a table: numbers
 // missing from `names` have no device, names missing from `far` cannot be opened.
@@ -66,7 +66,11 @@ struct StartUpRig {
             return {};
         if (onFrame)
             onFrame();
-        return device.receive(bytes);
+        auto reply = device.receive(bytes);
+        if (it->second == Far::Garbage)
+            for (auto& b : reply)
+                b = static_cast<uint8_t>(~b);
+        return reply;
     }
 
     // Runs before the device answers each frame.

@@ -40,6 +40,16 @@ TEST(PortSearch, StartUpSearchSkipsTheNumberTriedFirst)
     EXPECT_EQ(rig.state.PortNumber, 9);
 }
 
+TEST(PortSearch, APortAnsweringWithoutTheDeviceIdIsPassedOver)
+{
+    StartUpRig rig;
+    rig.names = {{1, "garbage"}, {2, "qrv"}};
+    rig.far = {{"garbage", Far::Garbage}, {"qrv", Far::Device}};
+    EXPECT_TRUE(rig.program.search.connectAtStartUp({}));
+    EXPECT_EQ(rig.state.PortNumber, 2);
+    EXPECT_EQ(rig.port.sent().size(), 2u);
+}
+
 TEST(PortSearch, StartUpWithNothingAnsweringTriesAllThirtyFivePorts)
 {
     StartUpRig rig;
