@@ -1,4 +1,5 @@
-#include "WireRig.hpp"
+#include "EditorRig.hpp"
+#include "TempFolder.hpp"
 
 #include "devmem/PresetDialogs.hpp"
 
@@ -8,7 +9,7 @@ namespace qrv::test {
 namespace {
 
 struct LoadFromDevice : ::testing::Test {
-    WireRig rig;
+    EditorRig rig;
     ReadDialog dialog{rig.editor};
 
     LoadFromDevice()

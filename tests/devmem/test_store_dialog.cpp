@@ -1,4 +1,5 @@
-#include "WireRig.hpp"
+#include "EditorRig.hpp"
+#include "TempFolder.hpp"
 
 #include "devmem/PresetDialogs.hpp"
 
@@ -38,7 +39,7 @@ TEST(CentreName, CountsCharactersNotBytesAndSendsLatin1)
 }
 
 struct StoreToDevice : ::testing::Test {
-    WireRig rig;
+    EditorRig rig;
     StoreDialog dialog{rig.editor};
 
     StoreToDevice()

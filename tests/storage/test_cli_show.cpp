@@ -1,4 +1,5 @@
-#include "WireRig.hpp"
+#include "EditorRig.hpp"
+#include "TempFolder.hpp"
 
 #include "storage/FileView.hpp"
 #include "storage/PresetFiles.hpp"
@@ -36,7 +37,7 @@ CliRun show(const std::string& arguments, const std::filesystem::path& errors)
 
 TEST(CliShow, PrintsTheValuesTheEditorShowed)
 {
-    WireRig rig;
+    EditorRig rig;
     TempFolder dir;
     rig.state.programFolder = dir.path;
     rig.select(0);

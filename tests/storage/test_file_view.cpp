@@ -1,4 +1,5 @@
-#include "WireRig.hpp"
+#include "EditorRig.hpp"
+#include "TempFolder.hpp"
 
 #include "storage/FileView.hpp"
 #include "storage/PresetFiles.hpp"
@@ -52,7 +53,7 @@ std::vector<std::string> viewTexts(const EffectView& view)
 
 TEST(FileView, ShowsWhatTheEditorShowedForEveryEffect)
 {
-    WireRig rig;
+    EditorRig rig;
     TempFolder dir;
     rig.state.programFolder = dir.path;
     for (int e = 0; e < kEffectCount; ++e) {
@@ -73,7 +74,7 @@ TEST(FileView, ShowsWhatTheEditorShowedForEveryEffect)
 
 TEST(FileView, OutOfRangeValuesShowAsTheControlsShowThem)
 {
-    WireRig rig;
+    EditorRig rig;
     TempFolder dir;
     rig.state.programFolder = dir.path;
     rig.state.DemoMode = true;

@@ -1,4 +1,5 @@
-#include "WireRig.hpp"
+#include "EditorRig.hpp"
+#include "TempFolder.hpp"
 
 #include "storage/PresetFiles.hpp"
 
@@ -16,7 +17,7 @@ std::vector<uint8_t> rowBytes(const ParameterTable& table, int effect)
 }
 
 struct PresetFiles : ::testing::Test {
-    WireRig rig;
+    EditorRig rig;
     TempFolder dir;
     fs::path file;
 

@@ -1,4 +1,5 @@
-#include "WireRig.hpp"
+#include "EditorRig.hpp"
+#include "TempFolder.hpp"
 
 #include "storage/PresetFiles.hpp"
 #include "storage/Reload.hpp"
@@ -19,7 +20,7 @@ struct ProjectFiles : ::testing::Test {
     // with its first parameter changed, so that the file differs from the device.
     ProjectFiles()
     {
-        WireRig maker;
+        EditorRig maker;
         maker.state.programFolder = dir.path;
         for (int e = 0; e < kEffectCount; ++e) {
             for (int c = 0; c < kDeviceColumns; ++c)
@@ -33,18 +34,18 @@ struct ProjectFiles : ::testing::Test {
         bytes = readBytes(file);
     }
 
-    static void SaveProjectFile(WireRig& rig) { qrv::SaveProjectFile(rig.editor); }
+    static void SaveProjectFile(EditorRig& rig) { qrv::SaveProjectFile(rig.editor); }
 
     uint8_t fileByte(int effect, int column) const { return bytes.at(static_cast<std::size_t>(33 * effect + column)); }
 
-    void load(WireRig& rig)
+    void load(EditorRig& rig)
     {
         rig.state.programFolder = dir.path;
         rig.host.choosePath(file);
         LoadProjectFile(rig.editor);
     }
 
-    void expectTablesHoldTheFile(const WireRig& rig)
+    void expectTablesHoldTheFile(const EditorRig& rig)
     {
         for (int e = 0; e < kEffectCount; ++e)
             for (int c = 0; c < kRowSize; ++c) {
@@ -57,7 +58,7 @@ struct ProjectFiles : ::testing::Test {
 TEST_F(ProjectFiles, SavingWritesSixteenRecordsEachEndingInItsIndex)
 {
     ASSERT_EQ(bytes.size(), 528u);
-    WireRig rig;
+    EditorRig rig;
     rig.state.programFolder = dir.path;
     rig.state.store.at(4, 32) = 200;
     rig.state.store.at(9, 5) = 77;
@@ -77,7 +78,7 @@ TEST_F(ProjectFiles, SavingWritesSixteenRecordsEachEndingInItsIndex)
 
 TEST_F(ProjectFiles, LoadingWritesEveryLiveByteInOrderThenShowsReverbHall)
 {
-    WireRig rig;
+    EditorRig rig;
     rig.select(9);
     struct Seen {
         std::string caption;
@@ -130,7 +131,7 @@ TEST_F(ProjectFiles, LoadingWritesEveryLiveByteInOrderThenShowsReverbHall)
 
 TEST_F(ProjectFiles, DemoModeLoadChangesEveryRowAndSendsNothing)
 {
-    WireRig rig;
+    EditorRig rig;
     rig.state.DemoMode = true;
     rig.select(5);
     load(rig);
@@ -142,7 +143,7 @@ TEST_F(ProjectFiles, DemoModeLoadChangesEveryRowAndSendsNothing)
 
 TEST_F(ProjectFiles, PortFailureMidTransferStartsOverFromEffectZeroColumnZero)
 {
-    WireRig rig;
+    EditorRig rig;
     rig.select(3);
     rig.unplugAfter(100, true);
     load(rig);
@@ -165,7 +166,7 @@ TEST_F(ProjectFiles, PortFailureMidTransferStartsOverFromEffectZeroColumnZero)
 
 TEST_F(ProjectFiles, DeviceNotFoundAfterAFailureEndsTheLoadWithTheWindowRestored)
 {
-    WireRig rig;
+    EditorRig rig;
     rig.select(3);
     rig.unplugAfter(40, false);
     load(rig);
@@ -182,7 +183,7 @@ TEST_F(ProjectFiles, DeviceNotFoundAfterAFailureEndsTheLoadWithTheWindowRestored
 
 TEST_F(ProjectFiles, RefusedFilesChangeNothing)
 {
-    WireRig rig;
+    EditorRig rig;
     rig.state.programFolder = dir.path;
     rig.select(6);
     const ParameterTable store = rig.state.store, start = rig.state.startConfig;
@@ -209,7 +210,7 @@ TEST_F(ProjectFiles, RefusedFilesChangeNothing)
 
 TEST_F(ProjectFiles, ReloadAllRightAfterLoadingRestoresTheFile)
 {
-    WireRig rig;
+    EditorRig rig;
     load(rig);
     for (int e = 0; e < kEffectCount; ++e)
         rig.state.store.at(e, 0) = static_cast<uint8_t>(e == 0 ? 0 : 3);

@@ -1,4 +1,5 @@
-#include "WireRig.hpp"
+#include "EditorRig.hpp"
+#include "TempFolder.hpp"
 
 #include "storage/CommandPanel.hpp"
 #include "storage/PresetFiles.hpp"
@@ -11,7 +12,7 @@ namespace {
 
 TEST(Reload, CurrentEffectGoesBackToTheStartConfigurationAndIsSentAgain)
 {
-    WireRig rig;
+    EditorRig rig;
     rig.select(0);
     const int original = rig.state.startConfig.at(0, 0);
     rig.form.Slider12.at(0).position = 100 - 77;
@@ -38,7 +39,7 @@ TEST(Reload, CurrentEffectGoesBackToTheStartConfigurationAndIsSentAgain)
 
 TEST(Reload, NoKeepsTheEdit)
 {
-    WireRig rig;
+    EditorRig rig;
     rig.select(0);
     rig.form.Slider12.at(0).position = 100 - 77;
     rig.editor.sliderEvent(0, 0);
@@ -55,7 +56,7 @@ TEST(Reload, NoKeepsTheEdit)
 
 TEST(Reload, AllEffectsRestoresEveryRowButSendsOnlyTheCurrentOne)
 {
-    WireRig rig;
+    EditorRig rig;
     rig.select(3);
     for (int e = 0; e < kEffectCount; ++e)
         rig.state.store.at(e, 0) = static_cast<uint8_t>(rig.state.startConfig.at(e, 0) + 1);
@@ -73,7 +74,7 @@ TEST(Reload, AllEffectsRestoresEveryRowButSendsOnlyTheCurrentOne)
 
 TEST(Reload, DemoModeChangesTheEditorAndSendsNothing)
 {
-    WireRig rig;
+    EditorRig rig;
     rig.state.DemoMode = true;
     rig.select(0);
     rig.state.startConfig.at(0, 0) = 12;
@@ -89,7 +90,7 @@ TEST(Reload, DemoModeChangesTheEditorAndSendsNothing)
 
 TEST(Reload, AfterAPresetFileTheFilesValuesReturn)
 {
-    WireRig rig;
+    EditorRig rig;
     TempFolder dir;
     rig.state.programFolder = dir.path;
     const auto file = dir.path / "p.fxp";
@@ -148,7 +149,7 @@ TEST(CommandPanel, TenButtonsWithTheirCaptionsTipsAndPlaces)
 
 TEST(CommandPanel, EachIndexRunsItsActionAndOthersDoNothing)
 {
-    WireRig rig;
+    EditorRig rig;
     TempFolder dir;
     rig.state.programFolder = dir.path;
     std::vector<int> ran;

@@ -12,21 +12,49 @@
 namespace qrv::test {
 
 // A whole editor talking to the in-process emulator, with a manual clock and a
-// scripted host. Sending is on, as after a connected start-up.
+// scripted host. Sending is on, as after a connected start-up. The cable can be pulled
+// after a chosen number of frames, and the device search can plug it back in.
 struct EditorRig {
     ManualClock clock;
     FakeHost host;
     DeviceModel device;
-    LoopbackTransport port{[this](std::span<const uint8_t> bytes) { return device.receive(bytes); }, &clock};
+    int framesUntilUnplug = -1;  // counted down per frame written; the cable goes with the last
+    LoopbackTransport port{[this](std::span<const uint8_t> bytes) { return deliver(bytes); }, &clock};
     Program program{port, clock, host};
     ProgramState& state = program.state;
     FrmMain& form = program.form;
     Editor& editor = program.editor;
+    DeviceLink& link = program.link;
+    int searches = 0;
 
     EditorRig()
     {
         state.LinkUp = true;
         port.open("loopback");
+    }
+
+    // After n more frames the cable is pulled; the search finds the device when `comesBack`.
+    void unplugAfter(int n, bool comesBack)
+    {
+        framesUntilUnplug = n;
+        link.setDeviceSearch([this, comesBack] {
+            ++searches;
+            if (!comesBack)
+                return false;
+            port.plugIn();
+            port.open("loopback");
+            port.clearInput();  // a reopened port starts empty
+            state.LinkUp = true;
+            return true;
+        });
+    }
+
+    // Selects the effect as the user does, then forgets the frames that took.
+    void select(int effect)
+    {
+        form.Combo1.index = effect;
+        editor.effectListClick();
+        port.clearLog();
     }
 
     // The frames written with the given command, in order.
@@ -48,16 +76,36 @@ struct EditorRig {
         return out;
     }
 
-    // Selects the effect as the user does, then forgets the frames that took.
-    void select(int effect)
+    // (address, value) of every one-byte write, in order.
+    std::vector<std::pair<int, int>> memoryWrites() const
     {
-        form.Combo1.index = effect;
-        editor.effectListClick();
-        port.clearLog();
+        std::vector<std::pair<int, int>> out;
+        for (const auto& f : frames(Cmd::WriteByte))
+            out.emplace_back(f[3] << 8 | f[4], f[6]);
+        return out;
+    }
+
+    // Addresses of every one-byte read, in order.
+    std::vector<int> memoryReads() const
+    {
+        std::vector<int> out;
+        for (const auto& f : frames(Cmd::ReadByte))
+            out.push_back(f[3] << 8 | f[4]);
+        return out;
     }
 
     uint8_t live(int effect, int column) const { return device.peek(Addr::live(effect, column)); }
     uint8_t stored(int column) const { return state.store.at(state.currentEffect, column); }
+
+private:
+    std::vector<uint8_t> deliver(std::span<const uint8_t> bytes)
+    {
+        if (framesUntilUnplug > 0 && --framesUntilUnplug == 0) {
+            port.unplug();  // this frame never reaches the device
+            return {};
+        }
+        return device.receive(bytes);
+    }
 };
 
 } // namespace qrv::test

@@ -1,4 +1,4 @@
-#include "WireRig.hpp"
+#include "TempFolder.hpp"
 
 #include <gtest/gtest.h>
 
