@@ -1,0 +1,63 @@
+#pragma once
+
+#include "Binder.hpp"
+#include "SplashWindow.hpp"
+
+#include "app/Program.hpp"
+#include "storage/CommandPanel.hpp"
+
+#include <QPointer>
+
+#include <functional>
+#include <memory>
+
+namespace qrv::ui {
+
+class EditorWindow;
+class MainWindow;
+class QtHost;
+
+// The program's windows over one Program, wired to its procedures: the splash window
+// that brings the program up, the main window with the editor, and the preset dialogs.
+class AppWindows {
+public:
+    // qtHost: the host the windows are attached to for busy pointers and repaints; null
+    // when the program runs on another host (tests). The main and editor windows are
+    // built on first use, or while the splash window waits.
+    AppWindows(Program& program, QtHost* qtHost);
+    ~AppWindows();
+    AppWindows(const AppWindows&) = delete;
+    AppWindows& operator=(const AppWindows&) = delete;
+
+    // Loads and shows the splash window; its timer runs the start-up and shows the rest.
+    void start();
+
+    Binder& binder() { return binder_; }
+    EditorWindow& editor();
+    MainWindow& main();
+    SplashWindow* splash() { return splash_; }
+
+    // The command panel's actions that need windows or the link.
+    PanelActions panelActions();
+    void showReadDialog();
+    void showStoreDialog();
+    // Shows the main window or the editor window, as start-up asks.
+    void show(Window window);
+    // Runs once the editor window has been shown at the end of start-up.
+    void setOnEditorShown(std::function<void()> callback) { onEditorShown_ = std::move(callback); }
+
+private:
+    void build();
+    void attach(Window window, QWidget* widget);
+    void detach(Window window);
+
+    Program& program_;
+    QtHost* qtHost_;
+    Binder binder_;
+    std::unique_ptr<MainWindow> main_;
+    EditorWindow* editor_ = nullptr;  // owned by the main window
+    QPointer<SplashWindow> splash_;
+    std::function<void()> onEditorShown_;
+};
+
+} // namespace qrv::ui

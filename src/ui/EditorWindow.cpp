@@ -1,0 +1,181 @@
+#include "EditorWindow.hpp"
+
+#include "Binder.hpp"
+#include "PageBuilder.hpp"
+#include "Widgets.hpp"
+
+#include "effects/Pages.hpp"
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QProgressBar>
+#include <QStackedWidget>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include <map>
+
+namespace qrv::ui {
+
+namespace {
+
+constexpr int kTwipsPerPixel = 15;
+
+QLabel* boundLabel(Binder& binder, Label& control, const char* name)
+{
+    auto* label = new QLabel;
+    label->setObjectName(QString::fromLatin1(name));
+    label->setTextFormat(Qt::PlainText);
+    binder.label(label, control);
+    return label;
+}
+
+} // namespace
+
+EditorWindow::EditorWindow(Editor& editor, Binder& binder, QWidget* parent)
+    : QWidget(parent), editor_(editor), binder_(binder)
+{
+    FrmMain& form = editor_.form();
+    setObjectName(QStringLiteral("FrmMain"));
+    setWindowTitle(qs(form.caption));
+
+    buildCommandPanel();
+    auto* layout = new QVBoxLayout(this);
+    int panelBottom = 0;
+    for (const auto& [index, button] : form.Command2)
+        panelBottom = std::max(panelBottom, (button.top + button.height) / kTwipsPerPixel);
+    layout->setContentsMargins(8, panelBottom + 8, 8, 8);
+    layout->setSpacing(6);
+    layout->addWidget(buildHeader());
+
+    pages_ = new QStackedWidget;
+    pages_->setObjectName(QStringLiteral("Pages"));
+    PageBuilder builder(editor_, binder_);
+    std::map<int, QWidget*> byElement;
+    for (const PageInfo& page : catalogue::pages()) {
+        QWidget* built = builder.build(page);
+        pages_->addWidget(built);
+        byElement[page.element] = built;
+    }
+    binder_.custom(pages_, [this, &form, byElement]() -> QWidget* {
+        const auto found = byElement.find(form.frontPage);
+        if (found == byElement.end() || pages_->currentWidget() == found->second)
+            return nullptr;
+        pages_->setCurrentWidget(found->second);
+        return pages_;
+    });
+    layout->addWidget(pages_);
+
+    const std::pair<Timer*, std::function<void()>> timers[] = {
+        {&form.Timer1, [this] { tapTick(editor_); }},
+        {&form.Timer2, [this] { lampTick(editor_); }},
+        {&form.TimerCompare, [this] { compareTick(editor_); }},
+    };
+    const char* names[] = {"Timer1", "Timer2", "TimerCompare"};
+    for (std::size_t i = 0; i < std::size(timers); ++i) {
+        auto* timer = new QTimer(this);
+        timer->setObjectName(QString::fromLatin1(names[i]));
+        binder_.timer(timer, *timers[i].first, timers[i].second);
+    }
+
+    binder_.sync();
+    // Wide enough for the whole command panel, whatever the pages need.
+    int panelRight = 0;
+    for (const auto& [index, button] : form.Command2)
+        panelRight = std::max(panelRight, (button.left + button.width) / kTwipsPerPixel);
+    setMinimumWidth(panelRight + 8);
+}
+
+void EditorWindow::buildCommandPanel()
+{
+    for (auto& [index, control] : editor_.form().Command2) {
+        auto* button = new WrapButton(this);
+        button->setObjectName(elementName("Command2", index));
+        button->setGeometry(control.left / kTwipsPerPixel, control.top / kTwipsPerPixel,
+                            control.width / kTwipsPerPixel, control.height / kTwipsPerPixel);
+        QFont small = button->font();
+        small.setPointSizeF(small.pointSizeF() * 0.9);
+        button->setFont(small);
+        binder_.button(button, control, [this, i = index] {
+            if (commandHandler_)
+                commandHandler_(i);
+        });
+    }
+}
+
+QWidget* EditorWindow::buildHeader()
+{
+    FrmMain& form = editor_.form();
+    auto* header = new QWidget;
+    auto* row = new QHBoxLayout(header);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(10);
+
+    auto* change = new QGroupBox;
+    change->setObjectName(QStringLiteral("Frame9"));
+    binder_.frame(change, form.Frame9);
+    auto* changeLayout = new QVBoxLayout(change);
+    auto* effects = new QComboBox;
+    effects->setObjectName(QStringLiteral("Combo1"));
+    effects->setMaxVisibleItems(16);
+    effects->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    binder_.list(effects, form.Combo1, [this] { editor_.effectListClick(); });
+    changeLayout->addWidget(effects);
+    changeLayout->addStretch();
+    row->addWidget(change);
+
+    auto* effect = new QGroupBox;
+    effect->setObjectName(QStringLiteral("Frame1"));
+    binder_.frame(effect, form.Frame1);
+    auto* switchLayout = new QGridLayout(effect);
+    switchLayout->setVerticalSpacing(0);
+    auto* lever = new LeverSwitch;
+    lever->setObjectName(QStringLiteral("Check1"));
+    binder_.check(lever, form.Check1, [this] { editor_.effectSwitchClick(); });
+    switchLayout->addWidget(lever, 0, 0, 2, 1);
+    switchLayout->addWidget(boundLabel(binder_, form.Label3, "Label3"), 0, 1, Qt::AlignLeft | Qt::AlignTop);
+    switchLayout->addWidget(boundLabel(binder_, form.Label4, "Label4"), 1, 1, Qt::AlignLeft | Qt::AlignBottom);
+    switchLayout->setColumnMinimumWidth(1, 34);
+    row->addWidget(effect);
+
+    auto* preset = new QHBoxLayout;
+    preset->setSpacing(2);
+    preset->addWidget(boundLabel(binder_, form.Label9, "Label9"));
+    QLabel* caption = boundLabel(binder_, form.Label2, "Label2");
+    caption->setMinimumWidth(QFontMetrics(caption->font()).horizontalAdvance(QStringLiteral("8 - WWWWWWWW")));
+    QFont bold = caption->font();
+    bold.setBold(true);
+    caption->setFont(bold);
+    preset->addWidget(caption);
+    QLabel* marker = boundLabel(binder_, form.Label8, "Label8");
+    QFont big = marker->font();
+    big.setBold(true);
+    big.setPointSizeF(big.pointSizeF() * 1.5);
+    marker->setFont(big);
+    marker->setStyleSheet(QStringLiteral("color: #c00000"));
+    preset->addWidget(marker);
+    row->addLayout(preset);
+    row->addStretch();
+
+    auto* progress = new QProgressBar;
+    progress->setObjectName(QStringLiteral("ProgressBar1"));
+    progress->setFixedWidth(160);
+    progress->setTextVisible(false);
+    binder_.progress(progress, form.ProgressBar1);
+    row->addWidget(progress);
+    return header;
+}
+
+void EditorWindow::closeEvent(QCloseEvent* event)
+{
+    if (closeRequest_ && closeRequest_())
+        event->accept();
+    else
+        event->ignore();
+}
+
+} // namespace qrv::ui

@@ -1,0 +1,42 @@
+#pragma once
+
+#include "editor/Editor.hpp"
+
+#include <QWidget>
+
+#include <functional>
+
+class QStackedWidget;
+
+namespace qrv::ui {
+
+class Binder;
+
+// The editor window FrmMain: the command panel, the effect list and switch, the preset
+// caption and the thirteen effect pages, with exactly the front page shown.
+class EditorWindow final : public QWidget {
+    Q_OBJECT
+public:
+    EditorWindow(Editor& editor, Binder& binder, QWidget* parent = nullptr);
+
+    // What a click on command panel button i does.
+    void setCommandHandler(std::function<void(int)> handler) { commandHandler_ = std::move(handler); }
+    // Decides the window's own close requests: false cancels them.
+    void setCloseRequest(std::function<bool()> request) { closeRequest_ = std::move(request); }
+    QStackedWidget* pages() const { return pages_; }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void buildCommandPanel();
+    QWidget* buildHeader();
+
+    Editor& editor_;
+    Binder& binder_;
+    QStackedWidget* pages_ = nullptr;
+    std::function<void(int)> commandHandler_;
+    std::function<bool()> closeRequest_;
+};
+
+} // namespace qrv::ui

@@ -1,0 +1,305 @@
+#include "PageBuilder.hpp"
+
+#include "Binder.hpp"
+#include "Widgets.hpp"
+
+#include "effects/Pages.hpp"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFontMetrics>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSlider>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace qrv::ui {
+
+namespace {
+
+constexpr int kTapDelayPage = 6;
+
+constexpr int kSliderHeight = 150;
+constexpr int kGainSliderHeight = 104;
+constexpr int kMinColumnWidth = 56;
+constexpr int kSemitoneSliderWidth = 300;
+
+QLabel* fixedLabel(const QString& text, Qt::Alignment alignment = Qt::AlignCenter)
+{
+    auto* label = new QLabel(text);
+    label->setTextFormat(Qt::PlainText);
+    label->setAlignment(alignment);
+    return label;
+}
+
+QLineEdit* valueBox(const QString& name, int width)
+{
+    auto* box = new QLineEdit;
+    box->setObjectName(name);
+    box->setReadOnly(true);
+    box->setAlignment(Qt::AlignCenter);
+    box->setFocusPolicy(Qt::ClickFocus);
+    box->setFixedWidth(width);
+    return box;
+}
+
+QSlider* verticalSlider(const QString& name, int maximum, int height)
+{
+    auto* slider = new RisingSlider;
+    slider->setObjectName(name);
+    slider->setRange(0, maximum);
+    slider->setFixedHeight(height);
+    return slider;
+}
+
+QComboBox* frequencyOrWidthList(const QString& name)
+{
+    auto* list = new QComboBox;
+    list->setObjectName(name);
+    list->setMaxVisibleItems(16);
+    list->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    return list;
+}
+
+int widestWord(const QFontMetrics& metrics, const QString& text)
+{
+    int widest = 0;
+    for (const QString& word : text.split(u' ', Qt::SkipEmptyParts))
+        widest = std::max(widest, metrics.horizontalAdvance(word));
+    return widest;
+}
+
+} // namespace
+
+QString elementName(const char* array, int index)
+{
+    return QString::fromLatin1(array) + u'_' + QString::number(index);
+}
+
+PageBuilder::Column PageBuilder::columnOf(const PageInfo& page) const
+{
+    const QFontMetrics metrics{QFont()};
+    const ValueTables& tables = editor_.state().tables;
+    int width = kMinColumnWidth;
+    for (const PageParameter& p : page.parameters) {
+        if (p.kind != ControlKind::VerticalSlider)
+            continue;
+        width = std::max(width, widestWord(metrics, QString::fromLatin1(p.label)) + 8);
+        for (int value : {0, p.maximum})
+            width = std::max(width, metrics.horizontalAdvance(qs(valueText(tables, p.text, value))) + 16);
+    }
+    int labelHeight = metrics.height();
+    for (const PageParameter& p : page.parameters)
+        if (p.kind == ControlKind::VerticalSlider)
+            labelHeight = std::max(labelHeight, metrics.boundingRect(QRect(0, 0, width, 1000),
+                                                                     Qt::AlignHCenter | Qt::TextWordWrap,
+                                                                     QString::fromLatin1(p.label))
+                                                    .height());
+    return {width, labelHeight};
+}
+
+QWidget* PageBuilder::sliderColumn(const PageInfo& page, const PageParameter& parameter, Column column)
+{
+    auto* cell = new QWidget;
+    auto* layout = new QVBoxLayout(cell);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(4);
+
+    auto* box = valueBox(elementName(page.textName, parameter.index), column.width - 4);
+    binder_.textBox(box, editor_.valueBox(page, parameter));
+    layout->addWidget(box, 0, Qt::AlignHCenter);
+
+    Slider& control = editor_.slider(page, parameter);
+    auto* slider = verticalSlider(elementName(page.sliderName, parameter.index), control.max, kSliderHeight);
+    binder_.slider(slider, control, [&editor = editor_, element = page.element, index = parameter.index] {
+        editor.sliderEvent(element, index);
+    });
+    layout->addWidget(slider, 0, Qt::AlignHCenter);
+
+    auto* label = fixedLabel(QString::fromLatin1(parameter.label), Qt::AlignHCenter | Qt::AlignTop);
+    label->setWordWrap(true);
+    label->setFixedSize(column.width, column.labelHeight);
+    layout->addWidget(label, 0, Qt::AlignHCenter);
+    return cell;
+}
+
+QWidget* PageBuilder::semitones(const PageInfo& page, const PageParameter& parameter)
+{
+    auto* cell = new QWidget;
+    auto* layout = new QVBoxLayout(cell);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(6);
+
+    auto* box = valueBox(elementName(page.textName, parameter.index), 120);
+    binder_.textBox(box, editor_.valueBox(page, parameter));
+    layout->addWidget(box, 0, Qt::AlignHCenter);
+    layout->addWidget(fixedLabel(QString::fromLatin1(parameter.label)), 0, Qt::AlignHCenter);
+
+    auto* row = new QHBoxLayout;
+    row->addWidget(fixedLabel(QStringLiteral("-12")));
+    Slider& control = editor_.slider(page, parameter);
+    auto* slider = new QSlider(Qt::Horizontal);
+    slider->setObjectName(elementName(page.sliderName, parameter.index));
+    slider->setRange(0, control.max);
+    slider->setTickPosition(QSlider::TicksBelow);
+    slider->setTickInterval(3);
+    slider->setPageStep(3);
+    slider->setFixedWidth(kSemitoneSliderWidth);
+    binder_.slider(slider, control, [&editor = editor_, element = page.element, index = parameter.index] {
+        editor.sliderEvent(element, index);
+    });
+    row->addWidget(slider);
+    row->addWidget(fixedLabel(QStringLiteral("+12")));
+    layout->addLayout(row);
+    layout->addStretch();
+    return cell;
+}
+
+QWidget* PageBuilder::checkControl(const PageInfo& page, const PageParameter& parameter)
+{
+    if (parameter.index == kNoIndex)
+        return rotorSwitch(page, parameter);
+    auto* check = new QCheckBox(QString::fromLatin1(parameter.label));
+    check->setObjectName(QString::fromLatin1(parameter.checkName));
+    binder_.check(check, editor_.form().*parameter.check,
+                  [&editor = editor_, element = page.element, index = parameter.index] { editor.checkClick(element, index); });
+    if (!parameter.boxCaption)
+        return check;
+    auto* frame = new QGroupBox(QString::fromLatin1(parameter.boxCaption));
+    auto* layout = new QVBoxLayout(frame);
+    layout->addWidget(check);
+    return frame;
+}
+
+QWidget* PageBuilder::rotorSwitch(const PageInfo& page, const PageParameter& parameter)
+{
+    auto* frame = new QGroupBox(QString::fromLatin1(parameter.boxCaption));
+    auto* layout = new QHBoxLayout(frame);
+    layout->addWidget(fixedLabel(QStringLiteral("Slow")));
+    auto* button = new RedButton;
+    button->setObjectName(QString::fromLatin1(parameter.checkName));
+    button->setAccessibleName(QString::fromLatin1(parameter.label));
+    binder_.check(button, editor_.form().*parameter.check,
+                  [&editor = editor_, element = page.element, index = parameter.index] { editor.checkClick(element, index); });
+    layout->addWidget(button);
+    layout->addWidget(fixedLabel(QStringLiteral("Fast")));
+    return frame;
+}
+
+QWidget* PageBuilder::tapBox()
+{
+    FrmMain& form = editor_.form();
+    auto* frame = new QGroupBox;
+    auto* layout = new QHBoxLayout(frame);
+    auto* tap = new QPushButton(qs(form.Command1.caption));
+    tap->setObjectName(QStringLiteral("Command1"));
+    tap->setMinimumSize(64, 40);
+    binder_.button(tap, form.Command1, [&editor = editor_] { tapClick(editor); });
+    layout->addWidget(tap);
+    auto* lamp = new Lamp;
+    lamp->setObjectName(QStringLiteral("Shape5"));
+    binder_.shape(lamp, form.Shape5);
+    layout->addWidget(lamp);
+    return frame;
+}
+
+QGroupBox* PageBuilder::band(const BandRef& band)
+{
+    FrmMain& form = editor_.form();
+    const int k = band.band;
+    auto* frame = new QGroupBox(QString::fromLatin1(band.caption));
+    frame->setObjectName(elementName("Frame17", k));
+    binder_.frame(frame, form.Frame17.at(k));
+    auto* grid = new QGridLayout(frame);
+    grid->setVerticalSpacing(3);
+
+    const QFontMetrics metrics{QFont()};
+    auto* gainBox = valueBox(elementName("Text16", k), metrics.horizontalAdvance(QStringLiteral("-14.5")) + 16);
+    binder_.textBox(gainBox, form.Text16.at(k));
+    grid->addWidget(gainBox, 0, 0, Qt::AlignHCenter);
+    Slider& gain = form.Slider15.at(k);
+    auto* slider = verticalSlider(elementName("Slider15", k), gain.max, kGainSliderHeight);
+    binder_.slider(slider, gain, [&editor = editor_, k] { editor.gainSliderEvent(k); });
+    grid->addWidget(slider, 1, 0, 4, 1, Qt::AlignHCenter);
+    grid->addWidget(fixedLabel(QStringLiteral("dB")), 5, 0, Qt::AlignHCenter);
+
+    grid->addWidget(fixedLabel(QStringLiteral("Freq"), Qt::AlignLeft | Qt::AlignBottom), 1, 1);
+    auto* frequency = frequencyOrWidthList(elementName("Combo4", k));
+    binder_.list(frequency, form.Combo4.at(k), [&editor = editor_, k] { editor.frequencyListClick(k); });
+    grid->addWidget(frequency, 2, 1);
+    grid->addWidget(fixedLabel(QStringLiteral("Q"), Qt::AlignLeft | Qt::AlignBottom), 3, 1);
+    auto* width = frequencyOrWidthList(elementName("Combo3", k));
+    binder_.list(width, form.Combo3.at(k), [&editor = editor_, k] { editor.widthListClick(k); });
+    grid->addWidget(width, 4, 1);
+    grid->setRowStretch(5, 1);
+    return frame;
+}
+
+QGroupBox* PageBuilder::passFilters(std::span<const PassFilterRef> lists)
+{
+    FrmMain& form = editor_.form();
+    auto* frame = new QGroupBox(QStringLiteral("Hp/Lp Filters"));
+    auto* grid = new QGridLayout(frame);
+    grid->setVerticalSpacing(3);
+    grid->setHorizontalSpacing(12);
+    int n = 0;
+    for (const PassFilterRef& ref : lists) {
+        const int row = (n / 2) * 2, column = n % 2;
+        grid->addWidget(fixedLabel(QString::fromLatin1(ref.label), Qt::AlignLeft | Qt::AlignBottom), row, column);
+        auto* list = frequencyOrWidthList(elementName("Combo2", ref.list));
+        binder_.list(list, form.Combo2.at(ref.list), [&editor = editor_, j = ref.list] { editor.passFilterClick(j); });
+        grid->addWidget(list, row + 1, column);
+        ++n;
+    }
+    grid->setRowStretch(grid->rowCount(), 1);
+    return frame;
+}
+
+QGroupBox* PageBuilder::build(const PageInfo& page)
+{
+    auto* frame = new QGroupBox(QString::fromLatin1(page.caption));
+    frame->setObjectName(elementName("Frame5", page.element));
+    auto* layout = new QVBoxLayout(frame);
+    layout->setSpacing(10);
+
+    auto* top = new QHBoxLayout;
+    top->setSpacing(6);
+    const Column column = columnOf(page);
+    for (const PageParameter& p : page.parameters) {
+        if (p.kind == ControlKind::VerticalSlider)
+            top->addWidget(sliderColumn(page, p, column), 0, Qt::AlignTop);
+        else if (p.kind == ControlKind::HorizontalSlider)
+            top->addWidget(semitones(page, p), 0, Qt::AlignTop);
+    }
+    auto* extras = new QVBoxLayout;
+    extras->setSpacing(8);
+    for (const PageParameter& p : page.parameters)
+        if (p.kind == ControlKind::CheckBox)
+            extras->addWidget(checkControl(page, p), 0, Qt::AlignLeft);
+    if (page.element == kTapDelayPage)
+        extras->addWidget(tapBox(), 0, Qt::AlignLeft);
+    extras->addStretch();
+    top->addSpacing(12);
+    top->addLayout(extras);
+    top->addStretch();
+    layout->addLayout(top);
+
+    auto* bottom = new QHBoxLayout;
+    bottom->setSpacing(8);
+    for (const BandRef& b : page.bands)
+        bottom->addWidget(band(b), 0, Qt::AlignTop);
+    if (!page.passFilters.empty())
+        bottom->addWidget(passFilters(page.passFilters), 0, Qt::AlignTop);
+    bottom->addStretch();
+    layout->addLayout(bottom);
+    layout->addStretch();
+    return frame;
+}
+
+} // namespace qrv::ui

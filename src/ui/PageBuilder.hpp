@@ -1,0 +1,48 @@
+#pragma once
+
+#include "editor/Editor.hpp"
+
+#include <QString>
+
+#include <span>
+
+class QGroupBox;
+class QWidget;
+
+namespace qrv::ui {
+
+class Binder;
+
+// Builds the effect pages from the catalogue: a column per slider (value box, slider,
+// label), the page's check boxes, its PEQ bands and its pass-filter lists, each widget
+// named as its control and bound to the editor's handlers. The bindings hold the editor,
+// not the builder, which may go once the pages are built.
+class PageBuilder {
+public:
+    PageBuilder(Editor& editor, Binder& binder) : editor_(editor), binder_(binder) {}
+
+    QGroupBox* build(const PageInfo& page);
+
+private:
+    struct Column {
+        int width;
+        int labelHeight;
+    };
+    Column columnOf(const PageInfo& page) const;
+    QWidget* sliderColumn(const PageInfo& page, const PageParameter& parameter, Column column);
+    QWidget* semitones(const PageInfo& page, const PageParameter& parameter);
+    QWidget* checkControl(const PageInfo& page, const PageParameter& parameter);
+    // The rotor switch: a red button-style check box between "Slow" and "Fast".
+    QWidget* rotorSwitch(const PageInfo& page, const PageParameter& parameter);
+    QWidget* tapBox();
+    QGroupBox* band(const BandRef& band);
+    QGroupBox* passFilters(std::span<const PassFilterRef> lists);
+
+    Editor& editor_;
+    Binder& binder_;
+};
+
+// The object name of element `index` of a control array.
+QString elementName(const char* array, int index);
+
+} // namespace qrv::ui

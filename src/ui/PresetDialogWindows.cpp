@@ -1,0 +1,170 @@
+#include "PresetDialogWindows.hpp"
+
+#include "Binder.hpp"
+#include "PageBuilder.hpp"
+
+#include <QComboBox>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace qrv::ui {
+
+namespace {
+
+constexpr int kSlots = 8;
+constexpr int kCancel = 0;
+
+QLabel* boundLabel(Binder& binder, Label& control, const QString& name)
+{
+    auto* label = new QLabel;
+    label->setObjectName(name);
+    label->setTextFormat(Qt::PlainText);
+    binder.label(label, control);
+    return label;
+}
+
+// The slot list with the slot numbers beside it, one number per row.
+QWidget* slotList(Binder& binder, ListBox& list, Label& numbers, std::function<void()> onDoubleClick)
+{
+    auto* box = new QWidget;
+    auto* row = new QHBoxLayout(box);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(4);
+
+    auto* widget = new QListWidget;
+    widget->setObjectName(QStringLiteral("List1"));
+    widget->setUniformItemSizes(true);
+    widget->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    QFont fixed(QStringLiteral("DejaVu Sans Mono"));
+    fixed.setStyleHint(QFont::Monospace);
+    fixed.setPointSizeF(widget->font().pointSizeF());
+    widget->setFont(fixed);
+    const QFontMetrics metrics(fixed);
+    const int frame = 2 * widget->frameWidth();
+    widget->setFixedSize(metrics.horizontalAdvance(QStringLiteral("WWWWWWWWWW")) + frame,
+                         kSlots * metrics.lineSpacing() + frame + 2);
+    binder.list(widget, list, {}, std::move(onDoubleClick));
+
+    auto* label = boundLabel(binder, numbers, QStringLiteral("Label1"));
+    label->setFont(fixed);
+    label->setWordWrap(true);
+    label->setAlignment(Qt::AlignRight | Qt::AlignTop);
+    label->setFixedWidth(metrics.horizontalAdvance(QStringLiteral("00")) + 2);
+    label->setContentsMargins(0, widget->frameWidth() + 1, 0, 0);
+    row->addWidget(label, 0, Qt::AlignTop);
+    row->addWidget(widget, 0, Qt::AlignTop);
+    return box;
+}
+
+QHBoxLayout* buttons(Binder& binder, ControlArray<CommandButton>& controls, std::function<void(int)> onClick)
+{
+    auto* row = new QHBoxLayout;
+    row->addStretch();
+    for (auto& [index, control] : controls) {
+        auto* button = new QPushButton;
+        button->setObjectName(elementName("Command1", index));
+        button->setAutoDefault(false);
+        binder.button(button, control, [onClick, i = index] { onClick(i); });
+        row->insertWidget(1, button);  // higher indices to the left: "Load" before "Cancel"
+    }
+    return row;
+}
+
+QProgressBar* progressBar(Binder& binder, ProgressBar& control)
+{
+    auto* bar = new QProgressBar;
+    bar->setObjectName(QStringLiteral("ProgressBar1"));
+    bar->setTextVisible(false);
+    binder.progress(bar, control);
+    return bar;
+}
+
+// Closes the dialog once its model says it has unloaded itself.
+void closeWhenUnloaded(Binder& binder, QDialog* window, const bool& open)
+{
+    binder.custom(window, [window, &open]() -> QWidget* {
+        if (!open && window->isVisible())
+            window->done(QDialog::Accepted);
+        return nullptr;
+    });
+}
+
+} // namespace
+
+ReadDialogWindow::ReadDialogWindow(ReadDialog& dialog, Binder& binder, QWidget* parent)
+    : QDialog(parent), dialog_(dialog), binder_(binder)
+{
+    FrmRead& form = dialog_.form;
+    setObjectName(QStringLiteral("FrmRead"));
+    setWindowTitle(qs(form.caption));
+    setModal(true);
+
+    auto* layout = new QVBoxLayout(this);
+    QLabel* heading = boundLabel(binder_, form.Label3, QStringLiteral("Label3"));
+    QFont bold = heading->font();
+    bold.setBold(true);
+    heading->setFont(bold);
+    layout->addWidget(heading);
+    layout->addWidget(slotList(binder_, form.List1, form.Label1, [this] { dialog_.listDoubleClick(); }), 0,
+                      Qt::AlignHCenter);
+    layout->addWidget(progressBar(binder_, form.ProgressBar1));
+    layout->addLayout(buttons(binder_, form.Command1, [this](int i) { dialog_.commandClick(i); }));
+    closeWhenUnloaded(binder_, this, form.open);
+    binder_.sync();
+    setFixedSize(sizeHint());
+}
+
+void ReadDialogWindow::reject()
+{
+    binder_.handle([this] { dialog_.commandClick(kCancel); });
+    if (isVisible())
+        QDialog::reject();
+}
+
+StoreDialogWindow::StoreDialogWindow(StoreDialog& dialog, Binder& binder, QWidget* parent)
+    : QDialog(parent), dialog_(dialog), binder_(binder)
+{
+    FrmStore& form = dialog_.form;
+    setObjectName(QStringLiteral("FrmStore"));
+    setWindowTitle(qs(form.caption));
+    setModal(true);
+
+    auto* layout = new QHBoxLayout(this);
+    layout->addWidget(slotList(binder_, form.List1, form.Label1, [this] { dialog_.listDoubleClick(); }), 0,
+                      Qt::AlignTop);
+
+    auto* side = new QVBoxLayout;
+    side->addWidget(boundLabel(binder_, form.Label2.at(0), elementName("Label2", 0)));
+    auto* position = new QComboBox;
+    position->setObjectName(QStringLiteral("Combo1"));
+    binder_.list(position, form.Combo1, [] {});
+    side->addWidget(position, 0, Qt::AlignLeft);
+    side->addSpacing(6);
+    side->addWidget(boundLabel(binder_, form.Label2.at(1), elementName("Label2", 1)));
+    auto* name = new QLineEdit;
+    name->setObjectName(QStringLiteral("Text1"));
+    binder_.editableText(name, form.Text1);
+    side->addWidget(name);
+    side->addStretch();
+    side->addWidget(progressBar(binder_, form.ProgressBar1));
+    side->addLayout(buttons(binder_, form.Command1, [this](int i) { dialog_.commandClick(i); }));
+    layout->addLayout(side);
+    closeWhenUnloaded(binder_, this, form.open);
+    binder_.sync();
+    setFixedSize(sizeHint());
+}
+
+void StoreDialogWindow::reject()
+{
+    binder_.handle([this] { dialog_.commandClick(kCancel); });
+    if (isVisible())
+        QDialog::reject();
+}
+
+} // namespace qrv::ui

@@ -1,0 +1,187 @@
+#include "QtHost.hpp"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QLocale>
+#include <QPushButton>
+#include <QScreen>
+#include <QStringList>
+#include <QThread>
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace qrv::ui {
+
+QString qtFileFilter(const std::string& filter)
+{
+    const QStringList parts = QString::fromStdString(filter).split(u'|');
+    QStringList entries;
+    for (qsizetype i = 0; i < parts.size(); i += 2) {
+        const QString description = parts[i].trimmed();
+        if (i + 1 >= parts.size()) {
+            entries << description;
+            break;
+        }
+        // Qt reads the patterns from the parentheses and separates them with blanks.
+        const QString patterns = parts[i + 1].trimmed().replace(u';', u' ');
+        if (description.contains(QStringLiteral("(%1)").arg(patterns)))
+            entries << description;
+        else
+            entries << QStringLiteral("%1 (%2)").arg(description, patterns);
+    }
+    return entries.join(u";;");
+}
+
+QString boxTitle(const std::string& title)
+{
+    return title == kDefaultTitle ? QString::fromLatin1(kApplicationName) : QString::fromStdString(title);
+}
+
+QMessageBox::Icon boxIcon(Icon icon)
+{
+    switch (icon) {
+    case Icon::Exclamation:
+        return QMessageBox::Warning;
+    case Icon::Critical:
+        return QMessageBox::Critical;
+    case Icon::Information:
+        return QMessageBox::Information;
+    case Icon::None:
+        break;
+    }
+    return QMessageBox::NoIcon;
+}
+
+std::unique_ptr<QMessageBox> makeMessageBox(QWidget* parent, const std::string& text, const std::string& title,
+                                            Icon icon)
+{
+    auto box = std::make_unique<QMessageBox>(boxIcon(icon), boxTitle(title), QString::fromStdString(text),
+                                             QMessageBox::Ok, parent);
+    box->setTextFormat(Qt::PlainText);
+    return box;
+}
+
+std::unique_ptr<QMessageBox> makeQuestionBox(QWidget* parent, const std::string& text, const std::string& title,
+                                             Icon icon, Button defaultButton)
+{
+    auto box = std::make_unique<QMessageBox>(boxIcon(icon), boxTitle(title), QString::fromStdString(text),
+                                             QMessageBox::Yes | QMessageBox::No, parent);
+    box->setTextFormat(Qt::PlainText);
+    box->setDefaultButton(defaultButton == Button::Yes ? QMessageBox::Yes : QMessageBox::No);
+    box->setEscapeButton(QMessageBox::No);
+    return box;
+}
+
+void QtHost::attach(Window window, QWidget* widget, std::function<void()> showNow)
+{
+    windows_.at(static_cast<std::size_t>(window)) = {widget, std::move(showNow)};
+}
+
+void QtHost::detach(Window window)
+{
+    windows_.at(static_cast<std::size_t>(window)) = {};
+}
+
+QWidget* QtHost::widget(Window window) const
+{
+    return windows_.at(static_cast<std::size_t>(window)).widget;
+}
+
+QWidget* QtHost::dialogParent() const
+{
+    if (QWidget* modal = QApplication::activeModalWidget())
+        return modal;
+    for (Window window : {Window::Main, Window::Editor, Window::Splash})
+        if (QWidget* w = widget(window); w && w->isVisible())
+            return w->window();
+    return nullptr;
+}
+
+void QtHost::message(const std::string& text, const std::string& title, Icon icon)
+{
+    makeMessageBox(dialogParent(), text, title, icon)->exec();
+}
+
+bool QtHost::askYesNo(const std::string& text, const std::string& title, Icon icon, Button defaultButton)
+{
+    return makeQuestionBox(dialogParent(), text, title, icon, defaultButton)->exec() == QMessageBox::Yes;
+}
+
+namespace {
+
+std::optional<std::filesystem::path> runFileDialog(QWidget* parent, const std::string& filter,
+                                                   const std::filesystem::path& folder, bool save)
+{
+    QFileDialog dialog(parent, QString(), QString::fromStdString(folder.string()), qtFileFilter(filter));
+    dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    // A name typed without extension gets the first pattern's, before the overwrite prompt.
+    const QString first = QString::fromStdString(filter).section(u'|', 1, 1).section(u';', 0, 0).trimmed();
+    if (first.startsWith(u"*.") && !first.mid(2).contains(u'*') && !first.mid(2).contains(u'?'))
+        dialog.setDefaultSuffix(first.mid(2));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    return std::filesystem::path(dialog.selectedFiles().constFirst().toStdString());
+}
+
+} // namespace
+
+std::optional<std::filesystem::path> QtHost::openFile(const std::string& filter, const std::filesystem::path& folder)
+{
+    return runFileDialog(dialogParent(), filter, folder, false);
+}
+
+std::optional<std::filesystem::path> QtHost::saveFile(const std::string& filter, const std::filesystem::path& folder)
+{
+    return runFileDialog(dialogParent(), filter, folder, true);
+}
+
+void QtHost::setBusy(Window window, bool busy)
+{
+    QWidget* w = widget(window);
+    if (!w)
+        return;
+    if (busy)
+        w->setCursor(Qt::BusyCursor);
+    else
+        w->unsetCursor();
+}
+
+void QtHost::refresh(Window window)
+{
+    const Attached& attached = windows_.at(static_cast<std::size_t>(window));
+    if (attached.showNow)
+        attached.showNow();
+    else if (attached.widget)
+        attached.widget->repaint();
+}
+
+void QtHost::sleep(int milliseconds)
+{
+    QThread::msleep(static_cast<unsigned long>(milliseconds));
+}
+
+void QtHost::endProgram()
+{
+    if (beforeEnd_)
+        beforeEnd_();
+    std::fflush(nullptr);
+    std::exit(0);
+}
+
+ScreenSize QtHost::screenSize()
+{
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        return {};
+    return {screen->size().width(), screen->size().height()};
+}
+
+char QtHost::decimalPoint()
+{
+    const QString point = QLocale().decimalPoint();
+    return point.size() == 1 && point.at(0).unicode() < 0x80 ? static_cast<char>(point.at(0).unicode()) : '.';
+}
+
+} // namespace qrv::ui

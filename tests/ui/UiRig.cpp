@@ -1,0 +1,65 @@
+#include "UiRig.hpp"
+
+#include "ui/Look.hpp"
+
+#include <QApplication>
+#include <QMdiSubWindow>
+
+#include <unistd.h>
+
+namespace qrv::test {
+
+void ensureApplication()
+{
+    if (QApplication::instance())
+        return;
+    static int argc = 1;
+    static char name[] = "ui_tests";
+    static char* argv[] = {name, nullptr};
+    // Never destroyed: the test library's input devices outlive any static of ours.
+    auto* app = new QApplication(argc, argv);
+    ui::applyLook(*app);
+}
+
+void UiRig::showEditor()
+{
+    windows.show(Window::Main);
+    windows.show(Window::Editor);
+}
+
+WorkingFolder::WorkingFolder() : previous(std::filesystem::current_path())
+{
+    path = std::filesystem::temp_directory_path() /
+           ("qrv-ui-" + std::to_string(::getpid()) + "-" + std::to_string(reinterpret_cast<std::uintptr_t>(this)));
+    std::filesystem::create_directories(path);
+    std::filesystem::current_path(path);
+}
+
+WorkingFolder::~WorkingFolder()
+{
+    std::error_code ignored;
+    std::filesystem::current_path(previous, ignored);
+    std::filesystem::remove_all(path, ignored);
+}
+
+void choose(QComboBox* list, int index)
+{
+    list->setCurrentIndex(index);
+    emit list->activated(index);
+}
+
+void fire(QTimer* timer)
+{
+    ASSERT_TRUE(QMetaObject::invokeMethod(timer, "timeout", Qt::DirectConnection));
+}
+
+std::vector<std::vector<uint8_t>> framesOf(const LoopbackTransport& port, uint8_t command)
+{
+    std::vector<std::vector<uint8_t>> out;
+    for (const auto& sent : port.sent())
+        if (sent.bytes.size() == kFrameSize && sent.bytes[2] == command)
+            out.push_back(sent.bytes);
+    return out;
+}
+
+} // namespace qrv::test

@@ -1,0 +1,71 @@
+#pragma once
+
+#include "EditorRig.hpp"
+
+#include "ui/AppWindows.hpp"
+#include "ui/EditorWindow.hpp"
+#include "ui/MainWindow.hpp"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QTimer>
+#include <QWidget>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace qrv::test {
+
+// The QApplication of the test process, with the program's look.
+void ensureApplication();
+
+struct ApplicationUp {
+    ApplicationUp() { ensureApplication(); }
+};
+
+// The whole editor with its windows, talking to the in-process emulator over the
+// loopback port, on the scripted host. The windows are shown on the offscreen screen.
+struct UiRig : ApplicationUp, EditorRig {
+    ui::AppWindows windows{program, nullptr};
+
+    // Shows the main window with the editor, as the end of start-up does.
+    void showEditor();
+
+    // The widget of the program's windows with that object name; fails the test when
+    // there is none or more than one.
+    template <class T>
+    T* find(const QString& name)
+    {
+        const QList<T*> found = windows.main().template findChildren<T*>(name);
+        EXPECT_EQ(found.size(), 1) << name.toStdString();
+        return found.isEmpty() ? nullptr : found.front();
+    }
+    template <class T>
+    T* find(const char* name)
+    {
+        return find<T>(QString::fromLatin1(name));
+    }
+};
+
+// A fresh working directory for the test, the program folder of a start-up; the old
+// one comes back and the folder goes afterwards.
+struct WorkingFolder {
+    WorkingFolder();
+    ~WorkingFolder();
+    WorkingFolder(const WorkingFolder&) = delete;
+    WorkingFolder& operator=(const WorkingFolder&) = delete;
+    std::filesystem::path previous;
+    std::filesystem::path path;
+};
+
+// What a user's choice from a list does: the list shows the entry and reports it.
+void choose(QComboBox* list, int index);
+// A timer's time is up.
+void fire(QTimer* timer);
+// The frames of one command in the loopback's log, as bytes.
+std::vector<std::vector<uint8_t>> framesOf(const LoopbackTransport& port, uint8_t command);
+
+} // namespace qrv::test

@@ -1,0 +1,279 @@
+// Editing through the widgets: every user event reaches the core once and the widgets
+// show what the core made of it.
+#include "UiRig.hpp"
+
+#include "ui/Widgets.hpp"
+
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSlider>
+#include <QStackedWidget>
+#include <QTest>
+#include <QWheelEvent>
+
+namespace qrv::test {
+namespace {
+
+using Writes = std::vector<std::pair<int, int>>;
+using Bytes = std::vector<uint8_t>;
+
+constexpr int kTapDelay = 6, kChorus = 7, kRotary = 11, kPitchShifter = 15;
+
+struct EditingRig : UiRig {
+    EditingRig() { showEditor(); }
+    void select(int effect)
+    {
+        choose(find<QComboBox>("Combo1"), effect);
+        port.clearLog();
+    }
+    QString text(const char* box) { return find<QLineEdit>(box)->text(); }
+};
+
+TEST(UiEditing, MovedSliderSendsOneFrameAndShowsItsValue)
+{
+    EditingRig rig;
+    rig.select(kChorus);
+    auto* depth = rig.find<QSlider>("Slider3_0");
+    depth->setValue(30);  // what a drag reports for each position it passes
+    EXPECT_EQ(rig.frames(Cmd::SetParameter), (std::vector<Bytes>{{0xF0, 0x9C, 0x20, 0, 0, 0, 0, 0, 70, 0xF7}}));
+    EXPECT_EQ(rig.text("Text5_0"), "70 %");
+    EXPECT_EQ(rig.live(kChorus, 0), 70);
+    EXPECT_EQ(rig.form.Slider3.at(0).position, 30);
+}
+
+TEST(UiEditing, KeysAndWheelMoveTheHandleTheWayTheyPoint)
+{
+    EditingRig rig;
+    rig.select(kChorus);
+    auto* level = rig.find<QSlider>("Slider3_3");  // Out Level, column 6
+    level->setValue(50);
+    rig.port.clearLog();
+
+    QTest::keyClick(level, Qt::Key_Up);  // up raises the value
+    EXPECT_EQ(level->value(), 49);
+    EXPECT_EQ(rig.parameterWrites(), (Writes{{6, 51}}));
+    EXPECT_EQ(rig.text("Text5_3"), "51 %");
+
+    QTest::keyClick(level, Qt::Key_PageDown);
+    EXPECT_EQ(level->value(), 59);
+    EXPECT_EQ(rig.parameterWrites().back(), (std::pair<int, int>{6, 41}));
+
+    const QPointF centre = QRectF(level->rect()).center();
+    QWheelEvent wheelUp(centre, level->mapToGlobal(centre), QPoint(), QPoint(0, 120), Qt::NoButton, Qt::NoModifier,
+                        Qt::NoScrollPhase, false);
+    QApplication::sendEvent(level, &wheelUp);
+    EXPECT_LT(level->value(), 59);
+    EXPECT_EQ(rig.parameterWrites().size(), 3u);  // one frame per reported position
+    EXPECT_EQ(rig.parameterWrites().back(), (std::pair<int, int>{6, 100 - level->value()}));
+    EXPECT_EQ(rig.live(kChorus, 6), 100 - level->value());
+}
+
+TEST(UiEditing, FrequencyChosenInABandIsStoredAndSentAlone)
+{
+    EditingRig rig;
+    rig.select(kTapDelay);
+    auto* frequency = rig.find<QComboBox>("Combo4_10");
+    choose(frequency, 4);
+    EXPECT_EQ(frequency->currentText(), " 50.0 Hz");
+    EXPECT_EQ(rig.frames(Cmd::SetParameter), (std::vector<Bytes>{{0xF0, 0x9C, 0x20, 8, 0, 0, 0, 0, 4, 0xF7}}));
+    EXPECT_EQ(rig.stored(8), 4);
+
+    // Stepping through the closed list with the keyboard reports every entry.
+    QTest::keyClick(frequency, Qt::Key_Down);
+    EXPECT_EQ(frequency->currentIndex(), 5);
+    EXPECT_EQ(rig.parameterWrites().back(), (std::pair<int, int>{8, 5}));
+}
+
+TEST(UiEditing, GainSliderShowsDecibelsAndStoresTheInvertedPosition)
+{
+    EditingRig rig;
+    rig.select(kTapDelay);
+    rig.find<QSlider>("Slider15_10")->setValue(31);
+    EXPECT_EQ(rig.text("Text16_10"), "-0.5");
+    EXPECT_EQ(rig.stored(7), 29);
+    EXPECT_EQ(rig.parameterWrites(), (Writes{{7, 29}}));
+    rig.find<QSlider>("Slider15_10")->setValue(30);
+    EXPECT_EQ(rig.text("Text16_10"), "0");
+}
+
+TEST(UiEditing, PassFilterListSendsItsColumn)
+{
+    EditingRig rig;
+    rig.select(13);  // DELAY REVERB
+    choose(rig.find<QComboBox>("Combo2_28"), 17);  // "Delay High Pass" = "1000 Hz"
+    EXPECT_EQ(rig.frames(Cmd::SetParameter), (std::vector<Bytes>{{0xF0, 0x9C, 0x20, 3, 0, 0, 0, 0, 0x11, 0xF7}}));
+}
+
+TEST(UiEditing, EffectListShowsExactlyTheSelectedPage)
+{
+    EditingRig rig;
+    auto* pages = rig.windows.editor().pages();
+    rig.select(kRotary);
+    EXPECT_EQ(pages->currentWidget()->objectName(), "Frame5_11");
+    for (QWidget* page : pages->findChildren<QGroupBox*>(QRegularExpression("^Frame5_")))
+        EXPECT_EQ(page->isVisible(), page->objectName() == "Frame5_11") << page->objectName().toStdString();
+    EXPECT_EQ(rig.find<QLabel>("Label3")->text(), "STOP");
+    EXPECT_EQ(rig.find<QLabel>("Label4")->text(), "GO");
+
+    rig.select(2);  // REVERB PLATE shares the reverb page
+    EXPECT_EQ(pages->currentWidget()->objectName(), "Frame5_0");
+    EXPECT_TRUE(rig.find<QSlider>("Slider12_0")->isVisible());
+    EXPECT_FALSE(rig.find<QSlider>("Slider60_0")->isVisible());
+    EXPECT_EQ(rig.find<QLabel>("Label3")->text(), "OFF");
+    EXPECT_EQ(rig.find<QLabel>("Label4")->text(), "ON");
+    EXPECT_EQ(rig.find<QComboBox>("Combo1")->currentText(), "REVERB PLATE");
+    // The page shows the effect's own row.
+    const int decay = rig.state.store.at(2, 0);
+    EXPECT_EQ(rig.find<QSlider>("Slider12_0")->value(), 100 - decay);
+    EXPECT_EQ(rig.text("Text18_0"), QString::number(decay) + " %");
+}
+
+TEST(UiEditing, EffectSwitchSendsItsState)
+{
+    EditingRig rig;
+    auto* lever = rig.find<QAbstractButton>("Check1");
+    const bool wasOn = lever->isChecked();
+    QTest::mouseClick(lever, Qt::LeftButton);
+    EXPECT_EQ(lever->isChecked(), !wasOn);
+    EXPECT_EQ(rig.frames(Cmd::SetSwitch),
+              (std::vector<Bytes>{{0xF0, 0x9C, 0x2F, 0, 0, 0, 0, 0, static_cast<uint8_t>(wasOn ? 0 : 1), 0xF7}}));
+    EXPECT_EQ(rig.state.effectSwitchState, wasOn ? 0 : 1);
+}
+
+TEST(UiEditing, RotorSwitchIsARedButtonDrawnInWhileOn)
+{
+    EditingRig rig;
+    rig.select(kRotary);
+    auto* rotor = rig.find<ui::RedButton>("Check2");
+    if (rotor->isChecked()) {
+        QTest::mouseClick(rotor, Qt::LeftButton);
+        rig.port.clearLog();
+    }
+    QTest::mouseClick(rotor, Qt::LeftButton);
+    EXPECT_TRUE(rotor->isChecked());
+    EXPECT_EQ(rig.parameterWrites(), (Writes{{0, 1}}));
+    EXPECT_EQ(rig.stored(0), 1);
+    // Checked and unchecked faces differ: pressed in, raised.
+    const QImage in = rotor->grab().toImage();
+    QTest::mouseClick(rotor, Qt::LeftButton);
+    EXPECT_EQ(rig.parameterWrites().back(), (std::pair<int, int>{0, 0}));
+    EXPECT_NE(rotor->grab().toImage(), in);
+}
+
+TEST(UiEditing, SemitoneSliderRunsLeftToRight)
+{
+    EditingRig rig;
+    rig.select(kPitchShifter);
+    auto* pitch = rig.find<QSlider>("Slider10_0");
+    EXPECT_EQ(pitch->orientation(), Qt::Horizontal);
+    pitch->setValue(0);
+    EXPECT_EQ(rig.text("Text13_0"), "-12     ");
+    rig.port.clearLog();
+    pitch->setValue(36);
+    EXPECT_EQ(rig.text("Text13_0"), " 00     ");
+    EXPECT_EQ(rig.parameterWrites(), (Writes{{0, 36}}));
+    QTest::keyClick(pitch, Qt::Key_Right);
+    EXPECT_EQ(rig.text("Text13_0"), " 00 +33%");
+}
+
+TEST(UiEditing, TapSetsTheDelayAndTheLampFollowsItsTimer)
+{
+    EditingRig rig;
+    rig.select(kTapDelay);
+    auto* tick = rig.windows.editor().findChild<QTimer*>("Timer1");
+    auto* lampTimer = rig.windows.editor().findChild<QTimer*>("Timer2");
+    ASSERT_TRUE(tick && lampTimer);
+    EXPECT_TRUE(tick->isActive());
+    EXPECT_EQ(tick->interval(), 50);
+    EXPECT_TRUE(lampTimer->isActive());
+    EXPECT_EQ(lampTimer->interval(), 1000);
+
+    auto* tap = rig.find<QPushButton>("Command1");
+    EXPECT_EQ(tap->text(), "Tap");
+    QTest::mouseClick(tap, Qt::LeftButton);  // right after a change: the shortest delay
+    EXPECT_EQ(rig.text("Text4_0"), "50 ms");
+    for (int i = 0; i < 8; ++i)
+        fire(tick);
+    QTest::mouseClick(tap, Qt::LeftButton);
+    EXPECT_EQ(rig.text("Text4_0"), "400 ms");
+    EXPECT_EQ(rig.find<QSlider>("Slider2_0")->value(), 174);
+    EXPECT_EQ(rig.parameterWrites(), (Writes{{0, 10}, {0, 80}}));
+    EXPECT_EQ(lampTimer->interval(), 400);
+
+    auto* lamp = rig.find<ui::Lamp>("Shape5");
+    const QColor dark(0, 128, 0), bright(0, 192, 0);
+    EXPECT_EQ(lamp->colour(), dark);
+    fire(lampTimer);
+    EXPECT_EQ(lamp->colour(), dark);
+    EXPECT_EQ(lampTimer->interval(), 200);  // half the delay from now on
+    fire(lampTimer);
+    EXPECT_EQ(lamp->colour(), bright);
+    fire(lampTimer);
+    EXPECT_EQ(lamp->colour(), dark);
+
+    rig.select(kChorus);
+    EXPECT_FALSE(tick->isActive());
+    EXPECT_FALSE(lampTimer->isActive());
+}
+
+TEST(UiEditing, RateLinkAsksBeforeCopyingTheLeftRate)
+{
+    EditingRig rig;
+    rig.select(kChorus);
+    auto* link = rig.find<QCheckBox>("Check7");
+    if (link->isChecked())
+        QTest::mouseClick(link, Qt::LeftButton);  // switching off asks nothing
+    rig.find<QSlider>("Slider3_1")->setValue(30);  // Rate L 70
+    rig.find<QSlider>("Slider3_2")->setValue(80);  // Rate R 20
+    rig.port.clearLog();
+    const auto asked = rig.host.boxes.size();
+
+    rig.host.answer(false);
+    QTest::mouseClick(link, Qt::LeftButton);
+    ASSERT_EQ(rig.host.boxes.size(), asked + 1);
+    EXPECT_EQ(rig.host.boxes.back().text, "The Link function copy RateL to RateR, are you sure?");
+    EXPECT_EQ(rig.host.boxes.back().title, "Link Rate");
+    EXPECT_FALSE(link->isChecked());
+    EXPECT_TRUE(rig.parameterWrites().empty());
+
+    rig.host.answer(true);
+    QTest::mouseClick(link, Qt::LeftButton);
+    EXPECT_TRUE(link->isChecked());
+    EXPECT_EQ(rig.parameterWrites(), (Writes{{3, 1}, {5, 70}}));
+    EXPECT_EQ(rig.find<QSlider>("Slider3_2")->value(), 30);
+    EXPECT_EQ(rig.text("Text5_2"), "70 %");
+
+    // Linked: moving Rate R moves Rate L along.
+    rig.port.clearLog();
+    rig.find<QSlider>("Slider3_2")->setValue(70);
+    EXPECT_EQ(rig.find<QSlider>("Slider3_1")->value(), 70);
+    EXPECT_EQ(rig.parameterWrites(), (Writes{{5, 30}, {4, 30}}));
+}
+
+TEST(UiEditing, ChangeMarkerFollowsTheCompareTimer)
+{
+    EditingRig rig;
+    rig.select(kChorus);
+    rig.state.deviceCopy.copyRowFrom(rig.state.store, kChorus);
+    rig.form.TimerCompare = {true, 1000};
+    rig.windows.binder().sync();
+    auto* compare = rig.windows.editor().findChild<QTimer*>("TimerCompare");
+    ASSERT_TRUE(compare->isActive());
+    auto* marker = rig.find<QLabel>("Label8");
+    fire(compare);
+    EXPECT_FALSE(marker->isVisible());
+    const int position = rig.find<QSlider>("Slider3_0")->value();
+    rig.find<QSlider>("Slider3_0")->setValue(position == 0 ? 1 : position - 1);
+    fire(compare);
+    EXPECT_TRUE(marker->isVisible());
+    EXPECT_EQ(marker->text(), "*");
+    rig.find<QSlider>("Slider3_0")->setValue(position);
+    fire(compare);
+    EXPECT_FALSE(marker->isVisible());
+}
+
+} // namespace
+} // namespace qrv::test

@@ -1,0 +1,212 @@
+// The pages built from the catalogue: every control by its name and caption, laid out
+// without clipping, and a picture of each for the eye.
+#include "UiRig.hpp"
+
+#include "ui/Widgets.hpp"
+
+#include <QCheckBox>
+#include <QDir>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMdiSubWindow>
+#include <QPushButton>
+#include <QSlider>
+#include <QStackedWidget>
+
+namespace qrv::test {
+namespace {
+
+QStringList labelTexts(const QWidget* parent)
+{
+    QStringList texts;
+    for (const QLabel* label : parent->findChildren<QLabel*>())
+        texts << label->text();
+    return texts;
+}
+
+QGroupBox* frameTitled(const QWidget* parent, const QString& title)
+{
+    for (QGroupBox* box : parent->findChildren<QGroupBox*>())
+        if (box->title() == title)
+            return box;
+    return nullptr;
+}
+
+QString name(const char* array, int index)
+{
+    return QString::fromLatin1(array) + u'_' + QString::number(index);
+}
+
+TEST(UiPages, EveryPageCarriesTheControlsOfItsCatalogueEntry)
+{
+    UiRig rig;
+    ASSERT_EQ(catalogue::pages().size(), 13u);
+    for (const PageInfo& page : catalogue::pages()) {
+        SCOPED_TRACE(page.caption);
+        auto* frame = rig.find<QGroupBox>(name("Frame5", page.element));
+        ASSERT_TRUE(frame);
+        EXPECT_EQ(frame->title(), page.caption);
+        const QStringList labels = labelTexts(frame);
+        for (const PageParameter& p : page.parameters) {
+            if (p.kind == ControlKind::CheckBox)
+                continue;
+            auto* slider = frame->findChild<QSlider*>(name(page.sliderName, p.index));
+            auto* box = frame->findChild<QLineEdit*>(name(page.textName, p.index));
+            ASSERT_TRUE(slider && box) << p.label;
+            EXPECT_EQ(slider->maximum(), p.maximum);
+            EXPECT_TRUE(box->isReadOnly());
+            EXPECT_TRUE(labels.contains(p.label)) << p.label;
+        }
+        for (const BandRef& band : page.bands) {
+            auto* bandFrame = frame->findChild<QGroupBox*>(name("Frame17", band.band));
+            ASSERT_TRUE(bandFrame);
+            EXPECT_EQ(bandFrame->title(), band.caption);
+            auto* gain = bandFrame->findChild<QSlider*>(name("Slider15", band.band));
+            ASSERT_TRUE(gain);
+            EXPECT_EQ(gain->minimum(), 0);
+            EXPECT_EQ(gain->maximum(), 60);
+            EXPECT_TRUE(gain->invertedAppearance());
+            auto* gainBox = bandFrame->findChild<QLineEdit*>(name("Text16", band.band));
+            ASSERT_TRUE(gainBox);
+            EXPECT_EQ(gainBox->toolTip(), "Filter Gain");
+            EXPECT_EQ(bandFrame->findChild<QComboBox*>(name("Combo4", band.band))->count(), 31);
+            EXPECT_EQ(bandFrame->findChild<QComboBox*>(name("Combo3", band.band))->count(), 60);
+            EXPECT_EQ(bandFrame->findChild<QComboBox*>(name("Combo3", band.band))->itemText(59), "3.00 Oct");
+            for (const char* fixed : {"Freq", "dB", "Q"})
+                EXPECT_TRUE(labelTexts(bandFrame).contains(fixed)) << fixed;
+        }
+        if (page.passFilters.empty()) {
+            EXPECT_FALSE(frameTitled(frame, "Hp/Lp Filters"));
+            continue;
+        }
+        QGroupBox* filters = frameTitled(frame, "Hp/Lp Filters");
+        ASSERT_TRUE(filters);
+        for (const PassFilterRef& list : page.passFilters) {
+            auto* combo = filters->findChild<QComboBox*>(name("Combo2", list.list));
+            ASSERT_TRUE(combo) << list.label;
+            EXPECT_EQ(combo->itemText(0), " 20.0Hz");
+            EXPECT_EQ(combo->itemText(30), " 20  KHz");
+            EXPECT_TRUE(labelTexts(filters).contains(list.label)) << list.label;
+        }
+    }
+}
+
+TEST(UiPages, PageExtrasStandInTheirFrames)
+{
+    UiRig rig;
+    auto* tap = rig.find<QGroupBox>("Frame5_6");
+    QGroupBox* stereo = frameTitled(tap, "Stereo/Mono");
+    ASSERT_TRUE(stereo);
+    EXPECT_EQ(stereo->findChild<QCheckBox*>("Check3")->text(), "Mono");
+    EXPECT_EQ(tap->findChild<QPushButton*>("Command1")->text(), "Tap");
+    EXPECT_TRUE(tap->findChild<ui::Lamp*>("Shape5"));
+
+    // In a check box "&&" shows as one ampersand.
+    EXPECT_EQ(rig.find<QCheckBox>("Check7")->text(), "Link Rate L&&R");
+    EXPECT_EQ(rig.find<QCheckBox>("Check6")->text(), "Link RateL&&R");
+    EXPECT_TRUE(rig.find<QGroupBox>("Frame5_7")->findChild<QCheckBox*>("Check7"));
+    EXPECT_TRUE(rig.find<QGroupBox>("Frame5_8")->findChild<QCheckBox*>("Check6"));
+
+    auto* phaser = rig.find<QGroupBox>("Frame5_9");
+    EXPECT_EQ(frameTitled(phaser, "Input Phase")->findChild<QCheckBox*>("Check4")->text(), "180'");
+    EXPECT_EQ(frameTitled(phaser, "Feedback Phase")->findChild<QCheckBox*>("Check5")->text(), "180'");
+
+    QGroupBox* rotorFrame = frameTitled(rig.find<QGroupBox>("Frame5_11"), "Switch");
+    ASSERT_TRUE(rotorFrame);
+    auto* rotor = rotorFrame->findChild<ui::RedButton*>("Check2");
+    ASSERT_TRUE(rotor);
+    EXPECT_EQ(rotor->size(), QSize(140, 71));
+    EXPECT_TRUE(rotor->isCheckable());
+    EXPECT_TRUE(labelTexts(rotorFrame).contains("Slow"));
+    EXPECT_TRUE(labelTexts(rotorFrame).contains("Fast"));
+
+    auto* pitch = rig.find<QGroupBox>("Frame5_15");
+    for (const char* fixed : {"-12", "+12", "Semi-Tones", "Chorus %"})
+        EXPECT_TRUE(labelTexts(pitch).contains(fixed)) << fixed;
+    EXPECT_EQ(pitch->findChild<QSlider*>("Slider10_0")->orientation(), Qt::Horizontal);
+    EXPECT_EQ(pitch->findChild<QSlider*>("Slider10_1")->orientation(), Qt::Vertical);
+}
+
+TEST(UiPages, HeaderCarriesTheEffectListSwitchAndPresetCaption)
+{
+    UiRig rig;
+    auto* effects = rig.find<QComboBox>("Combo1");
+    ASSERT_EQ(effects->count(), 16);
+    EXPECT_EQ(effects->itemText(5), "VOCAL_ECHO");
+    EXPECT_EQ(effects->itemText(15), "PITCH SHIFTER");
+    EXPECT_EQ(rig.find<QGroupBox>("Frame9")->title(), "Effect change");
+    EXPECT_EQ(rig.find<QGroupBox>("Frame1")->title(), "Effect");
+    EXPECT_TRUE(rig.find<QGroupBox>("Frame1")->findChild<QAbstractButton*>("Check1"));
+    EXPECT_EQ(rig.find<QLabel>("Label9")->text(), "Preset on device = ");
+    EXPECT_EQ(rig.find<QLabel>("Label8")->text(), "*");
+    EXPECT_EQ(rig.windows.editor().windowTitle(), "QRV5173 Edit");
+    EXPECT_EQ(rig.windows.main().windowTitle(), "QRV5173");
+}
+
+// Every label shows its whole caption in the space the layout gave it.
+void expectNothingClipped(const QWidget* page)
+{
+    for (const QLabel* label : page->findChildren<QLabel*>()) {
+        if (label->text().isEmpty())
+            continue;
+        const QSize room = label->contentsRect().size();
+        if (label->wordWrap()) {
+            EXPECT_LE(label->heightForWidth(label->width()), label->height()) << label->text().toStdString();
+            const QFontMetrics metrics(label->font());
+            for (const QString& word : label->text().split(u' ', Qt::SkipEmptyParts))
+                EXPECT_LE(metrics.horizontalAdvance(word), room.width()) << word.toStdString();
+        } else {
+            EXPECT_LE(label->sizeHint().width(), label->width()) << label->text().toStdString();
+        }
+    }
+    for (const QLineEdit* box : page->findChildren<QLineEdit*>()) {
+        if (box->text().isEmpty())
+            continue;
+        const int room = box->contentsRect().width() - 4;
+        EXPECT_LE(QFontMetrics(box->font()).horizontalAdvance(box->text()), room) << box->objectName().toStdString();
+    }
+}
+
+QString fileName(const PageInfo& page)
+{
+    QString slug = QString::fromLatin1(page.caption).toLower();
+    slug.remove(QStringLiteral(" edit"));
+    slug.replace(QRegularExpression("[^a-z0-9]+"), QStringLiteral("-"));
+    return QStringLiteral("page-%1-%2.png").arg(page.element, 2, 10, QLatin1Char('0')).arg(slug);
+}
+
+TEST(UiPages, EveryPageFitsTheScreenAndIsDrawnToAPicture)
+{
+    UiRig rig;
+    rig.state.DemoMode = true;  // the widest values without a device
+    rig.showEditor();
+    // The main window with the editor fits a 1024 x 768 screen, frames included.
+    EXPECT_LE(rig.windows.editor().sizeHint().width() + 16, 1024);
+    EXPECT_LE(rig.windows.main().editorFrame()->sizeHint().height() + 60, 768);
+    for (const auto& [index, button] : rig.form.Command2)
+        EXPECT_TRUE(rig.windows.editor().rect().contains(rig.find<QPushButton>(name("Command2", index))->geometry()));
+
+    const QDir folder(QStringLiteral(QRV_RENDER_DIR));
+    for (const PageInfo& page : catalogue::pages()) {
+        SCOPED_TRACE(page.caption);
+        const int effect = [&] {
+            for (int e = 0; e < kEffectCount; ++e)
+                if (catalogue::effect(e).pageElement == page.element)
+                    return e;
+            return 0;
+        }();
+        // The longest value texts: every slider at the top.
+        for (const PageParameter& p : page.parameters)
+            if (p.kind != ControlKind::CheckBox)
+                rig.state.store.at(effect, p.column) = static_cast<uint8_t>(p.maximum);
+        choose(rig.find<QComboBox>("Combo1"), effect);
+        QApplication::processEvents();
+        expectNothingClipped(rig.windows.editor().pages()->currentWidget());
+        const QImage picture = rig.windows.editor().grab().toImage();
+        EXPECT_TRUE(picture.save(folder.filePath(fileName(page)))) << fileName(page).toStdString();
+    }
+}
+
+} // namespace
+} // namespace qrv::test

@@ -1,0 +1,293 @@
+// The windows around the editor: the splash window that brings the program up, the
+// main window's close, the command panel and the two preset dialogs.
+#include "UiRig.hpp"
+
+#include "app/StartUp.hpp"
+
+#include <QApplication>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMdiSubWindow>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSlider>
+#include <QStackedWidget>
+#include <QTest>
+
+#include <fstream>
+
+namespace qrv::test {
+namespace {
+
+struct StartRig : UiRig {
+    WorkingFolder folder;
+    ui::SplashWindow* splash = nullptr;
+
+    // The splash window as the program starts; its timer has not fired yet.
+    void load()
+    {
+        windows.start();
+        splash = windows.splash();
+    }
+    // The splash timer runs the start-up and shows the editor.
+    void startUp()
+    {
+        auto* timer = splash->findChild<QTimer*>("Timer1");
+        ASSERT_TRUE(timer);
+        ASSERT_TRUE(timer->isActive());
+        EXPECT_EQ(timer->interval(), 2000);
+        fire(timer);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+};
+
+TEST(UiStartUp, SplashKeepsItsSizeAndShowsTheName)
+{
+    StartRig rig;
+    rig.load();
+    ASSERT_TRUE(rig.splash);
+    EXPECT_TRUE(rig.splash->isVisible());
+    EXPECT_EQ(rig.splash->objectName(), "frmSplash");
+    EXPECT_EQ(rig.splash->size(), QSize(751, 424));
+    EXPECT_EQ(rig.splash->findChild<QLabel*>("Label2")->text(), "QRV5173 effect processor");
+    EXPECT_FALSE(rig.splash->findChild<QLabel*>("Label1")->isVisible());
+    EXPECT_FALSE(rig.windows.main().isVisible());
+
+    rig.splash->resize(600, 300);
+    QApplication::processEvents();
+    EXPECT_EQ(rig.splash->size(), QSize(751, 424));
+    EXPECT_EQ(rig.state.programFolder, rig.folder.path);
+
+    // The status label as the port search shows it.
+    rig.program.splash.Label1.visible = true;
+    rig.windows.binder().sync();
+    const QImage picture = rig.splash->grab().toImage();
+    EXPECT_EQ(picture.size(), QSize(751, 424));
+    EXPECT_TRUE(picture.save(QDir(QStringLiteral(QRV_RENDER_DIR)).filePath(QStringLiteral("splash.png"))));
+}
+
+TEST(UiStartUp, ConnectedStartUpOpensTheEditorOnTheDevicesEffect)
+{
+    StartRig rig;
+    rig.device.poke(Addr::CurrentEffect, 9);  // PHASER
+    bool shown = false;
+    rig.windows.setOnEditorShown([&] { shown = true; });
+    rig.load();
+    rig.startUp();
+    EXPECT_TRUE(shown);
+    EXPECT_FALSE(rig.windows.splash());
+    EXPECT_TRUE(rig.windows.main().isVisible());
+    EXPECT_TRUE(rig.windows.editor().isVisible());
+    EXPECT_FALSE(rig.state.DemoMode);
+    EXPECT_EQ(rig.find<QComboBox>("Combo1")->currentText(), "PHASER");
+    EXPECT_EQ(rig.windows.editor().pages()->currentWidget()->objectName(), "Frame5_9");
+    const int rate = rig.device.peek(Addr::live(9, 0));
+    EXPECT_EQ(rig.find<QLineEdit>("Text7_0")->text(), QString::number(rate) + " %");
+    const int slot = rig.device.peek(Addr::slotNumber(9));
+    EXPECT_TRUE(rig.find<QLabel>("Label2")->text().startsWith(QString::number(slot + 1) + " - "));
+    EXPECT_FALSE(rig.find<QLabel>("Label8")->isVisible());
+    EXPECT_TRUE(rig.windows.editor().findChild<QTimer*>("TimerCompare")->isActive());
+    // The port found is kept in the working directory.
+    std::ifstream saved(rig.folder.path / "init.cfg", std::ios::binary);
+    char bytes[3] = {};
+    saved.read(bytes, 3);
+    EXPECT_EQ(saved.gcount(), 2);
+    EXPECT_EQ(bytes[0], 1);
+    EXPECT_EQ(bytes[1], 0);
+}
+
+TEST(UiStartUp, WithoutADeviceTheDemoAnswerShowsAnEmptyEditor)
+{
+    StartRig rig;
+    rig.port.close();
+    rig.port.setOpenable([](const std::string&) { return false; });
+    rig.host.answer(true);
+    rig.load();
+    rig.startUp();
+    ASSERT_FALSE(rig.host.boxes.empty());
+    EXPECT_EQ(rig.host.boxes.back().text, kDemoQuestionText);
+    EXPECT_TRUE(rig.state.DemoMode);
+    EXPECT_TRUE(rig.windows.editor().isVisible());
+    EXPECT_EQ(rig.find<QComboBox>("Combo1")->currentText(), "REVERB HALL");
+    EXPECT_EQ(rig.find<QLineEdit>("Text18_0")->text(), "0 %");
+    EXPECT_EQ(rig.find<QLabel>("Label2")->text(), "1 - ");
+    EXPECT_TRUE(rig.port.sent().empty());
+}
+
+TEST(UiCommandPanel, TenButtonsWithCaptionsToolTipsAndPlaces)
+{
+    StartRig rig;
+    rig.load();
+    rig.startUp();
+    const std::vector<std::pair<const char*, const char*>> expected = {
+        {"Exit", "Exit"},
+        {"Save Preset   To PC", "Save Current Effetc edit to PC"},
+        {"Load Preset From PC", "Load Effetc edit from PC"},
+        {"Save Project  To PC", "Save All effects edit to PC"},
+        {"Load Project From PC", "Load All effects edit from PC"},
+        {"Reload Current Effect", "Reload current effect with the start configuration"},
+        {"Reload All Effect", "Reload all effects with the start configuration"},
+        {"Load Preset From Device", "Load Preset From Device"},
+        {"  Save Current Preset  To Device", "Save Current Preset To Device"},
+        {"  ReConnect", "ReConnect device"},
+    };
+    const int lefts[] = {120, 1080, 2400, 3840, 5160, 6600, 7920, 9720, 11640, 13560};
+    const int widths[] = {855, 1215, 1215, 1215, 1215, 1215, 1215, 1815, 1815, 1095};
+    for (int i = 0; i < 10; ++i) {
+        SCOPED_TRACE(i);
+        auto* button = rig.find<QPushButton>(QStringLiteral("Command2_%1").arg(i));
+        ASSERT_TRUE(button);
+        EXPECT_EQ(button->text(), expected[static_cast<std::size_t>(i)].first);
+        EXPECT_EQ(button->toolTip(), expected[static_cast<std::size_t>(i)].second);
+        EXPECT_EQ(button->geometry(), QRect(lefts[i] / 15, 8, widths[i] / 15, 33));
+        EXPECT_EQ(button->isVisible(), i != 6);
+    }
+}
+
+TEST(UiCommandPanel, ReloadCurrentEffectPutsTheStartValuesBack)
+{
+    StartRig rig;
+    rig.load();
+    rig.startUp();
+    choose(rig.find<QComboBox>("Combo1"), 7);
+    const int depth = rig.state.startConfig.at(7, 0);
+    rig.find<QSlider>("Slider3_0")->setValue(depth == 0 ? 99 : 100 - depth + 1);
+    ASSERT_NE(rig.stored(0), depth);
+    rig.port.clearLog();
+    rig.host.answer(true);
+    QTest::mouseClick(rig.find<QPushButton>("Command2_5"), Qt::LeftButton);
+    EXPECT_EQ(rig.host.boxes.back().title, "Reload Current Effect");
+    EXPECT_EQ(rig.stored(0), depth);
+    EXPECT_EQ(rig.find<QLineEdit>("Text5_0")->text(), QString::number(depth) + " %");
+    EXPECT_EQ(rig.live(7, 0), depth);
+}
+
+TEST(UiExit, ClosingTheMainWindowAsksAndNoKeepsEverything)
+{
+    StartRig rig;
+    rig.load();
+    rig.startUp();
+    rig.port.clearLog();
+    rig.host.answer(false);
+    EXPECT_FALSE(rig.windows.main().close());
+    EXPECT_TRUE(rig.windows.main().isVisible());
+    ASSERT_FALSE(rig.host.boxes.empty());
+    EXPECT_EQ(rig.host.boxes.back().title, "Exit");
+    EXPECT_EQ(rig.host.boxes.back().text, "               Are you sure ? ");
+    EXPECT_EQ(rig.host.boxes.back().defaultButton, Button::No);
+    EXPECT_TRUE(rig.port.sent().empty());
+
+    // The editor's own close does nothing and asks nothing.
+    const auto asked = rig.host.boxes.size();
+    rig.windows.main().editorFrame()->close();
+    EXPECT_TRUE(rig.windows.editor().isVisible());
+    EXPECT_EQ(rig.host.boxes.size(), asked);
+}
+
+// Runs the test's part inside the modal dialog once it is open.
+void whileModal(std::function<void(QWidget*)> part)
+{
+    QTimer::singleShot(0, [part] {
+        QWidget* dialog = QApplication::activeModalWidget();
+        ASSERT_TRUE(dialog);
+        part(dialog);
+    });
+}
+
+TEST(UiPresetDialogs, StoreWritesTheCentredNameIntoTheChosenSlot)
+{
+    StartRig rig;
+    rig.load();
+    rig.startUp();
+    choose(rig.find<QComboBox>("Combo1"), 2);
+    rig.port.clearLog();
+    bool seen = false;
+    whileModal([&](QWidget* dialog) {
+        seen = true;
+        EXPECT_EQ(dialog->objectName(), "FrmStore");
+        EXPECT_EQ(dialog->windowTitle(), "Save Current Preset To Device");
+        auto* names = dialog->findChild<QListWidget*>("List1");
+        ASSERT_EQ(names->count(), 8);
+        EXPECT_EQ(names->toolTip(), "Double click to select a preset");
+        EXPECT_EQ(dialog->findChild<QLabel*>("Label1")->text(), "01 02 03 04 05 06 07 08");
+        auto* slot = dialog->findChild<QComboBox*>("Combo1");
+        ASSERT_EQ(slot->count(), 8);
+        choose(slot, 0);
+        auto* name = dialog->findChild<QLineEdit*>("Text1");
+        name->clear();
+        QTest::keyClicks(name, "Lead");
+        rig.host.answer(true);
+        auto* store = dialog->findChild<QPushButton*>("Command1_1");
+        EXPECT_EQ(store->text(), "Store");
+        QTest::mouseClick(store, Qt::LeftButton);
+    });
+    QTest::mouseClick(rig.find<QPushButton>("Command2_8"), Qt::LeftButton);
+    ASSERT_TRUE(seen);
+    EXPECT_FALSE(QApplication::activeModalWidget());
+    EXPECT_EQ(rig.host.boxes.back().title, "Save preset to device");
+    std::string stored;
+    for (int k = 0; k < 8; ++k)
+        stored += static_cast<char>(rig.device.peek(Addr::name(2, 0, k)));
+    EXPECT_EQ(stored, "  Lead  ");
+    EXPECT_EQ(rig.device.peek(Addr::directory(2, 0)), Addr::SlotUsed);
+    EXPECT_EQ(rig.device.peek(Addr::slotNumber(2)), 0);
+    EXPECT_EQ(rig.find<QLabel>("Label2")->text(), "1 - Lead");
+}
+
+TEST(UiPresetDialogs, LoadReadsTheChosenSlotIntoThePage)
+{
+    StartRig rig;
+    rig.load();
+    rig.startUp();
+    choose(rig.find<QComboBox>("Combo1"), 7);
+    int slot = -1;
+    for (int s = 0; s < 8 && slot < 0; ++s)
+        if (rig.device.peek(Addr::directory(7, s)) == Addr::SlotUsed)
+            slot = s;
+    ASSERT_GE(slot, 0);
+    rig.device.poke(Addr::stored(7, slot, 0), 33);  // Depth of that preset
+    bool seen = false;
+    whileModal([&](QWidget* dialog) {
+        seen = true;
+        EXPECT_EQ(dialog->objectName(), "FrmRead");
+        EXPECT_EQ(dialog->windowTitle(), "Load Preset From Device");
+        EXPECT_EQ(dialog->findChild<QLabel*>("Label3")->text(), "Memory Preset");
+        EXPECT_FALSE(dialog->findChild<QProgressBar*>("ProgressBar1")->isVisible());
+        auto* names = dialog->findChild<QListWidget*>("List1");
+        EXPECT_EQ(names->toolTip(), "Double click to load a preset");
+        names->setCurrentRow(slot);
+        rig.host.answer(true);
+        QTest::mouseClick(dialog->findChild<QPushButton*>("Command1_1"), Qt::LeftButton);
+    });
+    QTest::mouseClick(rig.find<QPushButton>("Command2_7"), Qt::LeftButton);
+    ASSERT_TRUE(seen);
+    EXPECT_FALSE(QApplication::activeModalWidget());
+    EXPECT_EQ(rig.stored(0), 33);
+    EXPECT_EQ(rig.find<QLineEdit>("Text5_0")->text(), "33 %");
+    EXPECT_EQ(rig.find<QSlider>("Slider3_0")->value(), 67);
+    EXPECT_EQ(rig.live(7, 0), 33);
+    EXPECT_TRUE(rig.find<QLabel>("Label2")->text().startsWith(QString::number(slot + 1) + " - "));
+}
+
+TEST(UiPresetDialogs, CancelClosesWithoutTouchingTheDevice)
+{
+    StartRig rig;
+    rig.load();
+    rig.startUp();
+    rig.port.clearLog();
+    whileModal([](QWidget* dialog) {
+        QTest::mouseClick(dialog->findChild<QPushButton*>("Command1_0"), Qt::LeftButton);
+    });
+    QTest::mouseClick(rig.find<QPushButton>("Command2_7"), Qt::LeftButton);
+    EXPECT_FALSE(QApplication::activeModalWidget());
+    EXPECT_TRUE(rig.port.sent().empty());
+    whileModal([](QWidget* dialog) { QTest::keyClick(dialog, Qt::Key_Escape); });
+    QTest::mouseClick(rig.find<QPushButton>("Command2_8"), Qt::LeftButton);
+    EXPECT_FALSE(QApplication::activeModalWidget());
+    EXPECT_TRUE(rig.port.sent().empty());
+}
+
+} // namespace
+} // namespace qrv::test
