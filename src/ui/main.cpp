@@ -68,7 +68,11 @@ int main(int argc, char* argv[])
     const QStringList arguments = QCoreApplication::arguments();
     for (qsizetype i = 1; i < arguments.size(); ++i) {
         const QString& argument = arguments[i];
-        if (argument == u"--port" && i + 1 < arguments.size()) {
+        if (argument == u"--port") {
+            if (i + 1 == arguments.size()) {
+                std::cerr << "qrv5173-editor: --port needs the path of a serial device\n\n" << kUsage;
+                return 2;
+            }
             ports.push_back(arguments[++i].toStdString());
         } else if (argument.startsWith(u"--port=")) {
             ports.push_back(argument.mid(7).toStdString());

@@ -69,6 +69,12 @@ TEST(UiEditing, KeysAndWheelMoveTheHandleTheWayTheyPoint)
     EXPECT_EQ(rig.parameterWrites().size(), 3u);  // one frame per reported position
     EXPECT_EQ(rig.parameterWrites().back(), (std::pair<int, int>{6, 100 - level->value()}));
     EXPECT_EQ(rig.live(kChorus, 6), 100 - level->value());
+
+    // A click on the groove above the handle pages the handle up.
+    const int before = level->value();
+    QTest::mouseClick(level, Qt::LeftButton, Qt::NoModifier, QPoint(level->width() / 2, 3));
+    EXPECT_LT(level->value(), before);
+    EXPECT_EQ(rig.parameterWrites().back(), (std::pair<int, int>{6, 100 - level->value()}));
 }
 
 TEST(UiEditing, FrequencyChosenInABandIsStoredAndSentAlone)

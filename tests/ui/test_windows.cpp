@@ -218,6 +218,7 @@ TEST(UiPresetDialogs, StoreWritesTheCentredNameIntoTheChosenSlot)
         auto* name = dialog->findChild<QLineEdit*>("Text1");
         name->clear();
         QTest::keyClicks(name, "Lead");
+        dialog->grab().save(QDir(QStringLiteral(QRV_RENDER_DIR)).filePath(QStringLiteral("dialog-store.png")));
         rig.host.answer(true);
         auto* store = dialog->findChild<QPushButton*>("Command1_1");
         EXPECT_EQ(store->text(), "Store");
@@ -258,6 +259,7 @@ TEST(UiPresetDialogs, LoadReadsTheChosenSlotIntoThePage)
         auto* names = dialog->findChild<QListWidget*>("List1");
         EXPECT_EQ(names->toolTip(), "Double click to load a preset");
         names->setCurrentRow(slot);
+        dialog->grab().save(QDir(QStringLiteral(QRV_RENDER_DIR)).filePath(QStringLiteral("dialog-read.png")));
         rig.host.answer(true);
         QTest::mouseClick(dialog->findChild<QPushButton*>("Command1_1"), Qt::LeftButton);
     });
