@@ -1,7 +1,7 @@
 #include "MemoryDump.hpp"
 
 #include "app/CodePage.hpp"
-#include "storage/Resume.hpp"
+#include "link/Resume.hpp"
 
 #include <charconv>
 #include <exception>

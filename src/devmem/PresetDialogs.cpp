@@ -1,7 +1,7 @@
 #include "PresetDialogs.hpp"
 
 #include "app/CodePage.hpp"
-#include "storage/Resume.hpp"
+#include "link/Resume.hpp"
 
 #include <charconv>
 

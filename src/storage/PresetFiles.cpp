@@ -2,7 +2,7 @@
 
 #include "FileAccess.hpp"
 #include "FileCodec.hpp"
-#include "Resume.hpp"
+#include "link/Resume.hpp"
 
 namespace qrv {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "link/DeviceLink.hpp"
+#include "DeviceLink.hpp"
 
 #include <type_traits>
 
