@@ -7,6 +7,8 @@
 
 #include <QCoreApplication>
 
+#include "BenchMain.hpp"
+
 #include <benchmark/benchmark.h>
 
 #include <chrono>
@@ -87,10 +89,5 @@ BENCHMARK(BM_ExchangePaced)
 int main(int argc, char** argv)
 {
     QCoreApplication application(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return qrv::bench::runBenchmarks(argc, argv);
 }

@@ -10,6 +10,8 @@
 #include "link/PortTable.hpp"
 #include "link/SerialTransport.hpp"
 
+#include "BenchMain.hpp"
+
 #include <benchmark/benchmark.h>
 
 #include <QAbstractButton>
@@ -76,10 +78,5 @@ int main(int argc, char** argv)
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
     QApplication app(argc, argv);
     qrv::ui::applyLook(app);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return qrv::bench::runBenchmarks(argc, argv);
 }

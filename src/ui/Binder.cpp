@@ -118,6 +118,39 @@ void Binder::editableText(QLineEdit* widget, TextBox& control)
     });
 }
 
+namespace {
+
+// Keeps a list widget's entries, selection and tool tip equal to its control's. The
+// entries last shown are kept so that a sync compares plain strings.
+template <class Widget>
+std::function<QWidget*()> listSync(Widget* widget, const ListBox& control, int (Widget::*current)() const,
+                                   void (Widget::*setCurrent)(int))
+{
+    auto shown = std::make_shared<std::vector<std::string>>();
+    return [=, &control]() -> QWidget* {
+        bool changed = false;
+        const QSignalBlocker blocker(widget);
+        if (*shown != control.items) {
+            widget->clear();
+            widget->addItems(textsOf(control.items));
+            *shown = control.items;
+            changed = true;
+        }
+        if ((widget->*current)() != control.index) {
+            (widget->*setCurrent)(control.index);
+            changed = true;
+        }
+        const QString tip = qs(control.toolTip);
+        if (widget->toolTip() != tip) {
+            widget->setToolTip(tip);
+            changed = true;
+        }
+        return changed ? widget : nullptr;
+    };
+}
+
+} // namespace
+
 void Binder::check(QAbstractButton* widget, CheckBox& control, std::function<void()> onClick)
 {
     QObject::connect(widget, &QAbstractButton::clicked, widget, [this, &control, onClick](bool checked) {
@@ -140,28 +173,7 @@ void Binder::list(QComboBox* widget, ListBox& control, std::function<void()> onC
         control.index = index;
         handle(onChoice);
     });
-    // The entries last shown, so that a sync compares plain strings.
-    auto shown = std::make_shared<std::vector<std::string>>();
-    custom(widget, [widget, &control, shown]() -> QWidget* {
-        bool changed = false;
-        const QSignalBlocker blocker(widget);
-        if (*shown != control.items) {
-            widget->clear();
-            widget->addItems(textsOf(control.items));
-            *shown = control.items;
-            changed = true;
-        }
-        if (widget->currentIndex() != control.index) {
-            widget->setCurrentIndex(control.index);
-            changed = true;
-        }
-        const QString tip = qs(control.toolTip);
-        if (widget->toolTip() != tip) {
-            widget->setToolTip(tip);
-            changed = true;
-        }
-        return changed ? widget : nullptr;
-    });
+    custom(widget, listSync(widget, control, &QComboBox::currentIndex, &QComboBox::setCurrentIndex));
 }
 
 void Binder::list(QListWidget* widget, ListBox& control, std::function<void()> onChoice,
@@ -176,27 +188,7 @@ void Binder::list(QListWidget* widget, ListBox& control, std::function<void()> o
                          control.index = widget->row(item);
                          handle(onDoubleClick);
                      });
-    auto shown = std::make_shared<std::vector<std::string>>();
-    custom(widget, [widget, &control, shown]() -> QWidget* {
-        bool changed = false;
-        const QSignalBlocker blocker(widget);
-        if (*shown != control.items) {
-            widget->clear();
-            widget->addItems(textsOf(control.items));
-            *shown = control.items;
-            changed = true;
-        }
-        if (widget->currentRow() != control.index) {
-            widget->setCurrentRow(control.index);
-            changed = true;
-        }
-        const QString tip = qs(control.toolTip);
-        if (widget->toolTip() != tip) {
-            widget->setToolTip(tip);
-            changed = true;
-        }
-        return changed ? widget : nullptr;
-    });
+    custom(widget, listSync(widget, control, &QListWidget::currentRow, &QListWidget::setCurrentRow));
 }
 
 void Binder::label(QLabel* widget, Label& control)

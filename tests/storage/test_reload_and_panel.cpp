@@ -113,40 +113,6 @@ TEST(Reload, AfterAPresetFileTheFilesValuesReturn)
     EXPECT_EQ(rig.form.Text5.at(1).text, "64 %");
 }
 
-TEST(CommandPanel, TenButtonsWithTheirCaptionsTipsAndPlaces)
-{
-    FrmMain form = makeEditorForm();
-    setupCommandPanel(form);
-    struct Expected {
-        const char* caption;
-        const char* tip;
-        int left, width;
-    };
-    const Expected expected[] = {
-        {"Exit", "Exit", 120, 855},
-        {"Save Preset   To PC", "Save Current Effetc edit to PC", 1080, 1215},
-        {"Load Preset From PC", "Load Effetc edit from PC", 2400, 1215},
-        {"Save Project  To PC", "Save All effects edit to PC", 3840, 1215},
-        {"Load Project From PC", "Load All effects edit from PC", 5160, 1215},
-        {"Reload Current Effect", "Reload current effect with the start configuration", 6600, 1215},
-        {"Reload All Effect", "Reload all effects with the start configuration", 7920, 1215},
-        {"Load Preset From Device", "Load Preset From Device", 9720, 1815},
-        {"  Save Current Preset  To Device", "Save Current Preset To Device", 11640, 1815},
-        {"  ReConnect", "ReConnect device", 13560, 1095},
-    };
-    ASSERT_EQ(form.Command2.size(), 10u);
-    for (int i = 0; i < 10; ++i) {
-        const CommandButton& b = form.Command2.at(i);
-        EXPECT_EQ(b.caption, expected[i].caption) << i;
-        EXPECT_EQ(b.toolTip, expected[i].tip) << i;
-        EXPECT_EQ(b.left, expected[i].left) << i;
-        EXPECT_EQ(b.width, expected[i].width) << i;
-        EXPECT_EQ(b.top, 120) << i;
-        EXPECT_EQ(b.height, 495) << i;
-        EXPECT_EQ(b.visible, i != 6) << i;
-    }
-}
-
 TEST(CommandPanel, EachIndexRunsItsActionAndOthersDoNothing)
 {
     EditorRig rig;
