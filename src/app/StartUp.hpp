@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Program.hpp"
+#include "storage/CommandPanel.hpp"
 
 #include <filesystem>
 #include <functional>
@@ -12,7 +13,6 @@ inline constexpr const char* kWarningTitle = "Warning";
 inline constexpr const char* kDemoQuestionText = "                 Do you want to continue in demo mode?";
 inline constexpr int kMinimumScreenWidth = 800;
 inline constexpr int kMinimumScreenHeight = 600;
-inline constexpr int kReloadAllButton = 6;
 
 // How the program comes up. The window layer calls, in this order:
 //

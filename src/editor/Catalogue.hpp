@@ -16,6 +16,7 @@ enum class TextRule { None, Percent, Milliseconds, TimesFiveMs, GateTime, Pitch 
 
 // Index of the rotor switch, which runs through its own procedure rather than by index.
 inline constexpr int kNoIndex = -1;
+inline constexpr int kTapDelayPage = 6;
 inline constexpr int kRotaryPage = 11;
 
 struct PageParameter {

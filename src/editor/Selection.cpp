@@ -5,10 +5,6 @@
 
 namespace qrv {
 
-namespace {
-constexpr int kTapDelay = 6;
-} // namespace
-
 int Editor::presetSlot(int effect) const
 {
     const std::string& text = state_.presetSlotNumbers.at(static_cast<std::size_t>(effect));
@@ -34,7 +30,7 @@ void Editor::effectListClick()
     host_.setBusy(Window::Editor, true);
     host_.setBusy(Window::Main, true);
     SelectEffect(form_.Combo1.index);
-    const bool tapDelay = state_.currentEffect == kTapDelay;
+    const bool tapDelay = state_.currentEffect == kTapDelayPage;
     if (tapDelay) {
         form_.Timer2.interval = 1000;
         form_.Timer1.interval = 50;

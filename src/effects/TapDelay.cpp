@@ -6,7 +6,6 @@ namespace qrv {
 
 namespace {
 
-constexpr int kPage = 6;
 constexpr int kDelayIndex = 0;
 constexpr int kMonoIndex = 3;
 constexpr int kMonoColumn = 14;
@@ -79,7 +78,7 @@ private:
 
 void installTapDelayPage(Editor& editor)
 {
-    editor.setBehaviour(kPage, std::make_unique<TapDelayPage>());
+    editor.setBehaviour(kTapDelayPage, std::make_unique<TapDelayPage>());
 }
 
 void tapClick(Editor& editor)
@@ -98,7 +97,7 @@ void tapClick(Editor& editor)
     tap.delayTime = tap.delayValue * 5;
     Slider& delay = delaySlider(editor);
     delay.position = delay.max - static_cast<int>(tap.delayValue);
-    editor.PageProcedure(*catalogue::pageByElement(kPage), kDelayIndex);
+    editor.PageProcedure(*catalogue::pageByElement(kTapDelayPage), kDelayIndex);
 }
 
 void tapTick(Editor& editor)

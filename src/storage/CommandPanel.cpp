@@ -18,7 +18,6 @@ struct ButtonLayout {
 
 constexpr int kTop = 120;
 constexpr int kHeight = 495;
-constexpr int kReloadAllButton = 6;
 
 constexpr std::array<ButtonLayout, kPanelButtons> layout = {{
     {"Exit", "Exit", 120, 855},

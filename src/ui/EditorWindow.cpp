@@ -1,6 +1,7 @@
 #include "EditorWindow.hpp"
 
 #include "Binder.hpp"
+#include "Look.hpp"
 #include "PageBuilder.hpp"
 #include "Widgets.hpp"
 
@@ -22,8 +23,6 @@
 namespace qrv::ui {
 
 namespace {
-
-constexpr int kTwipsPerPixel = 15;
 
 QLabel* boundLabel(Binder& binder, Label& control, const char* name)
 {

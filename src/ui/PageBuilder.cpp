@@ -23,8 +23,6 @@ namespace qrv::ui {
 
 namespace {
 
-constexpr int kTapDelayPage = 6;
-
 constexpr int kSliderHeight = 150;
 constexpr int kGainSliderHeight = 104;
 constexpr int kMinColumnWidth = 56;

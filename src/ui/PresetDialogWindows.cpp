@@ -17,7 +17,6 @@ namespace qrv::ui {
 
 namespace {
 
-constexpr int kSlots = 8;
 constexpr int kCancel = 0;
 
 QLabel* boundLabel(Binder& binder, Label& control, const QString& name)
@@ -48,7 +47,7 @@ QWidget* slotList(Binder& binder, ListBox& list, Label& numbers, std::function<v
     const QFontMetrics metrics(fixed);
     const int frame = 2 * widget->frameWidth();
     widget->setFixedSize(metrics.horizontalAdvance(QStringLiteral("WWWWWWWWWW")) + frame,
-                         kSlots * metrics.lineSpacing() + frame + 2);
+                         kSlotCount * metrics.lineSpacing() + frame + 2);
     binder.list(widget, list, {}, std::move(onDoubleClick));
 
     auto* label = boundLabel(binder, numbers, QStringLiteral("Label1"));

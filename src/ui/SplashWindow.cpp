@@ -1,6 +1,7 @@
 #include "SplashWindow.hpp"
 
 #include "Binder.hpp"
+#include "Look.hpp"
 #include "Widgets.hpp"
 
 #include <QLabel>
@@ -12,10 +13,6 @@
 #include <QVBoxLayout>
 
 namespace qrv::ui {
-
-namespace {
-constexpr int kTwipsPerPixel = 15;
-}
 
 SplashWindow::SplashWindow(FrmSplash& form, Binder& binder, std::function<void()> onResize,
                            std::function<void()> onTimer, QWidget* parent)
