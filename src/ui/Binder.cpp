@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QProgressBar>
 #include <QSignalBlocker>
 #include <QSlider>
@@ -49,8 +50,14 @@ bool showIf(QWidget* widget, bool visible)
 
 void Binder::handle(const std::function<void()>& handler)
 {
-    if (handler)
-        handler();
+    // An exception must not reach Qt's event loop, which would end the program without a word.
+    try {
+        if (handler)
+            handler();
+    } catch (const std::exception& error) {
+        QMessageBox::critical(nullptr, QStringLiteral("QRV5173"),
+                              QStringLiteral("An unexpected error stopped this action: %1").arg(QString::fromUtf8(error.what())));
+    }
     sync();
 }
 
