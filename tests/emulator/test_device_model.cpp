@@ -1,9 +1,6 @@
 #include "DeviceModel.hpp"
 #include "FactoryImage.hpp"
 
-#include "FakeHost.hpp"
-#include "link/DeviceLink.hpp"
-#include "link/LoopbackTransport.hpp"
 
 #include <gtest/gtest.h>
 
@@ -289,54 +286,6 @@ TEST(DeviceModel, LoadMemoryTakesOnlyAFullImage)
     model.loadMemory(image);
     EXPECT_EQ(model.peek(0xFFFF), 0x3C);
     EXPECT_EQ(model.currentEffect(), 11);
-}
-
-// The editor's own transactions against the model, the way the editor tests will use it.
-struct ModelBehindLoopback : ::testing::Test {
-    ManualClock clock;
-    ProgramState state;
-    FakeHost host;
-    DeviceModel model;
-    LoopbackTransport port{[this](std::span<const uint8_t> bytes) { return model.receive(bytes); }, &clock};
-    DeviceLink link{state, port, clock, host};
-
-    ModelBehindLoopback()
-    {
-        state.LinkUp = true;
-        port.open("loopback");
-    }
-};
-
-TEST_F(ModelBehindLoopback, WriteByteThenReadByteRoundTrip)
-{
-    link.writeByte(0x2345, 0x5A);
-    EXPECT_EQ(model.peek(0x2345), 0x5A);
-    model.poke(0x2345, 0xA5);
-    EXPECT_EQ(link.readByte(0x2345), 0xA5);
-    EXPECT_TRUE(host.boxes.empty());
-}
-
-TEST_F(ModelBehindLoopback, ProbeSucceeds)
-{
-    EXPECT_TRUE(link.ProbeDevice());
-}
-
-TEST_F(ModelBehindLoopback, SelectingAnEffectFillsTheReplyBufferWithItsBlock)
-{
-    link.ArmPort(32);
-    ASSERT_TRUE(link.ReadBlock32(Cmd::SelectEffect, 0, 0, 0, 0, 0, 6));
-    EXPECT_EQ(model.currentEffect(), 6);
-    for (int c = 0; c < 32; ++c)
-        EXPECT_EQ(state.replyBuffer[c], model.peek(Addr::live(6, c))) << "column " << c;
-}
-
-TEST_F(ModelBehindLoopback, NameReadFillsTheFirstEightReplyBytes)
-{
-    link.ArmPort(8);
-    ASSERT_TRUE(link.ReadBlock8(Cmd::ReadName, 0, 0, 0, 0, 0, 1));
-    for (int k = 0; k < 8; ++k)
-        EXPECT_EQ(state.replyBuffer[k], model.peek(Addr::name(0, 1, k))) << "character " << k;
-    EXPECT_NE(std::string(state.replyBuffer.begin(), state.replyBuffer.begin() + 8), std::string(8, ' '));
 }
 
 } // namespace
