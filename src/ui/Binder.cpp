@@ -156,6 +156,22 @@ std::function<QWidget*()> listSync(Widget* widget, const ListBox& control, int (
     };
 }
 
+// Keeps a captioned widget's visibility and caption equal to its control's.
+template <class Widget, class Control>
+std::function<QWidget*()> captionSync(Widget* widget, const Control& control, QString (Widget::*caption)() const,
+                                      void (Widget::*setCaption)(const QString&))
+{
+    return [=, &control]() -> QWidget* {
+        bool changed = showIf(widget, control.visible);
+        const QString text = qs(control.caption);
+        if ((widget->*caption)() != text) {
+            (widget->*setCaption)(text);
+            changed = true;
+        }
+        return changed ? widget : nullptr;
+    };
+}
+
 } // namespace
 
 void Binder::check(QAbstractButton* widget, CheckBox& control, std::function<void()> onClick)
@@ -201,29 +217,13 @@ void Binder::list(QListWidget* widget, ListBox& control, std::function<void()> o
 void Binder::label(QLabel* widget, Label& control)
 {
     keepPlaceWhenHidden(widget);
-    custom(widget, [widget, &control]() -> QWidget* {
-        bool changed = showIf(widget, control.visible);
-        const QString caption = qs(control.caption);
-        if (widget->text() != caption) {
-            widget->setText(caption);
-            changed = true;
-        }
-        return changed ? widget : nullptr;
-    });
+    custom(widget, captionSync(widget, control, &QLabel::text, &QLabel::setText));
 }
 
 void Binder::frame(QGroupBox* widget, GroupFrame& control)
 {
     keepPlaceWhenHidden(widget);
-    custom(widget, [widget, &control]() -> QWidget* {
-        bool changed = showIf(widget, control.visible);
-        const QString caption = qs(control.caption);
-        if (widget->title() != caption) {
-            widget->setTitle(caption);
-            changed = true;
-        }
-        return changed ? widget : nullptr;
-    });
+    custom(widget, captionSync(widget, control, &QGroupBox::title, &QGroupBox::setTitle));
 }
 
 void Binder::button(QAbstractButton* widget, CommandButton& control, std::function<void()> onClick)
