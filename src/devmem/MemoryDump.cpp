@@ -1,6 +1,6 @@
 #include "MemoryDump.hpp"
 
-#include "app/CodePage.hpp"
+#include "state/CodePage.hpp"
 #include "link/Resume.hpp"
 
 #include <charconv>

@@ -1,6 +1,6 @@
 #include "PresetDialogs.hpp"
 
-#include "app/CodePage.hpp"
+#include "state/CodePage.hpp"
 #include "link/Resume.hpp"
 
 #include <charconv>

@@ -2,7 +2,7 @@
 
 #include "EditorForm.hpp"
 
-#include "app/ValueTables.hpp"
+#include "state/ValueTables.hpp"
 
 #include <span>
 #include <string>

@@ -3,8 +3,8 @@
 #include "Catalogue.hpp"
 #include "EditorForm.hpp"
 
-#include "app/Host.hpp"
-#include "app/ProgramState.hpp"
+#include "state/Host.hpp"
+#include "state/ProgramState.hpp"
 #include "link/DeviceLink.hpp"
 #include "link/PortSearch.hpp"  // kUsbProblemText, kUsbProblemTitle
 

@@ -4,8 +4,8 @@
 #include "Frame.hpp"
 #include "Transport.hpp"
 
-#include "app/Host.hpp"
-#include "app/ProgramState.hpp"
+#include "state/Host.hpp"
+#include "state/ProgramState.hpp"
 
 #include <functional>
 

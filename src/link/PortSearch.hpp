@@ -2,8 +2,8 @@
 
 #include "DeviceLink.hpp"
 
-#include "app/Host.hpp"
-#include "app/ProgramState.hpp"
+#include "state/Host.hpp"
+#include "state/ProgramState.hpp"
 
 #include <functional>
 #include <optional>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/ProgramState.hpp"
+#include "state/ProgramState.hpp"
 
 #include <cstdint>
 #include <optional>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/Host.hpp"
+#include "state/Host.hpp"
 
 #include <QMessageBox>
 #include <QPointer>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/SplashForm.hpp"
+#include "devmem/SplashForm.hpp"
 
 #include <QPixmap>
 #include <QWidget>

@@ -3,7 +3,7 @@
 #include "tests/startup/ExpectedDump.hpp"
 #include "tests/startup/StartUpRig.hpp"
 
-#include "app/CodePage.hpp"
+#include "state/CodePage.hpp"
 #include "app/Exit.hpp"
 #include "app/StartUp.hpp"
 #include "link/SerialTransport.hpp"

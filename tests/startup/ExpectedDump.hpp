@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/ValueTables.hpp"
+#include "state/ValueTables.hpp"
 #include "emulator/DeviceModel.hpp"
 
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "app/CodePage.hpp"
+#include "state/CodePage.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #include "Commands.hpp"
 
-#include "app/ValueTables.hpp"
+#include "state/ValueTables.hpp"
 #include "storage/FileAccess.hpp"
 #include "storage/FileView.hpp"
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/Host.hpp"
-#include "app/SplashForm.hpp"
+#include "state/Host.hpp"
+#include "devmem/SplashForm.hpp"
 
 namespace qrv::cli {
 
