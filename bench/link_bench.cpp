@@ -29,8 +29,14 @@ public:
         std::fprintf(stderr, "link_bench: %s\n", text.c_str());
     }
     bool askYesNo(const std::string&, const std::string&, Icon, Button) override { return false; }
-    std::optional<std::filesystem::path> openFile(const std::string&, const std::filesystem::path&) override { return {}; }
-    std::optional<std::filesystem::path> saveFile(const std::string&, const std::filesystem::path&) override { return {}; }
+    std::optional<std::filesystem::path> openFile(const std::string&, const std::filesystem::path&) override
+    {
+        return {};
+    }
+    std::optional<std::filesystem::path> saveFile(const std::string&, const std::filesystem::path&) override
+    {
+        return {};
+    }
     void setBusy(Window, bool) override {}
     void refresh(Window) override {}
     void sleep(int) override {}

@@ -58,7 +58,7 @@ void BM_StartUpToEditorInDemoMode(benchmark::State& state)
         windows.start();
         while (!shown)
             QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
-        QCoreApplication::processEvents();  // the editor's first paint
+        QCoreApplication::processEvents(); // the editor's first paint
         const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         state.SetIterationTime(seconds);
         state.counters["within_limit"] = seconds <= kLimitSeconds ? 1 : 0;

@@ -18,12 +18,15 @@ constexpr std::size_t kNameReply = 8;
 void appendShortReply(std::vector<uint8_t>& out, const Frame& frame, uint8_t data, uint8_t status)
 {
     const uint8_t command = frame[2];
-    out.insert(out.end(), {kFrameStart, kFrameId, command, kFrameId, frame[3], frame[4], data, status, 0x00, kFrameEnd});
+    out.insert(out.end(),
+               {kFrameStart, kFrameId, command, kFrameId, frame[3], frame[4], data, status, 0x00, kFrameEnd});
 }
 
 } // namespace
 
-DeviceModel::DeviceModel() : DeviceModel(factoryImage(), 1) {}
+DeviceModel::DeviceModel() : DeviceModel(factoryImage(), 1)
+{
+}
 
 DeviceModel::DeviceModel(std::vector<uint8_t> image, uint8_t effectSwitch)
     : memory_(std::move(image)), switch_(effectSwitch)

@@ -28,7 +28,7 @@ class DeviceModel {
 public:
     enum Status : uint8_t { Done = 0x00, UnknownCommand = 0x01, BadArgument = 0x02 };
 
-    DeviceModel();  // the factory image, switch on
+    DeviceModel(); // the factory image, switch on
     static DeviceModel blank();
 
     // Feeds received bytes (any chunking); returns the reply bytes of every frame they complete.

@@ -13,8 +13,8 @@ namespace {
 
 constexpr int kEffects = 16;
 constexpr int kSlots = 8;
-constexpr uint8_t kSlotEmpty = 0xFF;  // erased memory
-constexpr uint8_t kFlatGain = 30;      // 0 dB on the PEQ gain scale
+constexpr uint8_t kSlotEmpty = 0xFF; // erased memory
+constexpr uint8_t kFlatGain = 30;    // 0 dB on the PEQ gain scale
 
 struct Slider {
     uint8_t column;
@@ -25,7 +25,7 @@ struct Slider {
 struct Layout {
     std::vector<Slider> sliders;
     std::vector<uint8_t> checks;
-    std::vector<uint8_t> bands;  // first column (gain) of each PEQ band; frequency and width follow
+    std::vector<uint8_t> bands; // first column (gain) of each PEQ band; frequency and width follow
     std::vector<uint8_t> passFilters;
 };
 
@@ -57,7 +57,10 @@ std::array<Layout, kEffects> layouts()
          {0},
          {2, 7, 20},
          {1, 5, 6}},
-        {{{0, 100}, {1, 100}, {2, 100}, {5, 100}, {8, 80}, {9, 100}, {10, 100}, {11, 100}}, {}, {12, 15, 18}, {3, 4, 6, 7}},
+        {{{0, 100}, {1, 100}, {2, 100}, {5, 100}, {8, 80}, {9, 100}, {10, 100}, {11, 100}},
+         {},
+         {12, 15, 18},
+         {3, 4, 6, 7}},
         {{{0, 160}, {1, 100}, {4, 100}, {7, 80}, {8, 100}, {9, 100}, {10, 100}}, {}, {11, 14, 17}, {2, 3, 5, 6}},
         {{{0, 100}, {1, 100}, {2, 100}, {5, 100}, {6, 160}, {7, 100}, {10, 100}}, {}, {11, 14, 17}, {3, 4, 8, 9}},
         {{{0, 72}, {1, 100}}, {}, {2}, {}},
@@ -102,7 +105,7 @@ std::array<uint8_t, 32> presetValues(const Layout& layout, int e, int s)
         const uint8_t b = layout.bands[k];
         const int band = static_cast<int>(k);
         row[b] = static_cast<uint8_t>(kFlatGain + kGainOffset[(band + s + e) % kGainOffset.size()]);
-        row[b + 1] = static_cast<uint8_t>(4 + 10 * band + (s + e) % 6);       // low, mid, high band
+        row[b + 1] = static_cast<uint8_t>(4 + 10 * band + (s + e) % 6); // low, mid, high band
         row[b + 2] = static_cast<uint8_t>(18 + (7 * band + 5 * s + 3 * e) % 24);
     }
     for (std::size_t i = 0; i < layout.passFilters.size(); ++i)

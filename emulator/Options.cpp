@@ -22,9 +22,7 @@ ParsedOptions parseOptions(const std::vector<std::string>& arguments)
     EmulatorOptions options;
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         const std::string& arg = arguments[i];
-        const auto value = [&]() -> const std::string* {
-            return i + 1 < arguments.size() ? &arguments[++i] : nullptr;
-        };
+        const auto value = [&]() -> const std::string* { return i + 1 < arguments.size() ? &arguments[++i] : nullptr; };
         if (arg == "--help" || arg == "-h") {
             options.help = true;
         } else if (arg == "--fast") {

@@ -8,11 +8,11 @@
 namespace qrv {
 
 struct EmulatorOptions {
-    bool fast = false;          // no 4800-baud pacing
-    bool silent = false;        // answer nothing
-    bool garbage = false;       // answer with wrong bytes of the right length
-    uint64_t dropEvery = 0;     // leave every Nth frame unanswered; 0 = never
-    uint64_t hangupAfter = 0;   // close the pty after N frames; 0 = never
+    bool fast = false;        // no 4800-baud pacing
+    bool silent = false;      // answer nothing
+    bool garbage = false;     // answer with wrong bytes of the right length
+    uint64_t dropEvery = 0;   // leave every Nth frame unanswered; 0 = never
+    uint64_t hangupAfter = 0; // close the pty after N frames; 0 = never
     std::string linkPath;
     std::string logPath;
     std::string memoryPath;
@@ -20,7 +20,7 @@ struct EmulatorOptions {
 };
 
 struct ParsedOptions {
-    std::optional<EmulatorOptions> options;  // empty when the command line is wrong
+    std::optional<EmulatorOptions> options; // empty when the command line is wrong
     std::string error;
 };
 

@@ -34,7 +34,8 @@ void EmulatorSession::take(const Frame& frame, double due)
     if (!unanswered) {
         std::vector<uint8_t> reply = model_.receive(frame);
         if (options_.garbage)
-            std::transform(reply.begin(), reply.end(), reply.begin(), [](uint8_t b) { return static_cast<uint8_t>(~b); });
+            std::transform(reply.begin(), reply.end(), reply.begin(),
+                           [](uint8_t b) { return static_cast<uint8_t>(~b); });
         const double start = std::max(outputFree_, due);
         outputFree_ = start + static_cast<double>(reply.size()) * byteTime_;
         if (!reply.empty())

@@ -15,7 +15,7 @@ namespace qrv {
 // the same code runs under poll() and under a test's own clock.
 class EmulatorSession {
 public:
-    static constexpr double kByteTime = 1.0 / 480.0;  // 10 bit times at 4800 baud
+    static constexpr double kByteTime = 1.0 / 480.0; // 10 bit times at 4800 baud
 
     EmulatorSession(DeviceModel& model, const EmulatorOptions& options, std::ostream* log = nullptr);
 

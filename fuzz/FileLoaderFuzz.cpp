@@ -91,8 +91,7 @@ void checkPreset(std::span<const uint8_t> bytes, const fs::path& file)
     for (int r = 0; r < kEffectCount; ++r) {
         if (r == e)
             continue;
-        if (!rowEquals(state.store.row(r), store.row(r)) ||
-            !rowEquals(state.startConfig.row(r), start.row(r)))
+        if (!rowEquals(state.store.row(r), store.row(r)) || !rowEquals(state.startConfig.row(r), start.row(r)))
             fail("a preset changed another effect's row");
     }
     if (!rowEquals(state.startConfig.row(e), bytes))

@@ -1,8 +1,8 @@
 #pragma once
 
+#include "devmem/SplashForm.hpp"
 #include "state/Host.hpp"
 #include "state/ProgramState.hpp"
-#include "devmem/SplashForm.hpp"
 
 #include "editor/Editor.hpp"
 #include "editor/EditorForm.hpp"

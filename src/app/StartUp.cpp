@@ -52,7 +52,7 @@ void mainWindowLoad(Program& program)
     // The value tables were built with the program state.
     ProgramState& s = program.state;
     if (startUpConnection(program)) {
-        writeInitCfg(s.programFolder, s.PortNumber);  // nothing reads it: a failure only loses the hint
+        writeInitCfg(s.programFolder, s.PortNumber); // nothing reads it: a failure only loses the hint
         if (!DumpDeviceMemory(program.editor, program.splash)) {
             // The device went away during the dump and the search turned to demo mode:
             // nothing half-read stays.

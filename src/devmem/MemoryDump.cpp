@@ -1,7 +1,7 @@
 #include "MemoryDump.hpp"
 
-#include "state/CodePage.hpp"
 #include "link/Resume.hpp"
+#include "state/CodePage.hpp"
 
 #include <charconv>
 #include <exception>

@@ -1,7 +1,7 @@
 #include "PresetDialogs.hpp"
 
-#include "state/CodePage.hpp"
 #include "link/Resume.hpp"
+#include "state/CodePage.hpp"
 
 #include <charconv>
 
@@ -209,8 +209,11 @@ bool StoreDialog::Memorize_eep()
         Row deviceCopy, startConfig;
     };
     const auto records = [&] {
-        Records r{nameOf(state, e, s), directoryOf(state, e, s), state.presetSlotNumbers.at(static_cast<std::size_t>(e)),
-                  {}, {}};
+        Records r{nameOf(state, e, s),
+                  directoryOf(state, e, s),
+                  state.presetSlotNumbers.at(static_cast<std::size_t>(e)),
+                  {},
+                  {}};
         std::copy(state.deviceCopy.row(e).begin(), state.deviceCopy.row(e).end(), r.deviceCopy.begin());
         std::copy(state.startConfig.row(e).begin(), state.startConfig.row(e).end(), r.startConfig.begin());
         return r;

@@ -25,7 +25,7 @@ struct FrmRead {
     ProgressBar ProgressBar1;
     Label Label3{"Memory Preset"};
     Label Label1{kSlotNumbersCaption};
-    bool open = false;  // false again once the dialog has unloaded itself
+    bool open = false; // false again once the dialog has unloaded itself
 };
 
 // Control model of the dialog that stores the current edit into a device slot.

@@ -70,12 +70,8 @@ constexpr PageParameter tapDelayParameters[] = {
 };
 
 constexpr PageParameter chorusParameters[] = {
-    percent(0, 0, "Depth"),
-    percent(1, 4, "Rate L"),
-    percent(2, 5, "Rate R"),
-    percent(3, 6, "Out Level"),
-    percent(4, 7, "Phase"),
-    check(5, 3, &FrmMain::Check7, "Check7", "Link Rate L&&R"),
+    percent(0, 0, "Depth"),     percent(1, 4, "Rate L"), percent(2, 5, "Rate R"),
+    percent(3, 6, "Out Level"), percent(4, 7, "Phase"),  check(5, 3, &FrmMain::Check7, "Check7", "Link Rate L&&R"),
 };
 
 constexpr PageParameter flangeParameters[] = {
@@ -185,8 +181,11 @@ constexpr PassFilterRef delayReverbFilters[] = {
 constexpr PassFilterRef chorusDelayFilters[] = {
     {31, "Chr/Flg High Pass"}, {32, "Chr/Flg Low Pass"}, {33, "Delay LowPass"}, {34, "Delay High Pass"}};
 
-#define QRV_PAGE(element, caption, slider, text, params, bands, filters) \
-    PageInfo{element, caption, #slider, #text, &FrmMain::slider, &FrmMain::text, params, bands, filters}
+#define QRV_PAGE(element, caption, slider, text, params, bands, filters)                                               \
+    PageInfo                                                                                                           \
+    {                                                                                                                  \
+        element, caption, #slider, #text, &FrmMain::slider, &FrmMain::text, params, bands, filters                     \
+    }
 
 const std::array<PageInfo, 13> pageTable = {
     QRV_PAGE(0, "Reverb Edit", Slider12, Text18, reverbParameters, reverbBands, reverbFilters),
@@ -200,8 +199,7 @@ const std::array<PageInfo, 13> pageTable = {
     QRV_PAGE(11, "Rotary Edit", Slider60, Text80, rotaryParameters, rotaryBands, rotaryFilters),
     QRV_PAGE(12, "Chorus/Flanger Reverb Edit", Slider8, Text10, chorusReverbParameters, chorusReverbBands,
              chorusReverbFilters),
-    QRV_PAGE(13, "Delay Reverb Edit", Slider13, Text19, delayReverbParameters, delayReverbBands,
-             delayReverbFilters),
+    QRV_PAGE(13, "Delay Reverb Edit", Slider13, Text19, delayReverbParameters, delayReverbBands, delayReverbFilters),
     QRV_PAGE(14, "Chorus/Flanger Delay Edit", Slider9, Text12, chorusDelayParameters, chorusDelayBands,
              chorusDelayFilters),
     QRV_PAGE(15, "Pitch Shifter Edit", Slider10, Text13, pitchShifterParameters, pitchShifterBands, {}),
@@ -308,7 +306,7 @@ std::string valueText(const ValueTables& tables, TextRule rule, int value)
 
 std::string gainText(int stored, char decimalPoint)
 {
-    const int halfDecibels = stored - 30;  // gain = stored / 2 - 15 dB
+    const int halfDecibels = stored - 30; // gain = stored / 2 - 15 dB
     std::string text = halfDecibels < 0 ? "-" : "";
     const int magnitude = halfDecibels < 0 ? -halfDecibels : halfDecibels;
     text += std::to_string(magnitude / 2);

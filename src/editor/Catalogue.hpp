@@ -20,35 +20,35 @@ inline constexpr int kTapDelayPage = 6;
 inline constexpr int kRotaryPage = 11;
 
 struct PageParameter {
-    int index;  // page parameter index; for sliders also the element number
+    int index; // page parameter index; for sliders also the element number
     int column;
     ControlKind kind;
-    int maximum;  // slider's maximum position; 1 for check boxes
+    int maximum; // slider's maximum position; 1 for check boxes
     TextRule text;
     const char* label;
-    CheckBox FrmMain::*check = nullptr;  // the check box of a check-box parameter
+    CheckBox FrmMain::*check = nullptr; // the check box of a check-box parameter
     const char* checkName = nullptr;
-    const char* boxCaption = nullptr;    // the frame around a check box, if it has one
+    const char* boxCaption = nullptr; // the frame around a check box, if it has one
 };
 
 struct BandRef {
-    int band;  // element number of the band's controls
+    int band; // element number of the band's controls
     const char* caption;
 };
 
 struct PassFilterRef {
-    int list;  // element number of Combo2
+    int list; // element number of Combo2
     const char* label;
 };
 
 struct PageInfo {
-    int element;  // element of Frame5
+    int element; // element of Frame5
     const char* caption;
     const char* sliderName;
     const char* textName;
     ControlArray<Slider> FrmMain::*sliders;
     ControlArray<TextBox> FrmMain::*texts;
-    std::span<const PageParameter> parameters;  // in the order a refresh runs them
+    std::span<const PageParameter> parameters; // in the order a refresh runs them
     std::span<const BandRef> bands;
     std::span<const PassFilterRef> passFilters;
 };
@@ -56,7 +56,7 @@ struct PageInfo {
 struct EffectInfo {
     const char* listText;
     int pageElement;
-    int columnCount;  // parameter columns 0 to N-1 owned by the page
+    int columnCount; // parameter columns 0 to N-1 owned by the page
 };
 
 namespace catalogue {

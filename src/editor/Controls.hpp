@@ -20,13 +20,13 @@ struct TextBox {
 };
 
 struct CheckBox {
-    int value = 0;  // 1 ticked, 0 clear
+    int value = 0; // 1 ticked, 0 clear
     std::string caption;
 };
 
 struct ListBox {
     std::vector<std::string> items;
-    int index = -1;  // -1: nothing selected
+    int index = -1; // -1: nothing selected
     std::string toolTip;
 };
 
@@ -39,7 +39,7 @@ struct CommandButton {
     std::string caption;
     std::string toolTip;
     bool visible = true;
-    int left = 0, top = 0, width = 0, height = 0;  // twips
+    int left = 0, top = 0, width = 0, height = 0; // twips
 };
 
 struct GroupFrame {
@@ -49,7 +49,7 @@ struct GroupFrame {
 
 struct Timer {
     bool enabled = false;
-    int interval = 0;  // ms
+    int interval = 0; // ms
 };
 
 struct Colour {
@@ -68,7 +68,6 @@ struct ProgressBar {
 };
 
 // A control array: the element number is the control's index.
-template <class T>
-using ControlArray = std::map<int, T>;
+template <class T> using ControlArray = std::map<int, T>;
 
 } // namespace qrv

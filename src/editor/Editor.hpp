@@ -3,10 +3,10 @@
 #include "Catalogue.hpp"
 #include "EditorForm.hpp"
 
+#include "link/DeviceLink.hpp"
+#include "link/PortSearch.hpp" // kUsbProblemText, kUsbProblemTitle
 #include "state/Host.hpp"
 #include "state/ProgramState.hpp"
-#include "link/DeviceLink.hpp"
-#include "link/PortSearch.hpp"  // kUsbProblemText, kUsbProblemTitle
 
 #include <array>
 #include <memory>

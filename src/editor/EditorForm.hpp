@@ -24,10 +24,10 @@ struct FrmMain {
     int frontPage = 0;
 
     // Page sliders and value boxes
-    ControlArray<Slider> Slider12, Slider11, Slider1, Slider2, Slider3, Slider4, Slider5, Slider6, Slider60,
-        Slider8, Slider13, Slider9, Slider10;
-    ControlArray<TextBox> Text18, Text11, Text3, Text4, Text5, Text6, Text7, Text8, Text80, Text10, Text19,
-        Text12, Text13;
+    ControlArray<Slider> Slider12, Slider11, Slider1, Slider2, Slider3, Slider4, Slider5, Slider6, Slider60, Slider8,
+        Slider13, Slider9, Slider10;
+    ControlArray<TextBox> Text18, Text11, Text3, Text4, Text5, Text6, Text7, Text8, Text80, Text10, Text19, Text12,
+        Text13;
 
     // Page check boxes
     CheckBox Check2, Check3, Check4, Check5, Check6, Check7;

@@ -52,7 +52,8 @@ void Editor::refreshControls()
         const int b = state_.tables.filterTableA.at(static_cast<std::size_t>(band.band));
         {
             GuardUp guard(state_.bandGuard);
-            form_.Slider15.at(band.band).position = catalogue::kGainMax - std::min<int>(row.at(e, b), catalogue::kGainMax);
+            form_.Slider15.at(band.band).position =
+                catalogue::kGainMax - std::min<int>(row.at(e, b), catalogue::kGainMax);
             form_.Combo4.at(band.band).index = std::min<int>(row.at(e, b + 1), 30);
             form_.Combo3.at(band.band).index = std::min<int>(row.at(e, b + 2), catalogue::kWidthCount - 1);
         }

@@ -19,7 +19,7 @@ void Editor::showPresetCaption(int effect)
 {
     const int slot = presetSlot(effect);
     form_.Label2.caption = std::to_string(slot + 1) + " - " +
-                           state_.presetNames.at(static_cast<std::size_t>(effect)).at(static_cast<std::size_t>(slot));
+        state_.presetNames.at(static_cast<std::size_t>(effect)).at(static_cast<std::size_t>(slot));
     host_.refresh(Window::Editor);
 }
 

@@ -7,9 +7,9 @@ namespace {
 // A page whose left and right rate sliders can be linked by a check box.
 struct RateLinkLayout {
     int page;
-    int rateLeft;   // slider indices of the pair
+    int rateLeft; // slider indices of the pair
     int rateRight;
-    int linkIndex;  // parameter index of the link box
+    int linkIndex; // parameter index of the link box
     int16_t ProgramState::*flag;
 };
 

@@ -121,7 +121,7 @@ void DeviceLink::ArmPort(std::size_t n)
 
 void DeviceLink::SplitToBytes(double value, int start)
 {
-    double x = std::nearbyint(value) / 16777216.0;  // the default rounding mode is half to even
+    double x = std::nearbyint(value) / 16777216.0; // the default rounding mode is half to even
     for (int i = start; i < start + 4; ++i) {
         const double whole = std::floor(x);
         state_.addressBytes[static_cast<std::size_t>(i)] = static_cast<uint8_t>(static_cast<long long>(whole) & 255);

@@ -34,10 +34,10 @@ public:
     // Runs after every complete reply: long procedures show their progress with it.
     void setExchangeObserver(std::function<void()> observer) { exchangeObserver_ = std::move(observer); }
 
-    void SendCommand(uint8_t p0, uint8_t p1 = 0, uint8_t p2 = 0, uint8_t p3 = 0, uint8_t p4 = 0,
-                     uint8_t p5 = 0, uint8_t p6 = 0);
-    bool ProbeDevice(uint8_t p0 = 0, uint8_t p1 = 0, uint8_t p2 = 0, uint8_t p3 = 0, uint8_t p4 = 0,
-                     uint8_t p5 = 0, uint8_t p6 = 0);
+    void SendCommand(uint8_t p0, uint8_t p1 = 0, uint8_t p2 = 0, uint8_t p3 = 0, uint8_t p4 = 0, uint8_t p5 = 0,
+                     uint8_t p6 = 0);
+    bool ProbeDevice(uint8_t p0 = 0, uint8_t p1 = 0, uint8_t p2 = 0, uint8_t p3 = 0, uint8_t p4 = 0, uint8_t p5 = 0,
+                     uint8_t p6 = 0);
     bool ReadBlock32(uint8_t p0, uint8_t p1, uint8_t p2, uint8_t p3, uint8_t p4, uint8_t p5, uint8_t p6);
     bool ReadBlock8(uint8_t p0, uint8_t p1, uint8_t p2, uint8_t p3, uint8_t p4, uint8_t p5, uint8_t p6);
     // Re-arms the port for n-byte replies: close, set the input length, open again.
@@ -47,7 +47,10 @@ public:
     // Conveniences over SendCommand for the memory commands.
     uint8_t readByte(uint16_t address);
     void writeByte(uint16_t address, uint8_t value);
-    void sendParameter(int column, uint8_t value) { SendCommand(Cmd::SetParameter, static_cast<uint8_t>(column), 0, 0, 0, 0, value); }
+    void sendParameter(int column, uint8_t value)
+    {
+        SendCommand(Cmd::SetParameter, static_cast<uint8_t>(column), 0, 0, 0, 0, value);
+    }
 
     Transport& port() { return port_; }
 

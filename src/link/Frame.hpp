@@ -29,14 +29,26 @@ inline constexpr uint8_t SetSwitch = 0x2F;
 // Device memory map.
 namespace Addr {
 inline constexpr uint16_t CurrentEffect = 0x0013;
-constexpr uint16_t slotNumber(int effect) { return static_cast<uint16_t>(0x0060 + effect); }
-constexpr uint16_t live(int effect, int column) { return static_cast<uint16_t>(0x00A0 + 32 * effect + column); }
+constexpr uint16_t slotNumber(int effect)
+{
+    return static_cast<uint16_t>(0x0060 + effect);
+}
+constexpr uint16_t live(int effect, int column)
+{
+    return static_cast<uint16_t>(0x00A0 + 32 * effect + column);
+}
 constexpr uint16_t stored(int effect, int slot, int column)
 {
     return static_cast<uint16_t>(0x0300 + 256 * effect + 32 * slot + column);
 }
-constexpr uint16_t name(int effect, int slot, int k) { return static_cast<uint16_t>(0x1400 + 64 * effect + 8 * slot + k); }
-constexpr uint16_t directory(int effect, int slot) { return static_cast<uint16_t>(0x1800 + 8 * effect + slot); }
+constexpr uint16_t name(int effect, int slot, int k)
+{
+    return static_cast<uint16_t>(0x1400 + 64 * effect + 8 * slot + k);
+}
+constexpr uint16_t directory(int effect, int slot)
+{
+    return static_cast<uint16_t>(0x1800 + 8 * effect + slot);
+}
 inline constexpr uint8_t SlotUsed = 0x55;
 } // namespace Addr
 

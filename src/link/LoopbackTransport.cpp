@@ -4,8 +4,7 @@
 
 namespace qrv {
 
-LoopbackTransport::LoopbackTransport(Device device, ManualClock* clock)
-    : device_(std::move(device)), clock_(clock)
+LoopbackTransport::LoopbackTransport(Device device, ManualClock* clock) : device_(std::move(device)), clock_(clock)
 {
 }
 
@@ -15,7 +14,7 @@ void LoopbackTransport::open(const std::string& portName)
         throw PortError(PortErrorKind::Unavailable, "no device at " + portName);
     name_ = portName;
     open_ = true;
-    input_.clear();  // a port opened afresh holds no input, as a real one after close and open
+    input_.clear(); // a port opened afresh holds no input, as a real one after close and open
     ++openCount_;
 }
 

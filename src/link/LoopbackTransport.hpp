@@ -17,7 +17,7 @@ public:
 
     struct Sent {
         std::vector<uint8_t> bytes;
-        std::size_t readLength;  // the reply length the port was armed for
+        std::size_t readLength; // the reply length the port was armed for
     };
 
     // With a clock, waiting for input that never comes advances the clock instead of real time.
@@ -36,7 +36,11 @@ public:
 
     // Test knobs
     void setOpenable(std::function<bool(const std::string&)> canOpen) { canOpen_ = std::move(canOpen); }
-    void unplug() { unplugged_ = true; open_ = false; }
+    void unplug()
+    {
+        unplugged_ = true;
+        open_ = false;
+    }
     void plugIn() { unplugged_ = false; }
     std::size_t readLength() const { return readLength_; }
     const std::vector<Sent>& sent() const { return sent_; }

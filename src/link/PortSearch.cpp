@@ -9,7 +9,7 @@ void endWithUsbProblem(Host& host)
 {
     host.message(kUsbProblemText, kUsbProblemTitle, Icon::Critical);
     host.endProgram();
-    std::abort();  // endProgram does not return; the compiler cannot see that through the interface
+    std::abort(); // endProgram does not return; the compiler cannot see that through the interface
 }
 
 PortResolver comPorts()

@@ -22,8 +22,7 @@ private:
 // The link runs the device search on such a failure; when that found the device again
 // the step starts over from its beginning. Returns false when the device was not found.
 // A step may take the FailureWatch to stop early.
-template <class Step>
-bool runStartingOverAfterReconnect(DeviceLink& link, Step&& step)
+template <class Step> bool runStartingOverAfterReconnect(DeviceLink& link, Step&& step)
 {
     for (;;) {
         const FailureWatch watch(link);

@@ -37,7 +37,9 @@ int toMilliseconds(double seconds)
 
 } // namespace
 
-SerialTransport::SerialTransport() : port_(std::make_unique<QSerialPort>()) {}
+SerialTransport::SerialTransport() : port_(std::make_unique<QSerialPort>())
+{
+}
 
 SerialTransport::~SerialTransport() = default;
 

@@ -20,15 +20,22 @@ std::string latin1ToUtf8(std::string_view bytes)
 
 namespace {
 
-bool continuation(unsigned char b) { return (b & 0xC0) == 0x80; }
+bool continuation(unsigned char b)
+{
+    return (b & 0xC0) == 0x80;
+}
 
 // Length of the sequence led by b, or 0 for a byte that cannot lead one.
 std::size_t sequenceLength(unsigned char b)
 {
-    if (b < 0x80) return 1;
-    if (b >= 0xC2 && b <= 0xDF) return 2;
-    if (b >= 0xE0 && b <= 0xEF) return 3;
-    if (b >= 0xF0 && b <= 0xF4) return 4;
+    if (b < 0x80)
+        return 1;
+    if (b >= 0xC2 && b <= 0xDF)
+        return 2;
+    if (b >= 0xE0 && b <= 0xEF)
+        return 3;
+    if (b >= 0xF0 && b <= 0xF4)
+        return 4;
     return 0;
 }
 

@@ -24,8 +24,7 @@ public:
     virtual ~Host() = default;
 
     virtual void message(const std::string& text, const std::string& title, Icon icon) = 0;
-    virtual bool askYesNo(const std::string& text, const std::string& title, Icon icon,
-                          Button defaultButton) = 0;
+    virtual bool askYesNo(const std::string& text, const std::string& title, Icon icon, Button defaultButton) = 0;
     virtual std::optional<std::filesystem::path> openFile(const std::string& filter,
                                                           const std::filesystem::path& folder) = 0;
     virtual std::optional<std::filesystem::path> saveFile(const std::string& filter,

@@ -10,7 +10,7 @@
 
 namespace qrv {
 
-inline constexpr int kRowSize = 33;     // parameter columns 0..31 and the effect index at 32
+inline constexpr int kRowSize = 33; // parameter columns 0..31 and the effect index at 32
 inline constexpr int kDeviceColumns = 32;
 inline constexpr int kSlotCount = 8;
 
@@ -22,7 +22,10 @@ public:
     uint8_t& at(int effect, int column) { return bytes_[index(effect, column)]; }
     uint8_t at(int effect, int column) const { return bytes_[index(effect, column)]; }
 
-    std::span<uint8_t, kRowSize> row(int effect) { return std::span<uint8_t, kRowSize>(&bytes_[index(effect, 0)], kRowSize); }
+    std::span<uint8_t, kRowSize> row(int effect)
+    {
+        return std::span<uint8_t, kRowSize>(&bytes_[index(effect, 0)], kRowSize);
+    }
     std::span<const uint8_t, kRowSize> row(int effect) const
     {
         return std::span<const uint8_t, kRowSize>(&bytes_[index(effect, 0)], kRowSize);

@@ -36,9 +36,10 @@ ValueTables buildValueTables()
         t.pitchText[k] = pitchEntry(k);
     for (int k = 0; k < static_cast<int>(t.gateTime.size()); ++k)
         t.gateTime[k] = gateTimeEntry(k);
-    t.filterTableA = {6, 15, 18, 6, 15, 18, 5, 8, 11, 4, 7, 10, 1, 4, 9, 2, 7, 20, 12, 15, 18, 11, 14, 17, 11, 14, 17, 2};
+    t.filterTableA = {6, 15, 18, 6,  15, 18, 5,  8,  11, 4,  7,  10, 1,  4,
+                      9, 2,  7,  20, 12, 15, 18, 11, 14, 17, 11, 14, 17, 2};
     t.filterTableB = {3, 4, 5, 14, 3, 4, 5, 14, 3, 4, 2, 3, 1, 2, 4, 5, 7, 8,
-                      1, 2, 1, 5, 6, 3, 4, 6, 7, 2, 3, 5, 6, 3, 4, 8, 9};
+                      1, 2, 1, 5,  6, 3, 4, 6,  7, 2, 3, 5, 6, 3, 4, 8, 9};
     return t;
 }
 

@@ -51,17 +51,38 @@ void setupCommandPanel(FrmMain& form)
 void commandPanelClick(Editor& editor, const PanelActions& actions, int index)
 {
     switch (index) {
-    case 0: run(actions.confirmExit); break;
-    case 1: SavePresetFile(editor); break;
-    case 2: LoadPresetFile(editor); break;
-    case 3: SaveProjectFile(editor); break;
-    case 4: LoadProjectFile(editor); break;
-    case 5: ReloadCurrentEffect(editor); break;
-    case 6: ReloadAllEffects(editor); break;
-    case 7: run(actions.showReadDialog); break;
-    case 8: run(actions.showStoreDialog); break;
-    case 9: run(actions.findDevice); break;
-    default: break;
+    case 0:
+        run(actions.confirmExit);
+        break;
+    case 1:
+        SavePresetFile(editor);
+        break;
+    case 2:
+        LoadPresetFile(editor);
+        break;
+    case 3:
+        SaveProjectFile(editor);
+        break;
+    case 4:
+        LoadProjectFile(editor);
+        break;
+    case 5:
+        ReloadCurrentEffect(editor);
+        break;
+    case 6:
+        ReloadAllEffects(editor);
+        break;
+    case 7:
+        run(actions.showReadDialog);
+        break;
+    case 8:
+        run(actions.showStoreDialog);
+        break;
+    case 9:
+        run(actions.findDevice);
+        break;
+    default:
+        break;
     }
 }
 

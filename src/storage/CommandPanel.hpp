@@ -13,10 +13,10 @@ inline constexpr int kReloadAllButton = 6;
 // The panel actions that belong to other layers; the application wires them.
 // An action left empty does nothing.
 struct PanelActions {
-    std::function<void()> confirmExit;      // 0: confirm, send the exit notice, end
-    std::function<void()> showReadDialog;   // 7: FrmRead, modal
-    std::function<void()> showStoreDialog;  // 8: FrmStore, modal
-    std::function<void()> findDevice;       // 9: the device search; its result is not used
+    std::function<void()> confirmExit;     // 0: confirm, send the exit notice, end
+    std::function<void()> showReadDialog;  // 7: FrmRead, modal
+    std::function<void()> showStoreDialog; // 8: FrmStore, modal
+    std::function<void()> findDevice;      // 9: the device search; its result is not used
 };
 
 // Fills Command2 0 to 9 with captions, tool tips and positions; button 6 stays hidden.

@@ -14,7 +14,7 @@ struct FileRead {
     enum class Outcome { Read, NotFound, WrongSize, Unreadable };
     Outcome outcome = Outcome::Unreadable;
     std::vector<uint8_t> bytes;
-    std::string problem;  // why it was refused, for WrongSize and Unreadable
+    std::string problem; // why it was refused, for WrongSize and Unreadable
 };
 
 // Reads a file that must hold exactly `size` bytes; the size is checked before reading.

@@ -6,8 +6,8 @@ namespace qrv {
 
 std::string wrongSizeReason(std::uintmax_t got, std::size_t expected)
 {
-    return "The file holds " + std::to_string(got) + " bytes; a valid file holds exactly " +
-           std::to_string(expected) + ".";
+    return "The file holds " + std::to_string(got) + " bytes; a valid file holds exactly " + std::to_string(expected) +
+        ".";
 }
 
 Row encodePreset(std::span<const uint8_t, kRowSize> row, int effect)

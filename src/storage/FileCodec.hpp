@@ -11,7 +11,7 @@
 namespace qrv {
 
 inline constexpr std::size_t kPresetFileSize = kRowSize;                 // one row, byte 32 = effect
-inline constexpr std::size_t kProjectFileSize = kRowSize * kEffectCount;  // sixteen rows in effect order
+inline constexpr std::size_t kProjectFileSize = kRowSize * kEffectCount; // sixteen rows in effect order
 
 // Why a file of that many bytes is refused where exactly expected are needed.
 std::string wrongSizeReason(std::uintmax_t got, std::size_t expected);

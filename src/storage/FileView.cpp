@@ -137,7 +137,7 @@ std::string fileSizeProblem(std::uintmax_t size)
     if (size == kPresetFileSize || size == kProjectFileSize)
         return {};
     return "The file holds " + std::to_string(size) + " bytes; a preset file holds exactly " +
-           std::to_string(kPresetFileSize) + " and a project file exactly " + std::to_string(kProjectFileSize) + ".";
+        std::to_string(kPresetFileSize) + " and a project file exactly " + std::to_string(kProjectFileSize) + ".";
 }
 
 std::string renderText(const FileView& view)
@@ -178,7 +178,7 @@ std::string renderJson(const FileView& view)
             out += "{\"label\": ";
             appendJsonString(out, value.label);
             out += ", \"column\": " + std::to_string(value.column) + ", \"stored\": " + std::to_string(value.stored) +
-                   ", \"text\": ";
+                ", \"text\": ";
             appendJsonString(out, value.text);
             out += "}";
         }

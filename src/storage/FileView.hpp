@@ -20,8 +20,8 @@ struct ShownValue {
 
 struct EffectView {
     int effect = 0;
-    std::string name;  // the effect list's text
-    std::string page;  // the page caption
+    std::string name; // the effect list's text
+    std::string page; // the page caption
     std::vector<ShownValue> values;
 };
 

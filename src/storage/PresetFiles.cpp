@@ -125,7 +125,7 @@ fs::path presetFolder(const ProgramState& state)
 {
     fs::path folder = state.programFolder / "Preset";
     std::error_code error;
-    fs::create_directories(folder, error);  // a folder that cannot be made shows in the dialog
+    fs::create_directories(folder, error); // a folder that cannot be made shows in the dialog
     return folder;
 }
 
@@ -142,10 +142,9 @@ void SavePresetFile(Editor& editor)
 
 void LoadPresetFile(Editor& editor)
 {
-    const auto record = chooseAndDecode<Row>(editor, kPresetFilter, kPresetFileSize,
-                                             [](std::span<const uint8_t> bytes, std::string& problem) {
-                                                 return decodePreset(bytes, problem);
-                                             });
+    const auto record = chooseAndDecode<Row>(
+        editor, kPresetFilter, kPresetFileSize,
+        [](std::span<const uint8_t> bytes, std::string& problem) { return decodePreset(bytes, problem); });
     if (!record)
         return;
     editor.state().FileRecord = *record;
@@ -165,10 +164,9 @@ void SaveProjectFile(Editor& editor)
 
 void LoadProjectFile(Editor& editor)
 {
-    const auto table = chooseAndDecode<ParameterTable>(editor, kProjectLoadFilter, kProjectFileSize,
-                                                       [](std::span<const uint8_t> bytes, std::string& problem) {
-                                                           return decodeProject(bytes, problem);
-                                                       });
+    const auto table = chooseAndDecode<ParameterTable>(
+        editor, kProjectLoadFilter, kProjectFileSize,
+        [](std::span<const uint8_t> bytes, std::string& problem) { return decodeProject(bytes, problem); });
     if (!table)
         return;
     ProgramState& state = editor.state();

@@ -15,7 +15,9 @@
 
 namespace qrv::ui {
 
-AppWindows::AppWindows(Program& program, QtHost* qtHost) : program_(program), qtHost_(qtHost) {}
+AppWindows::AppWindows(Program& program, QtHost* qtHost) : program_(program), qtHost_(qtHost)
+{
+}
 
 EditorWindow& AppWindows::editor()
 {
@@ -37,8 +39,7 @@ void AppWindows::build()
         setupCommandPanel(program_.form);
     auto editor = std::make_unique<EditorWindow>(program_.editor, binder_);
     editor_ = editor.get();
-    editor_->setCommandHandler(
-        [this](int index) { commandPanelClick(program_.editor, panelActions(), index); });
+    editor_->setCommandHandler([this](int index) { commandPanelClick(program_.editor, panelActions(), index); });
     main_ = std::make_unique<MainWindow>(editor.release());
     main_->setCloseRequest([this] { return mainWindowCloseRequest(program_); });
     editor_->setCloseRequest([] { return editorWindowCloseRequest(); });

@@ -55,7 +55,7 @@ private:
     QtHost* qtHost_;
     Binder binder_;
     std::unique_ptr<MainWindow> main_;
-    EditorWindow* editor_ = nullptr;  // owned by the main window
+    EditorWindow* editor_ = nullptr; // owned by the main window
     QPointer<SplashWindow> splash_;
     std::function<void()> onEditorShown_;
 };

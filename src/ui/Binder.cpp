@@ -55,8 +55,9 @@ void Binder::handle(const std::function<void()>& handler)
         if (handler)
             handler();
     } catch (const std::exception& error) {
-        QMessageBox::critical(nullptr, QStringLiteral("QRV5173"),
-                              QStringLiteral("An unexpected error stopped this action: %1").arg(QString::fromUtf8(error.what())));
+        QMessageBox::critical(
+            nullptr, QStringLiteral("QRV5173"),
+            QStringLiteral("An unexpected error stopped this action: %1").arg(QString::fromUtf8(error.what())));
     }
     sync();
 }

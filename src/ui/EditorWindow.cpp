@@ -94,8 +94,8 @@ void EditorWindow::buildCommandPanel()
     for (auto& [index, control] : editor_.form().Command2) {
         auto* button = new WrapButton(this);
         button->setObjectName(elementName("Command2", index));
-        button->setGeometry(control.left / kTwipsPerPixel, control.top / kTwipsPerPixel,
-                            control.width / kTwipsPerPixel, control.height / kTwipsPerPixel);
+        button->setGeometry(control.left / kTwipsPerPixel, control.top / kTwipsPerPixel, control.width / kTwipsPerPixel,
+                            control.height / kTwipsPerPixel);
         QFont small = button->font();
         small.setPointSizeF(small.pointSizeF() * 0.9);
         button->setFont(small);

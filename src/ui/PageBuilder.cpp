@@ -95,10 +95,11 @@ PageBuilder::Column PageBuilder::columnOf(const PageInfo& page) const
     int labelHeight = metrics.height();
     for (const PageParameter& p : page.parameters)
         if (p.kind == ControlKind::VerticalSlider)
-            labelHeight = std::max(labelHeight, metrics.boundingRect(QRect(0, 0, width, 1000),
-                                                                     Qt::AlignHCenter | Qt::TextWordWrap,
-                                                                     QString::fromLatin1(p.label))
-                                                    .height());
+            labelHeight = std::max(labelHeight,
+                                   metrics
+                                       .boundingRect(QRect(0, 0, width, 1000), Qt::AlignHCenter | Qt::TextWordWrap,
+                                                     QString::fromLatin1(p.label))
+                                       .height());
     return {width, labelHeight};
 }
 
@@ -165,8 +166,9 @@ QWidget* PageBuilder::checkControl(const PageInfo& page, const PageParameter& pa
         return rotorSwitch(page, parameter);
     auto* check = new QCheckBox(QString::fromLatin1(parameter.label));
     check->setObjectName(QString::fromLatin1(parameter.checkName));
-    binder_.check(check, editor_.form().*parameter.check,
-                  [&editor = editor_, element = page.element, index = parameter.index] { editor.checkClick(element, index); });
+    binder_.check(
+        check, editor_.form().*parameter.check,
+        [&editor = editor_, element = page.element, index = parameter.index] { editor.checkClick(element, index); });
     if (!parameter.boxCaption)
         return check;
     auto* frame = new QGroupBox(QString::fromLatin1(parameter.boxCaption));
@@ -183,8 +185,9 @@ QWidget* PageBuilder::rotorSwitch(const PageInfo& page, const PageParameter& par
     auto* button = new RedButton;
     button->setObjectName(QString::fromLatin1(parameter.checkName));
     button->setAccessibleName(QString::fromLatin1(parameter.label));
-    binder_.check(button, editor_.form().*parameter.check,
-                  [&editor = editor_, element = page.element, index = parameter.index] { editor.checkClick(element, index); });
+    binder_.check(
+        button, editor_.form().*parameter.check,
+        [&editor = editor_, element = page.element, index = parameter.index] { editor.checkClick(element, index); });
     layout->addWidget(button);
     layout->addWidget(fixedLabel(QStringLiteral("Fast")));
     return frame;

@@ -70,7 +70,7 @@ QHBoxLayout* buttons(Binder& binder, ControlArray<CommandButton>& controls, std:
         button->setObjectName(elementName("Command1", index));
         button->setAutoDefault(false);
         binder.button(button, control, [onClick, i = index] { onClick(i); });
-        row->insertWidget(1, button);  // higher indices to the left: "Load" before "Cancel"
+        row->insertWidget(1, button); // higher indices to the left: "Load" before "Cancel"
     }
     return row;
 }

@@ -182,8 +182,8 @@ QPixmap frontPanelPicture(QSize size)
             p.drawEllipse(QPointF(x, y), 4, 4);
 
     // The display
-    const QRectF display(plate.left() + plate.width() * 0.06, plate.top() + plate.height() * 0.22,
-                         plate.width() * 0.2, plate.height() * 0.42);
+    const QRectF display(plate.left() + plate.width() * 0.06, plate.top() + plate.height() * 0.22, plate.width() * 0.2,
+                         plate.height() * 0.42);
     p.setPen(QPen(QColor(10, 10, 10), 2));
     p.setBrush(QColor(8, 36, 20));
     p.drawRoundedRect(display, 3, 3);
@@ -197,8 +197,8 @@ QPixmap frontPanelPicture(QSize size)
 
     // Level meter
     for (int i = 0; i < 10; ++i) {
-        const QRectF led(display.left() + i * display.width() / 10 + 1, display.bottom() + 8,
-                         display.width() / 10 - 3, 5);
+        const QRectF led(display.left() + i * display.width() / 10 + 1, display.bottom() + 8, display.width() / 10 - 3,
+                         5);
         p.setPen(Qt::NoPen);
         p.setBrush(i < 6 ? QColor(60, 220, 90) : i < 8 ? QColor(240, 200, 40) : QColor(90, 30, 30));
         p.drawRect(led);

@@ -17,18 +17,17 @@
 
 namespace {
 
-constexpr const char* kUsage =
-    "Usage: qrv5173-editor [--port PATH]... [--help] [--version]\n"
-    "\n"
-    "Edits the effects of a QRV5173 connected to a serial port. Port numbers 1 to 35\n"
-    "are tried in order: first the paths given with --port (or in QRV5173_PORTS,\n"
-    "separated by ':'), then the system's serial ports, USB ones first. When no port\n"
-    "answers, the editor offers a demo mode in which nothing is sent.\n"
-    "The working directory is the program folder: init.cfg and Preset/ lie there.\n"
-    "\n"
-    "  --port PATH   a serial device to try before the system's ports (repeatable)\n"
-    "  --help        show this text\n"
-    "  --version     show the version\n";
+constexpr const char* kUsage = "Usage: qrv5173-editor [--port PATH]... [--help] [--version]\n"
+                               "\n"
+                               "Edits the effects of a QRV5173 connected to a serial port. Port numbers 1 to 35\n"
+                               "are tried in order: first the paths given with --port (or in QRV5173_PORTS,\n"
+                               "separated by ':'), then the system's serial ports, USB ones first. When no port\n"
+                               "answers, the editor offers a demo mode in which nothing is sent.\n"
+                               "The working directory is the program folder: init.cfg and Preset/ lie there.\n"
+                               "\n"
+                               "  --port PATH   a serial device to try before the system's ports (repeatable)\n"
+                               "  --help        show this text\n"
+                               "  --version     show the version\n";
 
 bool displayAvailable()
 {
@@ -63,7 +62,7 @@ int main(int argc, char* argv[])
         return 1;
     }
 
-    QApplication app(argc, argv);  // takes Qt's own options out of argv
+    QApplication app(argc, argv); // takes Qt's own options out of argv
     std::vector<std::string> ports;
     const QStringList arguments = QCoreApplication::arguments();
     for (qsizetype i = 1; i < arguments.size(); ++i) {

@@ -82,7 +82,7 @@ TEST_F(LoadFromDevice, SlotSevenOfEffectZeroReadsItsBytesAndRecordsTheSlot)
     EXPECT_EQ(rig.state.presetSlotNumbers[0], "7");
     EXPECT_EQ(rig.form.Combo1.index, 0);
     EXPECT_EQ(rig.form.Label2.caption, "8 - BIG HALL");
-    EXPECT_EQ(rig.form.Text18.at(0).text, "1 %");  // Decay, column 0
+    EXPECT_EQ(rig.form.Text18.at(0).text, "1 %"); // Decay, column 0
     // Every parameter of the page went to the device again.
     for (const PageParameter& p : catalogue::pageOfEffect(0).parameters)
         EXPECT_EQ(rig.device.peek(Addr::live(0, p.column)), p.column % 20 + 1) << p.label;
@@ -173,7 +173,7 @@ TEST_F(LoadFromDevice, DeviceBackAfterAFailureReadsTheSlotAgainFromTheStart)
 TEST_F(LoadFromDevice, DemoModeFindsEverySlotEmpty)
 {
     rig.state.DemoMode = true;
-    rig.state.presetDirectory[0][7] = "0";  // what demo mode records
+    rig.state.presetDirectory[0][7] = "0"; // what demo mode records
     dialog.load();
     dialog.form.List1.index = 7;
     dialog.commandClick(1);

@@ -16,8 +16,8 @@ std::string bytesText(const std::array<uint8_t, kNameLength>& bytes)
 TEST(CentreName, PadsToEightWithTheOddBlankInFront)
 {
     const std::pair<const char*, const char*> cases[] = {
-        {"", "        "},         {"A", "    A   "},        {"AB", "   AB   "},       {"ABC", "   ABC  "},
-        {"ABCD", "  ABCD  "},     {"ABCDE", "  ABCDE "},     {"ABCDEF", " ABCDEF "},   {"ABCDEFG", " ABCDEFG"},
+        {"", "        "},         {"A", "    A   "},          {"AB", "   AB   "},     {"ABC", "   ABC  "},
+        {"ABCD", "  ABCD  "},     {"ABCDE", "  ABCDE "},      {"ABCDEF", " ABCDEF "}, {"ABCDEFG", " ABCDEFG"},
         {"ABCDEFGH", "ABCDEFGH"}, {"ABCDEFGHIJ", "ABCDEFGH"},
     };
     for (const auto& [name, bytes] : cases) {
@@ -29,12 +29,12 @@ TEST(CentreName, PadsToEightWithTheOddBlankInFront)
 
 TEST(CentreName, CountsCharactersNotBytesAndSendsLatin1)
 {
-    std::string name = "\xC3\x89t\xC3\xA9";  // "Été": three characters, five bytes
+    std::string name = "\xC3\x89t\xC3\xA9"; // "Été": three characters, five bytes
     const auto bytes = CentreName(name);
     EXPECT_EQ(name, "   \xC3\x89t\xC3\xA9  ");
     EXPECT_EQ(bytes, (std::array<uint8_t, 8>{' ', ' ', ' ', 0xC9, 't', 0xE9, ' ', ' '}));
 
-    std::string euro = "5\xE2\x82\xAC";  // no Latin-1 byte for the euro sign
+    std::string euro = "5\xE2\x82\xAC"; // no Latin-1 byte for the euro sign
     EXPECT_EQ(bytesText(CentreName(euro)), "   5?   ");
 }
 
@@ -110,7 +110,7 @@ TEST_F(StoreToDevice, FourLetterNameIntoSlotZeroOfEffectTwoWritesInOrder)
     expected.emplace_back(0x1810, 0x55);
     expected.emplace_back(0x0062, 0);
     EXPECT_EQ(rig.memoryWrites(), expected);
-    EXPECT_EQ(rig.port.sent().size(), expected.size());  // nothing but the writes
+    EXPECT_EQ(rig.port.sent().size(), expected.size()); // nothing but the writes
     EXPECT_EQ(rig.device.peek(0x0500), 33);
 
     EXPECT_EQ(rig.state.presetNames[2][0], "ABCD");
@@ -140,7 +140,7 @@ TEST_F(StoreToDevice, NamesEmptyLongAndUntouched)
     EXPECT_EQ(rig.state.presetNames[2][3], "LONGNAME99");
     EXPECT_EQ(rig.form.Label2.caption, "4 - LONGNAME99");
 
-    dialog.load();  // opens on slot 3 now
+    dialog.load(); // opens on slot 3 now
     dialog.form.List1.index = 6;
     dialog.listDoubleClick();
     rig.host.answer(true);
@@ -203,7 +203,7 @@ TEST_F(StoreToDevice, DeviceBackAfterAFailureWritesTheWholeSlotAgain)
     store("BACK", 1);
     const auto writes = rig.memoryWrites();
     ASSERT_EQ(writes.size(), 12u + 42u);
-    EXPECT_EQ(writes[12].first, 0x1488);  // the first name byte of slot 1
+    EXPECT_EQ(writes[12].first, 0x1488); // the first name byte of slot 1
     EXPECT_EQ(writes.back(), (std::pair<int, int>{0x0062, 1}));
     std::string name;
     for (int k = 0; k < 8; ++k)

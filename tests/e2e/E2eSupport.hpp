@@ -69,7 +69,8 @@ inline std::unique_ptr<EmulatorProcess> startEmulator(const std::filesystem::pat
     const auto imagePath = folder / (image + ".mem");
     if (!std::filesystem::exists(imagePath))
         writeMemoryFile(imagePath, memory.memory());
-    std::vector<std::string> arguments{"--fast", "--memory", imagePath.string(), "--log", (folder / (log + ".log")).string()};
+    std::vector<std::string> arguments{"--fast", "--memory", imagePath.string(), "--log",
+                                       (folder / (log + ".log")).string()};
     arguments.insert(arguments.end(), extra.begin(), extra.end());
     return std::make_unique<EmulatorProcess>(QRV_EMULATOR_PATH, arguments);
 }

@@ -23,7 +23,8 @@ CliRun runCli(const std::filesystem::path& folder, const std::string& arguments)
 {
     const auto out = folder / "cli.out";
     const auto err = folder / "cli.err";
-    const std::string command = std::string(QRV_CLI_PATH) + " " + arguments + " >" + out.string() + " 2>" + err.string();
+    const std::string command =
+        std::string(QRV_CLI_PATH) + " " + arguments + " >" + out.string() + " 2>" + err.string();
     const int raw = std::system(command.c_str());
     CliRun run;
     run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
@@ -47,8 +48,9 @@ TEST(CliDump, WritesTheDevicesLiveParametersAsAProject)
     const auto device = startEmulator(cwd.path(), "device", "device", memory);
     const auto project = cwd.path() / "all.prj";
 
-    const CliRun run = runCli(cwd.path(), "dump --no-system-ports --port /nonexistent/first --port " +
-                                              device->slavePath() + " --out " + project.string());
+    const CliRun run = runCli(cwd.path(),
+                              "dump --no-system-ports --port /nonexistent/first --port " + device->slavePath() +
+                                  " --out " + project.string());
     ASSERT_EQ(run.status, 0) << run.errors;
     EXPECT_NE(run.errors.find("Dumping memory: please wait"), std::string::npos) << run.errors;
 
@@ -92,7 +94,7 @@ TEST(CliDump, AnUnwritableProjectIsReportedAndLeavesNothingBehind)
     TemporaryWorkingDirectory cwd;
     const auto device = startEmulator(cwd.path(), "device", "device", DeviceModel());
     const auto target = cwd.path() / "taken.prj";
-    std::filesystem::create_directory(target);  // a folder where the file should go
+    std::filesystem::create_directory(target); // a folder where the file should go
     std::filesystem::create_directory(target / "inside");
     const CliRun run =
         runCli(cwd.path(), "dump --no-system-ports --port " + device->slavePath() + " --out " + target.string());
@@ -115,7 +117,7 @@ TEST(CliDump, HelpAndWrongCommandLines)
     EXPECT_EQ(run.status, 0);
     EXPECT_NE(run.output.find("dump"), std::string::npos);
     EXPECT_EQ(runCli(cwd.path(), "dump --port").status, 2);
-    EXPECT_EQ(runCli(cwd.path(), "dump --port /dev/null").status, 2);  // no --out
+    EXPECT_EQ(runCli(cwd.path(), "dump --port /dev/null").status, 2); // no --out
     EXPECT_EQ(runCli(cwd.path(), "dump --out x.prj --colour").status, 2);
     EXPECT_EQ(runCli(cwd.path(), "frobnicate").status, 2);
 }

@@ -3,10 +3,10 @@
 #include "tests/startup/ExpectedDump.hpp"
 #include "tests/startup/StartUpRig.hpp"
 
-#include "state/CodePage.hpp"
 #include "app/Exit.hpp"
 #include "app/StartUp.hpp"
 #include "link/SerialTransport.hpp"
+#include "state/CodePage.hpp"
 
 #include <gtest/gtest.h>
 
@@ -158,10 +158,10 @@ TEST(EndToEnd, HangUpDuringAParameterChangeDropsItAndEditingGoesOnAfterReconnect
     ASSERT_EQ(rig.host.boxes.size(), 1u);
     EXPECT_NE(rig.host.boxes[0].text.find("DEMO MODE"), std::string::npos);
     EXPECT_TRUE(rig.program.state.DemoMode);
-    EXPECT_EQ(rig.program.state.store.at(0, 3), 13);  // the store keeps the edit
+    EXPECT_EQ(rig.program.state.store.at(0, 3), 13); // the store keeps the edit
 
     device = startEmulator(folder, "device", "second", memory, {"--link", link.string()});
-    EXPECT_TRUE(rig.program.search.FindDevice());  // the "  ReConnect" button
+    EXPECT_TRUE(rig.program.search.FindDevice()); // the "  ReConnect" button
     EXPECT_FALSE(rig.program.state.DemoMode);
     EXPECT_EQ(rig.program.state.PortNumber, 7);
     editor.storeAndSend(3, 14);

@@ -71,13 +71,15 @@ TEST(Catalogue, ReverbsShareOnePageAndOtherEffectsHaveTheirOwn)
 
 TEST(Catalogue, ColumnsThatAreNotTheIndex)
 {
-    const auto column = [](int effect, int index) { return catalogue::parameter(catalogue::pageOfEffect(effect), index)->column; };
-    EXPECT_EQ(column(0, 8), 21);   // Pseudo St.
-    EXPECT_EQ(column(5, 3), 14);   // Vocal Echo Out Level
-    EXPECT_EQ(column(10, 1), 3);   // Tremolo Depth
-    EXPECT_EQ(column(9, 4), 17);   // Phaser Offset Depth
-    EXPECT_EQ(column(14, 4), 6);   // Chorus/Flanger Delay Delay Time
-    EXPECT_EQ(column(7, 5), 3);    // Chorus link box
+    const auto column = [](int effect, int index) {
+        return catalogue::parameter(catalogue::pageOfEffect(effect), index)->column;
+    };
+    EXPECT_EQ(column(0, 8), 21); // Pseudo St.
+    EXPECT_EQ(column(5, 3), 14); // Vocal Echo Out Level
+    EXPECT_EQ(column(10, 1), 3); // Tremolo Depth
+    EXPECT_EQ(column(9, 4), 17); // Phaser Offset Depth
+    EXPECT_EQ(column(14, 4), 6); // Chorus/Flanger Delay Delay Time
+    EXPECT_EQ(column(7, 5), 3);  // Chorus link box
     for (int i = 0; i < 10; ++i)
         EXPECT_EQ(column(11, i), i + 10);
     EXPECT_EQ(catalogue::parameter(catalogue::pageOfEffect(6), 4), nullptr);
@@ -117,7 +119,7 @@ TEST(ValueText, EveryRuleAtItsBounds)
     EXPECT_EQ(valueText(t, TextRule::GateTime, 0), "   0.0 ms");
     EXPECT_EQ(valueText(t, TextRule::GateTime, 100), "3150.0 ms");
     EXPECT_EQ(valueText(t, TextRule::Pitch, 72), "+12     ");
-    EXPECT_EQ(valueText(t, TextRule::Pitch, 200), "+12     ");  // a damaged value stays inside the table
+    EXPECT_EQ(valueText(t, TextRule::Pitch, 200), "+12     "); // a damaged value stays inside the table
 }
 
 TEST(ValueText, GainInShortestDecimalForm)

@@ -1,7 +1,6 @@
 #include "DeviceModel.hpp"
 #include "FactoryImage.hpp"
 
-
 #include <gtest/gtest.h>
 
 #include <random>

@@ -205,9 +205,13 @@ TEST(EmulatorOptions, TakesEveryOption)
 
 TEST(EmulatorOptions, RefusesBadCountsUnknownOptionsAndMissingPaths)
 {
-    for (const std::vector<std::string>& args :
-         {std::vector<std::string>{"--drop-every"}, {"--drop-every", "0"}, {"--drop-every", "-1"},
-          {"--hangup-after", "2x"}, {"--hangup-after", ""}, {"--memory"}, {"--baud", "9600"}}) {
+    for (const std::vector<std::string>& args : {std::vector<std::string>{"--drop-every"},
+                                                 {"--drop-every", "0"},
+                                                 {"--drop-every", "-1"},
+                                                 {"--hangup-after", "2x"},
+                                                 {"--hangup-after", ""},
+                                                 {"--memory"},
+                                                 {"--baud", "9600"}}) {
         const auto parsed = parseOptions(args);
         EXPECT_FALSE(parsed.options) << args[0];
         EXPECT_NE(parsed.error.find(args[0]), std::string::npos) << parsed.error;
@@ -216,8 +220,8 @@ TEST(EmulatorOptions, RefusesBadCountsUnknownOptionsAndMissingPaths)
 
 struct MemoryFileTest : ::testing::Test {
     std::filesystem::path folder = std::filesystem::temp_directory_path() /
-                                   ("qrv-memfile-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-                                    ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        ("qrv-memfile-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+         ::testing::UnitTest::GetInstance()->current_test_info()->name());
     MemoryFileTest() { std::filesystem::create_directories(folder); }
     ~MemoryFileTest() override { std::filesystem::remove_all(folder); }
 };

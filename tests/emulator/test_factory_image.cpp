@@ -57,7 +57,8 @@ TEST(FactoryImage, SlotNumbersPointToStoredPresetsWhoseValuesAreLive)
         ASSERT_LT(slot, kSlots) << "effect " << e;
         EXPECT_EQ(model.peek(Addr::directory(e, slot)), Addr::SlotUsed) << "effect " << e;
         for (int c = 0; c < 32; ++c)
-            EXPECT_EQ(model.peek(Addr::live(e, c)), model.peek(Addr::stored(e, slot, c))) << "effect " << e << " column " << c;
+            EXPECT_EQ(model.peek(Addr::live(e, c)), model.peek(Addr::stored(e, slot, c)))
+                << "effect " << e << " column " << c;
     }
 }
 
@@ -73,7 +74,7 @@ TEST(FactoryImage, EqualiserBandsSitNearFlatWithinTheirLists)
 {
     // First column of each PEQ band: gain, then frequency index, then width index.
     const std::map<int, std::vector<int>> bands{
-        {0, {6, 15, 18}}, {4, {6, 15, 18}}, {5, {5, 8, 11}}, {6, {4, 7, 10}}, {9, {1, 4, 9}},
+        {0, {6, 15, 18}}, {4, {6, 15, 18}},   {5, {5, 8, 11}},    {6, {4, 7, 10}},    {9, {1, 4, 9}},
         {11, {2, 7, 20}}, {12, {12, 15, 18}}, {13, {11, 14, 17}}, {14, {11, 14, 17}}, {15, {2}}};
     const DeviceModel model;
     for (const auto& [e, firsts] : bands)
@@ -90,8 +91,8 @@ TEST(FactoryImage, StoredPresetsStayWithinControlRanges)
         int effect, column, max;
     };
     const Limit limits[] = {
-        {0, 0, 100}, {0, 1, 80},  {0, 3, 30},  {0, 10, 40},  {0, 12, 40},  {0, 14, 30},  {4, 24, 100},
-        {5, 1, 140}, {6, 0, 254}, {6, 14, 1},  {7, 3, 1},    {8, 0, 1},    {9, 15, 1},   {9, 16, 1},
+        {0, 0, 100}, {0, 1, 80},    {0, 3, 30},  {0, 10, 40},  {0, 12, 40},  {0, 14, 30}, {4, 24, 100},
+        {5, 1, 140}, {6, 0, 254},   {6, 14, 1},  {7, 3, 1},    {8, 0, 1},    {9, 15, 1},  {9, 16, 1},
         {11, 0, 1},  {11, 19, 100}, {12, 8, 80}, {13, 0, 160}, {14, 6, 160}, {15, 0, 72}, {15, 1, 100},
     };
     const DeviceModel model;

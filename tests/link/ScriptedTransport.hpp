@@ -23,7 +23,11 @@ public:
 
     ScriptedTransport(ManualClock& clock, Script script) : clock_(clock), script_(std::move(script)) {}
 
-    void open(const std::string& name) override { name_ = name; open_ = true; }
+    void open(const std::string& name) override
+    {
+        name_ = name;
+        open_ = true;
+    }
     void close() override { open_ = false; }
     bool isOpen() const override { return open_; }
     std::string portName() const override { return name_; }
@@ -32,8 +36,7 @@ public:
         if (failure)
             throw PortError(*failure, "scripted failure");
         writes.emplace_back(bytes.begin(), bytes.end());
-        if (auto reply = script_(writes.back(), static_cast<int>(writes.size()) - 1))
-        {
+        if (auto reply = script_(writes.back(), static_cast<int>(writes.size()) - 1)) {
             const Arrival arrival{clock_.now() + reply->delay, reply->bytes};
             const auto later = std::upper_bound(pending_.begin(), pending_.end(), arrival.at,
                                                 [](double at, const Arrival& a) { return at < a.at; });

@@ -19,7 +19,9 @@ struct LinkFixture : ::testing::Test {
     ManualClock clock;
     ProgramState state;
     FakeHost host;
-    ScriptedTransport::Script script = [](const Bytes&, int) { return std::optional<ScriptedTransport::Reply>{{ack()}}; };
+    ScriptedTransport::Script script = [](const Bytes&, int) {
+        return std::optional<ScriptedTransport::Reply>{{ack()}};
+    };
     ScriptedTransport port{clock, [this](const Bytes& f, int n) { return script(f, n); }};
     DeviceLink link{state, port, clock, host};
 
@@ -116,7 +118,8 @@ TEST_F(LinkFixture, ReplyJustInsideTheThresholdIsTakenWithoutResend)
 TEST_F(LinkFixture, LateReplyToTheFirstAttemptCompletesTheSecond)
 {
     script = [](const Bytes&, int n) {
-        return n == 0 ? std::optional<ScriptedTransport::Reply>{{ack(0x11), 3.5}} : std::optional<ScriptedTransport::Reply>{};
+        return n == 0 ? std::optional<ScriptedTransport::Reply>{{ack(0x11), 3.5}}
+                      : std::optional<ScriptedTransport::Reply>{};
     };
     link.SendCommand(Cmd::ReadByte);
     EXPECT_EQ(port.writes.size(), 2u);
@@ -250,7 +253,7 @@ TEST(SplitToBytes, WritesFourBytesMostSignificantFirst)
     link.SplitToBytes(0x12345678, 4);
     EXPECT_EQ(state.addressBytes[4], 0x12);
     EXPECT_EQ(state.addressBytes[7], 0x78);
-    link.SplitToBytes(2.5, 0);  // half to even
+    link.SplitToBytes(2.5, 0); // half to even
     EXPECT_EQ(state.addressBytes[3], 2);
     link.SplitToBytes(3.5, 0);
     EXPECT_EQ(state.addressBytes[3], 4);

@@ -49,7 +49,7 @@ TEST_F(TapDelay, SwitchingToStereoClampsWithoutSendingTheDelay)
     EXPECT_EQ(rig.form.Text4.at(0).text, "800 ms");
     EXPECT_EQ(rig.form.Slider2.at(0).position, 94);
     EXPECT_EQ(rig.state.tap.delayValue, before.delayValue);
-    EXPECT_EQ(rig.live(6, 0), 200);  // the device is not told
+    EXPECT_EQ(rig.live(6, 0), 200); // the device is not told
 }
 
 TEST_F(TapDelay, MonoClampSendsOnlyColumn14)
@@ -112,12 +112,12 @@ TEST_F(TapDelay, CounterStopsAt260)
 TEST_F(TapDelay, LampBlinksAtTheDelayTime)
 {
     setMono(1);
-    rig.form.Slider2.at(0).position = 254 - 101;  // 505 ms
+    rig.form.Slider2.at(0).position = 254 - 101; // 505 ms
     rig.editor.sliderEvent(6, 0);
     EXPECT_EQ(rig.form.Timer2.interval, 505);
     lampTick(rig.editor);
     EXPECT_EQ(rig.form.Shape5.colour, kLampDark);
-    EXPECT_EQ(rig.form.Timer2.interval, 252);  // 252.5 rounds to even
+    EXPECT_EQ(rig.form.Timer2.interval, 252); // 252.5 rounds to even
     lampTick(rig.editor);
     EXPECT_EQ(rig.form.Shape5.colour, kLampBright);
     lampTick(rig.editor);
@@ -206,8 +206,9 @@ TEST(Rotary, RotorSwitchStoresAndSendsColumnZero)
     rig.editor.checkClick(11, kNoIndex);
     rig.form.Check2.value = 0;
     rig.editor.checkClick(11, kNoIndex);
-    EXPECT_EQ(rig.frames(Cmd::SetParameter), (std::vector<Bytes>{{0xF0, 0x9C, 0x20, 0, 0, 0, 0, 0, 1, 0xF7},
-                                                                  {0xF0, 0x9C, 0x20, 0, 0, 0, 0, 0, 0, 0xF7}}));
+    EXPECT_EQ(
+        rig.frames(Cmd::SetParameter),
+        (std::vector<Bytes>{{0xF0, 0x9C, 0x20, 0, 0, 0, 0, 0, 1, 0xF7}, {0xF0, 0x9C, 0x20, 0, 0, 0, 0, 0, 0, 0xF7}}));
     EXPECT_EQ(rig.stored(0), 0);
 }
 
@@ -227,8 +228,8 @@ TEST(PitchShifter, TextsAtTheTellingPositions)
 {
     EditorRig rig;
     rig.select(15);
-    const std::map<int, std::string> telling = {{0, "-12     "}, {35, "-01 +66%"}, {36, " 00     "},
-                                                {37, " 00 +33%"}, {72, "+12     "}};
+    const std::map<int, std::string> telling = {
+        {0, "-12     "}, {35, "-01 +66%"}, {36, " 00     "}, {37, " 00 +33%"}, {72, "+12     "}};
     for (const auto& [position, text] : telling) {
         rig.form.Slider10.at(0).position = position;
         rig.editor.sliderEvent(15, 0);

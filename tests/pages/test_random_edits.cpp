@@ -56,7 +56,7 @@ private:
         if (p.kind == ControlKind::CheckBox) {
             CheckBox& box = rig_.form.*p.check;
             box.value = 1 - box.value;
-            rig_.host.answer(pick(2) == 1);  // in case the box asks
+            rig_.host.answer(pick(2) == 1); // in case the box asks
             rig_.editor.checkClick(page.element, p.index);
             rig_.host.answers.clear();
         } else {
@@ -92,7 +92,7 @@ private:
 bool stereoClampedDelay(const EditorRig& rig, int effect, int column)
 {
     return effect == 6 && column == 0 && rig.state.store.at(6, 14) == 0 && rig.state.store.at(6, 0) == 160 &&
-           rig.live(6, 0) > 160;
+        rig.live(6, 0) > 160;
 }
 
 TEST(RandomEdits, DeviceAndValueBoxesFollowTheStore)
@@ -126,7 +126,7 @@ TEST(RandomEdits, DeviceAndValueBoxesFollowTheStore)
         }
         EXPECT_EQ(rig.device.effectSwitch(), rig.state.effectSwitchState);
     }
-    EXPECT_TRUE(rig.host.boxes.size() > 0u);  // the link boxes asked along the way
+    EXPECT_TRUE(rig.host.boxes.size() > 0u); // the link boxes asked along the way
     for (const auto& box : rig.host.boxes)
         EXPECT_EQ(box.title, "Link Rate");
 }

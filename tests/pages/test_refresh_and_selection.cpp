@@ -22,8 +22,8 @@ TEST(Refresh, ReverbSendsSlidersThenBandsThenListsWithTheStoredValues)
     rig.select(2);
     rig.editor.RefreshPageAndSend();
     const Writes writes = rig.parameterWrites();
-    EXPECT_EQ(columnsOf(writes), (std::vector<int>{0, 1, 2, 9, 10, 11, 12, 13, 21, 6, 7, 8, 15, 16, 17, 18, 19, 20,
-                                                   3, 4, 5, 14}));
+    EXPECT_EQ(columnsOf(writes),
+              (std::vector<int>{0, 1, 2, 9, 10, 11, 12, 13, 21, 6, 7, 8, 15, 16, 17, 18, 19, 20, 3, 4, 5, 14}));
     for (const auto& [column, value] : writes)
         EXPECT_EQ(value, rig.state.store.at(2, column)) << "column " << column;
 }
@@ -70,13 +70,13 @@ TEST(Refresh, DamagedValuesAreClampedToTheControlsAndStoredSo)
     EditorRig rig;
     rig.select(6);
     auto& row = rig.state.store;
-    row.at(6, 0) = 255;   // Delay, slider 0..254
-    row.at(6, 1) = 200;   // Feedback, 0..100
-    row.at(6, 14) = 9;    // Mono box
-    row.at(6, 4) = 99;    // band 9 gain, 0..60
-    row.at(6, 5) = 77;    // band 9 frequency, 0..30
-    row.at(6, 6) = 250;   // band 9 width, 0..59
-    row.at(6, 2) = 31;    // list 10, 0..30
+    row.at(6, 0) = 255; // Delay, slider 0..254
+    row.at(6, 1) = 200; // Feedback, 0..100
+    row.at(6, 14) = 9;  // Mono box
+    row.at(6, 4) = 99;  // band 9 gain, 0..60
+    row.at(6, 5) = 77;  // band 9 frequency, 0..30
+    row.at(6, 6) = 250; // band 9 width, 0..59
+    row.at(6, 2) = 31;  // list 10, 0..30
     rig.editor.RefreshPageAndSend();
     EXPECT_EQ(row.at(6, 0), 254);
     EXPECT_EQ(row.at(6, 1), 100);
@@ -168,7 +168,8 @@ TEST(Selection, ChorusSelectsOnTheDeviceAndReadsItsStoredPreset)
     const int slot = rig.editor.presetSlot(7);
     for (int c = 0; c < 32; ++c) {
         const uint16_t address = Addr::stored(7, slot, c);
-        EXPECT_EQ(sent[1 + c].bytes, (Bytes{0xF0, 0x9C, 0x10, uint8_t(address >> 8), uint8_t(address & 0xFF), 0, 0, 0, 0, 0xF7}));
+        EXPECT_EQ(sent[1 + c].bytes,
+                  (Bytes{0xF0, 0x9C, 0x10, uint8_t(address >> 8), uint8_t(address & 0xFF), 0, 0, 0, 0, 0xF7}));
         EXPECT_EQ(sent[1 + c].readLength, 10u);
         EXPECT_EQ(rig.state.deviceCopy.at(7, c), rig.device.peek(address));
     }
@@ -272,8 +273,9 @@ TEST(EffectSwitch, SendsTheBoxState)
     rig.form.Check1.value = 0;
     rig.editor.effectSwitchClick();
     EXPECT_EQ(rig.state.effectSwitchState, 0);
-    EXPECT_EQ(rig.frames(Cmd::SetSwitch), (std::vector<Bytes>{{0xF0, 0x9C, 0x2F, 0, 0, 0, 0, 0, 1, 0xF7},
-                                                              {0xF0, 0x9C, 0x2F, 0, 0, 0, 0, 0, 0, 0xF7}}));
+    EXPECT_EQ(
+        rig.frames(Cmd::SetSwitch),
+        (std::vector<Bytes>{{0xF0, 0x9C, 0x2F, 0, 0, 0, 0, 0, 1, 0xF7}, {0xF0, 0x9C, 0x2F, 0, 0, 0, 0, 0, 0, 0xF7}}));
     EXPECT_EQ(rig.device.effectSwitch(), 0);
 }
 

@@ -24,17 +24,19 @@ TEST(PortTable, ExplicitPathsComeFirstInTheirOwnOrder)
 
 TEST(PortTable, UsbPortsPrecedeOthersAndNumbersSortNumerically)
 {
-    const Names names = orderPorts({}, {{"/dev/ttyS10", false},
-                                        {"/dev/ttyS2", false},
-                                        {"/dev/ttyUSB1", true},
-                                        {"/dev/ttyACM0", true},
-                                        {"/dev/ttyUSB0", true}});
+    const Names names = orderPorts({},
+                                   {{"/dev/ttyS10", false},
+                                    {"/dev/ttyS2", false},
+                                    {"/dev/ttyUSB1", true},
+                                    {"/dev/ttyACM0", true},
+                                    {"/dev/ttyUSB0", true}});
     EXPECT_EQ(names, (Names{"/dev/ttyACM0", "/dev/ttyUSB0", "/dev/ttyUSB1", "/dev/ttyS2", "/dev/ttyS10"}));
 }
 
 TEST(PortTable, APortNamedTwiceKeepsItsFirstPlace)
 {
-    const Names names = orderPorts({"/dev/ttyUSB3", "/tmp/p", "/tmp/p"}, {{"/dev/ttyUSB0", true}, {"/dev/ttyUSB3", true}});
+    const Names names =
+        orderPorts({"/dev/ttyUSB3", "/tmp/p", "/tmp/p"}, {{"/dev/ttyUSB0", true}, {"/dev/ttyUSB3", true}});
     EXPECT_EQ(names, (Names{"/dev/ttyUSB3", "/tmp/p", "/dev/ttyUSB0"}));
 }
 

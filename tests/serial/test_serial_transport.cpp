@@ -10,10 +10,10 @@
 
 #include <chrono>
 #include <fcntl.h>
-#include <unistd.h>
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <unistd.h>
 
 namespace qrv::test {
 namespace {
@@ -44,8 +44,7 @@ bool awaitBytes(SerialTransport& port, std::size_t n, double seconds)
     return true;
 }
 
-template <class Operation>
-void expectUnavailable(Operation operation)
+template <class Operation> void expectUnavailable(Operation operation)
 {
     try {
         operation();
@@ -231,7 +230,8 @@ TEST_F(SerialOverPty, LinkReachesTheEmulatorAndGoesWithIt)
 {
     TemporaryFolder folder;
     const auto link_path = folder.path / "qrv5173";
-    emulator = std::make_unique<EmulatorProcess>(QRV_EMULATOR_PATH, std::vector<std::string>{"--fast", "--link", link_path.string()});
+    emulator = std::make_unique<EmulatorProcess>(QRV_EMULATOR_PATH,
+                                                 std::vector<std::string>{"--fast", "--link", link_path.string()});
     ASSERT_TRUE(std::filesystem::is_symlink(link_path));
     port.open(link_path.string());
     state.LinkUp = true;

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "state/ValueTables.hpp"
 #include "emulator/DeviceModel.hpp"
+#include "state/ValueTables.hpp"
 
 #include <cstdint>
 #include <vector>

@@ -31,7 +31,7 @@ struct StartUpRig {
     DeviceModel device;
     std::map<int, std::string> names;
     std::map<std::string, Far> far;
-    std::vector<int> resolved;  // every number asked for, in order
+    std::vector<int> resolved; // every number asked for, in order
     LoopbackTransport port{[this](std::span<const uint8_t> bytes) { return answer(bytes); }, &clock};
     Program program{port, clock, host, [this](int n) { return resolve(n); }};
     ProgramState& state = program.state;

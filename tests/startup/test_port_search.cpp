@@ -58,7 +58,7 @@ TEST(PortSearch, StartUpWithNothingAnsweringTriesAllThirtyFivePorts)
     EXPECT_FALSE(rig.program.search.connectAtStartUp({}));
     ASSERT_EQ(rig.resolved.size(), 36u);
     EXPECT_EQ(rig.resolved.back(), 35);
-    EXPECT_FALSE(rig.state.DemoMode);  // the start-up search leaves demo mode to its caller
+    EXPECT_FALSE(rig.state.DemoMode); // the start-up search leaves demo mode to its caller
     EXPECT_TRUE(rig.host.boxes.empty());
 }
 
@@ -95,7 +95,7 @@ TEST(PortSearch, FindDeviceGivesUpWhenTheCurrentPortOpensButStaysSilent)
     EXPECT_FALSE(rig.program.search.FindDevice());
     EXPECT_EQ(rig.resolved, (Numbers{3}));
     EXPECT_FALSE(rig.state.PortOk);
-    EXPECT_TRUE(rig.state.LinkUp);  // as the opening left it
+    EXPECT_TRUE(rig.state.LinkUp); // as the opening left it
     EXPECT_FALSE(rig.state.DemoMode);
     EXPECT_TRUE(rig.host.boxes.empty());
 }
@@ -129,7 +129,7 @@ TEST(PortSearch, FindDeviceWithNoDeviceTurnsToDemoModeWithTheMessage)
     EXPECT_EQ(rig.host.boxes[0].icon, Icon::Critical);
     EXPECT_TRUE(rig.state.DemoMode);
     EXPECT_FALSE(rig.host.ended);
-    EXPECT_EQ(rig.resolved.size(), 35u);  // 7 once, then the 34 others
+    EXPECT_EQ(rig.resolved.size(), 35u); // 7 once, then the 34 others
 }
 
 TEST(PortSearch, UnexpectedFailureDuringTheSearchEndsTheProgram)
@@ -190,10 +190,10 @@ TEST(PortSearch, PortFailureDuringASendDropsItAndFindsTheDeviceAgain)
     rig.onFrame = nullptr;
     rig.port.plugIn();
     rig.port.clearLog();
-    EXPECT_TRUE(rig.program.search.FindDevice());  // the "  ReConnect" button
+    EXPECT_TRUE(rig.program.search.FindDevice()); // the "  ReConnect" button
     rig.program.link.sendParameter(3, 45);
     const auto sent = rig.exchanges();
-    ASSERT_EQ(sent.size(), 1u);  // the dropped send is not repeated
+    ASSERT_EQ(sent.size(), 1u); // the dropped send is not repeated
     EXPECT_EQ(sent[0].bytes[8], 45);
 }
 

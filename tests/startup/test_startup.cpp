@@ -121,7 +121,8 @@ TEST(StartUp, ConnectsOnPortSevenWritesInitCfgAndDumps)
     EXPECT_EQ(rig.form.TimerCompare.interval, 1000);
     EXPECT_TRUE(rig.host.boxes.empty());
     // The search label was shown and painted before the first number was tried.
-    EXPECT_NE(std::find(rig.host.refreshes.begin(), rig.host.refreshes.end(), Window::Splash), rig.host.refreshes.end());
+    EXPECT_NE(std::find(rig.host.refreshes.begin(), rig.host.refreshes.end(), Window::Splash),
+              rig.host.refreshes.end());
 }
 
 TEST(StartUp, InitCfgKeepsTheTailOfALongerFile)
@@ -178,7 +179,7 @@ TEST(StartUp, InitCfgWritesSignedLittleEndianAndReportsWhatItCannotWrite)
 TEST(StartUp, AnUnwritableFolderIsNoError)
 {
     TemporaryWorkingDirectory cwd;
-    std::filesystem::create_directory(cwd.path() / "init.cfg");  // not a file: cannot be written
+    std::filesystem::create_directory(cwd.path() / "init.cfg"); // not a file: cannot be written
     StartUpRig rig;
     rig.deviceOnPortSeven();
     startUp(rig);

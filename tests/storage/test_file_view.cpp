@@ -96,9 +96,9 @@ TEST(FileView, OutOfRangeValuesShowAsTheControlsShowThem)
 TEST(FileView, ProjectListsAllSixteenEffectsByPlace)
 {
     const ValueTables tables = buildValueTables();
-    const int gainColumn = tables.filterTableA[6];  // Vocal Echo's first band
+    const int gainColumn = tables.filterTableA[6]; // Vocal Echo's first band
     std::vector<uint8_t> bytes(528, 0);
-    bytes[33 * 3 + 32] = 9;  // a record's own index is not what places it
+    bytes[33 * 3 + 32] = 9; // a record's own index is not what places it
     bytes[static_cast<std::size_t>(33 * 5 + gainColumn)] = 41;
     std::string problem;
     const auto view = describeFile(tables, bytes, ',', problem);
@@ -136,10 +136,7 @@ TEST(FileView, DamagedFilesAreRefusedWithTheReason)
 class JsonReader {
 public:
     explicit JsonReader(const std::string& text) : s_(text) {}
-    bool document()
-    {
-        return value() && (skip(), i_ == s_.size());
-    }
+    bool document() { return value() && (skip(), i_ == s_.size()); }
 
 private:
     void skip()
@@ -191,8 +188,7 @@ private:
             ++i_;
         return i_ > start;
     }
-    template <class Item>
-    bool sequence(char open, char close, Item item)
+    template <class Item> bool sequence(char open, char close, Item item)
     {
         if (!take(open))
             return false;
@@ -210,10 +206,14 @@ private:
         if (i_ >= s_.size())
             return false;
         switch (s_[i_]) {
-        case '{': return sequence('{', '}', [this] { return string() && take(':') && value(); });
-        case '[': return sequence('[', ']', [this] { return value(); });
-        case '"': return string();
-        default: return number();
+        case '{':
+            return sequence('{', '}', [this] { return string() && take(':') && value(); });
+        case '[':
+            return sequence('[', ']', [this] { return value(); });
+        case '"':
+            return string();
+        default:
+            return number();
         }
     }
     const std::string& s_;
@@ -240,7 +240,7 @@ TEST(FileView, JsonIsValidAndCarriesTheTexts)
     const std::string odd = renderJson(*view);
     EXPECT_TRUE(JsonReader(odd).document()) << odd;
     EXPECT_NE(odd.find(R"("a\"b\\c\u000ad\u0001")"), std::string::npos) << odd;
-    EXPECT_FALSE(JsonReader(R"({"a": "x)").document());  // the reader itself refuses broken text
+    EXPECT_FALSE(JsonReader(R"({"a": "x)").document()); // the reader itself refuses broken text
 
     const auto project = describeFile(buildValueTables(), std::vector<uint8_t>(528, 3), '.', problem);
     ASSERT_TRUE(project);

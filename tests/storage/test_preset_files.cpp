@@ -249,7 +249,7 @@ TEST_F(PresetFiles, PortFailureWhileApplyingStartsTheApplyOver)
 {
     const auto bytes = saveChorus();
     rig.select(2);
-    rig.state.store.at(7, 0) = 99;  // the device gets 42 only from the file
+    rig.state.store.at(7, 0) = 99; // the device gets 42 only from the file
     rig.device.poke(Addr::live(7, 0), 99);
     // Selection: one block and 32 stored-preset reads; the cable goes with the first value
     // sent, Depth's 42.

@@ -100,9 +100,9 @@ TEST_F(ProjectFiles, LoadingWritesEveryLiveByteInOrderThenShowsReverbHall)
         for (int c = 0; c < kDeviceColumns; ++c) {
             const auto& frame = writes[static_cast<std::size_t>(32 * e + c)];
             const int address = 0x00A0 + 32 * e + c;
-            EXPECT_EQ(frame, (std::vector<uint8_t>{0xF0, 0x9C, 0x11, static_cast<uint8_t>(address >> 8),
-                                                   static_cast<uint8_t>(address & 0xFF), 0, fileByte(e, c), 0, 0,
-                                                   0xF7}));
+            EXPECT_EQ(frame,
+                      (std::vector<uint8_t>{0xF0, 0x9C, 0x11, static_cast<uint8_t>(address >> 8),
+                                            static_cast<uint8_t>(address & 0xFF), 0, fileByte(e, c), 0, 0, 0xF7}));
             EXPECT_EQ(rig.device.peek(static_cast<uint16_t>(address)), fileByte(e, c));
         }
     EXPECT_EQ(writes.back()[3], 0x02);

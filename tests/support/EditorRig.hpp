@@ -18,7 +18,7 @@ struct EditorRig {
     ManualClock clock;
     FakeHost host;
     DeviceModel device;
-    int framesUntilUnplug = -1;  // counted down per frame written; the cable goes with the last
+    int framesUntilUnplug = -1; // counted down per frame written; the cable goes with the last
     LoopbackTransport port{[this](std::span<const uint8_t> bytes) { return deliver(bytes); }, &clock};
     Program program{port, clock, host};
     ProgramState& state = program.state;
@@ -43,7 +43,7 @@ struct EditorRig {
                 return false;
             port.plugIn();
             port.open("loopback");
-            port.clearInput();  // a reopened port starts empty
+            port.clearInput(); // a reopened port starts empty
             state.LinkUp = true;
             return true;
         });
@@ -101,7 +101,7 @@ private:
     std::vector<uint8_t> deliver(std::span<const uint8_t> bytes)
     {
         if (framesUntilUnplug > 0 && --framesUntilUnplug == 0) {
-            port.unplug();  // this frame never reaches the device
+            port.unplug(); // this frame never reaches the device
             return {};
         }
         return device.receive(bytes);

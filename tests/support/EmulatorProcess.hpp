@@ -12,8 +12,10 @@ namespace qrv::test {
 // The emulator exited or said nothing before naming its terminal.
 struct EmulatorStartError : std::runtime_error {
     EmulatorStartError(const std::string& what, std::optional<int> status)
-        : std::runtime_error(what), exitStatus(status) {}
-    std::optional<int> exitStatus;  // set when it had already exited
+        : std::runtime_error(what), exitStatus(status)
+    {
+    }
+    std::optional<int> exitStatus; // set when it had already exited
 };
 
 // Runs qrv5173-emu as a child process for as long as the object lives. The constructor

@@ -27,8 +27,10 @@ public:
 
     void message(const std::string& text, const std::string& title, Icon icon) override;
     bool askYesNo(const std::string& text, const std::string& title, Icon icon, Button defaultButton) override;
-    std::optional<std::filesystem::path> openFile(const std::string& filter, const std::filesystem::path& folder) override;
-    std::optional<std::filesystem::path> saveFile(const std::string& filter, const std::filesystem::path& folder) override;
+    std::optional<std::filesystem::path> openFile(const std::string& filter,
+                                                  const std::filesystem::path& folder) override;
+    std::optional<std::filesystem::path> saveFile(const std::string& filter,
+                                                  const std::filesystem::path& folder) override;
     void setBusy(Window window, bool busy) override;
     void refresh(Window window) override { refreshes.push_back(window); }
     void sleep(int milliseconds) override { sleeps.push_back(milliseconds); }

@@ -13,7 +13,7 @@ TempFolder::TempFolder()
 {
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
     path = std::filesystem::temp_directory_path() /
-           ("qrv-" + std::string(info ? info->name() : "files") + "-" + std::to_string(::getpid()));
+        ("qrv-" + std::string(info ? info->name() : "files") + "-" + std::to_string(::getpid()));
     std::filesystem::remove_all(path);
     std::filesystem::create_directories(path);
 }

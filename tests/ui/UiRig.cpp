@@ -30,7 +30,7 @@ void UiRig::showEditor()
 WorkingFolder::WorkingFolder() : previous(std::filesystem::current_path())
 {
     path = std::filesystem::temp_directory_path() /
-           ("qrv-ui-" + std::to_string(::getpid()) + "-" + std::to_string(reinterpret_cast<std::uintptr_t>(this)));
+        ("qrv-ui-" + std::to_string(::getpid()) + "-" + std::to_string(reinterpret_cast<std::uintptr_t>(this)));
     std::filesystem::create_directories(path);
     std::filesystem::current_path(path);
 }

@@ -36,18 +36,13 @@ struct UiRig : ApplicationUp, EditorRig {
 
     // The widget of the program's windows with that object name; fails the test when
     // there is none or more than one.
-    template <class T>
-    T* find(const QString& name)
+    template <class T> T* find(const QString& name)
     {
         const QList<T*> found = windows.main().template findChildren<T*>(name);
         EXPECT_EQ(found.size(), 1) << name.toStdString();
         return found.isEmpty() ? nullptr : found.front();
     }
-    template <class T>
-    T* find(const char* name)
-    {
-        return find<T>(QString::fromLatin1(name));
-    }
+    template <class T> T* find(const char* name) { return find<T>(QString::fromLatin1(name)); }
 };
 
 // A fresh working directory for the test, the program folder of a start-up; the old

@@ -37,7 +37,7 @@ TEST(UiEditing, MovedSliderSendsOneFrameAndShowsItsValue)
     EditingRig rig;
     rig.select(kChorus);
     auto* depth = rig.find<QSlider>("Slider3_0");
-    depth->setValue(30);  // what a drag reports for each position it passes
+    depth->setValue(30); // what a drag reports for each position it passes
     EXPECT_EQ(rig.frames(Cmd::SetParameter), (std::vector<Bytes>{{0xF0, 0x9C, 0x20, 0, 0, 0, 0, 0, 70, 0xF7}}));
     EXPECT_EQ(rig.text("Text5_0"), "70 %");
     EXPECT_EQ(rig.live(kChorus, 0), 70);
@@ -48,11 +48,11 @@ TEST(UiEditing, KeysAndWheelMoveTheHandleTheWayTheyPoint)
 {
     EditingRig rig;
     rig.select(kChorus);
-    auto* level = rig.find<QSlider>("Slider3_3");  // Out Level, column 6
+    auto* level = rig.find<QSlider>("Slider3_3"); // Out Level, column 6
     level->setValue(50);
     rig.port.clearLog();
 
-    QTest::keyClick(level, Qt::Key_Up);  // up raises the value
+    QTest::keyClick(level, Qt::Key_Up); // up raises the value
     EXPECT_EQ(level->value(), 49);
     EXPECT_EQ(rig.parameterWrites(), (Writes{{6, 51}}));
     EXPECT_EQ(rig.text("Text5_3"), "51 %");
@@ -66,7 +66,7 @@ TEST(UiEditing, KeysAndWheelMoveTheHandleTheWayTheyPoint)
                         Qt::NoScrollPhase, false);
     QApplication::sendEvent(level, &wheelUp);
     EXPECT_LT(level->value(), 59);
-    EXPECT_EQ(rig.parameterWrites().size(), 3u);  // one frame per reported position
+    EXPECT_EQ(rig.parameterWrites().size(), 3u); // one frame per reported position
     EXPECT_EQ(rig.parameterWrites().back(), (std::pair<int, int>{6, 100 - level->value()}));
     EXPECT_EQ(rig.live(kChorus, 6), 100 - level->value());
 
@@ -108,8 +108,8 @@ TEST(UiEditing, GainSliderShowsDecibelsAndStoresTheInvertedPosition)
 TEST(UiEditing, PassFilterListSendsItsColumn)
 {
     EditingRig rig;
-    rig.select(13);  // DELAY REVERB
-    choose(rig.find<QComboBox>("Combo2_28"), 17);  // "Delay High Pass" = "1000 Hz"
+    rig.select(13);                               // DELAY REVERB
+    choose(rig.find<QComboBox>("Combo2_28"), 17); // "Delay High Pass" = "1000 Hz"
     EXPECT_EQ(rig.frames(Cmd::SetParameter), (std::vector<Bytes>{{0xF0, 0x9C, 0x20, 3, 0, 0, 0, 0, 0x11, 0xF7}}));
 }
 
@@ -124,7 +124,7 @@ TEST(UiEditing, EffectListShowsExactlyTheSelectedPage)
     EXPECT_EQ(rig.find<QLabel>("Label3")->text(), "STOP");
     EXPECT_EQ(rig.find<QLabel>("Label4")->text(), "GO");
 
-    rig.select(2);  // REVERB PLATE shares the reverb page
+    rig.select(2); // REVERB PLATE shares the reverb page
     EXPECT_EQ(pages->currentWidget()->objectName(), "Frame5_0");
     EXPECT_TRUE(rig.find<QSlider>("Slider12_0")->isVisible());
     EXPECT_FALSE(rig.find<QSlider>("Slider60_0")->isVisible());
@@ -199,7 +199,7 @@ TEST(UiEditing, TapSetsTheDelayAndTheLampFollowsItsTimer)
 
     auto* tap = rig.find<QPushButton>("Command1");
     EXPECT_EQ(tap->text(), "Tap");
-    QTest::mouseClick(tap, Qt::LeftButton);  // right after a change: the shortest delay
+    QTest::mouseClick(tap, Qt::LeftButton); // right after a change: the shortest delay
     EXPECT_EQ(rig.text("Text4_0"), "50 ms");
     for (int i = 0; i < 8; ++i)
         fire(tick);
@@ -214,7 +214,7 @@ TEST(UiEditing, TapSetsTheDelayAndTheLampFollowsItsTimer)
     EXPECT_EQ(lamp->colour(), dark);
     fire(lampTimer);
     EXPECT_EQ(lamp->colour(), dark);
-    EXPECT_EQ(lampTimer->interval(), 200);  // half the delay from now on
+    EXPECT_EQ(lampTimer->interval(), 200); // half the delay from now on
     fire(lampTimer);
     EXPECT_EQ(lamp->colour(), bright);
     fire(lampTimer);
@@ -232,8 +232,8 @@ TEST(UiEditing, RateLinkAsksBeforeCopyingTheLeftRate)
     auto* link = rig.find<QCheckBox>("Check7");
     if (link->isChecked())
         QTest::mouseClick(link, Qt::LeftButton);  // switching off asks nothing
-    rig.find<QSlider>("Slider3_1")->setValue(30);  // Rate L 70
-    rig.find<QSlider>("Slider3_2")->setValue(80);  // Rate R 20
+    rig.find<QSlider>("Slider3_1")->setValue(30); // Rate L 70
+    rig.find<QSlider>("Slider3_2")->setValue(80); // Rate R 20
     rig.port.clearLog();
     const auto asked = rig.host.boxes.size();
 

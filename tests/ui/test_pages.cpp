@@ -179,7 +179,7 @@ QString fileName(const PageInfo& page)
 TEST(UiPages, EveryPageFitsTheScreenAndIsDrawnToAPicture)
 {
     UiRig rig;
-    rig.state.DemoMode = true;  // the widest values without a device
+    rig.state.DemoMode = true; // the widest values without a device
     rig.showEditor();
     // The main window with the editor fits a 1024 x 768 screen, frames included.
     EXPECT_LE(rig.windows.editor().sizeHint().width() + 16, 1024);

@@ -73,7 +73,7 @@ TEST(UiQtHost, BusyPointerAndRepaintGoToTheNamedWindow)
     host.setBusy(Window::Editor, false);
     EXPECT_EQ(editor.cursor().shape(), Qt::ArrowCursor);
     host.refresh(Window::Editor);
-    host.refresh(Window::Splash);  // nothing attached: nothing happens
+    host.refresh(Window::Splash); // nothing attached: nothing happens
     EXPECT_EQ(shown, 1);
     host.setBusy(Window::Read, true);
 }

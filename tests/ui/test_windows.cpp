@@ -71,7 +71,7 @@ TEST(UiStartUp, SplashKeepsItsSizeAndShowsTheName)
 TEST(UiStartUp, ConnectedStartUpOpensTheEditorOnTheDevicesEffect)
 {
     StartRig rig;
-    rig.device.poke(Addr::CurrentEffect, 9);  // PHASER
+    rig.device.poke(Addr::CurrentEffect, 9); // PHASER
     bool shown = false;
     rig.windows.setOnEditorShown([&] { shown = true; });
     rig.load();
@@ -248,7 +248,7 @@ TEST(UiPresetDialogs, LoadReadsTheChosenSlotIntoThePage)
         if (rig.device.peek(Addr::directory(7, s)) == Addr::SlotUsed)
             slot = s;
     ASSERT_GE(slot, 0);
-    rig.device.poke(Addr::stored(7, slot, 0), 33);  // Depth of that preset
+    rig.device.poke(Addr::stored(7, slot, 0), 33); // Depth of that preset
     bool seen = false;
     whileModal([&](QWidget* dialog) {
         seen = true;
@@ -279,9 +279,8 @@ TEST(UiPresetDialogs, CancelClosesWithoutTouchingTheDevice)
     rig.load();
     rig.startUp();
     rig.port.clearLog();
-    whileModal([](QWidget* dialog) {
-        QTest::mouseClick(dialog->findChild<QPushButton*>("Command1_0"), Qt::LeftButton);
-    });
+    whileModal(
+        [](QWidget* dialog) { QTest::mouseClick(dialog->findChild<QPushButton*>("Command1_0"), Qt::LeftButton); });
     QTest::mouseClick(rig.find<QPushButton>("Command2_7"), Qt::LeftButton);
     EXPECT_FALSE(QApplication::activeModalWidget());
     EXPECT_TRUE(rig.port.sent().empty());

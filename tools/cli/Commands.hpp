@@ -11,7 +11,7 @@ namespace qrv::cli {
 struct Command {
     std::string_view name;
     std::string_view summary;
-    int (*run)(int argc, char** argv);  // argv[0] is the command's name; returns the exit status
+    int (*run)(int argc, char** argv); // argv[0] is the command's name; returns the exit status
 };
 
 bool registerCommand(const Command& command);

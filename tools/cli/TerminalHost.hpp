@@ -1,7 +1,7 @@
 #pragma once
 
-#include "state/Host.hpp"
 #include "devmem/SplashForm.hpp"
+#include "state/Host.hpp"
 
 namespace qrv::cli {
 
@@ -14,8 +14,14 @@ class TerminalHost final : public Host {
 public:
     void message(const std::string& text, const std::string& title, Icon icon) override;
     bool askYesNo(const std::string& text, const std::string& title, Icon icon, Button defaultButton) override;
-    std::optional<std::filesystem::path> openFile(const std::string&, const std::filesystem::path&) override { return {}; }
-    std::optional<std::filesystem::path> saveFile(const std::string&, const std::filesystem::path&) override { return {}; }
+    std::optional<std::filesystem::path> openFile(const std::string&, const std::filesystem::path&) override
+    {
+        return {};
+    }
+    std::optional<std::filesystem::path> saveFile(const std::string&, const std::filesystem::path&) override
+    {
+        return {};
+    }
     void setBusy(Window, bool) override {}
     void refresh(Window window) override;
     void sleep(int milliseconds) override;
@@ -31,7 +37,7 @@ public:
 private:
     const FrmSplash* splash_ = nullptr;
     std::string lastCaption_;
-    int lastShown_ = -10;  // no step printed yet
+    int lastShown_ = -10; // no step printed yet
     bool lineOpen_ = false;
 };
 
