@@ -34,6 +34,12 @@ public:
     virtual void refresh(Window window) = 0;
     virtual void sleep(int milliseconds) = 0;
     [[noreturn]] virtual void endProgram() = 0;
+    // A long operation announces its exchanges; the platform shows progress with the
+    // time left and, when cancellable, a Cancel that the operation reads between exchanges.
+    virtual void beginProgress(const std::string& /*title*/, int /*steps*/, bool /*cancellable*/) {}
+    virtual void stepProgress(int /*done*/) {}
+    virtual bool cancelRequested() { return false; }
+    virtual void endProgress() {}
     virtual ScreenSize screenSize() = 0;
     virtual char decimalPoint() = 0;
 };

@@ -63,6 +63,10 @@ struct ProgramState {
     std::array<uint8_t, 10> outputFrame{};
     std::array<uint8_t, 33> replyBuffer{};
     std::array<uint8_t, 40> addressBytes{};
+    // What the window tells of the link beyond the flags: a search is running, or an
+    // interrupted transfer or a reconnection may have left the unit holding other values.
+    bool searching = false;
+    bool unitMayDiffer = false;
 
     // Editor core
     int16_t currentEffect = 0;
