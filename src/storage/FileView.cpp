@@ -44,25 +44,6 @@ std::string parameterText(const ValueTables& tables, const PageParameter& parame
     return valueText(tables, parameter.text, shown);
 }
 
-void appendJsonString(std::string& out, std::string_view text)
-{
-    out += '"';
-    for (const char ch : text) {
-        const auto byte = static_cast<unsigned char>(ch);
-        if (ch == '"' || ch == '\\') {
-            out += '\\';
-            out += ch;
-        } else if (byte < 0x20) {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\u%04x", byte);
-            out += escaped;
-        } else {
-            out += ch;
-        }
-    }
-    out += '"';
-}
-
 std::string effectHeading(const EffectView& effect)
 {
     return "effect " + std::to_string(effect.effect) + ", " + effect.name + " (" + effect.page + ")";
@@ -156,35 +137,6 @@ std::string renderText(const FileView& view)
             out += line + value.text + "\n";
         }
     }
-    return out;
-}
-
-std::string renderJson(const FileView& view)
-{
-    std::string out = "{\"kind\": ";
-    appendJsonString(out, view.kind == FileView::Kind::Preset ? "preset" : "project");
-    out += ", \"effects\": [";
-    for (std::size_t i = 0; i < view.effects.size(); ++i) {
-        const EffectView& effect = view.effects[i];
-        out += i ? ",\n  " : "\n  ";
-        out += "{\"effect\": " + std::to_string(effect.effect) + ", \"name\": ";
-        appendJsonString(out, effect.name);
-        out += ", \"page\": ";
-        appendJsonString(out, effect.page);
-        out += ", \"values\": [";
-        for (std::size_t k = 0; k < effect.values.size(); ++k) {
-            const ShownValue& value = effect.values[k];
-            out += k ? ",\n    " : "\n    ";
-            out += "{\"label\": ";
-            appendJsonString(out, value.label);
-            out += ", \"column\": " + std::to_string(value.column) + ", \"stored\": " + std::to_string(value.stored) +
-                ", \"text\": ";
-            appendJsonString(out, value.text);
-            out += "}";
-        }
-        out += "]}";
-    }
-    out += "]}\n";
     return out;
 }
 

@@ -45,6 +45,5 @@ std::optional<FileView> describeFile(const ValueTables& tables, std::span<const 
 std::string fileSizeProblem(std::uintmax_t size);
 
 std::string renderText(const FileView& view);
-std::string renderJson(const FileView& view);
 
 } // namespace qrv

@@ -1,5 +1,6 @@
 // qrv5173-editor: the desktop editor for the QRV5173 effect processor.
 #include "AppWindows.hpp"
+#include "EditorCommandLine.hpp"
 #include "Look.hpp"
 #include "QtHost.hpp"
 
@@ -10,24 +11,9 @@
 #include <QApplication>
 
 #include <cstdlib>
-#include <cstring>
 #include <iostream>
-#include <string>
-#include <vector>
 
 namespace {
-
-constexpr const char* kUsage = "Usage: qrv5173-editor [--port PATH]... [--help] [--version]\n"
-                               "\n"
-                               "Edits the effects of a QRV5173 connected to a serial port. Port numbers 1 to 35\n"
-                               "are tried in order: first the paths given with --port (or in QRV5173_PORTS,\n"
-                               "separated by ':'), then the system's serial ports, USB ones first. When no port\n"
-                               "answers, the editor offers a demo mode in which nothing is sent.\n"
-                               "The working directory is the program folder: init.cfg and Preset/ lie there.\n"
-                               "\n"
-                               "  --port PATH   a serial device to try before the system's ports (repeatable)\n"
-                               "  --help        show this text\n"
-                               "  --version     show the version\n";
 
 bool displayAvailable()
 {
@@ -46,12 +32,20 @@ bool displayAvailable()
 
 int main(int argc, char* argv[])
 {
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
-            std::cout << kUsage;
+    using qrv::ui::EditorCommandLine;
+    {
+        // Help and version need no display, so they are answered before QApplication starts.
+        QStringList raw;
+        for (int i = 0; i < argc; ++i)
+            raw.append(QString::fromLocal8Bit(argv[i]));
+        EditorCommandLine early;
+        const auto options = early.parse(raw);
+        if (options.help) {
+            QCoreApplication named(argc, argv); // the usage line names the program as it was started
+            std::cout << early.helpText().toStdString();
             return 0;
         }
-        if (std::strcmp(argv[i], "--version") == 0) {
+        if (options.version) {
             std::cout << "qrv5173-editor " << QRV_VERSION << '\n';
             return 0;
         }
@@ -62,32 +56,23 @@ int main(int argc, char* argv[])
         return 1;
     }
 
-    QApplication app(argc, argv); // takes Qt's own options out of argv
-    std::vector<std::string> ports;
-    const QStringList arguments = QCoreApplication::arguments();
-    for (qsizetype i = 1; i < arguments.size(); ++i) {
-        const QString& argument = arguments[i];
-        if (argument == u"--port") {
-            if (i + 1 == arguments.size()) {
-                std::cerr << "qrv5173-editor: --port needs the path of a serial device\n\n" << kUsage;
-                return 2;
-            }
-            ports.push_back(arguments[++i].toStdString());
-        } else if (argument.startsWith(u"--port=")) {
-            ports.push_back(argument.mid(7).toStdString());
-        } else {
-            std::cerr << "qrv5173-editor: unknown argument '" << argument.toStdString() << "'\n\n" << kUsage;
-            return 2;
-        }
+    QApplication app(argc, argv); // takes Qt's own options out of the arguments
+    EditorCommandLine commandLine;
+    const auto options = commandLine.parse(QCoreApplication::arguments());
+    if (!options.error.isEmpty()) {
+        std::cerr << "qrv5173-editor: " << options.error.toStdString() << "\n\n"
+                  << commandLine.helpText().toStdString();
+        return 2;
     }
 
     QApplication::setApplicationName(QString::fromLatin1(qrv::ui::kApplicationName));
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.qrv5173.editor")); // the menu entry and its icon
     qrv::ui::applyLook(app);
 
     qrv::SerialTransport port;
     qrv::SteadyClock clock;
     qrv::ui::QtHost host;
-    const qrv::PortTable table = qrv::PortTable::fromEnvironment(ports);
+    const qrv::PortTable table = qrv::PortTable::fromEnvironment(options.ports);
     qrv::Program program(port, clock, host, [table](int number) { return table.deviceName(number); });
     host.setBeforeEnd([&port] { port.close(); });
 

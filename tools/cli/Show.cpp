@@ -4,6 +4,10 @@
 #include "storage/FileAccess.hpp"
 #include "storage/FileView.hpp"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -26,6 +30,28 @@ frequencies, check boxes as on/off).
 Exit status: 0 when the file was shown, 1 for a missing or damaged file, 2 for a wrong
 command line.
 )";
+
+QString text(const std::string& utf8)
+{
+    return QString::fromStdString(utf8);
+}
+
+QByteArray renderJson(const FileView& view)
+{
+    QJsonArray effects;
+    for (const EffectView& effect : view.effects) {
+        QJsonArray values;
+        for (const ShownValue& value : effect.values)
+            values.append(QJsonObject{{"label", text(value.label)},
+                                      {"column", value.column},
+                                      {"stored", value.stored},
+                                      {"text", text(value.text)}});
+        effects.append(QJsonObject{
+            {"effect", effect.effect}, {"name", text(effect.name)}, {"page", text(effect.page)}, {"values", values}});
+    }
+    const QJsonObject root{{"kind", view.kind == FileView::Kind::Preset ? "preset" : "project"}, {"effects", effects}};
+    return QJsonDocument(root).toJson(QJsonDocument::Indented);
+}
 
 int fail(const std::string& file, const std::string& problem)
 {
@@ -70,8 +96,13 @@ int runShow(int argc, char** argv)
     const auto view = describeFile(buildValueTables(), read.bytes, '.', problem);
     if (!view)
         return fail(file, problem);
-    const std::string out = json ? renderJson(*view) : renderText(*view);
-    std::fwrite(out.data(), 1, out.size(), stdout);
+    if (json) {
+        const QByteArray out = renderJson(*view);
+        std::fwrite(out.constData(), 1, static_cast<std::size_t>(out.size()), stdout);
+    } else {
+        const std::string out = renderText(*view);
+        std::fwrite(out.data(), 1, out.size(), stdout);
+    }
     return kOk;
 }
 
