@@ -1,6 +1,8 @@
 #include "SerialTransport.hpp"
 
+#include <QEventLoop>
 #include <QSerialPort>
+#include <QTimer>
 
 #include <algorithm>
 #include <climits>
@@ -174,7 +176,20 @@ bool SerialTransport::waitForData(double seconds)
     requireOpen();
     // Nothing more can come from a lost port.
     raiseHeldFailure();
-    port_->waitForReadyRead(toMilliseconds(seconds));
+    // A local loop rather than a blocking wait: the window paints and answers while the unit replies.
+    QEventLoop loop;
+    QTimer deadline;
+    deadline.setSingleShot(true);
+    deadline.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&deadline, &QTimer::timeout, &loop, &QEventLoop::quit);
+    QObject::connect(port_.get(), &QSerialPort::readyRead, &loop, &QEventLoop::quit);
+    QObject::connect(port_.get(), &QSerialPort::errorOccurred, &loop, &QEventLoop::quit);
+    deadline.start(toMilliseconds(seconds));
+    if (waitObserver_)
+        waitObserver_(true);
+    loop.exec();
+    if (waitObserver_)
+        waitObserver_(false);
     check("read");
     return buffered() > 0;
 }

@@ -2,6 +2,7 @@
 
 #include "Transport.hpp"
 
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -27,6 +28,8 @@ public:
     void clearInput() override;
     bool waitForData(double seconds) override;
     void setReadLength(std::size_t n) override { readLength_ = n; }
+    // Told when a wait for the unit starts and ends: the window keeps running meanwhile.
+    void setWaitObserver(std::function<void(bool waiting)> observer) { waitObserver_ = std::move(observer); }
 
 private:
     void requireOpen() const;
@@ -40,6 +43,7 @@ private:
     std::optional<PortError> heldFailure_;
     std::string name_;
     std::size_t readLength_ = 10;
+    std::function<void(bool)> waitObserver_;
 };
 
 } // namespace qrv

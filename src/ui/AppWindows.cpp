@@ -41,7 +41,10 @@ void AppWindows::build()
     editor_ = editor.get();
     editor_->setCommandHandler([this](int index) { commandPanelClick(program_.editor, panelActions(), index); });
     main_ = std::make_unique<MainWindow>(editor.release());
-    main_->setCloseRequest([this] { return mainWindowCloseRequest(program_); });
+    main_->setCloseRequest([this] {
+        return binder_.requestClose(
+            main_.get(), [this] { return mainWindowCloseRequest(program_); }, [this] { main_->close(); });
+    });
     editor_->setCloseRequest([] { return editorWindowCloseRequest(); });
     main_->editorFrame()->hide();
     attach(Window::Main, main_.get());

@@ -3,6 +3,7 @@
 #include "Widgets.hpp"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
@@ -14,6 +15,7 @@
 #include <QSlider>
 #include <QTimer>
 
+#include <algorithm>
 #include <memory>
 
 namespace qrv::ui {
@@ -48,8 +50,39 @@ bool showIf(QWidget* widget, bool visible)
 
 } // namespace
 
-void Binder::handle(const std::function<void()>& handler)
+void Binder::handle(const std::function<void()>& handler, QObject* source)
 {
+    if (mayEnter(source))
+        enter(handler);
+}
+
+bool Binder::requestClose(QWidget* window, const std::function<bool()>& ask, std::function<void()> retry)
+{
+    if (depth_ == 0) {
+        bool answer = false;
+        enter([&] { answer = ask(); });
+        return answer;
+    }
+    // Asked again as a fresh event once the core is free, so the window closes normally.
+    keep({window, [] { return true; }, [window, retry = std::move(retry)] { QTimer::singleShot(0, window, retry); }});
+    return false;
+}
+
+bool Binder::mayEnter(QObject* source) const
+{
+    if (depth_ == 0)
+        return true;
+    if (linkWaiting_)
+        return false;
+    // The core waits on a modal window it opened: that window's own controls may act.
+    const auto* widget = qobject_cast<const QWidget*>(source);
+    const QWidget* modal = QApplication::activeModalWidget();
+    return widget && modal && widget->window() == modal;
+}
+
+void Binder::enter(const std::function<void()>& handler)
+{
+    ++depth_;
     // An exception must not reach Qt's event loop, which would end the program without a word.
     try {
         if (handler)
@@ -59,17 +92,75 @@ void Binder::handle(const std::function<void()>& handler)
             nullptr, QStringLiteral("QRV5173"),
             QStringLiteral("An unexpected error stopped this action: %1").arg(QString::fromUtf8(error.what())));
     }
+    --depth_;
+    if (depth_ == 0)
+        runWishes();
     sync();
+}
+
+void Binder::offer(QObject* source, std::function<int()> modelValue, std::function<void()> apply, bool ready)
+{
+    if (ready && mayEnter(source)) {
+        enter(apply);
+        return;
+    }
+    const auto same =
+        std::find_if(wishes_.begin(), wishes_.end(), [source](const Wish& w) { return w.source == source; });
+    if (same != wishes_.end()) {
+        // The first wish's view of the model stays the measure of whether the core moved on.
+        same->apply = std::move(apply);
+        same->ready = same->ready || ready;
+        return;
+    }
+    const int baseline = modelValue();
+    keep({source, [modelValue = std::move(modelValue), baseline] { return modelValue() == baseline; }, std::move(apply),
+          ready});
+}
+
+void Binder::keep(Wish wish)
+{
+    const auto same =
+        std::find_if(wishes_.begin(), wishes_.end(), [&wish](const Wish& w) { return w.source == wish.source; });
+    if (same != wishes_.end())
+        *same = std::move(wish);
+    else
+        wishes_.push_back(std::move(wish));
+}
+
+void Binder::runWishes()
+{
+    if (runningWishes_)
+        return;
+    runningWishes_ = true;
+    for (;;) {
+        const auto next = std::find_if(wishes_.begin(), wishes_.end(), [](const Wish& w) { return w.ready; });
+        if (next == wishes_.end())
+            break;
+        Wish wish = std::move(*next);
+        wishes_.erase(next);
+        if (!wish.source.isNull() && wish.stillCurrent())
+            enter(wish.apply);
+    }
+    runningWishes_ = false;
+}
+
+bool Binder::held(const QObject* widget) const
+{
+    return std::any_of(wishes_.begin(), wishes_.end(), [widget](const Wish& w) { return w.source == widget; });
 }
 
 void Binder::sync(bool paintNow)
 {
     std::erase_if(bindings_, [](const Binding& binding) { return binding.guard.isNull(); });
     std::vector<QWidget*> changed;
-    for (std::size_t i = 0; i < bindings_.size(); ++i)
-        if (!bindings_[i].guard.isNull())
-            if (QWidget* widget = bindings_[i].show())
-                changed.push_back(widget);
+    for (std::size_t i = 0; i < bindings_.size(); ++i) {
+        const QObject* guard = bindings_[i].guard;
+        // A widget the user has moved since the core last looked shows the user's wish.
+        if (!guard || held(guard))
+            continue;
+        if (QWidget* widget = bindings_[i].show())
+            changed.push_back(widget);
+    }
     if (!paintNow)
         return;
     for (QWidget* widget : changed)
@@ -81,9 +172,14 @@ void Binder::sync(bool paintNow)
 
 void Binder::slider(QSlider* widget, Slider& control, std::function<void()> onMove)
 {
-    QObject::connect(widget, &QSlider::valueChanged, widget, [this, &control, onMove](int position) {
-        control.position = position;
-        handle(onMove);
+    QObject::connect(widget, &QSlider::valueChanged, widget, [this, widget, &control, onMove](int) {
+        offer(
+            widget, [&control] { return control.position; },
+            [widget, &control, onMove] {
+                control.position = widget->value();
+                if (onMove)
+                    onMove();
+            });
     });
     custom(widget, [widget, &control]() -> QWidget* {
         if (widget->maximum() == control.max && widget->value() == control.position)
@@ -177,9 +273,14 @@ std::function<QWidget*()> captionSync(Widget* widget, const Control& control, QS
 
 void Binder::check(QAbstractButton* widget, CheckBox& control, std::function<void()> onClick)
 {
-    QObject::connect(widget, &QAbstractButton::clicked, widget, [this, &control, onClick](bool checked) {
-        control.value = checked ? 1 : 0;
-        handle(onClick);
+    QObject::connect(widget, &QAbstractButton::clicked, widget, [this, widget, &control, onClick] {
+        offer(
+            widget, [&control] { return control.value; },
+            [widget, &control, onClick] {
+                control.value = widget->isChecked() ? 1 : 0;
+                if (onClick)
+                    onClick();
+            });
     });
     custom(widget, [widget, &control]() -> QWidget* {
         const bool checked = control.value != 0;
@@ -191,11 +292,34 @@ void Binder::check(QAbstractButton* widget, CheckBox& control, std::function<voi
     });
 }
 
-void Binder::list(QComboBox* widget, ListBox& control, std::function<void()> onChoice)
+void Binder::list(QComboBox* widget, ListBox& control, std::function<void()> onChoice, int settleMs)
 {
-    QObject::connect(widget, &QComboBox::activated, widget, [this, &control, onChoice](int index) {
-        control.index = index;
-        handle(onChoice);
+    auto choose = [widget, &control, onChoice] {
+        control.index = widget->currentIndex();
+        if (onChoice)
+            onChoice();
+    };
+    QTimer* settle = nullptr;
+    if (settleMs > 0) {
+        settle = new QTimer(widget);
+        settle->setObjectName(QStringLiteral("settle"));
+        settle->setSingleShot(true);
+        settle->setInterval(settleMs);
+        QObject::connect(settle, &QTimer::timeout, widget, [this, widget] {
+            for (Wish& wish : wishes_)
+                if (wish.source == widget)
+                    wish.ready = true;
+            if (depth_ == 0) {
+                runWishes();
+                sync();
+            }
+        });
+    }
+    QObject::connect(widget, &QComboBox::activated, widget, [this, widget, &control, choose, settle](int) {
+        offer(
+            widget, [&control] { return control.index; }, choose, settle == nullptr);
+        if (settle)
+            settle->start();
     });
     custom(widget, listSync(widget, control, &QComboBox::currentIndex, &QComboBox::setCurrentIndex));
 }
@@ -203,14 +327,24 @@ void Binder::list(QComboBox* widget, ListBox& control, std::function<void()> onC
 void Binder::list(QListWidget* widget, ListBox& control, std::function<void()> onChoice,
                   std::function<void()> onDoubleClick)
 {
-    QObject::connect(widget, &QListWidget::currentRowChanged, widget, [this, &control, onChoice](int row) {
-        control.index = row;
-        handle(onChoice);
+    QObject::connect(widget, &QListWidget::currentRowChanged, widget, [this, widget, &control, onChoice](int) {
+        offer(
+            widget, [&control] { return control.index; },
+            [widget, &control, onChoice] {
+                control.index = widget->currentRow();
+                if (onChoice)
+                    onChoice();
+            });
     });
     QObject::connect(widget, &QListWidget::itemDoubleClicked, widget,
                      [this, widget, &control, onDoubleClick](QListWidgetItem* item) {
-                         control.index = widget->row(item);
-                         handle(onDoubleClick);
+                         handle(
+                             [widget, item, &control, onDoubleClick] {
+                                 control.index = widget->row(item);
+                                 if (onDoubleClick)
+                                     onDoubleClick();
+                             },
+                             widget);
                      });
     custom(widget, listSync(widget, control, &QListWidget::currentRow, &QListWidget::setCurrentRow));
 }
@@ -230,7 +364,7 @@ void Binder::frame(QGroupBox* widget, GroupFrame& control)
 void Binder::button(QAbstractButton* widget, CommandButton& control, std::function<void()> onClick)
 {
     keepPlaceWhenHidden(widget);
-    QObject::connect(widget, &QAbstractButton::clicked, widget, [this, onClick] { handle(onClick); });
+    QObject::connect(widget, &QAbstractButton::clicked, widget, [this, widget, onClick] { handle(onClick, widget); });
     custom(widget, [widget, &control]() -> QWidget* {
         bool changed = showIf(widget, control.visible);
         const QString caption = qs(control.caption);
@@ -273,7 +407,12 @@ void Binder::timer(QTimer* widget, Timer& control, std::function<void()> onTick)
 {
     // A coarse timer may fire 5 % early; the model's intervals are meant as given.
     widget->setTimerType(Qt::PreciseTimer);
-    QObject::connect(widget, &QTimer::timeout, widget, [this, onTick] { handle(onTick); });
+    QObject::connect(widget, &QTimer::timeout, widget, [this, widget, &control, onTick] {
+        if (depth_ == 0)
+            enter(onTick);
+        else // one tick once the core is free, if the core still wants ticks then
+            keep({widget, [&control] { return control.enabled && control.interval > 0; }, onTick});
+    });
     custom(widget, [widget, &control]() -> QWidget* {
         const bool run = control.enabled && control.interval > 0;
         if (!run)

@@ -35,10 +35,23 @@ inline QString qs(const std::string& text)
 // copied back into its widgets with their signals blocked. One binder serves all windows,
 // so a handler that changes another window's model (start-up fills the editor) is shown
 // too; a binding ends with its widget.
+//
+// The binder is also the one door into the core. The core waits for the unit in local
+// event loops, so events arrive while it runs; it is never entered again meanwhile. A
+// value control keeps only its newest wish, applied when the core returns; a timer tick
+// that fell due runs once then; a close request waits; a command click is dropped. A
+// modal window that the core opened and waits on stays usable, except while the link
+// itself waits for a reply.
 class Binder {
 public:
-    // Runs a core handler for a user event (if any), then shows the model.
-    void handle(const std::function<void()>& handler);
+    // Runs a core handler for a user event of `source` (if the door is open), then shows the model.
+    void handle(const std::function<void()>& handler, QObject* source = nullptr);
+    // A close request: asks now when the door is open (returns the answer), otherwise
+    // refuses and runs `retry` once the core is free.
+    bool requestClose(QWidget* window, const std::function<bool()>& ask, std::function<void()> retry);
+    // Told by the link while it waits for a reply.
+    void setLinkWaiting(bool waiting) { linkWaiting_ = waiting; }
+    bool coreRunning() const { return depth_ > 0; }
     // Copies every control into its widget; with paintNow, changed widgets are
     // repainted at once (the core asks for that before a blocking exchange).
     void sync(bool paintNow = false);
@@ -48,7 +61,9 @@ public:
     // A text box the user types into: every edit goes into the control at once.
     void editableText(QLineEdit* widget, TextBox& control);
     void check(QAbstractButton* widget, CheckBox& control, std::function<void()> onClick);
-    void list(QComboBox* widget, ListBox& control, std::function<void()> onChoice);
+    // A list; with settleMs, quick steps through it make one choice, taken once the user
+    // has rested that long.
+    void list(QComboBox* widget, ListBox& control, std::function<void()> onChoice, int settleMs = 0);
     // A list box; onChoice runs when the user picks an entry, onDoubleClick on a double click.
     void list(QListWidget* widget, ListBox& control, std::function<void()> onChoice,
               std::function<void()> onDoubleClick);
@@ -69,7 +84,28 @@ private:
         QPointer<QObject> guard;
         std::function<QWidget*()> show;
     };
+    // What arrived while the door was shut, one per source.
+    struct Wish {
+        QPointer<QObject> source;
+        std::function<bool()> stillCurrent; // false: the core has moved on, the wish is void
+        std::function<void()> apply;
+        bool ready = true; // false while a list waits for the user to rest
+    };
+
+    bool mayEnter(QObject* source) const;
+    void enter(const std::function<void()>& handler);
+    // A value event: applied now when the door is open, otherwise kept as the newest wish
+    // of its source. `modelValue` tells whether the core changed the control meanwhile.
+    void offer(QObject* source, std::function<int()> modelValue, std::function<void()> apply, bool ready = true);
+    void keep(Wish wish);
+    void runWishes();
+    bool held(const QObject* widget) const;
+
     std::vector<Binding> bindings_;
+    std::vector<Wish> wishes_;
+    int depth_ = 0;
+    bool linkWaiting_ = false;
+    bool runningWishes_ = false;
 };
 
 } // namespace qrv::ui

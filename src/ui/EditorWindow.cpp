@@ -122,7 +122,10 @@ QWidget* EditorWindow::buildHeader()
     effects->setObjectName(QStringLiteral("Combo1"));
     effects->setMaxVisibleItems(16);
     effects->setSizeAdjustPolicy(QComboBox::AdjustToContents);
-    binder_.list(effects, form.Combo1, [this] { editor_.effectListClick(); });
+    // Quick steps through the list select only where the user stops.
+    constexpr int kEffectListSettleMs = 250;
+    binder_.list(
+        effects, form.Combo1, [this] { editor_.effectListClick(); }, kEffectListSettleMs);
     changeLayout->addWidget(effects);
     changeLayout->addStretch();
     row->addWidget(change);

@@ -121,7 +121,7 @@ ReadDialogWindow::ReadDialogWindow(ReadDialog& dialog, Binder& binder, QWidget* 
 
 void ReadDialogWindow::reject()
 {
-    binder_.handle([this] { dialog_.commandClick(kCancel); });
+    binder_.handle([this] { dialog_.commandClick(kCancel); }, this);
     if (isVisible())
         QDialog::reject();
 }
@@ -161,7 +161,7 @@ StoreDialogWindow::StoreDialogWindow(StoreDialog& dialog, Binder& binder, QWidge
 
 void StoreDialogWindow::reject()
 {
-    binder_.handle([this] { dialog_.commandClick(kCancel); });
+    binder_.handle([this] { dialog_.commandClick(kCancel); }, this);
     if (isVisible())
         QDialog::reject();
 }

@@ -1,12 +1,13 @@
 #include "QtHost.hpp"
 
 #include <QApplication>
+#include <QEventLoop>
 #include <QFileDialog>
 #include <QLocale>
 #include <QPushButton>
 #include <QScreen>
 #include <QStringList>
-#include <QThread>
+#include <QTimer>
 
 #include <cstdio>
 #include <cstdlib>
@@ -159,7 +160,40 @@ void QtHost::refresh(Window window)
 
 void QtHost::sleep(int milliseconds)
 {
-    QThread::msleep(static_cast<unsigned long>(milliseconds));
+    // The window keeps painting; the binder keeps user events out of the core meanwhile.
+    QEventLoop loop;
+    QTimer::singleShot(milliseconds, Qt::PreciseTimer, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+void QtHost::beginProgress(const std::string& title, int steps, bool cancellable)
+{
+    if (progressDepth_++ > 0)
+        return;
+    progress_ = new ProgressWindow(QString::fromStdString(title), steps, cancellable, dialogParent());
+    progress_->show();
+}
+
+void QtHost::stepProgress(int done)
+{
+    if (progressDepth_ == 1 && progress_)
+        progress_->step(done);
+}
+
+bool QtHost::cancelRequested()
+{
+    return progress_ && progress_->cancelled();
+}
+
+void QtHost::endProgress()
+{
+    if (progressDepth_ == 0 || --progressDepth_ > 0)
+        return;
+    if (progress_) {
+        progress_->hide();
+        progress_->deleteLater();
+    }
+    progress_ = nullptr;
 }
 
 void QtHost::endProgram()

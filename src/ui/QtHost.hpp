@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ProgressWindow.hpp"
+
 #include "state/Host.hpp"
 
 #include <QMessageBox>
@@ -48,6 +50,11 @@ public:
     void setBusy(Window window, bool busy) override;
     void refresh(Window window) override;
     void sleep(int milliseconds) override;
+    void beginProgress(const std::string& title, int steps, bool cancellable) override;
+    void stepProgress(int done) override;
+    bool cancelRequested() override;
+    void endProgress() override;
+    ProgressWindow* progressWindow() const { return progress_; }
     [[noreturn]] void endProgram() override;
     ScreenSize screenSize() override;
     char decimalPoint() override;
@@ -62,6 +69,8 @@ private:
 
     std::array<Attached, 5> windows_;
     std::function<void()> beforeEnd_;
+    QPointer<ProgressWindow> progress_;
+    int progressDepth_ = 0; // an operation inside another one shows no window of its own
 };
 
 } // namespace qrv::ui

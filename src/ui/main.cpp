@@ -77,6 +77,7 @@ int main(int argc, char* argv[])
     host.setBeforeEnd([&port] { port.close(); });
 
     qrv::ui::AppWindows windows(program, &host);
+    port.setWaitObserver([&windows](bool waiting) { windows.binder().setLinkWaiting(waiting); });
     windows.start();
     return app.exec();
 }

@@ -46,6 +46,11 @@ void choose(QComboBox* list, int index)
 {
     list->setCurrentIndex(index);
     emit list->activated(index);
+    // A list that waits for the user to rest takes the choice now.
+    if (auto* settle = list->findChild<QTimer*>(QStringLiteral("settle")); settle && settle->isActive()) {
+        settle->stop();
+        fire(settle);
+    }
 }
 
 void fire(QTimer* timer)

@@ -1,0 +1,74 @@
+#include "ProgressWindow.hpp"
+
+#include <QDialogButtonBox>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include <cmath>
+
+namespace qrv::ui {
+
+ProgressWindow::ProgressWindow(const QString& title, int steps, bool cancellable, QWidget* parent)
+    : QDialog(parent), steps_(std::max(steps, 1))
+{
+    setObjectName(QStringLiteral("ProgressWindow"));
+    setWindowTitle(title);
+    setWindowModality(Qt::ApplicationModal);
+    // Only Cancel ends it; the window manager's close button would look like it.
+    setWindowFlags(windowFlags() & ~Qt::WindowCloseButtonHint);
+
+    auto* layout = new QVBoxLayout(this);
+    auto* heading = new QLabel(title);
+    heading->setObjectName(QStringLiteral("Title"));
+    layout->addWidget(heading);
+    bar_ = new QProgressBar;
+    bar_->setObjectName(QStringLiteral("Bar"));
+    bar_->setRange(0, steps_);
+    bar_->setValue(0);
+    bar_->setAccessibleName(title);
+    layout->addWidget(bar_);
+    timeLeft_ = new QLabel(tr("Estimating the time left…"));
+    timeLeft_->setObjectName(QStringLiteral("TimeLeft"));
+    layout->addWidget(timeLeft_);
+    if (cancellable) {
+        auto* buttons = new QDialogButtonBox(QDialogButtonBox::Cancel);
+        cancel_ = buttons->button(QDialogButtonBox::Cancel);
+        cancel_->setObjectName(QStringLiteral("Cancel"));
+        connect(buttons, &QDialogButtonBox::rejected, this, &ProgressWindow::reject);
+        layout->addWidget(buttons);
+    }
+    setMinimumWidth(360);
+    clock_.start();
+}
+
+void ProgressWindow::step(int done)
+{
+    done = std::clamp(done, 0, steps_);
+    bar_->setValue(done);
+    if (done == 0)
+        return;
+    const double perStep = static_cast<double>(clock_.elapsed()) / 1000.0 / done;
+    timeLeft_->setText(timeLeftText(perStep * (steps_ - done)));
+}
+
+QString ProgressWindow::timeLeftText(double seconds)
+{
+    const int whole = static_cast<int>(std::ceil(std::max(seconds, 0.0)));
+    if (whole < 60)
+        return tr("About %1 s left").arg(whole);
+    return tr("About %1 min %2 s left").arg(whole / 60).arg(whole % 60);
+}
+
+void ProgressWindow::reject()
+{
+    // The operation stops at its next safe point and closes the window itself.
+    if (!cancel_)
+        return;
+    cancelled_ = true;
+    cancel_->setEnabled(false);
+    timeLeft_->setText(tr("Stopping…"));
+}
+
+} // namespace qrv::ui
