@@ -1,0 +1,150 @@
+// The window against the emulator at 4800 baud: events that arrive while the link waits
+// never enter the core inside an exchange, never pile up and never run late.
+#include "UiRig.hpp"
+
+#include "EmulatorProcess.hpp"
+#include "FakeHost.hpp"
+
+#include "link/Clock.hpp"
+#include "link/SerialTransport.hpp"
+
+#include <QComboBox>
+#include <QPushButton>
+#include <QSlider>
+#include <QTest>
+
+#include <fstream>
+#include <sstream>
+
+namespace qrv::test {
+namespace {
+
+// The real serial transport against the paced emulator, with the windows on the gate.
+struct PacedRig : ApplicationUp {
+    WorkingFolder folder;
+    std::filesystem::path log = folder.path / "frames.log";
+    EmulatorProcess emulator{QRV_EMULATOR_PATH, {"--log", log.string()}};
+    FakeHost host;
+    SerialTransport port;
+    SteadyClock clock;
+    Program program{port, clock, host, [](int) { return std::optional<std::string>(); }};
+    ui::AppWindows windows{program, nullptr};
+
+    PacedRig()
+    {
+        port.setWaitObserver([this](bool waiting) { windows.binder().setLinkWaiting(waiting); });
+        port.open(emulator.slavePath());
+        program.state.LinkUp = true;
+        windows.show(Window::Main);
+        windows.show(Window::Editor);
+    }
+
+    template <class T> T* find(const char* name) { return windows.main().findChild<T*>(QString::fromLatin1(name)); }
+
+    // Every request the emulator has logged, as bytes.
+    std::vector<std::vector<int>> requests() const
+    {
+        std::vector<std::vector<int>> out;
+        std::ifstream in(log);
+        std::string line;
+        while (std::getline(in, line)) {
+            std::istringstream words(line);
+            std::string sequence, direction, hex;
+            words >> sequence >> direction;
+            if (direction != ">")
+                continue;
+            out.emplace_back();
+            while (words >> hex)
+                out.back().push_back(std::stoi(hex, nullptr, 16));
+        }
+        return out;
+    }
+    std::vector<std::vector<int>> requests(int command) const
+    {
+        std::vector<std::vector<int>> out;
+        for (auto& r : requests())
+            if (r.size() == 10 && r[2] == command)
+                out.push_back(r);
+        return out;
+    }
+    void waitUntilIdle()
+    {
+        ASSERT_TRUE(QTest::qWaitFor([this] { return !windows.binder().coreRunning(); }, 20000));
+        QTest::qWait(10);
+    }
+};
+
+// Runs the action once the link is inside its next wait for a reply.
+void duringTheNextExchange(std::function<void()> action)
+{
+    QTimer::singleShot(0, std::move(action));
+}
+
+TEST(UiResponsive, ADragDuringAnExchangeSendsItsFinalPositionOnceAfterIt)
+{
+    PacedRig rig;
+    auto* decay = rig.find<QSlider>("Slider12_0");
+    ASSERT_NE(decay, nullptr);
+    duringTheNextExchange([&] {
+        for (int position = 0; position < 100; ++position)
+            decay->setValue(position);
+    });
+    decay->setValue(decay->maximum() - 1);
+    rig.waitUntilIdle();
+
+    const auto column0 = rig.requests(Cmd::SetParameter);
+    ASSERT_GE(column0.size(), 2u);
+    EXPECT_LE(column0.size(), 3u);
+    const int final = rig.program.state.store.at(0, 0);
+    EXPECT_EQ(column0.back()[8], final);
+    EXPECT_EQ(rig.program.form.Slider12.at(0).position, 99);
+    EXPECT_EQ(decay->value(), 99);
+}
+
+TEST(UiResponsive, QuickStepsThroughTheEffectListSelectOnlyTheLastEffect)
+{
+    PacedRig rig;
+    auto* effects = rig.find<QComboBox>("Combo1");
+    for (int effect = 1; effect <= 6; ++effect) {
+        effects->setCurrentIndex(effect);
+        emit effects->activated(effect);
+    }
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !rig.requests(Cmd::SelectEffect).empty(); }, 5000));
+    rig.waitUntilIdle();
+    const auto selections = rig.requests(Cmd::SelectEffect);
+    ASSERT_EQ(selections.size(), 1u);
+    EXPECT_EQ(rig.program.state.currentEffect, 6);
+}
+
+TEST(UiResponsive, ATimerDueDuringAnExchangeTicksOnceAfterIt)
+{
+    PacedRig rig;
+    auto* tick = rig.windows.editor().findChild<QTimer*>(QStringLiteral("Timer1"));
+    ASSERT_NE(tick, nullptr);
+    rig.program.form.Timer1 = Timer{true, 50};
+    const double before = rig.program.state.tap.tapCounter;
+    double duringExchange = -1;
+    duringTheNextExchange([&] {
+        for (int i = 0; i < 3; ++i)
+            fire(tick);
+        duringExchange = rig.program.state.tap.tapCounter;
+    });
+    rig.find<QSlider>("Slider12_0")->setValue(10);
+    EXPECT_EQ(duringExchange, before); // nothing ran inside the exchange
+    EXPECT_EQ(rig.program.state.tap.tapCounter, before + 1);
+}
+
+TEST(UiResponsive, ACommandClickedDuringAnExchangeIsNotRunAfterIt)
+{
+    PacedRig rig;
+    auto* reload = rig.find<QPushButton>("Command2_5"); // Reload Current Effect: asks first
+    ASSERT_NE(reload, nullptr);
+    duringTheNextExchange([&] { reload->click(); });
+    rig.find<QSlider>("Slider12_0")->setValue(10);
+    rig.waitUntilIdle();
+    EXPECT_TRUE(rig.host.boxes.empty());
+    EXPECT_EQ(rig.requests(Cmd::SetParameter).size(), 1u);
+}
+
+} // namespace
+} // namespace qrv::test
