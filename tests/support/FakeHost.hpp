@@ -3,6 +3,7 @@
 #include "state/Host.hpp"
 
 #include <deque>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -41,6 +42,30 @@ public:
     void answer(bool yes) { answers.push_back(yes); }
     void choosePath(std::optional<std::filesystem::path> path) { paths.push_back(std::move(path)); }
     bool busy(Window window) const { return busyCount[static_cast<int>(window)] > 0; }
+
+    // Long operations: every announcement is kept; Cancel is pressed once `cancelAtStep`
+    // steps of the running one are done.
+    struct Progress {
+        std::string title;
+        int steps;
+        bool cancellable;
+        int done = 0;
+        bool ended = false;
+    };
+    void beginProgress(const std::string& title, int steps, bool cancellable) override
+    {
+        progress.push_back({title, steps, cancellable});
+    }
+    void stepProgress(int done) override
+    {
+        progress.back().done = done;
+        cancelled = cancelled || (cancelAtStep && done >= *cancelAtStep);
+    }
+    bool cancelRequested() override { return cancelled; }
+    void endProgress() override { progress.back().ended = true; }
+    std::vector<Progress> progress;
+    std::optional<int> cancelAtStep;
+    bool cancelled = false;
 
     std::vector<Box> boxes;
     std::deque<bool> answers;
