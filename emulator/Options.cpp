@@ -36,12 +36,20 @@ ParsedOptions parseOptions(const std::vector<std::string>& arguments)
             if (!path || path->empty())
                 return {std::nullopt, arg + " needs a path"};
             (arg == "--link" ? options.linkPath : arg == "--log" ? options.logPath : options.memoryPath) = *path;
-        } else if (arg == "--drop-every" || arg == "--hangup-after") {
+        } else if (arg == "--drop-every" || arg == "--hangup-after" || arg == "--late-every" ||
+                   arg == "--extra-every" || arg == "--short-every" || arg == "--late-by") {
             const std::string* text = value();
             const auto n = text ? positive(*text) : std::nullopt;
             if (!n)
                 return {std::nullopt, arg + " needs a whole number of at least 1"};
-            (arg == "--drop-every" ? options.dropEvery : options.hangupAfter) = *n;
+            if (arg == "--late-by")
+                options.lateBy = static_cast<double>(*n) / 1000.0;
+            else
+                (arg == "--drop-every"         ? options.dropEvery
+                     : arg == "--hangup-after" ? options.hangupAfter
+                     : arg == "--late-every"   ? options.lateEvery
+                     : arg == "--extra-every"  ? options.extraEvery
+                                               : options.shortEvery) = *n;
         } else {
             return {std::nullopt, "unknown option " + arg};
         }
@@ -72,6 +80,10 @@ Fault injection (a frame left unanswered is not executed either):
   --silent          answer no frame
   --drop-every N    leave every Nth frame unanswered
   --garbage         invert every reply byte (same length, byte 3 is not 9C)
+  --late-every N    hold back every Nth reply (later replies queue behind it)
+  --late-by MS      how long --late-every holds a reply back (default 3400)
+  --extra-every N   send two zero bytes after every Nth reply
+  --short-every N   send only the first half of every Nth reply
   --hangup-after N  after answering N frames, wait until the reply has been read
                     (at most a second), close the terminal and exit with status 0
   --help            show this text

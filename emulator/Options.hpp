@@ -13,6 +13,10 @@ struct EmulatorOptions {
     bool garbage = false;     // answer with wrong bytes of the right length
     uint64_t dropEvery = 0;   // leave every Nth frame unanswered; 0 = never
     uint64_t hangupAfter = 0; // close the pty after N frames; 0 = never
+    uint64_t lateEvery = 0;   // hold back every Nth reply by lateBy seconds; 0 = never
+    double lateBy = 3.4;
+    uint64_t extraEvery = 0; // two bytes more on every Nth reply; 0 = never
+    uint64_t shortEvery = 0; // only the first half of every Nth reply; 0 = never
     std::string linkPath;
     std::string logPath;
     std::string memoryPath;

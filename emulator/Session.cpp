@@ -36,7 +36,12 @@ void EmulatorSession::take(const Frame& frame, double due)
         if (options_.garbage)
             std::transform(reply.begin(), reply.end(), reply.begin(),
                            [](uint8_t b) { return static_cast<uint8_t>(~b); });
-        const double start = std::max(outputFree_, due);
+        const auto every = [sequence](uint64_t n) { return n != 0 && sequence % n == 0; };
+        if (every(options_.shortEvery))
+            reply.resize(reply.size() / 2);
+        if (every(options_.extraEvery))
+            reply.insert(reply.end(), {0x00, 0x00});
+        const double start = std::max(outputFree_, due + (every(options_.lateEvery) ? options_.lateBy : 0.0));
         outputFree_ = start + static_cast<double>(reply.size()) * byteTime_;
         if (!reply.empty())
             replies_.push_back({sequence, std::move(reply), start, 0, byteTime_});

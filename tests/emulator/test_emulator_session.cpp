@@ -150,6 +150,37 @@ TEST(EmulatorSession, GarbageInvertsEveryReplyByteKeepingTheLength)
         EXPECT_EQ(reply[i], static_cast<uint8_t>(~expected[i]));
 }
 
+TEST(EmulatorSession, LateExtraAndShortRepliesAsAFaultyCableShowsThem)
+{
+    DeviceModel model = DeviceModel::blank();
+    EmulatorOptions options = fastOptions();
+    options.lateEvery = 2;
+    options.lateBy = 3.4;
+    options.extraEvery = 3;
+    options.shortEvery = 5;
+    EmulatorSession session(model, options);
+    const auto ask = [&](double at) {
+        session.received(frame(Cmd::ReadByte, 0x00, 0x13), at);
+        return session.advance(at);
+    };
+    const Bytes clean = DeviceModel::blank().receive(frame(Cmd::ReadByte, 0x00, 0x13));
+    EXPECT_EQ(ask(0.0), clean);    // 1
+    EXPECT_TRUE(ask(1.0).empty()); // 2: held back...
+    EXPECT_TRUE(ask(2.0).empty()); // 3: ...and the next queues behind it
+    Bytes both = clean;
+    both.insert(both.end(), clean.begin(), clean.end());
+    both.insert(both.end(), {0x00, 0x00});
+    EXPECT_EQ(session.advance(4.4), both); // 2 at 4.4 s, then 3 with two bytes more
+    EXPECT_TRUE(ask(5.0).empty());         // 4: late again
+    EXPECT_TRUE(ask(6.0).empty());         // 5: behind it, and only half of it
+    Bytes half = clean;
+    half.insert(half.end(), clean.begin(), clean.begin() + 5);
+    EXPECT_EQ(session.advance(8.4), half);
+    EXPECT_EQ(parseOptions({"--late-every", "5", "--late-by", "250", "--extra-every", "1", "--short-every", "7"})
+                  .options->lateBy,
+              0.25);
+}
+
 TEST(EmulatorSession, HangupAfterTakesNoMoreFramesAndWaitsForTheLastReply)
 {
     DeviceModel model = DeviceModel::blank();
