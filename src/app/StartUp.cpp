@@ -118,6 +118,8 @@ void enterDemoMode(Program& program)
     for (auto& slots : s.presetDirectory)
         for (auto& entry : slots)
             entry = "0";
+    s.presetDirectoryUnknown = true;
+    s.unitMayDiffer = true; // whatever the unit holds, the editor shows effect 0 of nothing
 }
 
 bool writeInitCfg(const std::filesystem::path& folder, int16_t portNumber)

@@ -6,6 +6,7 @@
 #include <charconv>
 #include <exception>
 #include <numeric>
+#include <stdexcept>
 
 namespace qrv {
 
@@ -63,32 +64,43 @@ void readDevice(Editor& editor, ProgressBar& bar, const FailureWatch& watch)
     bar.value = 0;
     bar.max = withoutNames + kEffectCount * kSlotCount;
 
-    s.currentEffect = link.readByte(Addr::CurrentEffect);
-    link.SendCommand(Cmd::ReadSwitch);
+    // A read that took no reply leaves nothing to use: a lost port starts the dump over,
+    // anything else ends it rather than keep a stale byte.
+    const auto read = [&](uint16_t address) -> uint8_t {
+        const auto value = link.tryReadByte(address);
+        if (!value && !watch.failed())
+            throw std::runtime_error("no reply to a read");
+        return value.value_or(0);
+    };
+
+    s.currentEffect = read(Addr::CurrentEffect);
+    if (!link.SendCommand(Cmd::ReadSwitch) && !watch.failed())
+        throw std::runtime_error("no reply to the switch read");
     s.effectSwitchState = s.replyBuffer[6];
 
     for (int e = 0; e < kEffectCount; ++e) {
         for (int slot = 0; slot < kSlotCount; ++slot) {
             if (watch.failed())
                 return;
-            s.presetDirectory[e][slot] = std::to_string(link.readByte(Addr::directory(e, slot)));
+            s.presetDirectory[e][slot] = std::to_string(read(Addr::directory(e, slot)));
         }
     }
     bar.max = withoutNames + storedPresetCount(s);
 
     for (int e = 0; e < kEffectCount && !watch.failed(); ++e)
-        s.presetSlotNumbers[e] = std::to_string(link.readByte(Addr::slotNumber(e)));
+        s.presetSlotNumbers[e] = std::to_string(read(Addr::slotNumber(e)));
     if (watch.failed())
         return;
 
     host.sleep(80);
-    editor.ReadStoredPreset(s.currentEffect, editor.presetSlot(s.currentEffect));
+    if (!editor.ReadStoredPreset(s.currentEffect, editor.presetSlot(s.currentEffect)) && !watch.failed())
+        throw std::runtime_error("no reply to a stored-preset read");
 
     for (int e = 0; e < kEffectCount; ++e) {
         for (int c = 0; c < s.tables.parameterCount[e]; ++c) {
             if (watch.failed())
                 return;
-            s.store.at(e, c) = link.readByte(Addr::live(e, c));
+            s.store.at(e, c) = read(Addr::live(e, c));
         }
         s.startConfig.copyRowFrom(s.store, e);
     }
@@ -96,15 +108,20 @@ void readDevice(Editor& editor, ProgressBar& bar, const FailureWatch& watch)
         return;
 
     link.ArmPort(32);
-    if (link.ReadBlock32(Cmd::ReadEffectBlock, 0, 0, 0, 0, 0, static_cast<uint8_t>(s.currentEffect))) {
+    if (!watch.failed() &&
+        link.ReadBlock32(Cmd::ReadEffectBlock, 0, 0, 0, 0, 0, static_cast<uint8_t>(s.currentEffect))) {
         for (int c = 0; c < kDeviceColumns; ++c)
             s.store.at(s.currentEffect, c) = s.replyBuffer[c];
         s.startConfig.copyRowFrom(s.store, s.currentEffect);
     }
+    if (watch.failed())
+        return;
 
     link.ArmPort(8);
     for (int e = 0; e < kEffectCount; ++e) {
         for (int slot = 0; slot < kSlotCount; ++slot) {
+            if (watch.failed())
+                return;
             if (!holdsPreset(s.presetDirectory[e][slot])) {
                 s.presetNames[e][slot] = kEmptySlotName;
                 continue;
@@ -114,7 +131,8 @@ void readDevice(Editor& editor, ProgressBar& bar, const FailureWatch& watch)
                     latin1ToUtf8({reinterpret_cast<const char*>(s.replyBuffer.data()), std::size_t{8}});
         }
     }
-    link.ArmPort(10);
+    if (!watch.failed())
+        link.ArmPort(10);
 }
 
 // Step 12: the editor shows the device's effect; no handler sends meanwhile.
@@ -161,6 +179,7 @@ bool DumpDeviceMemory(Editor& editor, FrmSplash& splash)
             return false;
         }
 
+        editor.state().presetDirectoryUnknown = false;
         editor.form().Label8.visible = false;
         editor.form().TimerCompare.interval = 1000;
         editor.form().TimerCompare.enabled = true;

@@ -1,5 +1,6 @@
 #include "PresetDialogs.hpp"
 
+#include "devmem/MemoryDump.hpp" // kEmptySlotName
 #include "link/Resume.hpp"
 #include "state/CodePage.hpp"
 
@@ -11,8 +12,26 @@ namespace {
 
 constexpr const char* kReadLostText = "The preset could not be read: the connection to the device was lost. "
                                       "Nothing was changed.";
-constexpr const char* kStoreLostText = "The preset could not be stored: the connection to the device was lost. "
-                                       "Store it again once the device is back.";
+constexpr const char* kReadNotConnectedText = "The device is not connected: no preset can be read from it. "
+                                              "Nothing was changed. Use ReConnect once it is plugged in.";
+constexpr const char* kStoreNotConnectedText = "The device is not connected: no preset can be stored in it. "
+                                               "Nothing was changed. Use ReConnect once it is plugged in.";
+constexpr const char* kReadSentLostText = "The preset was read, but the connection to the device was lost while "
+                                          "it was sent back: the device may play other values than the editor "
+                                          "shows. Use ReConnect once the device is back.";
+// The directory byte a store writes first: anything but "stored".
+constexpr uint8_t kSlotBeingWritten = 0x00;
+
+std::string storeLostText(int slot, bool oldPresetGone)
+{
+    const std::string number = std::to_string(slot + 1);
+    if (oldPresetGone)
+        return "The preset could not be stored: the connection to the device was lost. Preset " + number +
+            " on the device may no longer hold its old preset, so it now counts as empty. "
+            "Store it again once the device is back.";
+    return "The preset could not be stored: the connection to the device was lost. Preset " + number +
+        " on the device stays empty. Store it again once the device is back.";
+}
 
 std::string& nameOf(ProgramState& state, int effect, int slot)
 {
@@ -77,6 +96,10 @@ void ReadDialog::loadRequest()
         host.message(kPresetEmptyText, kReadTitle, Icon::Critical);
         return;
     }
+    if (!editor_.link().sendingAllowed()) {
+        host.message(kReadNotConnectedText, kReadTitle, Icon::Exclamation);
+        return;
+    }
     if (!host.askYesNo("Overwrite current editing with the preset " + std::to_string(s + 1) + ", are you sure ? ",
                        kReadTitle, Icon::None, Button::Yes))
         return;
@@ -99,18 +122,29 @@ bool ReadDialog::LoadPresetFromDevice(int slot)
     DeviceLink& link = editor_.link();
     Host& host = editor_.host();
     const int e = state.currentEffect;
+    if (!link.sendingAllowed()) {
+        host.message(kReadNotConnectedText, kReadTitle, Icon::Exclamation);
+        return false;
+    }
 
     // The bytes are collected first, so a lost device leaves the edit as it was.
     std::array<uint8_t, kDeviceColumns> preset{};
+    bool incomplete = false;
     const bool read = runStartingOverAfterReconnect(link, [&](const FailureWatch& watch) {
         form.ProgressBar1 = ProgressBar{true, 0, kReadProgressMax};
         host.refresh(Window::Read);
+        incomplete = false;
         for (int c = 0; c < kDeviceColumns && !watch.failed(); ++c) {
-            preset[static_cast<std::size_t>(c)] = link.readByte(Addr::stored(e, slot, c));
+            const auto value = link.tryReadByte(Addr::stored(e, slot, c));
+            if (!value) {
+                incomplete = !watch.failed();
+                return;
+            }
+            preset[static_cast<std::size_t>(c)] = *value;
             advance();
         }
     });
-    if (!read) {
+    if (!read || incomplete) {
         form.ProgressBar1 = ProgressBar{false, 0, kReadProgressMax};
         host.message(kReadLostText, kReadTitle, Icon::Exclamation);
         return false;
@@ -121,7 +155,7 @@ bool ReadDialog::LoadPresetFromDevice(int slot)
     }
     state.presetSlotNumbers.at(static_cast<std::size_t>(e)) = std::to_string(slot);
 
-    runStartingOverAfterReconnect(link, [&] {
+    const bool sent = runStartingOverAfterReconnect(link, [&] {
         link.writeByte(Addr::slotNumber(e), static_cast<uint8_t>(slot));
         advance();
         host.setBusy(Window::Editor, true);
@@ -135,6 +169,8 @@ bool ReadDialog::LoadPresetFromDevice(int slot)
     });
     editor_.showPresetCaption(e);
     form.ProgressBar1 = ProgressBar{false, 0, kReadProgressMax};
+    if (!sent)
+        host.message(kReadSentLostText, kReadTitle, Icon::Exclamation);
     return true;
 }
 
@@ -180,7 +216,13 @@ void StoreDialog::commandClick(int index)
         form.open = false;
         return;
     }
-    if (index != 1 || !editor_.host().askYesNo(kStorePrompt, kStoreTitle, Icon::None, Button::Yes))
+    if (index != 1)
+        return;
+    if (!editor_.link().sendingAllowed()) {
+        editor_.host().message(kStoreNotConnectedText, kStoreTitle, Icon::Exclamation);
+        return;
+    }
+    if (!editor_.host().askYesNo(kStorePrompt, kStoreTitle, Icon::None, Button::Yes))
         return;
     if (!Memorize_eep())
         return;
@@ -203,6 +245,13 @@ bool StoreDialog::Memorize_eep()
     const int s = form.Combo1.index;
     if (!validSlot(s))
         return false;
+    if (!link.sendingAllowed()) {
+        host.message(kStoreNotConnectedText, kStoreTitle, Icon::Exclamation);
+        return false;
+    }
+    // A slot the unit may mark stored is marked otherwise first, so that a store cut off
+    // half-way never leaves a stored-looking slot with old and new bytes mixed.
+    const bool unmarkFirst = slotHoldsPreset(state, e, s) || state.presetDirectoryUnknown;
 
     struct Records {
         std::string name, directory, slotNumber;
@@ -223,37 +272,48 @@ bool StoreDialog::Memorize_eep()
     std::string centred = form.Text1.text;
     const auto nameBytes = CentreName(centred);
     nameOf(state, e, s) = form.Text1.text;
-    const bool stored = runStartingOverAfterReconnect(link, [&](const FailureWatch& watch) {
+    // A write that took no reply for another reason than a lost port also leaves the
+    // slot unproven: the store counts as failed.
+    bool unanswered = false;
+    bool marked = false; // the unit took the "stored" mark: the slot is whole there
+    const auto write = [&](const FailureWatch& watch, uint16_t address, uint8_t value) {
+        if (!link.writeByte(address, value) && !watch.failed())
+            unanswered = true;
+        advance();
+        return !watch.failed() && !unanswered;
+    };
+    runStartingOverAfterReconnect(link, [&](const FailureWatch& watch) {
         form.ProgressBar1 = ProgressBar{true, 0, kStoreProgressMax};
         host.refresh(Window::Store);
-        for (int k = 0; k < kNameLength && !watch.failed(); ++k) {
-            link.writeByte(Addr::name(e, s, k), nameBytes[static_cast<std::size_t>(k)]);
-            advance();
-        }
-        for (int c = 0; c < kDeviceColumns && !watch.failed(); ++c) {
+        marked = false;
+        if (unmarkFirst && !write(watch, Addr::directory(e, s), kSlotBeingWritten))
+            return;
+        for (int k = 0; k < kNameLength; ++k)
+            if (!write(watch, Addr::name(e, s, k), nameBytes[static_cast<std::size_t>(k)]))
+                return;
+        for (int c = 0; c < kDeviceColumns; ++c) {
             const uint8_t value = state.store.at(e, c);
-            link.writeByte(Addr::stored(e, s, c), value);
+            if (!write(watch, Addr::stored(e, s, c), value))
+                return;
             state.deviceCopy.at(e, c) = value;
             state.startConfig.at(e, c) = value;
-            advance();
         }
-        if (watch.failed())
+        if (!write(watch, Addr::directory(e, s), Addr::SlotUsed))
             return;
+        marked = true;
         directoryOf(state, e, s) = std::to_string(Addr::SlotUsed);
-        link.writeByte(Addr::directory(e, s), Addr::SlotUsed);
-        advance();
         state.presetSlotNumbers.at(static_cast<std::size_t>(e)) = std::to_string(s);
-        link.writeByte(Addr::slotNumber(e), static_cast<uint8_t>(s));
-        advance();
+        write(watch, Addr::slotNumber(e), static_cast<uint8_t>(s));
     });
+    const bool stored = marked;
     form.ProgressBar1 = ProgressBar{false, 0, kStoreProgressMax};
     if (!stored) {
-        nameOf(state, e, s) = before.name;
-        directoryOf(state, e, s) = before.directory;
+        nameOf(state, e, s) = unmarkFirst ? kEmptySlotName : before.name;
+        directoryOf(state, e, s) = unmarkFirst ? std::to_string(kSlotBeingWritten) : before.directory;
         state.presetSlotNumbers.at(static_cast<std::size_t>(e)) = before.slotNumber;
         state.deviceCopy.setRow(e, before.deviceCopy);
         state.startConfig.setRow(e, before.startConfig);
-        host.message(kStoreLostText, kStoreTitle, Icon::Exclamation);
+        host.message(storeLostText(s, unmarkFirst), kStoreTitle, Icon::Exclamation);
     }
     return stored;
 }

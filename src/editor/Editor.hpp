@@ -79,7 +79,9 @@ public:
     // Effect selection and the effect switch.
     void effectListClick();
     void SelectEffect(int effect);
-    void ReadStoredPreset(int effect, int slot);
+    // Reads the slot's 32 bytes into the device copy; false, with the copy unchanged,
+    // when not every byte could be read.
+    bool ReadStoredPreset(int effect, int slot);
     void SendEffectSwitch();
     void effectSwitchClick() { SendEffectSwitch(); }
     // The slot number recorded for an effect; anything but 0 to 7 counts as slot 0.

@@ -47,6 +47,8 @@ struct FrmMain {
 
     // Command panel
     ControlArray<CommandButton> Command2;
+    // Reopen button: closes and opens the current port again
+    CommandButton Command3{"ReConnect", "Close and open the port again"};
     // Progress of a project transfer
     ProgressBar ProgressBar1;
 };

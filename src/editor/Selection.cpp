@@ -1,5 +1,7 @@
 #include "Editor.hpp"
 
+#include "link/Resume.hpp"
+
 #include <charconv>
 #include <exception>
 
@@ -47,18 +49,24 @@ void Editor::SelectEffect(int effect)
         if (effect < 0 || effect >= kEffectCount)
             throw std::out_of_range("effect index");
         state_.currentEffect = static_cast<int16_t>(effect);
+        // A lost port takes the device search; when that finds the unit the selection
+        // starts over, else the page shows the editor's own values.
         if (!state_.DemoMode) {
-            link_.ArmPort(32);
-            if (link_.ReadBlock32(Cmd::SelectEffect, 0, 0, 0, 0, 0, static_cast<uint8_t>(effect))) {
-                for (int c = 0; c < kDeviceColumns; ++c)
-                    state_.store.at(effect, c) = state_.replyBuffer[static_cast<std::size_t>(c)];
-                state_.startConfig.copyRowFrom(state_.store, effect);
-            }
-            link_.ArmPort(10);
+            runStartingOverAfterReconnect(link_, [&](const FailureWatch& watch) {
+                link_.ArmPort(32);
+                if (!watch.failed() &&
+                    link_.ReadBlock32(Cmd::SelectEffect, 0, 0, 0, 0, 0, static_cast<uint8_t>(effect))) {
+                    for (int c = 0; c < kDeviceColumns; ++c)
+                        state_.store.at(effect, c) = state_.replyBuffer[static_cast<std::size_t>(c)];
+                    state_.startConfig.copyRowFrom(state_.store, effect);
+                }
+                if (!watch.failed())
+                    link_.ArmPort(10);
+            });
         }
         host_.sleep(80);
         state_.LinkUp = true;
-        ReadStoredPreset(effect, presetSlot(effect));
+        runStartingOverAfterReconnect(link_, [&] { ReadStoredPreset(effect, presetSlot(effect)); });
         RefreshPage();
 
         const int element = catalogue::effect(effect).pageElement;
@@ -70,24 +78,32 @@ void Editor::SelectEffect(int effect)
         form_.Label4.caption = rotary ? "GO" : "ON";
         showPresetCaption(effect);
     } catch (const std::exception&) {
-        host_.message(kUsbProblemText, kUsbProblemTitle, Icon::Critical);
-        host_.endProgram();
+        endWithUsbProblem(host_);
     }
 }
 
-void Editor::ReadStoredPreset(int effect, int slot)
+bool Editor::ReadStoredPreset(int effect, int slot)
 {
+    // Taken only whole: bytes that were never read must not reach the device copy.
+    std::array<uint8_t, kDeviceColumns> bytes{};
+    for (int c = 0; c < kDeviceColumns; ++c) {
+        const auto value = link_.tryReadByte(Addr::stored(effect, slot, c));
+        if (!value)
+            return false;
+        bytes[static_cast<std::size_t>(c)] = *value;
+    }
     for (int c = 0; c < kDeviceColumns; ++c)
-        state_.deviceCopy.at(effect, c) = link_.readByte(Addr::stored(effect, slot, c));
+        state_.deviceCopy.at(effect, c) = bytes[static_cast<std::size_t>(c)];
+    return true;
 }
 
 void Editor::SendEffectSwitch()
 {
     if (form_.Check1.value == 1) {
-        link_.SendCommand(Cmd::SetSwitch, 0, 0, 0, 0, 0, 1);
+        link_.sendEdit(Cmd::SetSwitch, 0, 0, 0, 0, 0, 1);
         state_.effectSwitchState = 1;
     } else {
-        link_.SendCommand(Cmd::SetSwitch);
+        link_.sendEdit(Cmd::SetSwitch);
         state_.effectSwitchState = 0;
     }
 }

@@ -8,6 +8,8 @@
 #include "state/ProgramState.hpp"
 
 #include <functional>
+#include <optional>
+#include <utility>
 
 namespace qrv {
 
@@ -17,6 +19,12 @@ inline constexpr double kCommandTimeout = 3.168;
 inline constexpr double kProbeTimeout = 2.88;
 inline constexpr double kBlockTimeout = 9.072;
 inline constexpr int kMaxResends = 5;
+// After a time-out or a reply that does not look like one, the line must stay this long
+// without a byte before the next request goes out; a line that keeps talking is flushed
+// anyway after the limit. That many exchanges after trouble keep waiting for quiet.
+inline constexpr double kQuietGap = 0.025;
+inline constexpr double kSettleLimit = 2.0;
+inline constexpr int kCautiousExchanges = 16;
 
 // The request/reply transactions with the processor. Every exchange is one frame and
 // one fixed-length reply; nothing is queued.
@@ -34,23 +42,35 @@ public:
     // Runs after every complete reply: long procedures show their progress with it.
     void setExchangeObserver(std::function<void()> observer) { exchangeObserver_ = std::move(observer); }
 
-    void SendCommand(uint8_t p0, uint8_t p1 = 0, uint8_t p2 = 0, uint8_t p3 = 0, uint8_t p4 = 0, uint8_t p5 = 0,
+    // True when a reply was taken; false when nothing could be sent or the port failed.
+    bool SendCommand(uint8_t p0, uint8_t p1 = 0, uint8_t p2 = 0, uint8_t p3 = 0, uint8_t p4 = 0, uint8_t p5 = 0,
                      uint8_t p6 = 0);
+    // SendCommand for a user's edit: when its send finds the port gone and the search finds
+    // the unit again, the edit goes out once more so that the unit holds what the editor shows.
+    bool sendEdit(uint8_t p0, uint8_t p1 = 0, uint8_t p2 = 0, uint8_t p3 = 0, uint8_t p4 = 0, uint8_t p5 = 0,
+                  uint8_t p6 = 0);
     bool ProbeDevice(uint8_t p0 = 0, uint8_t p1 = 0, uint8_t p2 = 0, uint8_t p3 = 0, uint8_t p4 = 0, uint8_t p5 = 0,
                      uint8_t p6 = 0);
     bool ReadBlock32(uint8_t p0, uint8_t p1, uint8_t p2, uint8_t p3, uint8_t p4, uint8_t p5, uint8_t p6);
     bool ReadBlock8(uint8_t p0, uint8_t p1, uint8_t p2, uint8_t p3, uint8_t p4, uint8_t p5, uint8_t p6);
-    // Re-arms the port for n-byte replies: close, set the input length, open again.
+    // Re-arms the port for n-byte replies: close, set the input length, open again. A port
+    // that does not open again takes the device search like any lost port; nothing happens
+    // while sending is off.
     void ArmPort(std::size_t n);
+    // ArmPort for the search itself: a failure is thrown, not searched for.
+    void rearm(std::size_t n);
     void SplitToBytes(double value, int start);
 
     // Conveniences over SendCommand for the memory commands.
     uint8_t readByte(uint16_t address);
-    void writeByte(uint16_t address, uint8_t value);
+    // The byte read, or nothing when no reply was taken.
+    std::optional<uint8_t> tryReadByte(uint16_t address);
+    bool writeByte(uint16_t address, uint8_t value);
     void sendParameter(int column, uint8_t value)
     {
-        SendCommand(Cmd::SetParameter, static_cast<uint8_t>(column), 0, 0, 0, 0, value);
+        sendEdit(Cmd::SetParameter, static_cast<uint8_t>(column), 0, 0, 0, 0, value);
     }
+    bool sendingAllowed() const { return !state_.DemoMode && state_.LinkUp; }
 
     Transport& port() { return port_; }
 
@@ -58,9 +78,15 @@ private:
     // Sends the frame until a reply of n bytes arrives; the sixth silent attempt ends the program.
     void transact(const Frame& frame, std::size_t n, double timeout);
     bool awaitReply(std::size_t n, double timeout);
-    void takeReply(std::size_t n);
-    bool sendingAllowed() const { return !state_.DemoMode && state_.LinkUp; }
+    // Takes an n-byte reply; false for a ten-byte reply whose first or last byte is not
+    // the one the unit showed in its probe reply.
+    bool takeReply(std::size_t n);
+    // Drops what is waiting and waits until the line has been quiet for kQuietGap.
+    void settle();
     bool blockRead(const Frame& frame, std::size_t n);
+    // The unavailable-port path: sending stops and the device search runs (not from
+    // inside a search). Returns whether the search found the unit.
+    bool portLost();
 
     ProgramState& state_;
     Transport& port_;
@@ -70,6 +96,8 @@ private:
     std::function<void()> exchangeObserver_;
     int portFailures_ = 0;
     bool lastSearchFound_ = false;
+    std::optional<std::pair<uint8_t, uint8_t>> framing_; // bytes 0 and 9 of the last probe reply
+    int caution_ = 0;
 };
 
 } // namespace qrv

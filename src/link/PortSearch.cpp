@@ -8,6 +8,7 @@ namespace qrv {
 void endWithUsbProblem(Host& host)
 {
     host.message(kUsbProblemText, kUsbProblemTitle, Icon::Critical);
+    host.setExitStatus(kFailureExitStatus);
     host.endProgram();
     std::abort(); // endProgram does not return; the compiler cannot see that through the interface
 }
@@ -47,7 +48,7 @@ void PortSearch::OpenPort()
 bool PortSearch::probe()
 {
     try {
-        link_.ArmPort(10);
+        link_.rearm(10);
     } catch (const PortError&) {
         // The port went away between opening and probing: nobody answers there.
         return false;
@@ -74,9 +75,34 @@ bool PortSearch::searchNumbers(int skipped, bool leaveDemoMode)
     return false;
 }
 
+namespace {
+
+// Marks the state as searching for as long as it lives.
+class SearchingMark {
+public:
+    explicit SearchingMark(ProgramState& state) : state_(state), before_(state.searching) { state_.searching = true; }
+    ~SearchingMark() { state_.searching = before_; }
+    SearchingMark(const SearchingMark&) = delete;
+    SearchingMark& operator=(const SearchingMark&) = delete;
+
+private:
+    ProgramState& state_;
+    bool before_;
+};
+
+} // namespace
+
+void PortSearch::rereadPorts()
+{
+    if (rereadPorts_)
+        rereadPorts_();
+}
+
 bool PortSearch::FindDevice()
 {
+    const SearchingMark mark(state_);
     try {
+        rereadPorts();
         OpenPort();
         if (state_.PortOk) {
             state_.DemoMode = false;
@@ -99,6 +125,8 @@ bool PortSearch::FindDevice()
 
 bool PortSearch::connectAtStartUp(const std::function<void()>& beforeSearch)
 {
+    const SearchingMark mark(state_);
+    rereadPorts();
     state_.LinkUp = true;
     OpenPort();
     if (state_.PortOk && !probe())

@@ -51,8 +51,11 @@ public:
     // The "ReConnect" button: closes the port when it is open and opens it again with the
     // same number and settings. Flags and demo mode stay as they are; nothing is sent.
     void reopenPort();
+    // Runs before every search so that ports that appeared since are found.
+    void setPortListReread(std::function<void()> reread) { rereadPorts_ = std::move(reread); }
 
 private:
+    void rereadPorts();
     // Tries every number but the skipped one; stops at the first that answers the probe.
     bool searchNumbers(int skipped, bool leaveDemoMode);
 
@@ -60,6 +63,7 @@ private:
     DeviceLink& link_;
     Host& host_;
     PortResolver resolver_;
+    std::function<void()> rereadPorts_;
 };
 
 } // namespace qrv

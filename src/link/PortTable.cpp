@@ -98,14 +98,19 @@ std::vector<std::string> orderPorts(const std::vector<std::string>& explicitPath
 }
 
 PortTable::PortTable(std::vector<std::string> explicitPaths, bool includeSystemPorts)
+    : explicit_(std::move(explicitPaths)), includeSystemPorts_(includeSystemPorts)
+{
+    reread();
+}
+
+void PortTable::reread()
 {
 #ifdef _WIN32
-    (void)explicitPaths;
-    (void)includeSystemPorts;
+    names_.clear();
     for (int n = 1; n <= kPortNumberCount; ++n)
         names_.push_back("COM" + std::to_string(n));
 #else
-    names_ = orderPorts(explicitPaths, includeSystemPorts ? systemPorts() : std::vector<SystemPort>{});
+    names_ = orderPorts(explicit_, includeSystemPorts_ ? systemPorts() : std::vector<SystemPort>{});
 #endif
 }
 

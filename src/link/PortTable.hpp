@@ -31,11 +31,16 @@ public:
     // The paths given with --port, then those of QRV5173_PORTS, then the system's ports.
     static PortTable fromEnvironment(std::vector<std::string> cliPaths, bool includeSystemPorts = true);
 
+    // Lists the system's ports again, so that a port plugged in since is numbered.
+    void reread();
+
     // Empty for a number outside 1..35 or one with no device.
     std::optional<std::string> deviceName(int portNumber) const;
     int size() const { return static_cast<int>(names_.size()); }
 
 private:
+    std::vector<std::string> explicit_;
+    bool includeSystemPorts_ = true;
     std::vector<std::string> names_;
 };
 

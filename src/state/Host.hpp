@@ -15,6 +15,9 @@ struct ScreenSize {
     int height = 0;
 };
 
+// Exit status of an ending forced by a failure ("Time out", the usb problem box).
+inline constexpr int kFailureExitStatus = 1;
+
 // Title used for boxes that carry the application's default title.
 inline constexpr const char* kDefaultTitle = "";
 
@@ -34,6 +37,8 @@ public:
     virtual void refresh(Window window) = 0;
     virtual void sleep(int milliseconds) = 0;
     [[noreturn]] virtual void endProgram() = 0;
+    // The exit status endProgram gives the system; a failure sets a non-zero one first.
+    virtual void setExitStatus(int /*status*/) {}
     // A long operation announces its exchanges; the platform shows progress with the
     // time left and, when cancellable, a Cancel that the operation reads between exchanges.
     virtual void beginProgress(const std::string& /*title*/, int /*steps*/, bool /*cancellable*/) {}

@@ -85,6 +85,8 @@ struct ProgramState {
     std::array<std::array<std::string, kSlotCount>, kEffectCount> presetDirectory;
     std::array<std::array<std::string, kSlotCount>, kEffectCount> presetNames;
     std::array<std::string, kEffectCount> presetSlotNumbers;
+    // The directory was filled without the unit (demo mode), so an empty entry proves nothing.
+    bool presetDirectoryUnknown = false;
 
     // Files
     Row FileRecord{};

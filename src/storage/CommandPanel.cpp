@@ -78,9 +78,16 @@ void commandPanelClick(Editor& editor, const PanelActions& actions, int index)
     case 8:
         run(actions.showStoreDialog);
         break;
-    case 9:
+    case 9: {
+        // Coming back from demo mode or a cut-off transfer, the unit may hold anything.
+        const ProgramState& state = editor.state();
+        const bool mayDiffer = state.DemoMode || state.unitMayDiffer;
         run(actions.findDevice);
+        const bool found = !state.DemoMode && state.PortOk && state.LinkUp;
+        if (actions.findDevice && found && mayDiffer)
+            offerToSendEverything(editor);
         break;
+    }
     default:
         break;
     }

@@ -16,7 +16,7 @@ struct PanelActions {
     std::function<void()> confirmExit;     // 0: confirm, send the exit notice, end
     std::function<void()> showReadDialog;  // 7: FrmRead, modal
     std::function<void()> showStoreDialog; // 8: FrmStore, modal
-    std::function<void()> findDevice;      // 9: the device search; its result is not used
+    std::function<void()> findDevice;      // 9: the device search; the flags tell its outcome
 };
 
 // Fills Command2 0 to 9 with captions, tool tips and positions; button 6 stays hidden.

@@ -2,8 +2,10 @@
 
 #include "FileCodec.hpp"
 
+#include <cctype>
 #include <cerrno>
 #include <fstream>
+#include <string_view>
 #include <system_error>
 
 namespace qrv {
@@ -17,6 +19,34 @@ std::string lastSystemReason(const char* fallback)
 {
     const int code = errno;
     return code != 0 ? std::error_code(code, std::generic_category()).message() : fallback;
+}
+
+constexpr const char* kPartSuffix = ".part";
+
+bool endsWithNoCase(const std::string& text, std::string_view end)
+{
+    if (text.size() < end.size())
+        return false;
+    for (std::size_t i = 0; i < end.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(text[text.size() - end.size() + i])) != end[i])
+            return false;
+    return true;
+}
+
+// A save that was killed leaves its temporary file behind; the next save in the folder
+// takes those of preset and project files away.
+void removeStaleParts(const fs::path& folder)
+{
+    std::error_code error;
+    for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
+        const std::string name = it->path().filename().string();
+        if (!endsWithNoCase(name, kPartSuffix))
+            continue;
+        const std::string target = name.substr(0, name.size() - std::string_view(kPartSuffix).size());
+        std::error_code ignored;
+        if ((endsWithNoCase(target, ".fxp") || endsWithNoCase(target, ".prj")) && it->is_regular_file(ignored))
+            fs::remove(it->path(), ignored);
+    }
 }
 
 } // namespace
@@ -78,8 +108,9 @@ std::optional<std::string> writeFileReplacing(const fs::path& path, std::span<co
     std::error_code error;
     if (fs::is_directory(path, error))
         return "A folder of that name is in the way.";
+    removeStaleParts(path.has_parent_path() ? path.parent_path() : fs::path("."));
     fs::path temporary = path;
-    temporary += ".part";
+    temporary += kPartSuffix;
     {
         errno = 0;
         std::ofstream out(temporary, std::ios::binary | std::ios::trunc);

@@ -85,16 +85,15 @@ void applyPresetRecord(Editor& editor)
     editor.host().setBusy(Window::Editor, false);
 }
 
-// Writes every row into the device's live memory, then shows effect 0 as the device
-// now has it. Stops at the first port failure so that the caller can start over.
-void transferProject(Editor& editor, const FailureWatch& watch)
+// Writes every row of the store into the device's live memory with the busy caption
+// shown; false when a port failure cut it off.
+bool writeAllRows(Editor& editor, const FailureWatch& watch)
 {
     ProgramState& state = editor.state();
     FrmMain& form = editor.form();
     Host& host = editor.host();
     DeviceLink& link = editor.link();
 
-    state.currentEffect = 0;
     form.caption = kLoadingProjectCaption;
     host.setBusy(Window::Main, true);
     form.ProgressBar1 = ProgressBar{true, 0, kProjectWrites};
@@ -103,11 +102,25 @@ void transferProject(Editor& editor, const FailureWatch& watch)
         for (int c = 0; c < kDeviceColumns; ++c) {
             link.writeByte(Addr::live(e, c), state.store.at(e, c));
             if (watch.failed())
-                return;
+                return false;
             ++form.ProgressBar1.value;
             host.refresh(Window::Editor);
         }
     }
+    return true;
+}
+
+// Writes every row into the device's live memory, then shows effect 0 as the device
+// now has it. Stops at the first port failure so that the caller can start over.
+void transferProject(Editor& editor, const FailureWatch& watch)
+{
+    ProgramState& state = editor.state();
+    FrmMain& form = editor.form();
+    Host& host = editor.host();
+
+    state.currentEffect = 0;
+    if (!writeAllRows(editor, watch))
+        return;
     form.caption = kEditorCaption;
     form.ProgressBar1 = ProgressBar{false, 0, kProjectWrites};
     host.setBusy(Window::Editor, true);
@@ -148,8 +161,10 @@ void LoadPresetFile(Editor& editor)
     if (!record)
         return;
     editor.state().FileRecord = *record;
-    if (!runStartingOverAfterReconnect(editor.link(), [&] { applyPresetRecord(editor); }))
+    if (!runStartingOverAfterReconnect(editor.link(), [&] { applyPresetRecord(editor); })) {
         editor.host().setBusy(Window::Editor, false);
+        editor.host().message(kTransferCutText, kFileErrorTitle, Icon::Exclamation);
+    }
 }
 
 void SaveProjectFile(Editor& editor)
@@ -174,7 +189,8 @@ void LoadProjectFile(Editor& editor)
         state.store.copyRowFrom(*table, e);
         state.startConfig.copyRowFrom(state.store, e);
     }
-    runStartingOverAfterReconnect(editor.link(), [&](const FailureWatch& watch) { transferProject(editor, watch); });
+    const bool sent = runStartingOverAfterReconnect(editor.link(),
+                                                    [&](const FailureWatch& watch) { transferProject(editor, watch); });
 
     FrmMain& form = editor.form();
     Host& host = editor.host();
@@ -183,6 +199,47 @@ void LoadProjectFile(Editor& editor)
     host.setBusy(Window::Editor, false);
     host.setBusy(Window::Main, false);
     host.refresh(Window::Editor);
+    if (!sent)
+        host.message(kTransferCutText, kFileErrorTitle, Icon::Exclamation);
+    else if (!state.DemoMode)
+        state.unitMayDiffer = false;
+}
+
+bool SendEverything(Editor& editor)
+{
+    ProgramState& state = editor.state();
+    DeviceLink& link = editor.link();
+    Host& host = editor.host();
+    FrmMain& form = editor.form();
+    const bool sent = runStartingOverAfterReconnect(link, [&](const FailureWatch& watch) {
+        if (!writeAllRows(editor, watch))
+            return;
+        // The unit plays the editor's effect with the editor's switch and values.
+        const int e = state.currentEffect;
+        link.ArmPort(32);
+        if (!watch.failed())
+            link.ReadBlock32(Cmd::SelectEffect, 0, 0, 0, 0, 0, static_cast<uint8_t>(e));
+        if (!watch.failed())
+            link.ArmPort(10);
+        if (!watch.failed())
+            editor.SendEffectSwitch();
+        if (!watch.failed())
+            editor.RefreshPageAndSend();
+    });
+    form.ProgressBar1 = ProgressBar{false, 0, kProjectWrites};
+    form.caption = kEditorCaption;
+    host.setBusy(Window::Main, false);
+    host.refresh(Window::Editor);
+    if (sent && !state.DemoMode)
+        state.unitMayDiffer = false;
+    return sent && !state.DemoMode;
+}
+
+void offerToSendEverything(Editor& editor)
+{
+    if (editor.host().askYesNo(kUnitMayDifferText, kUnitMayDifferTitle, Icon::None, Button::Yes) &&
+        !SendEverything(editor))
+        editor.host().message(kTransferCutText, kFileErrorTitle, Icon::Exclamation);
 }
 
 } // namespace qrv

@@ -14,6 +14,13 @@ inline constexpr const char* kFileErrorTitle = " Error";
 inline constexpr const char* kEditorCaption = "QRV5173 Edit";
 inline constexpr const char* kLoadingProjectCaption = "QRV5173 Edit - Please wait, loading project .......";
 inline constexpr int kProjectWrites = kEffectCount * kDeviceColumns;
+inline constexpr const char* kTransferCutText =
+    "The connection to the device was lost before everything was sent: the device may play other values "
+    "than the editor shows. Once it is back, ReConnect offers to send the editor's values.";
+inline constexpr const char* kUnitMayDifferTitle = "ReConnect";
+inline constexpr const char* kUnitMayDifferText =
+    "The device may hold other values than the editor shows. Send all sixteen effects of the editor to the "
+    "device now?";
 
 // The folder the file dialogs open in, made when it is missing.
 std::filesystem::path presetFolder(const ProgramState& state);
@@ -25,5 +32,13 @@ void LoadPresetFile(Editor& editor);
 // All sixteen rows to and from a *.prj file; a load also writes them into the device.
 void SaveProjectFile(Editor& editor);
 void LoadProjectFile(Editor& editor);
+
+// Writes all sixteen rows into the device's live memory and sends the current effect, its
+// switch and its values: the unit then holds what the editor shows. False when the device
+// was lost on the way and not found again.
+bool SendEverything(Editor& editor);
+// After a reconnection that may have left the unit holding other values: asks, and on
+// Yes sends everything.
+void offerToSendEverything(Editor& editor);
 
 } // namespace qrv

@@ -40,6 +40,7 @@ void AppWindows::build()
     auto editor = std::make_unique<EditorWindow>(program_.editor, binder_);
     editor_ = editor.get();
     editor_->setCommandHandler([this](int index) { commandPanelClick(program_.editor, panelActions(), index); });
+    editor_->setReopenHandler([this] { program_.search.reopenPort(); });
     main_ = std::make_unique<MainWindow>(editor.release());
     main_->setCloseRequest([this] {
         return binder_.requestClose(

@@ -14,6 +14,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QStackedWidget>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -41,6 +42,16 @@ EditorWindow::EditorWindow(Editor& editor, Binder& binder, QWidget* parent)
     FrmMain& form = editor_.form();
     setObjectName(QStringLiteral("FrmMain"));
     setWindowTitle(qs(form.caption));
+    // The caption changes while a project loads; the frame around the window shows it.
+    binder_.custom(this, [this, &form]() -> QWidget* {
+        const QString title = qs(form.caption);
+        if (windowTitle() == title)
+            return nullptr;
+        setWindowTitle(title);
+        if (parentWidget())
+            parentWidget()->setWindowTitle(title);
+        return parentWidget() ? parentWidget() : this;
+    });
 
     buildCommandPanel();
     auto* layout = new QVBoxLayout(this);
@@ -162,6 +173,14 @@ QWidget* EditorWindow::buildHeader()
     preset->addWidget(marker);
     row->addLayout(preset);
     row->addStretch();
+
+    auto* reopen = new QPushButton;
+    reopen->setObjectName(QStringLiteral("Command3"));
+    binder_.button(reopen, form.Command3, [this] {
+        if (reopenHandler_)
+            reopenHandler_();
+    });
+    row->addWidget(reopen);
 
     auto* progress = new QProgressBar;
     progress->setObjectName(QStringLiteral("ProgressBar1"));

@@ -21,6 +21,8 @@ public:
 
     // What a click on command panel button i does.
     void setCommandHandler(std::function<void(int)> handler) { commandHandler_ = std::move(handler); }
+    // What the reopen button "ReConnect" does.
+    void setReopenHandler(std::function<void()> handler) { reopenHandler_ = std::move(handler); }
     // Decides the window's own close requests: false cancels them.
     void setCloseRequest(std::function<bool()> request) { closeRequest_ = std::move(request); }
     QStackedWidget* pages() const { return pages_; }
@@ -36,6 +38,7 @@ private:
     Binder& binder_;
     QStackedWidget* pages_ = nullptr;
     std::function<void(int)> commandHandler_;
+    std::function<void()> reopenHandler_;
     std::function<bool()> closeRequest_;
 };
 

@@ -26,7 +26,8 @@ QString qtFileFilter(const std::string& filter)
         }
         // Qt reads the patterns from the parentheses and separates them with blanks.
         const QString patterns = parts[i + 1].trimmed().replace(u';', u' ');
-        if (description.contains(QStringLiteral("(%1)").arg(patterns)))
+        // The dialog matches names without regard to case, so "(*.prj)" also stands for *.Prj.
+        if (description.contains(QStringLiteral("(%1)").arg(patterns), Qt::CaseInsensitive))
             entries << description;
         else
             entries << QStringLiteral("%1 (%2)").arg(description, patterns);
@@ -116,7 +117,8 @@ std::optional<std::filesystem::path> runFileDialog(QWidget* parent, const std::s
 {
     QFileDialog dialog(parent, QString(), QString::fromStdString(folder.string()), qtFileFilter(filter));
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-    dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    // A typed name that does not exist goes through, so that the program's own box answers it.
+    dialog.setFileMode(QFileDialog::AnyFile);
     // A name typed without extension gets the first pattern's, before the overwrite prompt.
     const QString first = QString::fromStdString(filter).section(u'|', 1, 1).section(u';', 0, 0).trimmed();
     if (first.startsWith(u"*.") && !first.mid(2).contains(u'*') && !first.mid(2).contains(u'?'))
@@ -201,7 +203,7 @@ void QtHost::endProgram()
     if (beforeEnd_)
         beforeEnd_();
     std::fflush(nullptr);
-    std::exit(0);
+    std::exit(exitStatus_);
 }
 
 ScreenSize QtHost::screenSize()

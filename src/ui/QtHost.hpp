@@ -56,6 +56,7 @@ public:
     void endProgress() override;
     ProgressWindow* progressWindow() const { return progress_; }
     [[noreturn]] void endProgram() override;
+    void setExitStatus(int status) override { exitStatus_ = status; }
     ScreenSize screenSize() override;
     char decimalPoint() override;
 
@@ -71,6 +72,7 @@ private:
     std::function<void()> beforeEnd_;
     QPointer<ProgressWindow> progress_;
     int progressDepth_ = 0; // an operation inside another one shows no window of its own
+    int exitStatus_ = 0;
 };
 
 } // namespace qrv::ui

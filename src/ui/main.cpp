@@ -72,8 +72,9 @@ int main(int argc, char* argv[])
     qrv::SerialTransport port;
     qrv::SteadyClock clock;
     qrv::ui::QtHost host;
-    const qrv::PortTable table = qrv::PortTable::fromEnvironment(options.ports);
-    qrv::Program program(port, clock, host, [table](int number) { return table.deviceName(number); });
+    qrv::PortTable table = qrv::PortTable::fromEnvironment(options.ports);
+    qrv::Program program(port, clock, host, [&table](int number) { return table.deviceName(number); });
+    program.search.setPortListReread([&table] { table.reread(); });
     host.setBeforeEnd([&port] { port.close(); });
 
     qrv::ui::AppWindows windows(program, &host);

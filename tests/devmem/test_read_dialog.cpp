@@ -170,6 +170,26 @@ TEST_F(LoadFromDevice, DeviceBackAfterAFailureReadsTheSlotAgainFromTheStart)
     EXPECT_FALSE(dialog.form.open);
 }
 
+TEST_F(LoadFromDevice, AfterTheSearchTurnedToDemoModeNothingIsReadOrChanged)
+{
+    // The directory still shows the dump's stored slots, but nothing can be sent.
+    const ParameterTable store = rig.state.store, copy = rig.state.deviceCopy;
+    rig.state.replyBuffer[6] = 0x66;
+    rig.state.DemoMode = true;
+    dialog.load();
+    dialog.form.List1.index = 7;
+    dialog.commandClick(1); // no question is asked either
+    ASSERT_EQ(rig.host.boxes.size(), 1u);
+    EXPECT_NE(rig.host.boxes[0].text.find("not connected"), std::string::npos);
+    EXPECT_EQ(rig.host.boxes[0].title, "Read Preset");
+    EXPECT_FALSE(dialog.LoadPresetFromDevice(7));
+    EXPECT_TRUE(rig.state.store == store);
+    EXPECT_TRUE(rig.state.deviceCopy == copy);
+    EXPECT_EQ(rig.state.presetSlotNumbers[0], "0");
+    EXPECT_TRUE(rig.port.sent().empty());
+    EXPECT_TRUE(dialog.form.open);
+}
+
 TEST_F(LoadFromDevice, DemoModeFindsEverySlotEmpty)
 {
     rig.state.DemoMode = true;

@@ -165,18 +165,57 @@ TEST_F(StoreToDevice, NoOrCancelStoresNothing)
     EXPECT_TRUE(rig.port.sent().empty());
 }
 
-TEST_F(StoreToDevice, DemoModeSendsNothingButRecordsTheStore)
+TEST_F(StoreToDevice, NotConnectedStoresAndRecordsNothing)
 {
+    const auto directory = rig.state.presetDirectory;
+    const auto names = rig.state.presetNames;
+    const ParameterTable copy = rig.state.deviceCopy, start = rig.state.startConfig;
     rig.state.DemoMode = true;
     rig.state.store.at(2, 4) = 71;
-    store("DEMO", 6);
+    dialog.load();
+    dialog.form.Text1.text = "DEMO";
+    dialog.form.Combo1.index = 6;
+    dialog.commandClick(1); // no question is asked
+    EXPECT_FALSE(dialog.Memorize_eep());
     EXPECT_TRUE(rig.port.sent().empty());
-    EXPECT_EQ(rig.state.presetNames[2][6], "DEMO");
-    EXPECT_EQ(rig.state.presetDirectory[2][6], "85");
-    EXPECT_EQ(rig.state.presetSlotNumbers[2], "6");
-    EXPECT_EQ(rig.state.deviceCopy.at(2, 4), 71);
-    EXPECT_EQ(rig.state.startConfig.at(2, 4), 71);
-    EXPECT_EQ(rig.form.Label2.caption, "7 - DEMO");
+    ASSERT_EQ(rig.host.boxes.size(), 2u);
+    EXPECT_NE(rig.host.boxes[0].text.find("not connected"), std::string::npos);
+    EXPECT_EQ(rig.host.boxes[0].title, "Save preset to device");
+    EXPECT_EQ(rig.state.presetDirectory, directory);
+    EXPECT_EQ(rig.state.presetNames, names);
+    EXPECT_EQ(rig.state.presetSlotNumbers[2], "0");
+    EXPECT_TRUE(rig.state.deviceCopy == copy);
+    EXPECT_TRUE(rig.state.startConfig == start);
+    EXPECT_TRUE(dialog.form.open);
+}
+
+TEST_F(StoreToDevice, StoreOverAStoredPresetUnmarksItFirstSoACutLeavesNoMixedSlot)
+{
+    // Slot 5 of effect 2 holds PLATE on the device too. A whole store: unmark, then as ever.
+    rig.device.poke(Addr::directory(2, 5), Addr::SlotUsed);
+    store("NEW", 5);
+    const auto writes = rig.memoryWrites();
+    ASSERT_EQ(writes.size(), 1u + 42u);
+    EXPECT_EQ(writes[0], (std::pair<int, int>{Addr::directory(2, 5), 0}));
+    EXPECT_EQ(writes[1].first, Addr::name(2, 5, 0));
+    EXPECT_EQ(writes[41], (std::pair<int, int>{Addr::directory(2, 5), Addr::SlotUsed}));
+    EXPECT_EQ(writes[42], (std::pair<int, int>{Addr::slotNumber(2), 5}));
+    EXPECT_EQ(rig.state.presetDirectory[2][5], "85");
+
+    // Cut after the unmark, the name and 5 values: mixed, but not marked stored, and told.
+    rig.state.store.at(2, 0) = static_cast<uint8_t>(rig.state.store.at(2, 0) + 1);
+    rig.unplugAfter(1 + 8 + 5 + 1, false);
+    dialog.load();
+    dialog.form.Text1.text = "CUT";
+    dialog.form.Combo1.index = 5;
+    rig.host.answer(true);
+    dialog.commandClick(1);
+    EXPECT_NE(rig.device.peek(Addr::directory(2, 5)), Addr::SlotUsed);
+    EXPECT_EQ(rig.state.presetDirectory[2][5], "0");
+    EXPECT_EQ(rig.state.presetNames[2][5], " Empty  ");
+    ASSERT_EQ(rig.host.boxes.size(), 3u);
+    EXPECT_NE(rig.host.boxes[2].text.find("Preset 6 "), std::string::npos) << rig.host.boxes[2].text;
+    EXPECT_TRUE(dialog.form.open);
 }
 
 TEST_F(StoreToDevice, LostDeviceKeepsTheRecordsOfTheSlotAsTheyWere)

@@ -103,8 +103,59 @@ TEST(CliDump, AnUnwritableProjectIsReportedAndLeavesNothingBehind)
     EXPECT_TRUE(std::filesystem::is_directory(target / "inside"));
     for (const auto& entry : std::filesystem::directory_iterator(cwd.path()))
         EXPECT_EQ(entry.path().filename().string().find(".tmp-"), std::string::npos) << entry.path();
-    // The device still heard that the tool was leaving.
-    EXPECT_EQ(requests(cwd.path() / "device.log").back(), frame(0x0F));
+    // Checked before the dump: the device heard nothing.
+    EXPECT_TRUE(requests(cwd.path() / "device.log").empty());
+}
+
+// The file a healthy dump of the memory gives: the live values read, zeros elsewhere.
+std::vector<uint8_t> healthyDump(const DeviceModel& memory)
+{
+    ParameterTable rows;
+    for (int e = 0; e < kEffectCount; ++e)
+        for (int c = 0; c < 32; ++c)
+            if (e == memory.currentEffect() || c < kLiveCounts[e])
+                rows.at(e, c) = memory.peek(Addr::live(e, c));
+    return encodeProject(rows);
+}
+
+TEST(CliDump, AFaultyCableGivesTheRightFileOrNone)
+{
+    TemporaryWorkingDirectory cwd;
+    DeviceModel memory;
+    for (int e = 0; e < kEffectCount; ++e)
+        for (int c = 0; c < 32; ++c)
+            memory.poke(Addr::live(e, c), static_cast<uint8_t>(7 + e * 5 + c));
+    const std::vector<std::pair<std::string, std::vector<std::string>>> faults = {
+        {"late", {"--late-every", "250"}},
+        {"extra", {"--extra-every", "1"}},
+        {"short", {"--short-every", "300"}},
+    };
+    for (const auto& [name, options] : faults) {
+        const auto device = startEmulator(cwd.path(), name, name, memory, options);
+        const auto project = cwd.path() / (name + ".prj");
+        const CliRun run =
+            runCli(cwd.path(), "dump --no-system-ports --port " + device->slavePath() + " --out " + project.string());
+        ASSERT_EQ(run.status, 0) << name << ": " << run.errors;
+        EXPECT_EQ(readFile(project), healthyDump(memory)) << name;
+    }
+
+    // Hung up among the name reads: the search finds nothing; no file, not the editor's words.
+    const auto device = startEmulator(cwd.path(), "gone", "gone", memory,
+                                      {"--hangup-after", std::to_string(1 + expectedDump(memory).size() - 32 - 2)});
+    const auto project = cwd.path() / "gone.prj";
+    const CliRun run =
+        runCli(cwd.path(), "dump --no-system-ports --port " + device->slavePath() + " --out " + project.string());
+    EXPECT_EQ(run.status, 1) << run.errors;
+    EXPECT_FALSE(std::filesystem::exists(project));
+    EXPECT_EQ(run.errors.find("DEMO MODE"), std::string::npos) << run.errors;
+    EXPECT_NE(run.errors.find("not found again"), std::string::npos) << run.errors;
+
+    // Replies that never look right: the tool gives up without a file.
+    const auto garbled = startEmulator(cwd.path(), "garbled", "garbled", memory, {"--garbage"});
+    const CliRun none =
+        runCli(cwd.path(), "dump --no-system-ports --port " + garbled->slavePath() + " --out " + project.string());
+    EXPECT_EQ(none.status, 1);
+    EXPECT_FALSE(std::filesystem::exists(project));
 }
 
 TEST(CliDump, HelpAndWrongCommandLines)

@@ -17,6 +17,8 @@ public:
     struct Reply {
         std::vector<uint8_t> bytes;
         double delay = 0.0;
+        std::vector<uint8_t> tail{}; // bytes more, arriving tailDelay after the reply
+        double tailDelay = 0.0;
     };
     // Given the frame and its number (0 for the first write), returns the reply, if any.
     using Script = std::function<std::optional<Reply>(const std::vector<uint8_t>&, int)>;
@@ -25,6 +27,8 @@ public:
 
     void open(const std::string& name) override
     {
+        if (failure)
+            throw PortError(*failure, "scripted failure");
         name_ = name;
         open_ = true;
     }
@@ -37,10 +41,9 @@ public:
             throw PortError(*failure, "scripted failure");
         writes.emplace_back(bytes.begin(), bytes.end());
         if (auto reply = script_(writes.back(), static_cast<int>(writes.size()) - 1)) {
-            const Arrival arrival{clock_.now() + reply->delay, reply->bytes};
-            const auto later = std::upper_bound(pending_.begin(), pending_.end(), arrival.at,
-                                                [](double at, const Arrival& a) { return at < a.at; });
-            pending_.insert(later, arrival);
+            schedule({clock_.now() + reply->delay, reply->bytes});
+            if (!reply->tail.empty())
+                schedule({clock_.now() + reply->delay + reply->tailDelay, reply->tail});
         }
     }
     std::size_t bytesAvailable() override
@@ -86,6 +89,12 @@ private:
         double at;
         std::vector<uint8_t> bytes;
     };
+    void schedule(const Arrival& arrival)
+    {
+        const auto later = std::upper_bound(pending_.begin(), pending_.end(), arrival.at,
+                                            [](double at, const Arrival& a) { return at < a.at; });
+        pending_.insert(later, arrival);
+    }
     void deliverDue()
     {
         while (!pending_.empty() && pending_.front().at <= clock_.now()) {

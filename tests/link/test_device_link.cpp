@@ -115,32 +115,6 @@ TEST_F(LinkFixture, ReplyJustInsideTheThresholdIsTakenWithoutResend)
     EXPECT_EQ(state.replyBuffer[6], 9);
 }
 
-TEST_F(LinkFixture, LateReplyToTheFirstAttemptCompletesTheSecond)
-{
-    script = [](const Bytes&, int n) {
-        return n == 0 ? std::optional<ScriptedTransport::Reply>{{ack(0x11), 3.5}}
-                      : std::optional<ScriptedTransport::Reply>{};
-    };
-    link.SendCommand(Cmd::ReadByte);
-    EXPECT_EQ(port.writes.size(), 2u);
-    EXPECT_EQ(state.replyBuffer[6], 0x11);
-    EXPECT_TRUE(host.boxes.empty());
-}
-
-TEST_F(LinkFixture, ResendDoesNotClearTheInputFirst)
-{
-    // Half a reply arrives for the first attempt, the rest after the resend.
-    script = [](const Bytes&, int n) {
-        const Bytes full = ack(0x22);
-        return std::optional<ScriptedTransport::Reply>{
-            {n == 0 ? Bytes(full.begin(), full.begin() + 5) : Bytes(full.begin() + 5, full.end()), 0.0}};
-    };
-    link.SendCommand(Cmd::ReadByte);
-    EXPECT_EQ(port.writes.size(), 2u);
-    EXPECT_EQ(state.replyBuffer[6], 0x22);
-    EXPECT_EQ(port.clears, 1);
-}
-
 TEST_F(LinkFixture, WaitingBlocksOnThePortInsteadOfSpinning)
 {
     replyWith(ack(), 1.0);
@@ -184,25 +158,149 @@ TEST_F(LinkFixture, NothingIsWrittenInDemoModeOrWhileSuspended)
     EXPECT_EQ(link.readByte(0x0013), 0x5A);
 }
 
-TEST_F(LinkFixture, UnavailablePortLowersLinkUpAndSearchesOnceWithoutResend)
+// Ten bytes take this long at 4800 baud.
+constexpr double kTenBytes = 10.0 / 480.0;
+
+// Replies carry the address's low byte as data, so a reply taken for the wrong request shows.
+std::optional<ScriptedTransport::Reply> echo(const Bytes& frame, double delay = kTenBytes)
+{
+    return ScriptedTransport::Reply{ack(frame[4]), delay};
+}
+
+struct StaleBytes : LinkFixture {
+    StaleBytes()
+    {
+        EXPECT_TRUE(link.ProbeDevice()); // the unit shows its framing
+        port.writes.clear();
+    }
+    // Three reads in a row must each get their own byte.
+    void expectOwnReplies()
+    {
+        EXPECT_EQ(link.readByte(0x0011), 0x11);
+        EXPECT_EQ(link.readByte(0x0022), 0x22);
+        EXPECT_EQ(link.readByte(0x0033), 0x33);
+        EXPECT_TRUE(host.boxes.empty());
+    }
+};
+
+TEST_F(StaleBytes, LateReplyAndTheResendsReplyBehindItShiftNothing)
+{
+    // The first reply comes 3.4 s late, the resend's reply right behind it on the wire.
+    double firstAt = 0;
+    script = [&](const Bytes& f, int n) {
+        if (n == 0)
+            firstAt = clock.now();
+        const double secondDue = firstAt + 3.4 + kTenBytes;
+        return echo(f, n == 0 ? 3.4 : n == 1 ? secondDue - clock.now() : kTenBytes);
+    };
+    expectOwnReplies();
+    EXPECT_EQ(port.writes.size(), 4u);
+}
+
+TEST_F(StaleBytes, TwoBytesTooManyArriveLateAndAreDropped)
+{
+    script = [](const Bytes& f, int) {
+        auto reply = echo(f);
+        reply->tail = {0x00, 0x00};
+        reply->tailDelay = 0.004; // after the editor has taken ten bytes
+        return reply;
+    };
+    expectOwnReplies();
+    expectOwnReplies(); // after the first trouble the line is let fall quiet each time
+    EXPECT_LE(port.writes.size(), 7u);
+}
+
+TEST_F(StaleBytes, ShortReplyIsResentAndItsBytesDropped)
+{
+    script = [](const Bytes& f, int n) {
+        auto reply = echo(f);
+        if (n == 0)
+            reply->bytes.resize(5);
+        return reply;
+    };
+    expectOwnReplies();
+    EXPECT_EQ(port.writes.size(), 4u);
+}
+
+TEST_F(StaleBytes, LateBlockReplyIsFlushedBeforeTheNextRequest)
+{
+    port.setReadLength(32);
+    script = [](const Bytes& f, int n) {
+        if (f[2] != Cmd::ReadEffectBlock)
+            return echo(f);
+        return std::optional<ScriptedTransport::Reply>{{Bytes(32, 0x44), n == 0 ? 9.5 : 0.45}};
+    };
+    ASSERT_TRUE(link.ReadBlock32(Cmd::ReadEffectBlock, 0, 0, 0, 0, 0, 3));
+    EXPECT_EQ(state.replyBuffer[31], 0x44);
+    port.setReadLength(10);
+    expectOwnReplies();
+}
+
+TEST_F(StaleBytes, RepliesWithoutTheUnitsFramingAreNeverTaken)
+{
+    // A reply that does not start and end as the probe reply did counts as no reply.
+    script = [](const Bytes& f, int) {
+        auto reply = echo(f);
+        reply->bytes.front() = 0x00;
+        return reply;
+    };
+    state.replyBuffer[6] = 0x5A;
+    EXPECT_THROW(link.readByte(0x0011), ProgramEnded);
+    EXPECT_EQ(port.writes.size(), 6u);
+    EXPECT_EQ(state.replyBuffer[6], 0x5A);
+    ASSERT_EQ(host.boxes.size(), 1u);
+    EXPECT_EQ(host.boxes[0].text, "Time out");
+    EXPECT_NE(host.exitStatus, 0);
+}
+
+TEST_F(StaleBytes, AHealthyUnitIsNeverWaitedForTwice)
+{
+    script = [](const Bytes& f, int) { return echo(f); };
+    expectOwnReplies();
+    EXPECT_EQ(port.writes.size(), 3u);
+    EXPECT_EQ(port.waits, 3); // one wait for each reply, none for quiet
+}
+
+TEST_F(LinkFixture, LostPortTakesTheSearchAndAnEditGoesOutAgainOnceTheUnitIsBack)
 {
     int searches = 0;
+    bool comesBack = true;
     link.setDeviceSearch([&] {
         EXPECT_FALSE(state.LinkUp);
         ++searches;
-        return true;
+        port.failure.reset();
+        state.LinkUp = comesBack;
+        return comesBack;
     });
     port.failure = PortErrorKind::Unavailable;
-    link.sendParameter(3, 4);
+    link.sendParameter(3, 4); // an edit
     EXPECT_EQ(searches, 1);
-    EXPECT_EQ(port.writes.size(), 0u);
-    EXPECT_EQ(link.portFailures(), 1);
-    EXPECT_TRUE(link.lastSearchFound());
+    ASSERT_EQ(port.writes.size(), 1u);
+    EXPECT_EQ(port.writes[0], (Bytes{0xF0, 0x9C, 0x20, 3, 0, 0, 0, 0, 4, 0xF7}));
+    EXPECT_FALSE(state.unitMayDiffer);
+
+    port.failure = PortErrorKind::Unavailable;
+    EXPECT_FALSE(link.writeByte(0x00A0, 1)); // not an edit: the caller starts over
+    EXPECT_EQ(port.writes.size(), 1u);
+
+    // Block reads and re-arming take the same path instead of ending the program.
+    port.failure = PortErrorKind::Unavailable;
+    EXPECT_FALSE(link.ReadBlock32(Cmd::SelectEffect, 0, 0, 0, 0, 0, 1));
+    port.failure = PortErrorKind::Unavailable;
+    link.ArmPort(32);
+    EXPECT_EQ(searches, 4);
+    EXPECT_EQ(link.portFailures(), 4);
+
+    comesBack = false;
+    port.failure = PortErrorKind::Unavailable;
+    link.sendParameter(3, 5);
+    EXPECT_EQ(searches, 5);
     EXPECT_FALSE(state.LinkUp);
+    EXPECT_TRUE(state.unitMayDiffer);
     EXPECT_TRUE(host.boxes.empty());
 }
 
-TEST_F(LinkFixture, OtherPortErrorsEndTheCommandSilently)
+TEST_F(LinkFixture, OtherPortErrorsEndTheCommandSilentlyAndSearchingDoesNotNest)
 {
     int searches = 0;
     link.setDeviceSearch([&] {
@@ -210,9 +308,11 @@ TEST_F(LinkFixture, OtherPortErrorsEndTheCommandSilently)
         return true;
     });
     port.failure = PortErrorKind::Other;
-    link.sendParameter(3, 4);
+    EXPECT_FALSE(link.SendCommand(Cmd::SetParameter, 3, 0, 0, 0, 0, 4));
     EXPECT_EQ(searches, 0);
     EXPECT_TRUE(state.LinkUp);
+    EXPECT_FALSE(link.tryReadByte(0x0013).has_value());
+    state.searching = true; // a probe inside the search fails quietly
     port.failure = PortErrorKind::Unavailable;
     EXPECT_FALSE(link.ProbeDevice());
     EXPECT_FALSE(link.ReadBlock32(Cmd::SelectEffect, 0, 0, 0, 0, 0, 1));

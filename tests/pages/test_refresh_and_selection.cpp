@@ -251,16 +251,42 @@ TEST(Selection, SlotNumberOutsideTheSlotsCountsAsSlotZero)
     EXPECT_EQ(rig.form.Label2.caption, "1 -  Empty  ");
 }
 
-TEST(Selection, APortThatCannotBeReopenedEndsTheProgramWithTheUsbMessage)
+TEST(Selection, AnUnplugGoesToTheSearchAndNeverEndsTheProgram)
 {
+    // The port does not open again: the search finds nothing and turns to demo mode; the
+    // page still shows, with the editor's values and no stale bytes.
     EditorRig rig;
+    rig.state.store.at(5, 0) = 3;
+    const ParameterTable copy = rig.state.deviceCopy;
+    rig.state.replyBuffer[6] = 0x66;
     rig.port.setOpenable([](const std::string&) { return false; });
     rig.form.Combo1.index = 5;
-    EXPECT_THROW(rig.editor.effectListClick(), ProgramEnded);
+    rig.editor.effectListClick();
     ASSERT_EQ(rig.host.boxes.size(), 1u);
-    EXPECT_EQ(rig.host.boxes[0].text, kUsbProblemText);
-    EXPECT_EQ(rig.host.boxes[0].title, kUsbProblemTitle);
-    EXPECT_EQ(rig.host.boxes[0].icon, Icon::Critical);
+    EXPECT_EQ(rig.host.boxes[0].text, kPortNotFoundText);
+    EXPECT_TRUE(rig.state.DemoMode);
+    EXPECT_EQ(rig.state.currentEffect, 5);
+    EXPECT_EQ(rig.state.store.at(5, 0), 3);
+    EXPECT_TRUE(rig.state.deviceCopy == copy);
+    EXPECT_EQ(rig.form.frontPage, catalogue::effect(5).pageElement);
+
+    // Unplugged in the middle of the stored-preset reads, back at once: the selection
+    // starts over and takes the device's values whole.
+    EditorRig back;
+    back.device.poke(Addr::stored(6, 0, 31), 0x21);
+    back.unplugAfter(1 + 10, true);
+    back.form.Combo1.index = 6;
+    back.editor.effectListClick();
+    EXPECT_EQ(back.searches, 1);
+    EXPECT_TRUE(back.host.boxes.empty());
+    EXPECT_EQ(back.state.deviceCopy.at(6, 31), 0x21);
+    EXPECT_EQ(back.frames(Cmd::ReadByte).size(), 10u + 32u);
+
+    // An edit whose send found the port gone reaches the unit once it is found again.
+    back.unplugAfter(1, true);
+    back.editor.storeAndSend(3, 49);
+    EXPECT_EQ(back.searches, 2);
+    EXPECT_EQ(back.live(6, 3), 49);
 }
 
 TEST(EffectSwitch, SendsTheBoxState)

@@ -231,6 +231,17 @@ TEST_F(PresetFiles, SavingOverAnOldFileReplacesItWhole)
     EXPECT_FALSE(fs::exists(temporary));
 }
 
+TEST_F(PresetFiles, ASaveTakesAwayWhatAKilledSaveLeftBehind)
+{
+    fs::create_directories(file.parent_path());
+    const fs::path killed = file.parent_path() / "killed.PRJ.part", other = file.parent_path() / "notes.part";
+    writeBytes(killed, std::vector<uint8_t>(100, 1));
+    writeBytes(other, std::vector<uint8_t>(3, 1));
+    saveChorus();
+    EXPECT_FALSE(fs::exists(killed));
+    EXPECT_TRUE(fs::exists(other)); // not one of ours
+}
+
 TEST_F(PresetFiles, DemoModeLoadFillsTheEditorAndSendsNothing)
 {
     const auto bytes = saveChorus();

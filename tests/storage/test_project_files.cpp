@@ -1,6 +1,7 @@
 #include "EditorRig.hpp"
 #include "TempFolder.hpp"
 
+#include "storage/CommandPanel.hpp"
 #include "storage/PresetFiles.hpp"
 #include "storage/Reload.hpp"
 
@@ -179,6 +180,42 @@ TEST_F(ProjectFiles, DeviceNotFoundAfterAFailureEndsTheLoadWithTheWindowRestored
     EXPECT_FALSE(rig.host.busy(Window::Editor));
     for (int e = 0; e < kEffectCount; ++e)
         EXPECT_EQ(rig.state.startConfig.at(e, 0), fileByte(e, 0));
+}
+
+TEST_F(ProjectFiles, ACutTransferIsToldAndReConnectOffersToSendEverything)
+{
+    EditorRig rig;
+    rig.select(3);
+    rig.unplugAfter(40, false);
+    load(rig);
+    ASSERT_EQ(rig.host.boxes.size(), 1u);
+    EXPECT_EQ(rig.host.boxes[0].text, kTransferCutText);
+    EXPECT_TRUE(rig.state.unitMayDiffer);
+
+    // The cable is back; ReConnect finds the unit and asks before sending everything.
+    rig.port.plugIn();
+    rig.port.clearLog();
+    PanelActions actions;
+    actions.findDevice = [&] { rig.program.search.FindDevice(); };
+    rig.host.answer(true);
+    commandPanelClick(rig.editor, actions, 9);
+    ASSERT_EQ(rig.host.boxes.size(), 2u);
+    EXPECT_EQ(rig.host.boxes[1].text, kUnitMayDifferText);
+    EXPECT_TRUE(rig.host.boxes[1].question);
+    EXPECT_EQ(rig.memoryWrites().size(), 512u);
+    EXPECT_EQ(rig.frames(Cmd::SelectEffect).size(), 1u);
+    for (int e = 0; e < kEffectCount; ++e)
+        for (int c = 0; c < kDeviceColumns; ++c)
+            EXPECT_EQ(rig.device.peek(Addr::live(e, c)), rig.state.store.at(e, c)) << e << "/" << c;
+    EXPECT_EQ(rig.device.currentEffect(), rig.state.currentEffect);
+    EXPECT_FALSE(rig.state.unitMayDiffer);
+    EXPECT_EQ(rig.form.caption, "QRV5173 Edit");
+
+    // A later ReConnect with nothing to doubt asks nothing.
+    rig.port.clearLog();
+    commandPanelClick(rig.editor, actions, 9);
+    EXPECT_EQ(rig.host.boxes.size(), 2u);
+    EXPECT_TRUE(rig.memoryWrites().empty());
 }
 
 TEST_F(ProjectFiles, RefusedFilesChangeNothing)

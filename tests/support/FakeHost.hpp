@@ -36,6 +36,7 @@ public:
     void refresh(Window window) override { refreshes.push_back(window); }
     void sleep(int milliseconds) override { sleeps.push_back(milliseconds); }
     [[noreturn]] void endProgram() override;
+    void setExitStatus(int status) override { exitStatus = status; }
     ScreenSize screenSize() override { return screen; }
     char decimalPoint() override { return decimal; }
 
@@ -81,6 +82,7 @@ public:
     std::vector<std::pair<Window, bool>> busyChanges;
     int busyCount[5] = {};
     bool ended = false;
+    int exitStatus = 0;
     ScreenSize screen{1024, 768};
     char decimal = '.';
 };

@@ -17,6 +17,8 @@ TEST(UiQtHost, FiltersBecomeQtFilters)
     EXPECT_EQ(ui::qtFileFilter("file preset (*.fxp)|*.fxp"), "file preset (*.fxp)");
     EXPECT_EQ(ui::qtFileFilter("Project|*.prj|All|*.*"), "Project (*.prj);;All (*.*)");
     EXPECT_EQ(ui::qtFileFilter("Both|*.fxp;*.prj"), "Both (*.fxp *.prj)");
+    // The dialog matches without regard to case: the project filter shows its own words once.
+    EXPECT_EQ(ui::qtFileFilter("file preset (*.prj)|*.Prj"), "file preset (*.prj)");
 }
 
 TEST(UiQtHost, BoxesCarryTitleIconAndButtons)

@@ -164,6 +164,28 @@ TEST(UiCommandPanel, ReloadCurrentEffectPutsTheStartValuesBack)
     EXPECT_EQ(rig.live(7, 0), depth);
 }
 
+TEST(UiCommandPanel, ReConnectReopensThePortAndTheCaptionReachesTheTitle)
+{
+    StartRig rig;
+    rig.load();
+    rig.startUp();
+    const bool demo = rig.state.DemoMode, linkUp = rig.state.LinkUp;
+    const int opens = rig.port.openCount();
+    rig.port.clearLog();
+    // A project load shows its busy caption in the title of the editor's frame.
+    rig.form.caption = "QRV5173 Edit - Please wait, loading project .......";
+    auto* reopen = rig.find<QPushButton>("Command3");
+    ASSERT_TRUE(reopen);
+    EXPECT_EQ(reopen->text(), "ReConnect");
+    QTest::mouseClick(reopen, Qt::LeftButton);
+    EXPECT_EQ(rig.port.openCount(), opens + 1);
+    EXPECT_TRUE(rig.port.isOpen());
+    EXPECT_TRUE(rig.port.sent().empty()); // no probe
+    EXPECT_EQ(rig.state.DemoMode, demo);
+    EXPECT_EQ(rig.state.LinkUp, linkUp);
+    EXPECT_EQ(rig.windows.main().editorFrame()->windowTitle(), QString::fromStdString(rig.form.caption));
+}
+
 TEST(UiExit, ClosingTheMainWindowAsksAndNoKeepsEverything)
 {
     StartRig rig;

@@ -113,13 +113,36 @@ std::optional<std::string> writeWhole(const std::filesystem::path& target, const
     return std::nullopt;
 }
 
+// Whether a file can be made where the project is to go, tried with the temporary file
+// itself; the reason when not. Checked before the dump so that no dump is made in vain.
+std::optional<std::string> checkWritable(const std::filesystem::path& target)
+{
+    std::error_code error;
+    if (std::filesystem::is_directory(target, error))
+        return target.string() + ": is a folder";
+    const std::filesystem::path probe =
+        target.parent_path() / ("." + target.filename().string() + ".tmp-" + std::to_string(::getpid()));
+    {
+        std::ofstream file(probe, std::ios::binary | std::ios::trunc);
+        if (!file)
+            return probe.string() + ": " + std::strerror(errno);
+    }
+    std::filesystem::remove(probe, error);
+    return std::nullopt;
+}
+
 // Connects, dumps and writes; the device search and the dump may end the run through the host.
 int dump(const DumpOptions& options, TerminalHost& host)
 {
-    const PortTable table = PortTable::fromEnvironment(options.ports, options.systemPorts);
+    if (const auto problem = checkWritable(options.out)) {
+        std::fprintf(stderr, "qrv5173-cli: cannot write the project: %s\n", problem->c_str());
+        return kFailed;
+    }
+    PortTable table = PortTable::fromEnvironment(options.ports, options.systemPorts);
     SerialTransport port;
     SteadyClock clock;
     Program program(port, clock, host, [&table](int number) { return table.deviceName(number); });
+    program.search.setPortListReread([&table] { table.reread(); });
     host.showSplash(&program.splash);
 
     const bool found = program.search.connectAtStartUp([&] {

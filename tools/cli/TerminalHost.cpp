@@ -1,5 +1,7 @@
 #include "TerminalHost.hpp"
 
+#include "link/PortSearch.hpp"
+
 #include <chrono>
 #include <cstdio>
 #include <thread>
@@ -28,6 +30,11 @@ bool interactive()
 void TerminalHost::message(const std::string& text, const std::string& title, Icon)
 {
     finishProgress();
+    // The editor's demo-mode notice speaks of buttons a terminal does not have.
+    if (text == kPortNotFoundText) {
+        std::fprintf(stderr, "qrv5173-cli: the QRV5173 stopped answering and was not found again on any port\n");
+        return;
+    }
     if (title.empty())
         std::fprintf(stderr, "qrv5173-cli: %s\n", trimmed(text).c_str());
     else
