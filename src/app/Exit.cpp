@@ -2,9 +2,11 @@
 
 namespace qrv {
 
-bool ConfirmExit(DeviceLink& link, Host& host)
+bool ConfirmExit(DeviceLink& link, Host& host, const std::function<void()>& leaving)
 {
     if (host.askYesNo(kExitQuestionText, kExitTitle, Icon::None, Button::No)) {
+        if (leaving)
+            leaving();
         link.SendCommand(Cmd::ExitNotice);
         host.endProgram();
     }
@@ -13,7 +15,7 @@ bool ConfirmExit(DeviceLink& link, Host& host)
 
 bool mainWindowCloseRequest(Program& program)
 {
-    return ConfirmExit(program.link, program.editor.host());
+    return ConfirmExit(program.link, program.editor.host(), [&program] { program.recovery.leave(); });
 }
 
 bool editorWindowCloseRequest()

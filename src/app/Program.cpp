@@ -9,6 +9,7 @@ Program::Program(Transport& port, Clock& clock, Host& host, PortResolver resolve
 {
     link.setDeviceSearch([this] { return search.FindDevice(); });
     installPageBehaviours(editor);
+    editor.setClock(&clock);
 }
 
 } // namespace qrv

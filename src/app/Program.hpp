@@ -8,6 +8,7 @@
 #include "editor/EditorForm.hpp"
 #include "link/DeviceLink.hpp"
 #include "link/PortSearch.hpp"
+#include "storage/Recovery.hpp"
 
 namespace qrv {
 
@@ -26,6 +27,7 @@ public:
     Editor editor;
     PortSearch search;
     FrmSplash splash;
+    RecoveryKeeper recovery; // off until a folder is given
 };
 
 } // namespace qrv

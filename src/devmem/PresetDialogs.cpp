@@ -126,6 +126,7 @@ bool ReadDialog::LoadPresetFromDevice(int slot)
         host.message(kReadNotConnectedText, kReadTitle, Icon::Exclamation);
         return false;
     }
+    const EditScope scope(editor_, StepKind::Rows);
 
     // The bytes are collected first, so a lost device leaves the edit as it was.
     std::array<uint8_t, kDeviceColumns> preset{};

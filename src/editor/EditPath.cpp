@@ -35,12 +35,14 @@ PageBehaviour& Editor::behaviour(int pageElement)
 
 void Editor::sliderEvent(int pageElement, int index)
 {
+    const EditScope scope(*this, StepKind::Edit, "slider " + std::to_string(pageElement) + " " + std::to_string(index));
     if (const PageInfo* page = catalogue::pageByElement(pageElement))
         behaviour(pageElement).sliderEvent(*this, *page, index);
 }
 
 void Editor::checkClick(int pageElement, int index)
 {
+    const EditScope scope(*this, StepKind::Edit);
     if (const PageInfo* page = catalogue::pageByElement(pageElement))
         behaviour(pageElement).checkClick(*this, *page, index);
 }

@@ -2,7 +2,9 @@
 
 #include "Catalogue.hpp"
 #include "EditorForm.hpp"
+#include "History.hpp"
 
+#include "link/Clock.hpp"
 #include "link/DeviceLink.hpp"
 #include "link/PortSearch.hpp" // kUsbProblemText, kUsbProblemTitle
 #include "state/Host.hpp"
@@ -10,10 +12,28 @@
 
 #include <array>
 #include <memory>
+#include <optional>
 
 namespace qrv {
 
 class Editor;
+
+// A user's action: what it changes in the store, the start configuration and the
+// effect switch becomes one step of the history when the outermost scope ends.
+// Scopes nest; none records while the history itself is being replayed.
+class EditScope {
+public:
+    EditScope(Editor& editor, StepKind kind, std::string control = {});
+    ~EditScope();
+    EditScope(const EditScope&) = delete;
+    EditScope& operator=(const EditScope&) = delete;
+
+private:
+    Editor& editor_;
+    StepKind kind_;
+    std::string control_;
+    bool outermost_;
+};
 
 // Page behaviour beyond the generic edit path. The defaults are the generic path.
 class PageBehaviour {
@@ -67,9 +87,9 @@ public:
     void SetBand(int band, int part);
     void SetPassFilter(int list);
     void gainSliderEvent(int band);
-    void frequencyListClick(int band) { SetBand(band, 1); }
-    void widthListClick(int band) { SetBand(band, 2); }
-    void passFilterClick(int list) { SetPassFilter(list); }
+    void frequencyListClick(int band);
+    void widthListClick(int band);
+    void passFilterClick(int list);
 
     // Sets every control of the current page from the store and runs it through the
     // edit path; RefreshPage sends nothing, RefreshPageAndSend sends every column.
@@ -83,14 +103,39 @@ public:
     // when not every byte could be read.
     bool ReadStoredPreset(int effect, int slot);
     void SendEffectSwitch();
-    void effectSwitchClick() { SendEffectSwitch(); }
+    void effectSwitchClick();
     // The slot number recorded for an effect; anything but 0 to 7 counts as slot 0.
     int presetSlot(int effect) const;
     // Sets the preset caption from the slot and name recorded for the effect.
     void showPresetCaption(int effect);
     const PageInfo& currentPage() const { return catalogue::pageOfEffect(state_.currentEffect); }
 
+    // Undo and redo: the step's effect is selected first, then every byte goes back
+    // through the control that owns it. False when there is nothing to undo or redo.
+    History& history() { return history_; }
+    bool undo();
+    bool redo();
+    // A slider was released: its next move starts a new step.
+    void sliderReleased() { history_.close(); }
+    // Joining moves into one step needs the time; without a clock every move is a step.
+    void setClock(Clock* clock) { clock_ = clock; }
+
+    // The text typed into a value box (already in the box's model) goes through the
+    // edit path as the nearest value the control can take; text that is no value puts
+    // the shown value back. False then.
+    bool typedValue(int pageElement, int index);
+    bool typedGain(int band);
+
 private:
+    friend class EditScope;
+    struct Snapshot {
+        ParameterTable store;
+        ParameterTable startConfig;
+        int16_t effectSwitch = 0;
+    };
+    void replay(const HistoryStep& step, bool forward);
+    void replayColumn(int column, uint8_t value);
+
     PageBehaviour& behaviour(int pageElement);
     void refreshControls();
 
@@ -100,6 +145,11 @@ private:
     Host& host_;
     PageBehaviour generic_;
     std::array<std::unique_ptr<PageBehaviour>, kEffectCount> behaviours_;
+    History history_;
+    Clock* clock_ = nullptr;
+    int editDepth_ = 0;
+    bool replaying_ = false;
+    Snapshot before_;
 };
 
 } // namespace qrv

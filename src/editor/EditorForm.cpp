@@ -1,6 +1,7 @@
 #include "EditorForm.hpp"
 
 #include "Catalogue.hpp"
+#include "Describe.hpp"
 
 namespace qrv {
 
@@ -16,6 +17,7 @@ ListBox listOf(std::vector<std::string> items)
 
 void addPage(FrmMain& form, const PageInfo& page)
 {
+    static const ValueTables tables = buildValueTables();
     form.Frame5[page.element] = GroupFrame{page.caption, page.element == 0};
     auto& sliders = form.*page.sliders;
     auto& texts = form.*page.texts;
@@ -25,7 +27,7 @@ void addPage(FrmMain& form, const PageInfo& page)
             continue;
         }
         sliders[p.index] = Slider{p.maximum, 0, p.kind == ControlKind::HorizontalSlider};
-        texts[p.index] = TextBox{};
+        texts[p.index] = TextBox{"", parameterToolTip(tables, p)};
     }
     const std::vector<std::string> frequencies(catalogue::frequencyList.begin(), catalogue::frequencyList.end());
     std::vector<std::string> widths;
@@ -36,10 +38,14 @@ void addPage(FrmMain& form, const PageInfo& page)
         form.Slider15[band.band] = Slider{catalogue::kGainMax, 0, false};
         form.Text16[band.band] = TextBox{"", "Filter Gain"};
         form.Combo4[band.band] = listOf(frequencies);
+        form.Combo4[band.band].toolTip = bandToolTip(band, 1);
         form.Combo3[band.band] = listOf(widths);
+        form.Combo3[band.band].toolTip = bandToolTip(band, 2);
     }
-    for (const PassFilterRef& filter : page.passFilters)
+    for (const PassFilterRef& filter : page.passFilters) {
         form.Combo2[filter.list] = listOf(frequencies);
+        form.Combo2[filter.list].toolTip = passFilterToolTip(filter);
+    }
 }
 
 } // namespace

@@ -2,6 +2,8 @@
 
 #include "Controls.hpp"
 
+#include <set>
+
 namespace qrv {
 
 // Control model of the editor window, named as the window's controls.
@@ -18,6 +20,10 @@ struct FrmMain {
     Label Label9{"Preset on device = "};
     Label Label2;
     Label Label8{"*", false};
+    std::string markerToolTip; // what differs, listed while Label8 shows
+    // Controls whose value differs from the unit's stored preset while Label8 shows,
+    // by name as the window names them ("Text5_2", "Combo4_10", "Check7").
+    std::set<std::string> differing;
 
     // Pages: Frame5 elements 0 and 4 to 15, one in front
     ControlArray<GroupFrame> Frame5;

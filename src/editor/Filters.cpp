@@ -34,6 +34,7 @@ void Editor::SetPassFilter(int list)
 
 void Editor::gainSliderEvent(int band)
 {
+    const EditScope scope(*this, StepKind::Edit, "gain " + std::to_string(band));
     try {
         const Slider& gain = form_.Slider15.at(band);
         form_.Text16.at(band).text = gainText(gain.max - gain.position, host_.decimalPoint());
@@ -42,6 +43,24 @@ void Editor::gainSliderEvent(int band)
     } catch (const std::exception&) {
         host_.message("  Incorrect value", "Warning", Icon::None);
     }
+}
+
+void Editor::frequencyListClick(int band)
+{
+    const EditScope scope(*this, StepKind::Edit);
+    SetBand(band, 1);
+}
+
+void Editor::widthListClick(int band)
+{
+    const EditScope scope(*this, StepKind::Edit);
+    SetBand(band, 2);
+}
+
+void Editor::passFilterClick(int list)
+{
+    const EditScope scope(*this, StepKind::Edit);
+    SetPassFilter(list);
 }
 
 } // namespace qrv

@@ -29,6 +29,7 @@ void Editor::effectListClick()
 {
     if (state_.selectionLock)
         return;
+    history_.close();
     host_.setBusy(Window::Editor, true);
     host_.setBusy(Window::Main, true);
     SelectEffect(form_.Combo1.index);
@@ -95,6 +96,12 @@ bool Editor::ReadStoredPreset(int effect, int slot)
     for (int c = 0; c < kDeviceColumns; ++c)
         state_.deviceCopy.at(effect, c) = bytes[static_cast<std::size_t>(c)];
     return true;
+}
+
+void Editor::effectSwitchClick()
+{
+    const EditScope scope(*this, StepKind::Edit);
+    SendEffectSwitch();
 }
 
 void Editor::SendEffectSwitch()

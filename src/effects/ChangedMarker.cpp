@@ -15,6 +15,7 @@ void compareTick(Editor& editor)
     const ProgramState& s = editor.state();
     FrmMain& form = editor.form();
     form.Label8.visible = !s.DemoMode && !sameAsDevice(s, s.currentEffect);
+    markDifferences(editor, form.Label8.visible);
     form.TimerCompare.interval = 1000;
 }
 

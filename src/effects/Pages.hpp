@@ -19,5 +19,8 @@ inline constexpr double kTapCounterCap = 260;
 // The changed-against-device marker Label8, checked by TimerCompare.
 bool sameAsDevice(const ProgramState& state, int effect);
 void compareTick(Editor& editor);
+// Flags the current page's controls whose column differs from the device copy and lists
+// them in the marker's tool tip; with `show` false every flag is cleared.
+void markDifferences(Editor& editor, bool show);
 
 } // namespace qrv

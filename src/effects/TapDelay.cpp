@@ -83,6 +83,7 @@ void installTapDelayPage(Editor& editor)
 
 void tapClick(Editor& editor)
 {
+    const EditScope scope(editor, StepKind::Edit);
     TapTempoState& tap = editor.state().tap;
     tap.tapCountAtTap = tap.tapCounter;
     const double limit = isMono(editor) ? 25 : 16;

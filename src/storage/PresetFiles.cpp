@@ -155,6 +155,7 @@ void SavePresetFile(Editor& editor)
 
 void LoadPresetFile(Editor& editor)
 {
+    const EditScope scope(editor, StepKind::Rows);
     const auto record = chooseAndDecode<Row>(
         editor, kPresetFilter, kPresetFileSize,
         [](std::span<const uint8_t> bytes, std::string& problem) { return decodePreset(bytes, problem); });
@@ -179,6 +180,7 @@ void SaveProjectFile(Editor& editor)
 
 void LoadProjectFile(Editor& editor)
 {
+    const EditScope scope(editor, StepKind::Rows);
     const auto table = chooseAndDecode<ParameterTable>(
         editor, kProjectLoadFilter, kProjectFileSize,
         [](std::span<const uint8_t> bytes, std::string& problem) { return decodeProject(bytes, problem); });

@@ -10,6 +10,7 @@ void reload(Editor& editor, const char* title, bool allEffects)
     if (!host.askYesNo(kReloadPrompt, title, Icon::None, Button::Yes))
         return;
     ProgramState& state = editor.state();
+    const EditScope scope(editor, StepKind::Rows);
     host.setBusy(Window::Editor, true);
     for (int e = 0; e < kEffectCount; ++e)
         if (allEffects || e == state.currentEffect)

@@ -1,0 +1,26 @@
+#pragma once
+
+#include "Catalogue.hpp"
+
+#include <optional>
+#include <string>
+
+namespace qrv {
+
+// A label of the pages written out: "Pdly Rev" is "Reverb pre-delay".
+std::string fullParameterName(const std::string& label);
+
+// Tool tips of the page controls: the full name and the range in the unit shown.
+std::string parameterToolTip(const ValueTables& tables, const PageParameter& parameter);
+std::string bandToolTip(const BandRef& band, int part); // 0 gain, 1 frequency, 2 width
+std::string passFilterToolTip(const PassFilterRef& list);
+
+// A column of a page as the user knows it: its name and the text of a value.
+struct ColumnView {
+    std::string name;
+    std::string text;
+};
+std::optional<ColumnView> describeColumn(const PageInfo& page, const ValueTables& tables, int column, int value,
+                                         char decimalPoint);
+
+} // namespace qrv
