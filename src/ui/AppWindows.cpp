@@ -106,7 +106,9 @@ void AppWindows::show(Window window)
 PanelActions AppWindows::panelActions()
 {
     PanelActions actions;
-    actions.confirmExit = [this] { ConfirmExit(program_.link, program_.editor.host()); };
+    actions.confirmExit = [this] {
+        ConfirmExit(program_.link, program_.editor.host(), [this] { program_.recovery.leave(); });
+    };
     actions.showReadDialog = [this] { showReadDialog(); };
     actions.showStoreDialog = [this] { showStoreDialog(); };
     actions.findDevice = [this] { program_.search.FindDevice(); };

@@ -3,6 +3,7 @@
 #include "Binder.hpp"
 #include "Look.hpp"
 #include "PageBuilder.hpp"
+#include "SessionControls.hpp"
 #include "Widgets.hpp"
 
 #include "effects/Pages.hpp"
@@ -18,6 +19,8 @@
 #include <QStackedWidget>
 #include <QTimer>
 #include <QVBoxLayout>
+
+#include <tuple>
 
 #include <map>
 
@@ -91,6 +94,8 @@ EditorWindow::EditorWindow(Editor& editor, Binder& binder, QWidget* parent)
         timer->setObjectName(QString::fromLatin1(names[i]));
         binder_.timer(timer, *timers[i].first, timers[i].second);
     }
+
+    std::tie(undoAction_, redoAction_) = addUndoRedo(this, binder_, editor_);
 
     binder_.sync();
     // Wide enough for the whole command panel, whatever the pages need.
@@ -170,6 +175,13 @@ QWidget* EditorWindow::buildHeader()
     big.setPointSizeF(big.pointSizeF() * 1.5);
     marker->setFont(big);
     marker->setStyleSheet(QStringLiteral("color: #c00000"));
+    binder_.custom(marker, [marker, &form]() -> QWidget* {
+        const QString tip = qs(form.markerToolTip);
+        if (marker->toolTip() == tip)
+            return nullptr;
+        marker->setToolTip(tip);
+        return nullptr;
+    });
     preset->addWidget(marker);
     row->addLayout(preset);
     row->addStretch();

@@ -6,6 +6,7 @@
 
 #include <functional>
 
+class QAction;
 class QStackedWidget;
 
 namespace qrv::ui {
@@ -26,6 +27,9 @@ public:
     // Decides the window's own close requests: false cancels them.
     void setCloseRequest(std::function<bool()> request) { closeRequest_ = std::move(request); }
     QStackedWidget* pages() const { return pages_; }
+    // Undo and Redo of the editor's history, for a menu to show.
+    QAction* undoAction() const { return undoAction_; }
+    QAction* redoAction() const { return redoAction_; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -37,6 +41,8 @@ private:
     Editor& editor_;
     Binder& binder_;
     QStackedWidget* pages_ = nullptr;
+    QAction* undoAction_ = nullptr;
+    QAction* redoAction_ = nullptr;
     std::function<void(int)> commandHandler_;
     std::function<void()> reopenHandler_;
     std::function<bool()> closeRequest_;

@@ -1,8 +1,10 @@
 #include "PageBuilder.hpp"
 
 #include "Binder.hpp"
+#include "SessionControls.hpp"
 #include "Widgets.hpp"
 
+#include "editor/Describe.hpp"
 #include "effects/Pages.hpp"
 
 #include <QCheckBox>
@@ -40,7 +42,6 @@ QLineEdit* valueBox(const QString& name, int width)
 {
     auto* box = new QLineEdit;
     box->setObjectName(name);
-    box->setReadOnly(true);
     box->setAlignment(Qt::AlignCenter);
     box->setFocusPolicy(Qt::ClickFocus);
     box->setFixedWidth(width);
@@ -111,14 +112,12 @@ QWidget* PageBuilder::sliderColumn(const PageInfo& page, const PageParameter& pa
     layout->setSpacing(4);
 
     auto* box = valueBox(elementName(page.textName, parameter.index), column.width - 4);
-    binder_.textBox(box, editor_.valueBox(page, parameter));
+    bindTypedBox(box, page, parameter);
     layout->addWidget(box, 0, Qt::AlignHCenter);
 
     Slider& control = editor_.slider(page, parameter);
     auto* slider = verticalSlider(elementName(page.sliderName, parameter.index), control.max, kSliderHeight);
-    binder_.slider(slider, control, [&editor = editor_, element = page.element, index = parameter.index] {
-        editor.sliderEvent(element, index);
-    });
+    bindPageSlider(slider, page, parameter);
     layout->addWidget(slider, 0, Qt::AlignHCenter);
 
     auto* label = fixedLabel(QString::fromLatin1(parameter.label), Qt::AlignHCenter | Qt::AlignTop);
@@ -136,7 +135,7 @@ QWidget* PageBuilder::semitones(const PageInfo& page, const PageParameter& param
     layout->setSpacing(6);
 
     auto* box = valueBox(elementName(page.textName, parameter.index), 120);
-    binder_.textBox(box, editor_.valueBox(page, parameter));
+    bindTypedBox(box, page, parameter);
     layout->addWidget(box, 0, Qt::AlignHCenter);
     layout->addWidget(fixedLabel(QString::fromLatin1(parameter.label)), 0, Qt::AlignHCenter);
 
@@ -150,9 +149,7 @@ QWidget* PageBuilder::semitones(const PageInfo& page, const PageParameter& param
     slider->setTickInterval(3);
     slider->setPageStep(3);
     slider->setFixedWidth(kSemitoneSliderWidth);
-    binder_.slider(slider, control, [&editor = editor_, element = page.element, index = parameter.index] {
-        editor.sliderEvent(element, index);
-    });
+    bindPageSlider(slider, page, parameter);
     row->addWidget(slider);
     row->addWidget(fixedLabel(QStringLiteral("+12")));
     layout->addLayout(row);
@@ -169,6 +166,8 @@ QWidget* PageBuilder::checkControl(const PageInfo& page, const PageParameter& pa
     binder_.check(
         check, editor_.form().*parameter.check,
         [&editor = editor_, element = page.element, index = parameter.index] { editor.checkClick(element, index); });
+    check->setToolTip(qs(parameterToolTip(editor_.state().tables, parameter)));
+    markWhenDiffers(binder_, check, editor_.form());
     if (!parameter.boxCaption)
         return check;
     auto* frame = new QGroupBox(QString::fromLatin1(parameter.boxCaption));
@@ -188,6 +187,7 @@ QWidget* PageBuilder::rotorSwitch(const PageInfo& page, const PageParameter& par
     binder_.check(
         button, editor_.form().*parameter.check,
         [&editor = editor_, element = page.element, index = parameter.index] { editor.checkClick(element, index); });
+    button->setToolTip(qs(parameterToolTip(editor_.state().tables, parameter)));
     layout->addWidget(button);
     layout->addWidget(fixedLabel(QStringLiteral("Fast")));
     return frame;
@@ -222,21 +222,25 @@ QGroupBox* PageBuilder::band(const BandRef& band)
 
     const QFontMetrics metrics{QFont()};
     auto* gainBox = valueBox(elementName("Text16", k), metrics.horizontalAdvance(QStringLiteral("-14.5")) + 16);
-    binder_.textBox(gainBox, form.Text16.at(k));
+    bindValueBox(binder_, gainBox, form.Text16.at(k), form, [&editor = editor_, k] { editor.typedGain(k); });
     grid->addWidget(gainBox, 0, 0, Qt::AlignHCenter);
     Slider& gain = form.Slider15.at(k);
     auto* slider = verticalSlider(elementName("Slider15", k), gain.max, kGainSliderHeight);
     binder_.slider(slider, gain, [&editor = editor_, k] { editor.gainSliderEvent(k); });
+    QObject::connect(slider, &QSlider::sliderReleased, slider, [&editor = editor_] { editor.sliderReleased(); });
+    slider->setToolTip(qs(bandToolTip(band, 0)));
     grid->addWidget(slider, 1, 0, 4, 1, Qt::AlignHCenter);
     grid->addWidget(fixedLabel(QStringLiteral("dB")), 5, 0, Qt::AlignHCenter);
 
     grid->addWidget(fixedLabel(QStringLiteral("Freq"), Qt::AlignLeft | Qt::AlignBottom), 1, 1);
     auto* frequency = frequencyOrWidthList(elementName("Combo4", k));
     binder_.list(frequency, form.Combo4.at(k), [&editor = editor_, k] { editor.frequencyListClick(k); });
+    markWhenDiffers(binder_, frequency, form);
     grid->addWidget(frequency, 2, 1);
     grid->addWidget(fixedLabel(QStringLiteral("Q"), Qt::AlignLeft | Qt::AlignBottom), 3, 1);
     auto* width = frequencyOrWidthList(elementName("Combo3", k));
     binder_.list(width, form.Combo3.at(k), [&editor = editor_, k] { editor.widthListClick(k); });
+    markWhenDiffers(binder_, width, form);
     grid->addWidget(width, 4, 1);
     grid->setRowStretch(5, 1);
     return frame;
@@ -255,11 +259,29 @@ QGroupBox* PageBuilder::passFilters(std::span<const PassFilterRef> lists)
         grid->addWidget(fixedLabel(QString::fromLatin1(ref.label), Qt::AlignLeft | Qt::AlignBottom), row, column);
         auto* list = frequencyOrWidthList(elementName("Combo2", ref.list));
         binder_.list(list, form.Combo2.at(ref.list), [&editor = editor_, j = ref.list] { editor.passFilterClick(j); });
+        markWhenDiffers(binder_, list, form);
         grid->addWidget(list, row + 1, column);
         ++n;
     }
     grid->setRowStretch(grid->rowCount(), 1);
     return frame;
+}
+
+void PageBuilder::bindTypedBox(QLineEdit* box, const PageInfo& page, const PageParameter& parameter)
+{
+    bindValueBox(
+        binder_, box, editor_.valueBox(page, parameter), editor_.form(),
+        [&editor = editor_, element = page.element, index = parameter.index] { editor.typedValue(element, index); });
+}
+
+void PageBuilder::bindPageSlider(QSlider* slider, const PageInfo& page, const PageParameter& parameter)
+{
+    binder_.slider(
+        slider, editor_.slider(page, parameter),
+        [&editor = editor_, element = page.element, index = parameter.index] { editor.sliderEvent(element, index); });
+    // A drag is one step of the history: the release ends it.
+    QObject::connect(slider, &QSlider::sliderReleased, slider, [&editor = editor_] { editor.sliderReleased(); });
+    slider->setToolTip(qs(parameterToolTip(editor_.state().tables, parameter)));
 }
 
 QGroupBox* PageBuilder::build(const PageInfo& page)

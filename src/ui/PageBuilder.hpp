@@ -7,6 +7,8 @@
 #include <span>
 
 class QGroupBox;
+class QLineEdit;
+class QSlider;
 class QWidget;
 
 namespace qrv::ui {
@@ -37,6 +39,8 @@ private:
     QWidget* tapBox();
     QGroupBox* band(const BandRef& band);
     QGroupBox* passFilters(std::span<const PassFilterRef> lists);
+    void bindTypedBox(QLineEdit* box, const PageInfo& page, const PageParameter& parameter);
+    void bindPageSlider(QSlider* slider, const PageInfo& page, const PageParameter& parameter);
 
     Editor& editor_;
     Binder& binder_;

@@ -3,14 +3,17 @@
 #include "EditorCommandLine.hpp"
 #include "Look.hpp"
 #include "QtHost.hpp"
+#include "SessionControls.hpp"
 
 #include "link/Clock.hpp"
 #include "link/PortTable.hpp"
 #include "link/SerialTransport.hpp"
 
 #include <QApplication>
+#include <QStandardPaths>
 
 #include <cstdlib>
+#include <ctime>
 #include <iostream>
 
 namespace {
@@ -75,10 +78,16 @@ int main(int argc, char* argv[])
     qrv::PortTable table = qrv::PortTable::fromEnvironment(options.ports);
     qrv::Program program(port, clock, host, [&table](int number) { return table.deviceName(number); });
     program.search.setPortListReread([&table] { table.reread(); });
-    host.setBeforeEnd([&port] { port.close(); });
+    // Every ending but a confirmed Exit keeps the newest edits for the next start.
+    host.setBeforeEnd([&port, &program] {
+        program.recovery.tick(program.state, std::time(nullptr));
+        port.close();
+    });
 
     qrv::ui::AppWindows windows(program, &host);
     port.setWaitObserver([&windows](bool waiting) { windows.binder().setLinkWaiting(waiting); });
+    qrv::ui::keepRecoveryFile(windows, program,
+                              QStandardPaths::writableLocation(QStandardPaths::AppDataLocation).toStdString());
     windows.start();
     return app.exec();
 }

@@ -4,6 +4,7 @@
 
 #include "ui/Widgets.hpp"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QLabel>
@@ -279,6 +280,59 @@ TEST(UiEditing, ChangeMarkerFollowsTheCompareTimer)
     rig.find<QSlider>("Slider3_0")->setValue(position);
     fire(compare);
     EXPECT_FALSE(marker->isVisible());
+}
+
+TEST(UiEditing, TypedValuesUndoRedoAndWhatDiffersFromTheUnit)
+{
+    EditingRig rig;
+    rig.select(kChorus);
+    rig.state.deviceCopy.copyRowFrom(rig.state.store, kChorus);
+    rig.form.TimerCompare = {true, 1000};
+    rig.windows.binder().sync();
+    auto* window = &rig.windows.editor();
+    window->activateWindow();
+    auto* depthBox = rig.find<QLineEdit>("Text5_0");
+    const QString shown = depthBox->text();
+    const uint8_t before = rig.stored(0);
+    const int typed = before == 45 ? 46 : 45;
+
+    depthBox->setFocus();
+    depthBox->selectAll();
+    QTest::keyClicks(depthBox, QString::number(typed) + " %");
+    fire(window->findChild<QTimer*>("TimerCompare")); // the model does not overwrite what is being typed
+    EXPECT_EQ(depthBox->text(), QString::number(typed) + " %");
+    QTest::keyClick(depthBox, Qt::Key_Return);
+    EXPECT_EQ(rig.stored(0), typed);
+    EXPECT_EQ(rig.live(kChorus, 0), typed);
+    EXPECT_EQ(rig.find<QSlider>("Slider3_0")->value(), 100 - typed);
+
+    depthBox->selectAll();
+    QTest::keyClicks(depthBox, "deep");
+    QTest::keyClick(depthBox, Qt::Key_Escape);
+    EXPECT_EQ(depthBox->text(), QString::number(typed) + " %");
+    EXPECT_EQ(rig.stored(0), typed);
+
+    fire(window->findChild<QTimer*>("TimerCompare"));
+    EXPECT_TRUE(depthBox->property("differs").toBool());
+    EXPECT_FALSE(rig.find<QLineEdit>("Text5_3")->property("differs").toBool());
+    EXPECT_TRUE(rig.find<QLabel>("Label8")->toolTip().contains(
+        QString::fromStdString("Depth: " + std::to_string(typed) + " % (stored: " + std::to_string(before) + " %)")));
+
+    auto* undo = window->findChild<QAction*>("UndoAction");
+    auto* redo = window->findChild<QAction*>("RedoAction");
+    ASSERT_TRUE(undo && redo);
+    EXPECT_TRUE(undo->shortcuts().contains(QKeySequence(Qt::CTRL | Qt::Key_Z)));
+    EXPECT_TRUE(redo->shortcuts().contains(QKeySequence(Qt::CTRL | Qt::Key_Y)));
+    EXPECT_TRUE(redo->shortcuts().contains(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)));
+    undo->trigger();
+    EXPECT_EQ(rig.stored(0), before);
+    EXPECT_EQ(rig.live(kChorus, 0), before);
+    EXPECT_EQ(depthBox->text(), shown);
+    fire(window->findChild<QTimer*>("TimerCompare"));
+    EXPECT_FALSE(depthBox->property("differs").toBool());
+    EXPECT_TRUE(redo->isEnabled());
+    redo->trigger();
+    EXPECT_EQ(rig.live(kChorus, 0), typed);
 }
 
 } // namespace

@@ -1,0 +1,145 @@
+#include "SessionControls.hpp"
+
+#include "AppWindows.hpp"
+#include "MainWindow.hpp"
+
+#include "storage/Recovery.hpp"
+
+#include <QAction>
+#include <QEvent>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QSignalBlocker>
+#include <QTimer>
+#include <QVariant>
+
+#include <ctime>
+
+namespace qrv::ui {
+
+namespace {
+
+constexpr int kRecoveryTickMs = 500;
+const char* const kDiffersSheet = "border: 2px solid #e69500; border-radius: 3px;";
+
+// Escape and leaving a box with unfinished text put the shown value back.
+class ValueBoxKeys final : public QObject {
+public:
+    ValueBoxKeys(QLineEdit* box, TextBox& control) : QObject(box), box_(box), control_(control) {}
+
+    void restore()
+    {
+        const QSignalBlocker blocker(box_);
+        box_->setText(QString::fromStdString(control_.text));
+        box_->setModified(false);
+        box_->setCursorPosition(0);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (watched == box_ && event->type() == QEvent::KeyPress &&
+            static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
+            restore();
+            return true;
+        }
+        if (watched == box_ && event->type() == QEvent::FocusOut && box_->isModified())
+            restore();
+        return false;
+    }
+
+private:
+    QLineEdit* box_;
+    TextBox& control_;
+};
+
+} // namespace
+
+void bindValueBox(Binder& binder, QLineEdit* box, TextBox& control, const FrmMain& form, std::function<void()> onEnter)
+{
+    box->setReadOnly(false);
+    auto* keys = new ValueBoxKeys(box, control);
+    box->installEventFilter(keys);
+    QObject::connect(box, &QLineEdit::returnPressed, box, [&binder, box, &control, keys, onEnter] {
+        control.text = box->text().toStdString();
+        box->setModified(false);
+        binder.handle(onEnter);
+        keys->restore();
+        box->selectAll();
+    });
+    binder.custom(box, [box, &control]() -> QWidget* {
+        if (box->isModified())
+            return nullptr; // the user is typing
+        const QString text = QString::fromStdString(control.text);
+        const QString tip = QString::fromStdString(control.toolTip);
+        if (box->text() == text && box->toolTip() == tip)
+            return nullptr;
+        const QSignalBlocker blocker(box);
+        box->setText(text);
+        box->setCursorPosition(0);
+        box->setToolTip(tip);
+        return box;
+    });
+    markWhenDiffers(binder, box, form);
+}
+
+void markWhenDiffers(Binder& binder, QWidget* widget, const FrmMain& form)
+{
+    const std::string name = widget->objectName().toStdString();
+    binder.custom(widget, [widget, &form, name]() -> QWidget* {
+        const bool differs = form.differing.count(name) != 0;
+        if (widget->property("differs").toBool() == differs)
+            return nullptr;
+        widget->setProperty("differs", differs);
+        widget->setStyleSheet(differs ? QString::fromLatin1(kDiffersSheet) : QString());
+        return widget;
+    });
+}
+
+std::pair<QAction*, QAction*> addUndoRedo(QWidget* window, Binder& binder, Editor& editor)
+{
+    auto* undo = new QAction(QObject::tr("&Undo"), window);
+    undo->setObjectName(QStringLiteral("UndoAction"));
+    undo->setShortcuts(QKeySequence::Undo);
+    auto* redo = new QAction(QObject::tr("&Redo"), window);
+    redo->setObjectName(QStringLiteral("RedoAction"));
+    QList<QKeySequence> redoKeys = QKeySequence::keyBindings(QKeySequence::Redo);
+    for (const QKeySequence& extra :
+         {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)})
+        if (!redoKeys.contains(extra))
+            redoKeys << extra;
+    redo->setShortcuts(redoKeys);
+    for (QAction* action : {undo, redo}) {
+        action->setShortcutContext(Qt::WindowShortcut);
+        window->addAction(action);
+    }
+    QObject::connect(undo, &QAction::triggered, window,
+                     [&binder, &editor] { binder.handle([&editor] { editor.undo(); }); });
+    QObject::connect(redo, &QAction::triggered, window,
+                     [&binder, &editor] { binder.handle([&editor] { editor.redo(); }); });
+    binder.custom(undo, [undo, redo, &editor]() -> QWidget* {
+        undo->setEnabled(editor.history().canUndo());
+        redo->setEnabled(editor.history().canRedo());
+        return nullptr;
+    });
+    return {undo, redo};
+}
+
+void keepRecoveryFile(AppWindows& windows, Program& program, const std::filesystem::path& folder)
+{
+    program.recovery.setFolder(folder);
+    windows.setOnEditorShown([&windows, &program] {
+        // Once start-up has returned: the question comes over the finished editor.
+        QTimer::singleShot(0, &windows.main(), [&windows, &program] {
+            program.recovery.arm(program.state);
+            windows.binder().handle([&program] { offerRecovery(program.editor, program.recovery); });
+            auto* timer = new QTimer(&windows.main());
+            timer->setObjectName(QStringLiteral("RecoveryTimer"));
+            QObject::connect(timer, &QTimer::timeout, timer,
+                             [&program] { program.recovery.tick(program.state, std::time(nullptr)); });
+            timer->start(kRecoveryTickMs);
+        });
+    });
+}
+
+} // namespace qrv::ui

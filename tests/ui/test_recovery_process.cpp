@@ -1,0 +1,110 @@
+#include "TempFolder.hpp"
+
+#include "storage/Recovery.hpp"
+
+#include <QProcess>
+#include <QProcessEnvironment>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <csignal>
+#include <thread>
+
+namespace qrv::test {
+
+void ensureApplication();
+
+namespace {
+
+using namespace std::chrono;
+
+std::string hexOf(const ParameterTable& table)
+{
+    std::string text;
+    char pair[3];
+    for (uint8_t b : table.bytes()) {
+        std::snprintf(pair, sizeof pair, "%02x", b);
+        text += pair;
+    }
+    return text;
+}
+
+// Runs the child until it prints a line starting with `key`; returns the rest of it.
+std::string waitForLine(QProcess& child, const std::string& key, QByteArray& seen)
+{
+    const auto deadline = steady_clock::now() + seconds(30);
+    while (steady_clock::now() < deadline) {
+        child.waitForReadyRead(50);
+        seen += child.readAllStandardOutput();
+        for (const QByteArray& line : seen.split('\n'))
+            if (line.startsWith(QByteArray::fromStdString(key + " ")))
+                return line.mid(static_cast<qsizetype>(key.size()) + 1).trimmed().toStdString();
+    }
+    ADD_FAILURE() << "no " << key << " line; stderr: " << child.readAllStandardError().toStdString();
+    return {};
+}
+
+void startChild(QProcess& child, const std::filesystem::path& folder, const char* mode)
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    child.setProcessEnvironment(environment);
+    child.setWorkingDirectory(QString::fromStdString(folder.string()));
+    child.start(QStringLiteral(QRV_RECOVERY_CHILD),
+                {QString::fromStdString(folder.string()), QString::fromLatin1(mode)});
+    ASSERT_TRUE(child.waitForStarted(10000));
+}
+
+TEST(RecoveryProcess, TheFileOutlivesAKilledEditorAndTheNextStartRestoresTheEditedRows)
+{
+    ensureApplication();
+    TempFolder dir;
+    RecoveryKeeper keeper;
+    keeper.setFolder(dir.path);
+
+    QProcess first;
+    startChild(first, dir.path, "edit");
+    QByteArray seen;
+    const long long editedAt = std::stoll(waitForLine(first, "EDITED", seen));
+    const std::string edited = waitForLine(first, "STORE", seen);
+    ASSERT_FALSE(edited.empty());
+
+    // Poll for the whole file holding the edit.
+    std::optional<steady_clock::time_point> safe;
+    for (const auto deadline = steady_clock::now() + seconds(10); !safe && steady_clock::now() < deadline;) {
+        const auto image = keeper.leftBehind();
+        if (image && hexOf(image->store) == edited)
+            safe = steady_clock::now();
+        else
+            std::this_thread::sleep_for(milliseconds(2));
+    }
+    ASSERT_TRUE(safe) << "the recovery file never held the edit";
+    const double delayMs =
+        static_cast<double>(duration_cast<microseconds>(safe->time_since_epoch()).count() - editedAt) / 1000.0;
+    RecordProperty("recovery_file_safe_after_ms", std::to_string(delayMs));
+    std::printf("recovery file safe %.1f ms after the edit\n", delayMs);
+
+    ::kill(static_cast<pid_t>(first.processId()), SIGKILL);
+    ASSERT_TRUE(first.waitForFinished(10000));
+    EXPECT_EQ(first.exitStatus(), QProcess::CrashExit);
+    const auto left = keeper.leftBehind();
+    ASSERT_TRUE(left);
+    EXPECT_EQ(hexOf(left->store), edited);
+
+    QProcess next; // a new start on a fresh unit: Yes to the question
+    startChild(next, dir.path, "restore");
+    seen.clear();
+    const std::string store = waitForLine(next, "STORE", seen);
+    const std::string live = waitForLine(next, "LIVE", seen);
+    next.waitForFinished(10000);
+    EXPECT_EQ(store, edited);
+    ASSERT_EQ(live.size(), edited.size());
+    for (int e = 0; e < kEffectCount; ++e) // the unit holds the parameter columns of every row
+        EXPECT_EQ(live.substr(static_cast<std::size_t>(e * kRowSize * 2), kDeviceColumns * 2),
+                  edited.substr(static_cast<std::size_t>(e * kRowSize * 2), kDeviceColumns * 2))
+            << "effect " << e;
+}
+
+} // namespace
+} // namespace qrv::test
