@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
-#include <vector>
+#include <string_view>
 
 namespace qrv {
 
@@ -21,14 +21,10 @@ struct EmulatorOptions {
     std::string logPath;
     std::string memoryPath;
     bool help = false;
+    bool version = false;
 };
 
-struct ParsedOptions {
-    std::optional<EmulatorOptions> options; // empty when the command line is wrong
-    std::string error;
-};
-
-ParsedOptions parseOptions(const std::vector<std::string>& arguments);
-std::string usageText();
+// A count on the command line: a whole number of at least 1; nothing otherwise.
+std::optional<uint64_t> parseCount(std::string_view text);
 
 } // namespace qrv

@@ -1,6 +1,6 @@
+#include "CommandLine.hpp"
 #include "DeviceModel.hpp"
 #include "MemoryFile.hpp"
-#include "Options.hpp"
 #include "PtyFrontEnd.hpp"
 #include "Session.hpp"
 
@@ -18,6 +18,10 @@ int main(int argc, char** argv)
     const EmulatorOptions& options = *parsed.options;
     if (options.help) {
         std::fputs(usageText().c_str(), stdout);
+        return 0;
+    }
+    if (options.version) {
+        std::printf("qrv5173-emu %s\n", QRV_VERSION);
         return 0;
     }
 

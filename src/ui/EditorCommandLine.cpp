@@ -19,6 +19,13 @@ EditorCommandLine::EditorCommandLine()
     parser_.addOptions({help_, version_, port_});
 }
 
+QString EditorCommandLine::helpText() const
+{
+    // Qt's usage line would name the program "<executable_name>" before QApplication starts.
+    QString text = parser_.helpText();
+    return text.replace(0, text.indexOf(QLatin1Char('\n')), QStringLiteral("Usage: qrv5173-editor [options]"));
+}
+
 EditorOptions EditorCommandLine::parse(const QStringList& arguments)
 {
     EditorOptions options;

@@ -23,7 +23,7 @@ class EditorCommandLine {
 public:
     EditorCommandLine();
     EditorOptions parse(const QStringList& arguments); // arguments[0] is the program
-    QString helpText() const { return parser_.helpText(); }
+    QString helpText() const;
 
 private:
     QCommandLineParser parser_;

@@ -44,7 +44,6 @@ int main(int argc, char* argv[])
         EditorCommandLine early;
         const auto options = early.parse(raw);
         if (options.help) {
-            QCoreApplication named(argc, argv); // the usage line names the program as it was started
             std::cout << early.helpText().toStdString();
             return 0;
         }

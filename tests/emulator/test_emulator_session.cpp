@@ -1,7 +1,7 @@
+#include "CommandLine.hpp"
 #include "DeviceModel.hpp"
 #include "FactoryImage.hpp"
 #include "MemoryFile.hpp"
-#include "Options.hpp"
 #include "Session.hpp"
 
 #include <gtest/gtest.h>

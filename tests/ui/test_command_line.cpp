@@ -29,7 +29,9 @@ TEST(EditorCommandLine, RefusesAMissingPathUnknownOptionsAndStrayArguments)
             << wrong << ": " << options.error.toStdString();
         EXPECT_FALSE(options.help || options.version);
     }
-    EXPECT_TRUE(EditorCommandLine().helpText().contains(QStringLiteral("--port <PATH>")));
+    const QString help = EditorCommandLine().helpText();
+    EXPECT_TRUE(help.startsWith(QStringLiteral("Usage: qrv5173-editor [options]\n"))) << help.toStdString();
+    EXPECT_TRUE(help.contains(QStringLiteral("--port <PATH>"))) << help.toStdString();
 }
 
 } // namespace

@@ -7,8 +7,6 @@
 #include "link/SerialTransport.hpp"
 #include "storage/FileCodec.hpp"
 
-#include <QCoreApplication>
-
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -24,65 +22,59 @@ namespace qrv::cli {
 
 namespace {
 
-constexpr const char* kDumpHelp =
-    R"(Usage: qrv5173-cli dump [--port PATH]... [--no-system-ports] --out FILE.prj
-Finds the QRV5173 as the editor does at start-up, reads its whole memory as the editor
-does (current effect, switch, preset directory, names, every effect's live values) and
-writes the parameters of all sixteen effects as a project file (528 bytes), which the
-editor's "Load Project From PC" takes. The device is then told that the tool is leaving.
-
-  --port PATH         try this serial port first (repeatable, in this order); the
-                      ':'-separated list in QRV5173_PORTS follows, then the system's
-                      serial ports, USB ones first
-  --no-system-ports   try only the ports given with --port and QRV5173_PORTS
-  --out FILE          the project file to write; it is replaced only once complete
-  --help              show this text
-
-Progress goes to standard error. Exit status: 0 when the file was written, 1 when no
-device answered, the link failed or the file could not be written, 2 for a wrong
-command line.
-)";
-
 struct DumpOptions {
     std::vector<std::string> ports;
     bool systemPorts = true;
     std::filesystem::path out;
-    bool help = false;
 };
 
-std::optional<DumpOptions> parse(int argc, char** argv, std::string& problem)
+// Nothing when the command has ended (help shown or a wrong command line, with its exit status).
+std::optional<DumpOptions> parse(const QStringList& arguments, int& status)
 {
-    DumpOptions options;
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        const auto value = [&]() -> std::optional<std::string> {
-            if (i + 1 >= argc || argv[i + 1][0] == '\0')
-                return std::nullopt;
-            return std::string(argv[++i]);
-        };
-        if (arg == "--help" || arg == "-h") {
-            options.help = true;
-        } else if (arg == "--no-system-ports") {
-            options.systemPorts = false;
-        } else if (arg == "--port" || arg == "--out") {
-            const auto path = value();
-            if (!path) {
-                problem = arg + " needs a path";
-                return std::nullopt;
-            }
-            if (arg == "--port")
-                options.ports.push_back(*path);
-            else
-                options.out = *path;
-        } else {
-            problem = "unknown option '" + arg + "'";
-            return std::nullopt;
-        }
-    }
-    if (!options.help && options.out.empty()) {
-        problem = "--out FILE is missing";
+    QCommandLineParser parser;
+    const QCommandLineOption port(QStringLiteral("port"),
+                                  QStringLiteral("Try this serial port first (repeatable, in this order); the "
+                                                 "':'-separated list in QRV5173_PORTS follows, then the system's "
+                                                 "serial ports, USB ones first."),
+                                  QStringLiteral("PATH"));
+    const QCommandLineOption noSystemPorts(QStringLiteral("no-system-ports"),
+                                           QStringLiteral("Try only the ports given with --port and QRV5173_PORTS."));
+    const QCommandLineOption out(QStringLiteral("out"),
+                                 QStringLiteral("The project file to write; it is replaced only once complete."),
+                                 QStringLiteral("FILE"));
+    parser.addOptions({port, noSystemPorts, out});
+    const auto ended = parseCommand(
+        parser, arguments, QStringLiteral("dump [--port PATH]... [--no-system-ports] --out FILE.prj"),
+        QStringLiteral("Finds the QRV5173 as the editor does at start-up, reads its whole memory as the editor\n"
+                       "does (current effect, switch, preset directory, names, every effect's live values) and\n"
+                       "writes the parameters of all sixteen effects as a project file (528 bytes), which the\n"
+                       "editor's \"Load Project From PC\" takes. The device is then told that the tool is leaving.\n"
+                       "\n"
+                       "Progress goes to standard error. Exit status: 0 when the file was written, 1 when no\n"
+                       "device answered, the link failed or the file could not be written, 2 for a wrong\n"
+                       "command line."));
+    if (ended) {
+        status = *ended;
         return std::nullopt;
     }
+    const auto refuse = [&](const QString& problem) {
+        status = usageError(arguments, problem);
+        return std::nullopt;
+    };
+    if (!parser.positionalArguments().isEmpty())
+        return refuse(QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().constFirst()));
+    DumpOptions options;
+    for (const QString& path : parser.values(port)) {
+        if (path.isEmpty())
+            return refuse(QStringLiteral("--port needs a path"));
+        options.ports.push_back(path.toStdString());
+    }
+    options.systemPorts = !parser.isSet(noSystemPorts);
+    if (!parser.isSet(out))
+        return refuse(QStringLiteral("--out FILE is missing"));
+    if (parser.value(out).isEmpty())
+        return refuse(QStringLiteral("--out needs a path"));
+    options.out = parser.value(out).toStdString();
     return options;
 }
 
@@ -172,20 +164,12 @@ int dump(const DumpOptions& options, TerminalHost& host)
     return kOk;
 }
 
-int runDump(int argc, char** argv)
+int runDump(const QStringList& arguments)
 {
-    std::string problem;
-    const auto options = parse(argc, argv, problem);
-    if (!options) {
-        std::fprintf(stderr, "qrv5173-cli dump: %s (see --help)\n", problem.c_str());
-        return kUsage;
-    }
-    if (options->help) {
-        std::fputs(kDumpHelp, stdout);
-        return kOk;
-    }
-    int qtArgc = 1;
-    QCoreApplication application(qtArgc, argv);
+    int status = kOk;
+    const auto options = parse(arguments, status);
+    if (!options)
+        return status;
     TerminalHost host;
     try {
         return dump(*options, host);

@@ -17,20 +17,6 @@ namespace qrv::cli {
 
 namespace {
 
-constexpr const char* kShowHelp =
-    R"(Usage: qrv5173-cli show FILE [--json]
-Prints a preset file (*.fxp, 33 bytes) or a project file (*.prj, 528 bytes) as the
-editor's pages show it: per effect its name and, for every parameter, the label and
-the text of its control (values, equaliser bands as gain, frequency and width, filter
-frequencies, check boxes as on/off).
-
-  --json   print the same as JSON
-  --help   show this text
-
-Exit status: 0 when the file was shown, 1 for a missing or damaged file, 2 for a wrong
-command line.
-)";
-
 QString text(const std::string& utf8)
 {
     return QString::fromStdString(utf8);
@@ -59,29 +45,29 @@ int fail(const std::string& file, const std::string& problem)
     return kFailed;
 }
 
-int runShow(int argc, char** argv)
+int runShow(const QStringList& arguments)
 {
-    std::string file;
-    bool json = false;
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (arg == "--help" || arg == "-h") {
-            std::fputs(kShowHelp, stdout);
-            return kOk;
-        }
-        if (arg == "--json") {
-            json = true;
-        } else if (arg.starts_with("-") || !file.empty()) {
-            std::fprintf(stderr, "qrv5173-cli show: unexpected argument '%s'\n\n%s", arg.c_str(), kShowHelp);
-            return kUsage;
-        } else {
-            file = arg;
-        }
-    }
-    if (file.empty()) {
-        std::fputs(kShowHelp, stderr);
-        return kUsage;
-    }
+    QCommandLineParser parser;
+    const QCommandLineOption json(QStringLiteral("json"), QStringLiteral("Print the same as JSON."));
+    parser.addOption(json);
+    parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("A preset (*.fxp) or project (*.prj) file."));
+    const auto ended = parseCommand(
+        parser, arguments, QStringLiteral("show FILE [--json]"),
+        QStringLiteral("Prints a preset file (*.fxp, 33 bytes) or a project file (*.prj, 528 bytes) as the\n"
+                       "editor's pages show it: per effect its name and, for every parameter, the label and\n"
+                       "the text of its control (values, equaliser bands as gain, frequency and width, filter\n"
+                       "frequencies, check boxes as on/off).\n"
+                       "\n"
+                       "Exit status: 0 when the file was shown, 1 for a missing or damaged file, 2 for a wrong\n"
+                       "command line."));
+    if (ended)
+        return *ended;
+    const QStringList files = parser.positionalArguments();
+    if (files.size() != 1 || files.constFirst().isEmpty())
+        return usageError(arguments,
+                          files.size() > 1 ? QStringLiteral("unexpected argument '%1'").arg(files[1])
+                                           : QStringLiteral("FILE is missing"));
+    const std::string file = files.constFirst().toStdString();
 
     std::error_code error;
     const auto size = std::filesystem::file_size(file, error);
@@ -96,7 +82,7 @@ int runShow(int argc, char** argv)
     const auto view = describeFile(buildValueTables(), read.bytes, '.', problem);
     if (!view)
         return fail(file, problem);
-    if (json) {
+    if (parser.isSet(json)) {
         const QByteArray out = renderJson(*view);
         std::fwrite(out.constData(), 1, static_cast<std::size_t>(out.size()), stdout);
     } else {

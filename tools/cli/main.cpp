@@ -1,8 +1,9 @@
 #include "Commands.hpp"
 
+#include <QCoreApplication>
+
 #include <algorithm>
 #include <cstdio>
-#include <string>
 
 namespace qrv::cli {
 
@@ -11,6 +12,23 @@ std::vector<Command>& registry()
 {
     static std::vector<Command> all;
     return all;
+}
+
+void print(std::FILE* out, const QString& text)
+{
+    std::fputs(text.toLocal8Bit().constData(), out);
+}
+
+// Qt's usage line names the program as it was started and knows no commands.
+QString withUsage(const QCommandLineParser& parser, const QString& usage)
+{
+    QString text = parser.helpText();
+    return text.replace(0, text.indexOf(QLatin1Char('\n')), QStringLiteral("Usage: qrv5173-cli ") + usage);
+}
+
+QCommandLineOption helpOption()
+{
+    return QCommandLineOption({QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show this text."));
 }
 } // namespace
 
@@ -26,39 +44,75 @@ const std::vector<Command>& commands()
     return registry();
 }
 
-namespace {
-
-void usage(std::FILE* out)
+std::optional<int> parseCommand(QCommandLineParser& parser, const QStringList& arguments, const QString& usage,
+                                const QString& description)
 {
-    std::fputs("Usage: qrv5173-cli COMMAND [options]\n"
-               "Talks to a QRV5173 effect processor from the terminal.\n\nCommands:\n",
-               out);
-    for (const Command& command : commands())
-        std::fprintf(out, "  %-8.*s  %.*s\n", static_cast<int>(command.name.size()), command.name.data(),
-                     static_cast<int>(command.summary.size()), command.summary.data());
-    std::fputs("\n'qrv5173-cli COMMAND --help' describes a command.\n", out);
+    const QCommandLineOption help = helpOption();
+    parser.addOption(help);
+    parser.setApplicationDescription(description);
+    const bool parsed = parser.parse(arguments);
+    if (parser.isSet(help)) {
+        print(stdout, withUsage(parser, usage));
+        return kOk;
+    }
+    if (!parsed)
+        return usageError(arguments, parser.errorText());
+    return std::nullopt;
 }
 
-} // namespace
+int usageError(const QStringList& arguments, const QString& problem)
+{
+    print(stderr, QStringLiteral("qrv5173-cli %1: %2 (see --help)\n").arg(arguments.constFirst(), problem));
+    return kUsage;
+}
 
 } // namespace qrv::cli
 
 int main(int argc, char** argv)
 {
     using namespace qrv::cli;
-    if (argc < 2) {
-        usage(stderr);
-        return kUsage;
-    }
-    const std::string name = argv[1];
-    if (name == "--help" || name == "-h" || name == "help") {
-        usage(stdout);
+    QCoreApplication application(argc, argv); // the serial port needs one
+
+    QString description = QStringLiteral("Talks to a QRV5173 effect processor from the terminal.\n\nCommands:\n");
+    for (const Command& command : commands())
+        description +=
+            QStringLiteral("  %1  %2\n")
+                .arg(QString::fromUtf8(command.name.data(), static_cast<qsizetype>(command.name.size())), -8)
+                .arg(QString::fromUtf8(command.summary.data(), static_cast<qsizetype>(command.summary.size())));
+    description += QStringLiteral("\n'qrv5173-cli COMMAND --help' describes a command.");
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(description);
+    const QCommandLineOption help = helpOption();
+    const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},
+                                     QStringLiteral("Show the version."));
+    parser.addOptions({help, version});
+    parser.addPositionalArgument(QStringLiteral("COMMAND"), QStringLiteral("The command to run, with its options."),
+                                 QStringLiteral("COMMAND [options]"));
+    // Everything from the command on is the command's own.
+    parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsPositionalArguments);
+    const QString usage = QStringLiteral("[--help | --version] COMMAND [options]");
+
+    const bool parsed = parser.parse(QCoreApplication::arguments());
+    const QStringList rest = parser.positionalArguments();
+    if (parser.isSet(help) || (parsed && rest.value(0) == u"help")) {
+        print(stdout, withUsage(parser, usage));
         return kOk;
     }
+    if (parser.isSet(version)) {
+        std::printf("qrv5173-cli %s\n", QRV_VERSION);
+        return kOk;
+    }
+    if (!parsed || rest.isEmpty()) {
+        if (!parsed)
+            print(stderr, QStringLiteral("qrv5173-cli: %1\n\n").arg(parser.errorText()));
+        print(stderr, withUsage(parser, usage));
+        return kUsage;
+    }
     for (const Command& command : commands())
-        if (command.name == name)
-            return command.run(argc - 1, argv + 1);
-    std::fprintf(stderr, "qrv5173-cli: unknown command '%s'\n\n", name.c_str());
-    usage(stderr);
+        if (rest.constFirst() == QLatin1String(command.name.data(), static_cast<qsizetype>(command.name.size())))
+            return command.run(rest);
+    print(stderr, QStringLiteral("qrv5173-cli: unknown command '%1'\n\n").arg(rest.constFirst()));
+    print(stderr, withUsage(parser, usage));
     return kUsage;
 }

@@ -1,0 +1,137 @@
+#include "CommandLine.hpp"
+
+#include <QCommandLineParser>
+#include <QStringList>
+
+namespace qrv {
+
+namespace {
+
+struct Parser {
+    QCommandLineParser parser;
+    QCommandLineOption help{{QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show this text.")};
+    QCommandLineOption version{{QStringLiteral("v"), QStringLiteral("version")}, QStringLiteral("Show the version.")};
+    QCommandLineOption fast{QStringLiteral("fast"),
+                            QStringLiteral("Answer at once instead of at 4800 baud (a byte takes 1/480 s on the wire "
+                                           "both ways: a request counts only once it has fully arrived, and reply "
+                                           "bytes leave one by one).")};
+    QCommandLineOption link{QStringLiteral("link"),
+                            QStringLiteral("Also reach the terminal through the symbolic link PATH (replaces an "
+                                           "older link there; removed on exit)."),
+                            QStringLiteral("PATH")};
+    QCommandLineOption memory{QStringLiteral("memory"),
+                              QStringLiteral("Load the 65536-byte memory image from FILE if it exists and write it "
+                                             "back (temporary file, then rename) after every memory write; a file "
+                                             "of another size is refused with exit status 2."),
+                              QStringLiteral("FILE")};
+    QCommandLineOption log{QStringLiteral("log"),
+                           QStringLiteral("Write (from empty) one line per frame received and per reply sent (see "
+                                          "above)."),
+                           QStringLiteral("FILE")};
+    QCommandLineOption silent{QStringLiteral("silent"), QStringLiteral("Fault: answer no frame.")};
+    QCommandLineOption dropEvery{QStringLiteral("drop-every"),
+                                 QStringLiteral("Fault: leave every Nth frame unanswered."), QStringLiteral("N")};
+    QCommandLineOption garbage{QStringLiteral("garbage"),
+                               QStringLiteral("Fault: invert every reply byte (same length, byte 3 is not 9C).")};
+    QCommandLineOption lateEvery{QStringLiteral("late-every"),
+                                 QStringLiteral("Fault: hold back every Nth reply (later replies queue behind it)."),
+                                 QStringLiteral("N")};
+    QCommandLineOption lateBy{QStringLiteral("late-by"),
+                              QStringLiteral("How long --late-every holds a reply back (default 3400)."),
+                              QStringLiteral("MS")};
+    QCommandLineOption extraEvery{QStringLiteral("extra-every"),
+                                  QStringLiteral("Fault: send two zero bytes after every Nth reply."),
+                                  QStringLiteral("N")};
+    QCommandLineOption shortEvery{QStringLiteral("short-every"),
+                                  QStringLiteral("Fault: send only the first half of every Nth reply."),
+                                  QStringLiteral("N")};
+    QCommandLineOption hangupAfter{QStringLiteral("hangup-after"),
+                                   QStringLiteral("Fault: after answering N frames, wait until the reply has been "
+                                                  "read (at most a second), close the terminal and exit with "
+                                                  "status 0."),
+                                   QStringLiteral("N")};
+
+    Parser()
+    {
+        parser.setApplicationDescription(
+            QStringLiteral("Emulates a QRV5173 behind a pseudo-terminal. The first line on standard output is the\n"
+                           "path of the terminal to open; the program then runs until SIGTERM or SIGINT.\n"
+                           "\n"
+                           "The --log file has one line per frame:\n"
+                           "  <sequence> > <frame bytes>     request, as the device took it\n"
+                           "  <sequence> < <reply bytes>     reply, once its last byte is out\n"
+                           "bytes in hex separated by blanks; the sequence number counts the frames from 1 and a\n"
+                           "reply carries the number of its request. A frame left unanswered by a fault is not\n"
+                           "executed either.\n"
+                           "\n"
+                           "Exit status: 0 after a signal or a hang-up, 1 when the terminal cannot be set up,\n"
+                           "2 for a wrong command line or memory file."));
+        parser.addOptions({help, version, fast, link, memory, log, silent, dropEvery, garbage, lateEvery, lateBy,
+                           extraEvery, shortEvery, hangupAfter});
+    }
+};
+
+QString optionName(const QString& name)
+{
+    return (name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + name;
+}
+
+} // namespace
+
+ParsedOptions parseOptions(const std::vector<std::string>& arguments)
+{
+    Parser p;
+    QStringList list{QStringLiteral("qrv5173-emu")};
+    for (const std::string& argument : arguments)
+        list.append(QString::fromStdString(argument));
+    if (!p.parser.parse(list)) {
+        const QStringList unknown = p.parser.unknownOptionNames();
+        const std::string error = unknown.isEmpty()
+            ? p.parser.errorText().toStdString()
+            : "unknown option " + optionName(unknown.constFirst()).toStdString();
+        return {std::nullopt, error};
+    }
+    if (!p.parser.positionalArguments().isEmpty())
+        return {std::nullopt, "unexpected argument " + p.parser.positionalArguments().constFirst().toStdString()};
+
+    EmulatorOptions options;
+    options.help = p.parser.isSet(p.help);
+    options.version = p.parser.isSet(p.version);
+    options.fast = p.parser.isSet(p.fast);
+    options.silent = p.parser.isSet(p.silent);
+    options.garbage = p.parser.isSet(p.garbage);
+    for (auto [option, path] : {std::pair{&p.link, &options.linkPath}, std::pair{&p.log, &options.logPath},
+                                std::pair{&p.memory, &options.memoryPath}}) {
+        if (!p.parser.isSet(*option))
+            continue;
+        *path = p.parser.value(*option).toStdString();
+        if (path->empty())
+            return {std::nullopt, optionName(option->names().constFirst()).toStdString() + " needs a path"};
+    }
+    uint64_t lateByMs = 0;
+    for (auto [option, count] :
+         {std::pair{&p.dropEvery, &options.dropEvery}, std::pair{&p.hangupAfter, &options.hangupAfter},
+          std::pair{&p.lateEvery, &options.lateEvery}, std::pair{&p.lateBy, &lateByMs},
+          std::pair{&p.extraEvery, &options.extraEvery}, std::pair{&p.shortEvery, &options.shortEvery}}) {
+        if (!p.parser.isSet(*option))
+            continue;
+        const auto n = parseCount(p.parser.value(*option).toStdString());
+        if (!n)
+            return {std::nullopt,
+                    optionName(option->names().constFirst()).toStdString() + " needs a whole number of at least 1"};
+        *count = *n;
+    }
+    if (lateByMs != 0)
+        options.lateBy = static_cast<double>(lateByMs) / 1000.0;
+    return {options, {}};
+}
+
+std::string usageText()
+{
+    QString text = Parser().parser.helpText();
+    // Qt's usage line would name the program as "<executable_name>" without a QCoreApplication.
+    return text.replace(0, text.indexOf(QLatin1Char('\n')), QStringLiteral("Usage: qrv5173-emu [options]"))
+        .toStdString();
+}
+
+} // namespace qrv
