@@ -1,0 +1,198 @@
+// Every device operation against the emulator's paced wire with a faulty cable, on the
+// fake clock: whatever the fault, no wrong byte reaches the store, the unit or a slot.
+#include "FakeHost.hpp"
+#include "TempFolder.hpp"
+
+#include "app/Program.hpp"
+#include "devmem/MemoryDump.hpp"
+#include "devmem/PresetDialogs.hpp"
+#include "emulator/Session.hpp"
+#include "storage/FileCodec.hpp"
+#include "storage/PresetFiles.hpp"
+
+#include <gtest/gtest.h>
+
+#include <deque>
+
+namespace qrv::test {
+namespace {
+
+// The emulator's session as the far end of a port, in fake time: bytes leave and arrive
+// one by one at 4800 baud as the clock moves.
+class PacedTransport final : public Transport {
+public:
+    PacedTransport(EmulatorSession& session, ManualClock& clock) : session_(session), clock_(clock) {}
+
+    void open(const std::string& name) override
+    {
+        name_ = name;
+        open_ = true;
+        input_.clear();
+    }
+    void close() override { open_ = false; }
+    bool isOpen() const override { return open_; }
+    std::string portName() const override { return name_; }
+    void write(std::span<const uint8_t> bytes) override
+    {
+        pump();
+        session_.received(bytes, clock_.now());
+    }
+    std::size_t bytesAvailable() override
+    {
+        pump();
+        return input_.size();
+    }
+    std::vector<uint8_t> read(std::size_t max) override
+    {
+        pump();
+        const std::size_t n = std::min({max, readLength_, input_.size()});
+        std::vector<uint8_t> out(input_.begin(), input_.begin() + static_cast<std::ptrdiff_t>(n));
+        input_.erase(input_.begin(), input_.begin() + static_cast<std::ptrdiff_t>(n));
+        return out;
+    }
+    void clearInput() override
+    {
+        pump();
+        input_.clear();
+    }
+    // Waits for a byte more, or until the time has passed.
+    bool waitForData(double seconds) override
+    {
+        const double until = clock_.now() + seconds;
+        const std::size_t before = input_.size();
+        while (input_.size() == before) {
+            const auto next = session_.nextDue();
+            if (!next || *next > until) {
+                clock_.advance(until - clock_.now());
+                pump();
+                break;
+            }
+            clock_.advance(std::max(0.0, *next - clock_.now()));
+            pump();
+        }
+        return !input_.empty();
+    }
+    void setReadLength(std::size_t n) override { readLength_ = n; }
+
+private:
+    void pump()
+    {
+        const auto out = session_.advance(clock_.now());
+        input_.insert(input_.end(), out.begin(), out.end());
+    }
+
+    EmulatorSession& session_;
+    ManualClock& clock_;
+    std::deque<uint8_t> input_;
+    std::string name_;
+    std::size_t readLength_ = 10;
+    bool open_ = false;
+};
+
+struct Fault {
+    const char* name;
+    EmulatorOptions options;
+};
+
+void PrintTo(const Fault& fault, std::ostream* out)
+{
+    *out << fault.name;
+}
+
+EmulatorOptions with(uint64_t EmulatorOptions::*member, uint64_t n)
+{
+    EmulatorOptions options;
+    options.*member = n;
+    return options;
+}
+
+class FaultMatrix : public ::testing::TestWithParam<Fault> {
+protected:
+    ManualClock clock;
+    FakeHost host;
+    DeviceModel device;
+    DeviceModel reference; // the same unit, untouched: what a healthy dump reads
+    EmulatorSession session{device, GetParam().options};
+    PacedTransport port{session, clock};
+    Program program{port, clock, host};
+    ProgramState& state = program.state;
+
+    FaultMatrix()
+    {
+        for (int e = 0; e < kEffectCount; ++e)
+            for (int c = 0; c < kDeviceColumns; ++c)
+                device.poke(Addr::live(e, c), static_cast<uint8_t>(3 + 7 * e + c));
+        reference = device;
+    }
+};
+
+TEST_P(FaultMatrix, EveryOperationTakesAndGivesOnlyTheRightBytes)
+{
+    // Start-up dump: the start configuration holds the unit's live values (the store the
+    // same, but fitted to the controls).
+    ASSERT_TRUE(program.search.connectAtStartUp({}));
+    ASSERT_TRUE(DumpDeviceMemory(program.editor, program.splash));
+    const int current = reference.currentEffect();
+    for (int e = 0; e < kEffectCount; ++e)
+        for (int c = 0; c < (e == current ? kDeviceColumns : state.tables.parameterCount[e]); ++c)
+            ASSERT_EQ(state.startConfig.at(e, c), reference.peek(Addr::live(e, c))) << e << "/" << c;
+
+    // Selection: the row as read and the device copy are the unit's.
+    program.form.Combo1.index = 9;
+    program.editor.effectListClick();
+    for (int c = 0; c < kDeviceColumns; ++c) {
+        ASSERT_EQ(state.startConfig.at(9, c), device.peek(Addr::live(9, c))) << c;
+        ASSERT_EQ(state.deviceCopy.at(9, c), device.peek(Addr::stored(9, program.editor.presetSlot(9), c))) << c;
+    }
+
+    // Edit: the unit holds what the editor shows. Lower values stay in the control's range.
+    const uint8_t before = state.store.at(9, 2);
+    const uint8_t edit = before == 0 ? 1 : static_cast<uint8_t>(before - 1);
+    program.editor.storeAndSend(2, edit);
+    EXPECT_EQ(device.peek(Addr::live(9, 2)), edit);
+
+    // Store into slot 3, then load slot 3 back over a changed edit.
+    StoreDialog store(program.editor);
+    store.load();
+    store.form.Text1.text = "MATRIX";
+    store.form.Combo1.index = 3;
+    ASSERT_TRUE(store.Memorize_eep());
+    for (int c = 0; c < kDeviceColumns; ++c)
+        ASSERT_EQ(device.peek(Addr::stored(9, 3, c)), state.store.at(9, c)) << c;
+    EXPECT_EQ(device.peek(Addr::directory(9, 3)), Addr::SlotUsed);
+    Row expected{};
+    std::copy(state.store.row(9).begin(), state.store.row(9).end(), expected.begin());
+    program.editor.storeAndSend(2, before);
+    ReadDialog read(program.editor);
+    read.load();
+    ASSERT_TRUE(read.LoadPresetFromDevice(3));
+    for (int c = 0; c < kDeviceColumns; ++c)
+        ASSERT_EQ(state.store.at(9, c), expected[static_cast<std::size_t>(c)]) << c;
+    EXPECT_EQ(device.peek(Addr::live(9, 2)), expected[2]);
+
+    // Project load: every live byte of the unit is the file's.
+    TempFolder dir;
+    ParameterTable rows;
+    for (int e = 0; e < kEffectCount; ++e)
+        for (int c = 0; c < kDeviceColumns; ++c)
+            rows.at(e, c) = static_cast<uint8_t>((5 * e + 3 * c) % 40);
+    const auto file = dir.path / "m.prj";
+    writeBytes(file, encodeProject(rows));
+    state.programFolder = dir.path;
+    host.choosePath(file);
+    LoadProjectFile(program.editor);
+    for (int e = 1; e < kEffectCount; ++e)
+        for (int c = 0; c < kDeviceColumns; ++c)
+            ASSERT_EQ(device.peek(Addr::live(e, c)), rows.at(e, c)) << e << "/" << c;
+    EXPECT_TRUE(host.boxes.empty()) << host.boxes.front().text;
+    EXPECT_EQ(state.currentEffect, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cable, FaultMatrix,
+                         ::testing::Values(Fault{"healthy", {}}, Fault{"late", with(&EmulatorOptions::lateEvery, 97)},
+                                           Fault{"extra", with(&EmulatorOptions::extraEvery, 1)},
+                                           Fault{"short", with(&EmulatorOptions::shortEvery, 89)}),
+                         [](const ::testing::TestParamInfo<Fault>& info) { return std::string(info.param.name); });
+
+} // namespace
+} // namespace qrv::test
