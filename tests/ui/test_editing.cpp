@@ -12,6 +12,8 @@
 #include <QPushButton>
 #include <QSlider>
 #include <QStackedWidget>
+#include <QStyle>
+#include <QStyleOptionSlider>
 #include <QTest>
 #include <QWheelEvent>
 
@@ -333,6 +335,39 @@ TEST(UiEditing, TypedValuesUndoRedoAndWhatDiffersFromTheUnit)
     EXPECT_TRUE(redo->isEnabled());
     redo->trigger();
     EXPECT_EQ(rig.live(kChorus, 0), typed);
+}
+
+TEST(UiEditing, ADragOfTheHandleIsOneStepOfTheHistory)
+{
+    EditingRig rig;
+    rig.select(kChorus);
+    auto* depth = rig.find<QSlider>("Slider3_0");
+    depth->setValue(50);
+    rig.editor.sliderReleased();
+    const std::size_t steps = rig.editor.history().size();
+    QStyleOptionSlider option;
+    option.initFrom(depth);
+    option.orientation = depth->orientation();
+    option.minimum = depth->minimum();
+    option.maximum = depth->maximum();
+    option.sliderPosition = depth->sliderPosition();
+    option.sliderValue = depth->value();
+    option.upsideDown = depth->invertedAppearance();
+    const QRect handle = depth->style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderHandle, depth);
+    QPoint at = handle.center();
+    QTest::mousePress(depth, Qt::LeftButton, {}, at);
+    for (int i = 0; i < 4; ++i) {
+        at.ry() += 10;
+        QMouseEvent move(QEvent::MouseMove, at, depth->mapToGlobal(at), Qt::NoButton, Qt::LeftButton, {});
+        QApplication::sendEvent(depth, &move);
+    }
+    QTest::mouseRelease(depth, Qt::LeftButton, {}, at);
+    ASSERT_LT(rig.stored(0), 50);
+    EXPECT_GT(rig.parameterWrites().size(), 2u);
+    EXPECT_EQ(rig.editor.history().size(), steps + 1);
+    rig.editor.undo();
+    EXPECT_EQ(rig.stored(0), 50);
+    EXPECT_EQ(rig.live(kChorus, 0), 50);
 }
 
 } // namespace
