@@ -3,7 +3,6 @@
 // has a device, the demo question answered Yes as soon as it shows, and the editor
 // window painted. Target: at most the splash's 2000 ms plus 0.5 s.
 #include "ui/AppWindows.hpp"
-#include "ui/Look.hpp"
 #include "ui/QtHost.hpp"
 
 #include "link/Clock.hpp"
@@ -77,6 +76,5 @@ int main(int argc, char** argv)
     if (!std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY") && !std::getenv("QT_QPA_PLATFORM"))
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
     QApplication app(argc, argv);
-    qrv::ui::applyLook(app);
     return qrv::bench::runBenchmarks(argc, argv);
 }

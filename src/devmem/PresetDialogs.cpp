@@ -50,6 +50,14 @@ void fillNames(ListBox& list, ProgramState& state, int effect)
         list.items.push_back(nameOf(state, effect, s));
 }
 
+std::string trimmedName(const std::string& name)
+{
+    const auto first = name.find_first_not_of(' ');
+    if (first == std::string::npos)
+        return "a preset";
+    return name.substr(first, name.find_last_not_of(' ') - first + 1);
+}
+
 bool validSlot(int slot)
 {
     return slot >= 0 && slot < kSlotCount;
@@ -106,8 +114,11 @@ void ReadDialog::loadRequest()
     host.setBusy(Window::Read, true);
     const bool loaded = LoadPresetFromDevice(s);
     host.setBusy(Window::Read, false);
-    if (loaded)
+    if (loaded) {
+        editor_.state().lastOutcome = "Loaded " + trimmedName(form.List1.items.at(static_cast<std::size_t>(s))) +
+            " from slot " + std::to_string(s + 1);
         form.open = false;
+    }
 }
 
 void ReadDialog::advance()
@@ -227,6 +238,8 @@ void StoreDialog::commandClick(int index)
         return;
     if (!Memorize_eep())
         return;
+    editor_.state().lastOutcome =
+        "Stored " + trimmedName(form.Text1.text) + " in slot " + std::to_string(form.Combo1.index + 1);
     editor_.showPresetCaption(editor_.state().currentEffect);
     form.open = false;
 }

@@ -91,6 +91,10 @@ struct ProgramState {
     // Files
     Row FileRecord{};
 
+    // What the last file or device action achieved, for the window to tell
+    // ("Saved Preset/chorus1.fxp"); failures are told in boxes instead.
+    std::string lastOutcome;
+
     ValueTables tables = buildValueTables();
 };
 

@@ -23,6 +23,15 @@ void reportFileProblem(Host& host, const fs::path& path, const char* doing, cons
                  Icon::Exclamation);
 }
 
+// A path as the status line shows it: within the program folder from there.
+std::string shownPath(const ProgramState& state, const fs::path& path)
+{
+    const fs::path inside = path.lexically_relative(state.programFolder);
+    if (inside.empty() || *inside.begin() == "..")
+        return path.generic_string();
+    return inside.generic_string();
+}
+
 std::optional<fs::path> chosen(std::optional<fs::path> path)
 {
     if (!path || path->empty())
@@ -32,12 +41,14 @@ std::optional<fs::path> chosen(std::optional<fs::path> path)
 
 // Asks for a file and reads it whole; every refusal is told to the user here.
 template <class Decoded, class Decode>
-std::optional<Decoded> chooseAndDecode(Editor& editor, const char* filter, std::size_t size, Decode decode)
+std::optional<Decoded> chooseAndDecode(Editor& editor, const char* filter, std::size_t size, Decode decode,
+                                       fs::path& from)
 {
     Host& host = editor.host();
     const auto path = chosen(host.openFile(filter, presetFolder(editor.state())));
     if (!path)
         return std::nullopt;
+    from = *path;
     FileRead file = readExactFile(*path, size);
     if (file.outcome == FileRead::Outcome::NotFound) {
         host.message(kNotFoundText, kFileErrorTitle, Icon::Exclamation);
@@ -63,6 +74,8 @@ void chooseAndWrite(Editor& editor, const char* filter, const auto& bytesOf)
     const std::vector<uint8_t> bytes = bytesOf();
     if (const auto problem = writeFileReplacing(*path, bytes))
         reportFileProblem(host, *path, "saved", *problem);
+    else
+        editor.state().lastOutcome = "Saved " + shownPath(editor.state(), *path);
 }
 
 // The record in FileRecord becomes its effect's row, the current effect and what the
@@ -156,15 +169,18 @@ void SavePresetFile(Editor& editor)
 void LoadPresetFile(Editor& editor)
 {
     const EditScope scope(editor, StepKind::Rows);
+    fs::path path;
     const auto record = chooseAndDecode<Row>(
         editor, kPresetFilter, kPresetFileSize,
-        [](std::span<const uint8_t> bytes, std::string& problem) { return decodePreset(bytes, problem); });
+        [](std::span<const uint8_t> bytes, std::string& problem) { return decodePreset(bytes, problem); }, path);
     if (!record)
         return;
     editor.state().FileRecord = *record;
     if (!runStartingOverAfterReconnect(editor.link(), [&] { applyPresetRecord(editor); })) {
         editor.host().setBusy(Window::Editor, false);
         editor.host().message(kTransferCutText, kFileErrorTitle, Icon::Exclamation);
+    } else if ((*record)[kRowSize - 1] < kEffectCount) {
+        editor.state().lastOutcome = "Loaded " + shownPath(editor.state(), path);
     }
 }
 
@@ -181,9 +197,10 @@ void SaveProjectFile(Editor& editor)
 void LoadProjectFile(Editor& editor)
 {
     const EditScope scope(editor, StepKind::Rows);
+    fs::path path;
     const auto table = chooseAndDecode<ParameterTable>(
         editor, kProjectLoadFilter, kProjectFileSize,
-        [](std::span<const uint8_t> bytes, std::string& problem) { return decodeProject(bytes, problem); });
+        [](std::span<const uint8_t> bytes, std::string& problem) { return decodeProject(bytes, problem); }, path);
     if (!table)
         return;
     ProgramState& state = editor.state();
@@ -193,6 +210,8 @@ void LoadProjectFile(Editor& editor)
     }
     const bool sent = runStartingOverAfterReconnect(editor.link(),
                                                     [&](const FailureWatch& watch) { transferProject(editor, watch); });
+    if (sent)
+        state.lastOutcome = "Loaded " + shownPath(state, path);
 
     FrmMain& form = editor.form();
     Host& host = editor.host();

@@ -1,5 +1,6 @@
 #include "AppWindows.hpp"
 
+#include "Accessible.hpp"
 #include "EditorWindow.hpp"
 #include "MainWindow.hpp"
 #include "PresetDialogWindows.hpp"
@@ -10,13 +11,56 @@
 #include "app/StartUp.hpp"
 #include "devmem/PresetDialogs.hpp"
 
-#include <QMdiSubWindow>
+#include <QAction>
+#include <QKeySequence>
+#include <QMenu>
+#include <QMessageBox>
 #include <QTimer>
 
 namespace qrv::ui {
 
+namespace {
+
+enum class Menu { File, Edit, Device };
+
+// A command panel button in the menus, with the platform's key for it where there is one.
+struct MenuCommand {
+    int button;
+    Menu menu;
+    const char* text;
+    QKeySequence::StandardKey standard;
+    QKeyCombination fallback;
+    bool separatorBefore = false;
+};
+
+const MenuCommand kMenuCommands[] = {
+    {1, Menu::File, "&Save Preset To PC…", QKeySequence::Save, Qt::CTRL | Qt::Key_S},
+    {2, Menu::File, "&Load Preset From PC…", QKeySequence::Open, Qt::CTRL | Qt::Key_O},
+    {3, Menu::File, "Save Pro&ject To PC…", QKeySequence::SaveAs, Qt::CTRL | Qt::SHIFT | Qt::Key_S},
+    {4, Menu::File, "Load P&roject From PC…", QKeySequence::UnknownKey, Qt::CTRL | Qt::SHIFT | Qt::Key_O},
+    {0, Menu::File, "E&xit", QKeySequence::Quit, Qt::CTRL | Qt::Key_Q, true},
+    {5, Menu::Edit, "&Reload Current Effect", QKeySequence::Refresh, Qt::Key_F5},
+    {6, Menu::Edit, "Reload &All Effect", QKeySequence::UnknownKey, Qt::CTRL | Qt::SHIFT | Qt::Key_F5},
+    {7, Menu::Device, "&Load Preset From Device…", QKeySequence::UnknownKey, Qt::CTRL | Qt::Key_D},
+    {8, Menu::Device, "&Save Current Preset To Device…", QKeySequence::UnknownKey, Qt::CTRL | Qt::SHIFT | Qt::Key_D},
+    {9, Menu::Device, "Re&Connect", QKeySequence::UnknownKey, Qt::CTRL | Qt::SHIFT | Qt::Key_R, true},
+};
+
+QList<QKeySequence> keysFor(const MenuCommand& command)
+{
+    QList<QKeySequence> keys;
+    if (command.standard != QKeySequence::UnknownKey)
+        keys = QKeySequence::keyBindings(command.standard);
+    if (keys.isEmpty())
+        keys << QKeySequence(command.fallback);
+    return keys;
+}
+
+} // namespace
+
 AppWindows::AppWindows(Program& program, QtHost* qtHost) : program_(program), qtHost_(qtHost)
 {
+    installAccessibility();
 }
 
 EditorWindow& AppWindows::editor()
@@ -47,7 +91,16 @@ void AppWindows::build()
             main_.get(), [this] { return mainWindowCloseRequest(program_); }, [this] { main_->close(); });
     });
     editor_->setCloseRequest([] { return editorWindowCloseRequest(); });
-    main_->editorFrame()->hide();
+    editor_->hide();
+    buildMenus();
+    binder_.custom(main_.get(), [this]() -> QWidget* {
+        const ProgramState& state = program_.state;
+        const QString before = main_->windowTitle() + main_->statusText();
+        main_->showEditorCaption(qs(program_.form.caption));
+        main_->showStatus(linkStatusText(state, program_.link.port().portName()), state.unitMayDiffer,
+                          qs(state.lastOutcome));
+        return before == main_->windowTitle() + main_->statusText() ? nullptr : main_.get();
+    });
     attach(Window::Main, main_.get());
     attach(Window::Editor, editor_);
 }
@@ -89,18 +142,54 @@ void AppWindows::show(Window window)
     build();
     binder_.sync();
     if (window == Window::Main) {
-        main_->fitToEditor();
         main_->show();
         main_->repaint();
         return;
     }
     if (window != Window::Editor)
         return;
-    main_->editorFrame()->show();
-    main_->editorFrame()->raise();
-    main_->editorFrame()->repaint();
+    editor_->show();
+    main_->fitToEditor();
+    main_->repaint();
     if (onEditorShown_)
         onEditorShown_();
+}
+
+void AppWindows::buildMenus()
+{
+    QMenu* menus[] = {main_->fileMenu(), main_->editMenu(), main_->deviceMenu()};
+    for (const MenuCommand& command : kMenuCommands) {
+        QMenu* menu = menus[static_cast<int>(command.menu)];
+        if (command.separatorBefore)
+            menu->addSeparator();
+        auto* action = menu->addAction(QString::fromUtf8(command.text));
+        action->setObjectName(QStringLiteral("Menu_Command2_%1").arg(command.button));
+        action->setShortcuts(keysFor(command));
+        if (command.button == 0)
+            action->setMenuRole(QAction::QuitRole);
+        QObject::connect(action, &QAction::triggered, main_.get(), [this, index = command.button] {
+            binder_.handle([this, index] { commandPanelClick(program_.editor, panelActions(), index); });
+        });
+        // The same tip as the panel's button, and offered exactly while the button is.
+        const CommandButton& button = program_.form.Command2.at(command.button);
+        binder_.custom(action, [action, &button]() -> QWidget* {
+            action->setStatusTip(qs(button.toolTip));
+            action->setVisible(button.visible);
+            return nullptr;
+        });
+    }
+    auto* about = main_->helpMenu()->addAction(QStringLiteral("&About QRV5173"));
+    about->setObjectName(QStringLiteral("Menu_About"));
+    about->setMenuRole(QAction::AboutRole);
+    QObject::connect(about, &QAction::triggered, main_.get(),
+                     [this] { QMessageBox::about(main_.get(), QStringLiteral("About QRV5173"), aboutText()); });
+}
+
+QString aboutText()
+{
+    return QStringLiteral("QRV5173 editor, version %1\n\nEdits the effects of a QRV5173 effect processor "
+                          "connected to a USB serial port, and keeps its presets and projects on the PC.")
+        .arg(QStringLiteral(QRV_VERSION));
 }
 
 PanelActions AppWindows::panelActions()
@@ -111,7 +200,9 @@ PanelActions AppWindows::panelActions()
     };
     actions.showReadDialog = [this] { showReadDialog(); };
     actions.showStoreDialog = [this] { showStoreDialog(); };
-    actions.findDevice = [this] { program_.search.FindDevice(); };
+    actions.findDevice = [this] {
+        program_.state.lastOutcome = program_.search.FindDevice() ? "Reconnected" : "ReConnect found no unit";
+    };
     return actions;
 }
 

@@ -19,6 +19,9 @@ class QtHost;
 
 // The program's windows over one Program, wired to its procedures: the splash window
 // that brings the program up, the main window with the editor, and the preset dialogs.
+// The About box's text, with the version.
+QString aboutText();
+
 class AppWindows {
 public:
     // qtHost: the host the windows are attached to for busy pointers and repaints; null
@@ -48,6 +51,8 @@ public:
 
 private:
     void build();
+    // The command panel's actions in the menus, and Help.
+    void buildMenus();
     void attach(Window window, QWidget* widget);
     void detach(Window window);
 

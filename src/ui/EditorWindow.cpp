@@ -1,5 +1,6 @@
 #include "EditorWindow.hpp"
 
+#include "Accessible.hpp"
 #include "Binder.hpp"
 #include "Look.hpp"
 #include "PageBuilder.hpp"
@@ -45,15 +46,13 @@ EditorWindow::EditorWindow(Editor& editor, Binder& binder, QWidget* parent)
     FrmMain& form = editor_.form();
     setObjectName(QStringLiteral("FrmMain"));
     setWindowTitle(qs(form.caption));
-    // The caption changes while a project loads; the frame around the window shows it.
+    // The caption changes while a project loads; the main window's title shows it.
     binder_.custom(this, [this, &form]() -> QWidget* {
         const QString title = qs(form.caption);
         if (windowTitle() == title)
             return nullptr;
         setWindowTitle(title);
-        if (parentWidget())
-            parentWidget()->setWindowTitle(title);
-        return parentWidget() ? parentWidget() : this;
+        return this;
     });
 
     buildCommandPanel();
@@ -81,7 +80,7 @@ EditorWindow::EditorWindow(Editor& editor, Binder& binder, QWidget* parent)
         pages_->setCurrentWidget(found->second);
         return pages_;
     });
-    layout->addWidget(pages_);
+    layout->addWidget(pages_, 1);
 
     const std::pair<Timer*, std::function<void()>> timers[] = {
         {&form.Timer1, [this] { tapTick(editor_); }},
@@ -134,8 +133,9 @@ QWidget* EditorWindow::buildHeader()
     change->setObjectName(QStringLiteral("Frame9"));
     binder_.frame(change, form.Frame9);
     auto* changeLayout = new QVBoxLayout(change);
-    auto* effects = new QComboBox;
+    auto* effects = new ChoiceList;
     effects->setObjectName(QStringLiteral("Combo1"));
+    describeList(effects, QStringLiteral("Effect"), QStringLiteral("The effect to edit and play"));
     effects->setMaxVisibleItems(16);
     effects->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     // Quick steps through the list select only where the user stops.
@@ -153,6 +153,8 @@ QWidget* EditorWindow::buildHeader()
     switchLayout->setVerticalSpacing(0);
     auto* lever = new LeverSwitch;
     lever->setObjectName(QStringLiteral("Check1"));
+    lever->setAccessibleName(QStringLiteral("Effect ON"));
+    lever->setAccessibleDescription(QStringLiteral("Ticked: the effect is on; clear: off"));
     binder_.check(lever, form.Check1, [this] { editor_.effectSwitchClick(); });
     switchLayout->addWidget(lever, 0, 0, 2, 1);
     switchLayout->addWidget(boundLabel(binder_, form.Label3, "Label3"), 0, 1, Qt::AlignLeft | Qt::AlignTop);
@@ -169,12 +171,21 @@ QWidget* EditorWindow::buildHeader()
     bold.setBold(true);
     caption->setFont(bold);
     preset->addWidget(caption);
+    // Read out with what it is; the model sets only the caption.
+    binder_.custom(caption, [caption, heading = qs(form.Label9.caption)]() -> QWidget* {
+        const QString name = heading.trimmed() + u' ' + caption->text();
+        if (caption->accessibleName() == name)
+            return nullptr;
+        caption->setAccessibleName(name);
+        return caption;
+    });
     QLabel* marker = boundLabel(binder_, form.Label8, "Label8");
     QFont big = marker->font();
     big.setBold(true);
     big.setPointSizeF(big.pointSizeF() * 1.5);
     marker->setFont(big);
     marker->setStyleSheet(QStringLiteral("color: #c00000"));
+    marker->setAccessibleName(QStringLiteral("Changed: the edit differs from the preset on the device"));
     binder_.custom(marker, [marker, &form]() -> QWidget* {
         const QString tip = qs(form.markerToolTip);
         if (marker->toolTip() == tip)
@@ -198,6 +209,7 @@ QWidget* EditorWindow::buildHeader()
     progress->setObjectName(QStringLiteral("ProgressBar1"));
     progress->setFixedWidth(160);
     progress->setTextVisible(false);
+    progress->setAccessibleName(QStringLiteral("Progress"));
     binder_.progress(progress, form.ProgressBar1);
     row->addWidget(progress);
     return header;

@@ -4,38 +4,104 @@
 #include "QtHost.hpp"
 
 #include <QCloseEvent>
-#include <QMdiArea>
-#include <QMdiSubWindow>
+#include <QLabel>
+#include <QMenuBar>
 #include <QScreen>
+#include <QScrollArea>
+#include <QStatusBar>
+#include <QStyle>
 
 namespace qrv::ui {
 
-MainWindow::MainWindow(EditorWindow* editor, QWidget* parent) : QMainWindow(parent)
+QString linkStatusText(const ProgramState& state, const std::string& portName)
+{
+    if (state.DemoMode)
+        return QStringLiteral("Demo mode – nothing is sent");
+    if (state.searching || !state.LinkUp || !state.PortOk)
+        return QStringLiteral("Link lost – searching…");
+    return QStringLiteral("Connected – ") + QString::fromStdString(portName);
+}
+
+MainWindow::MainWindow(EditorWindow* editor, QWidget* parent) : QMainWindow(parent), editor_(editor)
 {
     setObjectName(QStringLiteral("MDIFrmMain"));
     setWindowTitle(QString::fromLatin1(kApplicationName));
-    area_ = new QMdiArea;
-    area_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    area_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+
+    // The editor fills the window and grows with it; a screen too small for it scrolls.
+    area_ = new QScrollArea;
+    area_->setObjectName(QStringLiteral("EditorArea"));
+    area_->setWidgetResizable(true);
+    area_->setFrameShape(QFrame::NoFrame);
+    area_->setWidget(editor);
     setCentralWidget(area_);
-    // A title bar without buttons: the editor is not closed or shrunk on its own.
-    editorFrame_ = area_->addSubWindow(editor, Qt::SubWindow | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
-    editorFrame_->setWindowTitle(editor->windowTitle());
-    editorFrame_->setOption(QMdiSubWindow::RubberBandMove, false);
-    fitToEditor();
+
+    file_ = menuBar()->addMenu(QStringLiteral("&File"));
+    edit_ = menuBar()->addMenu(QStringLiteral("&Edit"));
+    device_ = menuBar()->addMenu(QStringLiteral("&Device"));
+    help_ = menuBar()->addMenu(QStringLiteral("&Help"));
+
+    outcome_ = new QLabel;
+    outcome_->setObjectName(QStringLiteral("StatusOutcome"));
+    outcome_->setTextFormat(Qt::PlainText);
+    differ_ = new QLabel(QString::fromLatin1(kUnitMayDifferText));
+    differ_->setObjectName(QStringLiteral("StatusDiffer"));
+    differ_->setTextFormat(Qt::PlainText);
+    QFont bold = differ_->font();
+    bold.setBold(true);
+    differ_->setFont(bold);
+    differ_->hide();
+    link_ = new QLabel;
+    link_->setObjectName(QStringLiteral("StatusLink"));
+    link_->setTextFormat(Qt::PlainText);
+    statusBar()->addWidget(outcome_, 1);
+    statusBar()->addPermanentWidget(differ_);
+    statusBar()->addPermanentWidget(link_);
+    statusBar()->setSizeGripEnabled(true);
+}
+
+QSize MainWindow::editorSize(QSize editorSize) const
+{
+    return editorSize + QSize(0, menuBar()->sizeHint().height() + statusBar()->sizeHint().height());
 }
 
 void MainWindow::fitToEditor()
 {
-    editorFrame_->adjustSize();
-    editorFrame_->move(0, 0);
-    QSize wanted = editorFrame_->size() + QSize(4, 4);
+    QSize wanted = editorSize(editor_->sizeHint());
+    QSize least = editorSize(editor_->minimumSizeHint());
     if (const QScreen* screen = this->screen()) {
-        // Room for the window's own frame and title bar.
+        // Room for the window's own frame and title bar; a smaller screen scrolls.
         const QSize room = screen->availableGeometry().size() - QSize(8, 40);
         wanted = wanted.boundedTo(room);
+        least = least.boundedTo(room);
     }
+    setMinimumSize(least);
     resize(wanted);
+}
+
+void MainWindow::showEditorCaption(const QString& caption)
+{
+    const QString title = QString::fromLatin1(kApplicationName) + QStringLiteral(" - [") + caption + u']';
+    if (windowTitle() != title)
+        setWindowTitle(title);
+}
+
+void MainWindow::showStatus(const QString& link, bool unitMayDiffer, const QString& outcome)
+{
+    if (link_->text() != link)
+        link_->setText(link);
+    if (differ_->isHidden() == unitMayDiffer)
+        differ_->setVisible(unitMayDiffer);
+    if (outcome_->text() != outcome)
+        outcome_->setText(outcome);
+}
+
+QString MainWindow::statusText() const
+{
+    QStringList parts;
+    for (const QLabel* label : {outcome_, differ_, link_})
+        if (!label->isHidden() && !label->text().isEmpty())
+            parts << label->text();
+    return parts.join(QStringLiteral(" | "));
 }
 
 void MainWindow::closeEvent(QCloseEvent* event)

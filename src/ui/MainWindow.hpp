@@ -1,17 +1,27 @@
 #pragma once
 
+#include "state/ProgramState.hpp"
+
 #include <QMainWindow>
+#include <QString>
 
 #include <functional>
+#include <string>
 
-class QMdiArea;
-class QMdiSubWindow;
+class QLabel;
+class QMenu;
+class QScrollArea;
 
 namespace qrv::ui {
 
 class EditorWindow;
 
-// The main window MDIFrmMain, holding the editor window.
+// What the status bar tells of the link: connected on a port, demo mode, lost.
+QString linkStatusText(const ProgramState& state, const std::string& portName);
+inline constexpr const char* kUnitMayDifferText = "Unit may differ from the editor";
+
+// The main window MDIFrmMain: the editor fills it, with the menus above and the status
+// bar below.
 class MainWindow final : public QMainWindow {
     Q_OBJECT
 public:
@@ -19,16 +29,37 @@ public:
 
     // Decides every close request: false cancels it.
     void setCloseRequest(std::function<bool()> request) { closeRequest_ = std::move(request); }
-    QMdiSubWindow* editorFrame() const { return editorFrame_; }
+    EditorWindow* editor() const { return editor_; }
     // Sizes the window around the editor, within the screen.
     void fitToEditor();
+    // The window's inner size that shows an editor of that size whole.
+    QSize editorSize(QSize editorSize) const;
+
+    QMenu* fileMenu() const { return file_; }
+    QMenu* editMenu() const { return edit_; }
+    QMenu* deviceMenu() const { return device_; }
+    QMenu* helpMenu() const { return help_; }
+
+    // The title for the editor's caption ("QRV5173 - [QRV5173 Edit]").
+    void showEditorCaption(const QString& caption);
+    // The status bar: the link, whether the unit may differ, and the last action's outcome.
+    void showStatus(const QString& link, bool unitMayDiffer, const QString& outcome);
+    // The status bar's texts as one line, as it reads left to right.
+    QString statusText() const;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    QMdiArea* area_;
-    QMdiSubWindow* editorFrame_;
+    EditorWindow* editor_;
+    QScrollArea* area_;
+    QMenu* file_;
+    QMenu* edit_;
+    QMenu* device_;
+    QMenu* help_;
+    QLabel* outcome_;
+    QLabel* differ_;
+    QLabel* link_;
     std::function<bool()> closeRequest_;
 };
 

@@ -1,5 +1,6 @@
 #include "PageBuilder.hpp"
 
+#include "Accessible.hpp"
 #include "Binder.hpp"
 #include "SessionControls.hpp"
 #include "Widgets.hpp"
@@ -48,22 +49,36 @@ QLineEdit* valueBox(const QString& name, int width)
     return box;
 }
 
+// A slider at least that high, taller when the window is.
 QSlider* verticalSlider(const QString& name, int maximum, int height)
 {
     auto* slider = new RisingSlider;
     slider->setObjectName(name);
     slider->setRange(0, maximum);
-    slider->setFixedHeight(height);
+    slider->setMinimumHeight(height);
+    slider->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Expanding);
     return slider;
 }
 
 QComboBox* frequencyOrWidthList(const QString& name)
 {
-    auto* list = new QComboBox;
+    auto* list = new ChoiceList;
     list->setObjectName(name);
     list->setMaxVisibleItems(16);
     list->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     return list;
+}
+
+// Captions escape a literal '&' as "&&".
+QString plainLabel(const char* caption)
+{
+    return QString::fromLatin1(caption).replace(QStringLiteral("&&"), QStringLiteral("&"));
+}
+
+QString frequencyRange()
+{
+    return rangeText(QString::fromLatin1(catalogue::frequencyList.front()),
+                     QString::fromLatin1(catalogue::frequencyList.back()));
 }
 
 int widestWord(const QFontMetrics& metrics, const QString& text)
@@ -81,48 +96,62 @@ QString elementName(const char* array, int index)
     return QString::fromLatin1(array) + u'_' + QString::number(index);
 }
 
-PageBuilder::Column PageBuilder::columnOf(const PageInfo& page) const
+int PageBuilder::columnWidth(const PageParameter& parameter) const
 {
     const QFontMetrics metrics{QFont()};
     const ValueTables& tables = editor_.state().tables;
-    int width = kMinColumnWidth;
-    for (const PageParameter& p : page.parameters) {
-        if (p.kind != ControlKind::VerticalSlider)
-            continue;
-        width = std::max(width, widestWord(metrics, QString::fromLatin1(p.label)) + 8);
-        for (int value : {0, p.maximum})
-            width = std::max(width, metrics.horizontalAdvance(qs(valueText(tables, p.text, value))) + 16);
-    }
-    int labelHeight = metrics.height();
-    for (const PageParameter& p : page.parameters)
-        if (p.kind == ControlKind::VerticalSlider)
-            labelHeight = std::max(labelHeight,
-                                   metrics
-                                       .boundingRect(QRect(0, 0, width, 1000), Qt::AlignHCenter | Qt::TextWordWrap,
-                                                     QString::fromLatin1(p.label))
-                                       .height());
-    return {width, labelHeight};
+    int width = std::max(kMinColumnWidth, widestWord(metrics, QString::fromLatin1(parameter.label)) + 8);
+    for (int value : {0, parameter.maximum})
+        width = std::max(width, metrics.horizontalAdvance(qs(valueText(tables, parameter.text, value))) + 16);
+    return width;
 }
 
-QWidget* PageBuilder::sliderColumn(const PageInfo& page, const PageParameter& parameter, Column column)
+int PageBuilder::labelHeight(const PageInfo& page) const
+{
+    const QFontMetrics metrics{QFont()};
+    int height = metrics.height();
+    for (const PageParameter& p : page.parameters)
+        if (p.kind == ControlKind::VerticalSlider)
+            height = std::max(height,
+                              metrics
+                                  .boundingRect(QRect(0, 0, columnWidth(p), 1000), Qt::AlignHCenter | Qt::TextWordWrap,
+                                                QString::fromLatin1(p.label))
+                                  .height());
+    return height;
+}
+
+void PageBuilder::describe(QSlider* slider, QLineEdit* box, const PageParameter& parameter, bool vertical)
+{
+    const ValueTables& tables = editor_.state().tables;
+    const QString name = plainLabel(parameter.label);
+    describeSlider(slider, name, box,
+                   [&tables, rule = parameter.text, max = parameter.maximum, vertical](int position) {
+                       return qs(valueText(tables, rule, vertical ? max - position : position));
+                   });
+    describeValueBox(box, name + QStringLiteral(" value"), slider->accessibleDescription());
+}
+
+QWidget* PageBuilder::sliderColumn(const PageInfo& page, const PageParameter& parameter, int labelHeight)
 {
     auto* cell = new QWidget;
     auto* layout = new QVBoxLayout(cell);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(4);
 
-    auto* box = valueBox(elementName(page.textName, parameter.index), column.width - 4);
+    const int width = columnWidth(parameter);
+    auto* box = valueBox(elementName(page.textName, parameter.index), width - 4);
     bindTypedBox(box, page, parameter);
     layout->addWidget(box, 0, Qt::AlignHCenter);
 
     Slider& control = editor_.slider(page, parameter);
     auto* slider = verticalSlider(elementName(page.sliderName, parameter.index), control.max, kSliderHeight);
     bindPageSlider(slider, page, parameter);
-    layout->addWidget(slider, 0, Qt::AlignHCenter);
+    describe(slider, box, parameter, true);
+    layout->addWidget(slider, 1, Qt::AlignHCenter);
 
     auto* label = fixedLabel(QString::fromLatin1(parameter.label), Qt::AlignHCenter | Qt::AlignTop);
     label->setWordWrap(true);
-    label->setFixedSize(column.width, column.labelHeight);
+    label->setFixedSize(width, labelHeight);
     layout->addWidget(label, 0, Qt::AlignHCenter);
     return cell;
 }
@@ -142,7 +171,7 @@ QWidget* PageBuilder::semitones(const PageInfo& page, const PageParameter& param
     auto* row = new QHBoxLayout;
     row->addWidget(fixedLabel(QStringLiteral("-12")));
     Slider& control = editor_.slider(page, parameter);
-    auto* slider = new QSlider(Qt::Horizontal);
+    auto* slider = new LevelSlider;
     slider->setObjectName(elementName(page.sliderName, parameter.index));
     slider->setRange(0, control.max);
     slider->setTickPosition(QSlider::TicksBelow);
@@ -150,6 +179,7 @@ QWidget* PageBuilder::semitones(const PageInfo& page, const PageParameter& param
     slider->setPageStep(3);
     slider->setFixedWidth(kSemitoneSliderWidth);
     bindPageSlider(slider, page, parameter);
+    describe(slider, box, parameter, false);
     row->addWidget(slider);
     row->addWidget(fixedLabel(QStringLiteral("+12")));
     layout->addLayout(row);
@@ -163,6 +193,9 @@ QWidget* PageBuilder::checkControl(const PageInfo& page, const PageParameter& pa
         return rotorSwitch(page, parameter);
     auto* check = new QCheckBox(QString::fromLatin1(parameter.label));
     check->setObjectName(QString::fromLatin1(parameter.checkName));
+    const QString label = plainLabel(parameter.label);
+    check->setAccessibleName(parameter.boxCaption ? plainLabel(parameter.boxCaption) + u' ' + label : label);
+    check->setAccessibleDescription(QStringLiteral("Ticked or clear"));
     binder_.check(
         check, editor_.form().*parameter.check,
         [&editor = editor_, element = page.element, index = parameter.index] { editor.checkClick(element, index); });
@@ -183,7 +216,8 @@ QWidget* PageBuilder::rotorSwitch(const PageInfo& page, const PageParameter& par
     layout->addWidget(fixedLabel(QStringLiteral("Slow")));
     auto* button = new RedButton;
     button->setObjectName(QString::fromLatin1(parameter.checkName));
-    button->setAccessibleName(QString::fromLatin1(parameter.label));
+    button->setAccessibleName(plainLabel(parameter.label) + u' ' + plainLabel(parameter.boxCaption));
+    button->setAccessibleDescription(QStringLiteral("Pressed in: fast; out: slow"));
     binder_.check(
         button, editor_.form().*parameter.check,
         [&editor = editor_, element = page.element, index = parameter.index] { editor.checkClick(element, index); });
@@ -205,6 +239,8 @@ QWidget* PageBuilder::tapBox()
     layout->addWidget(tap);
     auto* lamp = new Lamp;
     lamp->setObjectName(QStringLiteral("Shape5"));
+    lamp->setAccessibleName(QStringLiteral("Tempo lamp"));
+    lamp->setAccessibleDescription(QStringLiteral("Flashes with the tapped tempo"));
     binder_.shape(lamp, form.Shape5);
     layout->addWidget(lamp);
     return frame;
@@ -229,18 +265,31 @@ QGroupBox* PageBuilder::band(const BandRef& band)
     binder_.slider(slider, gain, [&editor = editor_, k] { editor.gainSliderEvent(k); });
     QObject::connect(slider, &QSlider::sliderReleased, slider, [&editor = editor_] { editor.sliderReleased(); });
     slider->setToolTip(qs(bandToolTip(band, 0)));
+    const QString caption = plainLabel(band.caption);
+    const char point = editor_.host().decimalPoint();
+    describeSlider(
+        slider, caption + QStringLiteral(" Gain"), gainBox,
+        [max = gain.max, point](int position) { return qs(gainText(max - position, point)); }, QStringLiteral("dB"));
+    describeValueBox(gainBox, caption + QStringLiteral(" Gain value"), slider->accessibleDescription());
     grid->addWidget(slider, 1, 0, 4, 1, Qt::AlignHCenter);
     grid->addWidget(fixedLabel(QStringLiteral("dB")), 5, 0, Qt::AlignHCenter);
 
-    grid->addWidget(fixedLabel(QStringLiteral("Freq"), Qt::AlignLeft | Qt::AlignBottom), 1, 1);
+    QLabel* frequencyLabel = fixedLabel(QStringLiteral("Freq"), Qt::AlignLeft | Qt::AlignBottom);
+    grid->addWidget(frequencyLabel, 1, 1);
     auto* frequency = frequencyOrWidthList(elementName("Combo4", k));
     binder_.list(frequency, form.Combo4.at(k), [&editor = editor_, k] { editor.frequencyListClick(k); });
     markWhenDiffers(binder_, frequency, form);
+    describeList(frequency, caption + QStringLiteral(" Frequency"), frequencyRange());
+    frequencyLabel->setBuddy(frequency);
     grid->addWidget(frequency, 2, 1);
-    grid->addWidget(fixedLabel(QStringLiteral("Q"), Qt::AlignLeft | Qt::AlignBottom), 3, 1);
+    QLabel* widthLabel = fixedLabel(QStringLiteral("Q"), Qt::AlignLeft | Qt::AlignBottom);
+    grid->addWidget(widthLabel, 3, 1);
     auto* width = frequencyOrWidthList(elementName("Combo3", k));
     binder_.list(width, form.Combo3.at(k), [&editor = editor_, k] { editor.widthListClick(k); });
     markWhenDiffers(binder_, width, form);
+    describeList(width, caption + QStringLiteral(" Width"),
+                 rangeText(qs(catalogue::widthEntry(0)), qs(catalogue::widthEntry(catalogue::kWidthCount - 1))));
+    widthLabel->setBuddy(width);
     grid->addWidget(width, 4, 1);
     grid->setRowStretch(5, 1);
     return frame;
@@ -256,10 +305,13 @@ QGroupBox* PageBuilder::passFilters(std::span<const PassFilterRef> lists)
     int n = 0;
     for (const PassFilterRef& ref : lists) {
         const int row = (n / 2) * 2, column = n % 2;
-        grid->addWidget(fixedLabel(QString::fromLatin1(ref.label), Qt::AlignLeft | Qt::AlignBottom), row, column);
+        QLabel* label = fixedLabel(QString::fromLatin1(ref.label), Qt::AlignLeft | Qt::AlignBottom);
+        grid->addWidget(label, row, column);
         auto* list = frequencyOrWidthList(elementName("Combo2", ref.list));
         binder_.list(list, form.Combo2.at(ref.list), [&editor = editor_, j = ref.list] { editor.passFilterClick(j); });
         markWhenDiffers(binder_, list, form);
+        describeList(list, plainLabel(ref.label), frequencyRange());
+        label->setBuddy(list);
         grid->addWidget(list, row + 1, column);
         ++n;
     }
@@ -291,12 +343,14 @@ QGroupBox* PageBuilder::build(const PageInfo& page)
     auto* layout = new QVBoxLayout(frame);
     layout->setSpacing(10);
 
+    // Centred in a wider window; the slider columns grow with its height.
     auto* top = new QHBoxLayout;
     top->setSpacing(6);
-    const Column column = columnOf(page);
+    top->addStretch();
+    const int labels = labelHeight(page);
     for (const PageParameter& p : page.parameters) {
         if (p.kind == ControlKind::VerticalSlider)
-            top->addWidget(sliderColumn(page, p, column), 0, Qt::AlignTop);
+            top->addWidget(sliderColumn(page, p, labels));
         else if (p.kind == ControlKind::HorizontalSlider)
             top->addWidget(semitones(page, p), 0, Qt::AlignTop);
     }
@@ -311,17 +365,17 @@ QGroupBox* PageBuilder::build(const PageInfo& page)
     top->addSpacing(12);
     top->addLayout(extras);
     top->addStretch();
-    layout->addLayout(top);
+    layout->addLayout(top, 1);
 
     auto* bottom = new QHBoxLayout;
     bottom->setSpacing(8);
+    bottom->addStretch();
     for (const BandRef& b : page.bands)
         bottom->addWidget(band(b), 0, Qt::AlignTop);
     if (!page.passFilters.empty())
         bottom->addWidget(passFilters(page.passFilters), 0, Qt::AlignTop);
     bottom->addStretch();
     layout->addLayout(bottom);
-    layout->addStretch();
     return frame;
 }
 

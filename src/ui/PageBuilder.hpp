@@ -26,12 +26,13 @@ public:
     QGroupBox* build(const PageInfo& page);
 
 private:
-    struct Column {
-        int width;
-        int labelHeight;
-    };
-    Column columnOf(const PageInfo& page) const;
-    QWidget* sliderColumn(const PageInfo& page, const PageParameter& parameter, Column column);
+    // A slider column is as wide as its label's longest word and its widest value; the
+    // labels of a page share one height.
+    int columnWidth(const PageParameter& parameter) const;
+    int labelHeight(const PageInfo& page) const;
+    // Names the slider and its value box for screen readers, from the catalogue.
+    void describe(QSlider* slider, QLineEdit* box, const PageParameter& parameter, bool vertical);
+    QWidget* sliderColumn(const PageInfo& page, const PageParameter& parameter, int labelHeight);
     QWidget* semitones(const PageInfo& page, const PageParameter& parameter);
     QWidget* checkControl(const PageInfo& page, const PageParameter& parameter);
     // The rotor switch: a red button-style check box between "Slow" and "Fast".

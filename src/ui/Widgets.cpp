@@ -104,8 +104,18 @@ void WrapButton::paintEvent(QPaintEvent*)
     option.text.clear();
     p.drawControl(QStyle::CE_PushButton, option);
     const QRect area = style()->subElementRect(QStyle::SE_PushButtonContents, &option, this).adjusted(2, 0, -2, 0);
+    // The button keeps its place and size: a large desktop font is made smaller to fit.
+    const QString text = caption.simplified();
+    QFont font = p.font();
+    const auto fits = [&] {
+        return QFontMetrics(font).boundingRect(area, Qt::AlignCenter | Qt::TextWordWrap, text).height() <=
+            area.height();
+    };
+    while (!fits() && font.pointSizeF() > 6)
+        font.setPointSizeF(font.pointSizeF() - 0.5);
+    p.setFont(font);
     p.setPen(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::ButtonText));
-    p.drawText(area, Qt::AlignCenter | Qt::TextWordWrap, caption.simplified());
+    p.drawText(area, Qt::AlignCenter | Qt::TextWordWrap, text);
 }
 
 RisingSlider::RisingSlider(QWidget* parent) : QSlider(Qt::Vertical, parent)

@@ -2,6 +2,7 @@
 
 #include <QAbstractButton>
 #include <QColor>
+#include <QComboBox>
 #include <QPixmap>
 #include <QPushButton>
 #include <QSlider>
@@ -66,6 +67,20 @@ public:
 
 protected:
     void paintEvent(QPaintEvent*) override;
+};
+
+// A horizontal slider of its own class, so that it gets the program's accessible interface.
+class LevelSlider final : public QSlider {
+    Q_OBJECT
+public:
+    explicit LevelSlider(QWidget* parent = nullptr) : QSlider(Qt::Horizontal, parent) {}
+};
+
+// A combo box of its own class, so that screen readers hear its name and not its entry.
+class ChoiceList final : public QComboBox {
+    Q_OBJECT
+public:
+    using QComboBox::QComboBox;
 };
 
 // The splash window's picture: a front panel with a display and knobs.

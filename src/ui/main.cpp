@@ -1,7 +1,6 @@
 // qrv5173-editor: the desktop editor for the QRV5173 effect processor.
 #include "AppWindows.hpp"
 #include "EditorCommandLine.hpp"
-#include "Look.hpp"
 #include "QtHost.hpp"
 #include "SessionControls.hpp"
 
@@ -69,7 +68,6 @@ int main(int argc, char* argv[])
 
     QApplication::setApplicationName(QString::fromLatin1(qrv::ui::kApplicationName));
     QGuiApplication::setDesktopFileName(QStringLiteral("org.qrv5173.editor")); // the menu entry and its icon
-    qrv::ui::applyLook(app);
 
     qrv::SerialTransport port;
     qrv::SteadyClock clock;

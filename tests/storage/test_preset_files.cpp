@@ -65,6 +65,7 @@ TEST_F(PresetFiles, SavingWritesTheCurrentRowWithItsEffectIndex)
     EXPECT_TRUE(fs::is_directory(dir.path / "Preset"));
     EXPECT_TRUE(rig.host.boxes.empty());
     EXPECT_TRUE(rig.port.sent().empty());
+    EXPECT_EQ(rig.state.lastOutcome, "Saved Preset/chorus.fxp");
 }
 
 TEST_F(PresetFiles, LoadingSwitchesToTheFilesEffectAndLeavesOthersAlone)
@@ -97,6 +98,7 @@ TEST_F(PresetFiles, LoadingSwitchesToTheFilesEffectAndLeavesOthersAlone)
     EXPECT_FALSE(rig.host.dialogs.back().save);
     EXPECT_FALSE(rig.host.busy(Window::Editor));
     EXPECT_TRUE(rig.host.boxes.empty());
+    EXPECT_EQ(rig.state.lastOutcome, "Loaded Preset/chorus.fxp");
 }
 
 TEST_F(PresetFiles, LastByteNamesTheEffectAndSixteenChangesNothing)
@@ -112,6 +114,7 @@ TEST_F(PresetFiles, LastByteNamesTheEffectAndSixteenChangesNothing)
     EXPECT_TRUE(snapshot() == before);
     EXPECT_TRUE(rig.port.sent().empty());
     EXPECT_TRUE(rig.host.boxes.empty());
+    EXPECT_EQ(rig.state.lastOutcome, ""); // nothing was loaded
 
     bytes[32] = 15;
     writeBytes(file, bytes);

@@ -128,6 +128,7 @@ TEST_F(ProjectFiles, LoadingWritesEveryLiveByteInOrderThenShowsReverbHall)
     EXPECT_FALSE(rig.host.busy(Window::Editor));
     expectTablesHoldTheFile(rig);
     EXPECT_TRUE(rig.host.boxes.empty());
+    EXPECT_EQ(rig.state.lastOutcome, "Loaded Preset/show.prj");
 }
 
 TEST_F(ProjectFiles, DemoModeLoadChangesEveryRowAndSendsNothing)
@@ -180,6 +181,7 @@ TEST_F(ProjectFiles, DeviceNotFoundAfterAFailureEndsTheLoadWithTheWindowRestored
     EXPECT_FALSE(rig.host.busy(Window::Editor));
     for (int e = 0; e < kEffectCount; ++e)
         EXPECT_EQ(rig.state.startConfig.at(e, 0), fileByte(e, 0));
+    EXPECT_EQ(rig.state.lastOutcome, ""); // the unit did not get the project
 }
 
 TEST_F(ProjectFiles, ACutTransferIsToldAndReConnectOffersToSendEverything)

@@ -1,9 +1,6 @@
 #include "UiRig.hpp"
 
-#include "ui/Look.hpp"
-
 #include <QApplication>
-#include <QMdiSubWindow>
 
 #include <unistd.h>
 
@@ -17,8 +14,7 @@ void ensureApplication()
     static char name[] = "ui_tests";
     static char* argv[] = {name, nullptr};
     // Never destroyed: the test library's input devices outlive any static of ours.
-    auto* app = new QApplication(argc, argv);
-    ui::applyLook(*app);
+    new QApplication(argc, argv);
 }
 
 void UiRig::showEditor()

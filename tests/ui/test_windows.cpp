@@ -9,7 +9,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QMdiSubWindow>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSlider>
@@ -172,7 +171,7 @@ TEST(UiCommandPanel, ReConnectReopensThePortAndTheCaptionReachesTheTitle)
     const bool demo = rig.state.DemoMode, linkUp = rig.state.LinkUp;
     const int opens = rig.port.openCount();
     rig.port.clearLog();
-    // A project load shows its busy caption in the title of the editor's frame.
+    // A project load shows its busy caption in the main window's title.
     rig.form.caption = "QRV5173 Edit - Please wait, loading project .......";
     auto* reopen = rig.find<QPushButton>("Command3");
     ASSERT_TRUE(reopen);
@@ -183,7 +182,7 @@ TEST(UiCommandPanel, ReConnectReopensThePortAndTheCaptionReachesTheTitle)
     EXPECT_TRUE(rig.port.sent().empty()); // no probe
     EXPECT_EQ(rig.state.DemoMode, demo);
     EXPECT_EQ(rig.state.LinkUp, linkUp);
-    EXPECT_EQ(rig.windows.main().editorFrame()->windowTitle(), QString::fromStdString(rig.form.caption));
+    EXPECT_EQ(rig.windows.main().windowTitle(), "QRV5173 - [" + QString::fromStdString(rig.form.caption) + "]");
 }
 
 TEST(UiExit, ClosingTheMainWindowAsksAndNoKeepsEverything)
@@ -203,7 +202,7 @@ TEST(UiExit, ClosingTheMainWindowAsksAndNoKeepsEverything)
 
     // The editor's own close does nothing and asks nothing.
     const auto asked = rig.host.boxes.size();
-    rig.windows.main().editorFrame()->close();
+    EXPECT_FALSE(rig.windows.editor().close());
     EXPECT_TRUE(rig.windows.editor().isVisible());
     EXPECT_EQ(rig.host.boxes.size(), asked);
 }
@@ -257,6 +256,8 @@ TEST(UiPresetDialogs, StoreWritesTheCentredNameIntoTheChosenSlot)
     EXPECT_EQ(rig.device.peek(Addr::directory(2, 0)), Addr::SlotUsed);
     EXPECT_EQ(rig.device.peek(Addr::slotNumber(2)), 0);
     EXPECT_EQ(rig.find<QLabel>("Label2")->text(), "1 - Lead");
+    EXPECT_TRUE(rig.windows.main().statusText().startsWith("Stored Lead in slot 1 | "))
+        << rig.windows.main().statusText().toStdString();
 }
 
 TEST(UiPresetDialogs, LoadReadsTheChosenSlotIntoThePage)
@@ -293,6 +294,7 @@ TEST(UiPresetDialogs, LoadReadsTheChosenSlotIntoThePage)
     EXPECT_EQ(rig.find<QSlider>("Slider3_0")->value(), 67);
     EXPECT_EQ(rig.live(7, 0), 33);
     EXPECT_TRUE(rig.find<QLabel>("Label2")->text().startsWith(QString::number(slot + 1) + " - "));
+    EXPECT_TRUE(rig.windows.main().statusText().contains(QStringLiteral(" from slot %1 | ").arg(slot + 1)));
 }
 
 TEST(UiPresetDialogs, CancelClosesWithoutTouchingTheDevice)

@@ -1,0 +1,223 @@
+#include "Accessible.hpp"
+
+#include <QAbstractItemView>
+#include <QAccessibleValueInterface>
+#include <QAccessibleWidget>
+#include <QComboBox>
+#include <QHash>
+#include <QLineEdit>
+#include <QPointer>
+#include <QRegularExpression>
+#include <QSlider>
+
+#include <cmath>
+#include <limits>
+
+namespace qrv::ui {
+
+namespace {
+
+struct SliderSpeech {
+    QPointer<QLineEdit> box;
+    PositionText textAt; // with the unit
+    QString unit;
+};
+
+// Filled by describeSlider/describeList; an entry goes with its widget.
+QHash<const QObject*, SliderSpeech>& sliders()
+{
+    static QHash<const QObject*, SliderSpeech> known;
+    return known;
+}
+
+QHash<const QObject*, bool>& lists()
+{
+    static QHash<const QObject*, bool> known;
+    return known;
+}
+
+template <class Table, class Value> void remember(Table& table, QObject* object, Value value)
+{
+    if (!table.contains(object))
+        QObject::connect(object, &QObject::destroyed, [&table, object] { table.remove(object); });
+    table.insert(object, std::move(value));
+}
+
+class SliderAccessible final : public QAccessibleWidget, public QAccessibleValueInterface {
+public:
+    explicit SliderAccessible(QSlider* slider) : QAccessibleWidget(slider, QAccessible::Slider) {}
+
+    QString text(QAccessible::Text t) const override
+    {
+        if (t == QAccessible::Value)
+            return shownAt(slider()->value());
+        return QAccessibleWidget::text(t);
+    }
+    void* interface_cast(QAccessible::InterfaceType t) override
+    {
+        if (t == QAccessible::ValueInterface)
+            return static_cast<QAccessibleValueInterface*>(this);
+        return QAccessibleWidget::interface_cast(t);
+    }
+
+    QVariant currentValue() const override { return numberIn(shownAt(slider()->value())); }
+    void setCurrentValue(const QVariant& value) override
+    {
+        const double wanted = value.toDouble();
+        int best = slider()->value();
+        double distance = std::numeric_limits<double>::infinity();
+        for (int p = slider()->minimum(); p <= slider()->maximum(); ++p)
+            if (const double d = std::abs(numberAt(p) - wanted); d < distance) {
+                distance = d;
+                best = p;
+            }
+        slider()->setValue(best);
+    }
+    QVariant maximumValue() const override
+    {
+        return std::max(numberAt(slider()->minimum()), numberAt(slider()->maximum()));
+    }
+    QVariant minimumValue() const override
+    {
+        return std::min(numberAt(slider()->minimum()), numberAt(slider()->maximum()));
+    }
+    QVariant minimumStepSize() const override
+    {
+        return slider()->maximum() > slider()->minimum()
+            ? std::abs(numberAt(slider()->minimum() + 1) - numberAt(slider()->minimum()))
+            : 0.0;
+    }
+
+private:
+    QSlider* slider() const { return static_cast<QSlider*>(widget()); }
+    const SliderSpeech* speech() const
+    {
+        const auto found = sliders().constFind(object());
+        return found == sliders().constEnd() ? nullptr : &found.value();
+    }
+    // The value box itself while it shows the slider's position, else what it would show.
+    QString shownAt(int position) const
+    {
+        const SliderSpeech* s = speech();
+        if (!s)
+            return QString::number(position);
+        if (position == slider()->value() && s->box && !s->box->text().isEmpty())
+            return (s->box->text().trimmed() + s->unit).trimmed();
+        return s->textAt(position).trimmed();
+    }
+    double numberAt(int position) const
+    {
+        const SliderSpeech* s = speech();
+        return s ? numberIn(s->textAt(position)) : position;
+    }
+};
+
+// A combo box whose name is its own, not the entry it shows; its value is the entry.
+class ListAccessible final : public QAccessibleWidget {
+public:
+    explicit ListAccessible(QComboBox* list) : QAccessibleWidget(list, QAccessible::ComboBox) {}
+
+    QString text(QAccessible::Text t) const override
+    {
+        if (t == QAccessible::Value)
+            return list()->currentText().trimmed();
+        return QAccessibleWidget::text(t);
+    }
+    QAccessible::State state() const override
+    {
+        QAccessible::State s = QAccessibleWidget::state();
+        s.expandable = true;
+        s.expanded = list()->view()->isVisible();
+        s.collapsed = !s.expanded;
+        return s;
+    }
+    // The entries, as the popup list that holds them.
+    int childCount() const override { return 1; }
+    QAccessibleInterface* child(int index) const override
+    {
+        return index == 0 ? QAccessible::queryAccessibleInterface(list()->view()) : nullptr;
+    }
+    int indexOfChild(const QAccessibleInterface* child) const override
+    {
+        return child && child->object() == list()->view() ? 0 : -1;
+    }
+    QStringList actionNames() const override { return {showMenuAction(), pressAction(), setFocusAction()}; }
+    void doAction(const QString& action) override
+    {
+        if (action == showMenuAction() || action == pressAction())
+            list()->showPopup();
+        else
+            QAccessibleWidget::doAction(action);
+    }
+
+private:
+    QComboBox* list() const { return static_cast<QComboBox*>(widget()); }
+};
+
+QAccessibleInterface* programAccessible(const QString&, QObject* object)
+{
+    if (sliders().contains(object))
+        return new SliderAccessible(static_cast<QSlider*>(object));
+    if (lists().contains(object))
+        return new ListAccessible(static_cast<QComboBox*>(object));
+    return nullptr;
+}
+
+} // namespace
+
+void installAccessibility()
+{
+    static const bool installed = [] {
+        QAccessible::installFactory(programAccessible);
+        return true;
+    }();
+    (void)installed;
+}
+
+void describeSlider(QSlider* slider, const QString& name, QLineEdit* box, PositionText textAt, const QString& unit)
+{
+    const QString suffix = unit.isEmpty() ? QString() : u' ' + unit;
+    textAt = [textAt, suffix](int position) { return textAt(position) + suffix; };
+    remember(sliders(), slider, SliderSpeech{box, textAt, suffix});
+    slider->setAccessibleName(name);
+    slider->setAccessibleDescription(rangeText(textAt(slider->minimum()), textAt(slider->maximum())));
+}
+
+void describeValueBox(QLineEdit* box, const QString& name, const QString& range)
+{
+    box->setAccessibleName(name);
+    box->setAccessibleDescription(range);
+}
+
+void describeList(QComboBox* list, const QString& name, const QString& description)
+{
+    remember(lists(), list, true);
+    list->setAccessibleName(name);
+    list->setAccessibleDescription(description);
+}
+
+double numberIn(const QString& text)
+{
+    static const QRegularExpression number(QStringLiteral("[-+]?\\d+(?:[.,]\\d+)?"));
+    const QRegularExpressionMatch match = number.match(text);
+    if (!match.hasMatch())
+        return 0;
+    QString digits = match.captured();
+    digits.replace(u',', u'.');
+    double value = digits.toDouble();
+    const QString rest = text.mid(match.capturedEnd());
+    if (rest.contains(QStringLiteral("+33%")))
+        value += 1.0 / 3;
+    else if (rest.contains(QStringLiteral("+66%")))
+        value += 2.0 / 3;
+    return value;
+}
+
+QString rangeText(const QString& first, const QString& last)
+{
+    // A vertical slider runs from its largest value at the top: name the smaller end first.
+    const bool rising = numberIn(first) <= numberIn(last);
+    return QStringLiteral("Range %1 to %2").arg((rising ? first : last).trimmed(), (rising ? last : first).trimmed());
+}
+
+} // namespace qrv::ui

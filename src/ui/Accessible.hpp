@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QString>
+
+#include <functional>
+
+class QComboBox;
+class QLineEdit;
+class QSlider;
+
+namespace qrv::ui {
+
+// The text a slider's value box shows at a slider position.
+using PositionText = std::function<QString(int position)>;
+
+// Makes the program's own accessible interfaces available; call once the application exists.
+void installAccessibility();
+
+// A slider that screen readers announce by name and by its value box's text ("600 ms"),
+// with the range of that text as its description. Its numeric value is the number the
+// box shows, and setting one moves the slider to the nearest position. A unit that a label
+// beside the box shows ("dB") follows the box's text.
+void describeSlider(QSlider* slider, const QString& name, QLineEdit* box, PositionText textAt,
+                    const QString& unit = {});
+// A value box named after its slider, with the same range.
+void describeValueBox(QLineEdit* box, const QString& name, const QString& range);
+// A list named for what it chooses rather than for the entry it shows.
+void describeList(QComboBox* list, const QString& name, const QString& description);
+
+// The number a value text starts with; a pitch's thirds add a third of a semitone each.
+double numberIn(const QString& text);
+// "Range first to last" from the texts at both ends.
+QString rangeText(const QString& first, const QString& last);
+
+} // namespace qrv::ui

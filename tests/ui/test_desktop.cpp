@@ -1,0 +1,252 @@
+// The main window as a desktop program: what screen readers hear of every control, the
+// menus over the command panel, and the status bar's account of the link.
+#include "UiRig.hpp"
+
+#include "ui/MainWindow.hpp"
+#include "ui/PageBuilder.hpp"
+
+#include <QAccessible>
+#include <QAccessibleValueInterface>
+#include <QAction>
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QSlider>
+#include <QStackedWidget>
+#include <QTest>
+
+namespace qrv::test {
+namespace {
+
+QString plain(const char* caption)
+{
+    return QString::fromLatin1(caption).replace(QStringLiteral("&&"), QStringLiteral("&"));
+}
+
+QAccessibleInterface* accessible(QWidget* widget)
+{
+    QAccessibleInterface* found = QAccessible::queryAccessibleInterface(widget);
+    EXPECT_TRUE(found) << widget->objectName().toStdString();
+    return found;
+}
+
+// A slider is named for its label, reads as its value box (plus the unit beside it), and
+// tells its range; the box carries the label too.
+void expectSliderSpeaks(QSlider* slider, QLineEdit* box, const QString& label, const QString& unit = {})
+{
+    ASSERT_TRUE(slider && box) << label.toStdString();
+    QAccessibleInterface* s = accessible(slider);
+    QAccessibleInterface* b = accessible(box);
+    ASSERT_TRUE(s && b);
+    EXPECT_EQ(s->role(), QAccessible::Slider);
+    EXPECT_TRUE(s->text(QAccessible::Name).contains(label)) << s->text(QAccessible::Name).toStdString();
+    EXPECT_EQ(s->text(QAccessible::Value), (box->text().trimmed() + unit).trimmed()) << label.toStdString();
+    EXPECT_TRUE(s->text(QAccessible::Description).startsWith(QStringLiteral("Range "))) << label.toStdString();
+    EXPECT_TRUE(b->text(QAccessible::Name).contains(label)) << label.toStdString();
+    EXPECT_EQ(b->text(QAccessible::Value), box->text());
+}
+
+void expectListSpeaks(QComboBox* list, const QString& name)
+{
+    ASSERT_TRUE(list) << name.toStdString();
+    QAccessibleInterface* l = accessible(list);
+    ASSERT_TRUE(l);
+    EXPECT_EQ(l->role(), QAccessible::ComboBox);
+    EXPECT_EQ(l->text(QAccessible::Name), name);
+    EXPECT_EQ(l->text(QAccessible::Value), list->currentText().trimmed()) << name.toStdString();
+    EXPECT_FALSE(l->text(QAccessible::Description).isEmpty()) << name.toStdString();
+    EXPECT_EQ(l->childCount(), 1); // the entries
+}
+
+int effectShowing(const PageInfo& page)
+{
+    for (int e = 0; e < kEffectCount; ++e)
+        if (catalogue::effect(e).pageElement == page.element)
+            return e;
+    return 0;
+}
+
+TEST(UiAccessibility, EveryPageControlIsNamedFromTheCatalogueAndReadsAsItsValueBox)
+{
+    UiRig rig;
+    rig.showEditor();
+    const ValueTables& tables = rig.state.tables;
+    for (const PageInfo& page : catalogue::pages()) {
+        SCOPED_TRACE(page.caption);
+        choose(rig.find<QComboBox>("Combo1"), effectShowing(page));
+        QWidget* frame = rig.windows.editor().pages()->currentWidget();
+        for (const PageParameter& p : page.parameters) {
+            if (p.kind == ControlKind::CheckBox) {
+                auto* check = frame->findChild<QAbstractButton*>(QString::fromLatin1(p.checkName));
+                ASSERT_TRUE(check) << p.checkName;
+                EXPECT_TRUE(accessible(check)->text(QAccessible::Name).contains(plain(p.label)));
+                EXPECT_NE(check->focusPolicy() & Qt::TabFocus, 0);
+                continue;
+            }
+            auto* slider = frame->findChild<QSlider*>(ui::elementName(page.sliderName, p.index));
+            auto* box = frame->findChild<QLineEdit*>(ui::elementName(page.textName, p.index));
+            expectSliderSpeaks(slider, box, plain(p.label));
+            // The range in the slider's own units, smallest first.
+            const QString low = QString::fromStdString(valueText(tables, p.text, 0)).trimmed();
+            EXPECT_TRUE(accessible(slider)->text(QAccessible::Description).startsWith("Range " + low + " to "));
+        }
+        for (const BandRef& band : page.bands) {
+            const QString caption = plain(band.caption);
+            expectSliderSpeaks(frame->findChild<QSlider*>(ui::elementName("Slider15", band.band)),
+                               frame->findChild<QLineEdit*>(ui::elementName("Text16", band.band)), caption + " Gain",
+                               QStringLiteral(" dB"));
+            expectListSpeaks(frame->findChild<QComboBox*>(ui::elementName("Combo4", band.band)),
+                             caption + " Frequency");
+            expectListSpeaks(frame->findChild<QComboBox*>(ui::elementName("Combo3", band.band)), caption + " Width");
+        }
+        for (const PassFilterRef& filter : page.passFilters)
+            expectListSpeaks(frame->findChild<QComboBox*>(ui::elementName("Combo2", filter.list)), plain(filter.label));
+    }
+    expectListSpeaks(rig.find<QComboBox>("Combo1"), QStringLiteral("Effect"));
+    EXPECT_EQ(accessible(rig.find<QWidget>("Shape5"))->text(QAccessible::Name), "Tempo lamp");
+    EXPECT_FALSE(accessible(rig.find<QWidget>("Label8"))->text(QAccessible::Name).contains('*'));
+    EXPECT_EQ(accessible(rig.find<QWidget>("Label2"))->text(QAccessible::Name),
+              "Preset on device = " + rig.find<QLabel>("Label2")->text());
+    EXPECT_EQ(accessible(rig.find<QWidget>("Check4"))->text(QAccessible::Name), "Input Phase 180'");
+}
+
+TEST(UiAccessibility, SliderValuesReadAndSetInTheUnitsTheBoxShows)
+{
+    UiRig rig;
+    rig.showEditor();
+    choose(rig.find<QComboBox>("Combo1"), 6); // TAP DELAY
+    auto* delay = rig.find<QSlider>("Slider2_0");
+    delay->setValue(254 - 120);
+    QAccessibleInterface* spoken = accessible(delay);
+    EXPECT_EQ(spoken->text(QAccessible::Value), "600 ms");
+    QAccessibleValueInterface* value = spoken->valueInterface();
+    ASSERT_TRUE(value);
+    EXPECT_DOUBLE_EQ(value->currentValue().toDouble(), 600);
+    EXPECT_DOUBLE_EQ(value->minimumValue().toDouble(), 0);
+    EXPECT_DOUBLE_EQ(value->maximumValue().toDouble(), 1270);
+    // A screen reader setting a value goes the way a user's move goes, to the unit too.
+    value->setCurrentValue(302.0);
+    EXPECT_EQ(rig.find<QLineEdit>("Text4_0")->text(), "300 ms");
+    EXPECT_EQ(rig.live(6, 0), 60);
+
+    auto* gain = rig.find<QSlider>("Slider15_9");
+    gain->setValue(60 - 23);
+    EXPECT_EQ(accessible(gain)->text(QAccessible::Value), "-3.5 dB");
+    EXPECT_DOUBLE_EQ(accessible(gain)->valueInterface()->currentValue().toDouble(), -3.5);
+}
+
+TEST(UiAccessibility, TabReachesEveryControlOfThePage)
+{
+    UiRig rig;
+    rig.showEditor();
+    rig.windows.main().activateWindow();
+    QApplication::setActiveWindow(&rig.windows.main());
+    for (int effect : {6, 11}) { // Tap Delay and Rotary: every kind of control
+        choose(rig.find<QComboBox>("Combo1"), effect);
+        QWidget* frame = rig.windows.editor().pages()->currentWidget();
+        QList<QWidget*> wanted;
+        for (QWidget* w : frame->findChildren<QWidget*>())
+            if ((qobject_cast<QSlider*>(w) || qobject_cast<QComboBox*>(w) || qobject_cast<QAbstractButton*>(w)) &&
+                w->isVisible())
+                wanted << w;
+        ASSERT_GT(wanted.size(), 12);
+        rig.find<QComboBox>("Combo1")->setFocus();
+        QSet<QWidget*> reached;
+        for (int i = 0; i < 200 && reached.size() < wanted.size(); ++i) {
+            QWidget* focus = QApplication::focusWidget();
+            ASSERT_TRUE(focus);
+            if (wanted.contains(focus))
+                reached.insert(focus);
+            QTest::keyClick(focus, Qt::Key_Tab);
+        }
+        EXPECT_EQ(reached.size(), wanted.size()) << "effect " << effect;
+    }
+}
+
+QAction* menuAction(ui::MainWindow& main, int button)
+{
+    return main.findChild<QAction*>(QStringLiteral("Menu_Command2_%1").arg(button));
+}
+
+TEST(UiMenus, HoldEveryPanelCommandWithItsTipAndAKey)
+{
+    UiRig rig;
+    rig.showEditor();
+    ui::MainWindow& main = rig.windows.main();
+    QStringList titles;
+    for (QAction* menu : main.menuBar()->actions())
+        titles << menu->text();
+    EXPECT_EQ(titles, (QStringList{"&File", "&Edit", "&Device", "&Help"}));
+    QSet<QString> keys;
+    for (const auto& [index, button] : rig.form.Command2) {
+        SCOPED_TRACE(index);
+        QAction* action = menuAction(main, index);
+        ASSERT_TRUE(action);
+        EXPECT_TRUE(action->associatedObjects().size() >= 1); // it sits in a menu
+        QString text = action->text();
+        text.remove(u'&').remove(u'…');
+        EXPECT_EQ(text, QString::fromStdString(button.caption).simplified());
+        EXPECT_EQ(action->statusTip(), QString::fromStdString(button.toolTip));
+        EXPECT_EQ(action->isVisible(), button.visible);
+        ASSERT_FALSE(action->shortcut().isEmpty());
+        EXPECT_FALSE(keys.contains(action->shortcut().toString())) << action->shortcut().toString().toStdString();
+        keys.insert(action->shortcut().toString());
+    }
+    EXPECT_EQ(menuAction(main, 1)->shortcut(), QKeySequence(QKeySequence::Save));
+    EXPECT_EQ(menuAction(main, 2)->shortcut(), QKeySequence(QKeySequence::Open));
+    EXPECT_TRUE(ui::aboutText().contains(QRegularExpression("version \\d+\\.\\d+")));
+
+    // The menu runs the panel's own handler.
+    choose(rig.find<QComboBox>("Combo1"), 7);
+    rig.host.answer(false);
+    menuAction(main, 5)->trigger();
+    ASSERT_FALSE(rig.host.boxes.empty());
+    EXPECT_EQ(rig.host.boxes.back().title, "Reload Current Effect");
+    rig.host.answer(false);
+    menuAction(main, 0)->trigger();
+    EXPECT_EQ(rig.host.boxes.back().title, "Exit");
+    EXPECT_TRUE(main.isVisible());
+}
+
+TEST(UiStatusBar, TellsTheLinkAndTheLastOutcome)
+{
+    UiRig rig;
+    rig.showEditor();
+    ui::MainWindow& main = rig.windows.main();
+    const auto status = [&] {
+        rig.windows.binder().sync();
+        return main.statusText();
+    };
+    rig.state.PortOk = true;
+    EXPECT_EQ(status(), "Connected – loopback");
+    EXPECT_EQ(main.windowTitle(), "QRV5173 - [QRV5173 Edit]");
+    rig.state.unitMayDiffer = true;
+    EXPECT_EQ(status(), "Unit may differ from the editor | Connected – loopback");
+    rig.state.unitMayDiffer = false;
+    rig.state.searching = true;
+    EXPECT_EQ(status(), "Link lost – searching…");
+    rig.state.searching = false;
+    rig.state.LinkUp = false;
+    EXPECT_EQ(status(), "Link lost – searching…");
+    rig.state.DemoMode = true;
+    EXPECT_EQ(status(), "Demo mode – nothing is sent");
+    rig.state.lastOutcome = "Saved Preset/chorus1.fxp";
+    EXPECT_EQ(status(), "Saved Preset/chorus1.fxp | Demo mode – nothing is sent");
+
+    // The busy caption of a project load shows in the title.
+    rig.form.caption = "QRV5173 Edit - Please wait, loading project .......";
+    status();
+    EXPECT_EQ(main.windowTitle(), "QRV5173 - [QRV5173 Edit - Please wait, loading project .......]");
+
+    // ReConnect tells whether it found the unit.
+    rig.state.DemoMode = false;
+    rig.state.PortOk = false;
+    QTest::mouseClick(rig.find<QPushButton>("Command2_9"), Qt::LeftButton);
+    EXPECT_EQ(status(), "Reconnected | Connected – " + QString::fromStdString(rig.port.portName()));
+}
+
+} // namespace
+} // namespace qrv::test
