@@ -157,6 +157,10 @@ void AppWindows::show(Window window)
 
 void AppWindows::buildMenus()
 {
+    // Undo and Redo belong to the editor window, which keeps their keys; the menu offers them too.
+    main_->editMenu()->addAction(editor_->undoAction());
+    main_->editMenu()->addAction(editor_->redoAction());
+    main_->editMenu()->addSeparator();
     QMenu* menus[] = {main_->fileMenu(), main_->editMenu(), main_->deviceMenu()};
     for (const MenuCommand& command : kMenuCommands) {
         QMenu* menu = menus[static_cast<int>(command.menu)];
@@ -178,6 +182,14 @@ void AppWindows::buildMenus()
             return nullptr;
         });
     }
+    auto* reopen = main_->deviceMenu()->addAction(QStringLiteral("Re&open Port"));
+    reopen->setObjectName(QStringLiteral("Menu_Command3"));
+    reopen->setShortcut(QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_R));
+    const CommandButton& reopenButton = program_.form.Command3;
+    reopen->setStatusTip(qs(reopenButton.toolTip));
+    QObject::connect(reopen, &QAction::triggered, main_.get(),
+                     [this] { binder_.handle([this] { program_.search.reopenPort(); }); });
+
     auto* about = main_->helpMenu()->addAction(QStringLiteral("&About QRV5173"));
     about->setObjectName(QStringLiteral("Menu_About"));
     about->setMenuRole(QAction::AboutRole);

@@ -195,6 +195,11 @@ TEST(UiMenus, HoldEveryPanelCommandWithItsTipAndAKey)
         EXPECT_FALSE(keys.contains(action->shortcut().toString())) << action->shortcut().toString().toStdString();
         keys.insert(action->shortcut().toString());
     }
+    // Undo and Redo of the editor, and the reopen button, are in the menus too.
+    EXPECT_EQ(main.editMenu()->actions().mid(0, 2),
+              (QList<QAction*>{rig.windows.editor().undoAction(), rig.windows.editor().redoAction()}));
+    ASSERT_TRUE(main.findChild<QAction*>("Menu_Command3"));
+    EXPECT_EQ(main.findChild<QAction*>("Menu_Command3")->associatedObjects().front(), main.deviceMenu());
     EXPECT_EQ(menuAction(main, 1)->shortcut(), QKeySequence(QKeySequence::Save));
     EXPECT_EQ(menuAction(main, 2)->shortcut(), QKeySequence(QKeySequence::Open));
     EXPECT_TRUE(ui::aboutText().contains(QRegularExpression("version \\d+\\.\\d+")));
