@@ -1,5 +1,7 @@
 #include "MemoryDump.hpp"
 
+#include "link/LongOperation.hpp"
+
 #include "link/Resume.hpp"
 #include "state/CodePage.hpp"
 
@@ -39,6 +41,9 @@ public:
             if (bar_.value < bar_.max)
                 ++bar_.value;
             host_.refresh(Window::Splash);
+            // The names to read are known once the directory is.
+            if (bar_.max != shownMax_)
+                host_.resizeProgress(shownMax_ = bar_.max);
         });
     }
     ~DumpProgress() { link_.setExchangeObserver({}); }
@@ -49,6 +54,7 @@ private:
     DeviceLink& link_;
     Host& host_;
     ProgressBar& bar_;
+    int shownMax_ = 0;
 };
 
 // Steps 2 to 11: everything read from the device into the state. Stops at the first port
@@ -169,6 +175,8 @@ bool DumpDeviceMemory(Editor& editor, FrmSplash& splash)
         host.refresh(Window::Splash);
 
         DumpProgress progress(editor.link(), host, splash.ProgressBar1);
+        const LongOperation operation(editor.link(), host, kDumpProgressTitle,
+                                      dumpExchangesWithoutNames(editor.state().tables) + kEffectCount * kSlotCount);
         const bool complete = runStartingOverAfterReconnect(editor.link(), [&](const FailureWatch& watch) {
             readDevice(editor, splash.ProgressBar1, watch);
             if (!watch.failed())

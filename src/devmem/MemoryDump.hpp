@@ -6,6 +6,7 @@
 namespace qrv {
 
 inline constexpr const char* kEmptySlotName = " Empty  ";
+inline constexpr const char* kDumpProgressTitle = "Reading the QRV5173's memory";
 
 // The exchanges a dump makes besides one name read per stored preset: the one-byte reads
 // of the current effect, the switch, the directory, the slot numbers, the stored preset

@@ -1,5 +1,7 @@
 #include "PresetDialogs.hpp"
 
+#include "link/LongOperation.hpp"
+
 #include "devmem/MemoryDump.hpp" // kEmptySlotName
 #include "link/Resume.hpp"
 #include "state/CodePage.hpp"
@@ -139,6 +141,7 @@ bool ReadDialog::LoadPresetFromDevice(int slot)
     }
     const EditScope scope(editor_, StepKind::Rows);
 
+    const LongOperation operation(link, host, kReadTitle, kReadProgressMax);
     // The bytes are collected first, so a lost device leaves the edit as it was.
     std::array<uint8_t, kDeviceColumns> preset{};
     bool incomplete = false;
@@ -296,6 +299,7 @@ bool StoreDialog::Memorize_eep()
         advance();
         return !watch.failed() && !unanswered;
     };
+    const LongOperation operation(link, host, kStoreTitle, kStoreProgressMax);
     runStartingOverAfterReconnect(link, [&](const FailureWatch& watch) {
         form.ProgressBar1 = ProgressBar{true, 0, kStoreProgressMax};
         host.refresh(Window::Store);

@@ -16,6 +16,8 @@
 
 namespace qrv {
 
+inline constexpr const char* kSendEffectTitle = "Sending the effect to the QRV5173";
+
 class Editor;
 
 // A user's action: what it changes in the store, the start configuration and the

@@ -1,5 +1,7 @@
 #include "Editor.hpp"
 
+#include "link/LongOperation.hpp"
+
 #include <algorithm>
 
 namespace qrv {
@@ -70,6 +72,12 @@ void Editor::refreshControls()
 
 void Editor::RefreshPageAndSend()
 {
+    if (!link_.sendingAllowed()) {
+        refreshControls();
+        return;
+    }
+    const LongOperation operation(link_, host_, kSendEffectTitle,
+                                  state_.tables.parameterCount.at(static_cast<std::size_t>(state_.currentEffect)));
     refreshControls();
 }
 

@@ -41,6 +41,7 @@ public:
     bool lastSearchFound() const { return lastSearchFound_; }
     // Runs after every complete reply: long procedures show their progress with it.
     void setExchangeObserver(std::function<void()> observer) { exchangeObserver_ = std::move(observer); }
+    const std::function<void()>& exchangeObserver() const { return exchangeObserver_; }
 
     // True when a reply was taken; false when nothing could be sent or the port failed.
     bool SendCommand(uint8_t p0, uint8_t p1 = 0, uint8_t p2 = 0, uint8_t p3 = 0, uint8_t p4 = 0, uint8_t p5 = 0,

@@ -1,5 +1,7 @@
 #include "PortSearch.hpp"
 
+#include "LongOperation.hpp"
+
 #include <cstdlib>
 #include <exception>
 
@@ -58,7 +60,13 @@ bool PortSearch::probe()
 
 bool PortSearch::searchNumbers(int skipped, bool leaveDemoMode)
 {
+    LongOperation operation(link_, host_, kSearchProgressTitle, kLastPortNumber - kFirstPortNumber + 1, true,
+                            LongOperation::Steps::Counted);
     for (int number = kFirstPortNumber; number <= kLastPortNumber; ++number) {
+        operation.step(number - kFirstPortNumber);
+        // Cancel is as if no port had answered: the demo-mode question or message follows.
+        if (operation.cancelled())
+            return false;
         if (number == skipped)
             continue;
         state_.PortNumber = static_cast<int16_t>(number);

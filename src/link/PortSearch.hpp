@@ -17,6 +17,7 @@ inline constexpr int kLastPortNumber = 35;
 // The endings and warnings of the link, word for word.
 inline constexpr const char* kUsbProblemText = "Found a problem with usb connection, the sw will be close";
 inline constexpr const char* kUsbProblemTitle = "USB virtual COM Port communication problem";
+inline constexpr const char* kSearchProgressTitle = "Searching for the QRV5173";
 inline constexpr const char* kPortNotFoundText =
     "USB virtual COM Port cant be found, and Software will turn to DEMO MODE. If you want control again the "
     "device, please check the USB connect, and try to Reconnect.";

@@ -43,6 +43,7 @@ public:
     // time left and, when cancellable, a Cancel that the operation reads between exchanges.
     virtual void beginProgress(const std::string& /*title*/, int /*steps*/, bool /*cancellable*/) {}
     virtual void stepProgress(int /*done*/) {}
+    virtual void resizeProgress(int /*steps*/) {}
     virtual bool cancelRequested() { return false; }
     virtual void endProgress() {}
     virtual ScreenSize screenSize() = 0;

@@ -1,5 +1,7 @@
 #include "PresetFiles.hpp"
 
+#include "link/LongOperation.hpp"
+
 #include "FileAccess.hpp"
 #include "FileCodec.hpp"
 #include "link/Resume.hpp"
@@ -113,6 +115,9 @@ bool writeAllRows(Editor& editor, const FailureWatch& watch)
     host.refresh(Window::Editor);
     for (int e = 0; e < kEffectCount; ++e) {
         for (int c = 0; c < kDeviceColumns; ++c) {
+            // Cancel stops between writes: the unit holds whole rows up to here and one part row.
+            if (host.cancelRequested())
+                return false;
             link.writeByte(Addr::live(e, c), state.store.at(e, c));
             if (watch.failed())
                 return false;
@@ -204,17 +209,33 @@ void LoadProjectFile(Editor& editor)
     if (!table)
         return;
     ProgramState& state = editor.state();
+    FrmMain& form = editor.form();
+    Host& host = editor.host();
     for (int e = 0; e < kEffectCount; ++e) {
         state.store.copyRowFrom(*table, e);
         state.startConfig.copyRowFrom(state.store, e);
     }
-    const bool sent = runStartingOverAfterReconnect(editor.link(),
-                                                    [&](const FailureWatch& watch) { transferProject(editor, watch); });
-    if (sent)
+    const int previousEffect = state.currentEffect;
+    bool sent = false;
+    bool stopped = false;
+    {
+        const LongOperation operation(editor.link(), host, kProjectProgressTitle,
+                                      kProjectWrites + kProjectSelectionExchanges, true);
+        sent = runStartingOverAfterReconnect(editor.link(),
+                                             [&](const FailureWatch& watch) { transferProject(editor, watch); });
+        // A finished transfer hides its bar; a stopped one leaves it where the writes stopped.
+        stopped = operation.cancelled() && form.ProgressBar1.visible;
+    }
+    if (sent && !stopped)
         state.lastOutcome = "Loaded " + shownPath(state, path);
-
-    FrmMain& form = editor.form();
-    Host& host = editor.host();
+    if (stopped) {
+        const int reached = form.ProgressBar1.value / kDeviceColumns;
+        // The unit still plays the effect it played; the editor shows it with the file's values.
+        state.currentEffect = static_cast<int16_t>(previousEffect);
+        editor.RefreshPage();
+        state.unitMayDiffer = true;
+        host.message(projectStoppedText(reached), kProjectProgressTitle, Icon::Information);
+    }
     form.ProgressBar1 = ProgressBar{false, 0, kProjectWrites};
     form.caption = kEditorCaption;
     host.setBusy(Window::Editor, false);
@@ -222,8 +243,15 @@ void LoadProjectFile(Editor& editor)
     host.refresh(Window::Editor);
     if (!sent)
         host.message(kTransferCutText, kFileErrorTitle, Icon::Exclamation);
-    else if (!state.DemoMode)
+    else if (!state.DemoMode && !stopped)
         state.unitMayDiffer = false;
+}
+
+std::string projectStoppedText(int effectsReached)
+{
+    return "Loading stopped: " + std::to_string(effectsReached) + " of " + std::to_string(kEffectCount) +
+        " effects reached the device. The editor holds the whole project; the device may play other values "
+        "until they are sent again (ReConnect offers it).";
 }
 
 bool SendEverything(Editor& editor)

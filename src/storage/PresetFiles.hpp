@@ -18,6 +18,9 @@ inline constexpr const char* kTransferCutText =
     "The connection to the device was lost before everything was sent: the device may play other values "
     "than the editor shows. Once it is back, ReConnect offers to send the editor's values.";
 inline constexpr const char* kUnitMayDifferTitle = "ReConnect";
+inline constexpr const char* kProjectProgressTitle = "Loading project";
+// Besides the row writes a project load selects effect 0 and sends its row again.
+inline constexpr int kProjectSelectionExchanges = 2 + kDeviceColumns;
 inline constexpr const char* kUnitMayDifferText =
     "The device may hold other values than the editor shows. Send all sixteen effects of the editor to the "
     "device now?";
@@ -32,6 +35,8 @@ void LoadPresetFile(Editor& editor);
 // All sixteen rows to and from a *.prj file; a load also writes them into the device.
 void SaveProjectFile(Editor& editor);
 void LoadProjectFile(Editor& editor);
+// What the user is told when Cancel stopped a project load.
+std::string projectStoppedText(int effectsReached);
 
 // Writes all sixteen rows into the device's live memory and sends the current effect, its
 // switch and its values: the unit then holds what the editor shows. False when the device

@@ -60,6 +60,29 @@ TEST(PortSearch, StartUpWithNothingAnsweringTriesAllThirtyFivePorts)
     EXPECT_EQ(rig.resolved.back(), 35);
     EXPECT_FALSE(rig.state.DemoMode); // the start-up search leaves demo mode to its caller
     EXPECT_TRUE(rig.host.boxes.empty());
+    ASSERT_EQ(rig.host.progress.size(), 1u);
+    EXPECT_EQ(rig.host.progress[0].steps, 35);
+    EXPECT_TRUE(rig.host.progress[0].cancellable);
+    EXPECT_TRUE(rig.host.progress[0].ended);
+}
+
+TEST(PortSearch, CancelEndsTheSearchAtOnceAsIfNoPortHadAnswered)
+{
+    StartUpRig rig;
+    rig.names = {{2, "silent2"}, {3, "silent3"}, {9, "qrv"}};
+    rig.far = {{"silent2", Far::Silent}, {"silent3", Far::Silent}, {"qrv", Far::Device}};
+    rig.host.cancelAtStep = 3;
+    EXPECT_FALSE(rig.program.search.connectAtStartUp({}));
+    EXPECT_EQ(rig.resolved.back(), 3); // the device on 9 is never reached
+
+    rig.resolved.clear();
+    rig.host.cancelled = false;
+    rig.state.PortNumber = 7;
+    EXPECT_FALSE(rig.program.search.FindDevice());
+    EXPECT_EQ(rig.resolved.back(), 3);
+    EXPECT_TRUE(rig.state.DemoMode);
+    ASSERT_EQ(rig.host.boxes.size(), 1u);
+    EXPECT_EQ(rig.host.boxes[0].title, "USB virtual COM Port communication problem");
 }
 
 TEST(PortSearch, OpenPortFailureIsSilentAndLowersBothFlags)

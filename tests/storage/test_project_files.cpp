@@ -220,6 +220,30 @@ TEST_F(ProjectFiles, ACutTransferIsToldAndReConnectOffersToSendEverything)
     EXPECT_TRUE(rig.memoryWrites().empty());
 }
 
+TEST_F(ProjectFiles, CancelStopsBetweenWritesKeepsTheFileAndSaysHowFarItGot)
+{
+    EditorRig rig;
+    rig.select(4);
+    rig.host.cancelAtStep = 3 * kDeviceColumns + 5;
+    load(rig);
+
+    const auto writes = rig.memoryWrites();
+    ASSERT_EQ(writes.size(), 3u * kDeviceColumns + 5);
+    EXPECT_TRUE(rig.frames(Cmd::SelectEffect).empty());
+    EXPECT_TRUE(rig.frames(Cmd::SetParameter).empty());
+    expectTablesHoldTheFile(rig);
+    EXPECT_EQ(rig.state.currentEffect, 4); // the unit still plays it
+    EXPECT_EQ(rig.editor.controlValue(catalogue::pageOfEffect(4), catalogue::pageOfEffect(4).parameters.front()),
+              fileByte(4, catalogue::pageOfEffect(4).parameters.front().column));
+    EXPECT_TRUE(rig.state.unitMayDiffer);
+    ASSERT_EQ(rig.host.boxes.size(), 1u);
+    EXPECT_EQ(rig.host.boxes[0].text, projectStoppedText(3));
+    ASSERT_FALSE(rig.host.progress.empty());
+    EXPECT_TRUE(rig.host.progress[0].cancellable);
+    EXPECT_TRUE(rig.host.progress[0].ended);
+    EXPECT_FALSE(rig.host.busy(Window::Main));
+}
+
 TEST_F(ProjectFiles, RefusedFilesChangeNothing)
 {
     EditorRig rig;
