@@ -9,10 +9,10 @@ LongOperation::LongOperation(DeviceLink& link, Host& host, const std::string& ti
     host_.beginProgress(title, steps, cancellable);
     if (counting == Steps::Replies)
         link_.setExchangeObserver([this] {
-        if (previousObserver_)
-            previousObserver_();
-        host_.stepProgress(++done_);
-    });
+            if (previousObserver_)
+                previousObserver_();
+            host_.stepProgress(++done_);
+        });
 }
 
 LongOperation::~LongOperation()

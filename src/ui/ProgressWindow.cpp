@@ -6,7 +6,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include <cmath>
+#include <algorithm>
 
 namespace qrv::ui {
 
@@ -29,9 +29,9 @@ ProgressWindow::ProgressWindow(const QString& title, int steps, bool cancellable
     bar_->setValue(0);
     bar_->setAccessibleName(title);
     layout->addWidget(bar_);
-    timeLeft_ = new QLabel(tr("Estimating the time left…"));
-    timeLeft_->setObjectName(QStringLiteral("TimeLeft"));
-    layout->addWidget(timeLeft_);
+    timeLeftLabel_ = new QLabel(tr("Estimating the time left…"));
+    timeLeftLabel_->setObjectName(QStringLiteral("TimeLeft"));
+    layout->addWidget(timeLeftLabel_);
     if (cancellable) {
         auto* buttons = new QDialogButtonBox(QDialogButtonBox::Cancel);
         cancel_ = buttons->button(QDialogButtonBox::Cancel);
@@ -40,25 +40,20 @@ ProgressWindow::ProgressWindow(const QString& title, int steps, bool cancellable
         layout->addWidget(buttons);
     }
     setMinimumWidth(360);
-    clock_.start();
 }
 
 void ProgressWindow::step(int done)
 {
     done = std::clamp(done, 0, steps_);
     bar_->setValue(done);
-    if (done == 0)
-        return;
-    const double perStep = static_cast<double>(clock_.elapsed()) / 1000.0 / done;
-    timeLeft_->setText(timeLeftText(perStep * (steps_ - done)));
+    if (done > 0)
+        timeLeftLabel_->setText(QString::fromStdString(timeLeftText(timeLeft_.seconds(done, steps_))));
 }
 
-QString ProgressWindow::timeLeftText(double seconds)
+void ProgressWindow::setSteps(int steps)
 {
-    const int whole = static_cast<int>(std::ceil(std::max(seconds, 0.0)));
-    if (whole < 60)
-        return tr("About %1 s left").arg(whole);
-    return tr("About %1 min %2 s left").arg(whole / 60).arg(whole % 60);
+    steps_ = std::max(steps, 1);
+    bar_->setRange(0, steps_);
 }
 
 void ProgressWindow::reject()
@@ -68,7 +63,7 @@ void ProgressWindow::reject()
         return;
     cancelled_ = true;
     cancel_->setEnabled(false);
-    timeLeft_->setText(tr("Stopping…"));
+    timeLeftLabel_->setText(tr("Stopping…"));
 }
 
 } // namespace qrv::ui

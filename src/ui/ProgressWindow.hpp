@@ -1,7 +1,8 @@
 #pragma once
 
+#include "state/TimeLeft.hpp"
+
 #include <QDialog>
-#include <QElapsedTimer>
 
 class QLabel;
 class QProgressBar;
@@ -19,17 +20,16 @@ public:
 
     void step(int done);
     bool cancelled() const { return cancelled_; }
-    // "About 1 min 5 s left" for the given seconds.
-    static QString timeLeftText(double seconds);
+    void setSteps(int steps);
 
 protected:
     void reject() override;
 
 private:
-    QLabel* timeLeft_;
+    QLabel* timeLeftLabel_;
     QProgressBar* bar_;
     QPushButton* cancel_ = nullptr;
-    QElapsedTimer clock_;
+    TimeLeft timeLeft_;
     int steps_;
     bool cancelled_ = false;
 };

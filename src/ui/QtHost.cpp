@@ -182,6 +182,12 @@ void QtHost::stepProgress(int done)
         progress_->step(done);
 }
 
+void QtHost::resizeProgress(int steps)
+{
+    if (progressDepth_ == 1 && progress_)
+        progress_->setSteps(steps);
+}
+
 bool QtHost::cancelRequested()
 {
     return progress_ && progress_->cancelled();

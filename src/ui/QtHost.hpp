@@ -52,6 +52,7 @@ public:
     void sleep(int milliseconds) override;
     void beginProgress(const std::string& title, int steps, bool cancellable) override;
     void stepProgress(int done) override;
+    void resizeProgress(int steps) override;
     bool cancelRequested() override;
     void endProgress() override;
     ProgressWindow* progressWindow() const { return progress_; }

@@ -2,6 +2,7 @@
 
 #include "link/PortSearch.hpp"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <thread>
@@ -52,25 +53,43 @@ void TerminalHost::refresh(Window window)
     if (window != Window::Splash || splash_ == nullptr || !splash_->Label1.visible)
         return;
     const std::string caption = trimmed(splash_->Label1.caption);
-    const ProgressBar& bar = splash_->ProgressBar1;
-    if (!bar.visible || bar.max <= 0) {
-        if (caption != lastCaption_) {
-            finishProgress();
-            std::fprintf(stderr, "%s\n", caption.c_str());
-            lastCaption_ = caption;
-        }
-        return;
+    if (caption != lastCaption_) {
+        finishProgress();
+        std::fprintf(stderr, "%s\n", caption.c_str());
+        lastCaption_ = caption;
     }
-    lastCaption_ = caption;
-    const int percent = bar.value * 100 / bar.max;
+}
+
+void TerminalHost::beginProgress(const std::string& title, int steps, bool)
+{
+    if (depth_++ > 0)
+        return;
+    title_ = title;
+    steps_ = steps;
+    lastShown_ = -10;
+    timeLeft_ = TimeLeft();
+}
+
+void TerminalHost::stepProgress(int done)
+{
+    if (depth_ != 1 || steps_ <= 0)
+        return;
+    const int percent = std::min(done, steps_) * 100 / steps_;
     if (interactive()) {
-        std::fprintf(stderr, "\r%s %d/%d", caption.c_str(), bar.value, bar.max);
+        const std::string left = timeLeftText(timeLeft_.seconds(done, steps_));
+        std::fprintf(stderr, "\r\033[K%s %d/%d %s", title_.c_str(), done, steps_, left.c_str());
         lineOpen_ = true;
     } else if (percent / 10 != lastShown_ / 10) {
-        std::fprintf(stderr, "%s %d%%\n", caption.c_str(), percent);
+        std::fprintf(stderr, "%s %d%%\n", title_.c_str(), percent);
     }
     lastShown_ = percent;
     std::fflush(stderr);
+}
+
+void TerminalHost::endProgress()
+{
+    if (depth_ > 0 && --depth_ == 0)
+        finishProgress();
 }
 
 void TerminalHost::finishProgress()

@@ -2,6 +2,7 @@
 
 #include "devmem/SplashForm.hpp"
 #include "state/Host.hpp"
+#include "state/TimeLeft.hpp"
 
 namespace qrv::cli {
 
@@ -9,7 +10,8 @@ namespace qrv::cli {
 struct ProgramEnd {};
 
 // The Host of a terminal tool: boxes go to standard error, every question is answered
-// No, the splash window's status and progress are printed to standard error.
+// No, the splash window's status and the progress of long operations are printed to
+// standard error.
 class TerminalHost final : public Host {
 public:
     void message(const std::string& text, const std::string& title, Icon icon) override;
@@ -28,6 +30,11 @@ public:
     [[noreturn]] void endProgram() override;
     ScreenSize screenSize() override { return {1024, 768}; }
     char decimalPoint() override { return '.'; }
+    // Long operations: one updated line on a terminal, a line per tenth otherwise.
+    void beginProgress(const std::string& title, int steps, bool cancellable) override;
+    void stepProgress(int done) override;
+    void resizeProgress(int steps) override { steps_ = steps; }
+    void endProgress() override;
 
     // The splash model whose status and progress are shown on refresh(Window::Splash).
     void showSplash(const FrmSplash* splash) { splash_ = splash; }
@@ -36,6 +43,10 @@ public:
 
 private:
     const FrmSplash* splash_ = nullptr;
+    std::string title_;
+    int steps_ = 0;
+    int depth_ = 0; // an operation inside another one prints nothing of its own
+    TimeLeft timeLeft_;
     std::string lastCaption_;
     int lastShown_ = -10; // no step printed yet
     bool lineOpen_ = false;
