@@ -2,7 +2,7 @@
 # so the layers stay one-way: state <- link <- editor <- effects <- storage, devmem <- app <- ui, tools.
 # Run as: cmake -DROOT=<source dir> -P CheckLayers.cmake
 set(layers "src/state:0" "src/link:1" "src/editor:2" "src/effects:3" "src/storage:4" "src/devmem:4"
-           "src/app:5" "src/ui:6" "tools/cli:6" "emulator:2")
+           "src/app:5" "src/backupfile:5" "src/ui:6" "tools/cli:6" "emulator:2")
 foreach(entry ${layers})
   string(REPLACE ":" ";" pair "${entry}")
   list(GET pair 0 folder)

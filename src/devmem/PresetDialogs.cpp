@@ -216,6 +216,12 @@ void StoreDialog::load()
     form.open = true;
 }
 
+void StoreDialog::listClick()
+{
+    if (validSlot(form.List1.index))
+        form.Combo1.index = form.List1.index;
+}
+
 void StoreDialog::listDoubleClick()
 {
     const int index = form.List1.index;

@@ -77,6 +77,8 @@ public:
     FrmStore form;
 
     void load();
+    // A click on a slot makes it the target; a double click also takes its name.
+    void listClick();
     void listDoubleClick();
     void commandClick(int index);
     // Stores the current effect's row under Text1 into the slot of Combo1; false when

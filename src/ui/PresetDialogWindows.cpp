@@ -3,6 +3,7 @@
 #include "Binder.hpp"
 #include "PageBuilder.hpp"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -29,7 +30,8 @@ QLabel* boundLabel(Binder& binder, Label& control, const QString& name)
 }
 
 // The slot list with the slot numbers beside it, one number per row.
-QWidget* slotList(Binder& binder, ListBox& list, Label& numbers, std::function<void()> onDoubleClick)
+QWidget* slotList(Binder& binder, ListBox& list, Label& numbers, std::function<void()> onClick,
+                  std::function<void()> onDoubleClick)
 {
     auto* box = new QWidget;
     auto* row = new QHBoxLayout(box);
@@ -48,7 +50,7 @@ QWidget* slotList(Binder& binder, ListBox& list, Label& numbers, std::function<v
     const int frame = 2 * widget->frameWidth();
     widget->setFixedSize(metrics.horizontalAdvance(QStringLiteral("WWWWWWWWWW")) + frame,
                          kSlotCount * metrics.lineSpacing() + frame + 2);
-    binder.list(widget, list, {}, std::move(onDoubleClick));
+    binder.list(widget, list, std::move(onClick), std::move(onDoubleClick));
 
     auto* label = boundLabel(binder, numbers, QStringLiteral("Label1"));
     label->setFont(fixed);
@@ -94,6 +96,15 @@ void closeWhenUnloaded(Binder& binder, QDialog* window, const bool& open)
     });
 }
 
+// A fixed size wide enough for the whole title beside the window manager's buttons.
+void fitTitle(QDialog* dialog)
+{
+    const QFontMetrics metrics(QApplication::font("QMdiSubWindowTitleBar"));
+    const int titleWidth = metrics.horizontalAdvance(dialog->windowTitle()) + 160;
+    const QSize hint = dialog->sizeHint();
+    dialog->setFixedSize(std::max(hint.width(), titleWidth), hint.height());
+}
+
 } // namespace
 
 ReadDialogWindow::ReadDialogWindow(ReadDialog& dialog, Binder& binder, QWidget* parent)
@@ -110,13 +121,13 @@ ReadDialogWindow::ReadDialogWindow(ReadDialog& dialog, Binder& binder, QWidget* 
     bold.setBold(true);
     heading->setFont(bold);
     layout->addWidget(heading);
-    layout->addWidget(slotList(binder_, form.List1, form.Label1, [this] { dialog_.listDoubleClick(); }), 0,
+    layout->addWidget(slotList(binder_, form.List1, form.Label1, {}, [this] { dialog_.listDoubleClick(); }), 0,
                       Qt::AlignHCenter);
     layout->addWidget(progressBar(binder_, form.ProgressBar1));
     layout->addLayout(buttons(binder_, form.Command1, [this](int i) { dialog_.commandClick(i); }));
     closeWhenUnloaded(binder_, this, form.open);
     binder_.sync();
-    setFixedSize(sizeHint());
+    fitTitle(this);
 }
 
 void ReadDialogWindow::reject()
@@ -135,8 +146,10 @@ StoreDialogWindow::StoreDialogWindow(StoreDialog& dialog, Binder& binder, QWidge
     setModal(true);
 
     auto* layout = new QHBoxLayout(this);
-    layout->addWidget(slotList(binder_, form.List1, form.Label1, [this] { dialog_.listDoubleClick(); }), 0,
-                      Qt::AlignTop);
+    layout->addWidget(
+        slotList(
+            binder_, form.List1, form.Label1, [this] { dialog_.listClick(); }, [this] { dialog_.listDoubleClick(); }),
+        0, Qt::AlignTop);
 
     auto* side = new QVBoxLayout;
     side->addWidget(boundLabel(binder_, form.Label2.at(0), elementName("Label2", 0)));
@@ -148,6 +161,7 @@ StoreDialogWindow::StoreDialogWindow(StoreDialog& dialog, Binder& binder, QWidge
     side->addWidget(boundLabel(binder_, form.Label2.at(1), elementName("Label2", 1)));
     auto* name = new QLineEdit;
     name->setObjectName(QStringLiteral("Text1"));
+    name->setMaxLength(kNameLength); // the unit keeps eight characters
     binder_.editableText(name, form.Text1);
     side->addWidget(name);
     side->addStretch();
@@ -156,7 +170,7 @@ StoreDialogWindow::StoreDialogWindow(StoreDialog& dialog, Binder& binder, QWidge
     layout->addLayout(side);
     closeWhenUnloaded(binder_, this, form.open);
     binder_.sync();
-    setFixedSize(sizeHint());
+    fitTitle(this);
 }
 
 void StoreDialogWindow::reject()

@@ -254,5 +254,21 @@ TEST_F(StoreToDevice, DeviceBackAfterAFailureWritesTheWholeSlotAgain)
     EXPECT_FALSE(dialog.form.open);
 }
 
+TEST(StoreDialogRules, ASingleClickChoosesTheSlotAndADoubleClickAlsoTakesTheName)
+{
+    EditorRig rig;
+    StoreDialog dialog(rig.editor);
+    dialog.load();
+    const std::string typed = dialog.form.Text1.text;
+    dialog.form.List1.index = 4;
+    dialog.listClick();
+    EXPECT_EQ(dialog.form.Combo1.index, 4);
+    EXPECT_EQ(dialog.form.Text1.text, typed);
+    dialog.form.List1.index = 6;
+    dialog.listDoubleClick();
+    EXPECT_EQ(dialog.form.Combo1.index, 6);
+    EXPECT_EQ(dialog.form.Text1.text, dialog.form.List1.items[6]);
+}
+
 } // namespace
 } // namespace qrv::test

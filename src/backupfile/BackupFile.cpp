@@ -1,0 +1,177 @@
+#include "BackupFile.hpp"
+
+#include "devmem/PresetDialogs.hpp"
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSaveFile>
+
+namespace qrv {
+
+namespace {
+
+constexpr const char* kKind = "qrv5173-backup";
+
+template <std::size_t N> QJsonArray numbers(const std::array<uint8_t, N>& bytes)
+{
+    QJsonArray out;
+    for (uint8_t b : bytes)
+        out.append(b);
+    return out;
+}
+
+QString text(const std::string& utf8)
+{
+    return QString::fromStdString(utf8);
+}
+
+// Reading: every check names the place that failed.
+struct Refusal {
+    std::string problem;
+};
+
+int byteAt(const QJsonObject& object, const char* key, const std::string& where, int max = 255)
+{
+    const QJsonValue value = object.value(QLatin1String(key));
+    const double number = value.toDouble(-1);
+    if (!value.isDouble() || number != static_cast<int>(number) || number < 0 || number > max)
+        throw Refusal{where + "\"" + key + "\" must be a whole number from 0 to " + std::to_string(max)};
+    return static_cast<int>(number);
+}
+
+template <std::size_t N>
+std::array<uint8_t, N> bytesAt(const QJsonObject& object, const char* key, const std::string& where)
+{
+    const QJsonArray array = object.value(QLatin1String(key)).toArray();
+    if (!object.value(QLatin1String(key)).isArray() || array.size() != static_cast<qsizetype>(N))
+        throw Refusal{where + "\"" + key + "\" must be a list of " + std::to_string(N) + " numbers"};
+    std::array<uint8_t, N> out{};
+    for (std::size_t i = 0; i < N; ++i) {
+        const double number = array.at(static_cast<qsizetype>(i)).toDouble(-1);
+        if (!array.at(static_cast<qsizetype>(i)).isDouble() || number != static_cast<int>(number) || number < 0 ||
+            number > 255)
+            throw Refusal{where + "\"" + key + "\" holds a value that is not a byte (0 to 255)"};
+        out[i] = static_cast<uint8_t>(number);
+    }
+    return out;
+}
+
+UnitBackup decodeUnit(const QJsonObject& root)
+{
+    if (root.value(QLatin1String("kind")).toString() != QLatin1String(kKind))
+        throw Refusal{"this is not a QRV5173 backup"};
+    if (!root.value(QLatin1String("format")).isDouble())
+        throw Refusal{"the backup has no format number"};
+    if (root.value(QLatin1String("format")).toDouble() != kBackupFormat)
+        throw Refusal{"the backup has format " + std::to_string(root.value(QLatin1String("format")).toDouble()) +
+                      "; this version reads format " + std::to_string(kBackupFormat)};
+    UnitBackup unit;
+    unit.currentEffect = static_cast<uint8_t>(byteAt(root, "currentEffect", "", kEffectCount - 1));
+    unit.effectSwitch = static_cast<uint8_t>(byteAt(root, "effectSwitch", "", 1));
+    const QJsonArray effects = root.value(QLatin1String("effects")).toArray();
+    if (effects.size() != kEffectCount)
+        throw Refusal{"\"effects\" must list all " + std::to_string(kEffectCount) + " effects"};
+    for (int e = 0; e < kEffectCount; ++e) {
+        const QJsonObject effect = effects.at(e).toObject();
+        const std::string where = "effect " + std::to_string(e) + ": ";
+        if (!effects.at(e).isObject() || byteAt(effect, "effect", where) != e)
+            throw Refusal{where + "out of order or not an effect"};
+        EffectBackup& out = unit.effects[static_cast<std::size_t>(e)];
+        out.live = bytesAt<kDeviceColumns>(effect, "live", where);
+        out.slotNumber = static_cast<uint8_t>(byteAt(effect, "slotNumber", where));
+        const QJsonArray slotList = effect.value(QLatin1String("slots")).toArray();
+        if (slotList.size() != kSlotCount)
+            throw Refusal{where + "\"slots\" must list " + std::to_string(kSlotCount) + " slots"};
+        for (int s = 0; s < kSlotCount; ++s) {
+            const QJsonObject slot = slotList.at(s).toObject();
+            const std::string at = where.substr(0, where.size() - 2) + " slot " + std::to_string(s + 1) + ": ";
+            if (!slotList.at(s).isObject())
+                throw Refusal{at + "not a slot"};
+            SlotBackup& b = out.presets[static_cast<std::size_t>(s)];
+            b.directory = static_cast<uint8_t>(byteAt(slot, "directory", at));
+            if (!b.stored())
+                continue;
+            const QJsonValue name = slot.value(QLatin1String("name"));
+            const QString nameText = name.toString();
+            const bool latin1 =
+                std::all_of(nameText.begin(), nameText.end(), [](QChar c) { return c.unicode() < 256; });
+            if (!name.isString() || nameText.size() != kNameLength || !latin1)
+                throw Refusal{at + "\"name\" must be 8 Latin-1 characters"};
+            const QByteArray bytes = nameText.toLatin1();
+            std::copy(bytes.begin(), bytes.end(), b.name.begin());
+            b.data = bytesAt<kDeviceColumns>(slot, "data", at);
+        }
+    }
+    return unit;
+}
+
+} // namespace
+
+std::string encodeBackup(const UnitBackup& unit)
+{
+    QJsonArray effects;
+    for (int e = 0; e < kEffectCount; ++e) {
+        const EffectBackup& effect = unit.effects[static_cast<std::size_t>(e)];
+        QJsonArray slotList;
+        for (const SlotBackup& b : effect.presets) {
+            QJsonObject slot{{"directory", b.directory}};
+            if (b.stored()) {
+                slot.insert("name", text(nameText(b.name)));
+                slot.insert("data", numbers(b.data));
+            }
+            slotList.append(slot);
+        }
+        effects.append(QJsonObject{{"effect", e},
+                                   {"effectName", QString::fromLatin1(catalogue::effect(e).listText)},
+                                   {"slotNumber", effect.slotNumber},
+                                   {"live", numbers(effect.live)},
+                                   {"slots", slotList}});
+    }
+    const QJsonObject root{{"kind", kKind},
+                           {"format", kBackupFormat},
+                           {"currentEffect", unit.currentEffect},
+                           {"effectSwitch", unit.effectSwitch},
+                           {"effects", effects}};
+    return QJsonDocument(root).toJson(QJsonDocument::Indented).toStdString();
+}
+
+DecodedBackup decodeBackup(std::string_view json)
+{
+    QJsonParseError error{};
+    const QJsonDocument document =
+        QJsonDocument::fromJson(QByteArray(json.data(), static_cast<qsizetype>(json.size())), &error);
+    if (document.isNull())
+        return {std::nullopt,
+                "not a JSON document (" + error.errorString().toStdString() + " at byte " +
+                    std::to_string(error.offset) + ")"};
+    if (!document.isObject())
+        return {std::nullopt, "this is not a QRV5173 backup"};
+    try {
+        return {decodeUnit(document.object()), {}};
+    } catch (const Refusal& refusal) {
+        return {std::nullopt, refusal.problem};
+    }
+}
+
+DecodedBackup readBackupFile(const std::filesystem::path& file)
+{
+    QFile in(QString::fromStdString(file.string()));
+    if (!in.open(QIODevice::ReadOnly))
+        return {std::nullopt, in.errorString().toStdString()};
+    const QByteArray bytes = in.readAll();
+    return decodeBackup(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+}
+
+std::optional<std::string> writeBackupFile(const std::filesystem::path& file, const UnitBackup& unit)
+{
+    QSaveFile out(QString::fromStdString(file.string()));
+    const std::string json = encodeBackup(unit);
+    if (!out.open(QIODevice::WriteOnly) ||
+        out.write(json.data(), static_cast<qint64>(json.size())) != static_cast<qint64>(json.size()) || !out.commit())
+        return out.errorString().toStdString();
+    return std::nullopt;
+}
+
+} // namespace qrv

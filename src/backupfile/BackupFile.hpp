@@ -1,0 +1,29 @@
+#pragma once
+
+#include "devmem/Backup.hpp"
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace qrv {
+
+// The unit as a JSON document, format 1 (described in the README).
+std::string encodeBackup(const UnitBackup& unit);
+
+struct DecodedBackup {
+    std::optional<UnitBackup> unit;
+    std::string problem; // why the document was refused, when it was
+};
+
+// Checks the whole document before it yields anything: a damaged, foreign or newer
+// file is refused with the reason.
+DecodedBackup decodeBackup(std::string_view json);
+DecodedBackup readBackupFile(const std::filesystem::path& file);
+
+// Writes through a temporary file renamed into place, so the target is either the old
+// file or the complete new one. Returns the reason of a failure.
+std::optional<std::string> writeBackupFile(const std::filesystem::path& file, const UnitBackup& unit);
+
+} // namespace qrv
