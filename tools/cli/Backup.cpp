@@ -102,12 +102,11 @@ std::string effectList(const std::vector<int>& effects)
     return out.empty() ? "none" : out;
 }
 
-template <class Work> int runGuarded(int argc, char** argv, Work&& work)
+template <class Work> int runGuarded(const QStringList& arguments, Work&& work)
 {
-    QCoreApplication application(argc, argv);
     TerminalHost host;
     try {
-        return work(application, host);
+        return work(arguments, host);
     } catch (const ProgramEnd&) {
         return kFailed;
     }
@@ -130,13 +129,13 @@ LinkOptions linkOptions(const QCommandLineParser& parser)
     return out;
 }
 
-int runBackup(int argc, char** argv)
+int runBackup(const QStringList& arguments)
 {
-    return runGuarded(argc, argv, [](QCoreApplication& application, TerminalHost& host) {
+    return runGuarded(arguments, [](const QStringList& args, TerminalHost& host) {
         QCommandLineParser parser;
         addLinkOptions(parser);
         parser.addOption({QStringLiteral("out"), QStringLiteral("backup file"), QStringLiteral("FILE")});
-        if (!parser.parse(application.arguments()))
+        if (!parser.parse(args))
             return usageProblem("backup", parser.errorText());
         if (parser.isSet(QStringLiteral("help"))) {
             std::fputs(kBackupHelp, stdout);
@@ -177,14 +176,14 @@ int runBackup(int argc, char** argv)
     });
 }
 
-int runRestore(int argc, char** argv)
+int runRestore(const QStringList& arguments)
 {
-    return runGuarded(argc, argv, [](QCoreApplication& application, TerminalHost& host) {
+    return runGuarded(arguments, [](const QStringList& args, TerminalHost& host) {
         QCommandLineParser parser;
         addLinkOptions(parser);
         parser.addOption({QStringLiteral("effect"), QStringLiteral("effect to restore"), QStringLiteral("N")});
         parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("backup file"));
-        if (!parser.parse(application.arguments()))
+        if (!parser.parse(args))
             return usageProblem("restore", parser.errorText());
         if (parser.isSet(QStringLiteral("help"))) {
             std::fputs(kRestoreHelp, stdout);
