@@ -62,6 +62,7 @@ public:
         progress.back().done = done;
         cancelled = cancelled || (cancelAtStep && done >= *cancelAtStep);
     }
+    void resizeProgress(int steps) override { progress.back().steps = steps; }
     bool cancelRequested() override { return cancelled; }
     void endProgress() override { progress.back().ended = true; }
     std::vector<Progress> progress;
