@@ -17,7 +17,8 @@ QString linkStatusText(const ProgramState& state, const std::string& portName)
 {
     if (state.DemoMode)
         return QStringLiteral("Demo mode – nothing is sent");
-    if (state.searching || !state.LinkUp || !state.PortOk)
+    // LinkUp is also lowered for a moment whenever the core sets controls silently: not a loss.
+    if (state.searching || !state.PortOk)
         return QStringLiteral("Link lost – searching…");
     return QStringLiteral("Connected – ") + QString::fromStdString(portName);
 }

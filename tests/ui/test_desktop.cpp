@@ -234,7 +234,9 @@ TEST(UiStatusBar, TellsTheLinkAndTheLastOutcome)
     rig.state.searching = true;
     EXPECT_EQ(status(), "Link lost – searching…");
     rig.state.searching = false;
-    rig.state.LinkUp = false;
+    rig.state.LinkUp = false; // lowered while the core sets controls silently
+    EXPECT_EQ(status(), "Connected – loopback");
+    rig.state.PortOk = false;
     EXPECT_EQ(status(), "Link lost – searching…");
     rig.state.DemoMode = true;
     EXPECT_EQ(status(), "Demo mode – nothing is sent");
