@@ -170,8 +170,18 @@ void Binder::sync(bool paintNow)
             parent->repaint();
 }
 
-void Binder::slider(QSlider* widget, Slider& control, std::function<void()> onMove)
+void Binder::slider(QSlider* widget, Slider& control, std::function<void()> onMove, std::function<void()> onRelease)
 {
+    if (onRelease) {
+        // Queued behind the move it ends when the link is busy, so both reach the core in order.
+        auto* releaseKey = new QObject(widget);
+        QObject::connect(widget, &QSlider::sliderReleased, widget, [this, releaseKey, onRelease] {
+            if (depth_ == 0)
+                enter(onRelease);
+            else
+                keep({releaseKey, [] { return true; }, onRelease});
+        });
+    }
     QObject::connect(widget, &QSlider::valueChanged, widget, [this, widget, &control, onMove](int) {
         offer(
             widget, [&control] { return control.position; },

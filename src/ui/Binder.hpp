@@ -56,7 +56,8 @@ public:
     // repainted at once (the core asks for that before a blocking exchange).
     void sync(bool paintNow = false);
 
-    void slider(QSlider* widget, Slider& control, std::function<void()> onMove);
+    // onRelease runs when the user lets go of the handle, after the last move has reached the core.
+    void slider(QSlider* widget, Slider& control, std::function<void()> onMove, std::function<void()> onRelease = {});
     void textBox(QLineEdit* widget, TextBox& control);
     // A text box the user types into: every edit goes into the control at once.
     void editableText(QLineEdit* widget, TextBox& control);

@@ -262,8 +262,9 @@ QGroupBox* PageBuilder::band(const BandRef& band)
     grid->addWidget(gainBox, 0, 0, Qt::AlignHCenter);
     Slider& gain = form.Slider15.at(k);
     auto* slider = verticalSlider(elementName("Slider15", k), gain.max, kGainSliderHeight);
-    binder_.slider(slider, gain, [&editor = editor_, k] { editor.gainSliderEvent(k); });
-    QObject::connect(slider, &QSlider::sliderReleased, slider, [&editor = editor_] { editor.sliderReleased(); });
+    binder_.slider(
+        slider, gain, [&editor = editor_, k] { editor.gainSliderEvent(k); },
+        [&editor = editor_] { editor.sliderReleased(); });
     slider->setToolTip(qs(bandToolTip(band, 0)));
     const QString caption = plainLabel(band.caption);
     const char point = editor_.host().decimalPoint();
@@ -330,9 +331,9 @@ void PageBuilder::bindPageSlider(QSlider* slider, const PageInfo& page, const Pa
 {
     binder_.slider(
         slider, editor_.slider(page, parameter),
-        [&editor = editor_, element = page.element, index = parameter.index] { editor.sliderEvent(element, index); });
-    // A drag is one step of the history: the release ends it.
-    QObject::connect(slider, &QSlider::sliderReleased, slider, [&editor = editor_] { editor.sliderReleased(); });
+        [&editor = editor_, element = page.element, index = parameter.index] { editor.sliderEvent(element, index); },
+        // A drag is one step of the history: the release ends it.
+        [&editor = editor_] { editor.sliderReleased(); });
     slider->setToolTip(qs(parameterToolTip(editor_.state().tables, parameter)));
 }
 

@@ -101,6 +101,33 @@ TEST(UiResponsive, ADragDuringAnExchangeSendsItsFinalPositionOnceAfterIt)
     EXPECT_EQ(decay->value(), 99);
 }
 
+TEST(UiResponsive, ADragReleasedDuringAnExchangeIsOneUndoStep)
+{
+    PacedRig rig;
+    auto* decay = rig.find<QSlider>("Slider12_0");
+    const uint8_t before = rig.program.state.store.at(0, 0);
+    // The second move reaches the core while the first is on the wire; the last move and
+    // the release come while the second is.
+    int waits = 0;
+    rig.port.setWaitObserver([&](bool waiting) {
+        rig.windows.binder().setLinkWaiting(waiting);
+        if (!waiting)
+            return;
+        if (++waits == 1)
+            duringTheNextExchange([&] { decay->setValue(60); });
+        else if (waits == 2)
+            duringTheNextExchange([&] {
+                decay->setValue(40);
+                emit decay->sliderReleased();
+            });
+    });
+    decay->setValue(decay->maximum() - 1);
+    rig.waitUntilIdle();
+    ASSERT_EQ(decay->value(), 40);
+    rig.program.editor.undo();
+    EXPECT_EQ(rig.program.state.store.at(0, 0), before);
+}
+
 TEST(UiResponsive, QuickStepsThroughTheEffectListSelectOnlyTheLastEffect)
 {
     PacedRig rig;
