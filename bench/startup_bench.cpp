@@ -9,6 +9,7 @@
 #include <QCoreApplication>
 
 #include "BenchMain.hpp"
+#include "FrameLog.hpp"
 
 #include <benchmark/benchmark.h>
 
@@ -25,9 +26,6 @@
 namespace {
 
 using namespace qrv;
-
-// Ten bit times per byte at 4800 baud.
-constexpr double kByteSeconds = 10.0 / 4800.0;
 
 class BenchHost final : public Host {
 public:
@@ -64,24 +62,6 @@ double cpuSeconds()
     return seconds(usage.ru_utime) + seconds(usage.ru_stime);
 }
 
-// Bytes of every request and reply in the emulator's frame log.
-std::size_t loggedBytes(const std::filesystem::path& log, std::size_t& exchanges)
-{
-    std::ifstream in(log);
-    std::string line;
-    std::size_t bytes = 0;
-    exchanges = 0;
-    while (std::getline(in, line)) {
-        std::istringstream words(line);
-        std::string sequence, direction, hex;
-        words >> sequence >> direction;
-        exchanges += direction == ">" ? 1 : 0;
-        while (words >> hex)
-            ++bytes;
-    }
-    return bytes;
-}
-
 void BM_StartUpPaced(benchmark::State& bench)
 {
     const auto folder = std::filesystem::temp_directory_path() / ("qrv-startup-bench-" + std::to_string(::getpid()));
@@ -108,7 +88,7 @@ void BM_StartUpPaced(benchmark::State& bench)
 
         emulator.stop();
         std::size_t exchanges = 0;
-        const double wire = static_cast<double>(loggedBytes(log, exchanges)) * kByteSeconds;
+        const double wire = static_cast<double>(qrv::bench::loggedBytes(log, exchanges)) * qrv::bench::kByteSeconds;
         bench.SetIterationTime(wall);
         ratios += wall / wire;
         cpuShares += cpu / wall;

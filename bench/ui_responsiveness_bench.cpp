@@ -14,7 +14,8 @@
 #include "link/SerialTransport.hpp"
 #include "storage/FileCodec.hpp"
 
-#include "BenchMain.hpp"
+#include "FrameLog.hpp"
+#include "WindowBenchMain.hpp"
 
 #include <benchmark/benchmark.h>
 
@@ -38,25 +39,11 @@ using namespace qrv;
 using Seconds = std::chrono::duration<double>;
 using Instant = std::chrono::steady_clock::time_point;
 
-constexpr double kByteSeconds = 10.0 / 4800.0;
 constexpr double kSplashSeconds = 2.0;
 
-// Wire time of the exchanges logged so far, and their count.
 double loggedWireSeconds(const std::filesystem::path& log, std::size_t& exchanges)
 {
-    std::ifstream in(log);
-    std::string line;
-    std::size_t bytes = 0;
-    exchanges = 0;
-    while (std::getline(in, line)) {
-        std::istringstream words(line);
-        std::string sequence, direction, hex;
-        words >> sequence >> direction;
-        exchanges += direction == ">" ? 1 : 0;
-        while (words >> hex)
-            ++bytes;
-    }
-    return static_cast<double>(bytes) * kByteSeconds;
+    return static_cast<double>(qrv::bench::loggedBytes(log, exchanges)) * qrv::bench::kByteSeconds;
 }
 
 // The longest gap between two runs of a 10 ms timer on the window's thread.
@@ -156,7 +143,7 @@ void BM_WindowStaysResponsive(benchmark::State& bench)
         probe.start();
         auto* load = windows.editor().findChild<QAbstractButton*>(QStringLiteral("Command2_4"));
         QTimer::singleShot(0, load, &QAbstractButton::click);
-        const double loadWire = 512 * 20 * kByteSeconds;
+        const double loadWire = 512 * 20 * qrv::bench::kByteSeconds;
         const Instant loadStart = std::chrono::steady_clock::now();
         // The load is over once its busy caption is gone and the link has been idle a while.
         runUntil([&] {
@@ -200,8 +187,5 @@ BENCHMARK(BM_WindowStaysResponsive)->Unit(benchmark::kSecond)->UseManualTime()->
 
 int main(int argc, char** argv)
 {
-    if (!std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY") && !std::getenv("QT_QPA_PLATFORM"))
-        setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    QApplication app(argc, argv);
-    return qrv::bench::runBenchmarks(argc, argv);
+    return qrv::bench::runWindowBenchmarks(argc, argv);
 }

@@ -9,7 +9,7 @@
 #include "link/PortTable.hpp"
 #include "link/SerialTransport.hpp"
 
-#include "BenchMain.hpp"
+#include "WindowBenchMain.hpp"
 
 #include <benchmark/benchmark.h>
 
@@ -73,8 +73,5 @@ BENCHMARK(BM_StartUpToEditorInDemoMode)->UseManualTime()->Iterations(1)->Repetit
 
 int main(int argc, char** argv)
 {
-    if (!std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY") && !std::getenv("QT_QPA_PLATFORM"))
-        setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    QApplication app(argc, argv);
-    return qrv::bench::runBenchmarks(argc, argv);
+    return qrv::bench::runWindowBenchmarks(argc, argv);
 }
