@@ -33,6 +33,17 @@ struct EditingRig : UiRig {
         port.clearLog();
     }
     QString text(const char* box) { return find<QLineEdit>(box)->text(); }
+    // The unit holds what the editor holds for the effect, and the editor compares.
+    QTimer* compareWithTheUnit(int effect)
+    {
+        select(effect);
+        state.deviceCopy.copyRowFrom(state.store, effect);
+        form.TimerCompare = {true, 1000};
+        windows.binder().sync();
+        auto* compare = windows.editor().findChild<QTimer*>("TimerCompare");
+        EXPECT_TRUE(compare && compare->isActive());
+        return compare;
+    }
 };
 
 TEST(UiEditing, MovedSliderSendsOneFrameAndShowsItsValue)
@@ -262,37 +273,15 @@ TEST(UiEditing, RateLinkAsksBeforeCopyingTheLeftRate)
     EXPECT_EQ(rig.parameterWrites(), (Writes{{5, 30}, {4, 30}}));
 }
 
-TEST(UiEditing, ChangeMarkerFollowsTheCompareTimer)
-{
-    EditingRig rig;
-    rig.select(kChorus);
-    rig.state.deviceCopy.copyRowFrom(rig.state.store, kChorus);
-    rig.form.TimerCompare = {true, 1000};
-    rig.windows.binder().sync();
-    auto* compare = rig.windows.editor().findChild<QTimer*>("TimerCompare");
-    ASSERT_TRUE(compare->isActive());
-    auto* marker = rig.find<QLabel>("Label8");
-    fire(compare);
-    EXPECT_FALSE(marker->isVisible());
-    const int position = rig.find<QSlider>("Slider3_0")->value();
-    rig.find<QSlider>("Slider3_0")->setValue(position == 0 ? 1 : position - 1);
-    fire(compare);
-    EXPECT_TRUE(marker->isVisible());
-    EXPECT_EQ(marker->text(), "*");
-    rig.find<QSlider>("Slider3_0")->setValue(position);
-    fire(compare);
-    EXPECT_FALSE(marker->isVisible());
-}
-
 TEST(UiEditing, TypedValuesUndoRedoAndWhatDiffersFromTheUnit)
 {
     EditingRig rig;
-    rig.select(kChorus);
-    rig.state.deviceCopy.copyRowFrom(rig.state.store, kChorus);
-    rig.form.TimerCompare = {true, 1000};
-    rig.windows.binder().sync();
+    QTimer* compare = rig.compareWithTheUnit(kChorus);
     auto* window = &rig.windows.editor();
     window->activateWindow();
+    auto* marker = rig.find<QLabel>("Label8");
+    fire(compare);
+    EXPECT_FALSE(marker->isVisible());
     auto* depthBox = rig.find<QLineEdit>("Text5_0");
     const QString shown = depthBox->text();
     const uint8_t before = rig.stored(0);
@@ -301,7 +290,7 @@ TEST(UiEditing, TypedValuesUndoRedoAndWhatDiffersFromTheUnit)
     depthBox->setFocus();
     depthBox->selectAll();
     QTest::keyClicks(depthBox, QString::number(typed) + " %");
-    fire(window->findChild<QTimer*>("TimerCompare")); // the model does not overwrite what is being typed
+    fire(compare); // the model does not overwrite what is being typed
     EXPECT_EQ(depthBox->text(), QString::number(typed) + " %");
     QTest::keyClick(depthBox, Qt::Key_Return);
     EXPECT_EQ(rig.stored(0), typed);
@@ -314,10 +303,12 @@ TEST(UiEditing, TypedValuesUndoRedoAndWhatDiffersFromTheUnit)
     EXPECT_EQ(depthBox->text(), QString::number(typed) + " %");
     EXPECT_EQ(rig.stored(0), typed);
 
-    fire(window->findChild<QTimer*>("TimerCompare"));
+    fire(compare);
+    EXPECT_TRUE(marker->isVisible());
+    EXPECT_EQ(marker->text(), "*");
     EXPECT_TRUE(depthBox->property("differs").toBool());
     EXPECT_FALSE(rig.find<QLineEdit>("Text5_3")->property("differs").toBool());
-    EXPECT_TRUE(rig.find<QLabel>("Label8")->toolTip().contains(
+    EXPECT_TRUE(marker->toolTip().contains(
         QString::fromStdString("Depth: " + std::to_string(typed) + " % (stored: " + std::to_string(before) + " %)")));
 
     auto* undo = window->findChild<QAction*>("UndoAction");
@@ -330,7 +321,8 @@ TEST(UiEditing, TypedValuesUndoRedoAndWhatDiffersFromTheUnit)
     EXPECT_EQ(rig.stored(0), before);
     EXPECT_EQ(rig.live(kChorus, 0), before);
     EXPECT_EQ(depthBox->text(), shown);
-    fire(window->findChild<QTimer*>("TimerCompare"));
+    fire(compare);
+    EXPECT_FALSE(marker->isVisible());
     EXPECT_FALSE(depthBox->property("differs").toBool());
     EXPECT_TRUE(redo->isEnabled());
     redo->trigger();
