@@ -125,16 +125,6 @@ TEST(EndToEnd, NoDeviceAsksForDemoModeAndSendsNothingAfterwards)
     EXPECT_EQ(requests(cwd.path() / "silent.log"), (std::vector<Bytes>{frame(0x00)}));
 }
 
-TEST(EndToEnd, NoDeviceAndNoEndsTheProgram)
-{
-    TemporaryWorkingDirectory cwd;
-    PtyProgram rig;
-    rig.names = {{1, missing(1)}};
-    rig.host.answer(false);
-    EXPECT_THROW(rig.startUp(), ProgramEnded);
-    EXPECT_EQ(rig.resolved.size(), 36u);
-}
-
 TEST(EndToEnd, HangUpDuringAParameterChangeDropsItAndEditingGoesOnAfterReconnect)
 {
     TemporaryWorkingDirectory cwd;

@@ -30,30 +30,31 @@ DeviceModel filledModel()
     return model;
 }
 
-TEST(DeviceModel, ProbeIsAnsweredWithDeviceIdAtByteThree)
-{
-    DeviceModel model = DeviceModel::blank();
-    const Bytes reply = send(model, frame(Cmd::Probe));
-    ASSERT_EQ(reply.size(), 10u);
-    EXPECT_EQ(reply[3], 0x9C);
-    EXPECT_EQ(reply[0], 0xF0);
-    EXPECT_EQ(reply[9], 0xF7);
-    EXPECT_EQ(reply[7], DeviceModel::Done);
-}
-
-TEST(DeviceModel, ExitNoticeGetsTenByteReplyAndChangesNothing)
+TEST(DeviceModel, TenByteCommandsAnswerWithTheirCommandAndStatus)
 {
     DeviceModel model;
     const Bytes before(model.memory().begin(), model.memory().end());
-    const Bytes reply = send(model, frame(Cmd::ExitNotice));
-    EXPECT_EQ(reply.size(), 10u);
-    EXPECT_EQ(reply[2], Cmd::ExitNotice);
+    const Bytes probe = send(model, frame(Cmd::Probe));
+    ASSERT_EQ(probe.size(), 10u);
+    EXPECT_EQ(probe[0], 0xF0);
+    EXPECT_EQ(probe[3], 0x9C); // the device id
+    EXPECT_EQ(probe[7], DeviceModel::Done);
+    EXPECT_EQ(probe[9], 0xF7);
+    const Bytes notice = send(model, frame(Cmd::ExitNotice));
+    ASSERT_EQ(notice.size(), 10u);
+    EXPECT_EQ(notice[2], Cmd::ExitNotice);
+    const Bytes unknown = send(model, frame(0x55, 1, 2, 3, 4, 5, 6));
+    ASSERT_EQ(unknown.size(), 10u);
+    EXPECT_EQ(unknown[2], 0x55);
+    EXPECT_EQ(unknown[7], DeviceModel::UnknownCommand);
     EXPECT_EQ(Bytes(model.memory().begin(), model.memory().end()), before);
 }
 
-TEST(DeviceModel, ReadByteTakesHighByteFromP1AndAnswersInByteSix)
+TEST(DeviceModel, ByteReadsAndWritesTakeTheAddressFromP1P2)
 {
     DeviceModel model = DeviceModel::blank();
+    int writes = 0;
+    model.onMemoryWritten = [&] { ++writes; };
     model.poke(0x1843, 0xAB);
     model.poke(0x4318, 0x11);
     const Bytes reply = send(model, frame(Cmd::ReadByte, 0x18, 0x43));
@@ -61,88 +62,59 @@ TEST(DeviceModel, ReadByteTakesHighByteFromP1AndAnswersInByteSix)
     EXPECT_EQ(reply[6], 0xAB);
     EXPECT_EQ(reply[4], 0x18);
     EXPECT_EQ(reply[5], 0x43);
-}
-
-TEST(DeviceModel, WriteByteStoresP4AndReadsBack)
-{
-    DeviceModel model = DeviceModel::blank();
-    int writes = 0;
-    model.onMemoryWritten = [&] { ++writes; };
-    const Bytes ack = send(model, frame(Cmd::WriteByte, 0x20, 0x07, 0x33, 0x5A, 0x44, 0x66));
-    EXPECT_EQ(ack.size(), 10u);
+    // The value is p4; arguments may look like frame markers.
+    EXPECT_EQ(send(model, frame(Cmd::WriteByte, 0x20, 0x07, 0x33, 0x5A, 0x44, 0x66)).size(), 10u);
     EXPECT_EQ(model.peek(0x2007), 0x5A);
     EXPECT_EQ(writes, 1);
-    EXPECT_EQ(send(model, frame(Cmd::ReadByte, 0x20, 0x07))[6], 0x5A);
-    EXPECT_EQ(writes, 1);
-}
-
-TEST(DeviceModel, ArgumentBytesMayLookLikeFrameMarkers)
-{
-    DeviceModel model = DeviceModel::blank();
     EXPECT_EQ(send(model, frame(Cmd::WriteByte, 0xF0, 0x9C, 0xF7, 0xF0)).size(), 10u);
-    EXPECT_EQ(model.peek(0xF09C), 0xF0);
     EXPECT_EQ(send(model, frame(Cmd::ReadByte, 0xF0, 0x9C))[6], 0xF0);
+    EXPECT_EQ(writes, 2); // reads write nothing
 }
 
-TEST(DeviceModel, ReadEffectBlockAnswersLiveColumnsWithoutSelecting)
+TEST(DeviceModel, BlockReadAnswersLiveColumnsAndOnlySelectSelects)
 {
     DeviceModel model = DeviceModel::blank();
-    for (int c = 0; c < 32; ++c)
+    for (int c = 0; c < 32; ++c) {
         model.poke(Addr::live(9, c), static_cast<uint8_t>(0xC0 + c));
-    model.poke(Addr::live(10, 0), 0x01);
-    const Bytes reply = send(model, frame(Cmd::ReadEffectBlock, 0, 0, 0, 0, 0, 9));
-    ASSERT_EQ(reply.size(), 32u);
-    for (int c = 0; c < 32; ++c)
-        EXPECT_EQ(reply[c], 0xC0 + c) << "column " << c;
-    EXPECT_EQ(model.currentEffect(), 0);
-}
-
-TEST(DeviceModel, SelectEffectSetsCurrentEffectAndAnswersItsBlock)
-{
-    DeviceModel model = DeviceModel::blank();
-    for (int c = 0; c < 32; ++c)
         model.poke(Addr::live(14, c), static_cast<uint8_t>(255 - c));
+    }
+    const Bytes block = send(model, frame(Cmd::ReadEffectBlock, 0, 0, 0, 0, 0, 9));
+    ASSERT_EQ(block.size(), 32u);
+    for (int c = 0; c < 32; ++c)
+        EXPECT_EQ(block[c], 0xC0 + c) << "column " << c;
+    EXPECT_EQ(model.currentEffect(), 0);
+
     int writes = 0;
     model.onMemoryWritten = [&] { ++writes; };
-    const Bytes reply = send(model, frame(Cmd::SelectEffect, 0, 0, 0, 0, 0, 14));
-    ASSERT_EQ(reply.size(), 32u);
-    EXPECT_EQ(reply.front(), 255);
-    EXPECT_EQ(reply.back(), 255 - 31);
+    const Bytes selected = send(model, frame(Cmd::SelectEffect, 0, 0, 0, 0, 0, 14));
+    ASSERT_EQ(selected.size(), 32u);
+    EXPECT_EQ(selected.front(), 255);
+    EXPECT_EQ(selected.back(), 255 - 31);
     EXPECT_EQ(model.currentEffect(), 14);
     EXPECT_EQ(model.peek(Addr::CurrentEffect), 14);
     EXPECT_EQ(writes, 1);
 }
 
-TEST(DeviceModel, SetParameterWritesTheCurrentEffectsLiveColumn)
+TEST(DeviceModel, SetParameterWritesTheLiveColumnOfTheCurrentEffectByte)
 {
-    DeviceModel model = DeviceModel::blank();
+    DeviceModel model = filledModel();
     send(model, frame(Cmd::SelectEffect, 0, 0, 0, 0, 0, 3));
     int writes = 0;
     model.onMemoryWritten = [&] { ++writes; };
-    const Bytes ack = send(model, frame(Cmd::SetParameter, 12, 0, 0, 0, 0, 55));
-    EXPECT_EQ(ack.size(), 10u);
+    EXPECT_EQ(send(model, frame(Cmd::SetParameter, 12, 0, 0, 0, 0, 55)).size(), 10u);
     EXPECT_EQ(model.peek(Addr::live(3, 12)), 55);
-    EXPECT_EQ(model.peek(Addr::live(0, 12)), 0);
+    EXPECT_EQ(model.peek(Addr::live(0, 12)), 0xEE);
     EXPECT_EQ(writes, 1);
-}
-
-TEST(DeviceModel, SetParameterFollowsTheCurrentEffectByteInMemory)
-{
-    DeviceModel model = DeviceModel::blank();
     model.poke(Addr::CurrentEffect, 15);
     send(model, frame(Cmd::SetParameter, 31, 0, 0, 0, 0, 7));
     EXPECT_EQ(model.peek(Addr::live(15, 31)), 7);
-}
 
-TEST(DeviceModel, SetParameterBeyondTheRowWritesNothing)
-{
-    DeviceModel model = filledModel();
+    // Beyond the row, or with no such effect, nothing is written.
     model.poke(Addr::CurrentEffect, 2);
     const Bytes reply = send(model, frame(Cmd::SetParameter, 32, 0, 0, 0, 0, 9));
     ASSERT_EQ(reply.size(), 10u);
     EXPECT_EQ(reply[7], DeviceModel::BadArgument);
     EXPECT_EQ(model.peek(Addr::live(3, 0)), 0xEE);
-
     model.poke(Addr::CurrentEffect, 200);
     EXPECT_EQ(send(model, frame(Cmd::SetParameter, 0, 0, 0, 0, 0, 9))[7], DeviceModel::BadArgument);
     EXPECT_EQ(model.peek(Addr::live(200, 0)), 0xEE);
@@ -194,58 +166,40 @@ TEST(DeviceModel, UnknownCommandGetsTenBytesWithItsOwnStatus)
     EXPECT_EQ(Bytes(model.memory().begin(), model.memory().end()), before);
 }
 
-TEST(DeviceModel, FrameSplitOverSeveralCallsIsAnsweredWhenComplete)
+Bytes joined(std::initializer_list<Bytes> parts)
+{
+    Bytes all;
+    for (const Bytes& part : parts)
+        all.insert(all.end(), part.begin(), part.end());
+    return all;
+}
+
+TEST(DeviceModel, FramesAreFoundInTheByteStream)
 {
     DeviceModel model = DeviceModel::blank();
     model.poke(0x0102, 0x77);
+    model.poke(Addr::name(0, 0, 0), 'Q');
+    // Split over several calls: answered when complete.
     const Bytes f = frame(Cmd::ReadByte, 0x01, 0x02);
     EXPECT_TRUE(model.receive(std::span(f).subspan(0, 1)).empty());
     EXPECT_TRUE(model.receive(std::span(f).subspan(1, 6)).empty());
     const Bytes reply = model.receive(std::span(f).subspan(7));
     ASSERT_EQ(reply.size(), 10u);
     EXPECT_EQ(reply[6], 0x77);
-}
-
-TEST(DeviceModel, TwoFramesInOneCallGetBothRepliesInOrder)
-{
-    DeviceModel model = DeviceModel::blank();
-    model.poke(Addr::name(0, 0, 0), 'Q');
-    Bytes both = frame(Cmd::ReadName, 0, 0, 0, 0, 0, 0);
-    const Bytes probe = frame(Cmd::Probe);
-    both.insert(both.end(), probe.begin(), probe.end());
-    const Bytes reply = model.receive(both);
-    ASSERT_EQ(reply.size(), 18u);
-    EXPECT_EQ(reply[0], 'Q');
-    EXPECT_EQ(reply[8 + 3], 0x9C);
-}
-
-TEST(DeviceModel, StrayBytesBeforeAFrameAreDiscarded)
-{
-    DeviceModel model = DeviceModel::blank();
-    Bytes input{0x00, 0xF7, 0x9C, 0xF0, 0x12, 0xFF};
-    const Bytes probe = frame(Cmd::Probe);
-    input.insert(input.end(), probe.begin(), probe.end());
-    const Bytes reply = model.receive(input);
-    ASSERT_EQ(reply.size(), 10u);
-    EXPECT_EQ(reply[2], Cmd::Probe);
-}
-
-TEST(DeviceModel, TruncatedFrameGivesWayToTheFrameAfterIt)
-{
-    DeviceModel model = DeviceModel::blank();
-    model.poke(0x0013, 0x42);
-    Bytes input{0xF0, 0x9C, 0x11, 0x00};
-    const Bytes read = frame(Cmd::ReadByte, 0x00, 0x13);
-    input.insert(input.end(), read.begin(), read.end());
-    const Bytes reply = model.receive(input);
-    ASSERT_EQ(reply.size(), 10u);
-    EXPECT_EQ(reply[2], Cmd::ReadByte);
-    EXPECT_EQ(reply[6], 0x42);
-}
-
-TEST(DeviceModel, FrameWithWrongEndByteIsNotExecuted)
-{
-    DeviceModel model = DeviceModel::blank();
+    // Two in one call: both replies in order.
+    const Bytes both = model.receive(joined({frame(Cmd::ReadName, 0, 0, 0, 0, 0, 0), frame(Cmd::Probe)}));
+    ASSERT_EQ(both.size(), 18u);
+    EXPECT_EQ(both[0], 'Q');
+    EXPECT_EQ(both[8 + 3], 0x9C);
+    // Stray bytes, and a truncated frame, give way to the frame after them.
+    const Bytes afterStray = model.receive(joined({{0x00, 0xF7, 0x9C, 0xF0, 0x12, 0xFF}, frame(Cmd::Probe)}));
+    ASSERT_EQ(afterStray.size(), 10u);
+    EXPECT_EQ(afterStray[2], Cmd::Probe);
+    const Bytes afterCut = model.receive(joined({{0xF0, 0x9C, 0x11, 0x00}, f}));
+    ASSERT_EQ(afterCut.size(), 10u);
+    EXPECT_EQ(afterCut[2], Cmd::ReadByte);
+    EXPECT_EQ(afterCut[6], 0x77);
+    // A frame with the wrong end byte is not executed.
     Bytes bad = frame(Cmd::WriteByte, 0x30, 0x00, 0, 0x99);
     bad.back() = 0xF6;
     EXPECT_TRUE(model.receive(bad).empty());

@@ -31,41 +31,25 @@ EmulatorOptions fastOptions()
     return options;
 }
 
-TEST(EmulatorSession, PacedRequestIsTakenOnlyAfterItsLastByteHasArrived)
-{
-    DeviceModel model = DeviceModel::blank();
-    EmulatorSession session(model, {});
-    session.received(frame(Cmd::WriteByte, 0x40, 0x00, 0x99), 0.0);
-    EXPECT_TRUE(session.advance(10 * kByte - 1e-4).empty());
-    EXPECT_EQ(model.peek(0x4000), 0);
-    session.advance(10 * kByte + kHair);
-    EXPECT_EQ(model.peek(0x4000), 0x99);
-}
-
-TEST(EmulatorSession, PacedReplyLeavesOneBytePerByteTime)
-{
-    DeviceModel model = DeviceModel::blank();
-    EmulatorSession session(model, {});
-    session.received(frame(Cmd::Probe), 0.0);
-    EXPECT_TRUE(session.advance(10 * kByte + kHair).empty());
-    EXPECT_EQ(session.advance(11 * kByte + kHair).size(), 1u);
-    EXPECT_EQ(session.advance(15 * kByte + kHair).size(), 4u);
-    const Bytes rest = session.advance(20 * kByte + kHair);
-    EXPECT_EQ(rest.size(), 5u);
-    EXPECT_EQ(rest.back(), 0xF7);
-    EXPECT_FALSE(session.nextDue().has_value());
-}
-
-TEST(EmulatorSession, NextDueNamesTheNextByteOnTheWire)
+TEST(EmulatorSession, PacedRequestIsTakenAfterItsLastByteAndTheReplyLeavesByteByByte)
 {
     DeviceModel model = DeviceModel::blank();
     EmulatorSession session(model, {});
     EXPECT_FALSE(session.nextDue());
-    session.received(frame(Cmd::Probe), 2.0);
+    session.received(frame(Cmd::WriteByte, 0x40, 0x00, 0x99), 2.0);
     EXPECT_NEAR(*session.nextDue(), 2.0 + kByte, 1e-9);
-    session.advance(2.0 + 10 * kByte + kHair);
+    EXPECT_TRUE(session.advance(2.0 + 10 * kByte - 1e-4).empty());
+    EXPECT_EQ(model.peek(0x4000), 0);
+    EXPECT_TRUE(session.advance(2.0 + 10 * kByte + kHair).empty());
+    EXPECT_EQ(model.peek(0x4000), 0x99);
     EXPECT_NEAR(*session.nextDue(), 2.0 + 11 * kByte, 1e-9);
     EXPECT_EQ(session.backlog(), 10u);
+    EXPECT_EQ(session.advance(2.0 + 11 * kByte + kHair).size(), 1u);
+    EXPECT_EQ(session.advance(2.0 + 15 * kByte + kHair).size(), 4u);
+    const Bytes rest = session.advance(2.0 + 20 * kByte + kHair);
+    EXPECT_EQ(rest.size(), 5u);
+    EXPECT_EQ(rest.back(), 0xF7);
+    EXPECT_FALSE(session.nextDue().has_value());
 }
 
 TEST(EmulatorSession, BytesSentWhileTheWireIsBusyQueueBehind)
@@ -249,16 +233,11 @@ TEST(EmulatorOptions, RefusesBadCountsUnknownOptionsAndMissingPaths)
     }
 }
 
-struct MemoryFileTest : ::testing::Test {
-    std::filesystem::path folder = std::filesystem::temp_directory_path() /
-        ("qrv-memfile-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-         ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    MemoryFileTest() { std::filesystem::create_directories(folder); }
-    ~MemoryFileTest() override { std::filesystem::remove_all(folder); }
-};
-
-TEST_F(MemoryFileTest, WrittenImageReadsBackAndLeavesNoTemporaryFile)
+TEST(MemoryFile, WrittenImageReadsBackAndOtherFilesAreRefused)
 {
+    const std::filesystem::path folder = std::filesystem::temp_directory_path() /
+        ("qrv-memfile-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
+    std::filesystem::create_directories(folder);
     Bytes image(kMemorySize);
     for (std::size_t i = 0; i < image.size(); ++i)
         image[i] = static_cast<uint8_t>(i * 7);
@@ -266,23 +245,14 @@ TEST_F(MemoryFileTest, WrittenImageReadsBackAndLeavesNoTemporaryFile)
     image[5] = 0xFF;
     writeMemoryFile(folder / "mem.bin", image);
     EXPECT_EQ(readMemoryFile(folder / "mem.bin"), image);
+    // No temporary file is left behind.
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), std::filesystem::directory_iterator()), 1);
-}
 
-TEST_F(MemoryFileTest, MissingFileHasNoImage)
-{
     EXPECT_FALSE(readMemoryFile(folder / "none.bin"));
-}
-
-TEST_F(MemoryFileTest, FileOfAnotherSizeIsRefused)
-{
     std::ofstream(folder / "short.bin", std::ios::binary) << "too short";
     EXPECT_THROW(readMemoryFile(folder / "short.bin"), std::runtime_error);
-}
-
-TEST_F(MemoryFileTest, UnwritableFolderIsReported)
-{
     EXPECT_THROW(writeMemoryFile(folder / "missing" / "mem.bin", Bytes(kMemorySize)), std::runtime_error);
+    std::filesystem::remove_all(folder);
 }
 
 } // namespace

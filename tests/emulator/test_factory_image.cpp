@@ -24,50 +24,32 @@ std::string nameOf(const DeviceModel& model, int e, int s)
     return name;
 }
 
-TEST(FactoryImage, DirectoryMarksExactlyTheNamedSlots)
+TEST(FactoryImage, DirectoryNamesSlotNumbersAndLiveRowsAgree)
 {
     const DeviceModel model;
     for (int e = 0; e < kEffects; ++e) {
+        SCOPED_TRACE("effect " + std::to_string(e));
         int stored = 0;
         for (int s = 0; s < kSlots; ++s) {
-            const bool named = nameOf(model, e, s) != std::string(8, ' ');
+            const std::string name = nameOf(model, e, s);
             const bool used = model.peek(Addr::directory(e, s)) == Addr::SlotUsed;
-            EXPECT_EQ(named, used) << "effect " << e << " slot " << s;
+            EXPECT_EQ(name != std::string(8, ' '), used) << "slot " << s;
+            for (const char c : name)
+                EXPECT_TRUE(c >= 0x20 && c <= 0x7E) << "slot " << s;
             stored += used;
         }
-        EXPECT_GE(stored, 2) << "effect " << e;
-        EXPECT_LT(stored, kSlots) << "effect " << e;
-    }
-}
-
-TEST(FactoryImage, NamesArePrintableAscii)
-{
-    const DeviceModel model;
-    for (int e = 0; e < kEffects; ++e)
-        for (int s = 0; s < kSlots; ++s)
-            for (const char c : nameOf(model, e, s))
-                EXPECT_TRUE(c >= 0x20 && c <= 0x7E) << "effect " << e << " slot " << s;
-}
-
-TEST(FactoryImage, SlotNumbersPointToStoredPresetsWhoseValuesAreLive)
-{
-    const DeviceModel model;
-    for (int e = 0; e < kEffects; ++e) {
+        EXPECT_GE(stored, 2);
+        EXPECT_LT(stored, kSlots);
+        // The slot number points to a stored preset whose values are live; unused columns are zero.
         const int slot = model.peek(Addr::slotNumber(e));
-        ASSERT_LT(slot, kSlots) << "effect " << e;
-        EXPECT_EQ(model.peek(Addr::directory(e, slot)), Addr::SlotUsed) << "effect " << e;
-        for (int c = 0; c < 32; ++c)
-            EXPECT_EQ(model.peek(Addr::live(e, c)), model.peek(Addr::stored(e, slot, c)))
-                << "effect " << e << " column " << c;
+        ASSERT_LT(slot, kSlots);
+        EXPECT_EQ(model.peek(Addr::directory(e, slot)), Addr::SlotUsed);
+        for (int c = 0; c < 32; ++c) {
+            EXPECT_EQ(model.peek(Addr::live(e, c)), model.peek(Addr::stored(e, slot, c))) << "column " << c;
+            if (c >= kColumnsInUse[e])
+                EXPECT_EQ(model.peek(Addr::live(e, c)), 0) << "column " << c;
+        }
     }
-}
-
-TEST(FactoryImage, ColumnsBeyondEachEffectsParametersAreZero)
-{
-    const DeviceModel model;
-    for (int e = 0; e < kEffects; ++e)
-        for (int c = kColumnsInUse[e]; c < 32; ++c)
-            EXPECT_EQ(model.peek(Addr::live(e, c)), 0) << "effect " << e << " column " << c;
 }
 
 TEST(FactoryImage, EqualiserBandsSitNearFlatWithinTheirLists)

@@ -82,7 +82,7 @@ TEST_F(LinkFixture, ShortReplyLeavesOlderBytesOfTheBuffer)
     EXPECT_EQ(state.replyBuffer[32], 0);
 }
 
-TEST_F(LinkFixture, SilentDeviceGetsSixFramesThenTimeOutEndsTheProgram)
+TEST_F(LinkFixture, SilentDeviceGetsSixFramesThenTimeOutEndsTheProgramForBlocksToo)
 {
     silent();
     const double start = clock.now();
@@ -95,16 +95,14 @@ TEST_F(LinkFixture, SilentDeviceGetsSixFramesThenTimeOutEndsTheProgram)
     EXPECT_EQ(host.boxes[0].icon, Icon::Exclamation);
     EXPECT_FALSE(host.boxes[0].question);
     EXPECT_NEAR(clock.now() - start, 6 * kCommandTimeout, 0.05);
-}
 
-TEST_F(LinkFixture, BlockReadsTimeOutAfterNineSecondsPerAttempt)
-{
-    silent();
+    // Block reads wait nine seconds per attempt.
+    port.writes.clear();
     port.setReadLength(32);
-    const double start = clock.now();
+    const double blockStart = clock.now();
     EXPECT_THROW(link.ReadBlock32(Cmd::SelectEffect, 0, 0, 0, 0, 0, 7), ProgramEnded);
     EXPECT_EQ(port.writes.size(), 6u);
-    EXPECT_NEAR(clock.now() - start, 6 * kBlockTimeout, 0.05);
+    EXPECT_NEAR(clock.now() - blockStart, 6 * kBlockTimeout, 0.05);
 }
 
 TEST_F(LinkFixture, ReplyJustInsideTheThresholdIsTakenWithoutResend)
@@ -122,7 +120,7 @@ TEST_F(LinkFixture, WaitingBlocksOnThePortInsteadOfSpinning)
     EXPECT_LE(port.waits, 2);
 }
 
-TEST_F(LinkFixture, ProbeWithoutReplyFailsAfterItsThresholdWithoutResendOrMessage)
+TEST_F(LinkFixture, ProbeChecksByteThreeAndIsNotResentWithoutAReply)
 {
     silent();
     const double start = clock.now();
@@ -130,10 +128,6 @@ TEST_F(LinkFixture, ProbeWithoutReplyFailsAfterItsThresholdWithoutResendOrMessag
     EXPECT_EQ(port.writes.size(), 1u);
     EXPECT_TRUE(host.boxes.empty());
     EXPECT_NEAR(clock.now() - start, kProbeTimeout, 0.01);
-}
-
-TEST_F(LinkFixture, ProbeChecksByteThree)
-{
     replyWith(ack());
     EXPECT_TRUE(link.ProbeDevice());
     replyWith({0xF0, 0x9C, 0x00, 0x00, 0, 0, 0, 0, 0, 0xF7});
@@ -319,14 +313,10 @@ TEST_F(LinkFixture, OtherPortErrorsEndTheCommandSilentlyAndSearchingDoesNotNest)
     EXPECT_EQ(searches, 0);
 }
 
-TEST_F(LinkFixture, BlockReadOnAPortArmedForTenFails)
-{
-    replyWith(Bytes(32, 1));
-    EXPECT_FALSE(link.ReadBlock32(Cmd::SelectEffect, 0, 0, 0, 0, 0, 1));
-}
-
 TEST_F(LinkFixture, ArmPortReopensTheSamePortWithTheNewLength)
 {
+    replyWith(Bytes(32, 1)); // a block read on a port armed for ten fails
+    EXPECT_FALSE(link.ReadBlock32(Cmd::SelectEffect, 0, 0, 0, 0, 0, 1));
     link.ArmPort(8);
     EXPECT_TRUE(port.isOpen());
     EXPECT_EQ(port.portName(), "ttyTEST");
@@ -336,13 +326,8 @@ TEST_F(LinkFixture, ArmPortReopensTheSamePortWithTheNewLength)
     EXPECT_EQ(port.writes.back(), (Bytes{0xF0, 0x9C, 0x24, 0, 0, 0, 0, 2, 3, 0xF7}));
 }
 
-TEST(SplitToBytes, WritesFourBytesMostSignificantFirst)
+TEST_F(LinkFixture, SplitToBytesWritesFourBytesMostSignificantFirst)
 {
-    ProgramState state;
-    ManualClock clock;
-    FakeHost host;
-    ScriptedTransport port(clock, [](const Bytes&, int) { return std::optional<ScriptedTransport::Reply>{}; });
-    DeviceLink link(state, port, clock, host);
     link.SplitToBytes(6208, 0);
     EXPECT_EQ((std::array<uint8_t, 4>{state.addressBytes[0], state.addressBytes[1], state.addressBytes[2],
                                       state.addressBytes[3]}),

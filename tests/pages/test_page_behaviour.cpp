@@ -63,28 +63,6 @@ TEST_F(TapDelay, MonoClampSendsOnlyColumn14)
     EXPECT_EQ(rig.parameterWrites(), (Writes{{14, 0}}));
 }
 
-TEST_F(TapDelay, TwoTapsEightTicksApart)
-{
-    setMono(1);
-    tapClick(rig.editor);
-    ticks(8);
-    tapClick(rig.editor);
-    EXPECT_EQ(rig.stored(0), 80);
-    EXPECT_EQ(rig.form.Text4.at(0).text, "400 ms");
-    EXPECT_EQ(rig.form.Slider2.at(0).position, 174);
-    EXPECT_EQ(rig.form.Timer2.interval, 400);
-    EXPECT_EQ(rig.state.tap.tapCounter, 0);
-}
-
-TEST_F(TapDelay, ImmediateTapGivesFiftyMs)
-{
-    rig.form.Slider2.at(0).position = 200;
-    rig.editor.sliderEvent(6, 0);
-    tapClick(rig.editor);
-    EXPECT_EQ(rig.stored(0), 10);
-    EXPECT_EQ(rig.form.Text4.at(0).text, "50 ms");
-}
-
 TEST_F(TapDelay, TooSlowTapKeepsThePreviousDelayAndResendsIt)
 {
     for (int mono : {0, 1}) {
@@ -163,7 +141,7 @@ TEST_F(RateLink, SwitchingTheFlangeLinkOnAsksAndCopiesLeftToRight)
     EXPECT_EQ(rig.state.flangeLinkFlag, 1);
 }
 
-TEST_F(RateLink, DecliningLeavesTheLinkOffAndTheRates)
+TEST_F(RateLink, DecliningLeavesTheLinkOffAndSwitchingOffAsksNothing)
 {
     rig.select(8);
     const uint8_t right = rig.stored(2);
@@ -173,14 +151,12 @@ TEST_F(RateLink, DecliningLeavesTheLinkOffAndTheRates)
     EXPECT_EQ(rig.form.Check6.value, 0);
     EXPECT_EQ(rig.stored(2), right);
     EXPECT_TRUE(rig.port.sent().empty());
-}
 
-TEST_F(RateLink, SwitchingOffAsksNothing)
-{
     rig.select(7);
+    const auto asked = rig.host.boxes.size();
     rig.form.Check7.value = 0;
     rig.editor.checkClick(7, 5);
-    EXPECT_TRUE(rig.host.boxes.empty());
+    EXPECT_EQ(rig.host.boxes.size(), asked);
     EXPECT_EQ(rig.parameterWrites(), (Writes{{3, 0}}));
 }
 
@@ -236,27 +212,6 @@ TEST(PitchShifter, TextsAtTheTellingPositions)
         EXPECT_EQ(rig.form.Text13.at(0).text, text);
         EXPECT_EQ(rig.stored(0), position);
     }
-}
-
-TEST(ChangedMarker, FollowsASliderMovedAwayAndBack)
-{
-    EditorRig rig;
-    rig.select(9);
-    rig.state.store.setRow(9, rig.state.deviceCopy.row(9));
-    rig.editor.RefreshPage();
-    compareTick(rig.editor);
-    EXPECT_FALSE(rig.form.Label8.visible);
-    EXPECT_EQ(rig.form.TimerCompare.interval, 1000);
-
-    const int original = rig.form.Slider5.at(1).position;
-    rig.form.Slider5.at(1).position = original == 0 ? 1 : original - 1;
-    rig.editor.sliderEvent(9, 1);
-    compareTick(rig.editor);
-    EXPECT_TRUE(rig.form.Label8.visible);
-    rig.form.Slider5.at(1).position = original;
-    rig.editor.sliderEvent(9, 1);
-    compareTick(rig.editor);
-    EXPECT_FALSE(rig.form.Label8.visible);
 }
 
 TEST(ChangedMarker, IgnoresColumn32AndStaysHiddenInDemoMode)

@@ -201,19 +201,6 @@ TEST(Selection, SwitchLabelsAndPresetCaption)
     EXPECT_EQ(rig.form.frontPage, 0);
 }
 
-TEST(Selection, TapDelayTimersFollowTheList)
-{
-    EditorRig rig;
-    rig.select(6);
-    EXPECT_TRUE(rig.form.Timer1.enabled);
-    EXPECT_TRUE(rig.form.Timer2.enabled);
-    EXPECT_EQ(rig.form.Timer1.interval, 50);
-    EXPECT_EQ(rig.form.Timer2.interval, 1000);
-    rig.select(8);
-    EXPECT_FALSE(rig.form.Timer1.enabled);
-    EXPECT_FALSE(rig.form.Timer2.enabled);
-}
-
 TEST(Selection, ListClickUnderTheSelectionLockDoesNothing)
 {
     EditorRig rig;

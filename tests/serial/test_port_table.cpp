@@ -16,32 +16,20 @@ TEST(PortTable, PortListSplitsOnColonsAndSkipsEmptyEntries)
     EXPECT_TRUE(splitPortList(":::").empty());
 }
 
-TEST(PortTable, ExplicitPathsComeFirstInTheirOwnOrder)
+TEST(PortTable, ExplicitPathsComeFirstThenUsbThenOthersNumericallyAtMostThirtyFive)
 {
-    const Names names = orderPorts({"/tmp/z", "/tmp/a"}, {{"/dev/ttyS0", false}, {"/dev/ttyUSB0", true}});
-    EXPECT_EQ(names, (Names{"/tmp/z", "/tmp/a", "/dev/ttyUSB0", "/dev/ttyS0"}));
-}
-
-TEST(PortTable, UsbPortsPrecedeOthersAndNumbersSortNumerically)
-{
-    const Names names = orderPorts({},
-                                   {{"/dev/ttyS10", false},
-                                    {"/dev/ttyS2", false},
-                                    {"/dev/ttyUSB1", true},
-                                    {"/dev/ttyACM0", true},
-                                    {"/dev/ttyUSB0", true}});
-    EXPECT_EQ(names, (Names{"/dev/ttyACM0", "/dev/ttyUSB0", "/dev/ttyUSB1", "/dev/ttyS2", "/dev/ttyS10"}));
-}
-
-TEST(PortTable, APortNamedTwiceKeepsItsFirstPlace)
-{
-    const Names names =
-        orderPorts({"/dev/ttyUSB3", "/tmp/p", "/tmp/p"}, {{"/dev/ttyUSB0", true}, {"/dev/ttyUSB3", true}});
-    EXPECT_EQ(names, (Names{"/dev/ttyUSB3", "/tmp/p", "/dev/ttyUSB0"}));
-}
-
-TEST(PortTable, AtMostThirtyFivePortsAreNumbered)
-{
+    EXPECT_EQ(orderPorts({"/tmp/z", "/tmp/a"}, {{"/dev/ttyS0", false}, {"/dev/ttyUSB0", true}}),
+              (Names{"/tmp/z", "/tmp/a", "/dev/ttyUSB0", "/dev/ttyS0"}));
+    EXPECT_EQ(orderPorts({},
+                         {{"/dev/ttyS10", false},
+                          {"/dev/ttyS2", false},
+                          {"/dev/ttyUSB1", true},
+                          {"/dev/ttyACM0", true},
+                          {"/dev/ttyUSB0", true}}),
+              (Names{"/dev/ttyACM0", "/dev/ttyUSB0", "/dev/ttyUSB1", "/dev/ttyS2", "/dev/ttyS10"}));
+    // A port named twice keeps its first place.
+    EXPECT_EQ(orderPorts({"/dev/ttyUSB3", "/tmp/p", "/tmp/p"}, {{"/dev/ttyUSB0", true}, {"/dev/ttyUSB3", true}}),
+              (Names{"/dev/ttyUSB3", "/tmp/p", "/dev/ttyUSB0"}));
     Names many;
     for (int i = 0; i < 40; ++i)
         many.push_back("/tmp/port" + std::to_string(i));

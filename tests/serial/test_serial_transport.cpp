@@ -1,5 +1,6 @@
 #include "EmulatorProcess.hpp"
 #include "FakeHost.hpp"
+#include "TempFolder.hpp"
 
 #include "link/DeviceLink.hpp"
 #include "link/SerialTransport.hpp"
@@ -54,16 +55,6 @@ template <class Operation> void expectUnavailable(Operation operation)
     }
 }
 
-struct TemporaryFolder {
-    std::filesystem::path path;
-    TemporaryFolder()
-    {
-        char pattern[] = "/tmp/qrv-serial-XXXXXX";
-        path = ::mkdtemp(pattern);
-    }
-    ~TemporaryFolder() { std::filesystem::remove_all(path); }
-};
-
 class SerialOverPty : public ::testing::Test {
 protected:
     static void SetUpTestSuite() { ensureApplication(); }
@@ -116,7 +107,7 @@ TEST_F(SerialOverPty, PacedEmulatorAnswersTheProbe)
     EXPECT_TRUE(link.ProbeDevice());
 }
 
-TEST_F(SerialOverPty, ReadTakesNoMoreThanTheReadLength)
+TEST_F(SerialOverPty, ReadTakesNoMoreThanTheReadLengthAndClearInputDiscardsTheRest)
 {
     start({"--fast"});
     port.write(kProbe);
@@ -128,11 +119,6 @@ TEST_F(SerialOverPty, ReadTakesNoMoreThanTheReadLength)
     const Bytes rest = port.read(10);
     ASSERT_EQ(rest.size(), 3u);
     EXPECT_EQ(rest.back(), 0xF7);
-}
-
-TEST_F(SerialOverPty, ClearInputDiscardsWaitingBytes)
-{
-    start({"--fast"});
     port.write(kProbe);
     ASSERT_TRUE(awaitBytes(port, 10, 5.0));
     port.clearInput();
@@ -141,7 +127,7 @@ TEST_F(SerialOverPty, ClearInputDiscardsWaitingBytes)
 
 TEST_F(SerialOverPty, MemoryFileSurvivesARestart)
 {
-    TemporaryFolder folder;
+    TempFolder folder;
     const auto file = folder.path / "unit.bin";
     start({"--fast", "--memory", file.string()});
     link.writeByte(0x1234, 0xA5);
@@ -154,20 +140,6 @@ TEST_F(SerialOverPty, MemoryFileSurvivesARestart)
     start({"--fast", "--memory", file.string()});
     EXPECT_EQ(link.readByte(0x1234), 0xA5);
     EXPECT_EQ(link.readByte(Addr::CurrentEffect), 7);
-}
-
-TEST_F(SerialOverPty, MemoryFileOfWrongSizeStopsTheEmulator)
-{
-    TemporaryFolder folder;
-    const auto file = folder.path / "short.bin";
-    std::ofstream(file, std::ios::binary) << "not an image";
-    try {
-        EmulatorProcess refused(QRV_EMULATOR_PATH, {"--fast", "--memory", file.string()});
-        ADD_FAILURE() << "started with a bad memory file";
-    } catch (const EmulatorStartError& error) {
-        EXPECT_EQ(error.exitStatus, 2);
-    }
-    EXPECT_EQ(std::filesystem::file_size(file), 12u);
 }
 
 TEST_F(SerialOverPty, SilentEmulatorSendsNothing)
@@ -228,7 +200,7 @@ TEST_F(SerialOverPty, HangupDuringACommandStartsTheDeviceSearch)
 
 TEST_F(SerialOverPty, LinkReachesTheEmulatorAndGoesWithIt)
 {
-    TemporaryFolder folder;
+    TempFolder folder;
     const auto link_path = folder.path / "qrv5173";
     emulator = std::make_unique<EmulatorProcess>(QRV_EMULATOR_PATH,
                                                  std::vector<std::string>{"--fast", "--link", link_path.string()});
@@ -243,7 +215,7 @@ TEST_F(SerialOverPty, LinkReachesTheEmulatorAndGoesWithIt)
 
 TEST_F(SerialOverPty, LogRecordsEachFrameAndReply)
 {
-    TemporaryFolder folder;
+    TempFolder folder;
     const auto log = folder.path / "frames.log";
     start({"--fast", "--log", log.string()});
     link.readByte(0x0013);
@@ -312,31 +284,32 @@ TEST(SerialTransport, HangupWithAPartReplyFailsTheWaitAtOnce)
     expectUnavailable([&] { port.waitForData(60.0); });
 }
 
-TEST(SerialTransport, MissingDeviceIsUnavailable)
+TEST(SerialTransport, MissingDeviceAndClosedPortAreUnavailable)
 {
     ensureApplication();
     SerialTransport port;
     expectUnavailable([&] { port.open("/tmp/qrv-no-such-port"); });
     EXPECT_FALSE(port.isOpen());
-}
-
-TEST(SerialTransport, ClosedPortIsUnavailable)
-{
-    ensureApplication();
-    SerialTransport port;
     expectUnavailable([&] { port.write(kProbe); });
     expectUnavailable([&] { port.bytesAvailable(); });
     expectUnavailable([&] { port.waitForData(0.01); });
 }
 
-TEST(EmulatorProcess, BadCommandLineIsReportedWithItsStatus)
+TEST(EmulatorProcess, BadCommandLineOrMemoryFileIsReportedWithItsStatus)
 {
-    try {
-        EmulatorProcess emulator(QRV_EMULATOR_PATH, {"--no-such-option"});
-        ADD_FAILURE() << "started";
-    } catch (const EmulatorStartError& error) {
-        EXPECT_EQ(error.exitStatus, 2);
+    TempFolder folder;
+    const auto file = folder.path / "short.bin";
+    std::ofstream(file, std::ios::binary) << "not an image";
+    for (const std::vector<std::string>& arguments :
+         {std::vector<std::string>{"--no-such-option"}, {"--fast", "--memory", file.string()}}) {
+        try {
+            EmulatorProcess emulator(QRV_EMULATOR_PATH, arguments);
+            ADD_FAILURE() << "started with " << arguments.back();
+        } catch (const EmulatorStartError& error) {
+            EXPECT_EQ(error.exitStatus, 2);
+        }
     }
+    EXPECT_EQ(std::filesystem::file_size(file), 12u); // a bad image is left as it was
 }
 
 } // namespace

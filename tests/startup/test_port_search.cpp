@@ -97,44 +97,32 @@ TEST(PortSearch, OpenPortFailureIsSilentAndLowersBothFlags)
     EXPECT_TRUE(rig.host.boxes.empty());
 }
 
-TEST(PortSearch, FindDeviceOnTheCurrentPortProbesThatPortOnly)
+TEST(PortSearch, FindDeviceProbesTheCurrentPortAndSearchesOnlyWhenItDoesNotOpen)
 {
-    StartUpRig rig;
-    rig.deviceOnPortSeven();
-    rig.state.PortNumber = 7;
-    rig.state.DemoMode = true;
-    EXPECT_TRUE(rig.program.search.FindDevice());
-    EXPECT_EQ(rig.resolved, (Numbers{7}));
-    EXPECT_FALSE(rig.state.DemoMode);
-    EXPECT_TRUE(rig.state.LinkUp);
-    EXPECT_EQ(rig.port.sent().size(), 1u);
-}
-
-TEST(PortSearch, FindDeviceGivesUpWhenTheCurrentPortOpensButStaysSilent)
-{
-    StartUpRig rig;
-    rig.deviceOnPortSeven();
-    rig.state.PortNumber = 3;
-    EXPECT_FALSE(rig.program.search.FindDevice());
-    EXPECT_EQ(rig.resolved, (Numbers{3}));
-    EXPECT_FALSE(rig.state.PortOk);
-    EXPECT_TRUE(rig.state.LinkUp); // as the opening left it
-    EXPECT_FALSE(rig.state.DemoMode);
-    EXPECT_TRUE(rig.host.boxes.empty());
-}
-
-TEST(PortSearch, FindDeviceSearchesTheOtherNumbersWhenTheCurrentOneDoesNotOpen)
-{
-    StartUpRig rig;
-    rig.deviceOnPortSeven();
-    rig.state.PortNumber = 6;
-    rig.state.DemoMode = true;
-    EXPECT_TRUE(rig.program.search.FindDevice());
-    EXPECT_EQ(rig.resolved, (Numbers{6, 1, 2, 3, 4, 5, 7}));
-    EXPECT_EQ(rig.state.PortNumber, 7);
-    EXPECT_TRUE(rig.state.LinkUp);
-    EXPECT_FALSE(rig.state.DemoMode);
-    EXPECT_TRUE(rig.host.boxes.empty());
+    struct Case {
+        int current;
+        bool found;
+        Numbers resolved;
+        bool portOk;
+        std::size_t probes;
+    };
+    // 7 is the device; 3 opens and stays silent; 6 does not open.
+    for (const Case& c :
+         {Case{7, true, {7}, true, 1}, Case{3, false, {3}, false, 1}, Case{6, true, {6, 1, 2, 3, 4, 5, 7}, true, 3}}) {
+        SCOPED_TRACE(c.current);
+        StartUpRig rig;
+        rig.deviceOnPortSeven();
+        rig.state.PortNumber = c.current;
+        rig.state.DemoMode = c.found;
+        EXPECT_EQ(rig.program.search.FindDevice(), c.found);
+        EXPECT_EQ(rig.resolved, c.resolved);
+        EXPECT_EQ(rig.state.PortNumber, c.found ? 7 : c.current);
+        EXPECT_EQ(rig.state.PortOk, c.portOk);
+        EXPECT_TRUE(rig.state.LinkUp); // a silent port leaves it as the opening did
+        EXPECT_FALSE(rig.state.DemoMode);
+        EXPECT_EQ(rig.port.sent().size(), c.probes);
+        EXPECT_TRUE(rig.host.boxes.empty());
+    }
 }
 
 TEST(PortSearch, FindDeviceWithNoDeviceTurnsToDemoModeWithTheMessage)
@@ -166,7 +154,7 @@ TEST(PortSearch, UnexpectedFailureDuringTheSearchEndsTheProgram)
     EXPECT_EQ(rig.host.boxes[0].icon, Icon::Critical);
 }
 
-TEST(PortSearch, ReopenClosesAndOpensTheSamePortWithoutProbing)
+TEST(PortSearch, ReopenClosesAndOpensTheSamePortWithoutProbingAndQuietlyWhenItIsGone)
 {
     StartUpRig rig;
     rig.deviceOnPortSeven();
@@ -183,14 +171,7 @@ TEST(PortSearch, ReopenClosesAndOpensTheSamePortWithoutProbing)
     EXPECT_TRUE(rig.state.DemoMode);
     EXPECT_FALSE(rig.state.LinkUp);
     EXPECT_EQ(rig.state.PortNumber, 7);
-}
 
-TEST(PortSearch, ReopenOfAPortThatIsGoneLeavesItClosedQuietly)
-{
-    StartUpRig rig;
-    rig.deviceOnPortSeven();
-    rig.state.PortNumber = 7;
-    rig.program.search.OpenPort();
     rig.port.unplug();
     rig.program.search.reopenPort();
     EXPECT_FALSE(rig.port.isOpen());

@@ -50,8 +50,14 @@ struct PresetFiles : ::testing::Test {
     }
 };
 
-TEST_F(PresetFiles, SavingWritesTheCurrentRowWithItsEffectIndex)
+TEST_F(PresetFiles, SavingReplacesTheFileWithTheCurrentRowAndItsEffectIndex)
 {
+    // An old, longer file, and what a killed save left behind beside one of someone else's.
+    fs::create_directories(file.parent_path());
+    writeBytes(file, std::vector<uint8_t>(600, 1));
+    const fs::path killed = file.parent_path() / "killed.PRJ.part", other = file.parent_path() / "notes.part";
+    writeBytes(killed, std::vector<uint8_t>(100, 1));
+    writeBytes(other, std::vector<uint8_t>(3, 1));
     const auto bytes = saveChorus();
     ASSERT_EQ(bytes.size(), 33u);
     EXPECT_EQ(bytes[32], 7);
@@ -66,6 +72,11 @@ TEST_F(PresetFiles, SavingWritesTheCurrentRowWithItsEffectIndex)
     EXPECT_TRUE(rig.host.boxes.empty());
     EXPECT_TRUE(rig.port.sent().empty());
     EXPECT_EQ(rig.state.lastOutcome, "Saved Preset/chorus.fxp");
+    fs::path temporary = file;
+    temporary += ".part";
+    EXPECT_FALSE(fs::exists(temporary));
+    EXPECT_FALSE(fs::exists(killed));
+    EXPECT_TRUE(fs::exists(other)); // not one of ours
 }
 
 TEST_F(PresetFiles, LoadingSwitchesToTheFilesEffectAndLeavesOthersAlone)
@@ -220,29 +231,6 @@ TEST_F(PresetFiles, FailedSaveTellsTheUserAndKeepsTheOldFile)
     SavePresetFile(rig.editor);
     EXPECT_EQ(rig.host.boxes.size(), 3u);
     EXPECT_FALSE(fs::exists(dir.path / "missing"));
-}
-
-TEST_F(PresetFiles, SavingOverAnOldFileReplacesItWhole)
-{
-    fs::create_directories(file.parent_path());
-    writeBytes(file, std::vector<uint8_t>(600, 1));
-    const auto bytes = saveChorus();
-    EXPECT_EQ(bytes.size(), 33u);
-    EXPECT_EQ(bytes, rowBytes(rig.state.store, 7));
-    fs::path temporary = file;
-    temporary += ".part";
-    EXPECT_FALSE(fs::exists(temporary));
-}
-
-TEST_F(PresetFiles, ASaveTakesAwayWhatAKilledSaveLeftBehind)
-{
-    fs::create_directories(file.parent_path());
-    const fs::path killed = file.parent_path() / "killed.PRJ.part", other = file.parent_path() / "notes.part";
-    writeBytes(killed, std::vector<uint8_t>(100, 1));
-    writeBytes(other, std::vector<uint8_t>(3, 1));
-    saveChorus();
-    EXPECT_FALSE(fs::exists(killed));
-    EXPECT_TRUE(fs::exists(other)); // not one of ours
 }
 
 TEST_F(PresetFiles, DemoModeLoadFillsTheEditorAndSendsNothing)

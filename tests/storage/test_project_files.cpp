@@ -166,7 +166,7 @@ TEST_F(ProjectFiles, PortFailureMidTransferStartsOverFromEffectZeroColumnZero)
     EXPECT_FALSE(rig.form.ProgressBar1.visible);
 }
 
-TEST_F(ProjectFiles, DeviceNotFoundAfterAFailureEndsTheLoadWithTheWindowRestored)
+TEST_F(ProjectFiles, ACutTransferEndsWithTheWindowRestoredAndReConnectOffersToSendEverything)
 {
     EditorRig rig;
     rig.select(3);
@@ -182,14 +182,6 @@ TEST_F(ProjectFiles, DeviceNotFoundAfterAFailureEndsTheLoadWithTheWindowRestored
     for (int e = 0; e < kEffectCount; ++e)
         EXPECT_EQ(rig.state.startConfig.at(e, 0), fileByte(e, 0));
     EXPECT_EQ(rig.state.lastOutcome, ""); // the unit did not get the project
-}
-
-TEST_F(ProjectFiles, ACutTransferIsToldAndReConnectOffersToSendEverything)
-{
-    EditorRig rig;
-    rig.select(3);
-    rig.unplugAfter(40, false);
-    load(rig);
     ASSERT_EQ(rig.host.boxes.size(), 1u);
     EXPECT_EQ(rig.host.boxes[0].text, kTransferCutText);
     EXPECT_TRUE(rig.state.unitMayDiffer);
