@@ -80,26 +80,22 @@ TEST(EmulatorSession, RepliesDoNotOverlapOnTheWire)
     EXPECT_EQ(session.advance(30 * kByte + kHair).size(), 1u);
 }
 
-TEST(EmulatorSession, FastAnswersAtOnce)
+TEST(EmulatorSession, FastAnswersAtOnceAndSilentAnswersAndExecutesNothing)
 {
     DeviceModel model = DeviceModel::blank();
-    EmulatorSession session(model, fastOptions());
-    session.received(frame(Cmd::Probe), 7.0);
-    const Bytes reply = session.advance(7.0);
+    EmulatorSession fast(model, fastOptions());
+    fast.received(frame(Cmd::Probe), 7.0);
+    const Bytes reply = fast.advance(7.0);
     ASSERT_EQ(reply.size(), 10u);
     EXPECT_EQ(reply[3], 0x9C);
-}
 
-TEST(EmulatorSession, SilentAnswersAndExecutesNothing)
-{
-    DeviceModel model = DeviceModel::blank();
     EmulatorOptions options = fastOptions();
     options.silent = true;
-    EmulatorSession session(model, options);
-    session.received(frame(Cmd::WriteByte, 0x40, 0x00, 0x99), 0.0);
-    EXPECT_TRUE(session.advance(1.0).empty());
+    EmulatorSession silent(model, options);
+    silent.received(frame(Cmd::WriteByte, 0x40, 0x00, 0x99), 0.0);
+    EXPECT_TRUE(silent.advance(1.0).empty());
     EXPECT_EQ(model.peek(0x4000), 0);
-    EXPECT_EQ(session.frames(), 1u);
+    EXPECT_EQ(silent.frames(), 1u);
 }
 
 TEST(EmulatorSession, DropEveryLeavesEveryNthFrameUnanswered)

@@ -105,19 +105,13 @@ TEST_F(LinkFixture, SilentDeviceGetsSixFramesThenTimeOutEndsTheProgramForBlocksT
     EXPECT_NEAR(clock.now() - blockStart, 6 * kBlockTimeout, 0.05);
 }
 
-TEST_F(LinkFixture, ReplyJustInsideTheThresholdIsTakenWithoutResend)
+TEST_F(LinkFixture, ReplyJustInsideTheThresholdIsWaitedForOnThePortWithoutResend)
 {
     replyWith(ack(9), 3.16);
     link.SendCommand(Cmd::ReadByte);
     EXPECT_EQ(port.writes.size(), 1u);
     EXPECT_EQ(state.replyBuffer[6], 9);
-}
-
-TEST_F(LinkFixture, WaitingBlocksOnThePortInsteadOfSpinning)
-{
-    replyWith(ack(), 1.0);
-    link.SendCommand(Cmd::ReadByte);
-    EXPECT_LE(port.waits, 2);
+    EXPECT_LE(port.waits, 2); // blocking, not spinning
 }
 
 TEST_F(LinkFixture, ProbeChecksByteThreeAndIsNotResentWithoutAReply)

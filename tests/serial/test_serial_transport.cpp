@@ -170,19 +170,7 @@ TEST_F(SerialOverPty, DropEveryLosesOnlyEveryNthReply)
     EXPECT_TRUE(awaitBytes(port, 10, 5.0));
 }
 
-TEST_F(SerialOverPty, HangupMakesThePortUnavailable)
-{
-    start({"--fast", "--hangup-after", "1"});
-    ASSERT_TRUE(link.ProbeDevice());
-    ASSERT_EQ(emulator->waitForExit(5.0), 0);
-    expectUnavailable([&] {
-        port.write(kProbe);
-        port.waitForData(1.0);
-        port.bytesAvailable();
-    });
-}
-
-TEST_F(SerialOverPty, HangupDuringACommandStartsTheDeviceSearch)
+TEST_F(SerialOverPty, HangupMakesThePortUnavailableAndACommandStartsTheDeviceSearch)
 {
     start({"--fast", "--hangup-after", "1"});
     int searches = 0;
@@ -192,6 +180,11 @@ TEST_F(SerialOverPty, HangupDuringACommandStartsTheDeviceSearch)
     });
     ASSERT_TRUE(link.ProbeDevice());
     ASSERT_EQ(emulator->waitForExit(5.0), 0);
+    expectUnavailable([&] {
+        port.write(kProbe);
+        port.waitForData(1.0);
+        port.bytesAvailable();
+    });
     link.SendCommand(Cmd::ReadByte, 0x00, 0x13);
     EXPECT_EQ(searches, 1);
     EXPECT_FALSE(state.LinkUp);
