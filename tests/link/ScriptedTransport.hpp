@@ -63,7 +63,6 @@ public:
     {
         deliverDue();
         input_.clear();
-        ++clears;
     }
     bool waitForData(double seconds) override
     {
@@ -82,7 +81,6 @@ public:
     std::vector<std::vector<uint8_t>> writes;
     std::optional<PortErrorKind> failure;
     int waits = 0;
-    int clears = 0;
 
 private:
     struct Arrival {
