@@ -1,8 +1,8 @@
 # Fails when a source folder includes a folder at its own level or above it,
-# so the layers stay one-way: state <- link <- editor <- effects <- storage, devmem <- app <- ui, tools.
+# so the layers stay one-way: state <- link <- editor <- effects <- storage, devmem <- backupfile <- app <- ui, tools.
 # Run as: cmake -DROOT=<source dir> -P CheckLayers.cmake
 set(layers "src/state:0" "src/link:1" "src/editor:2" "src/effects:3" "src/storage:4" "src/devmem:4"
-           "src/app:5" "src/backupfile:5" "src/ui:6" "tools/cli:6" "emulator:2")
+           "src/backupfile:5" "src/app:6" "src/ui:7" "tools/cli:7" "emulator:2")
 foreach(entry ${layers})
   string(REPLACE ":" ";" pair "${entry}")
   list(GET pair 0 folder)

@@ -62,14 +62,14 @@ private:
     bool cancelled_ = false;
 };
 
-int readSteps(int effects, int storedSlots, bool unitWide)
+int readSteps(int effects, int storedSlots, bool unitWide, bool withData = true)
 {
-    return (unitWide ? 2 : 0) + effects * (kSlotCount + 2) + storedSlots * kSlotReads;
+    return (unitWide ? 2 : 0) + effects * (kSlotCount + 2) + storedSlots * (withData ? kSlotReads : 1);
 }
 
 // Reads the given effects of the unit into `unit`; false when stopped by Cancel or a lost link.
 bool readInto(Editor& editor, Progress& progress, const std::set<int>& effects, bool unitWide, UnitBackup& unit,
-              const FailureWatch& watch)
+              const FailureWatch& watch, bool withData = true)
 {
     ProgramState& s = editor.state();
     DeviceLink& link = editor.link();
@@ -99,7 +99,7 @@ bool readInto(Editor& editor, Progress& progress, const std::set<int>& effects, 
             storedSlots += b.stored() ? 1 : 0;
         }
     }
-    progress.resize(readSteps(static_cast<int>(effects.size()), storedSlots, unitWide));
+    progress.resize(readSteps(static_cast<int>(effects.size()), storedSlots, unitWide, withData));
     for (int e : effects) {
         if (stop() || !read(Addr::slotNumber(e), unit.effects[static_cast<std::size_t>(e)].slotNumber))
             return false;
@@ -114,7 +114,7 @@ bool readInto(Editor& editor, Progress& progress, const std::set<int>& effects, 
     link.ArmPort(10);
     for (int e : effects)
         for (SlotBackup& b : unit.effects[static_cast<std::size_t>(e)].presets) {
-            if (!b.stored())
+            if (!b.stored() || !withData)
                 continue;
             const int slot = static_cast<int>(&b - unit.effects[static_cast<std::size_t>(e)].presets.data());
             for (int c = 0; c < kDeviceColumns; ++c) {
@@ -247,6 +247,19 @@ BackupResult readUnit(Editor& editor)
     return result;
 }
 
+BackupResult readEffects(Editor& editor, const std::set<int>& effects, bool withData)
+{
+    DeviceLink& link = editor.link();
+    BackupResult result;
+    Progress progress(
+        link, editor.host(), "Reading the unit",
+        readSteps(static_cast<int>(effects.size()), static_cast<int>(effects.size()) * kSlotCount, false, withData));
+    result.end = run(link, progress, [&](const FailureWatch& watch) {
+        return readInto(editor, progress, effects, false, result.unit, watch, withData);
+    });
+    return result;
+}
+
 RestoreResult writeUnit(Editor& editor, const UnitBackup& backup, const std::set<int>& chosen)
 {
     DeviceLink& link = editor.link();
@@ -295,6 +308,7 @@ RestoreResult writeUnit(Editor& editor, const UnitBackup& backup, const std::set
     });
     if (result.end == TransferEnd::Done)
         result.differences = differences(backup, found, effects, unitWide);
+    result.readBack = found;
     return result;
 }
 

@@ -51,10 +51,15 @@ struct BackupResult {
 // device is found again.
 BackupResult readUnit(Editor& editor);
 
+// Reads what the unit holds of the given effects only: directory, names, slot numbers and
+// live values, and the stored presets' data when `withData`.
+BackupResult readEffects(Editor& editor, const std::set<int>& effects, bool withData);
+
 struct RestoreResult {
     TransferEnd end = TransferEnd::Done;
     std::vector<int> completed;           // effects fully written, in order
     std::vector<std::string> differences; // what the read-back found unlike the backup
+    UnitBackup readBack;                  // when Done: the backup, with what the unit read back for the effects
 };
 
 // Writes the backup's effects (all when `effects` is empty) to the unit, then reads back

@@ -30,6 +30,7 @@ public:
     virtual bool askYesNo(const std::string& text, const std::string& title, Icon icon, Button defaultButton) = 0;
     virtual std::optional<std::filesystem::path> openFile(const std::string& filter,
                                                           const std::filesystem::path& folder) = 0;
+    // `folder` may end in a file name to offer.
     virtual std::optional<std::filesystem::path> saveFile(const std::string& filter,
                                                           const std::filesystem::path& folder) = 0;
     virtual void setBusy(Window window, bool busy) = 0;

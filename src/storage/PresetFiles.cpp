@@ -25,15 +25,6 @@ void reportFileProblem(Host& host, const fs::path& path, const char* doing, cons
                  Icon::Exclamation);
 }
 
-// A path as the status line shows it: within the program folder from there.
-std::string shownPath(const ProgramState& state, const fs::path& path)
-{
-    const fs::path inside = path.lexically_relative(state.programFolder);
-    if (inside.empty() || *inside.begin() == "..")
-        return path.generic_string();
-    return inside.generic_string();
-}
-
 std::optional<fs::path> chosen(std::optional<fs::path> path)
 {
     if (!path || path->empty())
@@ -151,6 +142,14 @@ void transferProject(Editor& editor, const FailureWatch& watch)
 }
 
 } // namespace
+
+std::string shownPath(const ProgramState& state, const fs::path& path)
+{
+    const fs::path inside = path.lexically_relative(state.programFolder);
+    if (inside.empty() || *inside.begin() == "..")
+        return path.generic_string();
+    return inside.generic_string();
+}
 
 fs::path presetFolder(const ProgramState& state)
 {

@@ -27,6 +27,8 @@ inline constexpr const char* kUnitMayDifferText =
 
 // The folder the file dialogs open in, made when it is missing.
 std::filesystem::path presetFolder(const ProgramState& state);
+// A path as the status line shows it: within the program folder from there.
+std::string shownPath(const ProgramState& state, const std::filesystem::path& path);
 
 // One effect's row to and from a *.fxp file.
 void SavePresetFile(Editor& editor);

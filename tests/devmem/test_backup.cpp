@@ -1,11 +1,15 @@
 #include "EditorRig.hpp"
+#include "TempFolder.hpp"
 
+#include "app/DeviceBackup.hpp"
 #include "backupfile/BackupFile.hpp"
 #include "devmem/Backup.hpp"
 #include "state/CodePage.hpp"
+#include "storage/PresetFiles.hpp"
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <memory>
 
 namespace qrv::test {
@@ -74,80 +78,193 @@ UnitBackup backUp(EditorRig& rig)
     return result.unit;
 }
 
-TEST(Backup, ReadsNoEmptySlotAndRestoresAnotherUnitToTheSameMemoryAndFile)
+constexpr std::time_t kNoon7December2026 = 1796644800;
+
+std::string fileText(const std::filesystem::path& path)
 {
+    const auto bytes = readBytes(path);
+    return std::string(bytes.begin(), bytes.end());
+}
+
+// The editor's tables tell what the unit holds for the effect.
+void expectEditorTellsTheUnit(EditorRig& rig, int e)
+{
+    const auto index = static_cast<std::size_t>(e);
+    for (int c = 0; c < kDeviceColumns; ++c) {
+        ASSERT_EQ(rig.state.store.at(e, c), rig.device.peek(Addr::live(e, c))) << e << " column " << c;
+        ASSERT_EQ(rig.state.startConfig.at(e, c), rig.device.peek(Addr::live(e, c))) << e << " column " << c;
+    }
+    EXPECT_EQ(rig.state.presetSlotNumbers[index], std::to_string(rig.device.peek(Addr::slotNumber(e)))) << e;
+    for (int s = 0; s < kSlotCount; ++s) {
+        const uint8_t directory = rig.device.peek(Addr::directory(e, s));
+        EXPECT_EQ(rig.state.presetDirectory[index][static_cast<std::size_t>(s)], std::to_string(directory)) << e;
+        std::string name;
+        for (int k = 0; k < kNameLength; ++k)
+            name += static_cast<char>(rig.device.peek(Addr::name(e, s, k)));
+        EXPECT_EQ(rig.state.presetNames[index][static_cast<std::size_t>(s)],
+                  directory == Addr::SlotUsed ? latin1ToUtf8(name) : std::string(" Empty  "))
+            << e << " slot " << s;
+    }
+}
+
+// The restore dialog as a test answers it, keeping what it was shown.
+struct Chooser {
+    explicit Chooser(std::set<int> effects) : answer(std::move(effects)) {}
+    std::set<int> answer;
+    std::vector<UnitBackup> shown;
+    ChooseEffects function()
+    {
+        return [this](const UnitBackup& unit) {
+            shown.push_back(unit);
+            return answer;
+        };
+    }
+};
+
+TEST(DeviceBackup, TheEditorsBackupIsTheCommandLinesFileAndRestoresAnotherUnitWhole)
+{
+    TempFolder folder;
     const auto source = sourceUnit();
-    const UnitBackup unit = backUp(*source);
+    source->state.programFolder = folder.path;
+    const auto file = folder.path / "source.json";
+    source->host.choosePath(file);
+    backUpDevice(source->editor, kNoon7December2026);
+
+    ASSERT_EQ(source->host.dialogs.size(), 1u);
+    EXPECT_TRUE(source->host.dialogs[0].save);
+    EXPECT_EQ(source->host.dialogs[0].filter, kBackupFilter);
+    EXPECT_EQ(source->host.dialogs[0].folder.parent_path(), presetFolder(source->state));
+    EXPECT_EQ(source->host.dialogs[0].folder.filename().string().rfind("unit-2026-12-0", 0), 0u);
+    EXPECT_TRUE(source->host.boxes.empty());
+    int stored = 0;
+    for (int e = 0; e < kEffectCount; ++e)
+        for (int s = 0; s < kSlotCount; ++s)
+            stored += source->device.peek(Addr::directory(e, s)) == Addr::SlotUsed ? 1 : 0;
+    EXPECT_EQ(source->state.lastOutcome,
+              "Backed up the unit to source.json (" + std::to_string(stored) + " stored presets)");
     for (int address : source->memoryReads())
         if (address >= 0x0300 && address < 0x1300) {
             const int e = (address - 0x0300) / 256, s = (address - 0x0300) % 256 / 32;
             EXPECT_EQ(source->device.peek(Addr::directory(e, s)), Addr::SlotUsed) << "read of empty slot " << address;
         }
-    EXPECT_EQ(nameText(unit.effects[3].presets[5].name), "\xC3\x89t\xC3\xA9 \xC2\xB0 1 ");
-    EXPECT_FALSE(source->host.progress.empty());
-    EXPECT_EQ(source->host.progress.back().done, source->host.progress.back().steps);
-
-    const std::string file = encodeBackup(unit);
-    EXPECT_NE(file.find("\"format\": 1"), std::string::npos);
-    EXPECT_NE(file.find("\"name\": \"\xC3\x89t\xC3\xA9 \xC2\xB0 1 \""), std::string::npos);
-    EXPECT_NE(file.find("\"name\": \"        \""), std::string::npos);
+    const std::string text = fileText(file);
+    EXPECT_NE(text.find("\"name\": \"\xC3\x89t\xC3\xA9 \xC2\xB0 1 \""), std::string::npos);
+    EXPECT_NE(text.find("\"name\": \"        \""), std::string::npos);
+    // What qrv5173-cli backup writes for the same unit.
+    EXPECT_EQ(text, encodeBackup(backUp(*sourceUnit())));
 
     const auto target = otherUnit();
-    const DecodedBackup decoded = decodeBackup(file);
-    ASSERT_TRUE(decoded.unit) << decoded.problem;
-    const RestoreResult restored = writeUnit(target->editor, *decoded.unit, {});
-    EXPECT_EQ(restored.end, TransferEnd::Done);
-    EXPECT_TRUE(restored.differences.empty());
-    EXPECT_EQ(restored.completed.size(), 16u);
+    target->state.programFolder = folder.path;
+    target->host.choosePath(file);
+    Chooser all{{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15}};
+    restoreDevice(target->editor, all.function());
+    ASSERT_EQ(all.shown.size(), 1u);
+    EXPECT_EQ(all.shown[0], backUp(*sourceUnit()));
+    EXPECT_TRUE(target->host.boxes.empty());
+    EXPECT_EQ(target->state.lastOutcome, "Restored the unit from source.json");
     for (uint16_t address : coveredAddresses(source->device))
         ASSERT_EQ(target->device.peek(address), source->device.peek(address)) << "address " << address;
     EXPECT_EQ(target->device.effectSwitch(), source->device.effectSwitch());
     EXPECT_EQ(target->device.currentEffect(), 9);
-
-    // The editor of the restored unit now tells what the unit holds.
-    adoptRestoredUnit(target->editor, *decoded.unit, {});
-    ProgramState& s = target->state;
-    EXPECT_EQ(s.currentEffect, 9);
+    for (int e = 0; e < kEffectCount; ++e)
+        expectEditorTellsTheUnit(*target, e);
+    EXPECT_EQ(target->state.currentEffect, 9);
     EXPECT_EQ(target->form.Combo1.index, 9);
-    for (int e = 0; e < kEffectCount; ++e) {
-        for (int c = 0; c < kDeviceColumns; ++c) {
-            ASSERT_EQ(s.store.at(e, c), source->device.peek(Addr::live(e, c)));
-            ASSERT_EQ(s.startConfig.at(e, c), source->device.peek(Addr::live(e, c)));
-        }
-        EXPECT_EQ(s.presetSlotNumbers[static_cast<std::size_t>(e)],
-                  std::to_string(source->device.peek(Addr::slotNumber(e))));
-        for (int slot = 0; slot < kSlotCount; ++slot)
-            EXPECT_EQ(s.presetDirectory[static_cast<std::size_t>(e)][static_cast<std::size_t>(slot)],
-                      std::to_string(source->device.peek(Addr::directory(e, slot))));
-    }
-    EXPECT_EQ(s.presetNames[3][5], "\xC3\x89t\xC3\xA9 \xC2\xB0 1 ");
-    EXPECT_EQ(s.presetNames[0][7], " Empty  ");
     for (int c = 0; c < kDeviceColumns; ++c)
-        EXPECT_EQ(s.deviceCopy.at(9, c), source->device.peek(Addr::stored(9, 2, c)));
+        EXPECT_EQ(target->state.deviceCopy.at(9, c), source->device.peek(Addr::stored(9, 2, c)));
 
-    EXPECT_EQ(encodeBackup(backUp(*target)), file);
+    target->host.choosePath(folder.path / "again.json");
+    backUpDevice(target->editor, kNoon7December2026);
+    EXPECT_EQ(fileText(folder.path / "again.json"), text);
 }
 
-TEST(Restore, ChosenEffectsOnlyAndAReadBackThatDiffersIsNamed)
+TEST(DeviceBackup, RestoringChosenEffectsLeavesTheRestAloneNamesDifferencesAndClearsTheHistory)
 {
-    const auto source = sourceUnit();
-    const UnitBackup unit = backUp(*source);
+    TempFolder folder;
+    const auto file = folder.path / "source.json";
+    ASSERT_FALSE(writeBackupFile(file, backUp(*sourceUnit())));
     const auto target = otherUnit();
-    const std::vector<uint8_t> before(target->device.memory().begin(), target->device.memory().end());
+    target->state.programFolder = folder.path;
+    target->select(3);
+    target->form.Check1.value = 1;
+    target->editor.effectSwitchClick();
+    ASSERT_TRUE(target->editor.history().canUndo());
+    const ProgramState before = target->state;
+    const std::vector<uint8_t> unitBefore(target->device.memory().begin(), target->device.memory().end());
     // A unit that drops the last name byte of effect 3, slot 6.
     target->device.onMemoryWritten = [&] { target->device.poke(Addr::name(3, 5, 7), '#'); };
-    const RestoreResult result = writeUnit(target->editor, unit, {3});
-    EXPECT_EQ(result.completed, std::vector<int>{3});
-    ASSERT_EQ(result.differences.size(), 1u);
-    EXPECT_EQ(result.differences[0], "effect 3 (REVERB VOCAL) slot 6 name byte 7: wrote 32, read 35");
-    for (uint16_t address : coveredAddresses(source->device)) {
-        const bool ofEffect3 = (address >= Addr::live(3, 0) && address <= Addr::live(3, 31)) ||
-            address == Addr::slotNumber(3) || (address >= Addr::stored(3, 0, 0) && address < Addr::stored(4, 0, 0)) ||
-            (address >= Addr::name(3, 0, 0) && address < Addr::name(4, 0, 0)) ||
-            (address >= Addr::directory(3, 0) && address < Addr::directory(4, 0));
-        if (!ofEffect3) {
-            ASSERT_EQ(target->device.peek(address), before[address]) << "address " << address;
-        }
+
+    target->host.choosePath(file);
+    Chooser chosen{{3, 12}};
+    restoreDevice(target->editor, chosen.function());
+
+    ASSERT_EQ(target->host.boxes.size(), 1u);
+    EXPECT_EQ(target->host.boxes[0].title, kRestoreDeviceTitle);
+    EXPECT_EQ(target->host.boxes[0].text,
+              "The unit reads back otherwise than written (1 difference):\n"
+              "effect 3 (REVERB VOCAL) slot 6 name byte 7: wrote 32, read 35");
+    EXPECT_EQ(target->state.lastOutcome, "Restored REVERB VOCAL, CHORUS REVERB from source.json, with differences");
+    for (int e : {3, 12})
+        expectEditorTellsTheUnit(*target, e);
+    EXPECT_EQ(target->state.presetNames[3][5], "\xC3\x89t\xC3\xA9 \xC2\xB0 1#");
+    const auto source = sourceUnit();
+    for (int c = 0; c < kDeviceColumns; ++c)
+        EXPECT_EQ(target->state.deviceCopy.at(3, c),
+                  source->device.peek(Addr::stored(3, source->device.peek(Addr::slotNumber(3)), c)));
+    for (int e = 0; e < kEffectCount; ++e) {
+        if (e == 3 || e == 12)
+            continue;
+        for (int c = 0; c < kRowSize; ++c)
+            ASSERT_EQ(target->state.store.at(e, c), before.store.at(e, c)) << e;
+        EXPECT_EQ(target->state.presetDirectory[e], before.presetDirectory[e]);
+        EXPECT_EQ(target->state.presetNames[e], before.presetNames[e]);
+        for (uint16_t address : coveredAddresses(target->device))
+            if (address != Addr::CurrentEffect &&
+                (address == Addr::slotNumber(e) || (address >= Addr::live(e, 0) && address <= Addr::live(e, 31)) ||
+                 (address >= Addr::stored(e, 0, 0) && address < Addr::stored(e + 1, 0, 0)) ||
+                 (address >= Addr::name(e, 0, 0) && address < Addr::name(e + 1, 0, 0)) ||
+                 (address >= Addr::directory(e, 0) && address < Addr::directory(e + 1, 0)))) {
+                ASSERT_EQ(target->device.peek(address), unitBefore[address]) << "address " << address;
+            }
+    }
+    EXPECT_EQ(target->state.currentEffect, 3);
+    EXPECT_EQ(target->device.effectSwitch(), 1); // the switch follows the backup only with every effect
+    EXPECT_FALSE(target->editor.history().canUndo());
+    EXPECT_FALSE(target->editor.history().canRedo());
+}
+
+TEST(DeviceBackup, NoUnitOrARefusedFileSendsNothing)
+{
+    TempFolder folder;
+    for (const bool demo : {true, false}) {
+        EditorRig rig;
+        rig.state.programFolder = folder.path;
+        rig.state.DemoMode = demo;
+        rig.state.LinkUp = demo; // demo mode says so whatever the link flag
+        backUpDevice(rig.editor, kNoon7December2026);
+        restoreDevice(rig.editor, [](const UnitBackup&) -> std::set<int> { throw std::logic_error("asked"); });
+        ASSERT_EQ(rig.host.boxes.size(), 2u);
+        for (const auto& box : rig.host.boxes)
+            EXPECT_NE(box.text.find(demo ? "demo mode" : "ReConnect"), std::string::npos) << box.text;
+        EXPECT_TRUE(rig.host.dialogs.empty());
+        EXPECT_TRUE(rig.port.sent().empty());
+    }
+
+    const std::string good = encodeBackup(backUp(*sourceUnit()));
+    const std::pair<std::string, std::string> files[] = {
+        {good.substr(0, good.size() - 40), "not a JSON document"},
+        {"{\"kind\": \"qrv5173-backup\", \"format\": 2}", "this version reads format 1"},
+    };
+    for (const auto& [content, reason] : files) {
+        EditorRig rig;
+        rig.state.programFolder = folder.path;
+        std::ofstream(folder.path / "bad.json") << content;
+        rig.host.choosePath(folder.path / "bad.json");
+        restoreDevice(rig.editor, [](const UnitBackup&) -> std::set<int> { throw std::logic_error("asked"); });
+        ASSERT_EQ(rig.host.boxes.size(), 1u);
+        EXPECT_NE(rig.host.boxes[0].text.find(reason), std::string::npos) << rig.host.boxes[0].text;
+        EXPECT_NE(rig.host.boxes[0].text.find("Nothing was written to the unit."), std::string::npos);
+        EXPECT_TRUE(rig.port.sent().empty());
     }
 }
 
@@ -171,7 +288,7 @@ void expectNoMixedSlot(const DeviceModel& device, const std::vector<uint8_t>& be
         }
 }
 
-TEST(Restore, CutOrCancelledAnywhereLeavesNoMixedSlotAndNamesTheCompletedEffects)
+TEST(DeviceBackup, CutOrCancelledAnywhereLeavesNoMixedSlotAndNamesTheCompletedEffects)
 {
     const auto source = sourceUnit();
     const UnitBackup unit = backUp(*source);
@@ -185,20 +302,66 @@ TEST(Restore, CutOrCancelledAnywhereLeavesNoMixedSlotAndNamesTheCompletedEffects
         for (int e : result.completed)
             EXPECT_EQ(target->device.peek(Addr::slotNumber(e)), unit.effects[e].slotNumber);
     }
+
+    // Cancel from the editor: the box names the effects completed and the one stopped
+    // part-way, and the editor tells what the unit now holds of each.
+    TempFolder folder;
+    const auto file = folder.path / "source.json";
+    ASSERT_FALSE(writeBackupFile(file, unit));
     const auto target = otherUnit();
+    target->state.programFolder = folder.path;
     const std::vector<uint8_t> before(target->device.memory().begin(), target->device.memory().end());
     target->host.cancelAtStep = 700;
-    const RestoreResult result = writeUnit(target->editor, unit, {});
-    EXPECT_EQ(result.end, TransferEnd::Cancelled);
-    EXPECT_FALSE(result.completed.empty());
-    EXPECT_LT(result.completed.size(), 16u);
+    target->host.choosePath(file);
+    Chooser all{{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15}};
+    restoreDevice(target->editor, all.function());
     expectNoMixedSlot(target->device, before, unit);
-    EXPECT_TRUE(target->host.progress.back().ended);
+    ASSERT_EQ(target->host.boxes.size(), 1u);
+    const std::string told = target->host.boxes[0].text;
+    const std::string lead = "The restore was cancelled.\nEffects completed: ";
+    ASSERT_EQ(told.rfind(lead, 0), 0u) << told;
+    const std::string list = told.substr(lead.size(), told.find(".\n") - lead.size());
+    int completed = 0, stopped = 0;
+    for (int e = 0; e < kEffectCount; ++e) {
+        const std::string name = catalogue::effect(e).listText;
+        if (told.find("\n" + name + " was stopped part-way") != std::string::npos) {
+            ++stopped;
+            expectEditorTellsTheUnit(*target, e);
+        } else if ((", " + list + ", ").find(", " + name + ", ") != std::string::npos) {
+            ++completed;
+            expectEditorTellsTheUnit(*target, e);
+            for (int c = 0; c < kDeviceColumns; ++c)
+                ASSERT_EQ(target->device.peek(Addr::live(e, c)), unit.effects[e].live[c]) << e;
+        }
+    }
+    EXPECT_GT(completed, 0);
+    EXPECT_LT(completed, kEffectCount - 1);
+    EXPECT_EQ(stopped, 1);
+    EXPECT_TRUE(target->host.progress.front().ended);
+    EXPECT_FALSE(target->editor.history().canUndo());
 
-    const auto cancelled = sourceUnit();
-    cancelled->host.cancelAtStep = 50;
-    EXPECT_EQ(readUnit(cancelled->editor).end, TransferEnd::Cancelled);
-    EXPECT_LT(cancelled->port.sent().size(), 60u);
+    // A backup stopped by Cancel or a lost link writes no file.
+    for (const bool cancel : {true, false}) {
+        const auto rig = sourceUnit();
+        rig->state.programFolder = folder.path;
+        if (cancel)
+            rig->host.cancelAtStep = 50;
+        else
+            rig->unplugAfter(300, false);
+        rig->host.choosePath(folder.path / "stopped.json");
+        backUpDevice(rig->editor, kNoon7December2026);
+        ASSERT_EQ(rig->host.boxes.size(), 1u);
+        EXPECT_EQ(rig->host.boxes.back().text,
+                  cancel ? "The backup was cancelled. No file was written."
+                         : "The connection to the QRV5173 was lost during the backup. "
+                           "No file was written.");
+        if (cancel) {
+            EXPECT_LT(rig->port.sent().size(), 60u);
+        }
+        for (const auto& entry : std::filesystem::directory_iterator(folder.path))
+            EXPECT_TRUE(entry.path().filename() == "source.json" || entry.path().filename() == "Preset")
+                << entry.path();
+    }
 }
 
 TEST(BackupFile, DamagedOrForeignFilesAreRefusedWithTheReason)

@@ -55,6 +55,9 @@ public:
     };
     void beginProgress(const std::string& title, int steps, bool cancellable) override
     {
+        // A Cancel belongs to the operation it stopped; one inside it shares it.
+        if (progress.empty() || progress.back().ended)
+            cancelled = false;
         progress.push_back({title, steps, cancellable});
     }
     void stepProgress(int done) override
