@@ -5,8 +5,10 @@
 #include "MainWindow.hpp"
 #include "PresetDialogWindows.hpp"
 #include "QtHost.hpp"
+#include "RestoreDialog.hpp"
 #include "SplashWindow.hpp"
 
+#include "app/DeviceBackup.hpp"
 #include "app/Exit.hpp"
 #include "app/StartUp.hpp"
 #include "devmem/PresetDialogs.hpp"
@@ -16,6 +18,8 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QTimer>
+
+#include <ctime>
 
 namespace qrv::ui {
 
@@ -189,6 +193,23 @@ void AppWindows::buildMenus()
     reopen->setStatusTip(qs(reopenButton.toolTip));
     QObject::connect(reopen, &QAction::triggered, main_.get(),
                      [this] { binder_.handle([this] { program_.search.reopenPort(); }); });
+
+    // The whole unit to and from a file; without a unit they say so.
+    main_->deviceMenu()->addSeparator();
+    auto* backUp = main_->deviceMenu()->addAction(QStringLiteral("Back &Up Device…"));
+    backUp->setObjectName(QStringLiteral("Menu_BackUpDevice"));
+    backUp->setStatusTip(QStringLiteral("Save everything the unit holds (its stored presets too) to a file"));
+    QObject::connect(backUp, &QAction::triggered, main_.get(),
+                     [this] { binder_.handle([this] { backUpDevice(program_.editor, std::time(nullptr)); }); });
+    auto* restore = main_->deviceMenu()->addAction(QStringLiteral("Res&tore Device…"));
+    restore->setObjectName(QStringLiteral("Menu_RestoreDevice"));
+    restore->setStatusTip(QStringLiteral("Write a backup file to the unit, all effects or chosen ones"));
+    QObject::connect(restore, &QAction::triggered, main_.get(), [this] {
+        binder_.handle([this] {
+            restoreDevice(program_.editor,
+                          [this](const UnitBackup& backup) { return chooseEffectsToRestore(backup, main_.get()); });
+        });
+    });
 
     auto* about = main_->helpMenu()->addAction(QStringLiteral("&About QRV5173"));
     about->setObjectName(QStringLiteral("Menu_About"));

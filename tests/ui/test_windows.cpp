@@ -2,13 +2,18 @@
 // main window's close, the command panel and the two preset dialogs.
 #include "UiRig.hpp"
 
+#include "app/DeviceBackup.hpp"
 #include "app/StartUp.hpp"
+#include "ui/RestoreDialog.hpp"
 
+#include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSlider>
@@ -112,6 +117,19 @@ TEST(UiStartUp, WithoutADeviceTheDemoAnswerShowsAnEmptyEditor)
     EXPECT_EQ(rig.find<QComboBox>("Combo1")->currentText(), "REVERB HALL");
     EXPECT_EQ(rig.find<QLineEdit>("Text18_0")->text(), "0 %");
     EXPECT_EQ(rig.find<QLabel>("Label2")->text(), "1 - ");
+    // The unit's backup and restore say there is no unit.
+    rig.host.boxes.clear();
+    for (const char* name : {"Menu_BackUpDevice", "Menu_RestoreDevice"}) {
+        auto* action = rig.windows.main().findChild<QAction*>(name);
+        ASSERT_TRUE(action) << name;
+        EXPECT_EQ(action->associatedObjects().front(), static_cast<QObject*>(rig.windows.main().deviceMenu()));
+        action->trigger();
+    }
+    ASSERT_EQ(rig.host.boxes.size(), 2u);
+    EXPECT_EQ(rig.host.boxes[0].title, kBackUpDeviceTitle);
+    EXPECT_EQ(rig.host.boxes[1].title, kRestoreDeviceTitle);
+    EXPECT_NE(rig.host.boxes[1].text.find("demo mode"), std::string::npos);
+    EXPECT_TRUE(rig.host.dialogs.empty());
     EXPECT_TRUE(rig.port.sent().empty());
 }
 
@@ -312,6 +330,40 @@ TEST(UiPresetDialogs, CancelClosesWithoutTouchingTheDevice)
     QTest::mouseClick(rig.find<QPushButton>("Command2_8"), Qt::LeftButton);
     EXPECT_FALSE(QApplication::activeModalWidget());
     EXPECT_TRUE(rig.port.sent().empty());
+}
+
+TEST(UiRestoreDialog, ReturnsTheTickedEffectsAndOffersRestoreOnlyWhileOneIsTicked)
+{
+    ensureApplication();
+    UnitBackup backup;
+    backup.effects[3].presets[1].directory = Addr::SlotUsed;
+    whileModal([](QWidget* dialog) { QTest::keyClick(dialog, Qt::Key_Escape); });
+    EXPECT_TRUE(ui::chooseEffectsToRestore(backup, nullptr).empty());
+
+    bool seen = false;
+    whileModal([&](QWidget* dialog) {
+        seen = true;
+        EXPECT_EQ(dialog->windowTitle(), kRestoreDeviceTitle);
+        EXPECT_EQ(dialog->findChild<QLabel*>("RestoreWarning")->text(), kRestoreWarningText);
+        auto* ok = dialog->findChild<QPushButton*>("RestoreOk");
+        ASSERT_TRUE(ok);
+        EXPECT_EQ(dialog->findChildren<QCheckBox*>().size(), kEffectCount);
+        EXPECT_EQ(dialog->findChild<QCheckBox*>("RestoreEffect_3")->text(), "REVERB VOCAL  (1 stored preset)");
+        EXPECT_TRUE(ok->isEnabled());
+        QTest::mouseClick(dialog->findChild<QPushButton*>("SelectNone"), Qt::LeftButton);
+        EXPECT_FALSE(ok->isEnabled());
+        QTest::mouseClick(ok, Qt::LeftButton);
+        EXPECT_TRUE(dialog->isVisible());
+        QTest::mouseClick(dialog->findChild<QCheckBox*>("RestoreEffect_12"), Qt::LeftButton);
+        EXPECT_TRUE(ok->isEnabled());
+        QTest::mouseClick(dialog->findChild<QPushButton*>("SelectAll"), Qt::LeftButton);
+        QTest::mouseClick(dialog->findChild<QCheckBox*>("RestoreEffect_0"), Qt::LeftButton);
+        QTest::mouseClick(dialog->findChild<QCheckBox*>("RestoreEffect_15"), Qt::LeftButton);
+        QTest::mouseClick(ok, Qt::LeftButton);
+    });
+    const std::set<int> chosen = ui::chooseEffectsToRestore(backup, nullptr);
+    ASSERT_TRUE(seen);
+    EXPECT_EQ(chosen, (std::set<int>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14}));
 }
 
 } // namespace
