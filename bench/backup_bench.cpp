@@ -1,0 +1,131 @@
+// Back Up Device and Restore Device (all sixteen effects) as the editor runs them, against
+// qrv5173-emu pacing at 4800 baud, each as a ratio to the wire time of its own exchanges.
+#include "EmulatorProcess.hpp"
+
+#include "app/DeviceBackup.hpp"
+#include "app/Program.hpp"
+#include "link/SerialTransport.hpp"
+
+#include <QCoreApplication>
+
+#include "BenchMain.hpp"
+#include "FrameLog.hpp"
+
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+using namespace qrv;
+
+class BenchHost final : public Host {
+public:
+    explicit BenchHost(std::filesystem::path file) : file_(std::move(file)) {}
+    void message(const std::string& text, const std::string&, Icon) override
+    {
+        std::fprintf(stderr, "backup_bench: %s\n", text.c_str());
+        ++messages;
+    }
+    bool askYesNo(const std::string&, const std::string&, Icon, Button) override { return false; }
+    std::optional<std::filesystem::path> openFile(const std::string&, const std::filesystem::path&) override
+    {
+        return file_;
+    }
+    std::optional<std::filesystem::path> saveFile(const std::string&, const std::filesystem::path&) override
+    {
+        return file_;
+    }
+    void setBusy(Window, bool) override {}
+    void refresh(Window) override {}
+    void sleep(int milliseconds) override { std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds)); }
+    [[noreturn]] void endProgram() override
+    {
+        std::fprintf(stderr, "backup_bench: the link ended the program\n");
+        std::abort();
+    }
+    ScreenSize screenSize() override { return {1024, 768}; }
+    char decimalPoint() override { return '.'; }
+    int messages = 0;
+
+private:
+    std::filesystem::path file_;
+};
+
+// Wire seconds and exchanges in the frame log so far. The emulator logs a reply once its
+// last byte is out, a moment after the editor has it: wait that moment first.
+double wireSoFar(const std::filesystem::path& log, std::size_t& exchanges)
+{
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    return static_cast<double>(qrv::bench::loggedBytes(log, exchanges)) * qrv::bench::kByteSeconds;
+}
+
+template <class Operation> double wallSeconds(Operation&& operation)
+{
+    const auto start = std::chrono::steady_clock::now();
+    operation();
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+void BM_BackUpAndRestorePaced(benchmark::State& bench)
+{
+    const auto folder = std::filesystem::temp_directory_path() / ("qrv-backup-bench-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(folder);
+    const auto log = folder / "frames.log";
+    for (auto _ : bench) {
+        test::EmulatorProcess emulator(QRV5173_EMULATOR, {"--log", log.string()});
+        BenchHost host(folder / "unit.json");
+        SerialTransport port;
+        SteadyClock clock;
+        Program program(port, clock, host, [&](int n) -> std::optional<std::string> {
+            return n == 1 ? std::optional<std::string>(emulator.slavePath()) : std::nullopt;
+        });
+        program.state.programFolder = folder;
+        if (!program.search.connectAtStartUp([] {})) {
+            bench.SkipWithError("no emulator answered");
+            break;
+        }
+        program.state.LinkUp = true;
+
+        std::size_t start = 0, afterBackup = 0, afterRestore = 0;
+        const double wire0 = wireSoFar(log, start);
+        const double backup = wallSeconds([&] { backUpDevice(program.editor, std::time(nullptr)); });
+        const double wire1 = wireSoFar(log, afterBackup);
+        const double restore = wallSeconds([&] {
+            restoreDevice(program.editor, [](const UnitBackup&) {
+                std::set<int> all;
+                for (int e = 0; e < kEffectCount; ++e)
+                    all.insert(e);
+                return all;
+            });
+        });
+        const double wire2 = wireSoFar(log, afterRestore);
+        emulator.stop();
+        if (host.messages > 0 || !std::filesystem::exists(folder / "unit.json")) {
+            bench.SkipWithError("the backup or the restore did not go through");
+            break;
+        }
+        bench.SetIterationTime(backup + restore);
+        bench.counters["backup_s"] = backup;
+        bench.counters["backup_wire_ratio"] = backup / (wire1 - wire0);
+        bench.counters["backup_exchanges"] = static_cast<double>(afterBackup - start);
+        bench.counters["restore_s"] = restore;
+        bench.counters["restore_wire_ratio"] = restore / (wire2 - wire1);
+        bench.counters["restore_exchanges"] = static_cast<double>(afterRestore - afterBackup);
+    }
+    std::filesystem::remove_all(folder);
+}
+BENCHMARK(BM_BackUpAndRestorePaced)->Unit(benchmark::kSecond)->UseManualTime()->Iterations(1);
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication application(argc, argv);
+    return qrv::bench::runBenchmarks(argc, argv);
+}
