@@ -81,11 +81,26 @@ MainWindow& AppWindows::main()
 
 void AppWindows::build()
 {
+    buildShell();
+    editor_->buildRemainingPages();
+}
+
+void AppWindows::buildInTurns()
+{
+    if (!main_)
+        buildShell();
+    else if (!editor_->buildNextPage())
+        return;
+    QTimer::singleShot(0, main_.get(), [this] { buildInTurns(); });
+}
+
+void AppWindows::buildShell()
+{
     if (main_)
         return;
     if (program_.form.Command2.empty())
         setupCommandPanel(program_.form);
-    auto editor = std::make_unique<EditorWindow>(program_.editor, binder_);
+    auto editor = std::make_unique<EditorWindow>(program_.editor, binder_, EditorWindow::PageBuilding::OnRequest);
     editor_ = editor.get();
     editor_->setCommandHandler([this](int index) { commandPanelClick(program_.editor, panelActions(), index); });
     editor_->setReopenHandler([this] { program_.search.reopenPort(); });
@@ -137,8 +152,8 @@ void AppWindows::start()
     splashLoad(program_);
     binder_.sync();
     splash_->show();
-    // The windows are built while the splash window waits for its timer.
-    QTimer::singleShot(0, splash_, [this] { build(); });
+    // The windows are built a piece per event-loop turn while the splash window waits.
+    QTimer::singleShot(0, splash_, [this] { buildInTurns(); });
 }
 
 void AppWindows::show(Window window)

@@ -51,6 +51,10 @@ public:
 
 private:
     void build();
+    // The windows without their pages.
+    void buildShell();
+    // The shell, then one page per event-loop turn, until all are built.
+    void buildInTurns();
     // The command panel's actions in the menus, and Help.
     void buildMenus();
     void attach(Window window, QWidget* widget);

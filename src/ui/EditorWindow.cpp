@@ -23,8 +23,6 @@
 
 #include <tuple>
 
-#include <map>
-
 namespace qrv::ui {
 
 namespace {
@@ -40,7 +38,7 @@ QLabel* boundLabel(Binder& binder, Label& control, const char* name)
 
 } // namespace
 
-EditorWindow::EditorWindow(Editor& editor, Binder& binder, QWidget* parent)
+EditorWindow::EditorWindow(Editor& editor, Binder& binder, PageBuilding pageBuilding, QWidget* parent)
     : QWidget(parent), editor_(editor), binder_(binder)
 {
     FrmMain& form = editor_.form();
@@ -66,16 +64,9 @@ EditorWindow::EditorWindow(Editor& editor, Binder& binder, QWidget* parent)
 
     pages_ = new QStackedWidget;
     pages_->setObjectName(QStringLiteral("Pages"));
-    PageBuilder builder(editor_, binder_);
-    std::map<int, QWidget*> byElement;
-    for (const PageInfo& page : catalogue::pages()) {
-        QWidget* built = builder.build(page);
-        pages_->addWidget(built);
-        byElement[page.element] = built;
-    }
-    binder_.custom(pages_, [this, &form, byElement]() -> QWidget* {
-        const auto found = byElement.find(form.frontPage);
-        if (found == byElement.end() || pages_->currentWidget() == found->second)
+    binder_.custom(pages_, [this, &form]() -> QWidget* {
+        const auto found = pageByElement_.find(form.frontPage);
+        if (found == pageByElement_.end() || pages_->currentWidget() == found->second)
             return nullptr;
         pages_->setCurrentWidget(found->second);
         return pages_;
@@ -96,12 +87,33 @@ EditorWindow::EditorWindow(Editor& editor, Binder& binder, QWidget* parent)
 
     std::tie(undoAction_, redoAction_) = addUndoRedo(this, binder_, editor_);
 
+    if (pageBuilding == PageBuilding::AllNow)
+        buildRemainingPages();
     binder_.sync();
     // Wide enough for the whole command panel, whatever the pages need.
     int panelRight = 0;
     for (const auto& [index, button] : form.Command2)
         panelRight = std::max(panelRight, (button.left + button.width) / kTwipsPerPixel);
     setMinimumWidth(panelRight + 8);
+}
+
+bool EditorWindow::buildNextPage()
+{
+    const auto all = catalogue::pages();
+    const auto built = static_cast<std::size_t>(pages_->count());
+    if (built == all.size())
+        return false;
+    const PageInfo& page = all[built];
+    QWidget* widget = PageBuilder(editor_, binder_).build(page);
+    pages_->addWidget(widget);
+    pageByElement_[page.element] = widget;
+    binder_.sync();
+    return built + 1 < all.size();
+}
+
+void EditorWindow::buildRemainingPages()
+{
+    while (buildNextPage()) {}
 }
 
 void EditorWindow::buildCommandPanel()

@@ -5,6 +5,7 @@
 #include <QWidget>
 
 #include <functional>
+#include <map>
 
 class QAction;
 class QStackedWidget;
@@ -18,7 +19,16 @@ class Binder;
 class EditorWindow final : public QWidget {
     Q_OBJECT
 public:
-    EditorWindow(Editor& editor, Binder& binder, QWidget* parent = nullptr);
+    // Building a page takes several milliseconds; at start-up they are built one per
+    // event-loop turn so that the splash window stays live.
+    enum class PageBuilding { AllNow, OnRequest };
+
+    EditorWindow(Editor& editor, Binder& binder, PageBuilding pageBuilding = PageBuilding::AllNow,
+                 QWidget* parent = nullptr);
+
+    // Builds the next page not yet built; true while pages remain.
+    bool buildNextPage();
+    void buildRemainingPages();
 
     // What a click on command panel button i does.
     void setCommandHandler(std::function<void(int)> handler) { commandHandler_ = std::move(handler); }
@@ -41,6 +51,7 @@ private:
     Editor& editor_;
     Binder& binder_;
     QStackedWidget* pages_ = nullptr;
+    std::map<int, QWidget*> pageByElement_;
     QAction* undoAction_ = nullptr;
     QAction* redoAction_ = nullptr;
     std::function<void(int)> commandHandler_;

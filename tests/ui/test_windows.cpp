@@ -29,11 +29,14 @@ struct StartRig : UiRig {
     WorkingFolder folder;
     ui::SplashWindow* splash = nullptr;
 
-    // The splash window as the program starts; its timer has not fired yet.
+    // The splash window as the program starts; its timer has not fired yet, and the
+    // editor's pages are built in the meantime, one per event-loop turn.
     void load()
     {
         windows.start();
         splash = windows.splash();
+        for (int turn = 0; turn < 20; ++turn)
+            QApplication::processEvents();
     }
     // The splash timer runs the start-up and shows the editor.
     void startUp()
