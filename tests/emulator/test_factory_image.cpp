@@ -46,8 +46,9 @@ TEST(FactoryImage, DirectoryNamesSlotNumbersAndLiveRowsAgree)
         EXPECT_EQ(model.peek(Addr::directory(e, slot)), Addr::SlotUsed);
         for (int c = 0; c < 32; ++c) {
             EXPECT_EQ(model.peek(Addr::live(e, c)), model.peek(Addr::stored(e, slot, c))) << "column " << c;
-            if (c >= kColumnsInUse[e])
+            if (c >= kColumnsInUse[e]) {
                 EXPECT_EQ(model.peek(Addr::live(e, c)), 0) << "column " << c;
+            }
         }
     }
 }
