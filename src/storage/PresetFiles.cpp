@@ -32,29 +32,23 @@ std::optional<fs::path> chosen(std::optional<fs::path> path)
     return path;
 }
 
-// Asks for a file and reads it whole; every refusal is told to the user here.
+// Reads a file whole; every refusal is told to the user here.
 template <class Decoded, class Decode>
-std::optional<Decoded> chooseAndDecode(Editor& editor, const char* filter, std::size_t size, Decode decode,
-                                       fs::path& from)
+std::optional<Decoded> readAndDecode(Host& host, const fs::path& path, std::size_t size, Decode decode)
 {
-    Host& host = editor.host();
-    const auto path = chosen(host.openFile(filter, presetFolder(editor.state())));
-    if (!path)
-        return std::nullopt;
-    from = *path;
-    FileRead file = readExactFile(*path, size);
+    FileRead file = readExactFile(path, size);
     if (file.outcome == FileRead::Outcome::NotFound) {
         host.message(kNotFoundText, kFileErrorTitle, Icon::Exclamation);
         return std::nullopt;
     }
     if (file.outcome != FileRead::Outcome::Read) {
-        reportFileProblem(host, *path, "loaded", file.problem);
+        reportFileProblem(host, path, "loaded", file.problem);
         return std::nullopt;
     }
     std::string problem;
     std::optional<Decoded> decoded = decode(std::span<const uint8_t>(file.bytes), problem);
     if (!decoded)
-        reportFileProblem(host, *path, "loaded", problem);
+        reportFileProblem(host, path, "loaded", problem);
     return decoded;
 }
 
@@ -151,9 +145,14 @@ std::string shownPath(const ProgramState& state, const fs::path& path)
     return inside.generic_string();
 }
 
+fs::path presetFolderPath(const ProgramState& state)
+{
+    return state.programFolder / "Preset";
+}
+
 fs::path presetFolder(const ProgramState& state)
 {
-    fs::path folder = state.programFolder / "Preset";
+    fs::path folder = presetFolderPath(state);
     std::error_code error;
     fs::create_directories(folder, error); // a folder that cannot be made shows in the dialog
     return folder;
@@ -172,11 +171,16 @@ void SavePresetFile(Editor& editor)
 
 void LoadPresetFile(Editor& editor)
 {
+    if (const auto path = chosen(editor.host().openFile(kPresetFilter, presetFolder(editor.state()))))
+        LoadPresetFile(editor, *path);
+}
+
+void LoadPresetFile(Editor& editor, const fs::path& path)
+{
     const EditScope scope(editor, StepKind::Rows);
-    fs::path path;
-    const auto record = chooseAndDecode<Row>(
-        editor, kPresetFilter, kPresetFileSize,
-        [](std::span<const uint8_t> bytes, std::string& problem) { return decodePreset(bytes, problem); }, path);
+    const auto record = readAndDecode<Row>(
+        editor.host(), path, kPresetFileSize,
+        [](std::span<const uint8_t> bytes, std::string& problem) { return decodePreset(bytes, problem); });
     if (!record)
         return;
     editor.state().FileRecord = *record;
@@ -200,11 +204,16 @@ void SaveProjectFile(Editor& editor)
 
 void LoadProjectFile(Editor& editor)
 {
+    if (const auto path = chosen(editor.host().openFile(kProjectLoadFilter, presetFolder(editor.state()))))
+        LoadProjectFile(editor, *path);
+}
+
+void LoadProjectFile(Editor& editor, const fs::path& path)
+{
     const EditScope scope(editor, StepKind::Rows);
-    fs::path path;
-    const auto table = chooseAndDecode<ParameterTable>(
-        editor, kProjectLoadFilter, kProjectFileSize,
-        [](std::span<const uint8_t> bytes, std::string& problem) { return decodeProject(bytes, problem); }, path);
+    const auto table = readAndDecode<ParameterTable>(
+        editor.host(), path, kProjectFileSize,
+        [](std::span<const uint8_t> bytes, std::string& problem) { return decodeProject(bytes, problem); });
     if (!table)
         return;
     ProgramState& state = editor.state();

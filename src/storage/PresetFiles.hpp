@@ -25,18 +25,22 @@ inline constexpr const char* kUnitMayDifferText =
     "The device may hold other values than the editor shows. Send all sixteen effects of the editor to the "
     "device now?";
 
+// Where the preset and project files are kept: "Preset" in the program folder.
+std::filesystem::path presetFolderPath(const ProgramState& state);
 // The folder the file dialogs open in, made when it is missing.
 std::filesystem::path presetFolder(const ProgramState& state);
 // A path as the status line shows it: within the program folder from there.
 std::string shownPath(const ProgramState& state, const std::filesystem::path& path);
 
-// One effect's row to and from a *.fxp file.
+// One effect's row to and from a *.fxp file. A load without a path asks for the file.
 void SavePresetFile(Editor& editor);
 void LoadPresetFile(Editor& editor);
+void LoadPresetFile(Editor& editor, const std::filesystem::path& path);
 
 // All sixteen rows to and from a *.prj file; a load also writes them into the device.
 void SaveProjectFile(Editor& editor);
 void LoadProjectFile(Editor& editor);
+void LoadProjectFile(Editor& editor, const std::filesystem::path& path);
 // What the user is told when Cancel stopped a project load.
 std::string projectStoppedText(int effectsReached);
 

@@ -4,6 +4,7 @@
 #include "EditorWindow.hpp"
 #include "MainWindow.hpp"
 #include "PresetDialogWindows.hpp"
+#include "PresetLibraryPanel.hpp"
 #include "QtHost.hpp"
 #include "RestoreDialog.hpp"
 #include "SplashWindow.hpp"
@@ -12,12 +13,15 @@
 #include "app/Exit.hpp"
 #include "app/StartUp.hpp"
 #include "devmem/PresetDialogs.hpp"
+#include "storage/PresetFiles.hpp"
+#include "storage/PresetLibrary.hpp"
 
 #include <QAction>
 #include <QKeySequence>
 #include <QMenu>
 #include <QMessageBox>
 #include <QTimer>
+#include <QTreeWidget>
 
 #include <ctime>
 
@@ -112,6 +116,7 @@ void AppWindows::buildShell()
     editor_->setCloseRequest([] { return editorWindowCloseRequest(); });
     editor_->hide();
     buildMenus();
+    buildLibrary();
     binder_.custom(main_.get(), [this]() -> QWidget* {
         const ProgramState& state = program_.state;
         const QString before = main_->windowTitle() + main_->statusText();
@@ -231,6 +236,25 @@ void AppWindows::buildMenus()
     about->setMenuRole(QAction::AboutRole);
     QObject::connect(about, &QAction::triggered, main_.get(),
                      [this] { QMessageBox::about(main_.get(), QStringLiteral("About QRV5173"), aboutText()); });
+}
+
+void AppWindows::buildLibrary()
+{
+    // A file chosen there loads as through Load Preset/Project From PC, past the file dialog.
+    library_ = new PresetLibraryPanel([this] { return presetFolderPath(program_.state); },
+                                      [this](const std::filesystem::path& path) {
+                                          binder_.handle([this, &path] { LoadLibraryFile(program_.editor, path); },
+                                                         library_->list());
+                                      },
+                                      main_.get());
+    // In the File menu after the file loads, before Exit and its separator.
+    QMenu* file = main_->fileMenu();
+    const QList<QAction*> actions = file->actions();
+    QAction* before = nullptr;
+    for (qsizetype i = 0; i < actions.size(); ++i)
+        if (actions[i]->objectName() == QStringLiteral("Menu_Command2_0"))
+            before = i > 0 && actions[i - 1]->isSeparator() ? actions[i - 1] : actions[i];
+    addPresetLibrary(main_.get(), file, before, library_);
 }
 
 QString aboutText()

@@ -15,6 +15,7 @@ namespace qrv::ui {
 
 class EditorWindow;
 class MainWindow;
+class PresetLibraryPanel;
 class QtHost;
 
 // The program's windows over one Program, wired to its procedures: the splash window
@@ -57,6 +58,8 @@ private:
     void buildInTurns();
     // The command panel's actions in the menus, and Help.
     void buildMenus();
+    // The Preset Library panel, hidden, with its entry in the File menu.
+    void buildLibrary();
     void attach(Window window, QWidget* widget);
     void detach(Window window);
 
@@ -67,6 +70,8 @@ private:
     EditorWindow* editor_ = nullptr; // owned by the main window
     QPointer<SplashWindow> splash_;
     std::function<void()> onEditorShown_;
+
+    PresetLibraryPanel* library_ = nullptr; // owned by the main window
 };
 
 } // namespace qrv::ui

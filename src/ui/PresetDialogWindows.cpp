@@ -30,8 +30,8 @@ QLabel* boundLabel(Binder& binder, Label& control, const QString& name)
 }
 
 // The slot list with the slot numbers beside it, one number per row.
-QWidget* slotList(Binder& binder, ListBox& list, Label& numbers, std::function<void()> onClick,
-                  std::function<void()> onDoubleClick)
+QWidget* slotList(Binder& binder, ListBox& list, Label& numbers, const QString& description,
+                  std::function<void()> onClick, std::function<void()> onDoubleClick)
 {
     auto* box = new QWidget;
     auto* row = new QHBoxLayout(box);
@@ -46,11 +46,25 @@ QWidget* slotList(Binder& binder, ListBox& list, Label& numbers, std::function<v
     fixed.setStyleHint(QFont::Monospace);
     fixed.setPointSizeF(widget->font().pointSizeF());
     widget->setFont(fixed);
+    widget->setAccessibleName(QStringLiteral("Preset slots"));
+    widget->setAccessibleDescription(description);
     const QFontMetrics metrics(fixed);
     const int frame = 2 * widget->frameWidth();
     widget->setFixedSize(metrics.horizontalAdvance(QStringLiteral("WWWWWWWWWW")) + frame,
                          kSlotCount * metrics.lineSpacing() + frame + 2);
-    binder.list(widget, list, std::move(onClick), std::move(onDoubleClick));
+    binder.list(widget, list, onClick, std::move(onDoubleClick));
+    if (onClick) {
+        // A click on the entry that is already current is a choice too.
+        QObject::connect(widget, &QListWidget::itemClicked, widget,
+                         [&binder, &list, widget, onClick](QListWidgetItem* item) {
+                             binder.handle(
+                                 [&] {
+                                     list.index = widget->row(item);
+                                     onClick();
+                                 },
+                                 widget);
+                         });
+    }
 
     auto* label = boundLabel(binder, numbers, QStringLiteral("Label1"));
     label->setFont(fixed);
@@ -121,8 +135,11 @@ ReadDialogWindow::ReadDialogWindow(ReadDialog& dialog, Binder& binder, QWidget* 
     bold.setBold(true);
     heading->setFont(bold);
     layout->addWidget(heading);
-    layout->addWidget(slotList(binder_, form.List1, form.Label1, {}, [this] { dialog_.listDoubleClick(); }), 0,
-                      Qt::AlignHCenter);
+    layout->addWidget(slotList(binder_, form.List1, form.Label1,
+                               QStringLiteral("The eight stored presets of the current effect, slot 1 first. Double "
+                                              "click or Load reads the chosen one into the editor."),
+                               {}, [this] { dialog_.listDoubleClick(); }),
+                      0, Qt::AlignHCenter);
     layout->addWidget(progressBar(binder_, form.ProgressBar1));
     layout->addLayout(buttons(binder_, form.Command1, [this](int i) { dialog_.commandClick(i); }));
     closeWhenUnloaded(binder_, this, form.open);
@@ -148,19 +165,30 @@ StoreDialogWindow::StoreDialogWindow(StoreDialog& dialog, Binder& binder, QWidge
     auto* layout = new QHBoxLayout(this);
     layout->addWidget(
         slotList(
-            binder_, form.List1, form.Label1, [this] { dialog_.listClick(); }, [this] { dialog_.listDoubleClick(); }),
+            binder_, form.List1, form.Label1,
+            QStringLiteral("The eight stored presets of the current effect, slot 1 first. A click chooses the slot to "
+                           "store into; a double click also takes its name."),
+            [this] { dialog_.listClick(); }, [this] { dialog_.listDoubleClick(); }),
         0, Qt::AlignTop);
 
     auto* side = new QVBoxLayout;
-    side->addWidget(boundLabel(binder_, form.Label2.at(0), elementName("Label2", 0)));
+    QLabel* positionLabel = boundLabel(binder_, form.Label2.at(0), elementName("Label2", 0));
+    side->addWidget(positionLabel);
     auto* position = new QComboBox;
     position->setObjectName(QStringLiteral("Combo1"));
+    positionLabel->setBuddy(position);
+    position->setAccessibleName(QStringLiteral("Select position"));
+    position->setAccessibleDescription(QStringLiteral("The slot the preset is stored into"));
     binder_.list(position, form.Combo1, [] {});
     side->addWidget(position, 0, Qt::AlignLeft);
     side->addSpacing(6);
-    side->addWidget(boundLabel(binder_, form.Label2.at(1), elementName("Label2", 1)));
+    QLabel* nameLabel = boundLabel(binder_, form.Label2.at(1), elementName("Label2", 1));
+    side->addWidget(nameLabel);
     auto* name = new QLineEdit;
     name->setObjectName(QStringLiteral("Text1"));
+    nameLabel->setBuddy(name);
+    name->setAccessibleName(QStringLiteral("Edit Name"));
+    name->setAccessibleDescription(QStringLiteral("The name stored with the preset, up to 8 characters"));
     name->setMaxLength(kNameLength); // the unit keeps eight characters
     binder_.editableText(name, form.Text1);
     side->addWidget(name);

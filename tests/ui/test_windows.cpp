@@ -238,49 +238,6 @@ void whileModal(std::function<void(QWidget*)> part)
     });
 }
 
-TEST(UiPresetDialogs, StoreWritesTheCentredNameIntoTheChosenSlot)
-{
-    StartRig rig;
-    rig.load();
-    rig.startUp();
-    choose(rig.find<QComboBox>("Combo1"), 2);
-    rig.port.clearLog();
-    bool seen = false;
-    whileModal([&](QWidget* dialog) {
-        seen = true;
-        EXPECT_EQ(dialog->objectName(), "FrmStore");
-        EXPECT_EQ(dialog->windowTitle(), "Save Current Preset To Device");
-        auto* names = dialog->findChild<QListWidget*>("List1");
-        ASSERT_EQ(names->count(), 8);
-        EXPECT_EQ(names->toolTip(), "Double click to select a preset");
-        EXPECT_EQ(dialog->findChild<QLabel*>("Label1")->text(), "01 02 03 04 05 06 07 08");
-        auto* slot = dialog->findChild<QComboBox*>("Combo1");
-        ASSERT_EQ(slot->count(), 8);
-        choose(slot, 0);
-        auto* name = dialog->findChild<QLineEdit*>("Text1");
-        name->clear();
-        QTest::keyClicks(name, "Lead");
-        dialog->grab().save(QDir(QStringLiteral(QRV_RENDER_DIR)).filePath(QStringLiteral("dialog-store.png")));
-        rig.host.answer(true);
-        auto* store = dialog->findChild<QPushButton*>("Command1_1");
-        EXPECT_EQ(store->text(), "Store");
-        QTest::mouseClick(store, Qt::LeftButton);
-    });
-    QTest::mouseClick(rig.find<QPushButton>("Command2_8"), Qt::LeftButton);
-    ASSERT_TRUE(seen);
-    EXPECT_FALSE(QApplication::activeModalWidget());
-    EXPECT_EQ(rig.host.boxes.back().title, "Save preset to device");
-    std::string stored;
-    for (int k = 0; k < 8; ++k)
-        stored += static_cast<char>(rig.device.peek(Addr::name(2, 0, k)));
-    EXPECT_EQ(stored, "  Lead  ");
-    EXPECT_EQ(rig.device.peek(Addr::directory(2, 0)), Addr::SlotUsed);
-    EXPECT_EQ(rig.device.peek(Addr::slotNumber(2)), 0);
-    EXPECT_EQ(rig.find<QLabel>("Label2")->text(), "1 - Lead");
-    EXPECT_TRUE(rig.windows.main().statusText().startsWith("Stored Lead in slot 1 | "))
-        << rig.windows.main().statusText().toStdString();
-}
-
 TEST(UiPresetDialogs, LoadReadsTheChosenSlotIntoThePage)
 {
     StartRig rig;

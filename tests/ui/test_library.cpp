@@ -1,0 +1,291 @@
+// The Preset Library panel over the Preset folder, and the rules of the device preset dialogs.
+#include "UiRig.hpp"
+
+#include "TempFolder.hpp"
+
+#include "editor/Catalogue.hpp"
+#include "storage/FileCodec.hpp"
+#include "ui/PresetLibraryPanel.hpp"
+
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QFileSystemWatcher>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTreeWidget>
+
+#include <algorithm>
+
+namespace qrv::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+// The editor after a connected start-up in a fresh program folder.
+struct StartedRig : UiRig {
+    WorkingFolder folder;
+    StartedRig()
+    {
+        windows.start();
+        fire(windows.splash()->findChild<QTimer*>("Timer1"));
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+};
+
+void whileModal(std::function<void(QWidget*)> part)
+{
+    QTimer::singleShot(0, [part] {
+        QWidget* dialog = QApplication::activeModalWidget();
+        ASSERT_TRUE(dialog);
+        part(dialog);
+    });
+}
+
+// The whole title fits beside the window manager's buttons, at the default font made bold.
+void expectWholeTitle(const QWidget* dialog)
+{
+    QFont title = QApplication::font();
+    title.setBold(true);
+    EXPECT_GE(dialog->width(), QFontMetrics(title).horizontalAdvance(dialog->windowTitle()) + 96)
+        << dialog->windowTitle().toStdString();
+}
+
+void doubleClick(QListWidget* list, int row)
+{
+    const QPoint at = list->visualItemRect(list->item(row)).center();
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
+}
+
+TEST(UiPresetDialogs, StoreTakesTheClickedSlotAndAtMostEightCharacters)
+{
+    StartedRig rig;
+    choose(rig.find<QComboBox>("Combo1"), 2);
+    rig.port.clearLog();
+    bool seen = false;
+    whileModal([&](QWidget* dialog) {
+        seen = true;
+        EXPECT_EQ(dialog->objectName(), "FrmStore");
+        EXPECT_EQ(dialog->windowTitle(), "Save Current Preset To Device");
+        expectWholeTitle(dialog);
+        auto* names = dialog->findChild<QListWidget*>("List1");
+        ASSERT_EQ(names->count(), 8);
+        EXPECT_EQ(names->toolTip(), "Double click to select a preset");
+        EXPECT_EQ(names->accessibleName(), "Preset slots");
+        EXPECT_TRUE(names->accessibleDescription().contains("A click chooses the slot"));
+        EXPECT_EQ(dialog->findChild<QLabel*>("Label1")->text(), "01 02 03 04 05 06 07 08");
+        auto* slot = dialog->findChild<QComboBox*>("Combo1");
+        auto* name = dialog->findChild<QLineEdit*>("Text1");
+        EXPECT_EQ(dialog->findChild<QLabel*>("Label2_1")->buddy(), name);
+        const QString typed = name->text();
+
+        // A click on slot 4 chooses it, also when the list already stood there.
+        names->setCurrentRow(3);
+        choose(slot, 0);
+        QTest::mouseClick(names->viewport(), Qt::LeftButton, {}, names->visualItemRect(names->item(3)).center());
+        EXPECT_EQ(slot->currentText(), "4");
+        EXPECT_EQ(name->text(), typed);
+        // A double click takes the name as well.
+        doubleClick(names, 5);
+        EXPECT_EQ(slot->currentText(), "6");
+        EXPECT_EQ(name->text(), names->item(5)->text());
+        QTest::mouseClick(names->viewport(), Qt::LeftButton, {}, names->visualItemRect(names->item(3)).center());
+        EXPECT_EQ(slot->currentText(), "4");
+
+        name->clear();
+        QTest::keyClicks(name, "ABCDEFGHI");
+        EXPECT_EQ(name->text(), "ABCDEFGH");
+        name->clear();
+        QTest::keyClicks(name, "Lead");
+        dialog->grab().save(QDir(QStringLiteral(QRV_RENDER_DIR)).filePath(QStringLiteral("dialog-store.png")));
+        rig.host.answer(true);
+        auto* store = dialog->findChild<QPushButton*>("Command1_1");
+        EXPECT_EQ(store->text(), "Store");
+        QTest::mouseClick(store, Qt::LeftButton);
+    });
+    QTest::mouseClick(rig.find<QPushButton>("Command2_8"), Qt::LeftButton);
+    ASSERT_TRUE(seen);
+    EXPECT_FALSE(QApplication::activeModalWidget());
+    EXPECT_EQ(rig.host.boxes.back().title, "Save preset to device");
+    // Every write lands in slot 4 of effect 2 (index 3), nothing in another slot.
+    for (const auto& [address, value] : rig.memoryWrites()) {
+        const bool slot4 = (address >= Addr::name(2, 3, 0) && address <= Addr::name(2, 3, 7)) ||
+            (address >= Addr::stored(2, 3, 0) && address <= Addr::stored(2, 3, 31)) ||
+            address == Addr::directory(2, 3) || address == Addr::slotNumber(2);
+        EXPECT_TRUE(slot4) << std::hex << address;
+    }
+    std::string stored;
+    for (int k = 0; k < 8; ++k)
+        stored += static_cast<char>(rig.device.peek(Addr::name(2, 3, k)));
+    EXPECT_EQ(stored, "  Lead  ");
+    EXPECT_EQ(rig.device.peek(Addr::directory(2, 3)), Addr::SlotUsed);
+    EXPECT_EQ(rig.device.peek(Addr::slotNumber(2)), 3);
+    EXPECT_EQ(rig.find<QLabel>("Label2")->text(), "4 - Lead");
+    EXPECT_TRUE(rig.windows.main().statusText().startsWith("Stored Lead in slot 4 | "))
+        << rig.windows.main().statusText().toStdString();
+
+    // The load dialog names its list too and shows its whole title.
+    whileModal([](QWidget* dialog) {
+        EXPECT_EQ(dialog->objectName(), "FrmRead");
+        expectWholeTitle(dialog);
+        auto* names = dialog->findChild<QListWidget*>("List1");
+        EXPECT_EQ(names->accessibleName(), "Preset slots");
+        EXPECT_TRUE(names->accessibleDescription().contains("Double click or Load"));
+        QTest::keyClick(dialog, Qt::Key_Escape);
+    });
+    QTest::mouseClick(rig.find<QPushButton>("Command2_7"), Qt::LeftButton);
+    EXPECT_FALSE(QApplication::activeModalWidget());
+}
+
+// The panel's entries as "name|effect", folders with their entries indented.
+QStringList entries(const QTreeWidget* list)
+{
+    QStringList out;
+    std::function<void(const QTreeWidgetItem*, const QString&)> add = [&](const QTreeWidgetItem* item,
+                                                                          const QString& indent) {
+        out << indent + item->text(0) + u'|' + item->text(1);
+        for (int i = 0; i < item->childCount(); ++i)
+            add(item->child(i), indent + u' ');
+    };
+    for (int i = 0; i < list->topLevelItemCount(); ++i)
+        add(list->topLevelItem(i), {});
+    return out;
+}
+
+QTreeWidgetItem* entry(QTreeWidget* list, const QString& name)
+{
+    const QList<QTreeWidgetItem*> found = list->findItems(name, Qt::MatchExactly | Qt::MatchRecursive);
+    return found.size() == 1 ? found.front() : nullptr;
+}
+
+// Waits, as the panel's watcher tells, until the list holds what the test wants.
+bool follows(ui::PresetLibraryPanel* panel, const std::function<bool()>& wanted)
+{
+    QSignalSpy rescans(panel, &ui::PresetLibraryPanel::rescanned);
+    while (!wanted())
+        if (!rescans.wait(5000))
+            return false;
+    return true;
+}
+
+std::vector<uint8_t> presetOf(std::span<const uint8_t, kRowSize> row, int effect)
+{
+    const Row record = encodePreset(row, effect);
+    return {record.begin(), record.end()};
+}
+
+TEST(UiPresetLibrary, ListsTheFolderFollowsItAndLoadsWhatIsChosen)
+{
+    StartedRig rig;
+    const fs::path presets = rig.folder.path / "Preset";
+    auto* panel = rig.windows.main().findChild<ui::PresetLibraryPanel*>("PresetLibrary");
+    ASSERT_TRUE(panel);
+    EXPECT_FALSE(panel->isVisible());
+    auto* show = rig.windows.main().findChild<QAction*>("Menu_PresetLibrary");
+    ASSERT_TRUE(show);
+    EXPECT_TRUE(rig.windows.main().fileMenu()->actions().contains(show));
+    const int narrow = rig.windows.main().width();
+    show->trigger();
+    ASSERT_TRUE(panel->isVisible());
+    EXPECT_GT(rig.windows.main().width(), narrow); // the editor keeps its room
+    auto* list = rig.find<QTreeWidget>("LibraryList");
+    auto* message = rig.find<QLabel>("LibraryMessage");
+    EXPECT_EQ(list->accessibleName(), "Preset Library");
+
+    // No folder yet: the panel says so and lists nothing.
+    EXPECT_TRUE(message->text().startsWith("There is no Preset folder")) << message->text().toStdString();
+    EXPECT_FALSE(list->isVisible());
+
+    // The folder appears with files, a subfolder, a damaged file and a stranger.
+    Row chorus;
+    std::ranges::copy(rig.state.store.row(7), chorus.begin());
+    const int depth = chorus[0];
+    chorus[0] = depth == 33 ? 34 : 33;
+    fs::create_directories(presets / "Live");
+    writeBytes(presets / "Lead 10.fxp", presetOf(chorus, 7));
+    writeBytes(presets / "Lead 2.fxp", presetOf(rig.state.store.row(2), 2));
+    writeBytes(presets / "Live" / "Bass.FXP", presetOf(rig.state.store.row(9), 9));
+    ParameterTable project = rig.state.store;
+    const int rate = project.at(9, 0) == 50 ? 51 : 50;
+    project.at(9, 0) = static_cast<uint8_t>(rate);
+    writeBytes(presets / "all.prj", encodeProject(project));
+    writeBytes(presets / "broken.fxp", std::vector<uint8_t>(10, 1));
+    writeBytes(presets / "notes.txt", {1, 2, 3});
+    const QString effect2 = catalogue::effect(2).listText, effect7 = catalogue::effect(7).listText,
+                  effect9 = catalogue::effect(9).listText;
+    const QStringList expected = {"Live|",
+                                  " Bass.FXP|" + effect9,
+                                  "all.prj|Project",
+                                  "broken.fxp|Damaged file",
+                                  "Lead 2.fxp|" + effect2,
+                                  "Lead 10.fxp|" + effect7};
+    ASSERT_TRUE(follows(panel, [&] { return entries(list) == expected; })) << entries(list).join(", ").toStdString();
+    EXPECT_TRUE(list->isVisible());
+    EXPECT_TRUE(message->text().contains(QDir::toNativeSeparators(QString::fromStdString(presets.string()))));
+    EXPECT_TRUE(entry(list, "broken.fxp")->data(0, Qt::AccessibleTextRole).toString().contains("holds 10 bytes"));
+    EXPECT_EQ(entry(list, "Lead 10.fxp")->data(1, Qt::AccessibleTextRole).toString(), "Lead 10.fxp, " + effect7);
+
+    // Added, removed and renamed on disk, and a new subfolder with a file of its own.
+    entry(list, "Bass.FXP")->setSelected(true);
+    list->setCurrentItem(entry(list, "Bass.FXP"));
+    writeBytes(presets / "Live" / "Pad.fxp", presetOf(rig.state.store.row(3), 3));
+    fs::remove(presets / "broken.fxp");
+    fs::rename(presets / "Lead 2.fxp", presets / "Lead 3.fxp");
+    fs::create_directories(presets / "Studio");
+    ASSERT_TRUE(follows(panel, [&] { return entry(list, "Pad.fxp") && entry(list, "Studio"); }))
+        << entries(list).join(", ").toStdString();
+    writeBytes(presets / "Studio" / "Keys.fxp", presetOf(rig.state.store.row(4), 4));
+    ASSERT_TRUE(follows(panel, [&] { return entry(list, "Keys.fxp"); })) << entries(list).join(", ").toStdString();
+    EXPECT_EQ(entries(list),
+              QStringList({"Live|", " Bass.FXP|" + effect9, " Pad.fxp|" + QString(catalogue::effect(3).listText),
+                           "Studio|", " Keys.fxp|" + QString(catalogue::effect(4).listText), "all.prj|Project",
+                           "Lead 3.fxp|" + effect2, "Lead 10.fxp|" + effect7}));
+    EXPECT_EQ(list->currentItem(), entry(list, "Bass.FXP")); // the choice survives the changes
+    rig.windows.main().grab().save(QDir(QStringLiteral(QRV_RENDER_DIR)).filePath(QStringLiteral("library.png")));
+
+    // A double click loads the preset as Load Preset From PC does, without the file dialog.
+    rig.port.clearLog();
+    const std::size_t stepsBefore = rig.editor.history().size();
+    QTreeWidgetItem* lead = entry(list, "Lead 10.fxp");
+    const QPoint at = list->visualItemRect(lead).center();
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
+    EXPECT_TRUE(rig.host.dialogs.empty());
+    EXPECT_EQ(rig.state.currentEffect, 7);
+    EXPECT_EQ(rig.find<QComboBox>("Combo1")->currentText(), effect7);
+    EXPECT_EQ(rig.stored(0), chorus[0]);
+    EXPECT_EQ(rig.state.startConfig.at(7, 0), chorus[0]);
+    EXPECT_EQ(rig.find<QLineEdit>("Text5_0")->text(), QString::number(chorus[0]) + " %");
+    EXPECT_EQ(rig.live(7, 0), chorus[0]);
+    EXPECT_TRUE(rig.windows.main().statusText().startsWith("Loaded Preset/Lead 10.fxp"))
+        << rig.windows.main().statusText().toStdString();
+    // One step of the history takes it back.
+    EXPECT_EQ(rig.editor.history().size(), stepsBefore + 1);
+    ASSERT_TRUE(rig.editor.undo());
+    EXPECT_EQ(rig.stored(0), depth);
+
+    // Enter on a project loads all sixteen effects through the project load and its progress.
+    list->setCurrentItem(entry(list, "all.prj"));
+    list->setFocus();
+    QTest::keyClick(list, Qt::Key_Return);
+    EXPECT_TRUE(rig.host.dialogs.empty());
+    EXPECT_EQ(rig.state.currentEffect, 0);
+    EXPECT_EQ(rig.state.store.at(9, 0), rate);
+    EXPECT_EQ(rig.live(9, 0), rate);
+    EXPECT_TRUE(std::ranges::any_of(rig.host.progress, [](const auto& p) { return p.title == "Loading project"; }));
+    EXPECT_EQ(rig.windows.main().windowTitle(), "QRV5173 - [QRV5173 Edit]");
+
+    // Hidden, the panel gives the editor its room back.
+    show->trigger();
+    EXPECT_FALSE(panel->isVisible());
+    EXPECT_EQ(rig.windows.main().width(), narrow);
+}
+
+} // namespace
+} // namespace qrv::test
