@@ -224,6 +224,10 @@ void PresetLibraryPanel::fill(const LibraryScan& scan)
 void PresetLibraryPanel::watch(const LibraryScan& scan)
 {
     QStringList wanted;
+    // The folder's parent tells when the folder comes, goes or is renamed.
+    std::error_code error;
+    if (const fs::path parent = shownFolder_.parent_path(); fs::is_directory(parent, error))
+        wanted << shown(parent);
     if (scan.folderFound) {
         wanted << shown(shownFolder_);
         for (const fs::path& folder : scan.folders)
@@ -231,11 +235,6 @@ void PresetLibraryPanel::watch(const LibraryScan& scan)
         // A file rewritten in place changes no folder.
         for (const LibraryFile& file : scan.files)
             wanted << shown(file.path);
-    } else {
-        // The folder's parent tells when the folder comes.
-        std::error_code error;
-        if (const fs::path parent = shownFolder_.parent_path(); fs::is_directory(parent, error))
-            wanted << shown(parent);
     }
     QStringList stale = watcher_->directories() + watcher_->files();
     QStringList fresh;

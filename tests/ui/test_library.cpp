@@ -242,6 +242,10 @@ TEST(UiPresetLibrary, ListsTheFolderFollowsItAndLoadsWhatIsChosen)
         << entries(list).join(", ").toStdString();
     writeBytes(presets / "Studio" / "Keys.fxp", presetOf(rig.state.store.row(4), 4));
     ASSERT_TRUE(follows(panel, [&] { return entry(list, "Keys.fxp"); })) << entries(list).join(", ").toStdString();
+    writeBytes(presets / "Lead 3.fxp", presetOf(rig.state.store.row(5), 5)); // rewritten in place
+    ASSERT_TRUE(follows(panel, [&] { return entry(list, "Lead 3.fxp")->text(1) == catalogue::effect(5).listText; }));
+    writeBytes(presets / "Lead 3.fxp", presetOf(rig.state.store.row(2), 2));
+    ASSERT_TRUE(follows(panel, [&] { return entry(list, "Lead 3.fxp")->text(1) == effect2; }));
     EXPECT_EQ(entries(list),
               QStringList({"Live|", " Bass.FXP|" + effect9, " Pad.fxp|" + QString(catalogue::effect(3).listText),
                            "Studio|", " Keys.fxp|" + QString(catalogue::effect(4).listText), "all.prj|Project",
@@ -280,6 +284,11 @@ TEST(UiPresetLibrary, ListsTheFolderFollowsItAndLoadsWhatIsChosen)
     EXPECT_EQ(rig.live(9, 0), rate);
     EXPECT_TRUE(std::ranges::any_of(rig.host.progress, [](const auto& p) { return p.title == "Loading project"; }));
     EXPECT_EQ(rig.windows.main().windowTitle(), "QRV5173 - [QRV5173 Edit]");
+
+    // The folder renamed away: the panel says so.
+    fs::rename(presets, rig.folder.path / "Preset.old");
+    ASSERT_TRUE(follows(panel, [&] { return message->text().startsWith("There is no Preset folder"); }));
+    EXPECT_FALSE(list->isVisible());
 
     // Hidden, the panel gives the editor its room back.
     show->trigger();
