@@ -40,9 +40,13 @@ std::optional<std::string> writeDurably(const std::filesystem::path& path, std::
 // Keeps the recovery file of one running editor in a folder the platform gives.
 class RecoveryKeeper {
 public:
-    void setFolder(std::filesystem::path folder) { folder_ = std::move(folder); }
+    void setFolder(std::filesystem::path folder, std::string fileName = kRecoveryFileName)
+    {
+        folder_ = std::move(folder);
+        fileName_ = std::move(fileName);
+    }
     bool enabled() const { return !folder_.empty(); }
-    std::filesystem::path file() const { return folder_ / kRecoveryFileName; }
+    std::filesystem::path file() const { return folder_ / fileName_; }
 
     // The file a run that did not end by a confirmed Exit left behind, if it is sound.
     std::optional<RecoveryImage> leftBehind() const;
@@ -62,6 +66,7 @@ public:
 
 private:
     std::filesystem::path folder_;
+    std::string fileName_ = kRecoveryFileName;
     bool armed_ = false;
     ParameterTable baseline_;
     std::vector<uint8_t> written_; // the last content written, without its time

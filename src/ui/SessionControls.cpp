@@ -9,6 +9,7 @@
 #include <QEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QLockFile>
 #include <QSignalBlocker>
 #include <QTimer>
 #include <QVariant>
@@ -20,6 +21,7 @@ namespace qrv::ui {
 namespace {
 
 constexpr int kRecoveryTickMs = 500;
+constexpr int kRecoveryPlaces = 8;
 const char* const kDiffersSheet = "border: 2px solid #e69500; border-radius: 3px;";
 
 // Escape and leaving a box with unfinished text put the shown value back.
@@ -125,10 +127,30 @@ std::pair<QAction*, QAction*> addUndoRedo(QWidget* window, Binder& binder, Edito
     return {undo, redo};
 }
 
+RecoveryClaim claimRecoveryFile(const std::filesystem::path& folder)
+{
+    std::error_code error;
+    std::filesystem::create_directories(folder, error);
+    const std::filesystem::path first(kRecoveryFileName);
+    for (int place = 1; place <= kRecoveryPlaces; ++place) {
+        const std::string stem = first.stem().string() + (place == 1 ? "" : "-" + std::to_string(place));
+        auto lock = std::make_unique<QLockFile>(QString::fromStdString((folder / (stem + ".lock")).string()));
+        // Only a lock whose editor no longer runs is taken over, however old.
+        lock->setStaleLockTime(0);
+        if (lock->tryLock(0))
+            return {std::move(lock), stem + first.extension().string()};
+    }
+    return {};
+}
+
 void keepRecoveryFile(AppWindows& windows, Program& program, const std::filesystem::path& folder)
 {
-    program.recovery.setFolder(folder);
-    windows.setOnEditorShown([&windows, &program] {
+    RecoveryClaim claim = claimRecoveryFile(folder);
+    if (!claim.lock)
+        return;
+    program.recovery.setFolder(folder, claim.fileName);
+    // The lock is held as long as the windows keep this callback.
+    windows.setOnEditorShown([&windows, &program, lock = std::shared_ptr<QLockFile>(std::move(claim.lock))] {
         // Once start-up has returned: the question comes over the finished editor.
         QTimer::singleShot(0, &windows.main(), [&windows, &program] {
             program.recovery.arm(program.state);

@@ -5,9 +5,12 @@
 
 #include <filesystem>
 #include <functional>
+#include <memory>
+#include <string>
 #include <utility>
 
 class QAction;
+class QLockFile;
 class QLineEdit;
 class QWidget;
 
@@ -33,8 +36,18 @@ void markWhenDiffers(Binder& binder, QWidget* widget, const FrmMain& form);
 // the window, enabled while there is something to undo or redo.
 std::pair<QAction*, QAction*> addUndoRedo(QWidget* window, Binder& binder, Editor& editor);
 
-// Keeps the recovery file in the folder: after start-up the user is offered what a run
-// that did not end by Exit left there, then the file follows every change.
+// The recovery file of this editor among those running at once, held by a lock file
+// while it lives; a lock left by a killed editor is taken over. No lock: every place is
+// held by a running editor.
+struct RecoveryClaim {
+    std::unique_ptr<QLockFile> lock;
+    std::string fileName;
+};
+RecoveryClaim claimRecoveryFile(const std::filesystem::path& folder);
+
+// Keeps this editor's recovery file in the folder: after start-up the user is offered
+// what a run that did not end by Exit left there, then the file follows every change.
+// Another editor running at the same time keeps a file of its own.
 void keepRecoveryFile(AppWindows& windows, Program& program, const std::filesystem::path& folder);
 
 } // namespace qrv::ui

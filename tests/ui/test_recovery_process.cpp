@@ -1,6 +1,9 @@
 #include "TempFolder.hpp"
 
 #include "storage/Recovery.hpp"
+#include "ui/SessionControls.hpp"
+
+#include <QLockFile>
 
 #include <QProcess>
 #include <QProcessEnvironment>
@@ -69,6 +72,13 @@ TEST(RecoveryProcess, TheFileOutlivesAKilledEditorAndTheNextStartRestoresTheEdit
     const long long editedAt = std::stoll(waitForLine(first, "EDITED", seen));
     const std::string edited = waitForLine(first, "STORE", seen);
     ASSERT_FALSE(edited.empty());
+    {
+        // A second editor started meanwhile keeps a file of its own: it is not offered the
+        // running editor's edits and does not write over them.
+        const ui::RecoveryClaim second = ui::claimRecoveryFile(dir.path);
+        ASSERT_TRUE(second.lock);
+        EXPECT_EQ(second.fileName, "unsaved-edits-2.qrvr");
+    }
 
     // Poll for the whole file holding the edit.
     std::optional<steady_clock::time_point> safe;
@@ -88,6 +98,8 @@ TEST(RecoveryProcess, TheFileOutlivesAKilledEditorAndTheNextStartRestoresTheEdit
     ::kill(static_cast<pid_t>(first.processId()), SIGKILL);
     ASSERT_TRUE(first.waitForFinished(10000));
     EXPECT_EQ(first.exitStatus(), QProcess::CrashExit);
+    // The killed editor's lock no longer keeps its file from the next start.
+    EXPECT_EQ(ui::claimRecoveryFile(dir.path).fileName, kRecoveryFileName);
     const auto left = keeper.leftBehind();
     ASSERT_TRUE(left);
     EXPECT_EQ(hexOf(left->store), edited);
