@@ -77,6 +77,7 @@ PresetLibraryPanel::PresetLibraryPanel(std::function<fs::path()> folder, std::fu
                        "Double click or Enter loads the file."));
     list_->setToolTip(QStringLiteral("Double click or Enter loads the file"));
     layout->addWidget(list_, 1);
+    layout->addStretch(); // keeps the message at the top while there is no list
     setWidget(body);
     setMinimumWidth(220);
 

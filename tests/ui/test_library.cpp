@@ -201,6 +201,9 @@ TEST(UiPresetLibrary, ListsTheFolderFollowsItAndLoadsWhatIsChosen)
     // No folder yet: the panel says so and lists nothing.
     EXPECT_TRUE(message->text().startsWith("There is no Preset folder")) << message->text().toStdString();
     EXPECT_FALSE(list->isVisible());
+    QApplication::processEvents();
+    EXPECT_LT(message->geometry().bottom(), panel->height() / 2) // at the top, not in the middle
+        << message->geometry().bottom() << " " << panel->height();
 
     // The folder appears with files, a subfolder, a damaged file and a stranger.
     Row chorus;
