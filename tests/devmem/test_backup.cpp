@@ -250,22 +250,15 @@ TEST(DeviceBackup, NoUnitOrARefusedFileSendsNothing)
         EXPECT_TRUE(rig.port.sent().empty());
     }
 
-    const std::string good = encodeBackup(backUp(*sourceUnit()));
-    const std::pair<std::string, std::string> files[] = {
-        {good.substr(0, good.size() - 40), "not a JSON document"},
-        {"{\"kind\": \"qrv5173-backup\", \"format\": 2}", "this version reads format 1"},
-    };
-    for (const auto& [content, reason] : files) {
-        EditorRig rig;
-        rig.state.programFolder = folder.path;
-        std::ofstream(folder.path / "bad.json") << content;
-        rig.host.choosePath(folder.path / "bad.json");
-        restoreDevice(rig.editor, [](const UnitBackup&) -> std::set<int> { throw std::logic_error("asked"); });
-        ASSERT_EQ(rig.host.boxes.size(), 1u);
-        EXPECT_NE(rig.host.boxes[0].text.find(reason), std::string::npos) << rig.host.boxes[0].text;
-        EXPECT_NE(rig.host.boxes[0].text.find("Nothing was written to the unit."), std::string::npos);
-        EXPECT_TRUE(rig.port.sent().empty());
-    }
+    EditorRig rig;
+    rig.state.programFolder = folder.path;
+    std::ofstream(folder.path / "bad.json") << "{\"kind\": \"qrv5173-backup\", \"format\": 2}";
+    rig.host.choosePath(folder.path / "bad.json");
+    restoreDevice(rig.editor, [](const UnitBackup&) -> std::set<int> { throw std::logic_error("asked"); });
+    ASSERT_EQ(rig.host.boxes.size(), 1u);
+    EXPECT_NE(rig.host.boxes[0].text.find("this version reads format 1"), std::string::npos) << rig.host.boxes[0].text;
+    EXPECT_NE(rig.host.boxes[0].text.find("Nothing was written to the unit."), std::string::npos);
+    EXPECT_TRUE(rig.port.sent().empty());
 }
 
 // Every slot the unit marks stored holds entirely the old or entirely the restored preset.

@@ -14,13 +14,7 @@ struct LoadFromDevice : ::testing::Test {
 
     LoadFromDevice()
     {
-        for (int e = 0; e < kEffectCount; ++e) {
-            rig.state.presetSlotNumbers[static_cast<std::size_t>(e)] = "0";
-            for (int s = 0; s < kSlotCount; ++s) {
-                rig.state.presetDirectory[static_cast<std::size_t>(e)][static_cast<std::size_t>(s)] = "0";
-                rig.state.presetNames[static_cast<std::size_t>(e)][static_cast<std::size_t>(s)] = " Empty  ";
-            }
-        }
+        rig.emptyDirectory();
         rig.state.presetDirectory[0][7] = "85";
         rig.state.presetNames[0][7] = "BIG HALL";
         rig.state.presetDirectory[0][2] = "85";
@@ -30,6 +24,15 @@ struct LoadFromDevice : ::testing::Test {
             rig.device.poke(Addr::stored(0, 7, c), static_cast<uint8_t>(c % 20 + 1));
         rig.select(0);
     }
+
+    // Opens the dialog and asks for the slot's preset; `yes` answers the question.
+    void loadSlot(int slot, bool yes = true)
+    {
+        dialog.load();
+        dialog.form.List1.index = slot;
+        rig.host.answer(yes);
+        dialog.commandClick(1);
+    }
 };
 
 TEST_F(LoadFromDevice, DialogOpensOnTheSlotLastUsed)
@@ -37,11 +40,8 @@ TEST_F(LoadFromDevice, DialogOpensOnTheSlotLastUsed)
     rig.state.presetSlotNumbers[0] = "2";
     dialog.load();
     EXPECT_TRUE(dialog.form.open);
-    EXPECT_EQ(dialog.form.caption, "Load Preset From Device");
-    EXPECT_EQ(dialog.form.List1.toolTip, "Double click to load a preset");
     EXPECT_EQ(dialog.form.Command1.at(0).caption, "Cancel");
     EXPECT_EQ(dialog.form.Command1.at(1).caption, "Load");
-    EXPECT_EQ(dialog.form.Label3.caption, "Memory Preset");
     EXPECT_EQ(dialog.form.Label1.caption, "01 02 03 04 05 06 07 08");
     ASSERT_EQ(dialog.form.List1.items.size(), 8u);
     EXPECT_EQ(dialog.form.List1.items[2], "ROOMY   ");
@@ -54,10 +54,7 @@ TEST_F(LoadFromDevice, DialogOpensOnTheSlotLastUsed)
 TEST_F(LoadFromDevice, SlotSevenOfEffectZeroReadsItsBytesAndRecordsTheSlot)
 {
     const ParameterTable start = rig.state.startConfig;
-    dialog.load();
-    dialog.form.List1.index = 7;
-    rig.host.answer(true);
-    dialog.commandClick(1);
+    loadSlot(7);
 
     ASSERT_EQ(rig.host.boxes.size(), 1u);
     EXPECT_EQ(rig.host.boxes[0].text, "Overwrite current editing with the preset 8, are you sure ? ");
@@ -92,57 +89,11 @@ TEST_F(LoadFromDevice, SlotSevenOfEffectZeroReadsItsBytesAndRecordsTheSlot)
     EXPECT_FALSE(rig.host.busy(Window::Editor));
 }
 
-TEST_F(LoadFromDevice, DoubleClickLoadsLikeTheButton)
-{
-    dialog.load();
-    dialog.form.List1.index = 7;
-    rig.host.answer(true);
-    dialog.listDoubleClick();
-    EXPECT_EQ(rig.memoryReads().size(), 32u);
-    EXPECT_EQ(rig.state.presetSlotNumbers[0], "7");
-    EXPECT_FALSE(dialog.form.open);
-}
-
-TEST_F(LoadFromDevice, NoLeavesEverythingAndTheDialogOpen)
-{
-    const ParameterTable store = rig.state.store, copy = rig.state.deviceCopy;
-    dialog.load();
-    dialog.form.List1.index = 2;
-    rig.host.answer(false);
-    dialog.commandClick(1);
-    EXPECT_EQ(rig.host.boxes.at(0).text, "Overwrite current editing with the preset 3, are you sure ? ");
-    EXPECT_TRUE(rig.port.sent().empty());
-    EXPECT_TRUE(rig.state.store == store);
-    EXPECT_TRUE(rig.state.deviceCopy == copy);
-    EXPECT_EQ(rig.state.presetSlotNumbers[0], "0");
-    EXPECT_TRUE(dialog.form.open);
-    dialog.commandClick(0);
-    EXPECT_FALSE(dialog.form.open);
-    EXPECT_TRUE(rig.port.sent().empty());
-}
-
-TEST_F(LoadFromDevice, EmptySlotIsRefusedWithoutReading)
-{
-    dialog.load();
-    dialog.form.List1.index = 4;
-    dialog.commandClick(1);
-    ASSERT_EQ(rig.host.boxes.size(), 1u);
-    EXPECT_EQ(rig.host.boxes[0].text, "Preset empty");
-    EXPECT_EQ(rig.host.boxes[0].title, "Read Preset");
-    EXPECT_EQ(rig.host.boxes[0].icon, Icon::Critical);
-    EXPECT_FALSE(rig.host.boxes[0].question);
-    EXPECT_TRUE(rig.port.sent().empty());
-    EXPECT_TRUE(dialog.form.open);
-}
-
 TEST_F(LoadFromDevice, LostDeviceDuringTheReadsChangesNothing)
 {
     const ParameterTable store = rig.state.store;
-    dialog.load();
-    dialog.form.List1.index = 7;
-    rig.host.answer(true);
     rig.unplugAfter(5, false);
-    dialog.commandClick(1);
+    loadSlot(7);
     EXPECT_EQ(rig.searches, 1);
     EXPECT_TRUE(rig.state.store == store);
     EXPECT_EQ(rig.state.presetSlotNumbers[0], "0");
@@ -159,7 +110,7 @@ TEST_F(LoadFromDevice, DeviceBackAfterAFailureReadsTheSlotAgainFromTheStart)
     dialog.form.List1.index = 7;
     rig.host.answer(true);
     rig.unplugAfter(5, true);
-    dialog.commandClick(1);
+    dialog.listDoubleClick(); // loads as the button does
     EXPECT_EQ(rig.searches, 1);
     const auto reads = rig.memoryReads();
     ASSERT_EQ(reads.size(), 5u + 32u);
@@ -170,34 +121,50 @@ TEST_F(LoadFromDevice, DeviceBackAfterAFailureReadsTheSlotAgainFromTheStart)
     EXPECT_FALSE(dialog.form.open);
 }
 
-TEST_F(LoadFromDevice, AfterTheSearchTurnedToDemoModeNothingIsReadOrChanged)
+TEST_F(LoadFromDevice, NoAnEmptySlotOrNoUnitReadsAndChangesNothing)
 {
-    // The directory still shows the dump's stored slots, but nothing can be sent.
     const ParameterTable store = rig.state.store, copy = rig.state.deviceCopy;
+    const auto untouched = [&] {
+        EXPECT_TRUE(rig.port.sent().empty());
+        EXPECT_TRUE(rig.state.store == store);
+        EXPECT_TRUE(rig.state.deviceCopy == copy);
+        EXPECT_EQ(rig.state.presetSlotNumbers[0], "0");
+        EXPECT_TRUE(dialog.form.open);
+    };
+    loadSlot(2, false);
+    EXPECT_EQ(rig.host.boxes.at(0).text, "Overwrite current editing with the preset 3, are you sure ? ");
+    untouched();
+
+    dialog.form.List1.index = 4;
+    dialog.commandClick(1);
+    ASSERT_EQ(rig.host.boxes.size(), 2u);
+    EXPECT_EQ(rig.host.boxes[1].text, "Preset empty");
+    EXPECT_EQ(rig.host.boxes[1].title, "Read Preset");
+    EXPECT_EQ(rig.host.boxes[1].icon, Icon::Critical);
+    EXPECT_FALSE(rig.host.boxes[1].question);
+    untouched();
+
+    // After the search turned to demo mode the directory still shows the dump's stored
+    // slots, but nothing can be sent; no question is asked either.
+    const uint8_t reply = rig.state.replyBuffer[6];
     rig.state.replyBuffer[6] = 0x66;
     rig.state.DemoMode = true;
-    dialog.load();
-    dialog.form.List1.index = 7;
-    dialog.commandClick(1); // no question is asked either
-    ASSERT_EQ(rig.host.boxes.size(), 1u);
-    EXPECT_NE(rig.host.boxes[0].text.find("not connected"), std::string::npos);
-    EXPECT_EQ(rig.host.boxes[0].title, "Read Preset");
-    EXPECT_FALSE(dialog.LoadPresetFromDevice(7));
-    EXPECT_TRUE(rig.state.store == store);
-    EXPECT_TRUE(rig.state.deviceCopy == copy);
-    EXPECT_EQ(rig.state.presetSlotNumbers[0], "0");
-    EXPECT_TRUE(rig.port.sent().empty());
-    EXPECT_TRUE(dialog.form.open);
-}
-
-TEST_F(LoadFromDevice, DemoModeFindsEverySlotEmpty)
-{
-    rig.state.DemoMode = true;
-    rig.state.presetDirectory[0][7] = "0"; // what demo mode records
-    dialog.load();
     dialog.form.List1.index = 7;
     dialog.commandClick(1);
-    EXPECT_EQ(rig.host.boxes.at(0).text, "Preset empty");
+    ASSERT_EQ(rig.host.boxes.size(), 3u);
+    EXPECT_NE(rig.host.boxes[2].text.find("not connected"), std::string::npos);
+    EXPECT_EQ(rig.host.boxes[2].title, "Read Preset");
+    EXPECT_FALSE(dialog.LoadPresetFromDevice(7));
+    untouched();
+
+    // A start in demo mode records every slot empty.
+    rig.state.replyBuffer[6] = reply;
+    rig.state.presetDirectory[0][7] = "0";
+    dialog.commandClick(1);
+    EXPECT_EQ(rig.host.boxes.back().text, "Preset empty");
+    untouched();
+    dialog.commandClick(0);
+    EXPECT_FALSE(dialog.form.open);
     EXPECT_TRUE(rig.port.sent().empty());
 }
 

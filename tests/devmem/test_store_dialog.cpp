@@ -13,7 +13,7 @@ std::string bytesText(const std::array<uint8_t, kNameLength>& bytes)
     return std::string(bytes.begin(), bytes.end());
 }
 
-TEST(CentreName, PadsToEightWithTheOddBlankInFront)
+TEST(CentreName, PadsToEightWithTheOddBlankInFrontCountingCharactersAndSendsLatin1)
 {
     const std::pair<const char*, const char*> cases[] = {
         {"", "        "},         {"A", "    A   "},          {"AB", "   AB   "},     {"ABC", "   ABC  "},
@@ -25,10 +25,6 @@ TEST(CentreName, PadsToEightWithTheOddBlankInFront)
         EXPECT_EQ(bytesText(CentreName(text)), bytes) << '"' << name << '"';
         EXPECT_EQ(text, std::string(name).size() < 8 ? std::string(bytes) : std::string(name));
     }
-}
-
-TEST(CentreName, CountsCharactersNotBytesAndSendsLatin1)
-{
     std::string name = "\xC3\x89t\xC3\xA9"; // "Été": three characters, five bytes
     const auto bytes = CentreName(name);
     EXPECT_EQ(name, "   \xC3\x89t\xC3\xA9  ");
@@ -44,13 +40,7 @@ struct StoreToDevice : ::testing::Test {
 
     StoreToDevice()
     {
-        for (int e = 0; e < kEffectCount; ++e) {
-            rig.state.presetSlotNumbers[static_cast<std::size_t>(e)] = "0";
-            for (int s = 0; s < kSlotCount; ++s) {
-                rig.state.presetDirectory[static_cast<std::size_t>(e)][static_cast<std::size_t>(s)] = "0";
-                rig.state.presetNames[static_cast<std::size_t>(e)][static_cast<std::size_t>(s)] = " Empty  ";
-            }
-        }
+        rig.emptyDirectory();
         rig.state.presetDirectory[2][5] = "85";
         rig.state.presetNames[2][5] = " PLATE  ";
         rig.select(2);
@@ -70,14 +60,11 @@ TEST_F(StoreToDevice, DialogOpensOnTheSlotLastUsedWithItsName)
 {
     rig.state.presetSlotNumbers[2] = "5";
     dialog.load();
-    EXPECT_EQ(dialog.form.caption, "Save Current Preset To Device");
-    EXPECT_EQ(dialog.form.List1.toolTip, "Double click to select a preset");
     EXPECT_EQ(dialog.form.Combo1.items, (std::vector<std::string>{"1", "2", "3", "4", "5", "6", "7", "8"}));
     EXPECT_EQ(dialog.form.Command1.at(0).caption, "Cancel");
     EXPECT_EQ(dialog.form.Command1.at(1).caption, "Store");
     EXPECT_EQ(dialog.form.Label2.at(0).caption, "Select position");
     EXPECT_EQ(dialog.form.Label2.at(1).caption, "Edit Name");
-    EXPECT_EQ(dialog.form.Label1.caption, "01 02 03 04 05 06 07 08");
     EXPECT_EQ(dialog.form.List1.index, 5);
     EXPECT_EQ(dialog.form.Text1.text, " PLATE  ");
     EXPECT_EQ(dialog.form.Combo1.index, 5);
@@ -126,12 +113,8 @@ TEST_F(StoreToDevice, FourLetterNameIntoSlotZeroOfEffectTwoWritesInOrder)
     EXPECT_EQ(dialog.form.ProgressBar1.max, 44);
 }
 
-TEST_F(StoreToDevice, NamesEmptyLongAndUntouched)
+TEST_F(StoreToDevice, LongAndUntouchedNames)
 {
-    store("", 1);
-    EXPECT_EQ(rig.device.peek(Addr::name(2, 1, 0)), ' ');
-    EXPECT_EQ(rig.device.peek(Addr::name(2, 1, 7)), ' ');
-
     store("LONGNAME99", 3);
     std::string sent;
     for (int k = 0; k < 8; ++k)
@@ -151,42 +134,39 @@ TEST_F(StoreToDevice, NamesEmptyLongAndUntouched)
     EXPECT_EQ(sent, " Empty  ");
 }
 
-TEST_F(StoreToDevice, NoOrCancelStoresNothing)
-{
-    dialog.load();
-    dialog.form.Text1.text = "NOPE";
-    rig.host.answer(false);
-    dialog.commandClick(1);
-    EXPECT_TRUE(dialog.form.open);
-    EXPECT_TRUE(rig.port.sent().empty());
-    EXPECT_EQ(rig.state.presetNames[2][0], " Empty  ");
-    dialog.commandClick(0);
-    EXPECT_FALSE(dialog.form.open);
-    EXPECT_TRUE(rig.port.sent().empty());
-}
-
-TEST_F(StoreToDevice, NotConnectedStoresAndRecordsNothing)
+TEST_F(StoreToDevice, NoCancelOrNoUnitStoresAndRecordsNothing)
 {
     const auto directory = rig.state.presetDirectory;
     const auto names = rig.state.presetNames;
     const ParameterTable copy = rig.state.deviceCopy, start = rig.state.startConfig;
+    const auto untouched = [&] {
+        EXPECT_TRUE(rig.port.sent().empty());
+        EXPECT_EQ(rig.state.presetDirectory, directory);
+        EXPECT_EQ(rig.state.presetNames, names);
+        EXPECT_EQ(rig.state.presetSlotNumbers[2], "0");
+        EXPECT_TRUE(rig.state.deviceCopy == copy);
+        EXPECT_TRUE(rig.state.startConfig == start);
+        EXPECT_TRUE(dialog.form.open);
+    };
+    dialog.load();
+    dialog.form.Text1.text = "NOPE";
+    rig.host.answer(false);
+    dialog.commandClick(1);
+    untouched();
+
     rig.state.DemoMode = true;
     rig.state.store.at(2, 4) = 71;
-    dialog.load();
     dialog.form.Text1.text = "DEMO";
     dialog.form.Combo1.index = 6;
     dialog.commandClick(1); // no question is asked
     EXPECT_FALSE(dialog.Memorize_eep());
+    ASSERT_EQ(rig.host.boxes.size(), 3u);
+    EXPECT_NE(rig.host.boxes[1].text.find("not connected"), std::string::npos);
+    EXPECT_EQ(rig.host.boxes[1].title, "Save preset to device");
+    untouched();
+    dialog.commandClick(0);
+    EXPECT_FALSE(dialog.form.open);
     EXPECT_TRUE(rig.port.sent().empty());
-    ASSERT_EQ(rig.host.boxes.size(), 2u);
-    EXPECT_NE(rig.host.boxes[0].text.find("not connected"), std::string::npos);
-    EXPECT_EQ(rig.host.boxes[0].title, "Save preset to device");
-    EXPECT_EQ(rig.state.presetDirectory, directory);
-    EXPECT_EQ(rig.state.presetNames, names);
-    EXPECT_EQ(rig.state.presetSlotNumbers[2], "0");
-    EXPECT_TRUE(rig.state.deviceCopy == copy);
-    EXPECT_TRUE(rig.state.startConfig == start);
-    EXPECT_TRUE(dialog.form.open);
 }
 
 TEST_F(StoreToDevice, StoreOverAStoredPresetUnmarksItFirstSoACutLeavesNoMixedSlot)
@@ -252,22 +232,6 @@ TEST_F(StoreToDevice, DeviceBackAfterAFailureWritesTheWholeSlotAgain)
         EXPECT_EQ(rig.device.peek(Addr::stored(2, 1, c)), rig.state.store.at(2, c)) << c;
     EXPECT_EQ(rig.device.peek(Addr::directory(2, 1)), 0x55);
     EXPECT_FALSE(dialog.form.open);
-}
-
-TEST(StoreDialogRules, ASingleClickChoosesTheSlotAndADoubleClickAlsoTakesTheName)
-{
-    EditorRig rig;
-    StoreDialog dialog(rig.editor);
-    dialog.load();
-    const std::string typed = dialog.form.Text1.text;
-    dialog.form.List1.index = 4;
-    dialog.listClick();
-    EXPECT_EQ(dialog.form.Combo1.index, 4);
-    EXPECT_EQ(dialog.form.Text1.text, typed);
-    dialog.form.List1.index = 6;
-    dialog.listDoubleClick();
-    EXPECT_EQ(dialog.form.Combo1.index, 6);
-    EXPECT_EQ(dialog.form.Text1.text, dialog.form.List1.items[6]);
 }
 
 } // namespace

@@ -8,9 +8,7 @@
 #include <QCoreApplication>
 
 #include <filesystem>
-#include <fstream>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -25,38 +23,10 @@ inline void ensureApplication()
         new QCoreApplication(argc, argv);
 }
 
-// One line of the emulator's frame log.
-struct LogLine {
-    unsigned long sequence = 0;
-    char direction = ' ';
-    std::vector<uint8_t> bytes;
-};
-
-inline std::vector<LogLine> readLog(const std::filesystem::path& path)
-{
-    std::vector<LogLine> lines;
-    std::ifstream in(path);
-    std::string text;
-    while (std::getline(in, text)) {
-        std::istringstream words(text);
-        LogLine line;
-        words >> line.sequence >> line.direction;
-        std::string hex;
-        while (words >> hex)
-            line.bytes.push_back(static_cast<uint8_t>(std::stoul(hex, nullptr, 16)));
-        lines.push_back(std::move(line));
-    }
-    return lines;
-}
-
 // The request frames the emulator took, in order.
 inline std::vector<std::vector<uint8_t>> requests(const std::filesystem::path& log)
 {
-    std::vector<std::vector<uint8_t>> out;
-    for (const LogLine& line : readLog(log))
-        if (line.direction == '>')
-            out.push_back(line.bytes);
-    return out;
+    return loggedRequests(log);
 }
 
 // Starts the emulator on the memory image folder/image.mem (written from `memory` when it

@@ -49,6 +49,16 @@ struct EditorRig {
         });
     }
 
+    // The editor's record of the unit's presets: every slot empty, slot 1 last used.
+    void emptyDirectory()
+    {
+        state.presetSlotNumbers.fill("0");
+        for (auto& slots : state.presetDirectory)
+            slots.fill("0");
+        for (auto& slots : state.presetNames)
+            slots.fill(" Empty  ");
+    }
+
     // Selects the effect as the user does, then forgets the frames that took.
     void select(int effect)
     {

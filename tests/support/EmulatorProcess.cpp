@@ -5,8 +5,10 @@
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
+#include <fstream>
 #include <poll.h>
 #include <spawn.h>
+#include <sstream>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -121,6 +123,24 @@ int EmulatorProcess::stop()
         return *status;
     ::kill(pid_, SIGKILL);
     return reap(true).value_or(-1);
+}
+
+std::vector<std::vector<uint8_t>> loggedRequests(const std::filesystem::path& log)
+{
+    std::vector<std::vector<uint8_t>> out;
+    std::ifstream in(log);
+    std::string line;
+    while (std::getline(in, line)) {
+        std::istringstream words(line);
+        std::string sequence, direction, hex;
+        words >> sequence >> direction;
+        if (direction != ">")
+            continue;
+        out.emplace_back();
+        while (words >> hex)
+            out.back().push_back(static_cast<uint8_t>(std::stoul(hex, nullptr, 16)));
+    }
+    return out;
 }
 
 } // namespace qrv::test

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <stdexcept>
@@ -20,6 +21,9 @@ struct EmulatorStartError : std::runtime_error {
 
 // Runs qrv5173-emu as a child process for as long as the object lives. The constructor
 // returns once the emulator has printed its pty path; the destructor stops it.
+// The request frames of the emulator's frame log (`--log`), in order.
+std::vector<std::vector<uint8_t>> loggedRequests(const std::filesystem::path& log);
+
 class EmulatorProcess {
 public:
     EmulatorProcess(const std::filesystem::path& executable, std::vector<std::string> arguments,
@@ -29,14 +33,12 @@ public:
     EmulatorProcess& operator=(const EmulatorProcess&) = delete;
 
     const std::string& slavePath() const { return slavePath_; }
-    pid_t pid() const { return pid_; }
 
     // SIGTERM, then SIGKILL if it has not gone within two seconds. Returns the exit status
     // (128 + signal number when killed); later calls return the same.
     int stop();
     // The exit status once it has exited within the time, else empty.
     std::optional<int> waitForExit(double seconds);
-    bool running() { return !waitForExit(0).has_value(); }
 
 private:
     std::optional<int> reap(bool block);

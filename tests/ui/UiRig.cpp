@@ -1,6 +1,7 @@
 #include "UiRig.hpp"
 
 #include <QApplication>
+#include <QLabel>
 
 #include <unistd.h>
 
@@ -54,13 +55,55 @@ void fire(QTimer* timer)
     ASSERT_TRUE(QMetaObject::invokeMethod(timer, "timeout", Qt::DirectConnection));
 }
 
-std::vector<std::vector<uint8_t>> framesOf(const LoopbackTransport& port, uint8_t command)
+void StartRig::load()
 {
-    std::vector<std::vector<uint8_t>> out;
-    for (const auto& sent : port.sent())
-        if (sent.bytes.size() == kFrameSize && sent.bytes[2] == command)
-            out.push_back(sent.bytes);
-    return out;
+    windows.start();
+    splash = windows.splash();
+    for (int turn = 0; turn < 20; ++turn)
+        QApplication::processEvents();
+}
+
+void StartRig::startUp()
+{
+    auto* timer = splash->findChild<QTimer*>("Timer1");
+    ASSERT_TRUE(timer);
+    ASSERT_TRUE(timer->isActive());
+    EXPECT_EQ(timer->interval(), 2000);
+    fire(timer);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+void whileModal(std::function<void(QWidget*)> part)
+{
+    QTimer::singleShot(0, [part] {
+        QWidget* dialog = QApplication::activeModalWidget();
+        ASSERT_TRUE(dialog);
+        part(dialog);
+    });
+}
+
+QStringList labelTexts(const QWidget* parent)
+{
+    QStringList texts;
+    for (const QLabel* label : parent->findChildren<QLabel*>())
+        texts << label->text();
+    return texts;
+}
+
+QGroupBox* frameTitled(const QWidget* parent, const QString& title)
+{
+    for (QGroupBox* box : parent->findChildren<QGroupBox*>())
+        if (box->title() == title)
+            return box;
+    return nullptr;
+}
+
+int effectShowing(const PageInfo& page)
+{
+    for (int e = 0; e < kEffectCount; ++e)
+        if (catalogue::effect(e).pageElement == page.element)
+            return e;
+    return 0;
 }
 
 } // namespace qrv::test

@@ -2,18 +2,23 @@
 
 #include "EditorRig.hpp"
 
+#include "editor/Catalogue.hpp"
+
 #include "ui/AppWindows.hpp"
 #include "ui/EditorWindow.hpp"
 #include "ui/MainWindow.hpp"
+#include "ui/SplashWindow.hpp"
 
 #include <QApplication>
 #include <QComboBox>
+#include <QGroupBox>
 #include <QTimer>
 #include <QWidget>
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -56,11 +61,34 @@ struct WorkingFolder {
     std::filesystem::path path;
 };
 
+// The editor after the splash window: `load` opens the splash in a fresh program folder
+// and lets it build the pages, `startUp` fires its timer, which runs the start-up.
+struct StartRig : UiRig {
+    WorkingFolder folder;
+    ui::SplashWindow* splash = nullptr;
+    void load();
+    void startUp();
+};
+struct StartedRig : StartRig {
+    StartedRig()
+    {
+        load();
+        startUp();
+    }
+};
+
+// Runs the test's part inside the modal dialog once it is open.
+void whileModal(std::function<void(QWidget*)> part);
+// The first effect whose page is this one.
+int effectShowing(const PageInfo& page);
+
+// The texts of the labels inside the widget, and its frame with that title.
+QStringList labelTexts(const QWidget* parent);
+QGroupBox* frameTitled(const QWidget* parent, const QString& title);
+
 // What a user's choice from a list does: the list shows the entry and reports it.
 void choose(QComboBox* list, int index);
 // A timer's time is up.
 void fire(QTimer* timer);
-// The frames of one command in the loopback's log, as bytes.
-std::vector<std::vector<uint8_t>> framesOf(const LoopbackTransport& port, uint8_t command);
 
 } // namespace qrv::test

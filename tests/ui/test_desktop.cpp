@@ -9,6 +9,7 @@
 #include <QAccessibleValueInterface>
 #include <QAction>
 #include <QCheckBox>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -61,23 +62,21 @@ void expectListSpeaks(QComboBox* list, const QString& name)
     EXPECT_EQ(l->childCount(), 1); // the entries
 }
 
-int effectShowing(const PageInfo& page)
-{
-    for (int e = 0; e < kEffectCount; ++e)
-        if (catalogue::effect(e).pageElement == page.element)
-            return e;
-    return 0;
-}
-
-TEST(UiAccessibility, EveryPageControlIsNamedFromTheCatalogueAndReadsAsItsValueBox)
+// Every page carries the controls of its catalogue entry, each named from the catalogue
+// for a screen reader and read as its value box.
+TEST(UiPages, EveryPageCarriesItsCatalogueControlsNamedForScreenReaders)
 {
     UiRig rig;
     rig.showEditor();
     const ValueTables& tables = rig.state.tables;
+    ASSERT_EQ(catalogue::pages().size(), 13u);
     for (const PageInfo& page : catalogue::pages()) {
         SCOPED_TRACE(page.caption);
         choose(rig.find<QComboBox>("Combo1"), effectShowing(page));
         QWidget* frame = rig.windows.editor().pages()->currentWidget();
+        ASSERT_EQ(frame->objectName(), ui::elementName("Frame5", page.element));
+        EXPECT_EQ(static_cast<QGroupBox*>(frame)->title(), page.caption);
+        const QStringList labels = labelTexts(frame);
         for (const PageParameter& p : page.parameters) {
             if (p.kind == ControlKind::CheckBox) {
                 auto* check = frame->findChild<QAbstractButton*>(QString::fromLatin1(p.checkName));
@@ -89,21 +88,46 @@ TEST(UiAccessibility, EveryPageControlIsNamedFromTheCatalogueAndReadsAsItsValueB
             auto* slider = frame->findChild<QSlider*>(ui::elementName(page.sliderName, p.index));
             auto* box = frame->findChild<QLineEdit*>(ui::elementName(page.textName, p.index));
             expectSliderSpeaks(slider, box, plain(p.label));
+            EXPECT_EQ(slider->maximum(), p.maximum);
+            EXPECT_FALSE(box->isReadOnly()); // a value can be typed
+            EXPECT_FALSE(slider->toolTip().isEmpty());
+            EXPECT_TRUE(labels.contains(p.label)) << p.label;
             // The range in the slider's own units, smallest first.
             const QString low = QString::fromStdString(valueText(tables, p.text, 0)).trimmed();
             EXPECT_TRUE(accessible(slider)->text(QAccessible::Description).startsWith("Range " + low + " to "));
         }
         for (const BandRef& band : page.bands) {
             const QString caption = plain(band.caption);
-            expectSliderSpeaks(frame->findChild<QSlider*>(ui::elementName("Slider15", band.band)),
-                               frame->findChild<QLineEdit*>(ui::elementName("Text16", band.band)), caption + " Gain",
-                               QStringLiteral(" dB"));
-            expectListSpeaks(frame->findChild<QComboBox*>(ui::elementName("Combo4", band.band)),
-                             caption + " Frequency");
-            expectListSpeaks(frame->findChild<QComboBox*>(ui::elementName("Combo3", band.band)), caption + " Width");
+            auto* bandFrame = frame->findChild<QGroupBox*>(ui::elementName("Frame17", band.band));
+            ASSERT_TRUE(bandFrame);
+            EXPECT_EQ(bandFrame->title(), band.caption);
+            auto* gain = bandFrame->findChild<QSlider*>(ui::elementName("Slider15", band.band));
+            auto* gainBox = bandFrame->findChild<QLineEdit*>(ui::elementName("Text16", band.band));
+            expectSliderSpeaks(gain, gainBox, caption + " Gain", QStringLiteral(" dB"));
+            EXPECT_EQ(gain->minimum(), 0);
+            EXPECT_EQ(gain->maximum(), 60);
+            EXPECT_TRUE(gain->invertedAppearance());
+            EXPECT_EQ(gainBox->toolTip(), "Filter Gain");
+            auto* frequency = bandFrame->findChild<QComboBox*>(ui::elementName("Combo4", band.band));
+            auto* width = bandFrame->findChild<QComboBox*>(ui::elementName("Combo3", band.band));
+            expectListSpeaks(frequency, caption + " Frequency");
+            expectListSpeaks(width, caption + " Width");
+            EXPECT_EQ(frequency->count(), 31);
+            EXPECT_EQ(width->count(), 60);
+            EXPECT_EQ(width->itemText(59), "3.00 Oct");
+            for (const char* fixed : {"Freq", "dB", "Q"})
+                EXPECT_TRUE(labelTexts(bandFrame).contains(fixed)) << fixed;
         }
-        for (const PassFilterRef& filter : page.passFilters)
-            expectListSpeaks(frame->findChild<QComboBox*>(ui::elementName("Combo2", filter.list)), plain(filter.label));
+        QGroupBox* filters = frameTitled(frame, "Hp/Lp Filters");
+        EXPECT_EQ(filters != nullptr, !page.passFilters.empty());
+        for (const PassFilterRef& filter : page.passFilters) {
+            ASSERT_TRUE(filters);
+            auto* list = filters->findChild<QComboBox*>(ui::elementName("Combo2", filter.list));
+            expectListSpeaks(list, plain(filter.label));
+            EXPECT_EQ(list->itemText(0), " 20.0Hz");
+            EXPECT_EQ(list->itemText(30), " 20  KHz");
+            EXPECT_TRUE(labelTexts(filters).contains(filter.label)) << filter.label;
+        }
     }
     expectListSpeaks(rig.find<QComboBox>("Combo1"), QStringLiteral("Effect"));
     EXPECT_EQ(accessible(rig.find<QWidget>("Shape5"))->text(QAccessible::Name), "Tempo lamp");
@@ -204,16 +228,41 @@ TEST(UiMenus, HoldEveryPanelCommandWithItsTipAndAKey)
     EXPECT_EQ(menuAction(main, 2)->shortcut(), QKeySequence(QKeySequence::Open));
     EXPECT_TRUE(ui::aboutText().contains(QRegularExpression("version \\d+\\.\\d+")));
 
-    // The menu runs the panel's own handler.
+    // The menu runs the panel's own handler: No keeps the edit, the button's Yes puts the
+    // start values back.
     choose(rig.find<QComboBox>("Combo1"), 7);
+    const int depth = rig.state.startConfig.at(7, 0);
+    rig.find<QSlider>("Slider3_0")->setValue(depth == 0 ? 99 : 100 - depth + 1);
+    const int edited = rig.stored(0);
+    ASSERT_NE(edited, depth);
     rig.host.answer(false);
     menuAction(main, 5)->trigger();
     ASSERT_FALSE(rig.host.boxes.empty());
     EXPECT_EQ(rig.host.boxes.back().title, "Reload Current Effect");
+    EXPECT_EQ(rig.stored(0), edited);
+    rig.host.answer(true);
+    QTest::mouseClick(rig.find<QPushButton>("Command2_5"), Qt::LeftButton);
+    EXPECT_EQ(rig.stored(0), depth);
+    EXPECT_EQ(rig.find<QLineEdit>("Text5_0")->text(), QString::number(depth) + " %");
+    EXPECT_EQ(rig.live(7, 0), depth);
+
+    // Exit, from the menu or the window's close, asks; No keeps everything. The editor's own
+    // close does nothing and asks nothing.
+    rig.port.clearLog();
     rig.host.answer(false);
     menuAction(main, 0)->trigger();
     EXPECT_EQ(rig.host.boxes.back().title, "Exit");
+    rig.host.answer(false);
+    EXPECT_FALSE(main.close());
     EXPECT_TRUE(main.isVisible());
+    EXPECT_EQ(rig.host.boxes.back().title, "Exit");
+    EXPECT_EQ(rig.host.boxes.back().text, "               Are you sure ? ");
+    EXPECT_EQ(rig.host.boxes.back().defaultButton, Button::No);
+    const auto asked = rig.host.boxes.size();
+    EXPECT_FALSE(rig.windows.editor().close());
+    EXPECT_TRUE(rig.windows.editor().isVisible());
+    EXPECT_EQ(rig.host.boxes.size(), asked);
+    EXPECT_TRUE(rig.port.sent().empty());
 }
 
 TEST(UiStatusBar, TellsTheLinkAndTheLastOutcome)
@@ -253,6 +302,18 @@ TEST(UiStatusBar, TellsTheLinkAndTheLastOutcome)
     rig.state.PortOk = false;
     QTest::mouseClick(rig.find<QPushButton>("Command2_9"), Qt::LeftButton);
     EXPECT_EQ(status(), "Reconnected | Connected – " + QString::fromStdString(rig.port.portName()));
+    // The header's ReConnect reopens the port and sends no probe.
+    const bool linkUp = rig.state.LinkUp;
+    const int opens = rig.port.openCount();
+    rig.port.clearLog();
+    auto* reopen = rig.find<QPushButton>("Command3");
+    EXPECT_EQ(reopen->text(), "ReConnect");
+    QTest::mouseClick(reopen, Qt::LeftButton);
+    EXPECT_EQ(rig.port.openCount(), opens + 1);
+    EXPECT_TRUE(rig.port.isOpen());
+    EXPECT_TRUE(rig.port.sent().empty());
+    EXPECT_FALSE(rig.state.DemoMode);
+    EXPECT_EQ(rig.state.LinkUp, linkUp);
 }
 
 } // namespace

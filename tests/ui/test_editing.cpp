@@ -91,7 +91,7 @@ TEST(UiEditing, KeysAndWheelMoveTheHandleTheWayTheyPoint)
     EXPECT_EQ(rig.parameterWrites().back(), (std::pair<int, int>{6, 100 - level->value()}));
 }
 
-TEST(UiEditing, FrequencyChosenInABandIsStoredAndSentAlone)
+TEST(UiEditing, BandAndPassFilterControlsStoreAndSendTheirColumn)
 {
     EditingRig rig;
     rig.select(kTapDelay);
@@ -105,23 +105,16 @@ TEST(UiEditing, FrequencyChosenInABandIsStoredAndSentAlone)
     QTest::keyClick(frequency, Qt::Key_Down);
     EXPECT_EQ(frequency->currentIndex(), 5);
     EXPECT_EQ(rig.parameterWrites().back(), (std::pair<int, int>{8, 5}));
-}
 
-TEST(UiEditing, GainSliderShowsDecibelsAndStoresTheInvertedPosition)
-{
-    EditingRig rig;
-    rig.select(kTapDelay);
+    // The gain shows decibels and stores the inverted position.
+    rig.port.clearLog();
     rig.find<QSlider>("Slider15_10")->setValue(31);
     EXPECT_EQ(rig.text("Text16_10"), "-0.5");
     EXPECT_EQ(rig.stored(7), 29);
     EXPECT_EQ(rig.parameterWrites(), (Writes{{7, 29}}));
     rig.find<QSlider>("Slider15_10")->setValue(30);
     EXPECT_EQ(rig.text("Text16_10"), "0");
-}
 
-TEST(UiEditing, PassFilterListSendsItsColumn)
-{
-    EditingRig rig;
     rig.select(13);                               // DELAY REVERB
     choose(rig.find<QComboBox>("Combo2_28"), 17); // "Delay High Pass" = "1000 Hz"
     EXPECT_EQ(rig.frames(Cmd::SetParameter), (std::vector<Bytes>{{0xF0, 0x9C, 0x20, 3, 0, 0, 0, 0, 0x11, 0xF7}}));
@@ -151,7 +144,7 @@ TEST(UiEditing, EffectListShowsExactlyTheSelectedPage)
     EXPECT_EQ(rig.text("Text18_0"), QString::number(decay) + " %");
 }
 
-TEST(UiEditing, EffectSwitchSendsItsState)
+TEST(UiEditing, EffectSwitchSendsItsStateAndTheRotorSwitchIsARedButtonDrawnInWhileOn)
 {
     EditingRig rig;
     auto* lever = rig.find<QAbstractButton>("Check1");
@@ -161,11 +154,7 @@ TEST(UiEditing, EffectSwitchSendsItsState)
     EXPECT_EQ(rig.frames(Cmd::SetSwitch),
               (std::vector<Bytes>{{0xF0, 0x9C, 0x2F, 0, 0, 0, 0, 0, static_cast<uint8_t>(wasOn ? 0 : 1), 0xF7}}));
     EXPECT_EQ(rig.state.effectSwitchState, wasOn ? 0 : 1);
-}
 
-TEST(UiEditing, RotorSwitchIsARedButtonDrawnInWhileOn)
-{
-    EditingRig rig;
     rig.select(kRotary);
     auto* rotor = rig.find<ui::RedButton>("Check2");
     if (rotor->isChecked()) {

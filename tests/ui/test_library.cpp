@@ -27,26 +27,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// The editor after a connected start-up in a fresh program folder.
-struct StartedRig : UiRig {
-    WorkingFolder folder;
-    StartedRig()
-    {
-        windows.start();
-        fire(windows.splash()->findChild<QTimer*>("Timer1"));
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    }
-};
-
-void whileModal(std::function<void(QWidget*)> part)
-{
-    QTimer::singleShot(0, [part] {
-        QWidget* dialog = QApplication::activeModalWidget();
-        ASSERT_TRUE(dialog);
-        part(dialog);
-    });
-}
-
 // The whole title fits beside the window manager's buttons, at the default font made bold.
 void expectWholeTitle(const QWidget* dialog)
 {

@@ -2,6 +2,7 @@
 // without clipping, and a picture of each for the eye.
 #include "UiRig.hpp"
 
+#include "ui/PageBuilder.hpp"
 #include "ui/Widgets.hpp"
 
 #include <QCheckBox>
@@ -15,82 +16,6 @@
 
 namespace qrv::test {
 namespace {
-
-QStringList labelTexts(const QWidget* parent)
-{
-    QStringList texts;
-    for (const QLabel* label : parent->findChildren<QLabel*>())
-        texts << label->text();
-    return texts;
-}
-
-QGroupBox* frameTitled(const QWidget* parent, const QString& title)
-{
-    for (QGroupBox* box : parent->findChildren<QGroupBox*>())
-        if (box->title() == title)
-            return box;
-    return nullptr;
-}
-
-QString name(const char* array, int index)
-{
-    return QString::fromLatin1(array) + u'_' + QString::number(index);
-}
-
-TEST(UiPages, EveryPageCarriesTheControlsOfItsCatalogueEntry)
-{
-    UiRig rig;
-    ASSERT_EQ(catalogue::pages().size(), 13u);
-    for (const PageInfo& page : catalogue::pages()) {
-        SCOPED_TRACE(page.caption);
-        auto* frame = rig.find<QGroupBox>(name("Frame5", page.element));
-        ASSERT_TRUE(frame);
-        EXPECT_EQ(frame->title(), page.caption);
-        const QStringList labels = labelTexts(frame);
-        for (const PageParameter& p : page.parameters) {
-            if (p.kind == ControlKind::CheckBox)
-                continue;
-            auto* slider = frame->findChild<QSlider*>(name(page.sliderName, p.index));
-            auto* box = frame->findChild<QLineEdit*>(name(page.textName, p.index));
-            ASSERT_TRUE(slider && box) << p.label;
-            EXPECT_EQ(slider->maximum(), p.maximum);
-            EXPECT_FALSE(box->isReadOnly()); // a value can be typed
-            EXPECT_FALSE(slider->toolTip().isEmpty());
-            EXPECT_TRUE(labels.contains(p.label)) << p.label;
-        }
-        for (const BandRef& band : page.bands) {
-            auto* bandFrame = frame->findChild<QGroupBox*>(name("Frame17", band.band));
-            ASSERT_TRUE(bandFrame);
-            EXPECT_EQ(bandFrame->title(), band.caption);
-            auto* gain = bandFrame->findChild<QSlider*>(name("Slider15", band.band));
-            ASSERT_TRUE(gain);
-            EXPECT_EQ(gain->minimum(), 0);
-            EXPECT_EQ(gain->maximum(), 60);
-            EXPECT_TRUE(gain->invertedAppearance());
-            auto* gainBox = bandFrame->findChild<QLineEdit*>(name("Text16", band.band));
-            ASSERT_TRUE(gainBox);
-            EXPECT_EQ(gainBox->toolTip(), "Filter Gain");
-            EXPECT_EQ(bandFrame->findChild<QComboBox*>(name("Combo4", band.band))->count(), 31);
-            EXPECT_EQ(bandFrame->findChild<QComboBox*>(name("Combo3", band.band))->count(), 60);
-            EXPECT_EQ(bandFrame->findChild<QComboBox*>(name("Combo3", band.band))->itemText(59), "3.00 Oct");
-            for (const char* fixed : {"Freq", "dB", "Q"})
-                EXPECT_TRUE(labelTexts(bandFrame).contains(fixed)) << fixed;
-        }
-        if (page.passFilters.empty()) {
-            EXPECT_FALSE(frameTitled(frame, "Hp/Lp Filters"));
-            continue;
-        }
-        QGroupBox* filters = frameTitled(frame, "Hp/Lp Filters");
-        ASSERT_TRUE(filters);
-        for (const PassFilterRef& list : page.passFilters) {
-            auto* combo = filters->findChild<QComboBox*>(name("Combo2", list.list));
-            ASSERT_TRUE(combo) << list.label;
-            EXPECT_EQ(combo->itemText(0), " 20.0Hz");
-            EXPECT_EQ(combo->itemText(30), " 20  KHz");
-            EXPECT_TRUE(labelTexts(filters).contains(list.label)) << list.label;
-        }
-    }
-}
 
 TEST(UiPages, PageExtrasStandInTheirFrames)
 {
@@ -186,17 +111,13 @@ TEST(UiPages, EveryPageFitsTheScreenAndIsDrawnToAPicture)
     EXPECT_LE(least.width() + 16, 1024);
     EXPECT_LE(least.height() + 60, 768);
     for (const auto& [index, button] : rig.form.Command2)
-        EXPECT_TRUE(rig.windows.editor().rect().contains(rig.find<QPushButton>(name("Command2", index))->geometry()));
+        EXPECT_TRUE(rig.windows.editor().rect().contains(
+            rig.find<QPushButton>(ui::elementName("Command2", index))->geometry()));
 
     const QDir folder(QStringLiteral(QRV_RENDER_DIR));
     for (const PageInfo& page : catalogue::pages()) {
         SCOPED_TRACE(page.caption);
-        const int effect = [&] {
-            for (int e = 0; e < kEffectCount; ++e)
-                if (catalogue::effect(e).pageElement == page.element)
-                    return e;
-            return 0;
-        }();
+        const int effect = effectShowing(page);
         // The longest value texts: every slider at the top.
         for (const PageParameter& p : page.parameters)
             if (p.kind != ControlKind::CheckBox)

@@ -41,11 +41,8 @@ TEST(UiQtHost, BoxesCarryTitleIconAndButtons)
     EXPECT_EQ(question->defaultButton(), question->button(QMessageBox::No));
     const auto yes = ui::makeQuestionBox(nullptr, "Sure?", "Link Rate", Icon::None, Button::Yes);
     EXPECT_EQ(yes->defaultButton(), yes->button(QMessageBox::Yes));
-}
 
-TEST(UiQtHost, EnterOnTheExitBoxAnswersNo)
-{
-    ensureApplication();
+    // Enter on the Exit box answers No.
     ui::QtHost host;
     QString shown;
     QTimer::singleShot(0, [&] {
@@ -61,7 +58,7 @@ TEST(UiQtHost, EnterOnTheExitBoxAnswersNo)
     EXPECT_TRUE(host.askYesNo("Overwrite?", "Read Preset", Icon::None, Button::Yes));
 }
 
-TEST(UiQtHost, BusyPointerAndRepaintGoToTheNamedWindow)
+TEST(UiQtHost, BusyPointerRepaintAndDecimalPointFollowTheWindowAndLocale)
 {
     ensureApplication();
     ui::QtHost host;
@@ -78,12 +75,8 @@ TEST(UiQtHost, BusyPointerAndRepaintGoToTheNamedWindow)
     host.refresh(Window::Splash); // nothing attached: nothing happens
     EXPECT_EQ(shown, 1);
     host.setBusy(Window::Read, true);
-}
 
-TEST(UiQtHost, DecimalPointFollowsTheLocale)
-{
-    ensureApplication();
-    ui::QtHost host;
+    // The decimal point follows the locale.
     const QLocale before;
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
     EXPECT_EQ(host.decimalPoint(), ',');

@@ -20,39 +20,15 @@
 #include <QStackedWidget>
 #include <QTest>
 
-#include <fstream>
-
 namespace qrv::test {
 namespace {
 
-struct StartRig : UiRig {
-    WorkingFolder folder;
-    ui::SplashWindow* splash = nullptr;
-
-    // The splash window as the program starts; its timer has not fired yet, and the
-    // editor's pages are built in the meantime, one per event-loop turn.
-    void load()
-    {
-        windows.start();
-        splash = windows.splash();
-        for (int turn = 0; turn < 20; ++turn)
-            QApplication::processEvents();
-    }
-    // The splash timer runs the start-up and shows the editor.
-    void startUp()
-    {
-        auto* timer = splash->findChild<QTimer*>("Timer1");
-        ASSERT_TRUE(timer);
-        ASSERT_TRUE(timer->isActive());
-        EXPECT_EQ(timer->interval(), 2000);
-        fire(timer);
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    }
-};
-
-TEST(UiStartUp, SplashKeepsItsSizeAndShowsTheName)
+TEST(UiStartUp, SplashKeepsItsSizeThenTheConnectedStartUpOpensTheEditorOnTheDevicesEffect)
 {
     StartRig rig;
+    rig.device.poke(Addr::CurrentEffect, 9); // PHASER
+    bool shown = false;
+    rig.windows.setOnEditorShown([&] { shown = true; });
     rig.load();
     ASSERT_TRUE(rig.splash);
     EXPECT_TRUE(rig.splash->isVisible());
@@ -73,15 +49,8 @@ TEST(UiStartUp, SplashKeepsItsSizeAndShowsTheName)
     const QImage picture = rig.splash->grab().toImage();
     EXPECT_EQ(picture.size(), QSize(751, 424));
     EXPECT_TRUE(picture.save(QDir(QStringLiteral(QRV_RENDER_DIR)).filePath(QStringLiteral("splash.png"))));
-}
 
-TEST(UiStartUp, ConnectedStartUpOpensTheEditorOnTheDevicesEffect)
-{
-    StartRig rig;
-    rig.device.poke(Addr::CurrentEffect, 9); // PHASER
-    bool shown = false;
-    rig.windows.setOnEditorShown([&] { shown = true; });
-    rig.load();
+    EXPECT_FALSE(shown);
     rig.startUp();
     EXPECT_TRUE(shown);
     EXPECT_FALSE(rig.windows.splash());
@@ -96,13 +65,6 @@ TEST(UiStartUp, ConnectedStartUpOpensTheEditorOnTheDevicesEffect)
     EXPECT_TRUE(rig.find<QLabel>("Label2")->text().startsWith(QString::number(slot + 1) + " - "));
     EXPECT_FALSE(rig.find<QLabel>("Label8")->isVisible());
     EXPECT_TRUE(rig.windows.editor().findChild<QTimer*>("TimerCompare")->isActive());
-    // The port found is kept in the working directory.
-    std::ifstream saved(rig.folder.path / "init.cfg", std::ios::binary);
-    char bytes[3] = {};
-    saved.read(bytes, 3);
-    EXPECT_EQ(saved.gcount(), 2);
-    EXPECT_EQ(bytes[0], 1);
-    EXPECT_EQ(bytes[1], 0);
 }
 
 TEST(UiStartUp, WithoutADeviceTheDemoAnswerShowsAnEmptyEditor)
@@ -138,9 +100,7 @@ TEST(UiStartUp, WithoutADeviceTheDemoAnswerShowsAnEmptyEditor)
 
 TEST(UiCommandPanel, TenButtonsWithCaptionsToolTipsAndPlaces)
 {
-    StartRig rig;
-    rig.load();
-    rig.startUp();
+    StartedRig rig;
     const std::vector<std::pair<const char*, const char*>> expected = {
         {"Exit", "Exit"},
         {"Save Preset   To PC", "Save Current Effetc edit to PC"},
@@ -166,83 +126,19 @@ TEST(UiCommandPanel, TenButtonsWithCaptionsToolTipsAndPlaces)
     }
 }
 
-TEST(UiCommandPanel, ReloadCurrentEffectPutsTheStartValuesBack)
+TEST(UiPresetDialogs, CancelTouchesNothingAndLoadReadsTheChosenSlotIntoThePage)
 {
-    StartRig rig;
-    rig.load();
-    rig.startUp();
-    choose(rig.find<QComboBox>("Combo1"), 7);
-    const int depth = rig.state.startConfig.at(7, 0);
-    rig.find<QSlider>("Slider3_0")->setValue(depth == 0 ? 99 : 100 - depth + 1);
-    ASSERT_NE(rig.stored(0), depth);
+    StartedRig rig;
     rig.port.clearLog();
-    rig.host.answer(true);
-    QTest::mouseClick(rig.find<QPushButton>("Command2_5"), Qt::LeftButton);
-    EXPECT_EQ(rig.host.boxes.back().title, "Reload Current Effect");
-    EXPECT_EQ(rig.stored(0), depth);
-    EXPECT_EQ(rig.find<QLineEdit>("Text5_0")->text(), QString::number(depth) + " %");
-    EXPECT_EQ(rig.live(7, 0), depth);
-}
-
-TEST(UiCommandPanel, ReConnectReopensThePortAndTheCaptionReachesTheTitle)
-{
-    StartRig rig;
-    rig.load();
-    rig.startUp();
-    const bool demo = rig.state.DemoMode, linkUp = rig.state.LinkUp;
-    const int opens = rig.port.openCount();
-    rig.port.clearLog();
-    // A project load shows its busy caption in the main window's title.
-    rig.form.caption = "QRV5173 Edit - Please wait, loading project .......";
-    auto* reopen = rig.find<QPushButton>("Command3");
-    ASSERT_TRUE(reopen);
-    EXPECT_EQ(reopen->text(), "ReConnect");
-    QTest::mouseClick(reopen, Qt::LeftButton);
-    EXPECT_EQ(rig.port.openCount(), opens + 1);
-    EXPECT_TRUE(rig.port.isOpen());
-    EXPECT_TRUE(rig.port.sent().empty()); // no probe
-    EXPECT_EQ(rig.state.DemoMode, demo);
-    EXPECT_EQ(rig.state.LinkUp, linkUp);
-    EXPECT_EQ(rig.windows.main().windowTitle(), "QRV5173 - [" + QString::fromStdString(rig.form.caption) + "]");
-}
-
-TEST(UiExit, ClosingTheMainWindowAsksAndNoKeepsEverything)
-{
-    StartRig rig;
-    rig.load();
-    rig.startUp();
-    rig.port.clearLog();
-    rig.host.answer(false);
-    EXPECT_FALSE(rig.windows.main().close());
-    EXPECT_TRUE(rig.windows.main().isVisible());
-    ASSERT_FALSE(rig.host.boxes.empty());
-    EXPECT_EQ(rig.host.boxes.back().title, "Exit");
-    EXPECT_EQ(rig.host.boxes.back().text, "               Are you sure ? ");
-    EXPECT_EQ(rig.host.boxes.back().defaultButton, Button::No);
+    whileModal(
+        [](QWidget* dialog) { QTest::mouseClick(dialog->findChild<QPushButton*>("Command1_0"), Qt::LeftButton); });
+    QTest::mouseClick(rig.find<QPushButton>("Command2_7"), Qt::LeftButton);
+    EXPECT_FALSE(QApplication::activeModalWidget());
+    whileModal([](QWidget* dialog) { QTest::keyClick(dialog, Qt::Key_Escape); });
+    QTest::mouseClick(rig.find<QPushButton>("Command2_8"), Qt::LeftButton);
+    EXPECT_FALSE(QApplication::activeModalWidget());
     EXPECT_TRUE(rig.port.sent().empty());
 
-    // The editor's own close does nothing and asks nothing.
-    const auto asked = rig.host.boxes.size();
-    EXPECT_FALSE(rig.windows.editor().close());
-    EXPECT_TRUE(rig.windows.editor().isVisible());
-    EXPECT_EQ(rig.host.boxes.size(), asked);
-}
-
-// Runs the test's part inside the modal dialog once it is open.
-void whileModal(std::function<void(QWidget*)> part)
-{
-    QTimer::singleShot(0, [part] {
-        QWidget* dialog = QApplication::activeModalWidget();
-        ASSERT_TRUE(dialog);
-        part(dialog);
-    });
-}
-
-TEST(UiPresetDialogs, LoadReadsTheChosenSlotIntoThePage)
-{
-    StartRig rig;
-    rig.load();
-    rig.startUp();
     choose(rig.find<QComboBox>("Combo1"), 7);
     int slot = -1;
     for (int s = 0; s < 8 && slot < 0; ++s)
@@ -273,23 +169,6 @@ TEST(UiPresetDialogs, LoadReadsTheChosenSlotIntoThePage)
     EXPECT_EQ(rig.live(7, 0), 33);
     EXPECT_TRUE(rig.find<QLabel>("Label2")->text().startsWith(QString::number(slot + 1) + " - "));
     EXPECT_TRUE(rig.windows.main().statusText().contains(QStringLiteral(" from slot %1 | ").arg(slot + 1)));
-}
-
-TEST(UiPresetDialogs, CancelClosesWithoutTouchingTheDevice)
-{
-    StartRig rig;
-    rig.load();
-    rig.startUp();
-    rig.port.clearLog();
-    whileModal(
-        [](QWidget* dialog) { QTest::mouseClick(dialog->findChild<QPushButton*>("Command1_0"), Qt::LeftButton); });
-    QTest::mouseClick(rig.find<QPushButton>("Command2_7"), Qt::LeftButton);
-    EXPECT_FALSE(QApplication::activeModalWidget());
-    EXPECT_TRUE(rig.port.sent().empty());
-    whileModal([](QWidget* dialog) { QTest::keyClick(dialog, Qt::Key_Escape); });
-    QTest::mouseClick(rig.find<QPushButton>("Command2_8"), Qt::LeftButton);
-    EXPECT_FALSE(QApplication::activeModalWidget());
-    EXPECT_TRUE(rig.port.sent().empty());
 }
 
 TEST(UiRestoreDialog, ReturnsTheTickedEffectsAndOffersRestoreOnlyWhileOneIsTicked)
