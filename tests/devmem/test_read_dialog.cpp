@@ -25,31 +25,15 @@ struct LoadFromDevice : ::testing::Test {
         rig.select(0);
     }
 
-    // Opens the dialog and asks for the slot's preset; `yes` answers the question.
-    void loadSlot(int slot, bool yes = true)
+    // Opens the dialog and loads the slot's preset, answering Yes.
+    void loadSlot(int slot)
     {
         dialog.load();
         dialog.form.List1.index = slot;
-        rig.host.answer(yes);
+        rig.host.answer(true);
         dialog.commandClick(1);
     }
 };
-
-TEST_F(LoadFromDevice, DialogOpensOnTheSlotLastUsed)
-{
-    rig.state.presetSlotNumbers[0] = "2";
-    dialog.load();
-    EXPECT_TRUE(dialog.form.open);
-    EXPECT_EQ(dialog.form.Command1.at(0).caption, "Cancel");
-    EXPECT_EQ(dialog.form.Command1.at(1).caption, "Load");
-    EXPECT_EQ(dialog.form.Label1.caption, "01 02 03 04 05 06 07 08");
-    ASSERT_EQ(dialog.form.List1.items.size(), 8u);
-    EXPECT_EQ(dialog.form.List1.items[2], "ROOMY   ");
-    EXPECT_EQ(dialog.form.List1.items[7], "BIG HALL");
-    EXPECT_EQ(dialog.form.List1.index, 2);
-    EXPECT_FALSE(dialog.form.ProgressBar1.visible);
-    EXPECT_EQ(dialog.form.ProgressBar1.value, 0);
-}
 
 TEST_F(LoadFromDevice, SlotSevenOfEffectZeroReadsItsBytesAndRecordsTheSlot)
 {
@@ -121,17 +105,29 @@ TEST_F(LoadFromDevice, DeviceBackAfterAFailureReadsTheSlotAgainFromTheStart)
     EXPECT_FALSE(dialog.form.open);
 }
 
-TEST_F(LoadFromDevice, NoAnEmptySlotOrNoUnitReadsAndChangesNothing)
+TEST_F(LoadFromDevice, OpensOnTheSlotLastUsedWhereNoAnEmptySlotOrNoUnitReadsAndChangesNothing)
 {
+    rig.state.presetSlotNumbers[0] = "2";
     const ParameterTable store = rig.state.store, copy = rig.state.deviceCopy;
     const auto untouched = [&] {
         EXPECT_TRUE(rig.port.sent().empty());
         EXPECT_TRUE(rig.state.store == store);
         EXPECT_TRUE(rig.state.deviceCopy == copy);
-        EXPECT_EQ(rig.state.presetSlotNumbers[0], "0");
+        EXPECT_EQ(rig.state.presetSlotNumbers[0], "2");
         EXPECT_TRUE(dialog.form.open);
     };
-    loadSlot(2, false);
+    dialog.load();
+    EXPECT_EQ(dialog.form.Command1.at(0).caption, "Cancel");
+    EXPECT_EQ(dialog.form.Command1.at(1).caption, "Load");
+    EXPECT_EQ(dialog.form.Label1.caption, "01 02 03 04 05 06 07 08");
+    ASSERT_EQ(dialog.form.List1.items.size(), 8u);
+    EXPECT_EQ(dialog.form.List1.items[2], "ROOMY   ");
+    EXPECT_EQ(dialog.form.List1.items[7], "BIG HALL");
+    EXPECT_EQ(dialog.form.List1.index, 2);
+    EXPECT_FALSE(dialog.form.ProgressBar1.visible);
+    EXPECT_EQ(dialog.form.ProgressBar1.value, 0);
+    rig.host.answer(false);
+    dialog.commandClick(1);
     EXPECT_EQ(rig.host.boxes.at(0).text, "Overwrite current editing with the preset 3, are you sure ? ");
     untouched();
 

@@ -69,11 +69,6 @@ TEST_F(StoreToDevice, DialogOpensOnTheSlotLastUsedWithItsName)
     EXPECT_EQ(dialog.form.Text1.text, " PLATE  ");
     EXPECT_EQ(dialog.form.Combo1.index, 5);
     EXPECT_TRUE(dialog.form.open);
-
-    dialog.form.List1.index = 3;
-    dialog.listDoubleClick();
-    EXPECT_EQ(dialog.form.Text1.text, " Empty  ");
-    EXPECT_EQ(dialog.form.Combo1.index, 3);
 }
 
 TEST_F(StoreToDevice, FourLetterNameIntoSlotZeroOfEffectTwoWritesInOrder)

@@ -177,7 +177,6 @@ TEST(UiEditing, SemitoneSliderRunsLeftToRight)
     EditingRig rig;
     rig.select(kPitchShifter);
     auto* pitch = rig.find<QSlider>("Slider10_0");
-    EXPECT_EQ(pitch->orientation(), Qt::Horizontal);
     pitch->setValue(0);
     EXPECT_EQ(rig.text("Text13_0"), "-12     ");
     rig.port.clearLog();
