@@ -253,15 +253,16 @@ TEST(UiMenus, HoldEveryPanelCommandWithItsTipAndAKey)
     menuAction(main, 0)->trigger();
     EXPECT_EQ(rig.host.boxes.back().title, "Exit");
     rig.host.answer(false);
+    const auto shown = rig.host.boxes.size();
     EXPECT_FALSE(main.close());
+    ASSERT_EQ(rig.host.boxes.size(), shown + 1);
     EXPECT_TRUE(main.isVisible());
     EXPECT_EQ(rig.host.boxes.back().title, "Exit");
     EXPECT_EQ(rig.host.boxes.back().text, "               Are you sure ? ");
     EXPECT_EQ(rig.host.boxes.back().defaultButton, Button::No);
-    const auto asked = rig.host.boxes.size();
     EXPECT_FALSE(rig.windows.editor().close());
     EXPECT_TRUE(rig.windows.editor().isVisible());
-    EXPECT_EQ(rig.host.boxes.size(), asked);
+    EXPECT_EQ(rig.host.boxes.size(), shown + 1);
     EXPECT_TRUE(rig.port.sent().empty());
 }
 

@@ -46,7 +46,7 @@ struct EditingRig : UiRig {
     }
 };
 
-TEST(UiEditing, MovedSliderSendsOneFrameAndShowsItsValue)
+TEST(UiEditing, MovedSliderSendsOneFrameAndKeysAndWheelMoveTheHandleTheWayTheyPoint)
 {
     EditingRig rig;
     rig.select(kChorus);
@@ -56,12 +56,7 @@ TEST(UiEditing, MovedSliderSendsOneFrameAndShowsItsValue)
     EXPECT_EQ(rig.text("Text5_0"), "70 %");
     EXPECT_EQ(rig.live(kChorus, 0), 70);
     EXPECT_EQ(rig.form.Slider3.at(0).position, 30);
-}
 
-TEST(UiEditing, KeysAndWheelMoveTheHandleTheWayTheyPoint)
-{
-    EditingRig rig;
-    rig.select(kChorus);
     auto* level = rig.find<QSlider>("Slider3_3"); // Out Level, column 6
     level->setValue(50);
     rig.port.clearLog();

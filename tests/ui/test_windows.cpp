@@ -65,6 +65,31 @@ TEST(UiStartUp, SplashKeepsItsSizeThenTheConnectedStartUpOpensTheEditorOnTheDevi
     EXPECT_TRUE(rig.find<QLabel>("Label2")->text().startsWith(QString::number(slot + 1) + " - "));
     EXPECT_FALSE(rig.find<QLabel>("Label8")->isVisible());
     EXPECT_TRUE(rig.windows.editor().findChild<QTimer*>("TimerCompare")->isActive());
+
+    // The command panel: ten buttons with their captions, tips and places.
+    const std::vector<std::pair<const char*, const char*>> expected = {
+        {"Exit", "Exit"},
+        {"Save Preset   To PC", "Save Current Effetc edit to PC"},
+        {"Load Preset From PC", "Load Effetc edit from PC"},
+        {"Save Project  To PC", "Save All effects edit to PC"},
+        {"Load Project From PC", "Load All effects edit from PC"},
+        {"Reload Current Effect", "Reload current effect with the start configuration"},
+        {"Reload All Effect", "Reload all effects with the start configuration"},
+        {"Load Preset From Device", "Load Preset From Device"},
+        {"  Save Current Preset  To Device", "Save Current Preset To Device"},
+        {"  ReConnect", "ReConnect device"},
+    };
+    const int lefts[] = {120, 1080, 2400, 3840, 5160, 6600, 7920, 9720, 11640, 13560};
+    const int widths[] = {855, 1215, 1215, 1215, 1215, 1215, 1215, 1815, 1815, 1095};
+    for (int i = 0; i < 10; ++i) {
+        SCOPED_TRACE(i);
+        auto* button = rig.find<QPushButton>(QStringLiteral("Command2_%1").arg(i));
+        ASSERT_TRUE(button);
+        EXPECT_EQ(button->text(), expected[static_cast<std::size_t>(i)].first);
+        EXPECT_EQ(button->toolTip(), expected[static_cast<std::size_t>(i)].second);
+        EXPECT_EQ(button->geometry(), QRect(lefts[i] / 15, 8, widths[i] / 15, 33));
+        EXPECT_EQ(button->isVisible(), i != 6);
+    }
 }
 
 TEST(UiStartUp, WithoutADeviceTheDemoAnswerShowsAnEmptyEditor)
@@ -96,34 +121,6 @@ TEST(UiStartUp, WithoutADeviceTheDemoAnswerShowsAnEmptyEditor)
     EXPECT_NE(rig.host.boxes[1].text.find("demo mode"), std::string::npos);
     EXPECT_TRUE(rig.host.dialogs.empty());
     EXPECT_TRUE(rig.port.sent().empty());
-}
-
-TEST(UiCommandPanel, TenButtonsWithCaptionsToolTipsAndPlaces)
-{
-    StartedRig rig;
-    const std::vector<std::pair<const char*, const char*>> expected = {
-        {"Exit", "Exit"},
-        {"Save Preset   To PC", "Save Current Effetc edit to PC"},
-        {"Load Preset From PC", "Load Effetc edit from PC"},
-        {"Save Project  To PC", "Save All effects edit to PC"},
-        {"Load Project From PC", "Load All effects edit from PC"},
-        {"Reload Current Effect", "Reload current effect with the start configuration"},
-        {"Reload All Effect", "Reload all effects with the start configuration"},
-        {"Load Preset From Device", "Load Preset From Device"},
-        {"  Save Current Preset  To Device", "Save Current Preset To Device"},
-        {"  ReConnect", "ReConnect device"},
-    };
-    const int lefts[] = {120, 1080, 2400, 3840, 5160, 6600, 7920, 9720, 11640, 13560};
-    const int widths[] = {855, 1215, 1215, 1215, 1215, 1215, 1215, 1815, 1815, 1095};
-    for (int i = 0; i < 10; ++i) {
-        SCOPED_TRACE(i);
-        auto* button = rig.find<QPushButton>(QStringLiteral("Command2_%1").arg(i));
-        ASSERT_TRUE(button);
-        EXPECT_EQ(button->text(), expected[static_cast<std::size_t>(i)].first);
-        EXPECT_EQ(button->toolTip(), expected[static_cast<std::size_t>(i)].second);
-        EXPECT_EQ(button->geometry(), QRect(lefts[i] / 15, 8, widths[i] / 15, 33));
-        EXPECT_EQ(button->isVisible(), i != 6);
-    }
 }
 
 TEST(UiPresetDialogs, CancelTouchesNothingAndLoadReadsTheChosenSlotIntoThePage)
