@@ -5,6 +5,7 @@
 
 #include <QCloseEvent>
 #include <QLabel>
+#include <QLayout>
 #include <QMenuBar>
 #include <QScreen>
 #include <QScrollArea>
@@ -60,15 +61,17 @@ MainWindow::MainWindow(EditorWindow* editor, QWidget* parent) : QMainWindow(pare
     statusBar()->setSizeGripEnabled(true);
 }
 
-QSize MainWindow::editorSize(QSize editorSize) const
+QSize MainWindow::sizeForEditor(QSize editorSize) const
 {
-    return editorSize + QSize(0, menuBar()->sizeHint().height() + statusBar()->sizeHint().height());
+    // What the menu bar, status bar and docks take, as the window's layout has them now.
+    layout()->activate();
+    return editorSize.expandedTo(editor_->minimumSize()) + (size() - area_->size());
 }
 
 void MainWindow::fitToEditor()
 {
-    QSize wanted = editorSize(editor_->sizeHint());
-    QSize least = editorSize(editor_->minimumSizeHint());
+    QSize wanted = sizeForEditor(editor_->sizeHint());
+    QSize least = sizeForEditor(editor_->minimumSizeHint());
     if (const QScreen* screen = this->screen()) {
         // Room for the window's own frame and title bar; a smaller screen scrolls.
         const QSize room = screen->availableGeometry().size() - QSize(8, 40);

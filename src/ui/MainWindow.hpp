@@ -32,8 +32,8 @@ public:
     EditorWindow* editor() const { return editor_; }
     // Sizes the window around the editor, within the screen.
     void fitToEditor();
-    // The window's inner size that shows an editor of that size whole.
-    QSize editorSize(QSize editorSize) const;
+    // The window size that shows an editor of that size whole, scroll bars not needed.
+    QSize sizeForEditor(QSize editorSize) const;
 
     QMenu* fileMenu() const { return file_; }
     QMenu* editMenu() const { return edit_; }

@@ -2,6 +2,7 @@
 // without clipping, and a picture of each for the eye.
 #include "UiRig.hpp"
 
+#include "ui/MainWindow.hpp"
 #include "ui/PageBuilder.hpp"
 #include "ui/Widgets.hpp"
 
@@ -11,6 +12,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSlider>
 #include <QStackedWidget>
 
@@ -105,10 +108,17 @@ TEST(UiPages, EveryPageFitsTheScreenAndIsDrawnToAPicture)
     UiRig rig;
     rig.state.DemoMode = true; // the widest values without a device
     rig.showEditor();
-    // The main window with the editor fits a 1024 x 768 screen, frames included.
-    const QSize least = rig.windows.main().editorSize(rig.windows.editor().minimumSizeHint());
+    // The main window with the editor fits a 1024 x 768 screen, frames included, and at
+    // the size it takes on a screen large enough it shows the whole editor without scrolling.
+    ui::MainWindow& main = rig.windows.main();
+    const QSize least = main.sizeForEditor(rig.windows.editor().minimumSizeHint());
     EXPECT_LE(least.width() + 16, 1024);
     EXPECT_LE(least.height() + 60, 768);
+    main.resize(main.sizeForEditor(rig.windows.editor().sizeHint()));
+    QApplication::processEvents();
+    auto* area = main.findChild<QScrollArea*>("EditorArea");
+    EXPECT_FALSE(area->horizontalScrollBar()->isVisible());
+    EXPECT_FALSE(area->verticalScrollBar()->isVisible());
     for (const auto& [index, button] : rig.form.Command2)
         EXPECT_TRUE(rig.windows.editor().rect().contains(
             rig.find<QPushButton>(ui::elementName("Command2", index))->geometry()));
