@@ -177,6 +177,9 @@ TEST(CliDump, AFaultyCableGivesTheRightFileOrNone)
     }
 
     // Hung up among the name reads: the search finds nothing; no file, not the editor's words.
+    // Whether the search still opens the vanishing port (and gives up silently) or finds no
+    // port at all (and says so) depends on how fast the emulator goes; the tool's own
+    // closing words come either way.
     const auto device = startEmulator(cwd.path(), "gone", "gone", memory,
                                       {"--hangup-after", std::to_string(1 + expectedDump(memory).size() - 32 - 2)});
     const auto project = cwd.path() / "gone.prj";
@@ -185,7 +188,8 @@ TEST(CliDump, AFaultyCableGivesTheRightFileOrNone)
     EXPECT_EQ(run.status, 1) << run.errors;
     EXPECT_FALSE(std::filesystem::exists(project));
     EXPECT_EQ(run.errors.find("DEMO MODE"), std::string::npos) << run.errors;
-    EXPECT_NE(run.errors.find("not found again"), std::string::npos) << run.errors;
+    EXPECT_NE(run.errors.find("the device was lost during the dump; nothing written"), std::string::npos)
+        << run.errors;
 
     // Replies that never look right: the tool gives up without a file.
     const auto garbled = startEmulator(cwd.path(), "garbled", "garbled", memory, {"--garbage"});
