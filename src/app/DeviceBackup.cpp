@@ -11,13 +11,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string sentence(std::string text)
-{
-    if (!text.empty() && text.back() != '.')
-        text += '.';
-    return text;
-}
-
 // The transfers need the unit: in demo mode or without the link they say so instead.
 bool unitConnected(Editor& editor, const char* title)
 {

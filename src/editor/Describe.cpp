@@ -1,5 +1,7 @@
 #include "Describe.hpp"
 
+#include "state/CodePage.hpp"
+
 #include <algorithm>
 #include <array>
 #include <utility>
@@ -7,14 +9,6 @@
 namespace qrv {
 
 namespace {
-
-std::string trimmed(const std::string& text)
-{
-    const auto first = text.find_first_not_of(' ');
-    if (first == std::string::npos)
-        return {};
-    return text.substr(first, text.find_last_not_of(' ') - first + 1);
-}
 
 std::string frequencyText(int index)
 {

@@ -75,4 +75,12 @@ std::string utf8ToLatin1(std::string_view text)
     return bytes;
 }
 
+std::string trimmed(std::string_view text)
+{
+    const auto first = text.find_first_not_of(' ');
+    if (first == std::string_view::npos)
+        return {};
+    return std::string(text.substr(first, text.find_last_not_of(' ') - first + 1));
+}
+
 } // namespace qrv

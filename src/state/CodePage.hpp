@@ -14,4 +14,7 @@ std::string latin1ToUtf8(std::string_view bytes);
 // UTF-8 sequence, becomes '?'.
 std::string utf8ToLatin1(std::string_view text);
 
+// The text without the blanks the unit and the windows pad it with at either end.
+std::string trimmed(std::string_view text);
+
 } // namespace qrv

@@ -3,6 +3,7 @@
 #include "FileCodec.hpp"
 
 #include "editor/Catalogue.hpp"
+#include "state/CodePage.hpp"
 
 #include <algorithm>
 #include <cstdio>
@@ -21,14 +22,6 @@ std::string plainLabel(std::string_view caption)
             ++i;
     }
     return text;
-}
-
-std::string trimmed(std::string_view text)
-{
-    const auto first = text.find_first_not_of(' ');
-    if (first == std::string_view::npos)
-        return {};
-    return std::string(text.substr(first, text.find_last_not_of(' ') - first + 1));
 }
 
 std::string frequencyText(int stored)

@@ -10,14 +10,14 @@ namespace qrv {
 
 namespace fs = std::filesystem;
 
-namespace {
-
 std::string sentence(std::string text)
 {
     if (!text.empty() && text.back() != '.')
         text += '.';
     return text;
 }
+
+namespace {
 
 void reportFileProblem(Host& host, const fs::path& path, const char* doing, const std::string& reason)
 {

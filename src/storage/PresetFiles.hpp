@@ -31,6 +31,8 @@ std::filesystem::path presetFolderPath(const ProgramState& state);
 std::filesystem::path presetFolder(const ProgramState& state);
 // A path as the status line shows it: within the program folder from there.
 std::string shownPath(const ProgramState& state, const std::filesystem::path& path);
+// A reason as a sentence of a message: ending in a full stop.
+std::string sentence(std::string text);
 
 // One effect's row to and from a *.fxp file. A load without a path asks for the file.
 void SavePresetFile(Editor& editor);

@@ -1,6 +1,7 @@
 #include "TerminalHost.hpp"
 
 #include "link/PortSearch.hpp"
+#include "state/CodePage.hpp"
 
 #include <algorithm>
 #include <chrono>
@@ -11,15 +12,6 @@
 namespace qrv::cli {
 
 namespace {
-
-// The boxes pad their texts with blanks for the window; a terminal line needs none.
-std::string trimmed(const std::string& text)
-{
-    const auto first = text.find_first_not_of(' ');
-    if (first == std::string::npos)
-        return {};
-    return text.substr(first, text.find_last_not_of(' ') - first + 1);
-}
 
 bool interactive()
 {
