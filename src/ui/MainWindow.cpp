@@ -61,11 +61,15 @@ MainWindow::MainWindow(EditorWindow* editor, QWidget* parent) : QMainWindow(pare
     statusBar()->setSizeGripEnabled(true);
 }
 
+QSize MainWindow::aroundEditor() const
+{
+    layout()->activate();
+    return size() - area_->size();
+}
+
 QSize MainWindow::sizeForEditor(QSize editorSize) const
 {
-    // What the menu bar, status bar and docks take, as the window's layout has them now.
-    layout()->activate();
-    return editorSize.expandedTo(editor_->minimumSize()) + (size() - area_->size());
+    return editorSize.expandedTo(editor_->minimumSize()) + aroundEditor();
 }
 
 void MainWindow::fitToEditor()

@@ -32,6 +32,8 @@ public:
     EditorWindow* editor() const { return editor_; }
     // Sizes the window around the editor, within the screen.
     void fitToEditor();
+    // What the menu bar, status bar and docks take of the window, as its layout has them now.
+    QSize aroundEditor() const;
     // The window size that shows an editor of that size whole, scroll bars not needed.
     QSize sizeForEditor(QSize editorSize) const;
 

@@ -1,5 +1,7 @@
 #include "PresetLibraryPanel.hpp"
 
+#include "MainWindow.hpp"
+
 #include <QCollator>
 #include <QDir>
 #include <QFile>
@@ -263,7 +265,7 @@ void PresetLibraryPanel::activate(QTreeWidgetItem* item)
     }
 }
 
-void addPresetLibrary(QMainWindow* main, QMenu* menu, QAction* before, PresetLibraryPanel* panel)
+void addPresetLibrary(MainWindow* main, QMenu* menu, QAction* before, PresetLibraryPanel* panel)
 {
     main->addDockWidget(Qt::RightDockWidgetArea, panel);
     panel->hide();
@@ -276,14 +278,14 @@ void addPresetLibrary(QMainWindow* main, QMenu* menu, QAction* before, PresetLib
     menu->insertAction(before, toggle);
     menu->insertSeparator(toggle);
 
-    // The editor keeps its room: the window widens by the panel while it is shown, as far
-    // as the screen allows.
+    // The editor keeps its room: the window widens by what the panel takes beside it while
+    // it is shown, as far as the screen allows.
     auto grown = std::make_shared<int>(0);
     QObject::connect(panel, &QDockWidget::visibilityChanged, main, [main, panel, grown](bool visible) {
         if (panel->isFloating() || !main->isVisible() || main->isMaximized() || main->isFullScreen())
             return;
         if (visible && *grown == 0) {
-            int room = panel->sizeHint().width();
+            int room = main->aroundEditor().width();
             if (const QScreen* screen = main->screen())
                 room = std::min(room, screen->availableGeometry().width() - main->frameGeometry().width());
             if (room > 0) {

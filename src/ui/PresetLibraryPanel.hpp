@@ -10,7 +10,6 @@
 
 class QAction;
 class QFileSystemWatcher;
-class QMainWindow;
 class QMenu;
 class QLabel;
 class QTimer;
@@ -18,6 +17,8 @@ class QTreeWidget;
 class QTreeWidgetItem;
 
 namespace qrv::ui {
+
+class MainWindow;
 
 // "Preset Library": the preset and project files of the Preset folder and its subfolders
 // with the effect of each. Activating one (double click, Enter) hands its path to the
@@ -58,6 +59,6 @@ private:
 
 // Docks the panel, hidden, at the main window's side; the menu gets its show/hide entry
 // before `before`.
-void addPresetLibrary(QMainWindow* main, QMenu* menu, QAction* before, PresetLibraryPanel* panel);
+void addPresetLibrary(MainWindow* main, QMenu* menu, QAction* before, PresetLibraryPanel* panel);
 
 } // namespace qrv::ui
