@@ -8,6 +8,7 @@
 
 #include <QCoreApplication>
 
+#include "BenchHost.hpp"
 #include "BenchMain.hpp"
 #include "FrameLog.hpp"
 
@@ -23,39 +24,6 @@
 namespace {
 
 using namespace qrv;
-
-class BenchHost final : public Host {
-public:
-    explicit BenchHost(std::filesystem::path file) : file_(std::move(file)) {}
-    void message(const std::string& text, const std::string&, Icon) override
-    {
-        std::fprintf(stderr, "backup_bench: %s\n", text.c_str());
-        ++messages;
-    }
-    bool askYesNo(const std::string&, const std::string&, Icon, Button) override { return false; }
-    std::optional<std::filesystem::path> openFile(const std::string&, const std::filesystem::path&) override
-    {
-        return file_;
-    }
-    std::optional<std::filesystem::path> saveFile(const std::string&, const std::filesystem::path&) override
-    {
-        return file_;
-    }
-    void setBusy(Window, bool) override {}
-    void refresh(Window) override {}
-    void sleep(int milliseconds) override { std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds)); }
-    [[noreturn]] void endProgram() override
-    {
-        std::fprintf(stderr, "backup_bench: the link ended the program\n");
-        std::abort();
-    }
-    ScreenSize screenSize() override { return {1024, 768}; }
-    char decimalPoint() override { return '.'; }
-    int messages = 0;
-
-private:
-    std::filesystem::path file_;
-};
 
 // Wire seconds and exchanges in the frame log so far. The emulator logs a reply once its
 // last byte is out, a moment after the editor has it: wait that moment first.
@@ -79,7 +47,7 @@ void BM_BackUpAndRestorePaced(benchmark::State& bench)
     const auto log = folder / "frames.log";
     for (auto _ : bench) {
         test::EmulatorProcess emulator(QRV5173_EMULATOR, {"--log", log.string()});
-        BenchHost host(folder / "unit.json");
+        bench::BenchHost host("backup_bench", folder / "unit.json");
         SerialTransport port;
         SteadyClock clock;
         Program program(port, clock, host, [&](int n) -> std::optional<std::string> {

@@ -7,6 +7,7 @@
 
 #include <QCoreApplication>
 
+#include "BenchHost.hpp"
 #include "BenchMain.hpp"
 
 #include <benchmark/benchmark.h>
@@ -22,33 +23,6 @@ using namespace qrv;
 // Request and reply, ten bytes each, ten bit times per byte at 4800 baud.
 constexpr double kWireSeconds = 20.0 * 10.0 / 4800.0;
 
-class BenchHost final : public Host {
-public:
-    void message(const std::string& text, const std::string&, Icon) override
-    {
-        std::fprintf(stderr, "link_bench: %s\n", text.c_str());
-    }
-    bool askYesNo(const std::string&, const std::string&, Icon, Button) override { return false; }
-    std::optional<std::filesystem::path> openFile(const std::string&, const std::filesystem::path&) override
-    {
-        return {};
-    }
-    std::optional<std::filesystem::path> saveFile(const std::string&, const std::filesystem::path&) override
-    {
-        return {};
-    }
-    void setBusy(Window, bool) override {}
-    void refresh(Window) override {}
-    void sleep(int) override {}
-    [[noreturn]] void endProgram() override
-    {
-        std::fprintf(stderr, "link_bench: the emulator stopped answering\n");
-        std::abort();
-    }
-    ScreenSize screenSize() override { return {1024, 768}; }
-    char decimalPoint() override { return '.'; }
-};
-
 struct Rig {
     explicit Rig(std::vector<std::string> arguments) : emulator(QRV5173_EMULATOR, std::move(arguments))
     {
@@ -59,7 +33,7 @@ struct Rig {
     SerialTransport port;
     ProgramState state;
     SteadyClock clock;
-    BenchHost host;
+    bench::BenchHost host{"link_bench"};
     DeviceLink link{state, port, clock, host};
 };
 

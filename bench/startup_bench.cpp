@@ -8,6 +8,7 @@
 
 #include <QCoreApplication>
 
+#include "BenchHost.hpp"
 #include "BenchMain.hpp"
 #include "FrameLog.hpp"
 
@@ -27,33 +28,6 @@ namespace {
 
 using namespace qrv;
 
-class BenchHost final : public Host {
-public:
-    void message(const std::string& text, const std::string&, Icon) override
-    {
-        std::fprintf(stderr, "startup_bench: %s\n", text.c_str());
-    }
-    bool askYesNo(const std::string&, const std::string&, Icon, Button) override { return false; }
-    std::optional<std::filesystem::path> openFile(const std::string&, const std::filesystem::path&) override
-    {
-        return {};
-    }
-    std::optional<std::filesystem::path> saveFile(const std::string&, const std::filesystem::path&) override
-    {
-        return {};
-    }
-    void setBusy(Window, bool) override {}
-    void refresh(Window) override {}
-    void sleep(int milliseconds) override { std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds)); }
-    [[noreturn]] void endProgram() override
-    {
-        std::fprintf(stderr, "startup_bench: the start-up ended the program\n");
-        std::abort();
-    }
-    ScreenSize screenSize() override { return {1024, 768}; }
-    char decimalPoint() override { return '.'; }
-};
-
 double cpuSeconds()
 {
     rusage usage{};
@@ -72,7 +46,7 @@ void BM_StartUpPaced(benchmark::State& bench)
     double ratios = 0, cpuShares = 0, frames = 0;
     for (auto _ : bench) {
         test::EmulatorProcess emulator(QRV5173_EMULATOR, {"--log", log.string()});
-        BenchHost host;
+        bench::BenchHost host("startup_bench");
         SerialTransport port;
         SteadyClock clock;
         Program program(port, clock, host, [&](int n) -> std::optional<std::string> {

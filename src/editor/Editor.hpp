@@ -135,6 +135,8 @@ private:
         ParameterTable startConfig;
         int16_t effectSwitch = 0;
     };
+    // Undo (forward false) or redo the next step, if there is one.
+    bool stepThroughHistory(bool forward);
     void replay(const HistoryStep& step, bool forward);
     void replayColumn(int column, uint8_t value);
 

@@ -54,25 +54,26 @@ EditScope::~EditScope()
 
 bool Editor::undo()
 {
-    history_.close();
-    const HistoryStep* step = history_.nextUndo();
-    if (!step)
-        return false;
-    const HistoryStep copy = *step;
-    history_.markUndone();
-    replay(copy, false);
-    return true;
+    return stepThroughHistory(false);
 }
 
 bool Editor::redo()
 {
+    return stepThroughHistory(true);
+}
+
+bool Editor::stepThroughHistory(bool forward)
+{
     history_.close();
-    const HistoryStep* step = history_.nextRedo();
+    const HistoryStep* step = forward ? history_.nextRedo() : history_.nextUndo();
     if (!step)
         return false;
     const HistoryStep copy = *step;
-    history_.markRedone();
-    replay(copy, true);
+    if (forward)
+        history_.markRedone();
+    else
+        history_.markUndone();
+    replay(copy, forward);
     return true;
 }
 
