@@ -45,6 +45,34 @@ struct Parser {
     QCommandLineOption shortEvery{QStringLiteral("short-every"),
                                   QStringLiteral("Fault: send only the first half of every Nth reply."),
                                   QStringLiteral("N")};
+    QCommandLineOption noiseEvery{QStringLiteral("noise-every"),
+                                  QStringLiteral("Fault: stray bytes on the line with every Nth reply."),
+                                  QStringLiteral("N")};
+    QCommandLineOption noiseAt{QStringLiteral("noise-at"),
+                               QStringLiteral("Where --noise-every puts them: before, inside or after the reply "
+                                              "(default before)."),
+                               QStringLiteral("WHERE")};
+    QCommandLineOption noiseBytes{QStringLiteral("noise-bytes"),
+                                  QStringLiteral("How many stray bytes --noise-every sends (default 3)."),
+                                  QStringLiteral("K")};
+    QCommandLineOption flipEvery{QStringLiteral("flip-every"),
+                                 QStringLiteral("Fault: flip the lowest bit of one byte of every Nth reply."),
+                                 QStringLiteral("N")};
+    QCommandLineOption flipByte{QStringLiteral("flip-byte"),
+                                QStringLiteral("Which reply byte --flip-every flips, from 0 (default 0; the last "
+                                               "byte when the reply is shorter)."),
+                                QStringLiteral("I")};
+    QCommandLineOption flipLength{QStringLiteral("flip-length"),
+                                  QStringLiteral("Only replies of L bytes count for --flip-every (default: all)."),
+                                  QStringLiteral("L")};
+    QCommandLineOption swapAfter{QStringLiteral("swap-after"),
+                                 QStringLiteral("Fault: after answering N frames, another unit answers: the image "
+                                                "of --swap-memory, or the factory image."),
+                                 QStringLiteral("N")};
+    QCommandLineOption swapMemory{QStringLiteral("swap-memory"),
+                                  QStringLiteral("The 65536-byte memory image of the unit --swap-after puts on the "
+                                                 "line (read at start, never written)."),
+                                  QStringLiteral("FILE")};
     QCommandLineOption hangupAfter{QStringLiteral("hangup-after"),
                                    QStringLiteral("Fault: after answering N frames, wait until the reply has been "
                                                   "read (at most a second), close the terminal and exit with "
@@ -66,8 +94,9 @@ struct Parser {
                            "\n"
                            "Exit status: 0 after a signal or a hang-up, 1 when the terminal cannot be set up,\n"
                            "2 for a wrong command line or memory file."));
-        parser.addOptions({help, version, fast, link, memory, log, silent, dropEvery, garbage, lateEvery, lateBy,
-                           extraEvery, shortEvery, hangupAfter});
+        parser.addOptions({help,      version,   fast,       link,       memory,     log,        silent,  dropEvery,
+                           garbage,   lateEvery, lateBy,     extraEvery, shortEvery, noiseEvery, noiseAt, noiseBytes,
+                           flipEvery, flipByte,  flipLength, swapAfter,  swapMemory, hangupAfter});
     }
 };
 
@@ -100,8 +129,9 @@ ParsedOptions parseOptions(const std::vector<std::string>& arguments)
     options.fast = p.parser.isSet(p.fast);
     options.silent = p.parser.isSet(p.silent);
     options.garbage = p.parser.isSet(p.garbage);
-    for (auto [option, path] : {std::pair{&p.link, &options.linkPath}, std::pair{&p.log, &options.logPath},
-                                std::pair{&p.memory, &options.memoryPath}}) {
+    for (auto [option, path] :
+         {std::pair{&p.link, &options.linkPath}, std::pair{&p.log, &options.logPath},
+          std::pair{&p.memory, &options.memoryPath}, std::pair{&p.swapMemory, &options.swapMemoryPath}}) {
         if (!p.parser.isSet(*option))
             continue;
         *path = p.parser.value(*option).toStdString();
@@ -112,7 +142,10 @@ ParsedOptions parseOptions(const std::vector<std::string>& arguments)
     for (auto [option, count] :
          {std::pair{&p.dropEvery, &options.dropEvery}, std::pair{&p.hangupAfter, &options.hangupAfter},
           std::pair{&p.lateEvery, &options.lateEvery}, std::pair{&p.lateBy, &lateByMs},
-          std::pair{&p.extraEvery, &options.extraEvery}, std::pair{&p.shortEvery, &options.shortEvery}}) {
+          std::pair{&p.extraEvery, &options.extraEvery}, std::pair{&p.shortEvery, &options.shortEvery},
+          std::pair{&p.noiseEvery, &options.noiseEvery}, std::pair{&p.noiseBytes, &options.noiseBytes},
+          std::pair{&p.flipEvery, &options.flipEvery}, std::pair{&p.flipLength, &options.flipLength},
+          std::pair{&p.swapAfter, &options.swapAfter}}) {
         if (!p.parser.isSet(*option))
             continue;
         const auto n = parseCount(p.parser.value(*option).toStdString());
@@ -120,6 +153,24 @@ ParsedOptions parseOptions(const std::vector<std::string>& arguments)
             return {std::nullopt,
                     optionName(option->names().constFirst()).toStdString() + " needs a whole number of at least 1"};
         *count = *n;
+    }
+    if (p.parser.isSet(p.flipByte)) {
+        const std::string text = p.parser.value(p.flipByte).toStdString();
+        const auto n = text == "0" ? std::optional<uint64_t>(0) : parseCount(text);
+        if (!n)
+            return {std::nullopt, "--flip-byte needs a whole number of at least 0"};
+        options.flipByte = *n;
+    }
+    if (p.parser.isSet(p.noiseAt)) {
+        const QString where = p.parser.value(p.noiseAt);
+        if (where == QStringLiteral("before"))
+            options.noiseAt = EmulatorOptions::NoiseAt::Before;
+        else if (where == QStringLiteral("inside"))
+            options.noiseAt = EmulatorOptions::NoiseAt::Inside;
+        else if (where == QStringLiteral("after"))
+            options.noiseAt = EmulatorOptions::NoiseAt::After;
+        else
+            return {std::nullopt, "--noise-at needs before, inside or after"};
     }
     if (lateByMs != 0)
         options.lateBy = static_cast<double>(lateByMs) / 1000.0;

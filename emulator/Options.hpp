@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace qrv {
 
@@ -17,6 +18,20 @@ struct EmulatorOptions {
     double lateBy = 3.4;
     uint64_t extraEvery = 0; // two bytes more on every Nth reply; 0 = never
     uint64_t shortEvery = 0; // only the first half of every Nth reply; 0 = never
+    // Line noise: noiseBytes stray bytes before, inside or after every Nth reply; 0 = never.
+    enum class NoiseAt { Before, Inside, After };
+    uint64_t noiseEvery = 0;
+    NoiseAt noiseAt = NoiseAt::Before;
+    uint64_t noiseBytes = 3;
+    // One bit flipped in byte flipByte (or the last byte) of every Nth reply of flipLength
+    // bytes (of any length when 0); 0 = never.
+    uint64_t flipEvery = 0;
+    uint64_t flipByte = 0;
+    uint64_t flipLength = 0;
+    // After N frames another unit answers: swapImage (the factory image when empty); 0 = never.
+    uint64_t swapAfter = 0;
+    std::vector<uint8_t> swapImage;
+    std::string swapMemoryPath;
     std::string linkPath;
     std::string logPath;
     std::string memoryPath;

@@ -41,15 +41,45 @@ void EmulatorSession::take(const Frame& frame, double due)
             reply.resize(reply.size() / 2);
         if (every(options_.extraEvery))
             reply.insert(reply.end(), {0x00, 0x00});
+        if (every(options_.flipEvery) && !reply.empty() &&
+            (options_.flipLength == 0 || reply.size() == options_.flipLength))
+            reply[std::min<std::size_t>(options_.flipByte, reply.size() - 1)] ^= 0x01;
+        if (every(options_.noiseEvery))
+            addNoise(reply, sequence);
         const double start = std::max(outputFree_, due + (every(options_.lateEvery) ? options_.lateBy : 0.0));
         outputFree_ = start + static_cast<double>(reply.size()) * byteTime_;
         if (!reply.empty())
             replies_.push_back({sequence, std::move(reply), start, 0, byteTime_});
     }
+    if (options_.swapAfter && sequence == options_.swapAfter) {
+        // The frame just answered was the old unit's last; the next one meets the other.
+        auto written = std::move(model_.onMemoryWritten);
+        model_ = DeviceModel();
+        model_.onMemoryWritten = std::move(written);
+        if (!options_.swapImage.empty())
+            model_.loadMemory(options_.swapImage);
+    }
     if (options_.hangupAfter && sequence >= options_.hangupAfter) {
         closing_ = true;
         arrivals_.clear();
     }
+}
+
+void EmulatorSession::addNoise(std::vector<uint8_t>& reply, uint64_t sequence) const
+{
+    // Printable and unprintable bytes alike, as a cheap adapter makes them; never a frame start.
+    uint32_t state = static_cast<uint32_t>(sequence) * 2654435761u + 1;
+    std::vector<uint8_t> noise(options_.noiseBytes);
+    for (uint8_t& byte : noise) {
+        state = state * 1103515245u + 12345u;
+        byte = static_cast<uint8_t>(state >> 16);
+        if (byte == 0xF0)
+            byte = 0x20;
+    }
+    const std::size_t at = options_.noiseAt == EmulatorOptions::NoiseAt::Before ? 0
+        : options_.noiseAt == EmulatorOptions::NoiseAt::Inside                  ? reply.size() / 2
+                                                                                : reply.size();
+    reply.insert(reply.begin() + static_cast<std::ptrdiff_t>(at), noise.begin(), noise.end());
 }
 
 std::vector<uint8_t> EmulatorSession::advance(double now)

@@ -46,6 +46,7 @@ private:
     };
 
     void take(const Frame& frame, double due);
+    void addNoise(std::vector<uint8_t>& reply, uint64_t sequence) const;
     void logLine(uint64_t sequence, char direction, std::span<const uint8_t> bytes);
 
     DeviceModel& model_;

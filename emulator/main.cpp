@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <fstream>
+#include <stdexcept>
 
 int main(int argc, char** argv)
 {
@@ -15,7 +16,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "qrv5173-emu: %s (see --help)\n", parsed.error.c_str());
         return 2;
     }
-    const EmulatorOptions& options = *parsed.options;
+    EmulatorOptions options = *parsed.options;
     if (options.help) {
         std::fputs(usageText().c_str(), stdout);
         return 0;
@@ -25,6 +26,17 @@ int main(int argc, char** argv)
         return 0;
     }
 
+    if (!options.swapMemoryPath.empty()) {
+        try {
+            const auto image = readMemoryFile(options.swapMemoryPath);
+            if (!image)
+                throw std::runtime_error(options.swapMemoryPath + ": no such file");
+            options.swapImage = *image;
+        } catch (const std::exception& error) {
+            std::fprintf(stderr, "qrv5173-emu: %s\n", error.what());
+            return 2;
+        }
+    }
     DeviceModel model;
     if (!options.memoryPath.empty()) {
         try {

@@ -1,5 +1,6 @@
 #include "Program.hpp"
 
+#include "editor/ReplyCheck.hpp"
 #include "effects/Pages.hpp"
 
 namespace qrv {
@@ -8,6 +9,9 @@ Program::Program(Transport& port, Clock& clock, Host& host, PortResolver resolve
     : link(state, port, clock, host), editor(state, form, link, host), search(state, link, host, std::move(resolver))
 {
     link.setDeviceSearch([this] { return search.FindDevice(); });
+    link.setReplyCheck([this](const Frame& request, std::span<const uint8_t> reply) {
+        return replyPlausible(state.tables, request, reply);
+    });
     installPageBehaviours(editor);
     editor.setClock(&clock);
 }

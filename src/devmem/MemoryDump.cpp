@@ -59,8 +59,14 @@ private:
 
 // Steps 2 to 11: everything read from the device into the state. Stops at the first port
 // failure: the attempt is void then, and the rest would only cost wire time.
-void readDevice(Editor& editor, ProgressBar& bar, const FailureWatch& watch)
+void readDevice(Editor& editor, ProgressBar& bar, const FailureWatch& failure, const LongOperation& operation)
 {
+    // A Cancel stops the reading like a lost port does: what was read so far is void.
+    struct Stop {
+        const FailureWatch& failure;
+        const LongOperation& operation;
+        bool failed() const { return failure.failed() || operation.cancelled(); }
+    } watch{failure, operation};
     ProgramState& s = editor.state();
     DeviceLink& link = editor.link();
     Host& host = editor.host();
@@ -165,9 +171,39 @@ int dumpExchangesWithoutNames(const ValueTables& tables)
     return oneByteReads + 1 + kStoredPresetReads;
 }
 
-bool DumpDeviceMemory(Editor& editor, FrmSplash& splash)
+namespace {
+
+// What a dump replaces, so that a cancelled one can leave the editor as it was.
+struct ReadState {
+    int16_t currentEffect, effectSwitchState;
+    ParameterTable store, startConfig, deviceCopy;
+    decltype(ProgramState::presetDirectory) directory;
+    decltype(ProgramState::presetNames) names;
+    decltype(ProgramState::presetSlotNumbers) slotNumbers;
+
+    explicit ReadState(const ProgramState& s)
+        : currentEffect(s.currentEffect), effectSwitchState(s.effectSwitchState), store(s.store),
+          startConfig(s.startConfig), deviceCopy(s.deviceCopy), directory(s.presetDirectory), names(s.presetNames),
+          slotNumbers(s.presetSlotNumbers)
+    {
+    }
+    void restore(ProgramState& s) const
+    {
+        s.currentEffect = currentEffect;
+        s.effectSwitchState = effectSwitchState;
+        s.store = store;
+        s.startConfig = startConfig;
+        s.deviceCopy = deviceCopy;
+        s.presetDirectory = directory;
+        s.presetNames = names;
+        s.presetSlotNumbers = slotNumbers;
+    }
+};
+
+bool dump(Editor& editor, FrmSplash& splash, bool cancellable)
 {
     Host& host = editor.host();
+    const ReadState before(editor.state());
     try {
         host.setBusy(Window::Main, true);
         splash.Label1.caption = kDumpingCaption;
@@ -176,18 +212,24 @@ bool DumpDeviceMemory(Editor& editor, FrmSplash& splash)
 
         DumpProgress progress(editor.link(), host, splash.ProgressBar1);
         const LongOperation operation(editor.link(), host, kDumpProgressTitle,
-                                      dumpExchangesWithoutNames(editor.state().tables) + kEffectCount * kSlotCount);
+                                      dumpExchangesWithoutNames(editor.state().tables) + kEffectCount * kSlotCount,
+                                      cancellable);
         const bool complete = runStartingOverAfterReconnect(editor.link(), [&](const FailureWatch& watch) {
-            readDevice(editor, splash.ProgressBar1, watch);
-            if (!watch.failed())
+            readDevice(editor, splash.ProgressBar1, watch, operation);
+            if (!watch.failed() && !operation.cancelled())
                 showCurrentEffect(editor);
         });
-        if (!complete) {
+        if (!complete || operation.cancelled()) {
+            if (operation.cancelled()) {
+                before.restore(editor.state());
+                editor.RefreshPage();
+            }
             host.setBusy(Window::Main, false);
             return false;
         }
 
         editor.state().presetDirectoryUnknown = false;
+        editor.state().unitChanged = false;
         editor.form().Label8.visible = false;
         editor.form().TimerCompare.interval = 1000;
         editor.form().TimerCompare.enabled = true;
@@ -196,6 +238,18 @@ bool DumpDeviceMemory(Editor& editor, FrmSplash& splash)
     } catch (const std::exception&) {
         endWithUsbProblem(host);
     }
+}
+
+} // namespace
+
+bool DumpDeviceMemory(Editor& editor, FrmSplash& splash)
+{
+    return dump(editor, splash, false);
+}
+
+bool ReadUnitAgain(Editor& editor, FrmSplash& splash)
+{
+    return dump(editor, splash, true);
 }
 
 } // namespace qrv

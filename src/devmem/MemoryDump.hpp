@@ -20,5 +20,8 @@ int dumpExchangesWithoutNames(const ValueTables& tables);
 // dump over once the device is found again; returns false when it was not (the search
 // has then turned to demo mode). Any other failure ends the program.
 bool DumpDeviceMemory(Editor& editor, FrmSplash& splash);
+// The dump again, for a unit that is not the one the editor read; Cancel leaves the editor
+// as it was (and the unit unread). True when the unit was read.
+bool ReadUnitAgain(Editor& editor, FrmSplash& splash);
 
 } // namespace qrv

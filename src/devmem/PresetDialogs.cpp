@@ -1,9 +1,9 @@
 #include "PresetDialogs.hpp"
 
-#include "link/LongOperation.hpp"
-
 #include "devmem/MemoryDump.hpp" // kEmptySlotName
+#include "link/LongOperation.hpp"
 #include "link/Resume.hpp"
+#include "link/UnitCheck.hpp"
 #include "state/CodePage.hpp"
 
 #include <charconv>
@@ -139,26 +139,34 @@ bool ReadDialog::LoadPresetFromDevice(int slot)
         host.message(kReadNotConnectedText, kReadTitle, Icon::Exclamation);
         return false;
     }
+    // The slot names shown are another unit's until that unit has been read.
+    if (state.unitChanged) {
+        host.message(kOtherUnitText, kReadTitle, Icon::Exclamation);
+        return false;
+    }
     const EditScope scope(editor_, StepKind::Rows);
 
     const LongOperation operation(link, host, kReadTitle, kReadProgressMax);
     // The bytes are collected first, so a lost device leaves the edit as it was.
     std::array<uint8_t, kDeviceColumns> preset{};
     bool incomplete = false;
-    const bool read = runStartingOverAfterReconnect(link, [&](const FailureWatch& watch) {
-        form.ProgressBar1 = ProgressBar{true, 0, kReadProgressMax};
-        host.refresh(Window::Read);
-        incomplete = false;
-        for (int c = 0; c < kDeviceColumns && !watch.failed(); ++c) {
-            const auto value = link.tryReadByte(Addr::stored(e, slot, c));
-            if (!value) {
-                incomplete = !watch.failed();
-                return;
+    const bool read = runStartingOverAfterReconnect(
+        link,
+        [&](const FailureWatch& watch) {
+            form.ProgressBar1 = ProgressBar{true, 0, kReadProgressMax};
+            host.refresh(Window::Read);
+            incomplete = false;
+            for (int c = 0; c < kDeviceColumns && !watch.failed(); ++c) {
+                const auto value = link.tryReadByte(Addr::stored(e, slot, c));
+                if (!value) {
+                    incomplete = !watch.failed();
+                    return;
+                }
+                preset[static_cast<std::size_t>(c)] = *value;
+                advance();
             }
-            preset[static_cast<std::size_t>(c)] = *value;
-            advance();
-        }
-    });
+        },
+        OtherUnit::Stop);
     if (!read || incomplete) {
         form.ProgressBar1 = ProgressBar{false, 0, kReadProgressMax};
         host.message(kReadLostText, kReadTitle, Icon::Exclamation);
@@ -170,18 +178,21 @@ bool ReadDialog::LoadPresetFromDevice(int slot)
     }
     state.presetSlotNumbers.at(static_cast<std::size_t>(e)) = std::to_string(slot);
 
-    const bool sent = runStartingOverAfterReconnect(link, [&] {
-        link.writeByte(Addr::slotNumber(e), static_cast<uint8_t>(slot));
-        advance();
-        host.setBusy(Window::Editor, true);
-        host.setBusy(Window::Read, true);
-        // The list already shows e; setting it runs no selection, which would put the
-        // device's live values in place of the preset before they are sent.
-        editor_.form().Combo1.index = e;
-        editor_.RefreshPageAndSend();
-        host.setBusy(Window::Editor, false);
-        host.setBusy(Window::Read, false);
-    });
+    const bool sent = runStartingOverAfterReconnect(
+        link,
+        [&] {
+            link.writeByte(Addr::slotNumber(e), static_cast<uint8_t>(slot));
+            advance();
+            host.setBusy(Window::Editor, true);
+            host.setBusy(Window::Read, true);
+            // The list already shows e; setting it runs no selection, which would put the
+            // device's live values in place of the preset before they are sent.
+            editor_.form().Combo1.index = e;
+            editor_.RefreshPageAndSend();
+            host.setBusy(Window::Editor, false);
+            host.setBusy(Window::Read, false);
+        },
+        OtherUnit::Stop);
     editor_.showPresetCaption(e);
     form.ProgressBar1 = ProgressBar{false, 0, kReadProgressMax};
     if (!sent)
@@ -272,6 +283,10 @@ bool StoreDialog::Memorize_eep()
         host.message(kStoreNotConnectedText, kStoreTitle, Icon::Exclamation);
         return false;
     }
+    if (state.unitChanged) {
+        host.message(kOtherUnitText, kStoreTitle, Icon::Exclamation);
+        return false;
+    }
     // A slot the unit may mark stored is marked otherwise first, so that a store cut off
     // half-way never leaves a stored-looking slot with old and new bytes mixed.
     const bool unmarkFirst = slotHoldsPreset(state, e, s) || state.presetDirectoryUnknown;
@@ -306,29 +321,32 @@ bool StoreDialog::Memorize_eep()
         return !watch.failed() && !unanswered;
     };
     const LongOperation operation(link, host, kStoreTitle, kStoreProgressMax);
-    runStartingOverAfterReconnect(link, [&](const FailureWatch& watch) {
-        form.ProgressBar1 = ProgressBar{true, 0, kStoreProgressMax};
-        host.refresh(Window::Store);
-        marked = false;
-        if (unmarkFirst && !write(watch, Addr::directory(e, s), kSlotBeingWritten))
-            return;
-        for (int k = 0; k < kNameLength; ++k)
-            if (!write(watch, Addr::name(e, s, k), nameBytes[static_cast<std::size_t>(k)]))
+    runStartingOverAfterReconnect(
+        link,
+        [&](const FailureWatch& watch) {
+            form.ProgressBar1 = ProgressBar{true, 0, kStoreProgressMax};
+            host.refresh(Window::Store);
+            marked = false;
+            if (unmarkFirst && !write(watch, Addr::directory(e, s), kSlotBeingWritten))
                 return;
-        for (int c = 0; c < kDeviceColumns; ++c) {
-            const uint8_t value = state.store.at(e, c);
-            if (!write(watch, Addr::stored(e, s, c), value))
+            for (int k = 0; k < kNameLength; ++k)
+                if (!write(watch, Addr::name(e, s, k), nameBytes[static_cast<std::size_t>(k)]))
+                    return;
+            for (int c = 0; c < kDeviceColumns; ++c) {
+                const uint8_t value = state.store.at(e, c);
+                if (!write(watch, Addr::stored(e, s, c), value))
+                    return;
+                state.deviceCopy.at(e, c) = value;
+                state.startConfig.at(e, c) = value;
+            }
+            if (!write(watch, Addr::directory(e, s), Addr::SlotUsed))
                 return;
-            state.deviceCopy.at(e, c) = value;
-            state.startConfig.at(e, c) = value;
-        }
-        if (!write(watch, Addr::directory(e, s), Addr::SlotUsed))
-            return;
-        marked = true;
-        directoryOf(state, e, s) = std::to_string(Addr::SlotUsed);
-        state.presetSlotNumbers.at(static_cast<std::size_t>(e)) = std::to_string(s);
-        write(watch, Addr::slotNumber(e), static_cast<uint8_t>(s));
-    });
+            marked = true;
+            directoryOf(state, e, s) = std::to_string(Addr::SlotUsed);
+            state.presetSlotNumbers.at(static_cast<std::size_t>(e)) = std::to_string(s);
+            write(watch, Addr::slotNumber(e), static_cast<uint8_t>(s));
+        },
+        OtherUnit::Stop);
     const bool stored = marked;
     form.ProgressBar1 = ProgressBar{false, 0, kStoreProgressMax};
     if (!stored) {

@@ -92,6 +92,27 @@ std::string passFilterToolTip(const PassFilterRef& list)
     return std::string(list.label) + ": " + frequencyText(0) + " to " + frequencyText(30);
 }
 
+std::optional<int> columnMaximum(const PageInfo& page, const ValueTables& tables, int column)
+{
+    const int lastFrequency = static_cast<int>(catalogue::frequencyList.size()) - 1;
+    for (const PageParameter& p : page.parameters)
+        if (p.column == column)
+            return p.maximum;
+    for (const BandRef& band : page.bands) {
+        const int b = tables.filterTableA.at(static_cast<std::size_t>(band.band));
+        if (column == b)
+            return catalogue::kGainMax;
+        if (column == b + 1)
+            return lastFrequency;
+        if (column == b + 2)
+            return catalogue::kWidthCount - 1;
+    }
+    for (const PassFilterRef& list : page.passFilters)
+        if (tables.filterTableB.at(static_cast<std::size_t>(list.list)) == column)
+            return lastFrequency;
+    return std::nullopt;
+}
+
 std::optional<ColumnView> describeColumn(const PageInfo& page, const ValueTables& tables, int column, int value,
                                          char decimalPoint)
 {

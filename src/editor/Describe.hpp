@@ -20,6 +20,9 @@ struct ColumnView {
     std::string name;
     std::string text;
 };
+// The largest value a control of the page can hold in the column; nothing for a column no
+// control shows.
+std::optional<int> columnMaximum(const PageInfo& page, const ValueTables& tables, int column);
 std::optional<ColumnView> describeColumn(const PageInfo& page, const ValueTables& tables, int column, int value,
                                          char decimalPoint);
 

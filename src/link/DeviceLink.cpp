@@ -1,6 +1,7 @@
 #include "DeviceLink.hpp"
 
 #include <cmath>
+#include <cstdio>
 
 namespace qrv {
 
@@ -27,19 +28,90 @@ bool DeviceLink::awaitReply(std::size_t n, double timeout)
     }
 }
 
-bool DeviceLink::takeReply(std::size_t n)
+bool DeviceLink::aloneAfter(std::size_t n)
 {
+    const double until = clock_.now() + kReplyGap;
+    for (;;) {
+        if (port_.bytesAvailable() > n)
+            return false;
+        const double left = until - clock_.now();
+        if (left <= 0)
+            return true;
+        port_.waitForData(left);
+    }
+}
+
+bool DeviceLink::framingHolds(const std::vector<uint8_t>& bytes)
+{
+    const FramingBytes shown{bytes[0], bytes[kFrameSize - 1]};
+    if (framing_)
+        return shown == *framing_;
+    if (candidate_ == shown) {
+        framing_ = shown;
+        return true;
+    }
+    // The first reply ever is taken as the probe's would be; a reply against the candidate
+    // waits for the next one to tell which of the two was damaged.
+    const bool first = !candidate_;
+    candidate_ = shown;
+    return first;
+}
+
+void DeviceLink::take(const Frame& frame, const std::vector<uint8_t>& bytes)
+{
+    std::copy(bytes.begin(), bytes.end(), state_.replyBuffer.begin());
+    mirror_.record(frame, bytes);
+    if (exchangeObserver_)
+        exchangeObserver_();
+}
+
+std::vector<uint8_t> DeviceLink::collectUntilQuiet()
+{
+    std::vector<uint8_t> seen;
+    const double start = clock_.now();
+    do {
+        for (auto part = port_.read(port_.bytesAvailable()); !part.empty(); part = port_.read(port_.bytesAvailable()))
+            seen.insert(seen.end(), part.begin(), part.end());
+    } while (clock_.now() - start < kSettleLimit && port_.waitForData(kReplyGap));
+    return seen;
+}
+
+bool DeviceLink::repeated(std::optional<std::vector<uint8_t>>& odd, const std::vector<uint8_t>& seen,
+                          const Frame& frame, const char* what)
+{
+    if (odd != seen) {
+        odd = seen;
+        return false;
+    }
+    char code[8];
+    std::snprintf(code, sizeof code, "%02X", frame[2]);
+    host_.log(std::string("the unit answered command ") + code + " twice the same way with " + what +
+              "; taken as its answer");
+    return true;
+}
+
+DeviceLink::Verdict DeviceLink::judgeReply(const Frame& frame, std::size_t n, std::optional<std::vector<uint8_t>>& odd)
+{
+    // Ten-byte replies show their framing; the others are checked by the quiet after them.
+    // Bytes more than a reply, the same twice over, are the unit's habit rather than noise.
+    if (n != kFrameSize && !aloneAfter(n)) {
+        const auto seen = collectUntilQuiet();
+        if (!repeated(odd, seen, frame, "bytes more than its reply"))
+            return Verdict::Doubt;
+        take(frame, std::vector<uint8_t>(seen.begin(), seen.begin() + static_cast<std::ptrdiff_t>(n)));
+        return Verdict::Taken;
+    }
     const auto bytes = port_.read(n);
     // A port armed for fewer bytes than the reply hands out too few: a failed exchange.
     if (bytes.size() < n)
         throw PortError(PortErrorKind::Other, "reply shorter than expected");
     port_.clearInput();
-    if (n == kFrameSize && framing_ && (bytes[0] != framing_->first || bytes[kFrameSize - 1] != framing_->second))
-        return false;
-    std::copy(bytes.begin(), bytes.end(), state_.replyBuffer.begin());
-    if (exchangeObserver_)
-        exchangeObserver_();
-    return true;
+    if (n == kFrameSize && !framingHolds(bytes))
+        return Verdict::Doubt;
+    if (replyCheck_ && !replyCheck_(frame, bytes) && !repeated(odd, bytes, frame, "a value no control can hold"))
+        return Verdict::Doubt;
+    take(frame, bytes);
+    return Verdict::Taken;
 }
 
 void DeviceLink::settle()
@@ -52,32 +124,58 @@ void DeviceLink::settle()
     }
 }
 
+void DeviceLink::showRetry(int attempt)
+{
+    if (state_.resendAttempt == attempt)
+        return;
+    state_.resendAttempt = attempt;
+    host_.refresh(Window::Main);
+}
+
 void DeviceLink::transact(const Frame& frame, std::size_t n, double timeout)
 {
     // Whatever waits now belongs to no request of ours: a late or over-long earlier reply.
-    bool troubled = caution_ > 0;
+    bool troubled = caution_ > 0 || port_.bytesAvailable() > 0;
+    bool answered = false; // some attempt got a whole reply that was in doubt
+    bool reprobed = false;
+    std::optional<std::vector<uint8_t>> odd;
     for (int resends = 0;; ++resends) {
         if (troubled)
             settle();
-        else
-            port_.clearInput();
         state_.outputFrame = frame;
         port_.write(frame);
         const bool complete = awaitReply(n, timeout);
-        if (complete && takeReply(n)) {
+        if (complete && judgeReply(frame, n, odd) == Verdict::Taken) {
             if (caution_ > 0)
                 --caution_;
+            showRetry(0);
             return;
         }
         // A part reply or a wrong one may go on arriving: the resend waits for quiet. After
         // plain silence the reply may still come late, so the next requests wait for quiet.
+        answered = answered || complete;
         troubled = complete || port_.bytesAvailable() > 0;
         caution_ = kCautiousExchanges;
+        if (resends >= kMaxResends && answered && !reprobed) {
+            // The unit keeps talking but not as it did: learn its framing anew before giving up.
+            reprobed = true;
+            framing_.reset();
+            candidate_.reset();
+            settle();
+            if (ProbeDevice(Cmd::Probe)) {
+                resends = -1;
+                answered = false;
+                troubled = false;
+                continue;
+            }
+        }
         if (resends >= kMaxResends) {
+            showRetry(0);
             host_.message("Time out", kDefaultTitle, Icon::Exclamation);
             host_.setExitStatus(kFailureExitStatus);
             host_.endProgram();
         }
+        showRetry(resends + 2);
     }
 }
 
@@ -119,29 +217,36 @@ bool DeviceLink::ProbeDevice(uint8_t p0, uint8_t p1, uint8_t p2, uint8_t p3, uin
 {
     if (!sendingAllowed())
         return false;
-    try {
-        const Frame frame = makeFrame(p0, p1, p2, p3, p4, p5, p6);
-        port_.clearInput();
-        state_.outputFrame = frame;
-        port_.write(frame);
-        if (!awaitReply(kFrameSize, kProbeTimeout))
+    const Frame frame = makeFrame(p0, p1, p2, p3, p4, p5, p6);
+    // A whole reply that is not the unit's answer may be a damaged one: one more try tells.
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        std::vector<uint8_t> bytes;
+        try {
+            if (port_.bytesAvailable() > 0)
+                settle();
+            state_.outputFrame = frame;
+            port_.write(frame);
+            if (!awaitReply(kFrameSize, kProbeTimeout))
+                return false;
+            bytes = port_.read(kFrameSize);
+            if (bytes.size() < kFrameSize)
+                return false;
+            port_.clearInput();
+        } catch (const PortError&) {
             return false;
-        const auto bytes = port_.read(kFrameSize);
-        if (bytes.size() < kFrameSize)
-            return false;
-        port_.clearInput();
+        }
         std::copy(bytes.begin(), bytes.end(), state_.replyBuffer.begin());
         if (exchangeObserver_)
             exchangeObserver_();
-    } catch (const PortError&) {
-        return false;
+        if (bytes[3] == kFrameId) {
+            // The framing the unit shows here holds once a second reply shows the same.
+            framing_.reset();
+            candidate_.emplace(bytes[0], bytes[kFrameSize - 1]);
+            caution_ = 0;
+            return true;
+        }
     }
-    if (state_.replyBuffer[3] != kFrameId)
-        return false;
-    // The unit's own framing: every later ten-byte reply must show the same.
-    framing_.emplace(state_.replyBuffer[0], state_.replyBuffer[kFrameSize - 1]);
-    caution_ = 0;
-    return true;
+    return false;
 }
 
 bool DeviceLink::blockRead(const Frame& frame, std::size_t n)

@@ -3,13 +3,16 @@
 #include "Clock.hpp"
 #include "Frame.hpp"
 #include "Transport.hpp"
+#include "UnitMirror.hpp"
 
 #include "state/Host.hpp"
 #include "state/ProgramState.hpp"
 
 #include <functional>
 #include <optional>
+#include <span>
 #include <utility>
+#include <vector>
 
 namespace qrv {
 
@@ -23,6 +26,9 @@ inline constexpr int kMaxResends = 5;
 // without a byte before the next request goes out; a line that keeps talking is flushed
 // anyway after the limit. That many exchanges after trouble keep waiting for quiet.
 inline constexpr double kQuietGap = 0.025;
+// A block or name reply carries no framing: it counts only when the line stays quiet this long
+// (three byte times at 4800 baud) after its last byte.
+inline constexpr double kReplyGap = 3.0 / 480.0;
 inline constexpr double kSettleLimit = 2.0;
 inline constexpr int kCautiousExchanges = 16;
 
@@ -42,6 +48,14 @@ public:
     // Runs after every complete reply: long procedures show their progress with it.
     void setExchangeObserver(std::function<void()> observer) { exchangeObserver_ = std::move(observer); }
     const std::function<void()>& exchangeObserver() const { return exchangeObserver_; }
+    // Tells whether a reply's bytes can be what the unit holds (a parameter within its column's
+    // range, a printable name); an implausible reply is asked for again and taken only when the
+    // unit gives the same answer twice.
+    using ReplyCheck = std::function<bool(const Frame& request, std::span<const uint8_t> reply)>;
+    void setReplyCheck(ReplyCheck check) { replyCheck_ = std::move(check); }
+    // What the exchanges so far have shown of the unit's memory.
+    const UnitMirror& mirror() const { return mirror_; }
+    void forgetUnit() { mirror_.forget(); }
 
     // True when a reply was taken; false when nothing could be sent or the port failed.
     bool SendCommand(uint8_t p0, uint8_t p1 = 0, uint8_t p2 = 0, uint8_t p3 = 0, uint8_t p4 = 0, uint8_t p5 = 0,
@@ -74,16 +88,34 @@ public:
     bool sendingAllowed() const { return !state_.DemoMode && state_.LinkUp; }
 
     Transport& port() { return port_; }
+    const ProgramState& state() const { return state_; }
 
 private:
-    // Sends the frame until a reply of n bytes arrives; the sixth silent attempt ends the program.
+    using FramingBytes = std::pair<uint8_t, uint8_t>;
+    enum class Verdict { Taken, Doubt };
+
+    // Sends the frame until a reply of n bytes is taken; the sixth attempt without one ends the
+    // program, after one probe when the unit kept answering in another framing.
     void transact(const Frame& frame, std::size_t n, double timeout);
     bool awaitReply(std::size_t n, double timeout);
-    // Takes an n-byte reply; false for a ten-byte reply whose first or last byte is not
-    // the one the unit showed in its probe reply.
-    bool takeReply(std::size_t n);
+    // Takes an n-byte reply that arrived whole and alone, shows the unit's framing and can be
+    // what the unit holds. `odd` keeps an implausible reply until the unit repeats it.
+    Verdict judgeReply(const Frame& frame, std::size_t n, std::optional<std::vector<uint8_t>>& odd);
+    // False when more bytes follow the n-th within kReplyGap.
+    bool aloneAfter(std::size_t n);
+    // Everything that arrives until the line has been quiet for kReplyGap.
+    std::vector<uint8_t> collectUntilQuiet();
+    // Whether the unit gave this doubtful answer the last time too (then it is logged and
+    // taken); otherwise it is kept for the next attempt.
+    bool repeated(std::optional<std::vector<uint8_t>>& odd, const std::vector<uint8_t>& seen, const Frame& frame,
+                  const char* what);
+    // A ten-byte reply's first and last bytes must be the unit's; the framing is trusted once
+    // two replies agreed on it, so one damaged reply (the probe's too) cannot set it.
+    bool framingHolds(const std::vector<uint8_t>& bytes);
+    void take(const Frame& frame, const std::vector<uint8_t>& bytes);
     // Drops what is waiting and waits until the line has been quiet for kQuietGap.
     void settle();
+    void showRetry(int attempt);
     bool blockRead(const Frame& frame, std::size_t n);
     // The unavailable-port path: sending stops and the device search runs (not from
     // inside a search). Returns whether the search found the unit.
@@ -97,7 +129,10 @@ private:
     std::function<void()> exchangeObserver_;
     int portFailures_ = 0;
     bool lastSearchFound_ = false;
-    std::optional<std::pair<uint8_t, uint8_t>> framing_; // bytes 0 and 9 of the last probe reply
+    ReplyCheck replyCheck_;
+    UnitMirror mirror_;
+    std::optional<FramingBytes> framing_;   // agreed by two replies
+    std::optional<FramingBytes> candidate_; // shown by the last reply, not yet confirmed
     int caution_ = 0;
 };
 

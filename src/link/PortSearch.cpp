@@ -1,6 +1,7 @@
 #include "PortSearch.hpp"
 
 #include "LongOperation.hpp"
+#include "UnitCheck.hpp"
 
 #include <cstdlib>
 #include <exception>
@@ -115,13 +116,13 @@ bool PortSearch::FindDevice()
         if (state_.PortOk) {
             state_.DemoMode = false;
             if (probe())
-                return true;
+                return unitFound();
             state_.PortOk = false;
             return false;
         }
         if (searchNumbers(state_.PortNumber, true)) {
             state_.DemoMode = false;
-            return true;
+            return unitFound();
         }
         host_.message(kPortNotFoundText, kUsbProblemTitle, Icon::Critical);
         state_.DemoMode = true;
@@ -146,6 +147,13 @@ bool PortSearch::connectAtStartUp(const std::function<void()>& beforeSearch)
     return searchNumbers(state_.PortNumber, false);
 }
 
+bool PortSearch::unitFound()
+{
+    if (checkUnit(link_) == UnitMatch::Different)
+        state_.unitChanged = true;
+    return true;
+}
+
 void PortSearch::reopenPort()
 {
     Transport& port = link_.port();
@@ -156,6 +164,12 @@ void PortSearch::reopenPort()
             port.open(*name);
     } catch (const PortError&) {
         // A port that cannot be opened again stays closed; the next exchange finds out.
+        return;
+    }
+    // Another unit may have been plugged into the same port meanwhile.
+    if (link_.sendingAllowed()) {
+        const SearchingMark mark(state_);
+        unitFound();
     }
 }
 

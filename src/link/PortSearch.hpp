@@ -57,6 +57,9 @@ public:
 
 private:
     void rereadPorts();
+    // A unit answered again: whether it is the one the editor read decides whether the
+    // editor's copy of it still holds.
+    bool unitFound();
     // Tries every number but the skipped one; stops at the first that answers the probe.
     bool searchNumbers(int skipped, bool leaveDemoMode);
 

@@ -40,6 +40,9 @@ public:
     [[noreturn]] virtual void endProgram() = 0;
     // The exit status endProgram gives the system; a failure sets a non-zero one first.
     virtual void setExitStatus(int /*status*/) {}
+    // A note for whoever looks into what happened on the line (a reply the unit gave twice
+    // although no control can hold it); never a box.
+    virtual void log(const std::string& /*text*/) {}
     // A long operation announces its exchanges; the platform shows progress with the
     // time left and, when cancellable, a Cancel that the operation reads between exchanges.
     virtual void beginProgress(const std::string& /*title*/, int /*steps*/, bool /*cancellable*/) {}

@@ -67,6 +67,11 @@ struct ProgramState {
     // interrupted transfer or a reconnection may have left the unit holding other values.
     bool searching = false;
     bool unitMayDiffer = false;
+    // The attempt a resend is at (2 to 6) while the unit has not answered; 0 otherwise.
+    int resendAttempt = 0;
+    // A reconnected unit did not match what the editor read: its directory, names and values
+    // are not the editor's until the unit has been read again.
+    bool unitChanged = false;
 
     // Editor core
     int16_t currentEffect = 0;

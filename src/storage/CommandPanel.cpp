@@ -84,7 +84,8 @@ void commandPanelClick(Editor& editor, const PanelActions& actions, int index)
         const bool mayDiffer = state.DemoMode || state.unitMayDiffer;
         run(actions.findDevice);
         const bool found = !state.DemoMode && state.PortOk && state.LinkUp;
-        if (actions.findDevice && found && mayDiffer)
+        // Another unit is read again first, and the offer comes with that.
+        if (actions.findDevice && found && mayDiffer && !state.unitChanged)
             offerToSendEverything(editor);
         break;
     }

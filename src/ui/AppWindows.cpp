@@ -12,6 +12,7 @@
 #include "app/DeviceBackup.hpp"
 #include "app/Exit.hpp"
 #include "app/StartUp.hpp"
+#include "app/UnitChange.hpp"
 #include "devmem/PresetDialogs.hpp"
 #include "storage/PresetFiles.hpp"
 #include "storage/PresetLibrary.hpp"
@@ -117,6 +118,7 @@ void AppWindows::buildShell()
     editor_->hide();
     buildMenus();
     buildLibrary();
+    binder_.setAfterCore([this] { readChangedUnit(program_); });
     binder_.custom(main_.get(), [this]() -> QWidget* {
         const ProgramState& state = program_.state;
         const QString before = main_->windowTitle() + main_->statusText();

@@ -95,6 +95,11 @@ void Binder::enter(const std::function<void()>& handler)
     --depth_;
     if (depth_ == 0)
         runWishes();
+    if (depth_ == 0 && afterCore_ && !runningAfterCore_) {
+        runningAfterCore_ = true;
+        enter(afterCore_);
+        runningAfterCore_ = false;
+    }
     sync();
 }
 

@@ -52,6 +52,9 @@ public:
     // Told by the link while it waits for a reply.
     void setLinkWaiting(bool waiting) { linkWaiting_ = waiting; }
     bool coreRunning() const { return depth_ > 0; }
+    // Runs whenever the core has returned to the event loop: work the core found but could
+    // not do from inside an exchange (reading a unit that turned out to be another).
+    void setAfterCore(std::function<void()> afterCore) { afterCore_ = std::move(afterCore); }
     // Copies every control into its widget; with paintNow, changed widgets are
     // repainted at once (the core asks for that before a blocking exchange).
     void sync(bool paintNow = false);
@@ -107,6 +110,8 @@ private:
     int depth_ = 0;
     bool linkWaiting_ = false;
     bool runningWishes_ = false;
+    std::function<void()> afterCore_;
+    bool runningAfterCore_ = false;
 };
 
 } // namespace qrv::ui

@@ -21,6 +21,8 @@ QString linkStatusText(const ProgramState& state, const std::string& portName)
     // LinkUp is also lowered for a moment whenever the core sets controls silently: not a loss.
     if (state.searching || !state.PortOk)
         return QStringLiteral("Link lost – searching…");
+    if (state.resendAttempt > 0)
+        return QStringLiteral("No answer – retrying (attempt %1 of 6)").arg(state.resendAttempt);
     return QStringLiteral("Connected – ") + QString::fromStdString(portName);
 }
 

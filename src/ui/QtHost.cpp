@@ -140,6 +140,11 @@ std::optional<std::filesystem::path> QtHost::saveFile(const std::string& filter,
     return runFileDialog(dialogParent(), filter, folder, true);
 }
 
+void QtHost::log(const std::string& text)
+{
+    std::fprintf(stderr, "qrv5173-editor: %s\n", text.c_str());
+}
+
 void QtHost::setBusy(Window window, bool busy)
 {
     QWidget* w = widget(window);

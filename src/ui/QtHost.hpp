@@ -58,6 +58,7 @@ public:
     ProgressWindow* progressWindow() const { return progress_; }
     [[noreturn]] void endProgram() override;
     void setExitStatus(int status) override { exitStatus_ = status; }
+    void log(const std::string& text) override;
     ScreenSize screenSize() override;
     char decimalPoint() override;
 

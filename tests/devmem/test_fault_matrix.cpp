@@ -4,9 +4,11 @@
 #include "TempFolder.hpp"
 
 #include "app/Program.hpp"
+#include "devmem/Backup.hpp"
 #include "devmem/MemoryDump.hpp"
 #include "devmem/PresetDialogs.hpp"
 #include "emulator/Session.hpp"
+#include "state/CodePage.hpp"
 #include "storage/FileCodec.hpp"
 #include "storage/PresetFiles.hpp"
 
@@ -106,6 +108,34 @@ EmulatorOptions with(uint64_t EmulatorOptions::*member, uint64_t n)
     return options;
 }
 
+EmulatorOptions noise(uint64_t every, EmulatorOptions::NoiseAt at, uint64_t bytes)
+{
+    EmulatorOptions options;
+    options.noiseEvery = every;
+    options.noiseAt = at;
+    options.noiseBytes = bytes;
+    return options;
+}
+
+// A flipped bit in the first or last byte of ten-byte replies, the probe's included.
+EmulatorOptions flippedFraming(uint64_t every, uint64_t byte)
+{
+    EmulatorOptions options;
+    options.flipEvery = every;
+    options.flipByte = byte;
+    options.flipLength = 10;
+    return options;
+}
+
+// A stored preset's name as the editor keeps it.
+std::string nameOf(const DeviceModel& unit, int e, int s)
+{
+    std::string bytes;
+    for (int k = 0; k < kNameLength; ++k)
+        bytes += static_cast<char>(unit.peek(Addr::name(e, s, k)));
+    return latin1ToUtf8(bytes);
+}
+
 class FaultMatrix : public ::testing::TestWithParam<Fault> {
 protected:
     ManualClock clock;
@@ -133,9 +163,15 @@ TEST_P(FaultMatrix, EveryOperationTakesAndGivesOnlyTheRightBytes)
     ASSERT_TRUE(program.search.connectAtStartUp({}));
     ASSERT_TRUE(DumpDeviceMemory(program.editor, program.splash));
     const int current = reference.currentEffect();
-    for (int e = 0; e < kEffectCount; ++e)
+    for (int e = 0; e < kEffectCount; ++e) {
         for (int c = 0; c < (e == current ? kDeviceColumns : state.tables.parameterCount[e]); ++c)
             ASSERT_EQ(state.startConfig.at(e, c), reference.peek(Addr::live(e, c))) << e << "/" << c;
+        for (int s = 0; s < kSlotCount; ++s) {
+            ASSERT_EQ(state.presetDirectory[e][s], std::to_string(reference.peek(Addr::directory(e, s))));
+            if (reference.peek(Addr::directory(e, s)) == Addr::SlotUsed)
+                ASSERT_EQ(state.presetNames[e][s], nameOf(reference, e, s)) << e << "/" << s;
+        }
+    }
 
     // Selection: the row as read and the device copy are the unit's.
     program.form.Combo1.index = 9;
@@ -188,10 +224,53 @@ TEST_P(FaultMatrix, EveryOperationTakesAndGivesOnlyTheRightBytes)
     EXPECT_EQ(state.currentEffect, 0);
 }
 
+using At = EmulatorOptions::NoiseAt;
+TEST_P(FaultMatrix, BackupAndRestoreReadAndWriteOnlyTheUnitsBytes)
+{
+    ASSERT_TRUE(program.search.connectAtStartUp({}));
+    const BackupResult backup = readUnit(program.editor);
+    ASSERT_EQ(backup.end, TransferEnd::Done);
+    const UnitBackup& unit = backup.unit;
+    EXPECT_EQ(unit.currentEffect, reference.currentEffect());
+    for (int e = 0; e < kEffectCount; ++e) {
+        const EffectBackup& effect = unit.effects[static_cast<std::size_t>(e)];
+        for (int c = 0; c < kDeviceColumns; ++c)
+            ASSERT_EQ(effect.live[static_cast<std::size_t>(c)], reference.peek(Addr::live(e, c))) << e << "/" << c;
+        for (int s = 0; s < kSlotCount; ++s) {
+            const SlotBackup& slot = effect.presets[static_cast<std::size_t>(s)];
+            ASSERT_EQ(slot.directory, reference.peek(Addr::directory(e, s)));
+            if (!slot.stored())
+                continue;
+            ASSERT_EQ(nameText(slot.name), nameOf(reference, e, s)) << e << "/" << s;
+            for (int c = 0; c < kDeviceColumns; ++c)
+                ASSERT_EQ(slot.data[static_cast<std::size_t>(c)], reference.peek(Addr::stored(e, s, c)));
+        }
+    }
+
+    // The unit changes; restoring the backup brings it back byte for byte, with no
+    // difference reported that the unit does not hold.
+    for (int e = 0; e < kEffectCount; ++e) {
+        device.poke(Addr::live(e, 1), 0);
+        device.poke(Addr::name(e, 0, 0), 'Q');
+    }
+    const RestoreResult restored = writeUnit(program.editor, unit, {});
+    EXPECT_EQ(restored.end, TransferEnd::Done);
+    EXPECT_TRUE(restored.differences.empty()) << restored.differences.front();
+    for (int e = 0; e < kEffectCount; ++e)
+        for (int c = 0; c < kDeviceColumns; ++c)
+            ASSERT_EQ(device.peek(Addr::live(e, c)), reference.peek(Addr::live(e, c))) << e << "/" << c;
+    EXPECT_EQ(device.peek(Addr::name(0, 0, 0)), reference.peek(Addr::name(0, 0, 0)));
+}
+
 INSTANTIATE_TEST_SUITE_P(Cable, FaultMatrix,
                          ::testing::Values(Fault{"healthy", {}}, Fault{"late", with(&EmulatorOptions::lateEvery, 97)},
                                            Fault{"extra", with(&EmulatorOptions::extraEvery, 1)},
-                                           Fault{"short", with(&EmulatorOptions::shortEvery, 89)}),
+                                           Fault{"short", with(&EmulatorOptions::shortEvery, 89)},
+                                           Fault{"noiseBefore", noise(5, At::Before, 2)},
+                                           Fault{"noiseInside", noise(7, At::Inside, 3)},
+                                           Fault{"noiseAfter", noise(3, At::After, 8)},
+                                           Fault{"flippedStart", flippedFraming(1, 0)},
+                                           Fault{"flippedEnd", flippedFraming(11, 9)}),
                          [](const ::testing::TestParamInfo<Fault>& info) { return std::string(info.param.name); });
 
 } // namespace

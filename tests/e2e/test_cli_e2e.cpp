@@ -4,6 +4,7 @@
 #include "tests/startup/StartUpRig.hpp"
 
 #include "app/DeviceBackup.hpp"
+#include "editor/Describe.hpp"
 #include "link/SerialTransport.hpp"
 #include "storage/FileCodec.hpp"
 
@@ -45,9 +46,13 @@ TEST(CliDump, WritesTheDevicesLiveParametersAsAProject)
     TemporaryWorkingDirectory cwd;
     DeviceModel memory;
     memory.poke(Addr::CurrentEffect, 5);
+    // Values every control can hold (a unit's odd byte is read twice), all different where they can be.
+    const ValueTables tables = buildValueTables();
     for (int e = 0; e < kEffectCount; ++e)
-        for (int c = 0; c < 32; ++c)
-            memory.poke(Addr::live(e, c), static_cast<uint8_t>(1 + e * 3 + c));
+        for (int c = 0; c < 32; ++c) {
+            const int maximum = columnMaximum(catalogue::pageOfEffect(e), tables, c).value_or(255);
+            memory.poke(Addr::live(e, c), static_cast<uint8_t>((1 + e * 3 + c) % (maximum + 1)));
+        }
     const auto device = startEmulator(cwd.path(), "device", "device", memory);
     const auto project = cwd.path() / "all.prj";
 
@@ -188,8 +193,7 @@ TEST(CliDump, AFaultyCableGivesTheRightFileOrNone)
     EXPECT_EQ(run.status, 1) << run.errors;
     EXPECT_FALSE(std::filesystem::exists(project));
     EXPECT_EQ(run.errors.find("DEMO MODE"), std::string::npos) << run.errors;
-    EXPECT_NE(run.errors.find("the device was lost during the dump; nothing written"), std::string::npos)
-        << run.errors;
+    EXPECT_NE(run.errors.find("the device was lost during the dump; nothing written"), std::string::npos) << run.errors;
 
     // Replies that never look right: the tool gives up without a file.
     const auto garbled = startEmulator(cwd.path(), "garbled", "garbled", memory, {"--garbage"});

@@ -224,21 +224,114 @@ TEST_F(StaleBytes, LateBlockReplyIsFlushedBeforeTheNextRequest)
     expectOwnReplies();
 }
 
-TEST_F(StaleBytes, RepliesWithoutTheUnitsFramingAreNeverTaken)
+TEST_F(StaleBytes, AReplyInAnotherFramingIsAskedForAgainAndAUnitThatChangedIsProbedBeforeTheEnd)
 {
-    // A reply that does not start and end as the probe reply did counts as no reply.
-    script = [](const Bytes& f, int) {
+    // One damaged reply in a run of good ones is resent.
+    script = [](const Bytes& f, int n) {
         auto reply = echo(f);
+        if (n == 1)
+            reply->bytes.front() = 0x00;
+        return reply;
+    };
+    expectOwnReplies();
+    EXPECT_EQ(port.writes.size(), 4u);
+
+    // A unit that answers in another framing from now on, the probe too: after six doubtful
+    // replies the probe learns the new framing, and the read goes through.
+    script = [](const Bytes& f, int) {
+        auto reply = f[2] == Cmd::Probe ? std::optional<ScriptedTransport::Reply>{{ack(), kTenBytes}} : echo(f);
         reply->bytes.front() = 0x00;
         return reply;
     };
+    port.writes.clear();
+    EXPECT_EQ(link.readByte(0x0044), 0x44);
+    EXPECT_EQ(port.writes.size(), 6u + 1u + 1u);
+    EXPECT_EQ(port.writes[6][2], Cmd::Probe);
+
+    // Garbage that is no unit's answer still ends in "Time out", the probe having failed.
+    script = [](const Bytes& f, int) {
+        auto reply = echo(f);
+        for (auto& b : reply->bytes)
+            b = static_cast<uint8_t>(~b);
+        return reply;
+    };
     state.replyBuffer[6] = 0x5A;
+    port.writes.clear();
     EXPECT_THROW(link.readByte(0x0011), ProgramEnded);
-    EXPECT_EQ(port.writes.size(), 6u);
-    EXPECT_EQ(state.replyBuffer[6], 0x5A);
+    EXPECT_EQ(port.writes.size(), 6u + 2u);
     ASSERT_EQ(host.boxes.size(), 1u);
     EXPECT_EQ(host.boxes[0].text, "Time out");
     EXPECT_NE(host.exitStatus, 0);
+}
+
+TEST_F(LinkFixture, OneDamagedByteInTheProbeReplySetsNoFraming)
+{
+    // The probe reply's first byte is hit; every later reply is the unit's own.
+    script = [](const Bytes& f, int n) {
+        auto reply = echo(f);
+        if (n == 0)
+            reply->bytes.front() = 0xF1;
+        return reply;
+    };
+    EXPECT_TRUE(link.ProbeDevice());
+    EXPECT_EQ(link.readByte(0x0011), 0x11);
+    EXPECT_EQ(link.readByte(0x0022), 0x22);
+    EXPECT_EQ(port.writes.size(), 1u + 2u + 1u); // the first read once more
+    // A probe reply hit in the device id is asked for once more.
+    script = [](const Bytes& f, int n) {
+        auto reply = echo(f);
+        reply->bytes[3] = n == 4 ? 0x9D : 0x9C;
+        return reply;
+    };
+    EXPECT_TRUE(link.ProbeDevice());
+    EXPECT_EQ(port.writes.size(), 6u);
+    EXPECT_TRUE(host.boxes.empty());
+}
+
+TEST_F(StaleBytes, BlockAndNameRepliesCountOnlyWhenWholeAndAlone)
+{
+    const Bytes block(32, 0x21);
+    const Bytes noise{0x43, 0x20, 0x41};
+    // Stray bytes before the block, inside the name, right after the name: each is resent.
+    script = [&](const Bytes& f, int n) -> std::optional<ScriptedTransport::Reply> {
+        if (f[2] == Cmd::ReadEffectBlock) {
+            Bytes bytes = n == 0 ? noise : Bytes{};
+            bytes.insert(bytes.end(), block.begin(), block.end());
+            return ScriptedTransport::Reply{bytes, 0.07};
+        }
+        Bytes name{'C', 'O', 'N', 'C', 'E', 'R', 'T', ' '};
+        ScriptedTransport::Reply reply{name, 0.04};
+        if (n == 2)
+            reply.bytes.insert(reply.bytes.begin() + 4, noise.begin(), noise.end());
+        if (n == 4) {
+            reply.tail = noise;
+            reply.tailDelay = 0.004;
+        }
+        return reply;
+    };
+    port.setReadLength(32);
+    ASSERT_TRUE(link.ReadBlock32(Cmd::ReadEffectBlock, 0, 0, 0, 0, 0, 3));
+    EXPECT_TRUE(std::equal(block.begin(), block.end(), state.replyBuffer.begin()));
+    port.setReadLength(8);
+    ASSERT_TRUE(link.ReadBlock8(Cmd::ReadName, 0, 0, 0, 0, 1, 1));
+    EXPECT_EQ(std::string(state.replyBuffer.begin(), state.replyBuffer.begin() + 8), "CONCERT ");
+    ASSERT_TRUE(link.ReadBlock8(Cmd::ReadName, 0, 0, 0, 0, 1, 2));
+    EXPECT_EQ(std::string(state.replyBuffer.begin(), state.replyBuffer.begin() + 8), "CONCERT ");
+    EXPECT_EQ(port.writes.size(), 2u + 2u + 2u);
+    EXPECT_TRUE(host.boxes.empty());
+}
+
+TEST_F(StaleBytes, AValueNoControlCanHoldIsTakenOnlyWhenTheUnitRepeatsIt)
+{
+    link.setReplyCheck([](const Frame&, std::span<const uint8_t> reply) { return reply[6] <= 100; });
+    script = [](const Bytes& f, int n) { return ScriptedTransport::Reply{ack(n == 0 ? 0xC8 : f[4]), kTenBytes}; };
+    EXPECT_EQ(link.readByte(0x0033), 0x33);
+    EXPECT_EQ(port.writes.size(), 2u);
+    EXPECT_TRUE(host.logs.empty());
+    script = [](const Bytes&, int n) { return ScriptedTransport::Reply{ack(n == 2 ? 0xC9 : 0xC8), kTenBytes}; };
+    EXPECT_EQ(link.readByte(0x0033), 0xC8); // 0xC9, then 0xC8 twice
+    EXPECT_EQ(port.writes.size(), 2u + 3u);
+    EXPECT_EQ(host.logs.size(), 1u);
 }
 
 TEST_F(StaleBytes, AHealthyUnitIsNeverWaitedForTwice)

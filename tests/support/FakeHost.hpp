@@ -37,6 +37,7 @@ public:
     void sleep(int milliseconds) override { sleeps.push_back(milliseconds); }
     [[noreturn]] void endProgram() override;
     void setExitStatus(int status) override { exitStatus = status; }
+    void log(const std::string& text) override { logs.push_back(text); }
     ScreenSize screenSize() override { return screen; }
     char decimalPoint() override { return decimal; }
 
@@ -82,6 +83,7 @@ public:
     };
     std::vector<Dialog> dialogs;
     std::vector<Window> refreshes;
+    std::vector<std::string> logs;
     std::vector<int> sleeps;
     std::vector<std::pair<Window, bool>> busyChanges;
     int busyCount[5] = {};

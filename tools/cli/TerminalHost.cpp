@@ -96,6 +96,12 @@ void TerminalHost::sleep(int milliseconds)
     std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
 }
 
+void TerminalHost::log(const std::string& text)
+{
+    finishProgress();
+    std::fprintf(stderr, "qrv5173-cli: note: %s\n", text.c_str());
+}
+
 void TerminalHost::endProgram()
 {
     finishProgress();

@@ -28,6 +28,7 @@ public:
     void refresh(Window window) override;
     void sleep(int milliseconds) override;
     [[noreturn]] void endProgram() override;
+    void log(const std::string& text) override;
     ScreenSize screenSize() override { return {1024, 768}; }
     char decimalPoint() override { return '.'; }
     // Long operations: one updated line on a terminal, a line per tenth otherwise.
