@@ -5,6 +5,7 @@
 #include "link/Resume.hpp"
 #include "state/CodePage.hpp"
 
+#include <algorithm>
 #include <functional>
 #include <string_view>
 
@@ -308,6 +309,29 @@ RestoreResult writeUnit(Editor& editor, const UnitBackup& backup, const std::set
     });
     if (result.end == TransferEnd::Done)
         result.differences = differences(backup, found, effects, unitWide);
+    // A byte that read wrong is read once more: only a difference both reads show is the unit's.
+    if (!result.differences.empty()) {
+        std::set<int> doubtful;
+        for (int e : effects)
+            if (!differences(backup, found, {e}, false).empty())
+                doubtful.insert(e);
+        UnitBackup again = found;
+        const bool whole =
+            unitWide && (backup.currentEffect != found.currentEffect || backup.effectSwitch != found.effectSwitch);
+        progress.resize(
+            progress.done() +
+            readSteps(static_cast<int>(doubtful.size()), static_cast<int>(doubtful.size()) * kSlotCount, whole));
+        result.end = run(link, progress, [&](const FailureWatch& watch) {
+            return readInto(editor, progress, doubtful, whole, again, watch);
+        });
+        if (result.end == TransferEnd::Done) {
+            const auto confirmed = differences(backup, again, effects, unitWide);
+            std::erase_if(result.differences, [&](const std::string& difference) {
+                return std::find(confirmed.begin(), confirmed.end(), difference) == confirmed.end();
+            });
+            found = again;
+        }
+    }
     result.readBack = found;
     return result;
 }

@@ -8,7 +8,12 @@ inline constexpr int kSplashWidth = 11265; // twips
 inline constexpr int kSplashHeight = 6360; // twips
 inline constexpr int kSplashDelayMs = 2000;
 
+#ifdef _WIN32
 inline constexpr const char* kSearchingCaption = "Searching COM: please wait ";
+#else
+// Serial ports have no COM numbers here.
+inline constexpr const char* kSearchingCaption = "Searching serial ports: please wait ";
+#endif
 inline constexpr const char* kDumpingCaption = "Dumping memory: please wait ";
 
 // Control model of the splash window, the first window of the program.

@@ -41,8 +41,10 @@ void PortSearch::OpenPort()
             port.open(*name);
             opened = true;
         }
-    } catch (const PortError&) {
+    } catch (const PortError& error) {
         opened = false;
+        if (!error.advice().empty())
+            state_.portAdvice = error.advice();
     }
     state_.PortOk = opened;
     state_.LinkUp = opened;
@@ -103,6 +105,7 @@ private:
 
 void PortSearch::rereadPorts()
 {
+    state_.portAdvice.clear();
     if (rereadPorts_)
         rereadPorts_();
 }

@@ -8,6 +8,8 @@
 #include <climits>
 #include <cmath>
 
+#include <unistd.h>
+
 namespace qrv {
 
 namespace {
@@ -41,6 +43,18 @@ int toMilliseconds(double seconds)
 
 SerialTransport::SerialTransport() : port_(std::make_unique<QSerialPort>())
 {
+    // An idle port is watched by the event loop: its failure shows at once, not at the next edit.
+    QObject::connect(port_.get(), &QSerialPort::errorOccurred, [this](QSerialPort::SerialPortError error) {
+        if (lossObserver_ && port_->isOpen() && kindOf(error) == PortErrorKind::Unavailable)
+            lossObserver_();
+    });
+}
+
+bool SerialTransport::lost() const
+{
+    return heldFailure_.has_value() ||
+        (port_->isOpen() && port_->error() != QSerialPort::NoError &&
+         kindOf(port_->error()) == PortErrorKind::Unavailable);
 }
 
 SerialTransport::~SerialTransport() = default;
@@ -61,7 +75,14 @@ void SerialTransport::open(const std::string& portName)
         const auto error = port_->error();
         const std::string text = port_->errorString().toStdString();
         port_->clearError();
-        throw PortError(kindOf(error), portName + ": " + text);
+        std::string advice;
+        if (error == QSerialPort::PermissionError)
+            advice = ::access(portName.c_str(), R_OK | W_OK) == 0
+                ? portName + " is in use by another program: close it, then ReConnect"
+                : portName +
+                    " may not be opened by you: join the dialout group (sudo adduser $USER dialout), "
+                    "log in again, then ReConnect";
+        throw PortError(kindOf(error), portName + ": " + text, advice);
     }
 }
 

@@ -30,6 +30,10 @@ public:
     void setReadLength(std::size_t n) override { readLength_ = n; }
     // Told when a wait for the unit starts and ends: the window keeps running meanwhile.
     void setWaitObserver(std::function<void(bool waiting)> observer) { waitObserver_ = std::move(observer); }
+    // Told when the open port fails between exchanges (the unit unplugged while idle).
+    void setLossObserver(std::function<void()> observer) { lossObserver_ = std::move(observer); }
+    // The open port has failed and nothing more can come from it.
+    bool lost() const;
 
 private:
     void requireOpen() const;
@@ -44,6 +48,7 @@ private:
     std::string name_;
     std::size_t readLength_ = 10;
     std::function<void(bool)> waitObserver_;
+    std::function<void()> lossObserver_;
 };
 
 } // namespace qrv

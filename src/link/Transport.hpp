@@ -14,11 +14,17 @@ enum class PortErrorKind { Unavailable, Other };
 
 class PortError : public std::runtime_error {
 public:
-    PortError(PortErrorKind kind, const std::string& what) : std::runtime_error(what), kind_(kind) {}
+    // advice: what the user can do about a port that exists but cannot be opened.
+    PortError(PortErrorKind kind, const std::string& what, std::string advice = {})
+        : std::runtime_error(what), kind_(kind), advice_(std::move(advice))
+    {
+    }
     PortErrorKind kind() const { return kind_; }
+    const std::string& advice() const { return advice_; }
 
 private:
     PortErrorKind kind_;
+    std::string advice_;
 };
 
 // A byte pipe to the processor at 4800,N,8,1. Every operation may throw PortError.

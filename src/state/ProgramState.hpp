@@ -67,6 +67,9 @@ struct ProgramState {
     // interrupted transfer or a reconnection may have left the unit holding other values.
     bool searching = false;
     bool unitMayDiffer = false;
+    // What the user can do about a port that exists but would not open (in use, not
+    // permitted), found by the last search; empty otherwise.
+    std::string portAdvice;
     // The attempt a resend is at (2 to 6) while the unit has not answered; 0 otherwise.
     int resendAttempt = 0;
     // A reconnected unit did not match what the editor read: its directory, names and values

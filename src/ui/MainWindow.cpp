@@ -16,11 +16,15 @@ namespace qrv::ui {
 
 QString linkStatusText(const ProgramState& state, const std::string& portName)
 {
+    const QString advice = QString::fromStdString(state.portAdvice);
     if (state.DemoMode)
-        return QStringLiteral("Demo mode – nothing is sent");
+        return advice.isEmpty() ? QStringLiteral("Demo mode – nothing is sent")
+                                : QStringLiteral("Demo mode – ") + advice;
     // LinkUp is also lowered for a moment whenever the core sets controls silently: not a loss.
-    if (state.searching || !state.PortOk)
+    if (state.searching)
         return QStringLiteral("Link lost – searching…");
+    if (!state.PortOk)
+        return advice.isEmpty() ? QStringLiteral("Link lost") : QStringLiteral("Link lost – ") + advice;
     if (state.resendAttempt > 0)
         return QStringLiteral("No answer – retrying (attempt %1 of 6)").arg(state.resendAttempt);
     return QStringLiteral("Connected – ") + QString::fromStdString(portName);

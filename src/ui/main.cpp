@@ -10,6 +10,7 @@
 
 #include <QApplication>
 #include <QStandardPaths>
+#include <QTimer>
 
 #include <cstdlib>
 #include <ctime>
@@ -83,6 +84,15 @@ int main(int argc, char* argv[])
 
     qrv::ui::AppWindows windows(program, &host);
     port.setWaitObserver([&windows](bool waiting) { windows.binder().setLinkWaiting(waiting); });
+    // Told on the next turn of the event loop, when an exchange running now has had its say.
+    port.setLossObserver([&app, &port, &program, &windows] {
+        QTimer::singleShot(0, &app, [&port, &program, &windows] {
+            if (!port.lost() || program.state.searching)
+                return;
+            program.state.PortOk = false;
+            windows.binder().sync();
+        });
+    });
     qrv::ui::keepRecoveryFile(windows, program,
                               QStandardPaths::writableLocation(QStandardPaths::AppDataLocation).toStdString());
     windows.start();

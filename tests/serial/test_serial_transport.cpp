@@ -6,6 +6,7 @@
 #include "link/SerialTransport.hpp"
 
 #include <QCoreApplication>
+#include <QEventLoop>
 
 #include <gtest/gtest.h>
 
@@ -178,8 +179,16 @@ TEST_F(SerialOverPty, HangupMakesThePortUnavailableAndACommandStartsTheDeviceSea
         ++searches;
         return false;
     });
+    int losses = 0;
+    port.setLossObserver([&] { ++losses; });
     ASSERT_TRUE(link.ProbeDevice());
     ASSERT_EQ(emulator->waitForExit(5.0), 0);
+    // Idle, the window's event loop notices the hang-up on its own.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (losses == 0 && std::chrono::steady_clock::now() < deadline)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    EXPECT_GE(losses, 1);
+    EXPECT_TRUE(port.lost());
     expectUnavailable([&] {
         port.write(kProbe);
         port.waitForData(1.0);
@@ -225,6 +234,11 @@ TEST_F(SerialOverPty, SecondOpenOfTheSamePortIsUnavailable)
     start({"--fast"});
     SerialTransport second;
     expectUnavailable([&] { second.open(emulator->slavePath()); });
+    try {
+        second.open(emulator->slavePath());
+    } catch (const PortError& error) {
+        EXPECT_EQ(error.advice(), emulator->slavePath() + " is in use by another program: close it, then ReConnect");
+    }
     EXPECT_TRUE(link.ProbeDevice());
 }
 

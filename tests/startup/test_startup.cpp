@@ -25,7 +25,7 @@ TEST(Splash, LoadHidesTheStatusAndStartsTheTwoSecondTimer)
     StartUpRig rig;
     const FrmSplash& splash = rig.program.splash;
     EXPECT_EQ(splash.Label2.caption, "QRV5173 effect processor");
-    EXPECT_EQ(splash.Label1.caption, "Searching COM: please wait ");
+    EXPECT_EQ(splash.Label1.caption, "Searching serial ports: please wait ");
     splashLoad(rig.program);
     EXPECT_FALSE(splash.Label1.visible);
     EXPECT_TRUE(splash.Timer1.enabled);

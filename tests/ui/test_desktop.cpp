@@ -289,8 +289,15 @@ TEST(UiStatusBar, TellsTheLinkAndTheLastOutcome)
     rig.state.LinkUp = false; // lowered while the core sets controls silently
     EXPECT_EQ(status(), "Connected – loopback");
     rig.state.PortOk = false;
-    EXPECT_EQ(status(), "Link lost – searching…");
+    EXPECT_EQ(status(), "Link lost");
+    rig.state.resendAttempt = 3;
+    rig.state.PortOk = true;
+    EXPECT_EQ(status(), "No answer – retrying (attempt 3 of 6)");
+    rig.state.resendAttempt = 0;
     rig.state.DemoMode = true;
+    rig.state.portAdvice = "/dev/ttyUSB0 is in use by another program: close it, then ReConnect";
+    EXPECT_EQ(status(), "Demo mode – /dev/ttyUSB0 is in use by another program: close it, then ReConnect");
+    rig.state.portAdvice.clear();
     EXPECT_EQ(status(), "Demo mode – nothing is sent");
     rig.state.lastOutcome = "Saved Preset/chorus1.fxp";
     EXPECT_EQ(status(), "Saved Preset/chorus1.fxp | Demo mode – nothing is sent");

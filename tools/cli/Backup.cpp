@@ -83,8 +83,7 @@ int withUnit(const LinkOptions& options, TerminalHost& host, const std::function
     program.search.setPortListReread([&table] { table.reread(); });
     const bool found = program.search.connectAtStartUp([] {});
     if (!found) {
-        std::fprintf(stderr, "qrv5173-cli: no QRV5173 answered on any of the %d ports tried%s\n", table.size(),
-                     table.size() == 0 ? " (give one with --port PATH)" : "");
+        reportNoUnitFound(table.size(), program.state.portAdvice);
         return kFailed;
     }
     std::fprintf(stderr, "QRV5173 found on %s\n", port.portName().c_str());

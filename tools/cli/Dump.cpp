@@ -142,8 +142,7 @@ int dump(const DumpOptions& options, TerminalHost& host)
         host.refresh(Window::Splash);
     });
     if (!found) {
-        std::fprintf(stderr, "qrv5173-cli: no QRV5173 answered on any of the %d ports tried%s\n", table.size(),
-                     table.size() == 0 ? " (give one with --port PATH)" : "");
+        reportNoUnitFound(table.size(), program.state.portAdvice);
         return kFailed;
     }
     std::fprintf(stderr, "QRV5173 found on %s\n", port.portName().c_str());

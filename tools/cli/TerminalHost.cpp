@@ -96,6 +96,14 @@ void TerminalHost::sleep(int milliseconds)
     std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
 }
 
+void reportNoUnitFound(int portsTried, const std::string& advice)
+{
+    std::fprintf(stderr, "qrv5173-cli: no QRV5173 answered on any of the %d ports tried%s\n", portsTried,
+                 portsTried == 0 ? " (give one with --port PATH)" : "");
+    if (!advice.empty())
+        std::fprintf(stderr, "qrv5173-cli: %s\n", advice.c_str());
+}
+
 void TerminalHost::log(const std::string& text)
 {
     finishProgress();

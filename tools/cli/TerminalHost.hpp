@@ -9,6 +9,9 @@ namespace qrv::cli {
 // Thrown by TerminalHost::endProgram; the command turns it into exit status 1.
 struct ProgramEnd {};
 
+// Says that no port answered, with what the user can do about a port that would not open.
+void reportNoUnitFound(int portsTried, const std::string& advice);
+
 // The Host of a terminal tool: boxes go to standard error, every question is answered
 // No, the splash window's status and the progress of long operations are printed to
 // standard error.
