@@ -74,6 +74,7 @@ bool readInto(Editor& editor, Progress& progress, const std::set<int>& effects, 
 {
     ProgramState& s = editor.state();
     DeviceLink& link = editor.link();
+    const int firstStep = progress.done();
     const auto stop = [&] { return watch.failed() || progress.cancelled(); };
     // A read that took no reply makes the whole result unproven.
     const auto read = [&](uint16_t address, uint8_t& into) {
@@ -100,7 +101,8 @@ bool readInto(Editor& editor, Progress& progress, const std::set<int>& effects, 
             storedSlots += b.stored() ? 1 : 0;
         }
     }
-    progress.resize(readSteps(static_cast<int>(effects.size()), storedSlots, unitWide, withData));
+    // The steps before this read (a restore's writes) stay counted.
+    progress.resize(firstStep + readSteps(static_cast<int>(effects.size()), storedSlots, unitWide, withData));
     for (int e : effects) {
         if (stop() || !read(Addr::slotNumber(e), unit.effects[static_cast<std::size_t>(e)].slotNumber))
             return false;

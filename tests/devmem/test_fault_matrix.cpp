@@ -173,12 +173,14 @@ TEST_P(FaultMatrix, EveryOperationTakesAndGivesOnlyTheRightBytes)
         }
     }
 
-    // Selection: the row as read and the device copy are the unit's.
-    program.form.Combo1.index = 9;
-    program.editor.effectListClick();
-    for (int c = 0; c < kDeviceColumns; ++c) {
-        ASSERT_EQ(state.startConfig.at(9, c), device.peek(Addr::live(9, c))) << c;
-        ASSERT_EQ(state.deviceCopy.at(9, c), device.peek(Addr::stored(9, program.editor.presetSlot(9), c))) << c;
+    // Selection: the row as read and the device copy are the unit's, on a shared page too.
+    for (int e : {1, 2, 3, 9}) {
+        program.form.Combo1.index = e;
+        program.editor.effectListClick();
+        for (int c = 0; c < kDeviceColumns; ++c) {
+            ASSERT_EQ(state.startConfig.at(e, c), device.peek(Addr::live(e, c))) << e << "/" << c;
+            ASSERT_EQ(state.deviceCopy.at(e, c), device.peek(Addr::stored(e, program.editor.presetSlot(e), c))) << c;
+        }
     }
 
     // Edit: the unit holds what the editor shows. Lower values stay in the control's range.
@@ -271,6 +273,10 @@ TEST(RestoreReadBack, NamesOnlyTheDifferencesASecondReadConfirms)
     ASSERT_EQ(restored.differences.size(), wanted.effects[3].live[4] == 0 ? 0u : 1u);
     EXPECT_NE(restored.differences.front().find("live values byte 4"), std::string::npos);
     EXPECT_EQ(restored.readBack.effects[3].live[4], 0);
+    // The read-backs count on from the writes: progress never passes its total.
+    ASSERT_FALSE(host.progress.empty());
+    EXPECT_LE(host.progress.back().done, host.progress.back().steps);
+    EXPECT_GT(host.progress.back().done, 2 * kEffectCount * kDeviceColumns);
 }
 
 using At = EmulatorOptions::NoiseAt;
