@@ -126,6 +126,12 @@ void backUpDevice(Editor& editor, std::time_t now)
     const auto path = host.saveFile(kBackupFilter, presetFolder(state) / defaultBackupName(now));
     if (!path || path->empty())
         return;
+    if (const auto problem = checkBackupWritable(*path)) {
+        host.message("The backup cannot be written to " + path->string() + ". " + sentence(*problem) +
+                         " Nothing was read from the unit.",
+                     kBackUpDeviceTitle, Icon::Exclamation);
+        return;
+    }
     const BackupResult result = readUnit(editor);
     if (result.end == TransferEnd::Cancelled) {
         host.message("The backup was cancelled. No file was written.", kBackUpDeviceTitle, Icon::Information);

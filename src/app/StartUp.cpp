@@ -1,9 +1,9 @@
 #include "StartUp.hpp"
 
 #include "devmem/MemoryDump.hpp"
+#include "storage/FileAccess.hpp"
 
 #include <exception>
-#include <fstream>
 #include <system_error>
 
 namespace qrv {
@@ -124,23 +124,10 @@ void enterDemoMode(Program& program)
 
 bool writeInitCfg(const std::filesystem::path& folder, int16_t portNumber)
 {
-    const auto path = folder / "init.cfg";
     const auto value = static_cast<uint16_t>(portNumber);
-    const char bytes[2] = {static_cast<char>(value & 0xFF), static_cast<char>(value >> 8)};
-    // Open for update so that a longer file keeps its tail; create it only when missing.
-    std::fstream file(path, std::ios::in | std::ios::out | std::ios::binary);
-    if (!file.is_open()) {
-        std::error_code error;
-        if (std::filesystem::exists(path, error) || error)
-            return false;
-        file.open(path, std::ios::out | std::ios::binary);
-        if (!file.is_open())
-            return false;
-    }
-    file.seekp(0);
-    file.write(bytes, sizeof bytes);
-    file.close();
-    return !file.fail();
+    const uint8_t bytes[2] = {static_cast<uint8_t>(value & 0xFF), static_cast<uint8_t>(value >> 8)};
+    // A longer file keeps its tail; a link there is replaced, its target left alone.
+    return !writeFileAtomically(folder / "init.cfg", bytes, {.keepTail = true});
 }
 
 } // namespace qrv

@@ -1,12 +1,12 @@
 #include "BackupFile.hpp"
 
 #include "devmem/PresetDialogs.hpp"
+#include "storage/FileAccess.hpp"
 
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QSaveFile>
 
 namespace qrv {
 
@@ -64,9 +64,11 @@ UnitBackup decodeUnit(const QJsonObject& root)
         throw Refusal{"this is not a QRV5173 backup"};
     if (!root.value(QLatin1String("format")).isDouble())
         throw Refusal{"the backup has no format number"};
-    if (root.value(QLatin1String("format")).toDouble() != kBackupFormat)
-        throw Refusal{"the backup has format " + std::to_string(root.value(QLatin1String("format")).toDouble()) +
-                      "; this version reads format " + std::to_string(kBackupFormat)};
+    const double format = root.value(QLatin1String("format")).toDouble();
+    if (format != kBackupFormat)
+        throw Refusal{"the backup is in format " + QString::number(format).toStdString() +
+                      (format > kBackupFormat ? ", from a newer version" : "") + "; this version reads format " +
+                      std::to_string(kBackupFormat)};
     UnitBackup unit;
     unit.currentEffect = static_cast<uint8_t>(byteAt(root, "currentEffect", "", kEffectCount - 1));
     unit.effectSwitch = static_cast<uint8_t>(byteAt(root, "effectSwitch", "", 1));
@@ -166,12 +168,22 @@ DecodedBackup readBackupFile(const std::filesystem::path& file)
 
 std::optional<std::string> writeBackupFile(const std::filesystem::path& file, const UnitBackup& unit)
 {
-    QSaveFile out(QString::fromStdString(file.string()));
     const std::string json = encodeBackup(unit);
-    if (!out.open(QIODevice::WriteOnly) ||
-        out.write(json.data(), static_cast<qint64>(json.size())) != static_cast<qint64>(json.size()) || !out.commit())
-        return out.errorString().toStdString();
-    return std::nullopt;
+    return writeFileAtomically(file, std::span(reinterpret_cast<const uint8_t*>(json.data()), json.size()));
+}
+
+std::optional<std::string> checkBackupWritable(const std::filesystem::path& file)
+{
+    UnitBackup full;
+    for (EffectBackup& effect : full.effects) {
+        effect.live.fill(0xFF);
+        for (SlotBackup& slot : effect.presets) {
+            slot.directory = Addr::SlotUsed;
+            slot.name.fill(0xFF);
+            slot.data.fill(0xFF);
+        }
+    }
+    return checkCanWrite(file, encodeBackup(full).size());
 }
 
 } // namespace qrv

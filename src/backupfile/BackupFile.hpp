@@ -22,8 +22,11 @@ struct DecodedBackup {
 DecodedBackup decodeBackup(std::string_view json);
 DecodedBackup readBackupFile(const std::filesystem::path& file);
 
-// Writes through a temporary file renamed into place, so the target is either the old
-// file or the complete new one. Returns the reason of a failure.
+// Writes through the atomic writer: the target is either the old file or the complete
+// new one. Returns the reason of a failure.
 std::optional<std::string> writeBackupFile(const std::filesystem::path& file, const UnitBackup& unit);
+// Whether the largest backup a unit can give could be written there now, checked before
+// the unit is read for minutes. Returns the reason when not.
+std::optional<std::string> checkBackupWritable(const std::filesystem::path& file);
 
 } // namespace qrv

@@ -2,11 +2,18 @@
 
 #include "FileCodec.hpp"
 
-#include <cctype>
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <chrono>
+#include <cstring>
 #include <fstream>
 #include <string_view>
 #include <system_error>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace qrv {
 
@@ -14,44 +21,94 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// The system's reason for the last failed stream operation, when it gave one.
-std::string lastSystemReason(const char* fallback)
+std::string systemReason(int code)
 {
-    const int code = errno;
-    return code != 0 ? std::error_code(code, std::generic_category()).message() : fallback;
+    return std::error_code(code, std::generic_category()).message();
 }
 
-constexpr const char* kPartSuffix = ".part";
+// The name of the write in flight, readable from a signal handler.
+char inFlightName[4096];
+std::atomic<bool> inFlight{false};
 
-bool endsWithNoCase(const std::string& text, std::string_view end)
+class InFlight {
+public:
+    explicit InFlight(const fs::path& temporary)
+    {
+        const std::string text = temporary.string();
+        if (text.size() >= sizeof inFlightName)
+            return;
+        std::memcpy(inFlightName, text.c_str(), text.size() + 1);
+        inFlight.store(true);
+    }
+    ~InFlight() { inFlight.store(false); }
+    InFlight(const InFlight&) = delete;
+    InFlight& operator=(const InFlight&) = delete;
+};
+
+constexpr std::string_view kPartSuffix = ".part";
+
+fs::path folderOf(const fs::path& path)
 {
-    if (text.size() < end.size())
-        return false;
-    for (std::size_t i = 0; i < end.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(text[text.size() - end.size() + i])) != end[i])
+    return path.has_parent_path() ? path.parent_path() : fs::path(".");
+}
+
+// ".NAME.PID-N.part" beside the target: hidden, and never the name of another write.
+fs::path temporaryFor(const fs::path& path)
+{
+    static std::atomic<unsigned> counter{0};
+    return folderOf(path) / ("." + path.filename().string() + "." + std::to_string(::getpid()) + "-" +
+                             std::to_string(counter++) + std::string(kPartSuffix));
+}
+
+// A write that was killed leaves its temporary behind; the next write of the same file
+// takes those away that are old enough not to belong to a write still going on.
+void removeStaleTemporaries(const fs::path& path)
+{
+    const std::string prefix = "." + path.filename().string() + ".";
+    const auto old = fs::file_time_type::clock::now() - std::chrono::minutes(1);
+    std::error_code error;
+    for (fs::directory_iterator it(folderOf(path), error), end; !error && it != end; it.increment(error)) {
+        const std::string name = it->path().filename().string();
+        if (!name.starts_with(prefix) || !name.ends_with(kPartSuffix))
+            continue;
+        std::error_code ignored;
+        if (it->is_regular_file(ignored) && it->last_write_time(ignored) < old)
+            fs::remove(it->path(), ignored);
+    }
+}
+
+bool writeAll(int fd, std::span<const uint8_t> bytes, int& code)
+{
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            code = n < 0 ? errno : ENOSPC;
             return false;
+        }
+        done += static_cast<std::size_t>(n);
+    }
     return true;
 }
 
-// A save that was killed leaves its temporary file behind; the next save in the folder
-// takes those of preset and project files away.
-void removeStaleParts(const fs::path& folder)
+void syncFolder(const fs::path& folder)
 {
-    std::error_code error;
-    for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
-        const std::string name = it->path().filename().string();
-        if (!endsWithNoCase(name, kPartSuffix))
-            continue;
-        const std::string target = name.substr(0, name.size() - std::string_view(kPartSuffix).size());
-        std::error_code ignored;
-        if ((endsWithNoCase(target, ".fxp") || endsWithNoCase(target, ".prj")) && it->is_regular_file(ignored))
-            fs::remove(it->path(), ignored);
+    if (const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); dir >= 0) {
+        ::fsync(dir);
+        ::close(dir);
     }
 }
 
 } // namespace
 
-FileRead readExactFile(const fs::path& path, std::size_t size)
+const char* temporaryInFlight()
+{
+    return inFlight.load() ? inFlightName : nullptr;
+}
+
+FileRead readExactFile(const fs::path& path, std::size_t size, bool longerTakesPrefix)
 {
     FileRead result;
     std::error_code error;
@@ -73,7 +130,7 @@ FileRead readExactFile(const fs::path& path, std::size_t size)
         result.problem = error.message();
         return result;
     }
-    if (length != size) {
+    if (length < size || (length > size && !longerTakesPrefix)) {
         result.outcome = FileRead::Outcome::WrongSize;
         result.problem = wrongSizeReason(length, size);
         return result;
@@ -81,7 +138,7 @@ FileRead readExactFile(const fs::path& path, std::size_t size)
     errno = 0;
     std::ifstream in(path, std::ios::binary);
     if (!in) {
-        result.problem = lastSystemReason("The file cannot be opened.");
+        result.problem = errno != 0 ? systemReason(errno) : "The file cannot be opened.";
         return result;
     }
     // One byte more than wanted shows a file that grew since its size was taken.
@@ -89,54 +146,105 @@ FileRead readExactFile(const fs::path& path, std::size_t size)
     in.read(reinterpret_cast<char*>(result.bytes.data()), static_cast<std::streamsize>(result.bytes.size()));
     if (in.bad()) {
         result.bytes.clear();
-        result.problem = lastSystemReason("The file cannot be read.");
+        result.problem = errno != 0 ? systemReason(errno) : "The file cannot be read.";
         return result;
     }
-    result.bytes.resize(static_cast<std::size_t>(in.gcount()));
-    if (result.bytes.size() != size) {
+    const auto got = static_cast<std::size_t>(in.gcount());
+    if (got < size || (got > size && !longerTakesPrefix)) {
         result.outcome = FileRead::Outcome::WrongSize;
-        result.problem = wrongSizeReason(result.bytes.size(), size);
+        result.problem = wrongSizeReason(got, size);
         result.bytes.clear();
         return result;
     }
+    result.bytes.resize(size);
+    result.trailing = got > size ? std::max<std::uintmax_t>(length, size + 1) - size : 0;
     result.outcome = FileRead::Outcome::Read;
     return result;
 }
 
-std::optional<std::string> writeFileReplacing(const fs::path& path, std::span<const uint8_t> bytes)
+FileRead readWholeFile(const fs::path& path, std::size_t limit)
+{
+    std::error_code error;
+    const auto size = fs::file_size(path, error);
+    if (error) {
+        FileRead result;
+        result.outcome = error == std::errc::no_such_file_or_directory ? FileRead::Outcome::NotFound
+                                                                       : FileRead::Outcome::Unreadable;
+        result.problem = error.message();
+        return result;
+    }
+    if (size > limit) {
+        FileRead result;
+        result.outcome = FileRead::Outcome::WrongSize;
+        result.problem = "The file holds " + std::to_string(size) + " bytes, more than " + std::to_string(limit) + ".";
+        return result;
+    }
+    return readExactFile(path, static_cast<std::size_t>(size));
+}
+
+std::optional<std::string> writeFileAtomically(const fs::path& path, std::span<const uint8_t> bytes,
+                                               WriteOptions options)
+{
+    struct stat existing {};
+    const bool present = ::lstat(path.c_str(), &existing) == 0; // the link itself, not where it points
+    if (present && S_ISDIR(existing.st_mode))
+        return "A folder of that name is in the way.";
+    const bool regular = present && S_ISREG(existing.st_mode);
+    std::vector<uint8_t> content(bytes.begin(), bytes.end());
+    if (options.keepTail && regular && static_cast<std::size_t>(existing.st_size) > bytes.size()) {
+        const FileRead old = readWholeFile(path, 1u << 20);
+        if (old.outcome == FileRead::Outcome::Read && old.bytes.size() > bytes.size())
+            content.insert(content.end(), old.bytes.begin() + static_cast<std::ptrdiff_t>(bytes.size()),
+                           old.bytes.end());
+    }
+    removeStaleTemporaries(path);
+
+    const fs::path temporary = temporaryFor(path);
+    const InFlight marked(temporary);
+    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                          static_cast<mode_t>(options.mode));
+    if (fd < 0)
+        return systemReason(errno);
+    int code = 0;
+    bool done = writeAll(fd, content, code);
+    if (done && regular)
+        ::fchmod(fd, existing.st_mode & 07777); // a replaced file keeps who may read it
+    if (done && ::fsync(fd) != 0) {
+        code = errno;
+        done = false;
+    }
+    if (::close(fd) != 0 && done) {
+        code = errno;
+        done = false;
+    }
+    if (done && ::rename(temporary.c_str(), path.c_str()) != 0) {
+        code = errno;
+        done = false;
+    }
+    if (!done) {
+        ::unlink(temporary.c_str());
+        return systemReason(code);
+    }
+    syncFolder(folderOf(path)); // the rename itself lasts once the folder is flushed
+    return std::nullopt;
+}
+
+std::optional<std::string> checkCanWrite(const fs::path& path, std::size_t size)
 {
     std::error_code error;
     if (fs::is_directory(path, error))
-        return "A folder of that name is in the way.";
-    removeStaleParts(path.has_parent_path() ? path.parent_path() : fs::path("."));
-    fs::path temporary = path;
-    temporary += kPartSuffix;
-    {
-        errno = 0;
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        if (!out)
-            return lastSystemReason("The file cannot be created.");
-        out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-        out.flush();
-        if (!out) {
-            const std::string reason = lastSystemReason("The file cannot be written.");
-            out.close();
-            fs::remove(temporary, error);
-            return reason;
-        }
-        out.close();
-        if (!out) {
-            const std::string reason = lastSystemReason("The file cannot be written.");
-            fs::remove(temporary, error);
-            return reason;
-        }
-    }
-    fs::rename(temporary, path, error);
-    if (error) {
-        const std::string reason = error.message();
-        fs::remove(temporary, error);
-        return reason;
-    }
+        return "is a folder";
+    const fs::path probe = temporaryFor(path);
+    const InFlight marked(probe);
+    const int fd = ::open(probe.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return systemReason(errno);
+    // Room taken for real: a full disk refuses here, not after the unit was read.
+    const int code = ::posix_fallocate(fd, 0, static_cast<off_t>(std::max<std::size_t>(size, 1)));
+    ::close(fd);
+    ::unlink(probe.c_str());
+    if (code != 0)
+        return systemReason(code);
     return std::nullopt;
 }
 

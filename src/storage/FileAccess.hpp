@@ -9,19 +9,40 @@
 
 namespace qrv {
 
-// Whole-file reading and writing for the preset and project files.
+// Whole-file reading and writing for every file the programs keep.
 struct FileRead {
     enum class Outcome { Read, NotFound, WrongSize, Unreadable };
     Outcome outcome = Outcome::Unreadable;
     std::vector<uint8_t> bytes;
     std::string problem; // why it was refused, for WrongSize and Unreadable
+    std::uintmax_t trailing = 0; // bytes past the wanted size that were left unread
 };
 
-// Reads a file that must hold exactly `size` bytes; the size is checked before reading.
-FileRead readExactFile(const std::filesystem::path& path, std::size_t size);
+// Reads a file that must hold `size` bytes; the size is checked before reading. With
+// `longerTakesPrefix` a longer file gives its first `size` bytes and counts the rest.
+FileRead readExactFile(const std::filesystem::path& path, std::size_t size, bool longerTakesPrefix = false);
+// Reads a whole file of at most `limit` bytes.
+FileRead readWholeFile(const std::filesystem::path& path, std::size_t limit);
 
-// Replaces the file's content with the bytes, or leaves it as it was and returns why
-// not: the bytes go to a temporary file in the same folder, renamed over the target.
-std::optional<std::string> writeFileReplacing(const std::filesystem::path& path, std::span<const uint8_t> bytes);
+struct WriteOptions {
+    unsigned mode = 0666;     // for a new file, less the umask; a replaced file keeps its own
+    bool keepTail = false;    // a longer regular file keeps its bytes past the new ones
+};
+
+// Replaces the file's content with the bytes, or leaves it as it was and returns why not.
+// The bytes go to a temporary file in the same folder, reach the disk, and the temporary
+// is renamed over the target; then the folder is flushed, so a power cut leaves the old
+// or the new file, never an empty one. A symbolic link at the target is replaced by the
+// file, never written through.
+std::optional<std::string> writeFileAtomically(const std::filesystem::path& path, std::span<const uint8_t> bytes,
+                                               WriteOptions options = {});
+
+// Whether a file of `size` bytes can be written at the path now: a temporary file of
+// that size is made beside it (so a full disk or a read-only folder shows) and removed.
+std::optional<std::string> checkCanWrite(const std::filesystem::path& path, std::size_t size);
+
+// The temporary file a write is filling this very moment, or null; a signal handler
+// that ends the program removes it (unlink is safe there).
+const char* temporaryInFlight();
 
 } // namespace qrv

@@ -32,11 +32,14 @@ std::optional<fs::path> chosen(std::optional<fs::path> path)
     return path;
 }
 
-// Reads a file whole; every refusal is told to the user here.
+// Reads a file's first `size` bytes (other tools append to them); every refusal is told
+// to the user here. `trailing` is what was left unread.
 template <class Decoded, class Decode>
-std::optional<Decoded> readAndDecode(Host& host, const fs::path& path, std::size_t size, Decode decode)
+std::optional<Decoded> readAndDecode(Host& host, const fs::path& path, std::size_t size, Decode decode,
+                                     std::uintmax_t& trailing)
 {
-    FileRead file = readExactFile(path, size);
+    FileRead file = readExactFile(path, size, true);
+    trailing = file.trailing;
     if (file.outcome == FileRead::Outcome::NotFound) {
         host.message(kNotFoundText, kFileErrorTitle, Icon::Exclamation);
         return std::nullopt;
@@ -52,6 +55,16 @@ std::optional<Decoded> readAndDecode(Host& host, const fs::path& path, std::size
     return decoded;
 }
 
+// "Loaded Preset/x.prj", and what of the file was left out.
+std::string loadedText(const ProgramState& state, const fs::path& path, std::size_t size, std::uintmax_t trailing)
+{
+    std::string text = "Loaded " + shownPath(state, path);
+    if (trailing > 0)
+        text += " (its first " + std::to_string(size) + " bytes; the " + std::to_string(trailing) +
+            (trailing == 1 ? " byte" : " bytes") + " after them were ignored)";
+    return text;
+}
+
 void chooseAndWrite(Editor& editor, const char* filter, const auto& bytesOf)
 {
     Host& host = editor.host();
@@ -59,7 +72,7 @@ void chooseAndWrite(Editor& editor, const char* filter, const auto& bytesOf)
     if (!path)
         return;
     const std::vector<uint8_t> bytes = bytesOf();
-    if (const auto problem = writeFileReplacing(*path, bytes))
+    if (const auto problem = writeFileAtomically(*path, bytes))
         reportFileProblem(host, *path, "saved", *problem);
     else
         editor.state().lastOutcome = "Saved " + shownPath(editor.state(), *path);
@@ -178,9 +191,10 @@ void LoadPresetFile(Editor& editor)
 void LoadPresetFile(Editor& editor, const fs::path& path)
 {
     const EditScope scope(editor, StepKind::Rows);
+    std::uintmax_t trailing = 0;
     const auto record = readAndDecode<Row>(
         editor.host(), path, kPresetFileSize,
-        [](std::span<const uint8_t> bytes, std::string& problem) { return decodePreset(bytes, problem); });
+        [](std::span<const uint8_t> bytes, std::string& problem) { return decodePreset(bytes, problem); }, trailing);
     if (!record)
         return;
     editor.state().FileRecord = *record;
@@ -188,7 +202,7 @@ void LoadPresetFile(Editor& editor, const fs::path& path)
         editor.host().setBusy(Window::Editor, false);
         editor.host().message(kTransferCutText, kFileErrorTitle, Icon::Exclamation);
     } else if ((*record)[kRowSize - 1] < kEffectCount) {
-        editor.state().lastOutcome = "Loaded " + shownPath(editor.state(), path);
+        editor.state().lastOutcome = loadedText(editor.state(), path, kPresetFileSize, trailing);
     }
 }
 
@@ -211,9 +225,10 @@ void LoadProjectFile(Editor& editor)
 void LoadProjectFile(Editor& editor, const fs::path& path)
 {
     const EditScope scope(editor, StepKind::Rows);
+    std::uintmax_t trailing = 0;
     const auto table = readAndDecode<ParameterTable>(
         editor.host(), path, kProjectFileSize,
-        [](std::span<const uint8_t> bytes, std::string& problem) { return decodeProject(bytes, problem); });
+        [](std::span<const uint8_t> bytes, std::string& problem) { return decodeProject(bytes, problem); }, trailing);
     if (!table)
         return;
     ProgramState& state = editor.state();
@@ -235,7 +250,7 @@ void LoadProjectFile(Editor& editor, const fs::path& path)
         stopped = operation.cancelled() && form.ProgressBar1.visible;
     }
     if (sent && !stopped)
-        state.lastOutcome = "Loaded " + shownPath(state, path);
+        state.lastOutcome = loadedText(state, path, kProjectFileSize, trailing);
     if (stopped) {
         const int reached = form.ProgressBar1.value / kDeviceColumns;
         // The unit still plays the effect it played; the editor shows it with the file's values.

@@ -40,7 +40,7 @@ LibraryFile describeLibraryFile(const fs::path& folder, const fs::path& path)
     file.relative = path.lexically_relative(folder);
     file.kind = libraryKindOf(path).value_or(LibraryFile::Kind::Preset);
     const bool preset = file.kind == LibraryFile::Kind::Preset;
-    const FileRead read = readExactFile(path, preset ? kPresetFileSize : kProjectFileSize);
+    const FileRead read = readExactFile(path, preset ? kPresetFileSize : kProjectFileSize, true);
     switch (read.outcome) {
     case FileRead::Outcome::Read:
         break;

@@ -1,18 +1,15 @@
 #include "Recovery.hpp"
 
 #include "FileAccess.hpp"
+#include "FileView.hpp"
 #include "link/Resume.hpp"
 
+#include <algorithm>
 #include <cstdio>
 #include <ctime>
-#include <fstream>
+#include <set>
 #include <system_error>
 
-#if defined(__unix__) || defined(__APPLE__)
-#include <fcntl.h>
-#include <unistd.h>
-#define QRV_HAVE_FSYNC 1
-#endif
 
 namespace qrv {
 
@@ -22,11 +19,13 @@ namespace {
 
 constexpr char kMagic[8] = {'Q', 'R', 'V', '5', '1', '7', '3', 'R'};
 constexpr std::size_t kMaxText = 64;
+constexpr std::size_t kMaxFile = 1u << 20;
+constexpr std::size_t kValuesListed = 8;
+constexpr int64_t kDay = 24 * 60 * 60;
 
-uint32_t checksum(std::span<const uint8_t> bytes)
+uint32_t checksum(std::span<const uint8_t> bytes, uint32_t hash = 2166136261u)
 {
-    uint32_t hash = 2166136261u; // FNV-1a
-    for (uint8_t b : bytes) {
+    for (uint8_t b : bytes) { // FNV-1a
         hash ^= b;
         hash *= 16777619u;
     }
@@ -98,10 +97,36 @@ private:
 
 } // namespace
 
+std::vector<std::pair<int, int>> RecoveryImage::editedColumns() const
+{
+    std::vector<std::pair<int, int>> out;
+    for (int e = 0; e < kEffectCount; ++e)
+        for (int c = 0; c < kDeviceColumns; ++c)
+            if (store.at(e, c) != baseline.at(e, c))
+                out.emplace_back(e, c);
+    return out;
+}
+
+uint32_t unitFingerprint(const ProgramState& state)
+{
+    if (state.DemoMode || state.presetDirectoryUnknown)
+        return 0;
+    uint32_t hash = 2166136261u;
+    for (int e = 0; e < kEffectCount; ++e)
+        for (int s = 0; s < kSlotCount; ++s)
+            for (const std::string* text : {&state.presetDirectory[static_cast<std::size_t>(e)][static_cast<std::size_t>(s)],
+                                            &state.presetNames[static_cast<std::size_t>(e)][static_cast<std::size_t>(s)]}) {
+                hash = checksum(std::span(reinterpret_cast<const uint8_t*>(text->data()), text->size()), hash);
+                hash = checksum(std::array<uint8_t, 1>{0}, hash); // keeps "AB","C" apart from "A","BC"
+            }
+    return hash == 0 ? 1 : hash;
+}
+
 RecoveryImage captureRecovery(const ProgramState& state, int64_t madeAt)
 {
-    return {madeAt,           state.currentEffect,   state.store,       state.startConfig,
-            state.deviceCopy, state.presetDirectory, state.presetNames, state.presetSlotNumbers};
+    return {madeAt,        state.currentEffect,      state.startConfig,
+            state.store,   unitFingerprint(state),   state.presetDirectory,
+            state.presetNames, state.presetSlotNumbers};
 }
 
 std::vector<uint8_t> encodeRecovery(const RecoveryImage& image)
@@ -111,9 +136,9 @@ std::vector<uint8_t> encodeRecovery(const RecoveryImage& image)
     w.uint(kRecoveryVersion, 2);
     w.uint(static_cast<uint64_t>(image.madeAt), 8);
     w.u8(static_cast<uint8_t>(image.currentEffect));
+    w.uint(image.unit, 4);
+    w.table(image.baseline);
     w.table(image.store);
-    w.table(image.startConfig);
-    w.table(image.deviceCopy);
     for (int e = 0; e < kEffectCount; ++e)
         for (int s = 0; s < kSlotCount; ++s) {
             w.text(image.presetDirectory[static_cast<std::size_t>(e)][static_cast<std::size_t>(s)]);
@@ -125,29 +150,35 @@ std::vector<uint8_t> encodeRecovery(const RecoveryImage& image)
     return w.bytes;
 }
 
-std::optional<RecoveryImage> decodeRecovery(std::span<const uint8_t> bytes, std::string& problem)
+RecoveryRead decodeRecovery(std::span<const uint8_t> bytes)
 {
-    if (bytes.size() < sizeof kMagic + 6 || !std::equal(std::begin(kMagic), std::end(kMagic), bytes.begin())) {
-        problem = "not a recovery file";
-        return std::nullopt;
-    }
+    const auto unreadable = [](std::string problem) {
+        return RecoveryRead{RecoveryRead::Kind::Unreadable, std::nullopt, std::move(problem)};
+    };
+    if (bytes.size() < sizeof kMagic + 6 || !std::equal(std::begin(kMagic), std::end(kMagic), bytes.begin()))
+        return unreadable("it is not a recovery file");
+    const auto version = static_cast<uint16_t>(bytes[sizeof kMagic] | bytes[sizeof kMagic + 1] << 8);
+    // A newer editor's file is not ours to judge, damaged or not.
+    if (version > kRecoveryVersion)
+        return {RecoveryRead::Kind::Newer, std::nullopt, "file format " + std::to_string(version)};
     const auto body = bytes.first(bytes.size() - 4);
     Reader tail(bytes.last(4));
-    if (tail.uint(4) != checksum(body)) {
-        problem = "the file is damaged";
-        return std::nullopt;
-    }
-    Reader r(body.subspan(sizeof kMagic));
-    if (r.uint(2) != kRecoveryVersion) {
-        problem = "written by another version";
-        return std::nullopt;
-    }
+    if (version == 0 || tail.uint(4) != checksum(body))
+        return unreadable("the file is damaged");
+    Reader r(body.subspan(sizeof kMagic + 2));
     RecoveryImage image;
     image.madeAt = static_cast<int64_t>(r.uint(8));
     image.currentEffect = static_cast<int16_t>(r.uint(1));
-    r.table(image.store);
-    r.table(image.startConfig);
-    r.table(image.deviceCopy);
+    if (version == 1) { // store, start configuration and device copy; no fingerprint
+        ParameterTable deviceCopy;
+        r.table(image.store);
+        r.table(image.baseline);
+        r.table(deviceCopy);
+    } else {
+        image.unit = static_cast<uint32_t>(r.uint(4));
+        r.table(image.baseline);
+        r.table(image.store);
+    }
     for (int e = 0; e < kEffectCount; ++e)
         for (int s = 0; s < kSlotCount; ++s) {
             r.text(image.presetDirectory[static_cast<std::size_t>(e)][static_cast<std::size_t>(s)]);
@@ -155,158 +186,239 @@ std::optional<RecoveryImage> decodeRecovery(std::span<const uint8_t> bytes, std:
         }
     for (std::string& slot : image.presetSlotNumbers)
         r.text(slot);
-    if (!r.ok() || !r.atEnd() || image.currentEffect >= kEffectCount) {
-        problem = "the file is damaged";
-        return std::nullopt;
-    }
-    return image;
+    if (!r.ok() || !r.atEnd() || image.currentEffect >= kEffectCount)
+        return unreadable("the file is damaged");
+    return {RecoveryRead::Kind::Sound, std::move(image), {}};
 }
 
-std::optional<std::string> writeDurably(const fs::path& path, std::span<const uint8_t> bytes)
+RecoveryRead readRecoveryFile(const fs::path& file)
 {
-#ifdef QRV_HAVE_FSYNC
-    fs::path temporary = path;
-    temporary += ".part";
-    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    if (fd < 0)
-        return std::system_category().message(errno);
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            const std::string reason = std::system_category().message(errno);
-            ::close(fd);
-            ::unlink(temporary.c_str());
-            return reason;
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    const bool synced = ::fsync(fd) == 0;
-    ::close(fd);
-    std::error_code error;
-    if (!synced) {
-        fs::remove(temporary, error);
-        return "the file could not be flushed to the disk";
-    }
-    fs::rename(temporary, path, error);
-    if (error) {
-        fs::remove(temporary, error);
-        return error.message();
-    }
-    // The rename itself lasts once the folder is flushed too.
-    if (const int dir = ::open(path.parent_path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); dir >= 0) {
-        ::fsync(dir);
-        ::close(dir);
-    }
-    return std::nullopt;
-#else
-    return writeFileReplacing(path, bytes);
-#endif
-}
-
-std::optional<RecoveryImage> RecoveryKeeper::leftBehind() const
-{
-    if (!enabled())
-        return std::nullopt;
-    std::error_code error;
-    const auto size = fs::file_size(file(), error);
-    if (error || size > (1u << 20))
-        return std::nullopt;
-    const FileRead read = readExactFile(file(), static_cast<std::size_t>(size));
+    const FileRead read = readWholeFile(file, kMaxFile);
+    if (read.outcome == FileRead::Outcome::NotFound)
+        return {};
     if (read.outcome != FileRead::Outcome::Read)
-        return std::nullopt;
-    std::string problem;
-    return decodeRecovery(read.bytes, problem);
+        return {RecoveryRead::Kind::Unreadable, std::nullopt, read.problem};
+    return decodeRecovery(read.bytes);
 }
 
-void RecoveryKeeper::arm(const ProgramState& state)
+fs::path RecoveryKeeper::ownFormatFile() const
 {
-    armed_ = true;
-    baseline_ = state.store;
-    written_.clear();
+    const fs::path name(kRecoveryFileName);
+    return folder_ / (fs::path(fileName_).stem().string() + ".format" + std::to_string(kRecoveryVersion) +
+                      name.extension().string());
 }
 
 void RecoveryKeeper::tick(const ProgramState& state, int64_t now)
 {
     if (!enabled() || !armed_)
         return;
-    if (state.store == baseline_) {
-        if (!written_.empty())
+    RecoveryImage image = captureRecovery(state, 0);
+    if (image.editedColumns().empty()) {
+        if (!written_.empty() || !problem_.empty())
             discard();
         return;
     }
-    const std::vector<uint8_t> content = encodeRecovery(captureRecovery(state, 0));
+    const std::vector<uint8_t> content = encodeRecovery(image);
     if (content == written_)
         return;
     std::error_code error;
     fs::create_directories(folder_, error);
-    if (writeDurably(file(), encodeRecovery(captureRecovery(state, now))))
-        return; // tried again at the next tick
+    image.madeAt = now;
+    if (const auto problem = writeFileAtomically(file(), encodeRecovery(image), {.mode = 0600})) {
+        problem_ = *problem; // tried again at the next call
+        return;
+    }
+    problem_.clear();
     written_ = content;
 }
 
 void RecoveryKeeper::discard()
 {
     written_.clear();
+    problem_.clear();
     if (!enabled())
         return;
     std::error_code error;
     fs::remove(file(), error);
 }
 
-std::string recoveryTimeText(int64_t madeAt)
+std::string recoveryTimeText(int64_t madeAt, int64_t now)
 {
+    if (madeAt <= 0)
+        return "at an unknown time";
+    if (madeAt > now + kDay)
+        return "at an unknown time (the file is dated in the future: the clock may have been wrong)";
     const std::time_t t = static_cast<std::time_t>(madeAt);
     std::tm local{};
-#ifdef _WIN32
-    localtime_s(&local, &t);
-#else
-    localtime_r(&t, &local);
-#endif
+    if (localtime_r(&t, &local) == nullptr)
+        return "at an unknown time";
     char text[64];
-    std::strftime(text, sizeof text, "%d %B %Y at %H:%M", &local);
+    std::strftime(text, sizeof text, "on %d %B %Y at %H:%M", &local);
     return text;
 }
 
-bool offerRecovery(Editor& editor, RecoveryKeeper& keeper)
+namespace {
+
+std::string plural(std::size_t n, const char* one, const char* many)
 {
-    const auto image = keeper.leftBehind();
-    if (!image) {
-        keeper.discard(); // nothing sound to offer: a damaged file must not ask again
+    return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
+// "CHORUS and FLANGE", "REVERB HALL, CHORUS and FLANGE".
+std::string effectNames(const std::vector<std::pair<int, int>>& columns)
+{
+    std::vector<int> effects;
+    for (const auto& [e, c] : columns)
+        if (std::find(effects.begin(), effects.end(), e) == effects.end())
+            effects.push_back(e);
+    std::string out;
+    for (std::size_t i = 0; i < effects.size(); ++i)
+        out += std::string(i == 0 ? "" : i + 1 == effects.size() ? " and " : ", ") +
+            catalogue::effect(effects[i]).listText;
+    return out;
+}
+
+// "Depth 51 %, Rate 1.20 Hz" as the pages show the values; the effect is named when the
+// values are of more than one.
+std::string valueList(const ProgramState& state, char decimalPoint, const RecoveryImage& image,
+                      const std::vector<std::pair<int, int>>& columns)
+{
+    const bool named = effectNames(columns).find(" and ") != std::string::npos;
+    std::vector<std::string> shown;
+    std::set<std::pair<int, std::string>> seen; // a band's three columns are one value
+    for (const auto& [e, c] : columns) {
+        const EffectView view = describeEffect(state.tables, e, image.store.row(e), decimalPoint);
+        std::string text = "column " + std::to_string(c) + " = " + std::to_string(image.store.at(e, c));
+        for (const ShownValue& value : view.values)
+            if (value.column == c) {
+                text = value.label + " " + value.text;
+                break;
+            }
+        if (!seen.insert({e, text}).second)
+            continue;
+        shown.push_back((named ? std::string(catalogue::effect(e).listText) + " " : std::string()) + text);
+    }
+    std::string out;
+    for (std::size_t i = 0; i < shown.size() && i < kValuesListed; ++i)
+        out += (i == 0 ? "" : ", ") + shown[i];
+    if (shown.size() > kValuesListed)
+        out += " and " + std::to_string(shown.size() - kValuesListed) + " more";
+    return out;
+}
+
+// The dated name a file that cannot be read is kept under, beside where it was.
+std::optional<fs::path> moveAside(const fs::path& file, int64_t now)
+{
+    const std::time_t t = static_cast<std::time_t>(now);
+    std::tm local{};
+    char date[32] = "undated";
+    if (localtime_r(&t, &local) != nullptr)
+        std::strftime(date, sizeof date, "%Y-%m-%d-%H%M%S", &local);
+    const fs::path aside =
+        file.parent_path() / (file.stem().string() + "-unreadable-" + date + file.extension().string());
+    std::error_code error;
+    if (fs::exists(aside, error))
+        return std::nullopt;
+    fs::rename(file, aside, error);
+    if (error)
+        return std::nullopt;
+    return aside;
+}
+
+} // namespace
+
+bool offerRecovery(Editor& editor, RecoveryKeeper& keeper, int64_t now)
+{
+    if (!keeper.enabled())
+        return false;
+    Host& host = editor.host();
+    RecoveryRead found = keeper.leftBehind();
+    if (found.kind == RecoveryRead::Kind::Newer) {
+        host.message("A newer version of the editor kept unsaved edits in\n" + keeper.file().string() + "\n(" +
+                         found.problem + "). This version cannot read them and leaves the file as it is: start the "
+                         "newer version to restore them. Meanwhile this editor keeps its own unsaved edits in " +
+                         keeper.ownFormatFile().filename().string() + ".",
+                     kRestoreTitle, Icon::Exclamation);
+        keeper.useOwnFormatFile();
+        found = keeper.leftBehind();
+    }
+    if (found.kind == RecoveryRead::Kind::Unreadable) {
+        const std::string what = "The unsaved edits an earlier run left cannot be read (" + found.problem +
+            ") and were not restored.";
+        if (const auto aside = moveAside(keeper.file(), now)) {
+            host.message(what + " The file was moved to\n" + aside->string(), kRestoreTitle, Icon::Exclamation);
+        } else {
+            host.message(what + " The file was left as it is:\n" + keeper.file().string(), kRestoreTitle,
+                         Icon::Exclamation);
+            keeper.useOwnFormatFile();
+        }
         return false;
     }
-    Host& host = editor.host();
-    const std::string text = "The editor ended without Exit on " + recoveryTimeText(image->madeAt) +
-        " while it held edits that were not saved.\nRestore them?";
+    if (found.kind != RecoveryRead::Kind::Sound)
+        return false;
+
+    const RecoveryImage& image = *found.image;
+    ProgramState& state = editor.state();
+    const auto edits = image.editedColumns();
+    if (edits.empty()) {
+        keeper.discard();
+        return false;
+    }
+    std::vector<std::pair<int, int>> toSend, held;
+    for (const auto& edit : edits)
+        (state.store.at(edit.first, edit.second) == image.store.at(edit.first, edit.second) && !state.DemoMode
+             ? held
+             : toSend)
+            .push_back(edit);
+    const char point = host.decimalPoint();
+    std::string text = "The editor ended without Exit " + recoveryTimeText(image.madeAt, now) +
+        " while it held edits that were not saved.";
+    const uint32_t unit = unitFingerprint(state);
+    if (image.unit != 0 && unit != 0 && image.unit != unit)
+        text += "\nThey were made on another unit: the stored presets of this one are not those of the unit the "
+                "edits were made for.";
+    if (toSend.empty()) {
+        text += "\nThe unit still holds all " + plural(held.size(), "edited value", "edited values") + " of " +
+            effectNames(held) + ": " + valueList(state, point, image, held) +
+            ". The editor shows them; save them to keep them.";
+        host.message(text, kRestoreTitle, Icon::Information);
+        keeper.discard();
+        return false;
+    }
+    text += state.DemoMode ? "\nYes puts " + plural(toSend.size(), "edited value", "edited values") + " of " +
+            effectNames(toSend) + " into the editor (no unit is connected): "
+                           : "\nYes sends " + plural(toSend.size(), "edited value", "edited values") + " of " +
+            effectNames(toSend) + " to the unit: ";
+    text += valueList(state, point, image, toSend) + ".";
+    if (!held.empty())
+        text += " The unit already holds " + plural(held.size(), "more edited value", "more edited values") + ".";
+    text += " Everything else stays as the unit has it.\nNo leaves the unit as it is and discards the edits.";
     if (!host.askYesNo(text, kRestoreTitle, Icon::None, Button::Yes)) {
         keeper.discard();
         return false;
     }
-    ProgramState& state = editor.state();
+
     FrmMain& form = editor.form();
-    const int shown = image->currentEffect;
+    const int shown = image.currentEffect;
     if (state.DemoMode) { // no unit to read these from: the last ones known are better than none
-        state.presetDirectory = image->presetDirectory;
-        state.presetNames = image->presetNames;
-        state.presetSlotNumbers = image->presetSlotNumbers;
+        state.presetDirectory = image.presetDirectory;
+        state.presetNames = image.presetNames;
+        state.presetSlotNumbers = image.presetSlotNumbers;
     }
     const EditScope scope(editor, StepKind::Rows);
     host.setBusy(Window::Editor, true);
     runStartingOverAfterReconnect(editor.link(), [&] {
-        // The start-up read every effect from the unit: only what differs is written.
-        for (int e = 0; e < kEffectCount; ++e)
-            for (int c = 0; c < kDeviceColumns && e != shown; ++c)
-                if (state.store.at(e, c) != image->store.at(e, c))
-                    editor.link().writeByte(Addr::live(e, c), image->store.at(e, c));
-        state.store = image->store;
-        state.startConfig = image->startConfig;
+        for (const auto& [e, c] : toSend)
+            if (e != shown)
+                editor.link().writeByte(Addr::live(e, c), image.store.at(e, c));
+        for (const auto& [e, c] : edits)
+            state.store.at(e, c) = image.store.at(e, c);
         form.Combo1.index = shown;
         editor.effectListClick();
-        // Selection took the unit's values for the effect shown: the recovered ones go back.
-        state.store.copyRowFrom(image->store, shown);
-        state.startConfig.copyRowFrom(image->startConfig, shown);
+        // Selection took the unit's values for the effect shown: its edits go back and out.
+        for (const auto& [e, c] : edits)
+            if (e == shown)
+                state.store.at(e, c) = image.store.at(e, c);
         editor.RefreshPageAndSend();
     });
     host.setBusy(Window::Editor, false);

@@ -12,30 +12,43 @@ namespace qrv {
 
 inline constexpr const char* kRestoreTitle = "Restore unsaved edits";
 inline constexpr const char* kRecoveryFileName = "unsaved-edits.qrvr";
-inline constexpr uint16_t kRecoveryVersion = 1;
+inline constexpr uint16_t kRecoveryVersion = 2;
 
 // What the editor held when it last changed: enough to put the edits back after the
-// program ended without a confirmed Exit.
+// program ended without a confirmed Exit, and only the edits.
 struct RecoveryImage {
     int64_t madeAt = 0; // seconds since 1970, when the edits were made
     int16_t currentEffect = 0;
-    ParameterTable store;
-    ParameterTable startConfig;
-    ParameterTable deviceCopy;
+    ParameterTable baseline; // the values the edits started from: the start configuration, taken from the unit
+    ParameterTable store;    // the editor's values: the edits are the columns unlike the baseline
+    uint32_t unit = 0;       // fingerprint of the unit the edits were made for; 0 when none was known
     std::array<std::array<std::string, kSlotCount>, kEffectCount> presetDirectory;
     std::array<std::array<std::string, kSlotCount>, kEffectCount> presetNames;
     std::array<std::string, kEffectCount> presetSlotNumbers;
     bool operator==(const RecoveryImage&) const = default;
+
+    // The parameter columns the user changed, per effect.
+    std::vector<std::pair<int, int>> editedColumns() const;
 };
+
+// The unit's identity as far as the editor knows it: its preset directory and names.
+// 0 when no unit was read (demo mode).
+uint32_t unitFingerprint(const ProgramState& state);
 
 RecoveryImage captureRecovery(const ProgramState& state, int64_t madeAt);
 std::vector<uint8_t> encodeRecovery(const RecoveryImage& image);
-// Checks magic, version, sizes, ranges and the checksum before anything is taken.
-std::optional<RecoveryImage> decodeRecovery(std::span<const uint8_t> bytes, std::string& problem);
 
-// Writes the bytes to a temporary file beside the target, flushes them to the disk and
-// renames it over the target, so the file is always either the old or the new whole.
-std::optional<std::string> writeDurably(const std::filesystem::path& path, std::span<const uint8_t> bytes);
+// What a recovery file turned out to be.
+struct RecoveryRead {
+    enum class Kind { None, Sound, Unreadable, Newer };
+    Kind kind = Kind::None;
+    std::optional<RecoveryImage> image;
+    std::string problem; // for Unreadable and Newer
+};
+// Checks magic, version, sizes, ranges and the checksum before anything is taken; reads
+// the first format too (its start configuration stands in for the baseline).
+RecoveryRead decodeRecovery(std::span<const uint8_t> bytes);
+RecoveryRead readRecoveryFile(const std::filesystem::path& file);
 
 // Keeps the recovery file of one running editor in a folder the platform gives.
 class RecoveryKeeper {
@@ -47,14 +60,22 @@ public:
     }
     bool enabled() const { return !folder_.empty(); }
     std::filesystem::path file() const { return folder_ / fileName_; }
+    // The file this run writes instead when the usual one must be left alone (a newer
+    // editor's): the same name with the format in it.
+    std::filesystem::path ownFormatFile() const;
+    void useOwnFormatFile() { fileName_ = ownFormatFile().filename().string(); }
 
-    // The file a run that did not end by a confirmed Exit left behind, if it is sound.
-    std::optional<RecoveryImage> leftBehind() const;
-    // From now on an edit is whatever makes the store differ from what it holds now.
-    void arm(const ProgramState& state);
-    // Called often (every half second): writes the file when the state has changed
-    // since the last write and holds edits, removes it when the edits are gone.
+    // The file a run that did not end by a confirmed Exit left behind.
+    RecoveryRead leftBehind() const { return readRecoveryFile(file()); }
+    // From now on the file follows the edits: the store's values unlike the start
+    // configuration's, which holds what was last taken from the unit (or a file).
+    void arm() { armed_ = true; written_.clear(); }
+    // Called often (every half second, and when the editor is told to end): writes the
+    // file when the state has changed since the last write and holds edits, removes it
+    // when the edits are gone. A write that fails is tried again at the next call.
     void tick(const ProgramState& state, int64_t now);
+    // Why the last write failed; empty while the file is kept.
+    const std::string& problem() const { return problem_; }
     // The user declined the recovery: no file stays.
     void discard();
     // The user left by a confirmed Exit: no file stays, none is written any more.
@@ -68,17 +89,20 @@ private:
     std::filesystem::path folder_;
     std::string fileName_ = kRecoveryFileName;
     bool armed_ = false;
-    ParameterTable baseline_;
     std::vector<uint8_t> written_; // the last content written, without its time
-    int64_t madeAt_ = 0;
+    std::string problem_;
 };
 
-// Asks, after start-up, whether to put back what an earlier run left; Yes loads the
-// rows into the store and the start configuration as a project load does and sends the
-// current effect. Returns whether edits were restored.
-bool offerRecovery(Editor& editor, RecoveryKeeper& keeper);
+// After start-up: deals with what an earlier run left. A sound file is offered (the box
+// says which values Yes sends, which the unit already holds, and when the edits were
+// made for another unit); Yes writes only the edited columns into the store and the
+// unit. A file that cannot be read is moved aside and the user told where; one of a
+// newer format is left untouched, the user told, and this run keeps its own file.
+// Returns whether edits were restored.
+bool offerRecovery(Editor& editor, RecoveryKeeper& keeper, int64_t now);
 
-// "7 December 2026 at 02:41" in the machine's local time.
-std::string recoveryTimeText(int64_t madeAt);
+// "7 December 2026 at 02:41" in the machine's local time; a time that cannot be right
+// (in the future by more than a day, or before 1970) is said to be unknown.
+std::string recoveryTimeText(int64_t madeAt, int64_t now);
 
 } // namespace qrv

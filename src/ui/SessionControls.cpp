@@ -2,19 +2,27 @@
 
 #include "AppWindows.hpp"
 #include "MainWindow.hpp"
+#include "QtHost.hpp"
 
 #include "storage/Recovery.hpp"
 
 #include <QAction>
+#include <QCoreApplication>
 #include <QEvent>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QLockFile>
 #include <QSignalBlocker>
+#include <QSocketNotifier>
+#include <QStatusBar>
 #include <QTimer>
 #include <QVariant>
 
+#include <csignal>
 #include <ctime>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace qrv::ui {
 
@@ -145,23 +153,84 @@ RecoveryClaim claimRecoveryFile(const std::filesystem::path& folder)
 
 void keepRecoveryFile(AppWindows& windows, Program& program, const std::filesystem::path& folder)
 {
-    RecoveryClaim claim = claimRecoveryFile(folder);
-    if (!claim.lock)
-        return;
-    program.recovery.setFolder(folder, claim.fileName);
-    // The lock is held as long as the windows keep this callback.
-    windows.setOnEditorShown([&windows, &program, lock = std::shared_ptr<QLockFile>(std::move(claim.lock))] {
+    // Shared by the callbacks below, which keep the lock as long as they live.
+    auto claim = std::make_shared<RecoveryClaim>(claimRecoveryFile(folder));
+    if (claim->lock)
+        program.recovery.setFolder(folder, claim->fileName);
+    windows.setOnEditorShown([&windows, &program, claim, folder] {
         // Once start-up has returned: the question comes over the finished editor.
-        QTimer::singleShot(0, &windows.main(), [&windows, &program] {
-            program.recovery.arm(program.state);
-            windows.binder().handle([&program] { offerRecovery(program.editor, program.recovery); });
+        QTimer::singleShot(0, &windows.main(), [&windows, &program, claim, folder] {
+            program.recovery.arm();
+            windows.binder().handle(
+                [&program] { offerRecovery(program.editor, program.recovery, std::time(nullptr)); });
+            auto* status = new QLabel;
+            status->setObjectName(QStringLiteral("StatusRecovery"));
+            status->setTextFormat(Qt::PlainText);
+            status->setStyleSheet(QStringLiteral("font-weight: bold;"));
+            status->hide();
+            windows.main().statusBar()->addPermanentWidget(status);
             auto* timer = new QTimer(&windows.main());
             timer->setObjectName(QStringLiteral("RecoveryTimer"));
-            QObject::connect(timer, &QTimer::timeout, timer,
-                             [&program] { program.recovery.tick(program.state, std::time(nullptr)); });
+            QObject::connect(timer, &QTimer::timeout, timer, [&program, claim, folder, status] {
+                if (!claim->lock) { // a full disk or a read-only folder may have come right
+                    *claim = claimRecoveryFile(folder);
+                    if (claim->lock)
+                        program.recovery.setFolder(folder, claim->fileName);
+                }
+                program.recovery.tick(program.state, std::time(nullptr));
+                QString problem;
+                if (!claim->lock)
+                    problem = QStringLiteral("no lock file can be made in %1").arg(QString::fromStdString(folder.string()));
+                else if (!program.recovery.problem().empty())
+                    problem = QString::fromStdString(program.recovery.problem());
+                const QString text = problem.isEmpty()
+                    ? QString()
+                    : QStringLiteral("Unsaved edits are not kept for recovery (%1); trying again").arg(problem);
+                if (status->text() != text) {
+                    status->setText(text);
+                    status->setVisible(!text.isEmpty());
+                }
+            });
             timer->start(kRecoveryTickMs);
         });
     });
+}
+
+namespace {
+
+int signalPipe[2] = {-1, -1};
+
+extern "C" void onEndSignal(int signal)
+{
+    const auto byte = static_cast<unsigned char>(signal);
+    [[maybe_unused]] const ssize_t n = ::write(signalPipe[1], &byte, 1);
+}
+
+} // namespace
+
+void keepEditsAtEveryEnd(QtHost& host, Program& program, std::function<void()> alsoBeforeEnd)
+{
+    host.setBeforeEnd([&program, alsoBeforeEnd = std::move(alsoBeforeEnd)] {
+        program.recovery.tick(program.state, std::time(nullptr));
+        if (alsoBeforeEnd)
+            alsoBeforeEnd();
+    });
+    if (signalPipe[0] >= 0 || ::pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) != 0)
+        return;
+    auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, QCoreApplication::instance());
+    QObject::connect(notifier, &QSocketNotifier::activated, notifier, [&host] {
+        unsigned char signal = 0;
+        if (::read(signalPipe[0], &signal, 1) != 1)
+            return;
+        host.setExitStatus(128 + signal);
+        host.endProgram(); // the edits the unit already holds are written first
+    });
+    struct sigaction action {};
+    action.sa_handler = onEndSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (int signal : {SIGTERM, SIGHUP, SIGINT})
+        ::sigaction(signal, &action, nullptr);
 }
 
 } // namespace qrv::ui

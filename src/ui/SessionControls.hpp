@@ -22,6 +22,7 @@ namespace qrv::ui {
 
 class AppWindows;
 class Binder;
+class QtHost;
 
 // A value box the user can type into: Enter puts the text into the control and runs
 // onEnter; Escape, or leaving the box, shows the control's text again. While the user
@@ -45,9 +46,16 @@ struct RecoveryClaim {
 };
 RecoveryClaim claimRecoveryFile(const std::filesystem::path& folder);
 
-// Keeps this editor's recovery file in the folder: after start-up the user is offered
+// Keeps this editor's recovery file in the folder: after start-up the user is told of
 // what a run that did not end by Exit left there, then the file follows every change.
-// Another editor running at the same time keeps a file of its own.
+// Another editor running at the same time keeps a file of its own. While the file (or
+// its lock) cannot be written, the status bar says so and every tick tries again.
 void keepRecoveryFile(AppWindows& windows, Program& program, const std::filesystem::path& folder);
+
+// Every ending but a confirmed Exit keeps the newest edits for the next start: the
+// host's own endings, and SIGTERM, SIGHUP and SIGINT, which reach the event loop through
+// a pipe and end the editor with status 128 + the signal. `alsoBeforeEnd` runs after the
+// file is written (closing the port).
+void keepEditsAtEveryEnd(QtHost& host, Program& program, std::function<void()> alsoBeforeEnd = {});
 
 } // namespace qrv::ui

@@ -13,7 +13,6 @@
 #include <QTimer>
 
 #include <cstdlib>
-#include <ctime>
 #include <iostream>
 
 namespace {
@@ -76,11 +75,7 @@ int main(int argc, char* argv[])
     qrv::PortTable table = qrv::PortTable::fromEnvironment(options.ports);
     qrv::Program program(port, clock, host, [&table](int number) { return table.deviceName(number); });
     program.search.setPortListReread([&table] { table.reread(); });
-    // Every ending but a confirmed Exit keeps the newest edits for the next start.
-    host.setBeforeEnd([&port, &program] {
-        program.recovery.tick(program.state, std::time(nullptr));
-        port.close();
-    });
+    qrv::ui::keepEditsAtEveryEnd(host, program, [&port] { port.close(); });
 
     qrv::ui::AppWindows windows(program, &host);
     port.setWaitObserver([&windows](bool waiting) { windows.binder().setLinkWaiting(waiting); });

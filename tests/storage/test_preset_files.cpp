@@ -1,9 +1,13 @@
 #include "EditorRig.hpp"
 #include "TempFolder.hpp"
 
+#include "app/StartUp.hpp"
+#include "storage/FileAccess.hpp"
 #include "storage/PresetFiles.hpp"
 
 #include <gtest/gtest.h>
+
+#include <chrono>
 
 namespace qrv::test {
 namespace {
@@ -52,12 +56,16 @@ struct PresetFiles : ::testing::Test {
 
 TEST_F(PresetFiles, SavingReplacesTheFileWithTheCurrentRowAndItsEffectIndex)
 {
-    // An old, longer file, and what a killed save left behind beside one of someone else's.
+    // An old, longer file; what a killed save left behind, beside a save still going on
+    // and someone else's file.
     fs::create_directories(file.parent_path());
     writeBytes(file, std::vector<uint8_t>(600, 1));
-    const fs::path killed = file.parent_path() / "killed.PRJ.part", other = file.parent_path() / "notes.part";
-    writeBytes(killed, std::vector<uint8_t>(100, 1));
-    writeBytes(other, std::vector<uint8_t>(3, 1));
+    const fs::path folder = file.parent_path();
+    const fs::path killed = folder / ".chorus.fxp.77-0.part", running = folder / ".chorus.fxp.78-0.part",
+                   other = folder / "notes.part";
+    for (const fs::path& p : {killed, running, other})
+        writeBytes(p, std::vector<uint8_t>(100, 1));
+    fs::last_write_time(killed, fs::file_time_type::clock::now() - std::chrono::hours(1));
     const auto bytes = saveChorus();
     ASSERT_EQ(bytes.size(), 33u);
     EXPECT_EQ(bytes[32], 7);
@@ -72,11 +80,13 @@ TEST_F(PresetFiles, SavingReplacesTheFileWithTheCurrentRowAndItsEffectIndex)
     EXPECT_TRUE(rig.host.boxes.empty());
     EXPECT_TRUE(rig.port.sent().empty());
     EXPECT_EQ(rig.state.lastOutcome, "Saved Preset/chorus.fxp");
-    fs::path temporary = file;
-    temporary += ".part";
-    EXPECT_FALSE(fs::exists(temporary));
     EXPECT_FALSE(fs::exists(killed));
+    EXPECT_TRUE(fs::exists(running));
     EXPECT_TRUE(fs::exists(other)); // not one of ours
+    int files = 0;
+    for ([[maybe_unused]] const auto& entry : fs::directory_iterator(folder))
+        ++files;
+    EXPECT_EQ(files, 3) << "no temporary of this save is left";
 }
 
 TEST_F(PresetFiles, LoadingSwitchesToTheFilesEffectAndLeavesOthersAlone)
@@ -135,12 +145,12 @@ TEST_F(PresetFiles, LastByteNamesTheEffectAndSixteenChangesNothing)
     EXPECT_EQ(rowBytes(rig.state.startConfig, 15), bytes);
 }
 
-TEST_F(PresetFiles, FilesOfTheWrongSizeAreRefusedBeforeAnythingChanges)
+TEST_F(PresetFiles, ShorterFilesAreRefusedBeforeAnythingChangesLongerOnesLoadTheirFirst33Bytes)
 {
     rig.select(3);
     const auto before = snapshot();
     const Row record = rig.state.FileRecord;
-    for (const std::size_t size : {0u, 32u, 34u, 527u, 529u}) {
+    for (const std::size_t size : {0u, 1u, 32u}) {
         const fs::path bad = dir.path / ("bad" + std::to_string(size) + ".fxp");
         std::vector<uint8_t> bytes(size, 2);
         if (size > 32)
@@ -160,6 +170,23 @@ TEST_F(PresetFiles, FilesOfTheWrongSizeAreRefusedBeforeAnythingChanges)
         EXPECT_EQ(rig.state.FileRecord, record);
     }
     EXPECT_TRUE(rig.port.sent().empty());
+
+    for (const std::size_t size : {34u, 528u}) {
+        std::vector<uint8_t> bytes(size, 0xEE);
+        std::fill_n(bytes.begin(), 32, uint8_t{2});
+        bytes[32] = 5;
+        const fs::path longer = dir.path / ("long" + std::to_string(size) + ".fxp");
+        writeBytes(longer, bytes);
+        rig.host.boxes.clear();
+        rig.host.choosePath(longer);
+        LoadPresetFile(rig.editor);
+        EXPECT_TRUE(rig.host.boxes.empty());
+        EXPECT_EQ(rig.state.currentEffect, 5);
+        EXPECT_EQ(rowBytes(rig.state.startConfig, 5), std::vector<uint8_t>(bytes.begin(), bytes.begin() + 33));
+        EXPECT_EQ(rig.state.lastOutcome, "Loaded long" + std::to_string(size) + ".fxp (its first 33 bytes; the " +
+                                             std::to_string(size - 33) + (size == 34 ? " byte" : " bytes") +
+                                             " after them were ignored)");
+    }
 }
 
 TEST_F(PresetFiles, CancelOrAnEmptyNameDoesNothingAMissingFileOrAFolderIsReported)
@@ -196,13 +223,12 @@ TEST_F(PresetFiles, FailedSaveTellsTheUserAndKeepsTheOldFile)
     const std::vector<uint8_t> old(33, 9);
     fs::create_directories(file.parent_path());
     writeBytes(file, old);
-    // The temporary file cannot be made: something else holds its name.
-    fs::path blocked = file;
-    blocked += ".part";
-    fs::create_directories(blocked);
     rig.select(7);
     rig.host.choosePath(file);
-    SavePresetFile(rig.editor);
+    {
+        const FullDisk full;
+        SavePresetFile(rig.editor);
+    }
     ASSERT_EQ(rig.host.boxes.size(), 1u);
     EXPECT_NE(rig.host.boxes[0].text.find(file.string()), std::string::npos) << rig.host.boxes[0].text;
     EXPECT_NE(rig.host.boxes[0].text.find("cannot be saved"), std::string::npos);
@@ -259,6 +285,53 @@ TEST_F(PresetFiles, PortFailureWhileApplyingStartsTheApplyOver)
     for (int c = 0; c < catalogue::effect(7).columnCount; ++c)
         EXPECT_EQ(rig.device.peek(Addr::live(7, c)), bytes[static_cast<std::size_t>(c)]) << "column " << c;
     EXPECT_FALSE(rig.host.busy(Window::Editor));
+}
+
+TEST(FilesOnDisk, ALinkIsReplacedNeverWrittenThroughAndALongerInitCfgKeepsItsTail)
+{
+    TempFolder dir;
+    const fs::path target = dir.path / "precious";
+    writeBytes(target, {1, 2, 3, 4});
+    fs::create_symlink(target, dir.path / "init.cfg");
+    ASSERT_TRUE(writeInitCfg(dir.path, 0x0102));
+    EXPECT_EQ(readBytes(target), (std::vector<uint8_t>{1, 2, 3, 4}));
+    EXPECT_FALSE(fs::is_symlink(dir.path / "init.cfg"));
+    EXPECT_EQ(readBytes(dir.path / "init.cfg"), (std::vector<uint8_t>{2, 1}));
+
+    writeBytes(dir.path / "init.cfg", {9, 9, 7, 8});
+    fs::permissions(dir.path / "init.cfg", fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    ASSERT_TRUE(writeInitCfg(dir.path, 5));
+    EXPECT_EQ(readBytes(dir.path / "init.cfg"), (std::vector<uint8_t>{5, 0, 7, 8}));
+    EXPECT_EQ(fs::status(dir.path / "init.cfg").permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+
+    // A preset saved over a link: the link becomes the file.
+    fs::create_symlink(target, dir.path / "p.fxp");
+    const std::vector<uint8_t> row(33, 7);
+    EXPECT_FALSE(writeFileAtomically(dir.path / "p.fxp", row));
+    EXPECT_EQ(readBytes(dir.path / "p.fxp"), row);
+    EXPECT_EQ(readBytes(target), (std::vector<uint8_t>{1, 2, 3, 4}));
+}
+
+TEST(FilesOnDisk, AFullDiskOrAMissingFolderIsFoundBeforeTheWorkAndLeavesNothing)
+{
+    TempFolder dir;
+    EXPECT_FALSE(checkCanWrite(dir.path / "x.prj", 528));
+    EXPECT_TRUE(checkCanWrite(dir.path / "none" / "x.prj", 528));
+    fs::create_directories(dir.path / "taken.prj");
+    EXPECT_TRUE(checkCanWrite(dir.path / "taken.prj", 528));
+    {
+        const FullDisk full(100);
+        EXPECT_TRUE(checkCanWrite(dir.path / "x.prj", 528));
+        EXPECT_FALSE(checkCanWrite(dir.path / "x.fxp", 33));
+        writeBytes(dir.path / "old.prj", std::vector<uint8_t>(50, 3));
+        EXPECT_TRUE(writeFileAtomically(dir.path / "old.prj", std::vector<uint8_t>(528, 1)));
+    }
+    EXPECT_EQ(readBytes(dir.path / "old.prj"), std::vector<uint8_t>(50, 3));
+    int files = 0;
+    for ([[maybe_unused]] const auto& entry : fs::directory_iterator(dir.path))
+        ++files;
+    EXPECT_EQ(files, 2) << "only old.prj and the folder";
 }
 
 } // namespace

@@ -236,13 +236,13 @@ TEST_F(ProjectFiles, CancelStopsBetweenWritesKeepsTheFileAndSaysHowFarItGot)
     EXPECT_FALSE(rig.host.busy(Window::Main));
 }
 
-TEST_F(ProjectFiles, RefusedFilesChangeNothing)
+TEST_F(ProjectFiles, ShorterFilesAreRefusedAndChangeNothingLongerOnesLoadTheirFirst528Bytes)
 {
     EditorRig rig;
     rig.state.programFolder = dir.path;
     rig.select(6);
     const ParameterTable store = rig.state.store, start = rig.state.startConfig;
-    for (const std::size_t size : {0u, 32u, 33u, 34u, 527u, 529u}) {
+    for (const std::size_t size : {0u, 32u, 33u, 34u, 527u}) {
         const fs::path bad = dir.path / ("bad" + std::to_string(size) + ".prj");
         writeBytes(bad, std::vector<uint8_t>(size, 1));
         rig.host.boxes.clear();
@@ -261,6 +261,18 @@ TEST_F(ProjectFiles, RefusedFilesChangeNothing)
     EXPECT_EQ(rig.state.currentEffect, 6);
     EXPECT_TRUE(rig.port.sent().empty());
     EXPECT_EQ(rig.form.caption, "QRV5173 Edit");
+
+    // Another tool's five bytes after the records.
+    std::vector<uint8_t> longer = bytes;
+    longer.insert(longer.end(), {0xFF, 0xFF, 0xFF, 0xFF, 0xFF});
+    writeBytes(file, longer);
+    rig.host.boxes.clear();
+    load(rig);
+    EXPECT_TRUE(rig.host.boxes.empty());
+    expectTablesHoldTheFile(rig);
+    EXPECT_EQ(rig.memoryWrites().size(), 512u);
+    EXPECT_EQ(rig.state.lastOutcome,
+              "Loaded Preset/show.prj (its first 528 bytes; the 5 bytes after them were ignored)");
 }
 
 TEST_F(ProjectFiles, ReloadAllRightAfterLoadingRestoresTheFile)

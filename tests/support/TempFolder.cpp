@@ -5,6 +5,8 @@
 #include <fstream>
 #include <iterator>
 
+#include <csignal>
+#include <sys/resource.h>
 #include <unistd.h>
 
 namespace qrv::test {
@@ -22,6 +24,24 @@ TempFolder::~TempFolder()
 {
     std::error_code error;
     std::filesystem::remove_all(path, error);
+}
+
+FullDisk::FullDisk(std::uintmax_t room)
+{
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limit{};
+    ::getrlimit(RLIMIT_FSIZE, &limit);
+    previous_ = limit.rlim_cur;
+    limit.rlim_cur = static_cast<rlim_t>(room);
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+}
+
+FullDisk::~FullDisk()
+{
+    rlimit limit{};
+    ::getrlimit(RLIMIT_FSIZE, &limit);
+    limit.rlim_cur = static_cast<rlim_t>(previous_);
+    ::setrlimit(RLIMIT_FSIZE, &limit);
 }
 
 std::vector<uint8_t> readBytes(const std::filesystem::path& path)

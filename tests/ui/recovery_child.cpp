@@ -1,6 +1,6 @@
 // The editor as its executable wires it, on the in-process emulator and a given recovery
-// folder, driven by a timer instead of a hand: `edit` changes two controls and waits to be
-// killed; `restore` answers Yes to the recovery question and prints what the store and
+// folder, driven by a timer instead of a hand: `edit` changes two controls and waits for a
+// signal; `restore` answers Yes to the recovery question and prints what the store and
 // the unit hold.
 #include "emulator/DeviceModel.hpp"
 #include "link/Clock.hpp"
@@ -46,6 +46,7 @@ int main(int argc, char* argv[])
     qrv::Program program(port, clock, host);
     qrv::ui::AppWindows windows(program, &host);
     qrv::ui::keepRecoveryFile(windows, program, argv[1]);
+    qrv::ui::keepEditsAtEveryEnd(host, program);
     windows.start();
 
     bool edited = false;
