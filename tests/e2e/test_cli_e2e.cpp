@@ -4,14 +4,21 @@
 #include "tests/startup/StartUpRig.hpp"
 
 #include "app/DeviceBackup.hpp"
+#include "backupfile/BackupFile.hpp"
 #include "editor/Describe.hpp"
 #include "link/SerialTransport.hpp"
 #include "storage/FileCodec.hpp"
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <csignal>
+#include <fstream>
 #include <cstdlib>
+#include <fcntl.h>
 #include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
 
 namespace qrv::test {
 namespace {
@@ -216,6 +223,222 @@ TEST(CliDump, HelpAndWrongCommandLines)
     EXPECT_EQ(runCli(cwd.path(), "dump --port /dev/null").status, 2); // no --out
     EXPECT_EQ(runCli(cwd.path(), "dump --out x.prj --colour").status, 2);
     EXPECT_EQ(runCli(cwd.path(), "frobnicate").status, 2);
+}
+
+TEST(CliRestore, EffectsGoByNameOrNumberAndAreListedTheWordingIsPlain)
+{
+    TemporaryWorkingDirectory cwd;
+    CliRun run = runCli(cwd.path(), "restore --help");
+    EXPECT_EQ(run.status, 0);
+    for (const char* listed : {" 0 REVERB HALL", " 5 VOCAL_ECHO", " 7 CHORUS", "15 PITCH SHIFTER", "SIGTERM"})
+        EXPECT_NE(run.output.find(listed), std::string::npos) << listed << "\n" << run.output;
+    run = runCli(cwd.path(), "restore --effect choruses x.json");
+    EXPECT_EQ(run.status, 2);
+    EXPECT_NE(run.errors.find("no effect is called 'choruses'"), std::string::npos) << run.errors;
+    EXPECT_EQ(runCli(cwd.path(), "restore --effect 16 x.json").status, 2);
+
+    // Names and numbers pass; a newer file is refused in plain words before any port is tried.
+    std::ofstream(cwd.path() / "newer.json") << "{\"kind\": \"qrv5173-backup\", \"format\": 2}";
+    run = runCli(cwd.path(), "restore --effect vocal-echo --effect Chorus --effect 15 " +
+                                 (cwd.path() / "newer.json").string());
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.errors.find("format 2, from a newer version; this version reads format 1"), std::string::npos)
+        << run.errors;
+    EXPECT_EQ(run.errors.find("2.0"), std::string::npos) << run.errors;
+}
+
+// qrv5173-cli running as a child whose standard error goes to a file.
+class CliProcess {
+public:
+    CliProcess(const std::filesystem::path& folder, std::vector<std::string> arguments) : errors_(folder / "cli.err")
+    {
+        arguments.insert(arguments.begin(), QRV_CLI_PATH);
+        pid_ = ::fork();
+        if (pid_ == 0) {
+            const int err = ::open(errors_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            const int none = ::open("/dev/null", O_RDWR);
+            ::dup2(none, STDIN_FILENO);
+            ::dup2(none, STDOUT_FILENO);
+            ::dup2(err, STDERR_FILENO);
+            std::vector<char*> argv;
+            for (std::string& a : arguments)
+                argv.push_back(a.data());
+            argv.push_back(nullptr);
+            ::execv(argv[0], argv.data());
+            ::_exit(127);
+        }
+    }
+    ~CliProcess()
+    {
+        if (!status_) {
+            ::kill(pid_, SIGKILL);
+            wait();
+        }
+    }
+    void signal(int number) const { ::kill(pid_, number); }
+    int wait()
+    {
+        if (!status_) {
+            int raw = 0;
+            ::waitpid(pid_, &raw, 0);
+            status_ = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
+        }
+        return *status_;
+    }
+    std::string errors() const
+    {
+        const auto bytes = readFile(errors_);
+        return {bytes.begin(), bytes.end()};
+    }
+
+private:
+    pid_t pid_ = -1;
+    std::filesystem::path errors_;
+    std::optional<int> status_;
+};
+
+inline constexpr int kAnyCommand = -1;
+
+// The requests of one command (or all) the emulator has taken so far; waits (on the log,
+// at most a minute) until there are at least `count` of them.
+std::vector<std::vector<uint8_t>> waitForFrames(const std::filesystem::path& log, int command, std::size_t count)
+{
+    std::vector<std::vector<uint8_t>> found;
+    for (int tries = 0; tries < 6000; ++tries) {
+        found.clear();
+        for (auto& request : requests(log))
+            if (request.size() == 10 && (command == kAnyCommand || request[2] == command))
+                found.push_back(std::move(request));
+        if (found.size() >= count)
+            break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return found;
+}
+
+// The emulator at the real 4800 baud, so that a signal lands in the middle of the work.
+std::unique_ptr<EmulatorProcess> pacedEmulator(const std::filesystem::path& folder, const std::string& name,
+                                               const DeviceModel& memory)
+{
+    writeMemoryFile(folder / (name + ".mem"), memory.memory());
+    return std::make_unique<EmulatorProcess>(
+        QRV_EMULATOR_PATH, std::vector<std::string>{"--memory", (folder / (name + ".mem")).string(), "--log",
+                                                    (folder / (name + ".log")).string()});
+}
+
+std::array<uint8_t, 8> nameOf(const std::string& text)
+{
+    std::array<uint8_t, 8> name{};
+    for (std::size_t k = 0; k < name.size(); ++k)
+        name[k] = static_cast<uint8_t>(k < text.size() ? text[k] : ' ');
+    return name;
+}
+
+TEST(CliSignals, EachSignalStopsARestoreAfterTheCurrentWriteNamingWhatWasDoneAndTheEmptiedSlot)
+{
+    TemporaryWorkingDirectory cwd;
+    // The unit holds an old preset in every CHORUS slot; the backup a new one.
+    DeviceModel memory;
+    UnitBackup backup;
+    for (int s = 0; s < kSlotCount; ++s) {
+        memory.poke(Addr::directory(7, s), Addr::SlotUsed);
+        SlotBackup& slot = backup.effects[7].presets[static_cast<std::size_t>(s)];
+        slot.directory = Addr::SlotUsed;
+        slot.name = nameOf("NEW " + std::to_string(s));
+        const auto old = nameOf("OLD " + std::to_string(s));
+        for (int k = 0; k < kNameLength; ++k)
+            memory.poke(Addr::name(7, s, k), old[static_cast<std::size_t>(k)]);
+        for (int c = 0; c < kDeviceColumns; ++c) {
+            memory.poke(Addr::stored(7, s, c), 1);
+            slot.data[static_cast<std::size_t>(c)] = 2;
+        }
+    }
+    const auto file = cwd.path() / "unit.json";
+    ASSERT_FALSE(writeBackupFile(file, backup));
+
+    for (const auto& [number, name] : {std::pair{SIGINT, "SIGINT"}, {SIGTERM, "SIGTERM"}, {SIGHUP, "SIGHUP"}}) {
+        SCOPED_TRACE(name);
+        const auto device = pacedEmulator(cwd.path(), name, memory);
+        CliProcess cli(cwd.path(), {"restore", "--no-system-ports", "--port", device->slavePath(), "--effect",
+                                    "Reverb-Hall", "--effect", "chorus", file.string()});
+        // REVERB HALL takes 41 writes; then into the first CHORUS presets.
+        ASSERT_GE(waitForFrames(cwd.path() / (name + std::string(".log")), Cmd::WriteByte, 41 + 20).size(), 61u);
+        cli.signal(number);
+        EXPECT_EQ(cli.wait(), 1);
+        device->stop();
+        const std::string errors = cli.errors();
+        EXPECT_NE(errors.find("restore stopped by " + std::string(name) + " after the current write"),
+                  std::string::npos)
+            << errors;
+        EXPECT_NE(errors.find("Effects completed: REVERB HALL\n"), std::string::npos) << errors;
+
+        // Where the writes stopped, from the unit's side.
+        const auto writes = waitForFrames(cwd.path() / (name + std::string(".log")), Cmd::WriteByte, 0);
+        const auto& last = writes.back();
+        const auto address = static_cast<uint16_t>(last[3] << 8 | last[4]);
+        const auto image = readMemoryFile(cwd.path() / (name + std::string(".mem")));
+        ASSERT_TRUE(image.has_value());
+        int cut = -1; // the slot whose preset the last write belonged to, unfinished
+        for (int s = 0; s < kSlotCount; ++s)
+            for (int k = 0; k < kDeviceColumns; ++k)
+                if ((address == Addr::directory(7, s) && last[6] != Addr::SlotUsed) ||
+                    (k < kNameLength && address == Addr::name(7, s, k)) || address == Addr::stored(7, s, k))
+                    cut = s;
+        int emptied = -1;
+        for (int s = 0; s < kSlotCount; ++s) {
+            const auto at = [&](uint16_t a) { return (*image)[a]; };
+            const bool newName = at(Addr::name(7, s, 0)) == 'N', newData = at(Addr::stored(7, s, 31)) == 2;
+            if (at(Addr::directory(7, s)) == Addr::SlotUsed) {
+                // Stored means whole: all old or all new.
+                EXPECT_EQ(newName, newData) << "slot " << s;
+                for (int c = 0; c < kDeviceColumns; ++c)
+                    ASSERT_EQ(at(Addr::stored(7, s, c)), newData ? 2 : 1) << "slot " << s << " column " << c;
+            } else {
+                EXPECT_EQ(emptied, -1) << "one slot at most is left empty";
+                emptied = s;
+            }
+        }
+        EXPECT_EQ(emptied, cut);
+        if (emptied >= 0)
+            EXPECT_NE(errors.find("CHORUS was stopped part-way: slot " + std::to_string(emptied + 1) + " is empty now"),
+                      std::string::npos)
+                << errors;
+        else
+            EXPECT_NE(errors.find("no slot was"), std::string::npos) << errors;
+        for (const auto& entry : std::filesystem::directory_iterator(cwd.path()))
+            EXPECT_FALSE(entry.path().string().ends_with(".part")) << entry.path();
+    }
+}
+
+TEST(CliSignals, AStoppedDumpOrBackupWritesNothingAndASecondSignalEndsAtOnce)
+{
+    TemporaryWorkingDirectory cwd;
+    const auto device = pacedEmulator(cwd.path(), "dump", DeviceModel());
+    const auto project = cwd.path() / "all.prj";
+    {
+        CliProcess cli(cwd.path(),
+                       {"dump", "--no-system-ports", "--port", device->slavePath(), "--out", project.string()});
+        ASSERT_GE(waitForFrames(cwd.path() / "dump.log", kAnyCommand, 10).size(), 10u);
+        cli.signal(SIGTERM);
+        EXPECT_EQ(cli.wait(), 1);
+        EXPECT_NE(cli.errors().find("dump stopped by SIGTERM; nothing written"), std::string::npos) << cli.errors();
+    }
+    const auto backup = cwd.path() / "unit.json";
+    {
+        const std::size_t before = requests(cwd.path() / "dump.log").size();
+        CliProcess cli(cwd.path(),
+                       {"backup", "--no-system-ports", "--port", device->slavePath(), "--out", backup.string()});
+        ASSERT_GE(waitForFrames(cwd.path() / "dump.log", kAnyCommand, before + 20).size(), before + 20);
+        // Two of one kind would merge while the first is pending.
+        cli.signal(SIGINT);
+        cli.signal(SIGTERM);
+        EXPECT_EQ(cli.wait(), 1);
+        EXPECT_NE(cli.errors().find("ended at once by a second signal"), std::string::npos) << cli.errors();
+    }
+    EXPECT_FALSE(std::filesystem::exists(project));
+    EXPECT_FALSE(std::filesystem::exists(backup));
+    for (const auto& entry : std::filesystem::directory_iterator(cwd.path()))
+        EXPECT_FALSE(entry.path().string().ends_with(".part")) << entry.path();
 }
 
 } // namespace

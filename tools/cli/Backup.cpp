@@ -1,4 +1,5 @@
 #include "Commands.hpp"
+#include "Signals.hpp"
 #include "TerminalHost.hpp"
 
 #include "app/Program.hpp"
@@ -9,7 +10,9 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 
+#include <algorithm>
 #include <cstdio>
+#include <optional>
 #include <filesystem>
 #include <functional>
 #include <set>
@@ -34,10 +37,15 @@ Empty slots' data is not read. The file is written only once complete.
   --out FILE          the backup file to write
   --help              show this text
 
-Progress with the time left goes to standard error on a terminal; Ctrl-C stops the
-backup and writes no file. Exit status: 0 when the file was written, 1 when no device
-answered, the link failed, the backup was stopped or the file could not be written,
-2 for a wrong command line.
+The output is checked to be writable before the unit is read. Progress with the time
+left goes to standard error on a terminal.
+
+Ctrl-C, SIGTERM or SIGHUP stop the backup after the current exchange: no file is
+written and no temporary file is left, exit status 1. A second signal ends the tool at
+once.
+
+Exit status: 0 when the file was written, 1 when no device answered, the link failed,
+the backup was stopped or the file could not be written, 2 for a wrong command line.
 )";
 
 constexpr const char* kRestoreHelp =
@@ -50,15 +58,23 @@ is written.
 
   --port PATH         as for backup
   --no-system-ports   as for backup
-  --effect N          restore only effect N (0 to 15, the order of the effect list);
-                      repeatable. Without it all effects, the current effect and the
-                      effect switch are restored.
+  --effect EFFECT     restore only this effect, by name (any case; blanks may be
+                      written as - or _) or by number; repeatable. Without it all
+                      effects, the current effect and the effect switch are restored.
   --help              show this text
 
-Progress with the time left goes to standard error on a terminal; Ctrl-C stops after
-the current write and names the effects completed. Exit status: 0 when everything was
-written and read back equal, 1 when the file was refused, no device answered, the link
-failed, the restore was stopped or the read-back differed, 2 for a wrong command line.
+Effects:
+%EFFECTS%
+Progress with the time left goes to standard error on a terminal.
+
+Ctrl-C, SIGTERM or SIGHUP stop the restore after the current write: it names the
+effects completed and, when the stop cut a stored preset short, the slot left empty;
+exit status 1. An effect's presets are each either restored whole, as they were, or
+empty. A second signal ends the tool at once.
+
+Exit status: 0 when everything was written and read back equal, 1 when the file was
+refused, no device answered, the link failed, the restore was stopped or the read-back
+differed, 2 for a wrong command line.
 )";
 
 struct LinkOptions {
@@ -76,6 +92,7 @@ int usageProblem(const char* command, const QString& problem)
 // link may end the run through the host.
 int withUnit(const LinkOptions& options, TerminalHost& host, const std::function<int(Program&)>& work)
 {
+    catchStopSignals();
     PortTable table = PortTable::fromEnvironment(options.ports, options.systemPorts);
     SerialTransport port;
     SteadyClock clock;
@@ -97,8 +114,106 @@ std::string effectList(const std::vector<int>& effects)
 {
     std::string out;
     for (int e : effects)
-        out += (out.empty() ? "" : ", ") + std::to_string(e);
+        out += (out.empty() ? "" : ", ") + std::string(catalogue::effect(e).listText);
     return out.empty() ? "none" : out;
+}
+
+// The restore help with the effects listed, two to a line.
+std::string restoreHelp()
+{
+    std::string list;
+    for (int e = 0; e < kEffectCount; ++e) {
+        char entry[40];
+        std::snprintf(entry, sizeof entry, "%s%2d %-18s", e % 2 == 0 ? "  " : "", e, catalogue::effect(e).listText);
+        list += entry;
+        if (e % 2 == 1) {
+            while (!list.empty() && list.back() == ' ')
+                list.pop_back();
+            list += '\n';
+        }
+    }
+    std::string text = kRestoreHelp;
+    text.replace(text.find("%EFFECTS%\n"), std::string_view("%EFFECTS%\n").size(), list);
+    return text;
+}
+
+// The slot of effect e whose stored preset the last write left unfinished: the last frame
+// sent marked it as being written or wrote its name or data. Its directory byte keeps it
+// empty until the preset is whole.
+std::optional<int> slotLeftEmpty(const ProgramState& s, const UnitBackup& backup, int e)
+{
+    const auto& frame = s.outputFrame;
+    if (frame[2] != Cmd::WriteByte)
+        return std::nullopt;
+    const auto address = static_cast<uint16_t>(frame[3] << 8 | frame[4]);
+    for (int slot = 0; slot < kSlotCount; ++slot) {
+        if (!backup.effects[static_cast<std::size_t>(e)].presets[static_cast<std::size_t>(slot)].stored())
+            continue;
+        if (address == Addr::directory(e, slot))
+            return frame[6] == Addr::SlotUsed ? std::nullopt : std::optional<int>(slot);
+        for (int k = 0; k < kNameLength; ++k)
+            if (address == Addr::name(e, slot, k))
+                return slot;
+        for (int c = 0; c < kDeviceColumns; ++c)
+            if (address == Addr::stored(e, slot, c))
+                return slot;
+    }
+    return std::nullopt;
+}
+
+// Tells how far a restore came before a stop or a lost link.
+void reportCutRestore(const Program& program, const UnitBackup& backup, const std::set<int>& chosen,
+                      const RestoreResult& result)
+{
+    const int signal = stopSignal();
+    if (result.end == TransferEnd::Cancelled)
+        std::fprintf(stderr, "qrv5173-cli: restore stopped by %s after the current write\n", stopSignalName(signal));
+    else
+        std::fprintf(stderr, "qrv5173-cli: restore cut off: the device was lost\n");
+    std::fprintf(stderr, "Effects completed: %s\n", effectList(result.completed).c_str());
+    const std::set<int> all = chosen.empty() ? std::set<int>{} : chosen;
+    int cut = -1;
+    for (int e = 0; e < kEffectCount && cut < 0; ++e)
+        if ((all.empty() || all.contains(e)) &&
+            std::find(result.completed.begin(), result.completed.end(), e) == result.completed.end())
+            cut = e;
+    if (cut < 0) {
+        std::fprintf(stderr, "Every effect was written; the read-back that checks them was not finished.\n");
+        return;
+    }
+    const char* name = catalogue::effect(cut).listText;
+    if (const auto slot = slotLeftEmpty(program.state, backup, cut))
+        std::fprintf(stderr,
+                     "%s was stopped part-way: slot %d is empty now (its preset was being written); each of its "
+                     "other presets is restored whole or as it was. Restore %s again to complete it.\n",
+                     name, *slot + 1, name);
+    else
+        std::fprintf(stderr,
+                     "%s was not completed: each of its presets is restored whole or as it was, and no slot was "
+                     "left empty. Restore %s again to complete it.\n",
+                     name, name);
+}
+
+// An effect by its number or its name in the effect list, in any case, with '-' or '_'
+// for a blank.
+std::optional<int> effectNamed(const QString& text)
+{
+    bool number = false;
+    const int e = text.toInt(&number);
+    if (number)
+        return e >= 0 && e < kEffectCount ? std::optional<int>(e) : std::nullopt;
+    const auto plain = [](QString t) {
+        t = t.toUpper();
+        t.remove(QLatin1Char(' '));
+        t.remove(QLatin1Char('-'));
+        t.remove(QLatin1Char('_'));
+        return t;
+    };
+    const QString wanted = plain(text);
+    for (int i = 0; i < kEffectCount; ++i)
+        if (!wanted.isEmpty() && plain(QString::fromLatin1(catalogue::effect(i).listText)) == wanted)
+            return i;
+    return std::nullopt;
 }
 
 template <class Work> int runGuarded(const QStringList& arguments, Work&& work)
@@ -107,6 +222,9 @@ template <class Work> int runGuarded(const QStringList& arguments, Work&& work)
     try {
         return work(arguments, host);
     } catch (const ProgramEnd&) {
+        return kFailed;
+    } catch (const Stopped& stopped) {
+        std::fprintf(stderr, "qrv5173-cli: stopped by %s\n", stopSignalName(stopped.signal));
         return kFailed;
     }
 }
@@ -147,14 +265,15 @@ int runBackup(const QStringList& arguments)
         if (out.isEmpty())
             return usageProblem("backup", QStringLiteral("--out FILE is missing"));
         const std::filesystem::path file = out.toStdString();
-        if (std::filesystem::is_directory(file)) {
-            std::fprintf(stderr, "qrv5173-cli: cannot write the backup: %s: is a folder\n", file.c_str());
+        if (const auto problem = checkBackupWritable(file)) {
+            std::fprintf(stderr, "qrv5173-cli: cannot write the backup: %s: %s\n", file.c_str(), problem->c_str());
             return kFailed;
         }
         return withUnit(linkOptions(parser), host, [&](Program& program) {
             const BackupResult result = readUnit(program.editor);
             if (result.end == TransferEnd::Cancelled) {
-                std::fprintf(stderr, "qrv5173-cli: backup stopped; nothing written\n");
+                std::fprintf(stderr, "qrv5173-cli: backup stopped by %s; nothing written\n",
+                             stopSignalName(stopSignal()));
                 return kFailed;
             }
             if (result.end == TransferEnd::Lost) {
@@ -180,23 +299,25 @@ int runRestore(const QStringList& arguments)
     return runGuarded(arguments, [](const QStringList& args, TerminalHost& host) {
         QCommandLineParser parser;
         addLinkOptions(parser);
-        parser.addOption({QStringLiteral("effect"), QStringLiteral("effect to restore"), QStringLiteral("N")});
+        parser.addOption({QStringLiteral("effect"), QStringLiteral("effect to restore"), QStringLiteral("EFFECT")});
         parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("backup file"));
         if (!parser.parse(args))
             return usageProblem("restore", parser.errorText());
         if (parser.isSet(QStringLiteral("help"))) {
-            std::fputs(kRestoreHelp, stdout);
+            std::fputs(restoreHelp().c_str(), stdout);
             return kOk;
         }
         if (parser.positionalArguments().size() != 1)
             return usageProblem("restore", QStringLiteral("give exactly one backup FILE"));
         std::set<int> effects;
         for (const QString& text : parser.values(QStringLiteral("effect"))) {
-            bool ok = false;
-            const int e = text.toInt(&ok);
-            if (!ok || e < 0 || e >= kEffectCount)
-                return usageProblem("restore", QStringLiteral("--effect takes 0 to 15, not '%1'").arg(text));
-            effects.insert(e);
+            const auto e = effectNamed(text);
+            if (!e)
+                return usageProblem("restore",
+                                    QStringLiteral("no effect is called '%1'; --effect takes a name of the effect "
+                                                   "list or its number, 0 to 15")
+                                        .arg(text));
+            effects.insert(*e);
         }
         const std::string file = parser.positionalArguments()[0].toStdString();
         const DecodedBackup decoded = readBackupFile(file);
@@ -208,9 +329,7 @@ int runRestore(const QStringList& arguments)
         return withUnit(linkOptions(parser), host, [&](Program& program) {
             const RestoreResult result = writeUnit(program.editor, *decoded.unit, effects);
             if (result.end != TransferEnd::Done) {
-                std::fprintf(stderr, "qrv5173-cli: restore %s; effects completed: %s\n",
-                             result.end == TransferEnd::Cancelled ? "stopped" : "cut off: the device was lost",
-                             effectList(result.completed).c_str());
+                reportCutRestore(program, *decoded.unit, effects, result);
                 return kFailed;
             }
             if (!result.differences.empty()) {
@@ -220,8 +339,8 @@ int runRestore(const QStringList& arguments)
                     std::fprintf(stderr, "  %s\n", difference.c_str());
                 return kFailed;
             }
-            std::fprintf(stderr, "Restored effects %s and read them back equal\n",
-                         effectList(result.completed).c_str());
+            std::fprintf(stderr, "Restored %s and read %s back equal\n", effectList(result.completed).c_str(),
+                         result.completed.size() == 1 ? "it" : "them");
             return kOk;
         });
     });

@@ -1,21 +1,18 @@
 #include "Commands.hpp"
+#include "Signals.hpp"
 #include "TerminalHost.hpp"
 
 #include "app/Program.hpp"
 #include "devmem/MemoryDump.hpp"
 #include "link/PortTable.hpp"
 #include "link/SerialTransport.hpp"
+#include "storage/FileAccess.hpp"
 #include "storage/FileCodec.hpp"
 
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <optional>
 #include <string>
-#include <system_error>
-#include <unistd.h>
 #include <vector>
 
 namespace qrv::cli {
@@ -50,9 +47,14 @@ std::optional<DumpOptions> parse(const QStringList& arguments, int& status)
                        "writes the parameters of all sixteen effects as a project file (528 bytes), which the\n"
                        "editor's \"Load Project From PC\" takes. The device is then told that the tool is leaving.\n"
                        "\n"
-                       "Progress goes to standard error. Exit status: 0 when the file was written, 1 when no\n"
-                       "device answered, the link failed or the file could not be written, 2 for a wrong\n"
-                       "command line."));
+                       "The output is checked to be writable (room on the disk included) before the device is\n"
+                       "read. Progress goes to standard error.\n"
+                       "\n"
+                       "Ctrl-C, SIGTERM or SIGHUP stop the dump after the current exchange: no file is written\n"
+                       "and no temporary file is left, exit status 1. A second signal ends the tool at once.\n"
+                       "\n"
+                       "Exit status: 0 when the file was written, 1 when no device answered, the link failed,\n"
+                       "the dump was stopped or the file could not be written, 2 for a wrong command line."));
     if (ended) {
         status = *ended;
         return std::nullopt;
@@ -78,58 +80,14 @@ std::optional<DumpOptions> parse(const QStringList& arguments, int& status)
     return options;
 }
 
-// Writes the bytes to a temporary file beside the target and renames it over the target,
-// so that a failure never leaves a partial project. Returns the reason of a failure.
-std::optional<std::string> writeWhole(const std::filesystem::path& target, const std::vector<uint8_t>& bytes)
-{
-    const std::filesystem::path temporary =
-        target.parent_path() / ("." + target.filename().string() + ".tmp-" + std::to_string(::getpid()));
-    {
-        std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
-        if (!file)
-            return temporary.string() + ": " + std::strerror(errno);
-        file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-        file.close();
-        if (!file) {
-            const std::string reason = std::strerror(errno);
-            std::filesystem::remove(temporary);
-            return temporary.string() + ": " + reason;
-        }
-    }
-    std::error_code error;
-    std::filesystem::rename(temporary, target, error);
-    if (error) {
-        std::filesystem::remove(temporary);
-        return target.string() + ": " + error.message();
-    }
-    return std::nullopt;
-}
-
-// Whether a file can be made where the project is to go, tried with the temporary file
-// itself; the reason when not. Checked before the dump so that no dump is made in vain.
-std::optional<std::string> checkWritable(const std::filesystem::path& target)
-{
-    std::error_code error;
-    if (std::filesystem::is_directory(target, error))
-        return target.string() + ": is a folder";
-    const std::filesystem::path probe =
-        target.parent_path() / ("." + target.filename().string() + ".tmp-" + std::to_string(::getpid()));
-    {
-        std::ofstream file(probe, std::ios::binary | std::ios::trunc);
-        if (!file)
-            return probe.string() + ": " + std::strerror(errno);
-    }
-    std::filesystem::remove(probe, error);
-    return std::nullopt;
-}
-
 // Connects, dumps and writes; the device search and the dump may end the run through the host.
 int dump(const DumpOptions& options, TerminalHost& host)
 {
-    if (const auto problem = checkWritable(options.out)) {
-        std::fprintf(stderr, "qrv5173-cli: cannot write the project: %s\n", problem->c_str());
+    if (const auto problem = checkCanWrite(options.out, kProjectFileSize)) {
+        std::fprintf(stderr, "qrv5173-cli: cannot write the project: %s: %s\n", options.out.c_str(), problem->c_str());
         return kFailed;
     }
+    catchStopSignals();
     PortTable table = PortTable::fromEnvironment(options.ports, options.systemPorts);
     SerialTransport port;
     SteadyClock clock;
@@ -153,10 +111,10 @@ int dump(const DumpOptions& options, TerminalHost& host)
     }
     host.finishProgress();
 
-    const auto problem = writeWhole(options.out, encodeProject(program.state.store));
+    const auto problem = writeFileAtomically(options.out, encodeProject(program.state.store));
     program.link.SendCommand(Cmd::ExitNotice);
     if (problem) {
-        std::fprintf(stderr, "qrv5173-cli: cannot write the project: %s\n", problem->c_str());
+        std::fprintf(stderr, "qrv5173-cli: cannot write the project: %s: %s\n", options.out.c_str(), problem->c_str());
         return kFailed;
     }
     std::fprintf(stderr, "Wrote %s\n", options.out.string().c_str());
@@ -173,6 +131,9 @@ int runDump(const QStringList& arguments)
     try {
         return dump(*options, host);
     } catch (const ProgramEnd&) {
+        return kFailed;
+    } catch (const Stopped& stopped) {
+        std::fprintf(stderr, "qrv5173-cli: dump stopped by %s; nothing written\n", stopSignalName(stopped.signal));
         return kFailed;
     }
 }

@@ -1,5 +1,7 @@
 #include "TerminalHost.hpp"
 
+#include "Signals.hpp"
+
 #include "link/PortSearch.hpp"
 #include "state/CodePage.hpp"
 
@@ -52,24 +54,45 @@ void TerminalHost::refresh(Window window)
     }
 }
 
-void TerminalHost::beginProgress(const std::string& title, int steps, bool)
+void TerminalHost::beginProgress(const std::string& title, int steps, bool cancellable)
 {
     if (depth_++ > 0)
         return;
+    cancellable_ = cancellable;
     title_ = title;
     steps_ = steps;
     lastShown_ = -10;
+    lastDone_ = 0;
     timeLeft_ = TimeLeft();
+}
+
+void TerminalHost::resizeProgress(int steps)
+{
+    // A restore's read-back announces only its own exchanges: they come on top of the
+    // writes already done.
+    steps_ = steps < lastDone_ ? lastDone_ + steps : steps;
+}
+
+bool TerminalHost::cancelRequested()
+{
+    return stopSignal() != 0;
 }
 
 void TerminalHost::stepProgress(int done)
 {
+    if (depth_ > 0 && !cancellable_ && stopSignal() != 0) {
+        finishProgress();
+        throw Stopped{stopSignal()};
+    }
     if (depth_ != 1 || steps_ <= 0)
         return;
-    const int percent = std::min(done, steps_) * 100 / steps_;
+    lastDone_ = done;
+    // Exchanges started over after a reconnection may count past the plan.
+    const int shown = std::min(done, steps_);
+    const int percent = shown * 100 / steps_;
     if (interactive()) {
-        const std::string left = timeLeftText(timeLeft_.seconds(done, steps_));
-        std::fprintf(stderr, "\r\033[K%s %d/%d %s", title_.c_str(), done, steps_, left.c_str());
+        const std::string left = timeLeftText(timeLeft_.seconds(shown, steps_));
+        std::fprintf(stderr, "\r\033[K%s %d/%d %s", title_.c_str(), shown, steps_, left.c_str());
         lineOpen_ = true;
     } else if (percent / 10 != lastShown_ / 10) {
         std::fprintf(stderr, "%s %d%%\n", title_.c_str(), percent);

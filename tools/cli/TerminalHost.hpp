@@ -8,6 +8,11 @@ namespace qrv::cli {
 
 // Thrown by TerminalHost::endProgram; the command turns it into exit status 1.
 struct ProgramEnd {};
+// Thrown after an exchange of an operation that has no Cancel of its own once a stop
+// signal came; the command reports it and ends with status 1.
+struct Stopped {
+    int signal;
+};
 
 // Says that no port answered, with what the user can do about a port that would not open.
 void reportNoUnitFound(int portsTried, const std::string& advice);
@@ -37,8 +42,10 @@ public:
     // Long operations: one updated line on a terminal, a line per tenth otherwise.
     void beginProgress(const std::string& title, int steps, bool cancellable) override;
     void stepProgress(int done) override;
-    void resizeProgress(int steps) override { steps_ = steps; }
+    void resizeProgress(int steps) override;
     void endProgress() override;
+    // A stop signal is the terminal's Cancel.
+    bool cancelRequested() override;
 
     // The splash model whose status and progress are shown on refresh(Window::Splash).
     void showSplash(const FrmSplash* splash) { splash_ = splash; }
@@ -50,9 +57,11 @@ private:
     std::string title_;
     int steps_ = 0;
     int depth_ = 0; // an operation inside another one prints nothing of its own
+    bool cancellable_ = false;
     TimeLeft timeLeft_;
     std::string lastCaption_;
     int lastShown_ = -10; // no step printed yet
+    int lastDone_ = 0;
     bool lineOpen_ = false;
 };
 
