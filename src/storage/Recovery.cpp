@@ -253,8 +253,11 @@ std::string recoveryTimeText(int64_t madeAt, int64_t now)
     if (localtime_r(&t, &local) == nullptr)
         return "at an unknown time";
     char text[64];
-    std::strftime(text, sizeof text, "on %d %B %Y at %H:%M", &local);
-    return text;
+    std::strftime(text, sizeof text, "on %e %B %Y at %H:%M", &local);
+    std::string out = text;
+    if (out.starts_with("on  "))
+        out.erase(3, 1); // %e pads a one-digit day with a blank
+    return out;
 }
 
 namespace {
@@ -378,9 +381,10 @@ bool offerRecovery(Editor& editor, RecoveryKeeper& keeper, int64_t now)
         text += "\nThey were made on another unit: the stored presets of this one are not those of the unit the "
                 "edits were made for.";
     if (toSend.empty()) {
-        text += "\nThe unit still holds all " + plural(held.size(), "edited value", "edited values") + " of " +
-            effectNames(held) + ": " + valueList(state, point, image, held) +
-            ". The editor shows them; save them to keep them.";
+        const bool one = held.size() == 1;
+        text += std::string("\nThe unit still holds ") + (one ? "the edited value" : "all " + std::to_string(held.size()) + " edited values") +
+            " of " + effectNames(held) + ": " + valueList(state, point, image, held) + ". The editor shows " +
+            (one ? "it; save it" : "them; save them") + " to keep " + (one ? "it." : "them.");
         host.message(text, kRestoreTitle, Icon::Information);
         keeper.discard();
         return false;

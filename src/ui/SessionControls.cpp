@@ -180,14 +180,19 @@ void keepRecoveryFile(AppWindows& windows, Program& program, const std::filesyst
                 program.recovery.tick(program.state, std::time(nullptr));
                 QString problem;
                 if (!claim->lock)
-                    problem = QStringLiteral("no lock file can be made in %1").arg(QString::fromStdString(folder.string()));
+                    problem = QStringLiteral("no lock file can be made");
                 else if (!program.recovery.problem().empty())
                     problem = QString::fromStdString(program.recovery.problem());
                 const QString text = problem.isEmpty()
                     ? QString()
-                    : QStringLiteral("Unsaved edits are not kept for recovery (%1); trying again").arg(problem);
+                    : QStringLiteral("Unsaved edits not kept for recovery (%1); trying again").arg(problem);
                 if (status->text() != text) {
                     status->setText(text);
+                    status->setToolTip(text.isEmpty() ? QString()
+                                                      : QStringLiteral("The recovery file goes to %1. Free some room "
+                                                                       "there or make it writable; the editor keeps "
+                                                                       "trying every half second.")
+                                                            .arg(QString::fromStdString(folder.string())));
                     status->setVisible(!text.isEmpty());
                 }
             });
