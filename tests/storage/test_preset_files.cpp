@@ -1,6 +1,7 @@
 #include "EditorRig.hpp"
 #include "TempFolder.hpp"
 
+#include "app/DeviceBackup.hpp"
 #include "app/StartUp.hpp"
 #include "storage/FileAccess.hpp"
 #include "storage/PresetFiles.hpp"
@@ -328,6 +329,18 @@ TEST(FilesOnDisk, AFullDiskOrAMissingFolderIsFoundBeforeTheWorkAndLeavesNothing)
         EXPECT_TRUE(writeFileAtomically(dir.path / "old.prj", std::vector<uint8_t>(528, 1)));
     }
     EXPECT_EQ(readBytes(dir.path / "old.prj"), std::vector<uint8_t>(50, 3));
+
+    // Back Up Device finds a folder it cannot write before it reads the unit for minutes.
+    EditorRig rig;
+    rig.state.LinkUp = true;
+    rig.state.programFolder = dir.path;
+    rig.port.clearLog();
+    rig.host.choosePath(dir.path / "gone" / "unit.json");
+    backUpDevice(rig.editor, 0);
+    ASSERT_EQ(rig.host.boxes.size(), 1u);
+    EXPECT_NE(rig.host.boxes[0].text.find("Nothing was read from the unit"), std::string::npos) << rig.host.boxes[0].text;
+    EXPECT_TRUE(rig.port.sent().empty());
+    fs::remove_all(dir.path / "Preset");
     int files = 0;
     for ([[maybe_unused]] const auto& entry : fs::directory_iterator(dir.path))
         ++files;
