@@ -56,8 +56,9 @@ fs::path folderOf(const fs::path& path)
 fs::path temporaryFor(const fs::path& path)
 {
     static std::atomic<unsigned> counter{0};
-    return folderOf(path) / ("." + path.filename().string() + "." + std::to_string(::getpid()) + "-" +
-                             std::to_string(counter++) + std::string(kPartSuffix));
+    return folderOf(path) /
+        ("." + path.filename().string() + "." + std::to_string(::getpid()) + "-" + std::to_string(counter++) +
+         std::string(kPartSuffix));
 }
 
 // A write that was killed leaves its temporary behind; the next write of the same file
@@ -168,8 +169,8 @@ FileRead readWholeFile(const fs::path& path, std::size_t limit)
     const auto size = fs::file_size(path, error);
     if (error) {
         FileRead result;
-        result.outcome = error == std::errc::no_such_file_or_directory ? FileRead::Outcome::NotFound
-                                                                       : FileRead::Outcome::Unreadable;
+        result.outcome =
+            error == std::errc::no_such_file_or_directory ? FileRead::Outcome::NotFound : FileRead::Outcome::Unreadable;
         result.problem = error.message();
         return result;
     }

@@ -14,7 +14,7 @@ struct FileRead {
     enum class Outcome { Read, NotFound, WrongSize, Unreadable };
     Outcome outcome = Outcome::Unreadable;
     std::vector<uint8_t> bytes;
-    std::string problem; // why it was refused, for WrongSize and Unreadable
+    std::string problem;         // why it was refused, for WrongSize and Unreadable
     std::uintmax_t trailing = 0; // bytes past the wanted size that were left unread
 };
 
@@ -25,8 +25,8 @@ FileRead readExactFile(const std::filesystem::path& path, std::size_t size, bool
 FileRead readWholeFile(const std::filesystem::path& path, std::size_t limit);
 
 struct WriteOptions {
-    unsigned mode = 0666;     // for a new file, less the umask; a replaced file keeps its own
-    bool keepTail = false;    // a longer regular file keeps its bytes past the new ones
+    unsigned mode = 0666;  // for a new file, less the umask; a replaced file keeps its own
+    bool keepTail = false; // a longer regular file keeps its bytes past the new ones
 };
 
 // Replaces the file's content with the bytes, or leaves it as it was and returns why not.

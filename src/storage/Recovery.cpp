@@ -10,7 +10,6 @@
 #include <set>
 #include <system_error>
 
-
 namespace qrv {
 
 namespace fs = std::filesystem;
@@ -114,8 +113,9 @@ uint32_t unitFingerprint(const ProgramState& state)
     uint32_t hash = 2166136261u;
     for (int e = 0; e < kEffectCount; ++e)
         for (int s = 0; s < kSlotCount; ++s)
-            for (const std::string* text : {&state.presetDirectory[static_cast<std::size_t>(e)][static_cast<std::size_t>(s)],
-                                            &state.presetNames[static_cast<std::size_t>(e)][static_cast<std::size_t>(s)]}) {
+            for (const std::string* text :
+                 {&state.presetDirectory[static_cast<std::size_t>(e)][static_cast<std::size_t>(s)],
+                  &state.presetNames[static_cast<std::size_t>(e)][static_cast<std::size_t>(s)]}) {
                 hash = checksum(std::span(reinterpret_cast<const uint8_t*>(text->data()), text->size()), hash);
                 hash = checksum(std::array<uint8_t, 1>{0}, hash); // keeps "AB","C" apart from "A","BC"
             }
@@ -124,9 +124,14 @@ uint32_t unitFingerprint(const ProgramState& state)
 
 RecoveryImage captureRecovery(const ProgramState& state, int64_t madeAt)
 {
-    return {madeAt,        state.currentEffect,      state.startConfig,
-            state.store,   unitFingerprint(state),   state.presetDirectory,
-            state.presetNames, state.presetSlotNumbers};
+    return {madeAt,
+            state.currentEffect,
+            state.startConfig,
+            state.store,
+            unitFingerprint(state),
+            state.presetDirectory,
+            state.presetNames,
+            state.presetSlotNumbers};
 }
 
 std::vector<uint8_t> encodeRecovery(const RecoveryImage& image)
@@ -204,8 +209,9 @@ RecoveryRead readRecoveryFile(const fs::path& file)
 fs::path RecoveryKeeper::ownFormatFile() const
 {
     const fs::path name(kRecoveryFileName);
-    return folder_ / (fs::path(fileName_).stem().string() + ".format" + std::to_string(kRecoveryVersion) +
-                      name.extension().string());
+    return folder_ /
+        (fs::path(fileName_).stem().string() + ".format" + std::to_string(kRecoveryVersion) +
+         name.extension().string());
 }
 
 void RecoveryKeeper::tick(const ProgramState& state, int64_t now)
@@ -275,9 +281,11 @@ std::string effectNames(const std::vector<std::pair<int, int>>& columns)
         if (std::find(effects.begin(), effects.end(), e) == effects.end())
             effects.push_back(e);
     std::string out;
-    for (std::size_t i = 0; i < effects.size(); ++i)
-        out += std::string(i == 0 ? "" : i + 1 == effects.size() ? " and " : ", ") +
-            catalogue::effect(effects[i]).listText;
+    for (std::size_t i = 0; i < effects.size(); ++i) {
+        if (i > 0)
+            out += i + 1 == effects.size() ? " and " : ", ";
+        out += catalogue::effect(effects[i]).listText;
+    }
     return out;
 }
 
@@ -338,7 +346,8 @@ bool offerRecovery(Editor& editor, RecoveryKeeper& keeper, int64_t now)
     RecoveryRead found = keeper.leftBehind();
     if (found.kind == RecoveryRead::Kind::Newer) {
         host.message("A newer version of the editor kept unsaved edits in\n" + keeper.file().string() + "\n(" +
-                         found.problem + "). This version cannot read them and leaves the file as it is: start the "
+                         found.problem +
+                         "). This version cannot read them and leaves the file as it is: start the "
                          "newer version to restore them. Meanwhile this editor keeps its own unsaved edits in " +
                          keeper.ownFormatFile().filename().string() + ".",
                      kRestoreTitle, Icon::Exclamation);
@@ -346,8 +355,8 @@ bool offerRecovery(Editor& editor, RecoveryKeeper& keeper, int64_t now)
         found = keeper.leftBehind();
     }
     if (found.kind == RecoveryRead::Kind::Unreadable) {
-        const std::string what = "The unsaved edits an earlier run left cannot be read (" + found.problem +
-            ") and were not restored.";
+        const std::string what =
+            "The unsaved edits an earlier run left cannot be read (" + found.problem + ") and were not restored.";
         if (const auto aside = moveAside(keeper.file(), now)) {
             host.message(what + " The file was moved to\n" + aside->string(), kRestoreTitle, Icon::Exclamation);
         } else {
@@ -368,11 +377,10 @@ bool offerRecovery(Editor& editor, RecoveryKeeper& keeper, int64_t now)
         return false;
     }
     std::vector<std::pair<int, int>> toSend, held;
-    for (const auto& edit : edits)
-        (state.store.at(edit.first, edit.second) == image.store.at(edit.first, edit.second) && !state.DemoMode
-             ? held
-             : toSend)
-            .push_back(edit);
+    for (const auto& [e, c] : edits) {
+        const bool unitHasIt = !state.DemoMode && state.store.at(e, c) == image.store.at(e, c);
+        (unitHasIt ? held : toSend).emplace_back(e, c);
+    }
     const char point = host.decimalPoint();
     std::string text = "The editor ended without Exit " + recoveryTimeText(image.madeAt, now) +
         " while it held edits that were not saved.";
@@ -382,8 +390,9 @@ bool offerRecovery(Editor& editor, RecoveryKeeper& keeper, int64_t now)
                 "edits were made for.";
     if (toSend.empty()) {
         const bool one = held.size() == 1;
-        text += std::string("\nThe unit still holds ") + (one ? "the edited value" : "all " + std::to_string(held.size()) + " edited values") +
-            " of " + effectNames(held) + ": " + valueList(state, point, image, held) + ". The editor shows " +
+        text += std::string("\nThe unit still holds ") +
+            (one ? "the edited value" : "all " + std::to_string(held.size()) + " edited values") + " of " +
+            effectNames(held) + ": " + valueList(state, point, image, held) + ". The editor shows " +
             (one ? "it; save it" : "them; save them") + " to keep " + (one ? "it." : "them.");
         host.message(text, kRestoreTitle, Icon::Information);
         keeper.discard();

@@ -69,7 +69,11 @@ public:
     RecoveryRead leftBehind() const { return readRecoveryFile(file()); }
     // From now on the file follows the edits: the store's values unlike the start
     // configuration's, which holds what was last taken from the unit (or a file).
-    void arm() { armed_ = true; written_.clear(); }
+    void arm()
+    {
+        armed_ = true;
+        written_.clear();
+    }
     // Called often (every half second, and when the editor is told to end): writes the
     // file when the state has changed since the last write and holds edits, removes it
     // when the edits are gone. A write that fails is tried again at the next call.

@@ -13,9 +13,9 @@
 
 #include <chrono>
 #include <csignal>
-#include <fstream>
 #include <cstdlib>
 #include <fcntl.h>
+#include <fstream>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -239,8 +239,8 @@ TEST(CliRestore, EffectsGoByNameOrNumberAndAreListedTheWordingIsPlain)
 
     // Names and numbers pass; a newer file is refused in plain words before any port is tried.
     std::ofstream(cwd.path() / "newer.json") << "{\"kind\": \"qrv5173-backup\", \"format\": 2}";
-    run = runCli(cwd.path(), "restore --effect vocal-echo --effect Chorus --effect 15 " +
-                                 (cwd.path() / "newer.json").string());
+    run = runCli(cwd.path(),
+                 "restore --effect vocal-echo --effect Chorus --effect 15 " + (cwd.path() / "newer.json").string());
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.errors.find("format 2, from a newer version; this version reads format 1"), std::string::npos)
         << run.errors;
@@ -321,9 +321,9 @@ std::unique_ptr<EmulatorProcess> pacedEmulator(const std::filesystem::path& fold
                                                const DeviceModel& memory)
 {
     writeMemoryFile(folder / (name + ".mem"), memory.memory());
-    return std::make_unique<EmulatorProcess>(
-        QRV_EMULATOR_PATH, std::vector<std::string>{"--memory", (folder / (name + ".mem")).string(), "--log",
-                                                    (folder / (name + ".log")).string()});
+    return std::make_unique<EmulatorProcess>(QRV_EMULATOR_PATH,
+                                             std::vector<std::string>{"--memory", (folder / (name + ".mem")).string(),
+                                                                      "--log", (folder / (name + ".log")).string()});
 }
 
 std::array<uint8_t, 8> nameOf(const std::string& text)
@@ -359,8 +359,9 @@ TEST(CliSignals, EachSignalStopsARestoreAfterTheCurrentWriteNamingWhatWasDoneAnd
     for (const auto& [number, name] : {std::pair{SIGINT, "SIGINT"}, {SIGTERM, "SIGTERM"}, {SIGHUP, "SIGHUP"}}) {
         SCOPED_TRACE(name);
         const auto device = pacedEmulator(cwd.path(), name, memory);
-        CliProcess cli(cwd.path(), {"restore", "--no-system-ports", "--port", device->slavePath(), "--effect",
-                                    "Reverb-Hall", "--effect", "chorus", file.string()});
+        CliProcess cli(cwd.path(),
+                       {"restore", "--no-system-ports", "--port", device->slavePath(), "--effect", "Reverb-Hall",
+                        "--effect", "chorus", file.string()});
         // REVERB HALL takes 41 writes; then into the first CHORUS presets.
         ASSERT_GE(waitForFrames(cwd.path() / (name + std::string(".log")), Cmd::WriteByte, 41 + 20).size(), 61u);
         cli.signal(number);

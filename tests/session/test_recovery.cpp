@@ -191,8 +191,8 @@ TEST(Recovery, YesSendsExactlyTheEditedColumnsAndTheBoxSaysWhichAndNoLeavesTheUn
     EXPECT_EQ(next.rig.state.currentEffect, 15);
     // CHORUS by one write into its live memory; the pitch shifter, shown, as parameters.
     EXPECT_EQ(next.rig.memoryWrites(),
-              (std::vector<std::pair<int, int>>{{Addr::live(7, changedStore[0].second),
-                                                  next.rig.state.store.at(7, changedStore[0].second)}}));
+              (std::vector<std::pair<int, int>>{
+                  {Addr::live(7, changedStore[0].second), next.rig.state.store.at(7, changedStore[0].second)}}));
 
     // A unit that still holds the edits (the editor was killed, the unit was not): told,
     // nothing sent.

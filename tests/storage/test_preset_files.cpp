@@ -184,9 +184,9 @@ TEST_F(PresetFiles, ShorterFilesAreRefusedBeforeAnythingChangesLongerOnesLoadThe
         EXPECT_TRUE(rig.host.boxes.empty());
         EXPECT_EQ(rig.state.currentEffect, 5);
         EXPECT_EQ(rowBytes(rig.state.startConfig, 5), std::vector<uint8_t>(bytes.begin(), bytes.begin() + 33));
-        EXPECT_EQ(rig.state.lastOutcome, "Loaded long" + std::to_string(size) + ".fxp (its first 33 bytes; the " +
-                                             std::to_string(size - 33) + (size == 34 ? " byte" : " bytes") +
-                                             " after them were ignored)");
+        EXPECT_EQ(rig.state.lastOutcome,
+                  "Loaded long" + std::to_string(size) + ".fxp (its first 33 bytes; the " + std::to_string(size - 33) +
+                      (size == 34 ? " byte" : " bytes") + " after them were ignored)");
     }
 }
 
@@ -338,7 +338,8 @@ TEST(FilesOnDisk, AFullDiskOrAMissingFolderIsFoundBeforeTheWorkAndLeavesNothing)
     rig.host.choosePath(dir.path / "gone" / "unit.json");
     backUpDevice(rig.editor, 0);
     ASSERT_EQ(rig.host.boxes.size(), 1u);
-    EXPECT_NE(rig.host.boxes[0].text.find("Nothing was read from the unit"), std::string::npos) << rig.host.boxes[0].text;
+    EXPECT_NE(rig.host.boxes[0].text.find("Nothing was read from the unit"), std::string::npos)
+        << rig.host.boxes[0].text;
     EXPECT_TRUE(rig.port.sent().empty());
     fs::remove_all(dir.path / "Preset");
     int files = 0;

@@ -12,9 +12,9 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <optional>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
