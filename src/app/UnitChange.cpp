@@ -9,8 +9,9 @@ namespace qrv {
 void readChangedUnit(Program& program)
 {
     ProgramState& s = program.state;
-    if (!s.unitChanged || !program.link.sendingAllowed())
+    if (!s.readAgainPending || !s.unitChanged || !program.link.sendingAllowed())
         return;
+    s.readAgainPending = false;
     Editor& editor = program.editor;
     editor.host().message(kOtherUnitText, kDefaultTitle, Icon::Information);
     const ParameterTable edited = s.store;

@@ -141,7 +141,7 @@ bool ReadDialog::LoadPresetFromDevice(int slot)
     }
     // The slot names shown are another unit's until that unit has been read.
     if (state.unitChanged) {
-        host.message(kOtherUnitText, kReadTitle, Icon::Exclamation);
+        host.message(kOtherUnitUnreadText, kReadTitle, Icon::Exclamation);
         return false;
     }
     const EditScope scope(editor_, StepKind::Rows);
@@ -284,7 +284,7 @@ bool StoreDialog::Memorize_eep()
         return false;
     }
     if (state.unitChanged) {
-        host.message(kOtherUnitText, kStoreTitle, Icon::Exclamation);
+        host.message(kOtherUnitUnreadText, kStoreTitle, Icon::Exclamation);
         return false;
     }
     // A slot the unit may mark stored is marked otherwise first, so that a store cut off

@@ -152,8 +152,9 @@ bool PortSearch::connectAtStartUp(const std::function<void()>& beforeSearch)
 
 bool PortSearch::unitFound()
 {
-    if (checkUnit(link_) == UnitMatch::Different)
-        state_.unitChanged = true;
+    // A unit still unread after an earlier change needs reading whatever it shows now.
+    if (state_.unitChanged || checkUnit(link_) == UnitMatch::Different)
+        state_.unitChanged = state_.readAgainPending = true;
     return true;
 }
 

@@ -6,6 +6,9 @@ namespace qrv {
 
 inline constexpr const char* kOtherUnitText =
     "The QRV5173 on the port holds other presets than the one the editor read";
+// Said by whatever would use the first unit's presets while the other is unread.
+inline constexpr const char* kOtherUnitUnreadText =
+    "The QRV5173 on the port holds other presets than the one the editor read. Press ReConnect to read it first.";
 
 enum class UnitMatch { Same, Different };
 

@@ -75,6 +75,9 @@ struct ProgramState {
     // A reconnected unit did not match what the editor read: its directory, names and values
     // are not the editor's until the unit has been read again.
     bool unitChanged = false;
+    // Set with unitChanged by the check; taken by the one attempt to read the unit again, so
+    // a Cancel is not asked again until the next reconnection.
+    bool readAgainPending = false;
 
     // Editor core
     int16_t currentEffect = 0;

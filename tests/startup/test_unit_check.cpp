@@ -85,9 +85,10 @@ TEST(UnitCheck, AnotherUnitIsReadAgainWithTheEditsKeptAndOfferedNeverWrittenFrom
     EXPECT_FALSE(store.Memorize_eep());
     EXPECT_TRUE(rig.port.sent().empty());
     ASSERT_EQ(rig.host.boxes.size(), 2u);
-    EXPECT_EQ(rig.host.boxes[0].text, kOtherUnitText);
+    EXPECT_EQ(rig.host.boxes[0].text, kOtherUnitUnreadText);
 
-    // A Cancel leaves everything as it was, the unit still unread.
+    // A Cancel leaves everything as it was, the unit still unread, and is not asked again
+    // before the next reconnection.
     rig.host.boxes.clear();
     rig.host.cancelAtStep = 30;
     const ParameterTable edited = rig.state.store;
@@ -95,10 +96,13 @@ TEST(UnitCheck, AnotherUnitIsReadAgainWithTheEditsKeptAndOfferedNeverWrittenFrom
     EXPECT_TRUE(rig.state.unitChanged);
     EXPECT_EQ(rig.state.store, edited);
     EXPECT_EQ(rig.state.presetNames, oldNames);
-
-    // Read again: the new unit's names, the user's values kept and sent on Yes.
-    rig.host.cancelAtStep.reset();
     rig.host.boxes.clear();
+    readChangedUnit(rig.program);
+    EXPECT_TRUE(rig.host.boxes.empty());
+
+    // ReConnect checks again and reads: the new unit's names, the user's values kept and sent on Yes.
+    rig.host.cancelAtStep.reset();
+    ASSERT_TRUE(rig.program.search.FindDevice());
     rig.host.answer(true);
     readChangedUnit(rig.program);
     EXPECT_FALSE(rig.state.unitChanged);
