@@ -27,8 +27,9 @@ inline constexpr int kMaxResends = 5;
 // anyway after the limit. That many exchanges after trouble keep waiting for quiet.
 inline constexpr double kQuietGap = 0.025;
 // A block or name reply carries no framing: it counts only when the line stays quiet this long
-// (three byte times at 4800 baud) after its last byte.
-inline constexpr double kReplyGap = 3.0 / 480.0;
+// after its last byte. The rest of a reply shifted by stray bytes follows within one byte time
+// (1/480 s at 4800 baud); two leave room for jitter and keep the start-up near the wire's time.
+inline constexpr double kReplyGap = 2.0 / 480.0;
 inline constexpr double kSettleLimit = 2.0;
 inline constexpr int kCautiousExchanges = 16;
 
