@@ -78,10 +78,10 @@ void SerialTransport::open(const std::string& portName)
         std::string advice;
         if (error == QSerialPort::PermissionError)
             advice = ::access(portName.c_str(), R_OK | W_OK) == 0
-                ? portName + " is in use by another program: close it, then ReConnect"
+                ? portName + " is in use by another program: close it and try again"
                 : portName +
                     " may not be opened by you: join the dialout group (sudo adduser $USER dialout), "
-                    "log in again, then ReConnect";
+                    "log in again and try again";
         throw PortError(kindOf(error), portName + ": " + text, advice);
     }
 }

@@ -237,7 +237,7 @@ TEST_F(SerialOverPty, SecondOpenOfTheSamePortIsUnavailable)
     try {
         second.open(emulator->slavePath());
     } catch (const PortError& error) {
-        EXPECT_EQ(error.advice(), emulator->slavePath() + " is in use by another program: close it, then ReConnect");
+        EXPECT_EQ(error.advice(), emulator->slavePath() + " is in use by another program: close it and try again");
     }
     EXPECT_TRUE(link.ProbeDevice());
 }

@@ -295,8 +295,8 @@ TEST(UiStatusBar, TellsTheLinkAndTheLastOutcome)
     EXPECT_EQ(status(), "No answer – retrying (attempt 3 of 6)");
     rig.state.resendAttempt = 0;
     rig.state.DemoMode = true;
-    rig.state.portAdvice = "/dev/ttyUSB0 is in use by another program: close it, then ReConnect";
-    EXPECT_EQ(status(), "Demo mode – /dev/ttyUSB0 is in use by another program: close it, then ReConnect");
+    rig.state.portAdvice = "/dev/ttyUSB0 is in use by another program: close it and try again";
+    EXPECT_EQ(status(), "Demo mode – /dev/ttyUSB0 is in use by another program: close it and try again");
     rig.state.portAdvice.clear();
     EXPECT_EQ(status(), "Demo mode – nothing is sent");
     rig.state.lastOutcome = "Saved Preset/chorus1.fxp";
