@@ -4,6 +4,9 @@
 #include "storage/FileAccess.hpp"
 
 #include <exception>
+#include <fstream>
+#include <optional>
+#include <span>
 #include <system_error>
 
 namespace qrv {
@@ -53,6 +56,7 @@ void mainWindowLoad(Program& program)
     ProgramState& s = program.state;
     if (startUpConnection(program)) {
         writeInitCfg(s.programFolder, s.PortNumber); // nothing reads it: a failure only loses the hint
+        rememberPort(program);
         if (!DumpDeviceMemory(program.editor, program.splash)) {
             // The device went away during the dump and the search turned to demo mode:
             // nothing half-read stays.
@@ -76,11 +80,38 @@ void editorWindowLoad(FrmMain& form)
         button->second.visible = false;
 }
 
+namespace {
+
+// Where the unit was found last, beside init.cfg, whose two bytes keep only a number.
+constexpr const char* kLastPortFile = "last-port";
+
+std::optional<std::string> lastPort(const std::filesystem::path& folder)
+{
+    std::ifstream in(folder / kLastPortFile);
+    std::string line;
+    if (!std::getline(in, line) || line.empty())
+        return std::nullopt;
+    return line;
+}
+
+} // namespace
+
+void rememberPort(Program& program)
+{
+    const std::string line = program.search.stableName() + "\n";
+    writeFileAtomically(program.state.programFolder / kLastPortFile,
+                        std::span(reinterpret_cast<const uint8_t*>(line.data()), line.size()));
+}
+
 bool startUpConnection(Program& program)
 {
     Host& host = program.editor.host();
     FrmSplash& splash = program.splash;
     bool found = false;
+    // The port the unit was found on last is tried first; the numbers follow as ever.
+    if (const auto path = lastPort(program.state.programFolder))
+        if (const auto number = program.search.numberOf(*path))
+            program.state.PortNumber = static_cast<int16_t>(*number);
     try {
         found = program.search.connectAtStartUp([&] {
             splash.Label1.caption = kSearchingCaption;

@@ -44,6 +44,9 @@ void editorWindowLoad(FrmMain& form);
 // The start-up connection with the demo question: true when connected; false after Yes
 // (demo mode still to be entered); No ends the program.
 bool startUpConnection(Program& program);
+// Keeps where the unit answered (a name that survives replugging, where there is one) for the
+// next start-up, which tries that port first.
+void rememberPort(Program& program);
 // The demo-mode settings: effect 0, switch off, every slot empty, nothing sent.
 void enterDemoMode(Program& program);
 // Writes the port number as two little-endian bytes over the start of

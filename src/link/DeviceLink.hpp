@@ -89,6 +89,7 @@ public:
     bool sendingAllowed() const { return !state_.DemoMode && state_.LinkUp; }
 
     Transport& port() { return port_; }
+    const Transport& port() const { return port_; }
     const ProgramState& state() const { return state_; }
 
 private:

@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 #include <exception>
+#include <filesystem>
 
 namespace qrv {
 
@@ -148,6 +149,31 @@ bool PortSearch::connectAtStartUp(const std::function<void()>& beforeSearch)
     if (beforeSearch)
         beforeSearch();
     return searchNumbers(state_.PortNumber, false);
+}
+
+std::optional<int> PortSearch::numberOf(const std::string& device) const
+{
+    namespace fs = std::filesystem;
+    for (int number = kFirstPortNumber; number <= kLastPortNumber; ++number) {
+        const auto name = resolver_(number);
+        std::error_code error;
+        if (name && (*name == device || fs::equivalent(*name, device, error)))
+            return number;
+    }
+    return std::nullopt;
+}
+
+std::string PortSearch::stableName() const
+{
+    namespace fs = std::filesystem;
+    const std::string name = link_.port().portName();
+    std::error_code error;
+    for (fs::directory_iterator it("/dev/serial/by-id", error), end; !error && it != end; it.increment(error)) {
+        std::error_code same;
+        if (fs::equivalent(it->path(), name, same))
+            return it->path().string();
+    }
+    return name;
 }
 
 bool PortSearch::unitFound()

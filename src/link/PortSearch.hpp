@@ -52,6 +52,12 @@ public:
     // The "ReConnect" button: closes the port when it is open and opens it again with the
     // same number and settings. Flags and demo mode stay as they are; nothing is sent.
     void reopenPort();
+    // The number whose device is the given one (the same path, or a link to the same
+    // device); nothing when no number leads there.
+    std::optional<int> numberOf(const std::string& device) const;
+    // The device name of the port in use, as a link that stays the same when the unit is
+    // plugged in again (/dev/serial/by-id/...) where the system has one.
+    std::string stableName() const;
     // Runs before every search so that ports that appeared since are found.
     void setPortListReread(std::function<void()> reread) { rereadPorts_ = std::move(reread); }
 

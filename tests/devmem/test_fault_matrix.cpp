@@ -168,8 +168,9 @@ TEST_P(FaultMatrix, EveryOperationTakesAndGivesOnlyTheRightBytes)
             ASSERT_EQ(state.startConfig.at(e, c), reference.peek(Addr::live(e, c))) << e << "/" << c;
         for (int s = 0; s < kSlotCount; ++s) {
             ASSERT_EQ(state.presetDirectory[e][s], std::to_string(reference.peek(Addr::directory(e, s))));
-            if (reference.peek(Addr::directory(e, s)) == Addr::SlotUsed)
+            if (reference.peek(Addr::directory(e, s)) == Addr::SlotUsed) {
                 ASSERT_EQ(state.presetNames[e][s], nameOf(reference, e, s)) << e << "/" << s;
+            }
         }
     }
 

@@ -117,6 +117,33 @@ TEST(StartUp, ConnectsOnPortSevenWritesInitCfgAndDumps)
               rig.host.refreshes.end());
 }
 
+TEST(StartUp, TheNextStartTriesThePortTheUnitAnsweredOnFirstAndStillFindsAUnitThatMoved)
+{
+    TemporaryWorkingDirectory cwd;
+    {
+        StartUpRig first;
+        first.deviceOnPortSeven();
+        startUp(first);
+        EXPECT_EQ(first.framesWith(Cmd::Probe), 3u); // the silent ports 3 and 5 cost a probe each
+    }
+    EXPECT_EQ(readFile(cwd.path() / "last-port"), (Bytes{'q', 'r', 'v', '\n'}));
+    EXPECT_EQ(readFile(cwd.path() / "init.cfg"), (Bytes{7, 0}));
+
+    StartUpRig again;
+    again.deviceOnPortSeven();
+    startUp(again);
+    EXPECT_EQ(again.framesWith(Cmd::Probe), 1u);
+    EXPECT_EQ(again.state.PortNumber, 7);
+
+    StartUpRig moved;
+    moved.names = {{3, "silent3"}, {5, "qrv-moved"}};
+    moved.far = {{"silent3", Far::Silent}, {"qrv-moved", Far::Device}};
+    startUp(moved);
+    EXPECT_EQ(moved.state.PortNumber, 5);
+    EXPECT_FALSE(moved.state.DemoMode);
+    EXPECT_EQ(readFile(cwd.path() / "last-port"), (Bytes{'q', 'r', 'v', '-', 'm', 'o', 'v', 'e', 'd', '\n'}));
+}
+
 TEST(StartUp, InitCfgInTheStartFolderOverwritesTheHeadOfAnOldOneAndIsNeverRead)
 {
     TemporaryWorkingDirectory cwd;
