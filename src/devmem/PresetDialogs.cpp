@@ -110,8 +110,10 @@ void ReadDialog::loadRequest()
         host.message(kReadNotConnectedText, kReadTitle, Icon::Exclamation);
         return;
     }
+    const std::string detail = "Slot " + std::to_string(s + 1) + " – " +
+        trimmedName(nameOf(editor_.state(), editor_.state().currentEffect, s)) + " replaces the edit.";
     if (!host.askYesNo("Overwrite current editing with the preset " + std::to_string(s + 1) + ", are you sure ? ",
-                       kReadTitle, Icon::None, Button::Yes))
+                       detail, kReadTitle, Icon::None, Button::Yes))
         return;
     host.setBusy(Window::Read, true);
     const bool loaded = LoadPresetFromDevice(s);
@@ -254,7 +256,7 @@ void StoreDialog::commandClick(int index)
         editor_.host().message(kStoreNotConnectedText, kStoreTitle, Icon::Exclamation);
         return;
     }
-    if (!editor_.host().askYesNo(kStorePrompt, kStoreTitle, Icon::None, Button::Yes))
+    if (!editor_.host().askYesNo(kStorePrompt, storeDetail(), kStoreTitle, Icon::None, Button::Yes))
         return;
     if (!Memorize_eep())
         return;
@@ -262,6 +264,19 @@ void StoreDialog::commandClick(int index)
         "Stored " + trimmedName(form.Text1.text) + " in slot " + std::to_string(form.Combo1.index + 1);
     editor_.showPresetCaption(editor_.state().currentEffect);
     form.open = false;
+}
+
+std::string StoreDialog::storeDetail()
+{
+    const int e = editor_.state().currentEffect;
+    const int s = form.Combo1.index;
+    if (!validSlot(s))
+        return {};
+    const std::string slot = "Slot " + std::to_string(s + 1);
+    const std::string name = trimmedName(form.Text1.text);
+    if (!slotHoldsPreset(editor_.state(), e, s))
+        return slot + " is empty: " + name + " is stored there.";
+    return slot + " – " + trimmedName(nameOf(editor_.state(), e, s)) + " is replaced by " + name + ".";
 }
 
 void StoreDialog::advance()

@@ -87,6 +87,8 @@ public:
 
 private:
     void advance();
+    // Beneath the confirmation: the slot and the preset it replaces.
+    std::string storeDetail();
 
     Editor& editor_;
 };

@@ -28,6 +28,14 @@ public:
 
     virtual void message(const std::string& text, const std::string& title, Icon icon) = 0;
     virtual bool askYesNo(const std::string& text, const std::string& title, Icon icon, Button defaultButton) = 0;
+    // The same question with a line of our own beneath the system's words, which stay as
+    // they are; a host that cannot show the line asks the plain question.
+    virtual bool askYesNo(const std::string& text, const std::string& detail, const std::string& title, Icon icon,
+                          Button defaultButton)
+    {
+        (void)detail;
+        return askYesNo(text, title, icon, defaultButton);
+    }
     virtual std::optional<std::filesystem::path> openFile(const std::string& filter,
                                                           const std::filesystem::path& folder) = 0;
     // `folder` may end in a file name to offer.

@@ -154,8 +154,29 @@ private:
     QComboBox* list() const { return static_cast<QComboBox*>(widget()); }
 };
 
+QHash<const QObject*, bool>& busyWindows()
+{
+    static QHash<const QObject*, bool> known;
+    return known;
+}
+
+// A window whose state tells whether it is busy with the unit.
+class WindowAccessible final : public QAccessibleWidget {
+public:
+    explicit WindowAccessible(QWidget* window) : QAccessibleWidget(window, QAccessible::Window) {}
+
+    QAccessible::State state() const override
+    {
+        QAccessible::State s = QAccessibleWidget::state();
+        s.busy = busyWindows().value(object(), false);
+        return s;
+    }
+};
+
 QAccessibleInterface* programAccessible(const QString&, QObject* object)
 {
+    if (busyWindows().contains(object))
+        return new WindowAccessible(static_cast<QWidget*>(object));
     if (sliders().contains(object))
         return new SliderAccessible(static_cast<QSlider*>(object));
     if (lists().contains(object))
@@ -194,6 +215,53 @@ void describeList(QComboBox* list, const QString& name, const QString& descripti
     remember(lists(), list, true);
     list->setAccessibleName(name);
     list->setAccessibleDescription(description);
+    // The popup and its entries are read as this list's, not as an unnamed one.
+    list->view()->setAccessibleName(name);
+    list->view()->window()->setAccessibleName(name);
+}
+
+std::function<void(QWidget*, const QString&)>& announcementObserver()
+{
+    static std::function<void(QWidget*, const QString&)> observer;
+    return observer;
+}
+
+void observeAnnouncements(std::function<void(QWidget* source, const QString& text)> observer)
+{
+    announcementObserver() = std::move(observer);
+}
+
+void announce(QWidget* source, const QString& text)
+{
+    if (!source || text.isEmpty())
+        return;
+    if (announcementObserver())
+        announcementObserver()(source, text);
+    QAccessibleEvent named(source, QAccessible::NameChanged);
+    QAccessible::updateAccessibility(&named);
+    QAccessibleEvent alert(source, QAccessible::Alert);
+    QAccessible::updateAccessibility(&alert);
+}
+
+void reportBusyState(QWidget* window)
+{
+    remember(busyWindows(), window, false);
+}
+
+void setBusyState(QWidget* window, bool busy)
+{
+    if (!window || !busyWindows().contains(window) || busyWindows().value(window) == busy)
+        return;
+    busyWindows()[window] = busy;
+    QAccessible::State changed;
+    changed.busy = true;
+    QAccessibleStateChangeEvent event(window, changed);
+    QAccessible::updateAccessibility(&event);
+}
+
+bool busyState(const QWidget* window)
+{
+    return busyWindows().value(window, false);
 }
 
 double numberIn(const QString& text)

@@ -7,6 +7,7 @@
 class QComboBox;
 class QLineEdit;
 class QSlider;
+class QWidget;
 
 namespace qrv::ui {
 
@@ -26,6 +27,16 @@ void describeSlider(QSlider* slider, const QString& name, QLineEdit* box, Positi
 void describeValueBox(QLineEdit* box, const QString& name, const QString& range);
 // A list named for what it chooses rather than for the entry it shows.
 void describeList(QComboBox* list, const QString& name, const QString& description);
+
+// Tells screen readers at once that the widget now says `text` (a status, an outcome).
+void announce(QWidget* source, const QString& text);
+// Hears every announcement too (tests; the offscreen screen has no screen reader).
+void observeAnnouncements(std::function<void(QWidget* source, const QString& text)> observer);
+// A window that tells screen readers when it is busy; call before it is first shown.
+void reportBusyState(QWidget* window);
+// Marks such a window busy or free, for screen readers.
+void setBusyState(QWidget* window, bool busy);
+bool busyState(const QWidget* window);
 
 // The number a value text starts with; a pitch's thirds add a third of a semitone each.
 double numberIn(const QString& text);

@@ -2,6 +2,7 @@
 
 #include "Accessible.hpp"
 #include "EditorWindow.hpp"
+#include "HelpWindows.hpp"
 #include "MainWindow.hpp"
 #include "PresetDialogWindows.hpp"
 #include "PresetLibraryPanel.hpp"
@@ -21,6 +22,7 @@
 #include <QKeySequence>
 #include <QMenu>
 #include <QMessageBox>
+#include <QSettings>
 #include <QTimer>
 #include <QTreeWidget>
 
@@ -119,6 +121,8 @@ void AppWindows::buildShell()
     buildMenus();
     buildLibrary();
     binder_.setAfterCore([this] { readChangedUnit(program_); });
+    if (layoutMemory_)
+        main_->setLayoutMemory(std::move(layoutMemory_));
     binder_.custom(main_.get(), [this]() -> QWidget* {
         const ProgramState& state = program_.state;
         const QString before = main_->windowTitle() + main_->statusText();
@@ -176,6 +180,9 @@ void AppWindows::show(Window window)
         return;
     editor_->show();
     main_->fitToEditor();
+    // The keyboard starts where the work does: on the effect list.
+    if (auto* effects = editor_->findChild<QWidget*>(QStringLiteral("Combo1")))
+        effects->setFocus(Qt::OtherFocusReason);
     main_->repaint();
     if (onEditorShown_)
         onEditorShown_();
@@ -238,6 +245,7 @@ void AppWindows::buildMenus()
     about->setMenuRole(QAction::AboutRole);
     QObject::connect(about, &QAction::triggered, main_.get(),
                      [this] { QMessageBox::about(main_.get(), QStringLiteral("About QRV5173"), aboutText()); });
+    addHelpEntries(main_.get(), main_->helpMenu());
 }
 
 void AppWindows::buildLibrary()

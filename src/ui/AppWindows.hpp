@@ -7,6 +7,7 @@
 #include "storage/CommandPanel.hpp"
 
 #include <QPointer>
+#include <QSettings>
 
 #include <functional>
 #include <memory>
@@ -47,6 +48,8 @@ public:
     void showStoreDialog();
     // Shows the main window or the editor window, as start-up asks.
     void show(Window window);
+    // Where the main window keeps its place, size and panels between runs; set before start().
+    void setLayoutMemory(std::unique_ptr<QSettings> memory) { layoutMemory_ = std::move(memory); }
     // Runs once the editor window has been shown at the end of start-up.
     void setOnEditorShown(std::function<void()> callback) { onEditorShown_ = std::move(callback); }
 
@@ -72,6 +75,7 @@ private:
     std::function<void()> onEditorShown_;
 
     PresetLibraryPanel* library_ = nullptr; // owned by the main window
+    std::unique_ptr<QSettings> layoutMemory_;
 };
 
 } // namespace qrv::ui

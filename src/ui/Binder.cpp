@@ -288,7 +288,9 @@ std::function<QWidget*()> captionSync(Widget* widget, const Control& control, QS
 
 void Binder::check(QAbstractButton* widget, CheckBox& control, std::function<void()> onClick)
 {
-    QObject::connect(widget, &QAbstractButton::clicked, widget, [this, widget, &control, onClick] {
+    // Toggled, not clicked: a screen reader's Toggle changes the state without a click.
+    // The model's own changes are made with the signals blocked.
+    QObject::connect(widget, &QAbstractButton::toggled, widget, [this, widget, &control, onClick] {
         offer(
             widget, [&control] { return control.value; },
             [widget, &control, onClick] {

@@ -9,6 +9,7 @@
 
 #include "effects/Pages.hpp"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QGridLayout>
@@ -196,7 +197,12 @@ QWidget* EditorWindow::buildHeader()
     big.setBold(true);
     big.setPointSizeF(big.pointSizeF() * 1.5);
     marker->setFont(big);
-    marker->setStyleSheet(QStringLiteral("color: #c00000"));
+    // Red, as dark or as light as the palette needs to keep it readable.
+    followPalette(marker, [marker] {
+        QPalette palette = QApplication::palette(marker);
+        palette.setColor(QPalette::WindowText, changedMarkerColour(palette));
+        marker->setPalette(palette);
+    });
     marker->setAccessibleName(QStringLiteral("Changed: the edit differs from the preset on the device"));
     binder_.custom(marker, [marker, &form]() -> QWidget* {
         const QString tip = qs(form.markerToolTip);

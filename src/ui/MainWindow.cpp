@@ -1,16 +1,22 @@
 #include "MainWindow.hpp"
 
+#include "Accessible.hpp"
 #include "EditorWindow.hpp"
 #include "QtHost.hpp"
 
 #include <QCloseEvent>
+#include <QDockWidget>
 #include <QLabel>
 #include <QLayout>
 #include <QMenuBar>
 #include <QScreen>
 #include <QScrollArea>
+#include <QSettings>
 #include <QStatusBar>
 #include <QStyle>
+#include <QTimer>
+
+#include <algorithm>
 
 namespace qrv::ui {
 
@@ -33,6 +39,7 @@ QString linkStatusText(const ProgramState& state, const std::string& portName)
 MainWindow::MainWindow(EditorWindow* editor, QWidget* parent) : QMainWindow(parent), editor_(editor)
 {
     setObjectName(QStringLiteral("MDIFrmMain"));
+    reportBusyState(this);
     setWindowTitle(QString::fromLatin1(kApplicationName));
 
     // The editor fills the window and grows with it; a screen too small for it scrolls.
@@ -67,6 +74,8 @@ MainWindow::MainWindow(EditorWindow* editor, QWidget* parent) : QMainWindow(pare
     statusBar()->setSizeGripEnabled(true);
 }
 
+MainWindow::~MainWindow() = default;
+
 QSize MainWindow::aroundEditor() const
 {
     layout()->activate();
@@ -78,18 +87,98 @@ QSize MainWindow::sizeForEditor(QSize editorSize) const
     return editorSize.expandedTo(editor_->minimumSize()) + aroundEditor();
 }
 
+namespace {
+
+const char* const kGeometryKey = "window/geometry";
+const char* const kStateKey = "window/state";
+constexpr int kRememberAfterMs = 300;
+
+// What the window manager's frame and title bar take, once it has put them on; a guess before.
+QSize frameExtra(const QWidget* window)
+{
+    const QSize extra = window->frameGeometry().size() - window->size();
+    return extra.isEmpty() ? QSize(8, 40) : extra;
+}
+
+} // namespace
+
 void MainWindow::fitToEditor()
 {
     QSize wanted = sizeForEditor(editor_->sizeHint());
     QSize least = sizeForEditor(editor_->minimumSizeHint());
     if (const QScreen* screen = this->screen()) {
         // Room for the window's own frame and title bar; a smaller screen scrolls.
-        const QSize room = screen->availableGeometry().size() - QSize(8, 40);
+        const QSize room = screen->availableGeometry().size() - frameExtra(this);
         wanted = wanted.boundedTo(room);
         least = least.boundedTo(room);
     }
     setMinimumSize(least);
     resize(wanted);
+    bool restored = false;
+    if (memory_ && !placed_) {
+        // Panels first: showing one widens the window, which the kept size then undoes.
+        restoreState(memory_->value(QString::fromLatin1(kStateKey)).toByteArray());
+        restored = restoreGeometry(memory_->value(QString::fromLatin1(kGeometryKey)).toByteArray());
+    }
+    keepOnScreen(!restored && !placed_);
+    placed_ = true;
+}
+
+void MainWindow::setLayoutMemory(std::unique_ptr<QSettings> memory)
+{
+    memory_ = std::move(memory);
+    if (!remember_) {
+        remember_ = new QTimer(this);
+        remember_->setObjectName(QStringLiteral("RememberLayout"));
+        remember_->setSingleShot(true);
+        remember_->setInterval(kRememberAfterMs);
+        connect(remember_, &QTimer::timeout, this, [this] { rememberLayout(); });
+        for (QDockWidget* dock : findChildren<QDockWidget*>())
+            connect(dock, &QDockWidget::visibilityChanged, remember_, qOverload<>(&QTimer::start));
+    }
+}
+
+void MainWindow::rememberLayout()
+{
+    if (!memory_ || !placed_)
+        return;
+    memory_->setValue(QString::fromLatin1(kGeometryKey), saveGeometry());
+    memory_->setValue(QString::fromLatin1(kStateKey), saveState());
+    memory_->sync();
+}
+
+void MainWindow::moveEvent(QMoveEvent* event)
+{
+    QMainWindow::moveEvent(event);
+    if (remember_ && placed_)
+        remember_->start();
+}
+
+void MainWindow::resizeEvent(QResizeEvent* event)
+{
+    QMainWindow::resizeEvent(event);
+    if (remember_ && placed_)
+        remember_->start();
+}
+
+void MainWindow::keepOnScreen(bool centre)
+{
+    const QScreen* screen = this->screen();
+    if (!screen || isMaximized() || isFullScreen())
+        return;
+    const QRect room = screen->availableGeometry();
+    const QSize extra = frameExtra(this);
+    const QSize fits = size().boundedTo(room.size() - extra).expandedTo(minimumSize().boundedTo(room.size() - extra));
+    if (fits != size())
+        resize(fits);
+    const QSize whole = size() + extra;
+    QPoint at = frameGeometry().topLeft();
+    if (centre)
+        at = room.topLeft() + QPoint((room.width() - whole.width()) / 2, (room.height() - whole.height()) / 2);
+    at.setX(std::clamp(at.x(), room.left(), std::max(room.left(), room.right() + 1 - whole.width())));
+    at.setY(std::clamp(at.y(), room.top(), std::max(room.top(), room.bottom() + 1 - whole.height())));
+    if (at != frameGeometry().topLeft())
+        move(at);
 }
 
 void MainWindow::showEditorCaption(const QString& caption)
@@ -101,12 +190,20 @@ void MainWindow::showEditorCaption(const QString& caption)
 
 void MainWindow::showStatus(const QString& link, bool unitMayDiffer, const QString& outcome)
 {
-    if (link_->text() != link)
+    // Whatever the status bar comes to say, a screen reader hears as it happens.
+    if (link_->text() != link) {
         link_->setText(link);
-    if (differ_->isHidden() == unitMayDiffer)
+        announce(link_, link);
+    }
+    if (differ_->isHidden() == unitMayDiffer) {
         differ_->setVisible(unitMayDiffer);
-    if (outcome_->text() != outcome)
+        if (unitMayDiffer)
+            announce(differ_, differ_->text());
+    }
+    if (outcome_->text() != outcome) {
         outcome_->setText(outcome);
+        announce(outcome_, outcome);
+    }
 }
 
 QString MainWindow::statusText() const

@@ -6,11 +6,14 @@
 #include <QString>
 
 #include <functional>
+#include <memory>
 #include <string>
 
 class QLabel;
 class QMenu;
 class QScrollArea;
+class QSettings;
+class QTimer;
 
 namespace qrv::ui {
 
@@ -26,12 +29,19 @@ class MainWindow final : public QMainWindow {
     Q_OBJECT
 public:
     explicit MainWindow(EditorWindow* editor, QWidget* parent = nullptr);
+    ~MainWindow() override;
 
     // Decides every close request: false cancels it.
     void setCloseRequest(std::function<bool()> request) { closeRequest_ = std::move(request); }
     EditorWindow* editor() const { return editor_; }
-    // Sizes the window around the editor, within the screen.
+    // Sizes the window around the editor, or as it was left last time, wholly on the
+    // screen's free area.
     void fitToEditor();
+    // Where the window's place, size and panels are kept between runs; none: not kept.
+    void setLayoutMemory(std::unique_ptr<QSettings> memory);
+    // Moves and, if it must, shrinks the window so that all of it lies on the screen's free
+    // area; `centre` puts it in the middle.
+    void keepOnScreen(bool centre);
     // What the menu bar, status bar and docks take of the window, as its layout has them now.
     QSize aroundEditor() const;
     // The window size that shows an editor of that size whole, scroll bars not needed.
@@ -51,8 +61,16 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
+    // Kept a moment after the last move or resize, and when a panel shows or hides.
+    void rememberLayout();
+
+    std::unique_ptr<QSettings> memory_;
+    QTimer* remember_ = nullptr;
+    bool placed_ = false;
     EditorWindow* editor_;
     QScrollArea* area_;
     QMenu* file_;

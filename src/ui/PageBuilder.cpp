@@ -44,7 +44,7 @@ QLineEdit* valueBox(const QString& name, int width)
     auto* box = new QLineEdit;
     box->setObjectName(name);
     box->setAlignment(Qt::AlignCenter);
-    box->setFocusPolicy(Qt::ClickFocus);
+    box->setFocusPolicy(Qt::StrongFocus);
     box->setFixedWidth(width);
     return box;
 }
@@ -147,7 +147,8 @@ QWidget* PageBuilder::sliderColumn(const PageInfo& page, const PageParameter& pa
     auto* slider = verticalSlider(elementName(page.sliderName, parameter.index), control.max, kSliderHeight);
     bindPageSlider(slider, page, parameter);
     describe(slider, box, parameter, true);
-    layout->addWidget(slider, 1, Qt::AlignHCenter);
+    layout->addWidget(inOrder(slider), 1, Qt::AlignHCenter);
+    inOrder(box);
 
     auto* label = fixedLabel(QString::fromLatin1(parameter.label), Qt::AlignHCenter | Qt::AlignTop);
     label->setWordWrap(true);
@@ -180,7 +181,8 @@ QWidget* PageBuilder::semitones(const PageInfo& page, const PageParameter& param
     slider->setFixedWidth(kSemitoneSliderWidth);
     bindPageSlider(slider, page, parameter);
     describe(slider, box, parameter, false);
-    row->addWidget(slider);
+    row->addWidget(inOrder(slider));
+    inOrder(box);
     row->addWidget(fixedLabel(QStringLiteral("+12")));
     layout->addLayout(row);
     layout->addStretch();
@@ -201,6 +203,7 @@ QWidget* PageBuilder::checkControl(const PageInfo& page, const PageParameter& pa
         [&editor = editor_, element = page.element, index = parameter.index] { editor.checkClick(element, index); });
     check->setToolTip(qs(parameterToolTip(editor_.state().tables, parameter)));
     markWhenDiffers(binder_, check, editor_.form());
+    inOrder(check);
     if (!parameter.boxCaption)
         return check;
     auto* frame = new QGroupBox(QString::fromLatin1(parameter.boxCaption));
@@ -222,7 +225,7 @@ QWidget* PageBuilder::rotorSwitch(const PageInfo& page, const PageParameter& par
         button, editor_.form().*parameter.check,
         [&editor = editor_, element = page.element, index = parameter.index] { editor.checkClick(element, index); });
     button->setToolTip(qs(parameterToolTip(editor_.state().tables, parameter)));
-    layout->addWidget(button);
+    layout->addWidget(inOrder(button));
     layout->addWidget(fixedLabel(QStringLiteral("Fast")));
     return frame;
 }
@@ -236,7 +239,7 @@ QWidget* PageBuilder::tapBox()
     tap->setObjectName(QStringLiteral("Command1"));
     tap->setMinimumSize(64, 40);
     binder_.button(tap, form.Command1, [&editor = editor_] { tapClick(editor); });
-    layout->addWidget(tap);
+    layout->addWidget(inOrder(tap));
     auto* lamp = new Lamp;
     lamp->setObjectName(QStringLiteral("Shape5"));
     lamp->setAccessibleName(QStringLiteral("Tempo lamp"));
@@ -272,7 +275,8 @@ QGroupBox* PageBuilder::band(const BandRef& band)
         slider, caption + QStringLiteral(" Gain"), gainBox,
         [max = gain.max, point](int position) { return qs(gainText(max - position, point)); }, QStringLiteral("dB"));
     describeValueBox(gainBox, caption + QStringLiteral(" Gain value"), slider->accessibleDescription());
-    grid->addWidget(slider, 1, 0, 4, 1, Qt::AlignHCenter);
+    grid->addWidget(inOrder(slider), 1, 0, 4, 1, Qt::AlignHCenter);
+    inOrder(gainBox);
     grid->addWidget(fixedLabel(QStringLiteral("dB")), 5, 0, Qt::AlignHCenter);
 
     QLabel* frequencyLabel = fixedLabel(QStringLiteral("Freq"), Qt::AlignLeft | Qt::AlignBottom);
@@ -282,7 +286,7 @@ QGroupBox* PageBuilder::band(const BandRef& band)
     markWhenDiffers(binder_, frequency, form);
     describeList(frequency, caption + QStringLiteral(" Frequency"), frequencyRange());
     frequencyLabel->setBuddy(frequency);
-    grid->addWidget(frequency, 2, 1);
+    grid->addWidget(inOrder(frequency), 2, 1);
     QLabel* widthLabel = fixedLabel(QStringLiteral("Q"), Qt::AlignLeft | Qt::AlignBottom);
     grid->addWidget(widthLabel, 3, 1);
     auto* width = frequencyOrWidthList(elementName("Combo3", k));
@@ -291,7 +295,7 @@ QGroupBox* PageBuilder::band(const BandRef& band)
     describeList(width, caption + QStringLiteral(" Width"),
                  rangeText(qs(catalogue::widthEntry(0)), qs(catalogue::widthEntry(catalogue::kWidthCount - 1))));
     widthLabel->setBuddy(width);
-    grid->addWidget(width, 4, 1);
+    grid->addWidget(inOrder(width), 4, 1);
     grid->setRowStretch(5, 1);
     return frame;
 }
@@ -313,7 +317,7 @@ QGroupBox* PageBuilder::passFilters(std::span<const PassFilterRef> lists)
         markWhenDiffers(binder_, list, form);
         describeList(list, plainLabel(ref.label), frequencyRange());
         label->setBuddy(list);
-        grid->addWidget(list, row + 1, column);
+        grid->addWidget(inOrder(list), row + 1, column);
         ++n;
     }
     grid->setRowStretch(grid->rowCount(), 1);
@@ -377,6 +381,9 @@ QGroupBox* PageBuilder::build(const PageInfo& page)
         bottom->addWidget(passFilters(page.passFilters), 0, Qt::AlignTop);
     bottom->addStretch();
     layout->addLayout(bottom);
+    for (std::size_t i = 1; i < tabOrder_.size(); ++i)
+        QWidget::setTabOrder(tabOrder_[i - 1], tabOrder_[i]);
+    tabOrder_.clear();
     return frame;
 }
 

@@ -5,6 +5,7 @@
 #include <QString>
 
 #include <span>
+#include <vector>
 
 class QGroupBox;
 class QLineEdit;
@@ -43,8 +44,17 @@ private:
     void bindTypedBox(QLineEdit* box, const PageInfo& page, const PageParameter& parameter);
     void bindPageSlider(QSlider* slider, const PageInfo& page, const PageParameter& parameter);
 
+    // Takes the next place in the page's Tab order.
+    template <class W> W* inOrder(W* widget)
+    {
+        tabOrder_.push_back(widget);
+        return widget;
+    }
+
     Editor& editor_;
     Binder& binder_;
+    // The page's controls in reading order, each slider followed by its value box.
+    std::vector<QWidget*> tabOrder_;
 };
 
 // The object name of element `index` of a control array.

@@ -1,7 +1,9 @@
 #include "PresetDialogWindows.hpp"
 
 #include "Binder.hpp"
+#include "Accessible.hpp"
 #include "PageBuilder.hpp"
+#include "Widgets.hpp"
 
 #include <QApplication>
 #include <QComboBox>
@@ -19,6 +21,12 @@ namespace qrv::ui {
 namespace {
 
 constexpr int kCancel = 0;
+
+QString slotSpoken(int row, const QString& name)
+{
+    const QString shown = name.trimmed();
+    return QStringLiteral("%1 – %2").arg(row + 1).arg(shown.isEmpty() ? QStringLiteral("(no name)") : shown);
+}
 
 QLabel* boundLabel(Binder& binder, Label& control, const QString& name)
 {
@@ -53,6 +61,16 @@ QWidget* slotList(Binder& binder, ListBox& list, Label& numbers, const QString& 
     widget->setFixedSize(metrics.horizontalAdvance(QStringLiteral("WWWWWWWWWW")) + frame,
                          kSlotCount * metrics.lineSpacing() + frame + 2);
     binder.list(widget, list, onClick, std::move(onDoubleClick));
+    // Read with its number, which the label beside shows: "1 – CONCERT", "2 – Empty".
+    binder.custom(widget, [widget]() -> QWidget* {
+        for (int row = 0; row < widget->count(); ++row) {
+            QListWidgetItem* item = widget->item(row);
+            const QString spoken = slotSpoken(row, item->text());
+            if (item->data(Qt::AccessibleTextRole).toString() != spoken)
+                item->setData(Qt::AccessibleTextRole, spoken);
+        }
+        return nullptr;
+    });
     if (onClick) {
         // A click on the entry that is already current is a choice too.
         QObject::connect(widget, &QListWidget::itemClicked, widget,
@@ -84,7 +102,9 @@ QHBoxLayout* buttons(Binder& binder, ControlArray<CommandButton>& controls, std:
     for (auto& [index, control] : controls) {
         auto* button = new QPushButton;
         button->setObjectName(elementName("Command1", index));
-        button->setAutoDefault(false);
+        // Enter presses the focused button, elsewhere the dialog's action ("Load", "Store").
+        button->setAutoDefault(true);
+        button->setDefault(index != kCancel);
         binder.button(button, control, [onClick, i = index] { onClick(i); });
         row->insertWidget(1, button); // higher indices to the left: "Load" before "Cancel"
     }
@@ -120,6 +140,12 @@ void fitTitle(QDialog* dialog)
 }
 
 } // namespace
+
+QString nameLengthText(int length)
+{
+    return length >= kNameLength ? QStringLiteral("%1 of %1 characters: the name is full").arg(kNameLength)
+                                 : QStringLiteral("%1 of %2 characters").arg(length).arg(kNameLength);
+}
 
 ReadDialogWindow::ReadDialogWindow(ReadDialog& dialog, Binder& binder, QWidget* parent)
     : QDialog(parent), dialog_(dialog), binder_(binder)
@@ -174,11 +200,10 @@ StoreDialogWindow::StoreDialogWindow(StoreDialog& dialog, Binder& binder, QWidge
     auto* side = new QVBoxLayout;
     QLabel* positionLabel = boundLabel(binder_, form.Label2.at(0), elementName("Label2", 0));
     side->addWidget(positionLabel);
-    auto* position = new QComboBox;
+    auto* position = new ChoiceList;
     position->setObjectName(QStringLiteral("Combo1"));
     positionLabel->setBuddy(position);
-    position->setAccessibleName(QStringLiteral("Select position"));
-    position->setAccessibleDescription(QStringLiteral("The slot the preset is stored into"));
+    describeList(position, QStringLiteral("Select position"), QStringLiteral("The slot the preset is stored into"));
     binder_.list(position, form.Combo1, [] {});
     side->addWidget(position, 0, Qt::AlignLeft);
     side->addSpacing(6);
@@ -188,10 +213,23 @@ StoreDialogWindow::StoreDialogWindow(StoreDialog& dialog, Binder& binder, QWidge
     name->setObjectName(QStringLiteral("Text1"));
     nameLabel->setBuddy(name);
     name->setAccessibleName(QStringLiteral("Edit Name"));
-    name->setAccessibleDescription(QStringLiteral("The name stored with the preset, up to 8 characters"));
     name->setMaxLength(kNameLength); // the unit keeps eight characters
     binder_.editableText(name, form.Text1);
     side->addWidget(name);
+    // The box takes no more than the unit keeps, and says so.
+    auto* count = new QLabel;
+    count->setObjectName(QStringLiteral("NameLength"));
+    side->addWidget(count);
+    const auto showCount = [name, count] {
+        const QString text = nameLengthText(static_cast<int>(name->text().size()));
+        count->setText(text);
+        name->setAccessibleDescription(text);
+    };
+    connect(name, &QLineEdit::textChanged, count, showCount);
+    binder_.custom(count, [showCount]() -> QWidget* {
+        showCount();
+        return nullptr;
+    });
     side->addStretch();
     side->addWidget(progressBar(binder_, form.ProgressBar1));
     side->addLayout(buttons(binder_, form.Command1, [this](int i) { dialog_.commandClick(i); }));
@@ -199,6 +237,9 @@ StoreDialogWindow::StoreDialogWindow(StoreDialog& dialog, Binder& binder, QWidge
     closeWhenUnloaded(binder_, this, form.open);
     binder_.sync();
     fitTitle(this);
+    // The keyboard starts on the name, ready to be typed over; Enter then stores.
+    name->setFocus(Qt::OtherFocusReason);
+    name->selectAll();
 }
 
 void StoreDialogWindow::reject()

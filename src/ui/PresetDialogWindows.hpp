@@ -8,6 +8,9 @@ namespace qrv::ui {
 
 class Binder;
 
+// What the store dialog says of the name typed so far: the unit keeps eight characters.
+QString nameLengthText(int length);
+
 // FrmRead: the modal dialog over a ReadDialog, which does the loading.
 class ReadDialogWindow final : public QDialog {
     Q_OBJECT

@@ -13,6 +13,7 @@
 #include <QScreen>
 #include <QSet>
 #include <QStyle>
+#include <QSignalBlocker>
 #include <QTimer>
 #include <QTreeWidget>
 #include <QTreeWidgetItemIterator>
@@ -21,6 +22,7 @@
 #include <algorithm>
 #include <map>
 #include <memory>
+#include <optional>
 
 namespace qrv::ui {
 
@@ -131,6 +133,11 @@ void PresetLibraryPanel::fill(const LibraryScan& scan)
         if ((*it)->childCount() > 0 && !(*it)->isExpanded())
             folded.insert((*it)->data(0, kRelativeRole).toString());
 
+    // The view is not told of its current entry going and coming back while the user works
+    // elsewhere: it would tell screen readers of a focus move.
+    std::optional<QSignalBlocker> quiet;
+    if (!list_->hasFocus())
+        quiet.emplace(list_->selectionModel());
     list_->clear();
     files_ = scan.files;
     const QString where = QDir::toNativeSeparators(shown(shownFolder_));
@@ -222,6 +229,7 @@ void PresetLibraryPanel::fill(const LibraryScan& scan)
     addChildren(nullptr, QString());
     if (chosen)
         list_->setCurrentItem(chosen);
+    list_->viewport()->update();
 }
 
 void PresetLibraryPanel::watch(const LibraryScan& scan)

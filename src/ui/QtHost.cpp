@@ -1,5 +1,7 @@
 #include "QtHost.hpp"
 
+#include "Accessible.hpp"
+
 #include <QApplication>
 #include <QEventLoop>
 #include <QFileDialog>
@@ -9,6 +11,7 @@
 #include <QStringList>
 #include <QTimer>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 
@@ -110,6 +113,14 @@ bool QtHost::askYesNo(const std::string& text, const std::string& title, Icon ic
     return makeQuestionBox(dialogParent(), text, title, icon, defaultButton)->exec() == QMessageBox::Yes;
 }
 
+bool QtHost::askYesNo(const std::string& text, const std::string& detail, const std::string& title, Icon icon,
+                      Button defaultButton)
+{
+    auto box = makeQuestionBox(dialogParent(), text, title, icon, defaultButton);
+    box->setInformativeText(QString::fromStdString(detail));
+    return box->exec() == QMessageBox::Yes;
+}
+
 namespace {
 
 std::optional<std::filesystem::path> runFileDialog(QWidget* parent, const std::string& filter,
@@ -154,6 +165,15 @@ void QtHost::setBusy(Window window, bool busy)
         w->setCursor(Qt::BusyCursor);
     else
         w->unsetCursor();
+    if (window == Window::Main || window == Window::Editor)
+        markBusy(busy);
+}
+
+void QtHost::markBusy(bool busy)
+{
+    busyDepth_ = std::max(0, busyDepth_ + (busy ? 1 : -1));
+    if (QWidget* main = widget(Window::Main))
+        setBusyState(main->window(), busyDepth_ > 0);
 }
 
 void QtHost::refresh(Window window)
@@ -179,6 +199,9 @@ void QtHost::beginProgress(const std::string& title, int steps, bool cancellable
         return;
     progress_ = new ProgressWindow(QString::fromStdString(title), steps, cancellable, dialogParent());
     progress_->show();
+    progressTitle_ = QString::fromStdString(title).trimmed();
+    markBusy(true);
+    announce(progress_, progressTitle_ + QStringLiteral(": started"));
 }
 
 void QtHost::stepProgress(int done)
@@ -207,6 +230,8 @@ void QtHost::endProgress()
         progress_->deleteLater();
     }
     progress_ = nullptr;
+    markBusy(false);
+    announce(dialogParent(), progressTitle_ + QStringLiteral(": finished"));
 }
 
 void QtHost::endProgram()

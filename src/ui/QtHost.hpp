@@ -43,6 +43,8 @@ public:
 
     void message(const std::string& text, const std::string& title, Icon icon) override;
     bool askYesNo(const std::string& text, const std::string& title, Icon icon, Button defaultButton) override;
+    bool askYesNo(const std::string& text, const std::string& detail, const std::string& title, Icon icon,
+                  Button defaultButton) override;
     std::optional<std::filesystem::path> openFile(const std::string& filter,
                                                   const std::filesystem::path& folder) override;
     std::optional<std::filesystem::path> saveFile(const std::string& filter,
@@ -70,7 +72,12 @@ private:
     // The window a box or dialog belongs to: the modal one open, else the main window.
     QWidget* dialogParent() const;
 
+    // Screen readers hear the main window busy while the core works with the unit.
+    void markBusy(bool busy);
+
     std::array<Attached, 5> windows_;
+    int busyDepth_ = 0;
+    QString progressTitle_;
     std::function<void()> beforeEnd_;
     QPointer<ProgressWindow> progress_;
     int progressDepth_ = 0; // an operation inside another one shows no window of its own

@@ -1,6 +1,7 @@
 #include "SessionControls.hpp"
 
 #include "AppWindows.hpp"
+#include "Look.hpp"
 #include "MainWindow.hpp"
 #include "QtHost.hpp"
 
@@ -13,6 +14,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QLockFile>
+#include <QPainter>
 #include <QSignalBlocker>
 #include <QSocketNotifier>
 #include <QStatusBar>
@@ -30,7 +32,37 @@ namespace {
 
 constexpr int kRecoveryTickMs = 500;
 constexpr int kRecoveryPlaces = 8;
-const char* const kDiffersSheet = "border: 2px solid #e69500; border-radius: 3px;";
+
+// The amber frame of a control that differs, drawn over the control's edge: the control
+// keeps its own look and size, so none of its text is cut.
+class DiffersFrame final : public QWidget {
+public:
+    explicit DiffersFrame(QWidget* control) : QWidget(control)
+    {
+        setObjectName(QStringLiteral("DiffersFrame"));
+        setAttribute(Qt::WA_TransparentForMouseEvents);
+        setFocusPolicy(Qt::NoFocus);
+        control->installEventFilter(this);
+        setGeometry(control->rect());
+        hide();
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (watched == parent() && event->type() == QEvent::Resize)
+            setGeometry(parentWidget()->rect());
+        return false;
+    }
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter p(this);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setPen(QPen(differsFrameColour(parentWidget()->palette()), 2));
+        p.setBrush(Qt::NoBrush);
+        p.drawRoundedRect(QRectF(rect()).adjusted(1, 1, -1, -1), 3, 3);
+    }
+};
 
 // Escape and leaving a box with unfinished text put the shown value back.
 class ValueBoxKeys final : public QObject {
@@ -101,7 +133,11 @@ void markWhenDiffers(Binder& binder, QWidget* widget, const FrmMain& form)
         if (widget->property("differs").toBool() == differs)
             return nullptr;
         widget->setProperty("differs", differs);
-        widget->setStyleSheet(differs ? QString::fromLatin1(kDiffersSheet) : QString());
+        QWidget* frame = widget->findChild<QWidget*>(QStringLiteral("DiffersFrame"), Qt::FindDirectChildrenOnly);
+        if (!frame)
+            frame = new DiffersFrame(widget);
+        frame->setVisible(differs);
+        frame->raise();
         return widget;
     });
 }

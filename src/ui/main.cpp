@@ -9,6 +9,7 @@
 #include "link/SerialTransport.hpp"
 
 #include <QApplication>
+#include <QSettings>
 #include <QStandardPaths>
 #include <QTimer>
 
@@ -78,6 +79,8 @@ int main(int argc, char* argv[])
     qrv::ui::keepEditsAtEveryEnd(host, program, [&port] { port.close(); });
 
     qrv::ui::AppWindows windows(program, &host);
+    windows.setLayoutMemory(std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope,
+                                                        QStringLiteral("QRV5173"), QStringLiteral("editor")));
     port.setWaitObserver([&windows](bool waiting) { windows.binder().setLinkWaiting(waiting); });
     // Told on the next turn of the event loop, when an exchange running now has had its say.
     port.setLossObserver([&app, &port, &program, &windows] {

@@ -24,10 +24,18 @@ public:
         Icon icon;
         bool question;
         Button defaultButton;
+        std::string detail = {};
     };
 
     void message(const std::string& text, const std::string& title, Icon icon) override;
     bool askYesNo(const std::string& text, const std::string& title, Icon icon, Button defaultButton) override;
+    bool askYesNo(const std::string& text, const std::string& detail, const std::string& title, Icon icon,
+                  Button defaultButton) override
+    {
+        const bool yes = askYesNo(text, title, icon, defaultButton);
+        boxes.back().detail = detail;
+        return yes;
+    }
     std::optional<std::filesystem::path> openFile(const std::string& filter,
                                                   const std::filesystem::path& folder) override;
     std::optional<std::filesystem::path> saveFile(const std::string& filter,

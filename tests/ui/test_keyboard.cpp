@@ -1,0 +1,229 @@
+// Every task by keyboard and by screen reader: the Tab order of the pages, the accessible
+// actions of the controls, the dialogs' keys, and what a screen reader is told as it happens.
+#include "UiRig.hpp"
+
+#include "devmem/PresetDialogs.hpp"
+#include "ui/PageBuilder.hpp"
+
+#include <QAbstractButton>
+#include <QAccessible>
+#include <QAccessibleActionInterface>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QSlider>
+#include <QStackedWidget>
+#include <QTest>
+
+namespace qrv::test {
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+bool isControl(const QWidget* w)
+{
+    return qobject_cast<const QSlider*>(w) || qobject_cast<const QComboBox*>(w) ||
+        qobject_cast<const QAbstractButton*>(w) || qobject_cast<const QLineEdit*>(w);
+}
+
+// The value box that belongs to a slider.
+QString boxOf(const PageInfo& page, const QString& slider)
+{
+    const QString index = slider.section(u'_', 1);
+    if (slider.startsWith(QStringLiteral("Slider15_")))
+        return QStringLiteral("Text16_") + index;
+    return QString::fromLatin1(page.textName) + u'_' + index;
+}
+
+void activate(QWidget* window)
+{
+    window->activateWindow();
+    QApplication::setActiveWindow(window);
+}
+
+TEST(UiKeyboard, TabGoesThroughEveryPageInReadingOrderEachSliderFollowedByItsValueBox)
+{
+    UiRig rig;
+    rig.showEditor();
+    activate(&rig.windows.main());
+    auto* effects = rig.find<QComboBox>("Combo1");
+    for (const PageInfo& page : catalogue::pages()) {
+        SCOPED_TRACE(page.caption);
+        choose(effects, effectShowing(page));
+        QWidget* frame = rig.windows.editor().pages()->currentWidget();
+        QList<QWidget*> wanted;
+        for (QWidget* w : frame->findChildren<QWidget*>())
+            if (isControl(w) && w->isVisible())
+                wanted << w;
+        effects->setFocus();
+        // Tab from the effect list until the focus has been through the page and left it.
+        QList<QWidget*> visited;
+        for (int i = 0; i < 300; ++i) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            QWidget* focus = QApplication::focusWidget();
+            ASSERT_TRUE(focus);
+            if (frame->isAncestorOf(focus))
+                visited << focus;
+            else if (!visited.isEmpty())
+                break;
+        }
+        EXPECT_EQ(QSet<QWidget*>(visited.begin(), visited.end()), QSet<QWidget*>(wanted.begin(), wanted.end()));
+        EXPECT_EQ(visited.size(), wanted.size()); // each once
+        int lastColumn = -1;
+        for (qsizetype i = 0; i < visited.size(); ++i) {
+            const auto* slider = qobject_cast<QSlider*>(visited[i]);
+            if (!slider)
+                continue;
+            ASSERT_LT(i + 1, visited.size());
+            EXPECT_EQ(visited[i + 1]->objectName(), boxOf(page, slider->objectName())) << slider->objectName().toStdString();
+            // The top row's columns are read left to right.
+            if (!slider->objectName().startsWith(QStringLiteral("Slider15_"))) {
+                const int x = slider->mapTo(frame, QPoint(0, 0)).x();
+                EXPECT_GT(x, lastColumn) << slider->objectName().toStdString();
+                lastColumn = x;
+            }
+        }
+    }
+
+    // A value typed by keyboard alone: Tab from the slider to its box, type, Enter; Escape
+    // puts the shown value back and sends nothing.
+    choose(effects, 6); // TAP DELAY
+    rig.find<QSlider>("Slider2_0")->setFocus();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    auto* box = rig.find<QLineEdit>("Text4_0");
+    ASSERT_EQ(QApplication::focusWidget(), box);
+    rig.port.clearLog();
+    QTest::keyClicks(box, "300");
+    QTest::keyClick(box, Qt::Key_Return);
+    EXPECT_EQ(box->text(), "300 ms");
+    EXPECT_EQ(rig.live(6, 0), 60);
+    const auto sent = rig.port.sent().size();
+    box->selectAll();
+    QTest::keyClicks(box, "999");
+    QTest::keyClick(box, Qt::Key_Escape);
+    EXPECT_EQ(box->text(), "300 ms");
+    EXPECT_EQ(rig.port.sent().size(), sent);
+}
+
+// What a screen reader's action sends, compared with what a click sends for the same change.
+TEST(UiAccessibility, ToggleOnEveryCheckBoxSendsWhatAClickSends)
+{
+    UiRig rig;
+    rig.showEditor();
+    auto* effects = rig.find<QComboBox>("Combo1");
+    QSet<QString> done;
+    for (const PageInfo& page : catalogue::pages()) {
+        choose(effects, effectShowing(page));
+        QWidget* frame = rig.windows.editor().pages()->currentWidget();
+        QList<QAbstractButton*> checks = frame->findChildren<QAbstractButton*>();
+        checks << rig.find<QAbstractButton>("Check1"); // Effect ON
+        for (QAbstractButton* check : checks) {
+            if (!check->isCheckable() || done.contains(check->objectName() + page.caption))
+                continue;
+            done.insert(check->objectName() + page.caption);
+            SCOPED_TRACE(check->accessibleName().toStdString());
+            QAccessibleActionInterface* actions = QAccessible::queryAccessibleInterface(check)->actionInterface();
+            ASSERT_TRUE(actions);
+            ASSERT_TRUE(actions->actionNames().contains(QAccessibleActionInterface::toggleAction()));
+            const bool before = check->isChecked();
+            const auto sentBy = [&](const std::function<void()>& act) {
+                rig.port.clearLog();
+                rig.host.answer(true); // the rate link asks before it copies
+                act();
+                rig.host.answers.clear();
+                return rig.port.sent().empty() ? Bytes{} : rig.port.sent().back().bytes;
+            };
+            const auto toggle = [&] { actions->doAction(QAccessibleActionInterface::toggleAction()); };
+            const auto click = [&] { check->click(); };
+            const Bytes toggledOnce = sentBy(toggle);
+            EXPECT_EQ(check->isChecked(), !before);
+            EXPECT_FALSE(toggledOnce.empty());
+            const Bytes clickedBack = sentBy(click);
+            EXPECT_EQ(check->isChecked(), before);
+            EXPECT_EQ(sentBy(click), toggledOnce);
+            EXPECT_EQ(sentBy(toggle), clickedBack);
+        }
+    }
+    EXPECT_GE(done.size(), 8);
+}
+
+TEST(UiPresetDialogs, EnterStoresFromTheNameBoxAfterAConfirmationNamingTheSlotAndEscapeCancels)
+{
+    StartedRig rig;
+    choose(rig.find<QComboBox>("Combo1"), 2);
+    rig.state.presetNames[2][1] = " CONCERT";
+    rig.state.presetDirectory[2][1] = "85";
+    rig.port.clearLog();
+    bool seen = false;
+    whileModal([&](QWidget* dialog) {
+        seen = true;
+        activate(dialog);
+        auto* names = dialog->findChild<QListWidget*>("List1");
+        EXPECT_EQ(QAccessible::queryAccessibleInterface(names)->child(1)->text(QAccessible::Name), "2 – CONCERT");
+        auto* position = dialog->findChild<QComboBox*>("Combo1");
+        EXPECT_EQ(QAccessible::queryAccessibleInterface(position)->text(QAccessible::Name), "Select position");
+        EXPECT_EQ(position->view()->accessibleName(), "Select position");
+        choose(position, 1);
+        auto* name = dialog->findChild<QLineEdit*>("Text1");
+        auto* count = dialog->findChild<QLabel*>("NameLength");
+        name->setFocus();
+        name->clear();
+        QTest::keyClicks(name, "Ballad");
+        EXPECT_EQ(count->text(), "6 of 8 characters");
+        QTest::keyClicks(name, "XYZ");
+        EXPECT_EQ(name->text(), "BalladXY");
+        EXPECT_EQ(count->text(), "8 of 8 characters: the name is full");
+        EXPECT_EQ(name->accessibleDescription(), count->text());
+        rig.host.answer(true);
+        QTest::keyClick(name, Qt::Key_Return);
+        if (dialog->isVisible())
+            dialog->close();
+    });
+    QTest::mouseClick(rig.find<QPushButton>("Command2_8"), Qt::LeftButton);
+    ASSERT_TRUE(seen);
+    ASSERT_FALSE(rig.host.boxes.empty());
+    EXPECT_EQ(rig.host.boxes.back().text, "               Are you sure ? ");
+    EXPECT_EQ(rig.host.boxes.back().detail, "Slot 2 – CONCERT is replaced by BalladXY.");
+    EXPECT_EQ(rig.device.peek(Addr::directory(2, 1)), Addr::SlotUsed);
+    EXPECT_EQ(rig.device.peek(Addr::name(2, 1, 0)), 'B');
+
+    // Enter on the focused Cancel cancels; Escape cancels too; neither asks or sends.
+    for (const bool escape : {false, true}) {
+        rig.port.clearLog();
+        const auto asked = rig.host.boxes.size();
+        whileModal([&](QWidget* dialog) {
+            activate(dialog);
+            auto* cancel = dialog->findChild<QPushButton*>("Command1_0");
+            cancel->setFocus();
+            QTest::keyClick(cancel, escape ? Qt::Key_Escape : Qt::Key_Return);
+            if (dialog->isVisible()) {
+                ADD_FAILURE() << "still open";
+                dialog->close();
+            }
+        });
+        QTest::mouseClick(rig.find<QPushButton>("Command2_8"), Qt::LeftButton);
+        EXPECT_EQ(rig.host.boxes.size(), asked);
+        EXPECT_TRUE(rig.port.sent().empty());
+    }
+
+    // Enter in the load dialog's list loads the highlighted slot.
+    rig.device.poke(Addr::stored(2, 1, 0), 17);
+    whileModal([&](QWidget* dialog) {
+        activate(dialog);
+        auto* names = dialog->findChild<QListWidget*>("List1");
+        names->setFocus();
+        names->setCurrentRow(1);
+        rig.host.answer(true);
+        QTest::keyClick(names, Qt::Key_Return);
+        if (dialog->isVisible())
+            dialog->close();
+    });
+    QTest::mouseClick(rig.find<QPushButton>("Command2_7"), Qt::LeftButton);
+    EXPECT_EQ(rig.host.boxes.back().text, "Overwrite current editing with the preset 2, are you sure ? ");
+    EXPECT_EQ(rig.host.boxes.back().detail, "Slot 2 – BalladXY replaces the edit.");
+    EXPECT_EQ(rig.stored(0), 17);
+}
+
+} // namespace
+} // namespace qrv::test

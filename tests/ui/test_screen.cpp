@@ -1,0 +1,219 @@
+// What a screen reader is told as it happens, the window on any screen, the marks' contrast
+// and the help inside the program.
+#include "UiRig.hpp"
+
+#include "ui/Accessible.hpp"
+#include "ui/EditorWindow.hpp"
+#include "ui/HelpWindows.hpp"
+#include "ui/Look.hpp"
+#include "ui/MainWindow.hpp"
+#include "ui/PresetLibraryPanel.hpp"
+#include "ui/QtHost.hpp"
+
+#include <QAccessible>
+#include <QAction>
+#include <QDockWidget>
+#include <QLabel>
+#include <QMenu>
+#include <QScreen>
+#include <QSettings>
+#include <QStyle>
+#include <QStyleFactory>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QTreeWidget>
+#include <QSlider>
+#include <QStackedWidget>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+
+namespace qrv::test {
+namespace {
+
+void activate(QWidget* window)
+{
+    window->activateWindow();
+    QApplication::setActiveWindow(window);
+}
+
+// Screen readers hear the status bar as it changes, the long operations and the busy main
+// window; the keyboard starts on the effect list.
+TEST(UiAccessibility, StatusChangesLongOperationsAndBusyReachAScreenReader)
+{
+    StartedRig rig;
+    ui::MainWindow& main = rig.windows.main();
+    EXPECT_EQ(main.focusWidget(), rig.find<QWidget>("Combo1"));
+
+    std::vector<std::pair<QString, QString>> heard; // (source, text)
+    ui::observeAnnouncements(
+        [&heard](QWidget* source, const QString& text) { heard.emplace_back(source->objectName(), text); });
+    const auto said = [&](const char* source, const QString& text) {
+        return std::find(heard.begin(), heard.end(), std::pair{QString::fromLatin1(source), text}) != heard.end();
+    };
+    rig.state.lastOutcome = "Saved Preset/one.fxp";
+    rig.windows.binder().sync();
+    EXPECT_TRUE(said("StatusOutcome", "Saved Preset/one.fxp"));
+    heard.clear();
+    rig.windows.binder().sync(); // nothing new: nothing said
+    EXPECT_TRUE(heard.empty());
+    rig.state.searching = true;
+    rig.windows.binder().sync();
+    EXPECT_TRUE(said("StatusLink", ui::linkStatusText(rig.state, "loopback")));
+    rig.state.searching = false;
+    rig.state.unitMayDiffer = true;
+    rig.windows.binder().sync();
+    EXPECT_TRUE(said("StatusDiffer", ui::kUnitMayDifferText));
+
+    ui::QtHost host;
+    host.attach(Window::Main, &main);
+    QAccessibleInterface* window = QAccessible::queryAccessibleInterface(&main);
+    host.beginProgress("Back Up Device", 4, true);
+    EXPECT_TRUE(said("ProgressWindow", "Back Up Device: started"));
+    EXPECT_TRUE(window->state().busy);
+    host.setBusy(Window::Main, true);
+    host.setBusy(Window::Main, false); // the operation still runs
+    EXPECT_TRUE(window->state().busy);
+    host.endProgress();
+    EXPECT_FALSE(window->state().busy);
+    EXPECT_TRUE(said("MDIFrmMain", "Back Up Device: finished"));
+    EXPECT_EQ(window->role(), QAccessible::Window);
+    ui::observeAnnouncements({});
+}
+
+// The marker and the frames keep their contrast in a light and a dark palette, and the
+// "differs" frame leaves the list its whole text.
+TEST(UiLook, MarksKeepTheirContrastInLightAndDarkPalettes)
+{
+    QPalette light = QStyleFactory::create(QStringLiteral("Fusion"))->standardPalette();
+    QPalette dark = light;
+    for (auto [role, colour] : {std::pair{QPalette::Window, QColor(53, 53, 53)},
+                                {QPalette::Base, QColor(35, 35, 35)}, {QPalette::Button, QColor(53, 53, 53)}})
+        dark.setColor(role, colour);
+    for (const QPalette& palette : {light, dark}) {
+        for (QPalette::ColorRole role : {QPalette::Window, QPalette::Base, QPalette::Button})
+            EXPECT_GE(ui::contrastRatio(ui::differsFrameColour(palette), palette.color(role)), ui::kMarkContrast);
+        EXPECT_GE(ui::contrastRatio(ui::changedMarkerColour(palette), palette.color(QPalette::Window)),
+                  ui::kMarkContrast);
+    }
+    // The old amber failed on white, the old red on a dark window.
+    EXPECT_LT(ui::contrastRatio(QColor(0xe6, 0x95, 0x00), Qt::white), ui::kMarkContrast);
+    EXPECT_LT(ui::contrastRatio(QColor(0xc0, 0x00, 0x00), QColor(53, 53, 53)), ui::kMarkContrast);
+
+    UiRig rig;
+    rig.showEditor();
+    choose(rig.find<QComboBox>("Combo1"), 6); // TAP DELAY
+    auto* width = rig.find<QComboBox>("Combo3_9");
+    choose(width, 59); // "3.00 Oct", the widest entry
+    const QSize before = width->size();
+    rig.form.differing.insert("Combo3_9");
+    rig.windows.binder().sync();
+    EXPECT_TRUE(width->property("differs").toBool());
+    EXPECT_EQ(width->size(), before);
+    EXPECT_TRUE(width->styleSheet().isEmpty()); // the look that sized it stays
+    auto* frame = width->findChild<QWidget*>(QStringLiteral("DiffersFrame"));
+    ASSERT_TRUE(frame);
+    EXPECT_TRUE(frame->isVisible());
+    EXPECT_EQ(frame->geometry(), width->rect());
+}
+
+// The window opens wholly on the screen's free area and comes back where it was left, with
+// its panels.
+TEST(UiWindow, OpensOnTheScreenAndRemembersItsPlaceSizeAndPanels)
+{
+    QTemporaryDir folder;
+    const QString file = folder.filePath(QStringLiteral("layout.ini"));
+    const auto remember = [](ui::MainWindow& main) { fire(main.findChild<QTimer*>(QStringLiteral("RememberLayout"))); };
+    {
+        UiRig rig;
+        rig.windows.setLayoutMemory(std::make_unique<QSettings>(file, QSettings::IniFormat));
+        rig.showEditor();
+        ui::MainWindow& main = rig.windows.main();
+        const QRect room = main.screen()->availableGeometry();
+        EXPECT_TRUE(room.contains(main.frameGeometry()));
+        main.move(room.topLeft() + QPoint(5000, -300)); // off the screen
+        main.keepOnScreen(false);
+        EXPECT_TRUE(room.contains(main.frameGeometry()));
+        main.move(room.topLeft() + QPoint(10, 12));
+        remember(main);
+        EXPECT_EQ(QSettings(file, QSettings::IniFormat).value("window/geometry").toByteArray(), main.saveGeometry());
+    }
+    {
+        UiRig rig;
+        rig.windows.setLayoutMemory(std::make_unique<QSettings>(file, QSettings::IniFormat));
+        rig.showEditor();
+        // Wholly on the test screen, which is smaller than the editor.
+        EXPECT_TRUE(rig.windows.main().screen()->availableGeometry().contains(rig.windows.main().frameGeometry()));
+        rig.windows.main().findChild<QAction*>(QStringLiteral("Menu_PresetLibrary"))->trigger();
+        remember(rig.windows.main());
+    }
+    UiRig rig;
+    rig.windows.setLayoutMemory(std::make_unique<QSettings>(file, QSettings::IniFormat));
+    rig.showEditor();
+    EXPECT_TRUE(rig.windows.main().findChild<QDockWidget*>(QStringLiteral("PresetLibrary"))->isVisible());
+    EXPECT_TRUE(rig.windows.main().screen()->availableGeometry().contains(rig.windows.main().frameGeometry()));
+}
+
+TEST(UiHelp, ListsEveryKeyOfTheMenusAndTheControls)
+{
+    UiRig rig;
+    rig.showEditor();
+    ui::MainWindow& main = rig.windows.main();
+    const QList<ui::KeyLine> keys = ui::keyboardShortcuts(&main);
+    QStringList actions;
+    for (QAction* action : main.findChildren<QAction*>())
+        if (!action->shortcuts().isEmpty() && action->isVisible())
+            for (const QKeySequence& key : action->shortcuts())
+                actions << key.toString(QKeySequence::NativeText);
+    QString all;
+    for (const auto& [key, what] : keys)
+        all += key + u'\n';
+    for (const QString& key : actions)
+        EXPECT_TRUE(all.contains(key)) << key.toStdString();
+    for (const char* control : {"Tab", "Escape (in a value box)", "Enter (in a dialog)"})
+        EXPECT_TRUE(all.contains(QString::fromLatin1(control))) << control;
+    QStringList entries;
+    for (QAction* action : main.helpMenu()->actions())
+        entries << action->text();
+    EXPECT_TRUE(entries.contains("&User Guide"));
+    EXPECT_TRUE(entries.contains("&Keyboard Shortcuts"));
+    EXPECT_FALSE(ui::userGuidePath().isEmpty()); // the guide in the source tree
+}
+
+
+// While the user works elsewhere, files coming and going neither move the focus nor tell a
+// screen reader of a focus move in the Library.
+TEST(UiPresetLibrary, FilesChangingNeverMoveTheFocusOrTellOfOne)
+{
+    StartedRig rig;
+    std::filesystem::create_directories(rig.folder.path / "Preset");
+    for (const char* name : {"a.fxp", "b.fxp"}) {
+        std::ofstream file(rig.folder.path / "Preset" / name, std::ios::binary);
+        const std::string record(32, '\0');
+        file << record << '\7';
+    }
+    auto* panel = rig.windows.main().findChild<ui::PresetLibraryPanel*>("PresetLibrary");
+    activate(&rig.windows.main());
+    rig.windows.main().findChild<QAction*>("Menu_PresetLibrary")->trigger();
+    auto* list = rig.find<QTreeWidget>("LibraryList");
+    ASSERT_EQ(list->topLevelItemCount(), 2);
+    list->setCurrentItem(list->topLevelItem(1));
+    auto* slider = rig.windows.editor().pages()->currentWidget()->findChild<QSlider*>();
+    ASSERT_TRUE(slider);
+    slider->setFocus();
+    ASSERT_EQ(QApplication::focusWidget(), slider);
+
+    // The view is not told of a new current entry, which it would announce as a focus move.
+    QSignalSpy told(list->selectionModel(), &QItemSelectionModel::currentChanged);
+    std::filesystem::rename(rig.folder.path / "Preset" / "a.fxp", rig.folder.path / "Preset" / "0.fxp");
+    panel->rescan();
+    EXPECT_EQ(told.count(), 0);
+    EXPECT_EQ(QApplication::focusWidget(), slider);
+    EXPECT_EQ(list->currentItem()->text(0), "b.fxp"); // still the user's choice
+}
+
+} // namespace
+} // namespace qrv::test
