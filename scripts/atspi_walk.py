@@ -1,0 +1,201 @@
+# The walker of scripts/atspi-check: drives the running editor by keys and reads it over AT-SPI.
+import os
+import subprocess
+import sys
+import time
+
+import gi
+
+gi.require_version("Atspi", "2.0")
+from gi.repository import Atspi, GLib  # noqa: E402
+
+CONTROLS = {"push button", "check box", "toggle button", "slider", "combo box", "text", "list",
+            "table", "tree table", "radio button", "spin button", "page tab"}
+ACTING = {"push button", "check box", "toggle button", "combo box", "radio button"}
+heard = []
+problems = []
+
+
+def pump(seconds):
+    end = time.time() + seconds
+    context = GLib.MainContext.default()
+    while time.time() < end:
+        while context.iteration(False):
+            pass
+        time.sleep(0.02)
+
+
+def key(*keys):
+    subprocess.run(["xdotool", "key", "--clearmodifiers", *keys], check=False)
+
+
+def on_event(event):
+    try:
+        source = event.source
+        if "qrv5173" not in source.get_application().get_name().lower():
+            return
+        heard.append((event.type, source.get_role_name(), source.get_name() or "", event.detail1))
+    except GLib.Error:
+        pass
+
+
+def application():
+    desktop = Atspi.get_desktop(0)
+    for i in range(desktop.get_child_count()):
+        app = desktop.get_child_at_index(i)
+        if app and "qrv5173" in (app.get_name() or "").lower():
+            return app
+    return None
+
+
+def children(node):
+    try:
+        return [node.get_child_at_index(i) for i in range(node.get_child_count())]
+    except GLib.Error:
+        return []
+
+
+def showing(node):
+    return node.get_state_set().contains(Atspi.StateType.SHOWING)
+
+
+def check(node, where, seen):
+    """Counts unnamed and unactionable controls below node, popups of lists included."""
+    role = node.get_role_name()
+    if role in CONTROLS and showing(node):
+        name = node.get_name() or ""
+        label = f"{where}: {role} {name!r}"
+        if label in seen:
+            return
+        seen.add(label)
+        if not name.strip():
+            problems.append(f"unnamed {label}")
+        if role in ACTING and (node.get_action_iface() is None or node.get_action_iface().get_n_actions() == 0):
+            problems.append(f"no action {label}")
+        if role == "slider" and node.get_value_iface() is None:
+            problems.append(f"no value {label}")
+    if role == "combo box":
+        for popup in children(node):
+            if not (popup.get_name() or "").strip():
+                problems.append(f"unnamed popup list of {where}: combo box {node.get_name()!r}")
+    if showing(node) or role in ("application", "frame", "dialog", "window"):
+        for child in children(node):
+            check(child, where, seen)
+
+
+def find(node, role, name=None, depth=0):
+    if node.get_role_name() == role and (name is None or (node.get_name() or "").startswith(name)):
+        return node
+    if depth > 40:
+        return None
+    for child in children(node):
+        found = find(child, role, name, depth + 1)
+        if found:
+            return found
+    return None
+
+
+def focused(node):
+    if node.get_state_set().contains(Atspi.StateType.FOCUSED):
+        return node
+    for child in children(node):
+        found = focused(child)
+        if found:
+            return found
+    return None
+
+
+def window(app, title, seconds=10):
+    end = time.time() + seconds
+    while time.time() < end:
+        for top in children(app):
+            if (top.get_name() or "").startswith(title) and showing(top):
+                return top
+        pump(0.2)
+    return None
+
+
+def main():
+    listener = Atspi.EventListener.new(on_event)
+    for kind in ("object:", "window:", "focus:"):
+        listener.register(kind)
+    app = None
+    end = time.time() + 30
+    while not app and time.time() < end:
+        pump(0.5)
+        app = application()
+    if not app:
+        print("atspi-check: the editor never appeared on the accessibility bus")
+        return 1
+    # Start-up reads the unit's memory at 4800 baud.
+    main_window = window(app, "QRV5173 - [", 240)
+    if not main_window:
+        print("atspi-check: the editor window never opened")
+        return 1
+    pump(2)
+    subprocess.run(["xdotool", "search", "--name", "QRV5173 - \\[", "windowactivate", "--sync"], check=False)
+    pump(1)
+    start = focused(app)
+    print(f"focus at start: {start.get_role_name()} {start.get_name()!r}" if start else "focus at start: none")
+    if not start or start.get_name() != "Effect":
+        problems.append("the focus does not start on the effect list")
+
+    seen = set()
+    key("Home")
+    pump(3)
+    for effect in range(16):
+        check(main_window, f"effect {effect + 1}", seen)
+        key("Down")
+        pump(3)
+
+    for keys, title in (("ctrl+shift+d", "Save Current Preset To Device"), ("ctrl+d", "Load Preset From Device"),
+                        ("shift+F1", "Keyboard Shortcuts")):
+        key(keys)
+        dialog = window(app, title)
+        if not dialog:
+            problems.append(f"{title}: did not open")
+            continue
+        check(dialog, title, seen)
+        key("Escape")
+        pump(1)
+
+    # The Library keeps still while the folder changes under a user working elsewhere.
+    key("ctrl+l")
+    pump(2)
+    slider = find(main_window, "slider")
+    if slider:
+        slider.get_component_iface().grab_focus()
+    pump(1)
+    heard.clear()
+    os.makedirs("Preset", exist_ok=True)
+    with open("Preset/walk.fxp", "wb") as f:
+        f.write(bytes(32) + bytes([7]))
+    pump(2)
+    moved = [h for h in heard if h[0].startswith("object:state-changed:focused") and h[3] == 1
+             and h[1] in ("tree table", "table cell", "tree item", "list item")]
+    if moved:
+        problems.append(f"the Library took the focus when the folder changed: {moved[0]}")
+    key("ctrl+l")
+    pump(1)
+
+    # What a screen reader hears of a long operation and of the status bar.
+    heard.clear()
+    key("ctrl+shift+r")  # ReConnect: searches the ports, then tells the outcome
+    pump(15)
+    for line in sorted(set(heard)):
+        if line[0].startswith(("object:property-change:accessible-name", "object:state-changed:busy",
+                               "object:announcement", "window:create", "object:text-changed")):
+            print("heard:", line)
+    names = {h[2] for h in heard if h[0].startswith("object:property-change:accessible-name")}
+    if not any(n.startswith(("Reconnected", "ReConnect found no unit")) for n in names):
+        problems.append("the outcome of ReConnect was not announced")
+
+    for p in problems:
+        print("PROBLEM:", p)
+    print(f"atspi-check: {len(seen)} controls on 16 effects and 3 dialogs; "
+          f"{sum(p.startswith(('unnamed', 'no ')) for p in problems)} unnamed or unactionable; "
+          f"{len(problems)} problems")
+    return 1 if problems else 0
+
+
+sys.exit(main())
