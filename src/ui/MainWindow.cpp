@@ -68,7 +68,11 @@ MainWindow::MainWindow(EditorWindow* editor, QWidget* parent) : QMainWindow(pare
     link_ = new QLabel;
     link_->setObjectName(QStringLiteral("StatusLink"));
     link_->setTextFormat(Qt::PlainText);
+    activity_ = new QLabel;
+    activity_->setObjectName(QStringLiteral("StatusActivity"));
+    activity_->setTextFormat(Qt::PlainText);
     statusBar()->addWidget(outcome_, 1);
+    statusBar()->addWidget(activity_);
     statusBar()->addPermanentWidget(differ_);
     statusBar()->addPermanentWidget(link_);
     statusBar()->setSizeGripEnabled(true);
@@ -204,6 +208,12 @@ void MainWindow::showStatus(const QString& link, bool unitMayDiffer, const QStri
         outcome_->setText(outcome);
         announce(outcome_, outcome);
     }
+}
+
+void MainWindow::showActivity(const QString& text)
+{
+    activity_->setText(text);
+    announce(activity_, text);
 }
 
 QString MainWindow::statusText() const

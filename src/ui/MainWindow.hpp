@@ -56,6 +56,9 @@ public:
     void showEditorCaption(const QString& caption);
     // The status bar: the link, whether the unit may differ, and the last action's outcome.
     void showStatus(const QString& link, bool unitMayDiffer, const QString& outcome);
+    // What the window is busy with ("Back Up Device: started"), beside the outcome; screen
+    // readers hear it at once.
+    void showActivity(const QString& text);
     // The status bar's texts as one line, as it reads left to right.
     QString statusText() const;
 
@@ -78,6 +81,7 @@ private:
     QMenu* device_;
     QMenu* help_;
     QLabel* outcome_;
+    QLabel* activity_;
     QLabel* differ_;
     QLabel* link_;
     std::function<bool()> closeRequest_;

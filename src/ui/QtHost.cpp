@@ -1,6 +1,7 @@
 #include "QtHost.hpp"
 
 #include "Accessible.hpp"
+#include "MainWindow.hpp"
 
 #include <QApplication>
 #include <QEventLoop>
@@ -169,6 +170,14 @@ void QtHost::setBusy(Window window, bool busy)
         markBusy(busy);
 }
 
+void QtHost::showActivity(const QString& text)
+{
+    if (auto* main = qobject_cast<MainWindow*>(widget(Window::Main)))
+        main->showActivity(text);
+    else
+        announce(dialogParent(), text);
+}
+
 void QtHost::markBusy(bool busy)
 {
     busyDepth_ = std::max(0, busyDepth_ + (busy ? 1 : -1));
@@ -201,7 +210,7 @@ void QtHost::beginProgress(const std::string& title, int steps, bool cancellable
     progress_->show();
     progressTitle_ = QString::fromStdString(title).trimmed();
     markBusy(true);
-    announce(progress_, progressTitle_ + QStringLiteral(": started"));
+    showActivity(progressTitle_ + QStringLiteral(": started"));
 }
 
 void QtHost::stepProgress(int done)
@@ -231,7 +240,7 @@ void QtHost::endProgress()
     }
     progress_ = nullptr;
     markBusy(false);
-    announce(dialogParent(), progressTitle_ + QStringLiteral(": finished"));
+    showActivity(progressTitle_ + QStringLiteral(": finished"));
 }
 
 void QtHost::endProgram()

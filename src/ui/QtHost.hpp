@@ -74,6 +74,8 @@ private:
 
     // Screen readers hear the main window busy while the core works with the unit.
     void markBusy(bool busy);
+    // The start and end of a long operation, in the main window's status bar.
+    void showActivity(const QString& text);
 
     std::array<Attached, 5> windows_;
     int busyDepth_ = 0;

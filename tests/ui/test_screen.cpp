@@ -72,14 +72,14 @@ TEST(UiAccessibility, StatusChangesLongOperationsAndBusyReachAScreenReader)
     host.attach(Window::Main, &main);
     QAccessibleInterface* window = QAccessible::queryAccessibleInterface(&main);
     host.beginProgress("Back Up Device", 4, true);
-    EXPECT_TRUE(said("ProgressWindow", "Back Up Device: started"));
+    EXPECT_TRUE(said("StatusActivity", "Back Up Device: started"));
     EXPECT_TRUE(window->state().busy);
     host.setBusy(Window::Main, true);
     host.setBusy(Window::Main, false); // the operation still runs
     EXPECT_TRUE(window->state().busy);
     host.endProgress();
     EXPECT_FALSE(window->state().busy);
-    EXPECT_TRUE(said("MDIFrmMain", "Back Up Device: finished"));
+    EXPECT_TRUE(said("StatusActivity", "Back Up Device: finished"));
     EXPECT_EQ(window->role(), QAccessible::Window);
     ui::observeAnnouncements({});
 }
