@@ -256,7 +256,9 @@ ScreenSize QtHost::screenSize()
     const QScreen* screen = QGuiApplication::primaryScreen();
     if (!screen)
         return {};
-    return {screen->size().width(), screen->size().height()};
+    // In the screen's own pixels: a 1920 × 1080 screen at 2× scaling is still 1920 × 1080.
+    const QSize pixels = screen->size() * screen->devicePixelRatio();
+    return {pixels.width(), pixels.height()};
 }
 
 char QtHost::decimalPoint()
