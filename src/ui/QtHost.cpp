@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QEventLoop>
 #include <QFileDialog>
+#include <QGridLayout>
 #include <QLocale>
 #include <QPushButton>
 #include <QScreen>
@@ -59,12 +60,29 @@ QMessageBox::Icon boxIcon(Icon icon)
     return QMessageBox::NoIcon;
 }
 
+namespace {
+
+// A box as wide as its whole title beside the window manager's buttons; a short text
+// would otherwise leave the title cut ("Save ...evice").
+void fitBoxTitle(QMessageBox& box)
+{
+    QFont font = QApplication::font("QMdiSubWindowTitleBar");
+    font.setBold(true);
+    const int titleWidth = QFontMetrics(font).horizontalAdvance(box.windowTitle()) + 160;
+    if (auto* grid = qobject_cast<QGridLayout*>(box.layout()))
+        grid->addItem(new QSpacerItem(titleWidth, 0, QSizePolicy::Minimum, QSizePolicy::Fixed), grid->rowCount(), 0,
+                      1, grid->columnCount());
+}
+
+} // namespace
+
 std::unique_ptr<QMessageBox> makeMessageBox(QWidget* parent, const std::string& text, const std::string& title,
                                             Icon icon)
 {
     auto box = std::make_unique<QMessageBox>(boxIcon(icon), boxTitle(title), QString::fromStdString(text),
                                              QMessageBox::Ok, parent);
     box->setTextFormat(Qt::PlainText);
+    fitBoxTitle(*box);
     return box;
 }
 
@@ -76,6 +94,7 @@ std::unique_ptr<QMessageBox> makeQuestionBox(QWidget* parent, const std::string&
     box->setTextFormat(Qt::PlainText);
     box->setDefaultButton(defaultButton == Button::Yes ? QMessageBox::Yes : QMessageBox::No);
     box->setEscapeButton(QMessageBox::No);
+    fitBoxTitle(*box);
     return box;
 }
 

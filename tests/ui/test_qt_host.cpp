@@ -41,6 +41,11 @@ TEST(UiQtHost, BoxesCarryTitleIconAndButtons)
     EXPECT_EQ(question->defaultButton(), question->button(QMessageBox::No));
     const auto yes = ui::makeQuestionBox(nullptr, "Sure?", "Link Rate", Icon::None, Button::Yes);
     EXPECT_EQ(yes->defaultButton(), yes->button(QMessageBox::Yes));
+    // The whole title shows beside the window manager's buttons, however short the text.
+    const auto store = ui::makeQuestionBox(nullptr, "Sure?", "Save preset to device", Icon::None, Button::Yes);
+    QFont title = QApplication::font();
+    title.setBold(true);
+    EXPECT_GE(store->sizeHint().width(), QFontMetrics(title).horizontalAdvance(store->windowTitle()) + 96);
 
     // Enter on the Exit box answers No.
     ui::QtHost host;
