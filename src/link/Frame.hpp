@@ -50,6 +50,7 @@ constexpr uint16_t directory(int effect, int slot)
     return static_cast<uint16_t>(0x1800 + 8 * effect + slot);
 }
 inline constexpr uint8_t SlotUsed = 0x55;
+inline constexpr int NameLength = 8; // characters of a stored preset's name
 } // namespace Addr
 
 constexpr Frame makeFrame(uint8_t p0, uint8_t p1, uint8_t p2, uint8_t p3, uint8_t p4, uint8_t p5, uint8_t p6)

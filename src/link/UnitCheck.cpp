@@ -4,11 +4,6 @@ namespace qrv {
 
 namespace {
 
-constexpr int kEffects = 16;
-constexpr int kSlots = 8;
-constexpr int kColumns = 32;
-constexpr int kNameLength = 8;
-
 // Whether the unit's byte agrees with what the editor saw there before (or never saw).
 bool agrees(const UnitMirror& before, uint16_t address, uint8_t now)
 {
@@ -22,7 +17,7 @@ bool sameUnit(DeviceLink& link, const UnitMirror& before)
     if (!before.byte(Addr::CurrentEffect))
         return false;
     const auto effect = link.tryReadByte(Addr::CurrentEffect);
-    if (!effect || !agrees(before, Addr::CurrentEffect, *effect) || *effect >= kEffects)
+    if (!effect || !agrees(before, Addr::CurrentEffect, *effect) || *effect >= kEffectCount)
         return false;
     const ProgramState& state = link.state();
     if (!link.SendCommand(Cmd::ReadSwitch))
@@ -35,12 +30,12 @@ bool sameUnit(DeviceLink& link, const UnitMirror& before)
     link.ArmPort(10);
     if (!block)
         return false;
-    for (int c = 0; c < kColumns; ++c)
+    for (int c = 0; c < kDeviceColumns; ++c)
         if (!agrees(before, Addr::live(*effect, c), state.replyBuffer[static_cast<std::size_t>(c)]))
             return false;
 
-    bool named[kSlots] = {};
-    for (int slot = 0; slot < kSlots; ++slot) {
+    bool named[kSlotCount] = {};
+    for (int slot = 0; slot < kSlotCount; ++slot) {
         const auto directory = link.tryReadByte(Addr::directory(*effect, slot));
         if (!directory || !agrees(before, Addr::directory(*effect, slot), *directory))
             return false;
@@ -49,11 +44,11 @@ bool sameUnit(DeviceLink& link, const UnitMirror& before)
     }
     link.ArmPort(8);
     bool same = true;
-    for (int slot = 0; slot < kSlots && same; ++slot) {
+    for (int slot = 0; slot < kSlotCount && same; ++slot) {
         if (!named[slot])
             continue;
         same = link.ReadBlock8(Cmd::ReadName, 0, 0, 0, 0, *effect, static_cast<uint8_t>(slot));
-        for (int k = 0; k < kNameLength && same; ++k)
+        for (int k = 0; k < Addr::NameLength && same; ++k)
             same = agrees(before, Addr::name(*effect, slot, k), state.replyBuffer[static_cast<std::size_t>(k)]);
     }
     link.ArmPort(10);

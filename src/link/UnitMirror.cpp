@@ -1,14 +1,12 @@
 #include "UnitMirror.hpp"
 
+#include "state/ProgramState.hpp"
+
 #include <algorithm>
 
 namespace qrv {
 
 namespace {
-constexpr int kLiveColumns = 32;
-constexpr int kNameLength = 8;
-constexpr int kEffects = 16;
-constexpr int kSlots = 8;
 
 uint16_t addressOf(const Frame& request)
 {
@@ -29,16 +27,16 @@ void UnitMirror::record(const Frame& request, std::span<const uint8_t> reply)
         return;
     case Cmd::SelectEffect:
     case Cmd::ReadEffectBlock:
-        if (p6 >= kEffects || reply.size() < kLiveColumns)
+        if (p6 >= kEffectCount || reply.size() < kDeviceColumns)
             return;
-        for (int c = 0; c < kLiveColumns; ++c)
+        for (int c = 0; c < kDeviceColumns; ++c)
             note(Addr::live(p6, c), reply[static_cast<std::size_t>(c)]);
         if (request[2] == Cmd::SelectEffect)
             note(Addr::CurrentEffect, p6);
         return;
     case Cmd::SetParameter: {
         const auto current = byte(Addr::CurrentEffect);
-        if (current && *current < kEffects && request[3] < kLiveColumns)
+        if (current && *current < kEffectCount && request[3] < kDeviceColumns)
             note(Addr::live(*current, request[3]), p6);
         return;
     }
@@ -50,9 +48,9 @@ void UnitMirror::record(const Frame& request, std::span<const uint8_t> reply)
         switch_ = p6;
         return;
     case Cmd::ReadName:
-        if (request[7] >= kEffects || p6 >= kSlots || reply.size() < kNameLength)
+        if (request[7] >= kEffectCount || p6 >= kSlotCount || reply.size() < Addr::NameLength)
             return;
-        for (int k = 0; k < kNameLength; ++k)
+        for (int k = 0; k < Addr::NameLength; ++k)
             note(Addr::name(request[7], p6, k), reply[static_cast<std::size_t>(k)]);
         return;
     default:
