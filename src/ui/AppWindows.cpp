@@ -120,7 +120,7 @@ void AppWindows::buildShell()
     editor_->hide();
     buildMenus();
     buildLibrary();
-    binder_.setAfterCore([this] { readChangedUnit(program_); });
+    binder_.setAfterCore([this] { return program_.state.readAgainPending; }, [this] { readChangedUnit(program_); });
     if (layoutMemory_)
         main_->setLayoutMemory(std::move(layoutMemory_));
     binder_.custom(main_.get(), [this]() -> QWidget* {

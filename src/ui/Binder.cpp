@@ -95,7 +95,7 @@ void Binder::enter(const std::function<void()>& handler)
     --depth_;
     if (depth_ == 0)
         runWishes();
-    if (depth_ == 0 && afterCore_ && !runningAfterCore_) {
+    if (depth_ == 0 && afterCoreDue_ && !runningAfterCore_ && afterCoreDue_()) {
         runningAfterCore_ = true;
         enter(afterCore_);
         runningAfterCore_ = false;

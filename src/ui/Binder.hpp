@@ -54,7 +54,12 @@ public:
     bool coreRunning() const { return depth_ > 0; }
     // Runs whenever the core has returned to the event loop: work the core found but could
     // not do from inside an exchange (reading a unit that turned out to be another).
-    void setAfterCore(std::function<void()> afterCore) { afterCore_ = std::move(afterCore); }
+    // `due` is asked after every return and costs nothing when false.
+    void setAfterCore(std::function<bool()> due, std::function<void()> afterCore)
+    {
+        afterCoreDue_ = std::move(due);
+        afterCore_ = std::move(afterCore);
+    }
     // Copies every control into its widget; with paintNow, changed widgets are
     // repainted at once (the core asks for that before a blocking exchange).
     void sync(bool paintNow = false);
@@ -110,6 +115,7 @@ private:
     int depth_ = 0;
     bool linkWaiting_ = false;
     bool runningWishes_ = false;
+    std::function<bool()> afterCoreDue_;
     std::function<void()> afterCore_;
     bool runningAfterCore_ = false;
 };

@@ -3,6 +3,7 @@
 #include "UiRig.hpp"
 
 #include "devmem/MemoryDump.hpp"
+#include "link/UnitCheck.hpp"
 
 #include "ui/MainWindow.hpp"
 #include "ui/PageBuilder.hpp"
@@ -302,6 +303,37 @@ TEST(UiStatusBar, TellsTheLinkAndTheLastOutcome)
     EXPECT_FALSE(rig.state.unitChanged);
     EXPECT_FALSE(rig.state.DemoMode);
     EXPECT_EQ(rig.state.LinkUp, linkUp);
+}
+
+TEST(UiUnitCheck, AnotherUnitFoundDuringAnEditIsReadOnceTheEditHasReturned)
+{
+    UiRig rig;
+    rig.showEditor();
+    ASSERT_TRUE(DumpDeviceMemory(rig.editor, rig.program.splash));
+    // The cable goes with the next frame; meanwhile another unit is put on the line.
+    rig.framesUntilUnplug = 1;
+    rig.link.setDeviceSearch([&rig] {
+        rig.port.plugIn();
+        return rig.program.search.FindDevice();
+    });
+    rig.device = DeviceModel();
+    rig.device.poke(Addr::CurrentEffect, 5);
+    rig.host.answer(false); // keep the editor's values without sending them
+
+    // An edit that reaches the core through the window's gate, as every event does.
+    const auto edit = [&rig](uint8_t value) {
+        rig.windows.binder().handle([&rig, value] { rig.editor.storeAndSend(0, value); });
+    };
+    edit(40);
+    ASSERT_FALSE(rig.host.boxes.empty());
+    EXPECT_EQ(rig.host.boxes.front().text, kOtherUnitText);
+    EXPECT_FALSE(rig.state.unitChanged);
+    EXPECT_FALSE(rig.state.readAgainPending);
+    EXPECT_EQ(rig.state.currentEffect, 5);
+    // Later events do not ask again.
+    const std::size_t boxes = rig.host.boxes.size();
+    edit(41);
+    EXPECT_EQ(rig.host.boxes.size(), boxes);
 }
 
 } // namespace
