@@ -10,7 +10,6 @@
 #include <QAction>
 #include <QApplication>
 #include <QDir>
-#include <QFileSystemWatcher>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -188,7 +187,8 @@ TEST(UiPresetLibrary, ListsTheFolderFollowsItAndLoadsWhatIsChosen)
     EXPECT_EQ(list->accessibleName(), "Preset Library");
 
     // No folder yet: the panel says so and lists nothing.
-    EXPECT_TRUE(message->text().startsWith("There is no Preset folder")) << message->text().toStdString();
+    ASSERT_TRUE(follows(panel, [&] { return message->text().startsWith("There is no Preset folder"); }))
+        << message->text().toStdString();
     EXPECT_FALSE(list->isVisible());
     QApplication::processEvents();
     EXPECT_LT(message->geometry().bottom(), panel->height() / 2) // at the top, not in the middle
@@ -219,13 +219,18 @@ TEST(UiPresetLibrary, ListsTheFolderFollowsItAndLoadsWhatIsChosen)
                                   "Lead 10.fxp|" + effect7};
     ASSERT_TRUE(follows(panel, [&] { return entries(list) == expected; })) << entries(list).join(", ").toStdString();
     EXPECT_TRUE(list->isVisible());
-    EXPECT_TRUE(message->text().contains(QDir::toNativeSeparators(QString::fromStdString(presets.string()))));
+    const QString where = QDir::toNativeSeparators(QString::fromStdString(presets.string()));
+    EXPECT_EQ(message->text(), "5 files in " + where);
     EXPECT_TRUE(entry(list, "broken.fxp")->data(0, Qt::AccessibleTextRole).toString().contains("holds 10 bytes"));
     EXPECT_EQ(entry(list, "Lead 10.fxp")->data(1, Qt::AccessibleTextRole).toString(), "Lead 10.fxp, " + effect7);
 
-    // Added, removed and renamed on disk, and a new subfolder with a file of its own.
+    // Added, removed and renamed on disk, and a new subfolder with a file of its own: only
+    // those entries change, the others stay as they were, folded ones too.
     entry(list, "Bass.FXP")->setSelected(true);
     list->setCurrentItem(entry(list, "Bass.FXP"));
+    QTreeWidgetItem* const lead10 = entry(list, "Lead 10.fxp");
+    lead10->setData(0, Qt::UserRole + 10, "untouched");
+    entry(list, "Live")->setExpanded(false);
     writeBytes(presets / "Live" / "Pad.fxp", presetOf(rig.state.store.row(3), 3));
     fs::remove(presets / "broken.fxp");
     fs::rename(presets / "Lead 2.fxp", presets / "Lead 3.fxp");
@@ -243,6 +248,11 @@ TEST(UiPresetLibrary, ListsTheFolderFollowsItAndLoadsWhatIsChosen)
                            "Studio|", " Keys.fxp|" + QString(catalogue::effect(4).listText), "all.prj|Project",
                            "Lead 3.fxp|" + effect2, "Lead 10.fxp|" + effect7}));
     EXPECT_EQ(list->currentItem(), entry(list, "Bass.FXP")); // the choice survives the changes
+    EXPECT_EQ(entry(list, "Lead 10.fxp"), lead10);
+    EXPECT_EQ(lead10->data(0, Qt::UserRole + 10).toString(), "untouched");
+    EXPECT_FALSE(entry(list, "Live")->isExpanded());
+    EXPECT_EQ(message->text(), "6 files in " + where); // folded ones counted
+    EXPECT_EQ(panel->watchCount(), 4); // the Preset folder, its parent and two subfolders
     rig.windows.main().grab().save(QDir(QStringLiteral(QRV_RENDER_DIR)).filePath(QStringLiteral("library.png")));
 
     // A double click loads the preset as Load Preset From PC does, without the file dialog.

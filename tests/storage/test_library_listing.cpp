@@ -1,0 +1,137 @@
+// The Preset Library's listing: what a look at a folder reads again and reports.
+#include "TempFolder.hpp"
+
+#include "storage/FileCodec.hpp"
+#include "storage/PresetLibrary.hpp"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+
+namespace qrv::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::vector<uint8_t> preset(int effect)
+{
+    Row row{};
+    const Row record = encodePreset(row, effect);
+    return {record.begin(), record.end()};
+}
+
+// Written an hour ago, as a library mostly is.
+void writeOld(const fs::path& path, const std::vector<uint8_t>& bytes)
+{
+    writeBytes(path, bytes);
+    fs::last_write_time(path, fs::file_time_type::clock::now() - std::chrono::hours(1));
+}
+
+std::vector<std::string> names(const std::vector<LibraryFile>& files)
+{
+    std::vector<std::string> out;
+    for (const LibraryFile& file : files)
+        out.push_back(file.relative.generic_string());
+    std::ranges::sort(out);
+    return out;
+}
+
+const LibraryFolderChange* changeOf(const LibraryUpdate& update, const fs::path& folder)
+{
+    const auto it = std::ranges::find(update.changes, folder, &LibraryFolderChange::folder);
+    return it == update.changes.end() ? nullptr : &*it;
+}
+
+TEST(PresetLibraryListing, ReadsOnlyWhatChangedInTheFoldersLookedAt)
+{
+    TempFolder dir;
+    const fs::path root = dir.path / "Preset";
+    fs::create_directories(root / "Live" / "Old");
+    fs::create_directories(root / "Studio");
+    writeOld(root / "a.fxp", preset(1));
+    writeOld(root / "Live" / "b.FXP", preset(2));
+    writeOld(root / "Live" / "c.fxp", preset(3));
+    writeOld(root / "Live" / "Old" / "d.prj", std::vector<uint8_t>(kProjectFileSize, 0));
+    writeOld(root / "Studio" / "e.fxp", preset(4));
+    writeOld(root / "notes.txt", {1, 2});
+    fs::create_directory_symlink(root / "Studio", root / "Link");
+
+    PresetLibrary library;
+    LibraryUpdate first = library.scanAll(root);
+    EXPECT_TRUE(first.folderFound);
+    EXPECT_EQ(first.fileCount, 5u);
+    EXPECT_EQ(first.folders, (std::vector<fs::path>{"", "Live", "Live/Old", "Studio"})); // no link followed
+    ASSERT_EQ(first.changes.size(), 4u);
+    EXPECT_EQ(first.changes.front().folder, fs::path());
+    EXPECT_EQ(names(changeOf(first, "Live")->filesAdded), (std::vector<std::string>{"Live/b.FXP", "Live/c.fxp"}));
+    EXPECT_EQ(changeOf(first, "Live/Old")->filesAdded.at(0).kind, LibraryFile::Kind::Project);
+    EXPECT_EQ(changeOf(first, "Studio")->filesAdded.at(0).effect, 4);
+
+    // Nothing changed: a look again reports nothing, the whole tree as well.
+    EXPECT_TRUE(library.rescanFolders({"", "Live"}).changes.empty());
+    EXPECT_TRUE(library.scanAll(root).changes.empty());
+
+    // One file rewritten in place, one added, one removed, in Live only: that is all a look
+    // at Live reports, and a look at Studio, changed too, waits for its own event.
+    writeBytes(root / "Live" / "b.FXP", preset(9));
+    writeBytes(root / "Live" / "f.fxp", std::vector<uint8_t>(5, 0));
+    fs::remove(root / "Live" / "c.fxp");
+    writeBytes(root / "Studio" / "g.fxp", preset(5));
+    const LibraryUpdate live = library.rescanFolders({"Live"});
+    ASSERT_EQ(live.changes.size(), 1u);
+    const LibraryFolderChange& change = live.changes.front();
+    EXPECT_FALSE(change.added);
+    ASSERT_EQ(change.filesChanged.size(), 1u);
+    EXPECT_EQ(change.filesChanged[0].effect, 9);
+    ASSERT_EQ(change.filesAdded.size(), 1u);
+    EXPECT_EQ(change.filesAdded[0].status, LibraryFile::Status::Damaged);
+    EXPECT_EQ(change.filesRemoved, (std::vector<fs::path>{"Live/c.fxp"}));
+    EXPECT_EQ(live.fileCount, 5u);
+    EXPECT_EQ(names(library.rescanFolders({"Studio"}).changes.at(0).filesAdded),
+              (std::vector<std::string>{"Studio/g.fxp"}));
+
+    // A subfolder gone takes what was below it; a new one comes with its files.
+    fs::remove_all(root / "Live" / "Old");
+    fs::create_directories(root / "Live" / "New");
+    writeOld(root / "Live" / "New" / "h.fxp", preset(6));
+    const LibraryUpdate moved = library.rescanFolders({"Live"});
+    ASSERT_TRUE(changeOf(moved, "Live/Old"));
+    EXPECT_TRUE(changeOf(moved, "Live/Old")->gone);
+    ASSERT_TRUE(changeOf(moved, "Live/New"));
+    EXPECT_TRUE(changeOf(moved, "Live/New")->added);
+    EXPECT_EQ(names(changeOf(moved, "Live/New")->filesAdded), (std::vector<std::string>{"Live/New/h.fxp"}));
+    EXPECT_EQ(moved.fileCount, 6u);
+    EXPECT_EQ(moved.folders, (std::vector<fs::path>{"", "Live", "Live/New", "Studio"}));
+
+    // The Preset folder renamed away and back: each time the listing starts over.
+    fs::rename(root, dir.path / "Away");
+    const LibraryUpdate away = library.rescanFolders({"Live"});
+    EXPECT_TRUE(away.startedOver);
+    EXPECT_FALSE(away.folderFound);
+    EXPECT_EQ(away.fileCount, 0u);
+    fs::rename(dir.path / "Away", root);
+    const LibraryUpdate back = library.rescanFolders({});
+    EXPECT_TRUE(back.folderFound);
+    EXPECT_EQ(back.fileCount, 6u);
+    EXPECT_EQ(back.changes.size(), 4u);
+}
+
+TEST(PresetLibraryListing, AFileWrittenJustBeforeItsLookIsReadAgainAtTheNext)
+{
+    TempFolder dir;
+    const fs::path root = dir.path / "Preset";
+    fs::create_directories(root);
+    writeBytes(root / "a.fxp", preset(1));
+    PresetLibrary library;
+    library.scanAll(root);
+    // Same size, and maybe the same time stamp as the first write.
+    writeBytes(root / "a.fxp", preset(2));
+    const LibraryUpdate update = library.rescanFolders({""});
+    ASSERT_EQ(update.changes.size(), 1u);
+    ASSERT_EQ(update.changes[0].filesChanged.size(), 1u);
+    EXPECT_EQ(update.changes[0].filesChanged[0].effect, 2);
+}
+
+} // namespace
+} // namespace qrv::test
