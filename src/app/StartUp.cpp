@@ -1,6 +1,7 @@
 #include "StartUp.hpp"
 
 #include "devmem/MemoryDump.hpp"
+#include "editor/Catalogue.hpp"
 #include "storage/FileAccess.hpp"
 
 #include <exception>
@@ -70,8 +71,9 @@ void mainWindowLoad(Program& program)
         enterDemoMode(program);
     }
     program.form.Label8.visible = false;
+    // The tap tick serves the Tap Delay page only: elsewhere it would wake the program 20 times a second.
     program.form.Timer1.interval = 1000;
-    program.form.Timer1.enabled = true;
+    program.form.Timer1.enabled = program.state.currentEffect == kTapDelayPage;
 }
 
 void editorWindowLoad(FrmMain& form)

@@ -36,7 +36,8 @@ using ShowWindow = std::function<void(Window)>;
 void splashTimer(Program& program, const ShowWindow& show);
 
 // The start-up proper: connects (or asks for demo mode), writes init.cfg and dumps the
-// device memory, then hides the change marker and starts the editor's Timer1 with 1000 ms.
+// device memory, then hides the change marker and, when the Tap Delay page is shown, starts
+// the editor's Timer1 with 1000 ms.
 void mainWindowLoad(Program& program);
 // Hides the command panel button "Reload All Effect".
 void editorWindowLoad(FrmMain& form);

@@ -2,6 +2,7 @@
 
 #include "app/Exit.hpp"
 #include "app/StartUp.hpp"
+#include "editor/Catalogue.hpp"
 
 #include <gtest/gtest.h>
 
@@ -107,8 +108,7 @@ TEST(StartUp, ConnectsOnPortSevenWritesInitCfgAndDumps)
     EXPECT_FALSE(rig.state.DemoMode);
     EXPECT_TRUE(rig.state.LinkUp);
     EXPECT_FALSE(rig.form.Label8.visible);
-    EXPECT_TRUE(rig.form.Timer1.enabled);
-    EXPECT_EQ(rig.form.Timer1.interval, 1000);
+    EXPECT_FALSE(rig.form.Timer1.enabled); // the page shown has no tap lamp
     EXPECT_TRUE(rig.form.TimerCompare.enabled);
     EXPECT_EQ(rig.form.TimerCompare.interval, 1000);
     EXPECT_TRUE(rig.host.boxes.empty());
@@ -142,6 +142,27 @@ TEST(StartUp, TheNextStartTriesThePortTheUnitAnsweredOnFirstAndStillFindsAUnitTh
     EXPECT_EQ(moved.state.PortNumber, 5);
     EXPECT_FALSE(moved.state.DemoMode);
     EXPECT_EQ(readFile(cwd.path() / "last-port"), (Bytes{'q', 'r', 'v', '-', 'm', 'o', 'v', 'e', 'd', '\n'}));
+}
+
+TEST(StartUp, TheTapTickRunsOnlyWhileTheTapDelayPageIsShown)
+{
+    TemporaryWorkingDirectory cwd;
+    StartUpRig rig;
+    rig.deviceOnPortSeven();
+    rig.device.poke(Addr::CurrentEffect, kTapDelayPage);
+    startUp(rig);
+    ASSERT_EQ(rig.state.currentEffect, kTapDelayPage);
+    EXPECT_TRUE(rig.form.Timer1.enabled);
+    EXPECT_EQ(rig.form.Timer1.interval, 1000);
+
+    // As a selection from the list leaves it: stopped on another page, 50 ms on Tap Delay.
+    for (const int effect : {2, kTapDelayPage, 0}) {
+        rig.form.Combo1.index = effect;
+        rig.program.editor.effectListClick();
+        EXPECT_EQ(rig.form.Timer1.enabled, effect == kTapDelayPage) << effect;
+        EXPECT_EQ(rig.form.Timer2.enabled, effect == kTapDelayPage) << effect;
+    }
+    EXPECT_EQ(rig.form.Timer1.interval, 50);
 }
 
 TEST(StartUp, InitCfgInTheStartFolderOverwritesTheHeadOfAnOldOneAndIsNeverRead)
@@ -229,8 +250,7 @@ TEST(DemoMode, YesShowsEffectZeroWithEverySlotEmptyAndSendsNothing)
     }
     EXPECT_EQ(rig.form.Label2.caption, "1 - ");
     EXPECT_FALSE(rig.form.Label8.visible);
-    EXPECT_TRUE(rig.form.Timer1.enabled);
-    EXPECT_EQ(rig.form.Timer1.interval, 1000);
+    EXPECT_FALSE(rig.form.Timer1.enabled);
     EXPECT_FALSE(rig.form.TimerCompare.enabled);
     // Only the probe on the silent port went out; demo mode wrote nothing.
     EXPECT_TRUE(rig.exchanges().empty());
