@@ -199,6 +199,9 @@ TEST(UiPresetLibrary, FilesChangingNeverMoveTheFocusOrTellOfOne)
     activate(&rig.windows.main());
     rig.windows.main().findChild<QAction*>("Menu_PresetLibrary")->trigger();
     auto* list = rig.find<QTreeWidget>("LibraryList");
+    QSignalSpy listed(panel, &ui::PresetLibraryPanel::rescanned); // the listing comes from another thread
+    while (list->topLevelItemCount() < 2 && listed.wait(5000)) {
+    }
     ASSERT_EQ(list->topLevelItemCount(), 2);
     list->setCurrentItem(list->topLevelItem(1));
     auto* slider = rig.windows.editor().pages()->currentWidget()->findChild<QSlider*>();
@@ -210,6 +213,9 @@ TEST(UiPresetLibrary, FilesChangingNeverMoveTheFocusOrTellOfOne)
     QSignalSpy told(list->selectionModel(), &QItemSelectionModel::currentChanged);
     std::filesystem::rename(rig.folder.path / "Preset" / "a.fxp", rig.folder.path / "Preset" / "0.fxp");
     panel->rescan();
+    while (!list->findItems("0.fxp", Qt::MatchExactly).size() && listed.wait(5000)) {
+    }
+    ASSERT_EQ(list->findItems("0.fxp", Qt::MatchExactly).size(), 1);
     EXPECT_EQ(told.count(), 0);
     EXPECT_EQ(QApplication::focusWidget(), slider);
     EXPECT_EQ(list->currentItem()->text(0), "b.fxp"); // still the user's choice
