@@ -235,9 +235,7 @@ bool DeviceLink::ProbeDevice(uint8_t p0, uint8_t p1, uint8_t p2, uint8_t p3, uin
         } catch (const PortError&) {
             return false;
         }
-        std::copy(bytes.begin(), bytes.end(), state_.replyBuffer.begin());
-        if (exchangeObserver_)
-            exchangeObserver_();
+        take(frame, bytes);
         if (bytes[3] == kFrameId) {
             // The framing the unit shows here holds once a second reply shows the same.
             framing_.reset();
