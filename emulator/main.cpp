@@ -4,6 +4,8 @@
 #include "PtyFrontEnd.hpp"
 #include "Session.hpp"
 
+#include "state/Notice.hpp"
+
 #include <cstdio>
 #include <fstream>
 #include <stdexcept>
@@ -22,7 +24,7 @@ int main(int argc, char** argv)
         return 0;
     }
     if (options.version) {
-        std::printf("qrv5173-emu %s\n", QRV_VERSION);
+        std::printf("qrv5173-emu %s\n%s", QRV_VERSION, qrv::kCopyrightNotice);
         return 0;
     }
 

@@ -16,6 +16,7 @@
 #include "app/UnitChange.hpp"
 #include "devmem/PresetDialogs.hpp"
 #include "storage/PresetFiles.hpp"
+#include "state/Notice.hpp"
 #include "storage/PresetLibrary.hpp"
 
 #include <QAction>
@@ -270,8 +271,8 @@ void AppWindows::buildLibrary()
 QString aboutText()
 {
     return QStringLiteral("QRV5173 editor, version %1\n\nEdits the effects of a QRV5173 effect processor "
-                          "connected to a USB serial port, and keeps its presets and projects on the PC.")
-        .arg(QStringLiteral(QRV_VERSION));
+                          "connected to a USB serial port, and keeps its presets and projects on the PC.\n\n%2")
+        .arg(QStringLiteral(QRV_VERSION), QString::fromUtf8(qrv::kCopyrightNotice).trimmed());
 }
 
 PanelActions AppWindows::panelActions()

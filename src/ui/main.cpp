@@ -7,6 +7,7 @@
 #include "link/Clock.hpp"
 #include "link/PortTable.hpp"
 #include "link/SerialTransport.hpp"
+#include "state/Notice.hpp"
 
 #include <QApplication>
 #include <QSettings>
@@ -48,7 +49,7 @@ int main(int argc, char* argv[])
             return 0;
         }
         if (options.version) {
-            std::cout << "qrv5173-editor " << QRV_VERSION << '\n';
+            std::cout << "qrv5173-editor " << QRV_VERSION << '\n' << qrv::kCopyrightNotice;
             return 0;
         }
     }

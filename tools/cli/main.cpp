@@ -1,5 +1,7 @@
 #include "Commands.hpp"
 
+#include "state/Notice.hpp"
+
 #include <QCoreApplication>
 
 #include <algorithm>
@@ -100,7 +102,7 @@ int main(int argc, char** argv)
         return kOk;
     }
     if (parser.isSet(version)) {
-        std::printf("qrv5173-cli %s\n", QRV_VERSION);
+        std::printf("qrv5173-cli %s\n%s", QRV_VERSION, qrv::kCopyrightNotice);
         return kOk;
     }
     if (!parsed || rest.isEmpty()) {
