@@ -94,16 +94,6 @@ TEST(CliDump, WritesTheDevicesLiveParametersAsAProject)
         EXPECT_EQ(entry.path().filename().string().find(".tmp-"), std::string::npos) << entry.path();
 }
 
-TEST(CliDump, NoDeviceIsAnErrorWithAMessage)
-{
-    TemporaryWorkingDirectory cwd;
-    const auto project = cwd.path() / "none.prj";
-    const CliRun run = runCli(cwd.path(), "dump --no-system-ports --port /nonexistent/a --out " + project.string());
-    EXPECT_EQ(run.status, 1);
-    EXPECT_NE(run.errors.find("no QRV5173 answered"), std::string::npos) << run.errors;
-    EXPECT_FALSE(std::filesystem::exists(project));
-}
-
 TEST(CliDump, AnUnwritableProjectIsReportedAndLeavesNothingBehind)
 {
     TemporaryWorkingDirectory cwd;
@@ -156,38 +146,12 @@ TEST(CliBackup, TheEditorsBackUpDeviceWritesTheSameFile)
               std::string::npos);
 }
 
-// The file a healthy dump of the memory gives: the live values read, zeros elsewhere.
-std::vector<uint8_t> healthyDump(const DeviceModel& memory)
-{
-    ParameterTable rows;
-    for (int e = 0; e < kEffectCount; ++e)
-        for (int c = 0; c < 32; ++c)
-            if (e == memory.currentEffect() || c < kLiveCounts[e])
-                rows.at(e, c) = memory.peek(Addr::live(e, c));
-    return encodeProject(rows);
-}
-
-TEST(CliDump, AFaultyCableGivesTheRightFileOrNone)
+// The cable faults that a resend mends are the fault matrix's; here the two endings the tool
+// must word itself: a unit lost mid-dump and a port that never answers right.
+TEST(CliDump, ALostOrGarbledUnitGivesNoFileAndSaysWhy)
 {
     TemporaryWorkingDirectory cwd;
     DeviceModel memory;
-    for (int e = 0; e < kEffectCount; ++e)
-        for (int c = 0; c < 32; ++c)
-            memory.poke(Addr::live(e, c), static_cast<uint8_t>(7 + e * 5 + c));
-    const std::vector<std::pair<std::string, std::vector<std::string>>> faults = {
-        {"late", {"--late-every", "250"}},
-        {"extra", {"--extra-every", "1"}},
-        {"short", {"--short-every", "300"}},
-    };
-    for (const auto& [name, options] : faults) {
-        const auto device = startEmulator(cwd.path(), name, name, memory, options);
-        const auto project = cwd.path() / (name + ".prj");
-        const CliRun run =
-            runCli(cwd.path(), "dump --no-system-ports --port " + device->slavePath() + " --out " + project.string());
-        ASSERT_EQ(run.status, 0) << name << ": " << run.errors;
-        EXPECT_EQ(readFile(project), healthyDump(memory)) << name;
-    }
-
     // Hung up among the name reads: the search finds nothing; no file, not the editor's words.
     // Whether the search still opens the vanishing port (and gives up silently) or finds no
     // port at all (and says so) depends on how fast the emulator goes; the tool's own
@@ -202,11 +166,12 @@ TEST(CliDump, AFaultyCableGivesTheRightFileOrNone)
     EXPECT_EQ(run.errors.find("DEMO MODE"), std::string::npos) << run.errors;
     EXPECT_NE(run.errors.find("the device was lost during the dump; nothing written"), std::string::npos) << run.errors;
 
-    // Replies that never look right: the tool gives up without a file.
+    // Replies that never look right, and a port that does not exist: no QRV5173 answered.
     const auto garbled = startEmulator(cwd.path(), "garbled", "garbled", memory, {"--garbage"});
-    const CliRun none =
-        runCli(cwd.path(), "dump --no-system-ports --port " + garbled->slavePath() + " --out " + project.string());
+    const CliRun none = runCli(cwd.path(), "dump --no-system-ports --port /nonexistent/a --port " +
+                                               garbled->slavePath() + " --out " + project.string());
     EXPECT_EQ(none.status, 1);
+    EXPECT_NE(none.errors.find("no QRV5173 answered"), std::string::npos) << none.errors;
     EXPECT_FALSE(std::filesystem::exists(project));
 }
 

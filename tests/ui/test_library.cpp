@@ -1,4 +1,4 @@
-// The Preset Library panel over the Preset folder, and the rules of the device preset dialogs.
+// The Preset Library panel over the Preset folder.
 #include "UiRig.hpp"
 
 #include "TempFolder.hpp"
@@ -26,102 +26,6 @@ namespace qrv::test {
 namespace {
 
 namespace fs = std::filesystem;
-
-// The whole title fits beside the window manager's buttons, at the default font made bold.
-void expectWholeTitle(const QWidget* dialog)
-{
-    QFont title = QApplication::font();
-    title.setBold(true);
-    EXPECT_GE(dialog->width(), QFontMetrics(title).horizontalAdvance(dialog->windowTitle()) + 96)
-        << dialog->windowTitle().toStdString();
-}
-
-void doubleClick(QListWidget* list, int row)
-{
-    const QPoint at = list->visualItemRect(list->item(row)).center();
-    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
-    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
-}
-
-TEST(UiPresetDialogs, StoreTakesTheClickedSlotAndAtMostEightCharacters)
-{
-    StartedRig rig;
-    choose(rig.find<QComboBox>("Combo1"), 2);
-    rig.port.clearLog();
-    bool seen = false;
-    whileModal([&](QWidget* dialog) {
-        seen = true;
-        EXPECT_EQ(dialog->objectName(), "FrmStore");
-        EXPECT_EQ(dialog->windowTitle(), "Save Current Preset To Device");
-        expectWholeTitle(dialog);
-        auto* names = dialog->findChild<QListWidget*>("List1");
-        ASSERT_EQ(names->count(), 8);
-        EXPECT_EQ(names->toolTip(), "Double click to select a preset");
-        EXPECT_EQ(names->accessibleName(), "Preset slots");
-        EXPECT_TRUE(names->accessibleDescription().contains("A click chooses the slot"));
-        EXPECT_EQ(dialog->findChild<QLabel*>("Label1")->text(), "01 02 03 04 05 06 07 08");
-        auto* slot = dialog->findChild<QComboBox*>("Combo1");
-        auto* name = dialog->findChild<QLineEdit*>("Text1");
-        EXPECT_EQ(dialog->findChild<QLabel*>("Label2_1")->buddy(), name);
-        const QString typed = name->text();
-
-        // A click on slot 4 chooses it, also when the list already stood there.
-        names->setCurrentRow(3);
-        choose(slot, 0);
-        QTest::mouseClick(names->viewport(), Qt::LeftButton, {}, names->visualItemRect(names->item(3)).center());
-        EXPECT_EQ(slot->currentText(), "4");
-        EXPECT_EQ(name->text(), typed);
-        // A double click takes the name as well.
-        doubleClick(names, 5);
-        EXPECT_EQ(slot->currentText(), "6");
-        EXPECT_EQ(name->text(), names->item(5)->text());
-        QTest::mouseClick(names->viewport(), Qt::LeftButton, {}, names->visualItemRect(names->item(3)).center());
-        EXPECT_EQ(slot->currentText(), "4");
-
-        name->clear();
-        QTest::keyClicks(name, "ABCDEFGHI");
-        EXPECT_EQ(name->text(), "ABCDEFGH");
-        name->clear();
-        QTest::keyClicks(name, "Lead");
-        dialog->grab().save(QDir(QStringLiteral(QRV_RENDER_DIR)).filePath(QStringLiteral("dialog-store.png")));
-        rig.host.answer(true);
-        auto* store = dialog->findChild<QPushButton*>("Command1_1");
-        EXPECT_EQ(store->text(), "Store");
-        QTest::mouseClick(store, Qt::LeftButton);
-    });
-    QTest::mouseClick(rig.find<QPushButton>("Command2_8"), Qt::LeftButton);
-    ASSERT_TRUE(seen);
-    EXPECT_FALSE(QApplication::activeModalWidget());
-    EXPECT_EQ(rig.host.boxes.back().title, "Save preset to device");
-    // Every write lands in slot 4 of effect 2 (index 3), nothing in another slot.
-    for (const auto& [address, value] : rig.memoryWrites()) {
-        const bool slot4 = (address >= Addr::name(2, 3, 0) && address <= Addr::name(2, 3, 7)) ||
-            (address >= Addr::stored(2, 3, 0) && address <= Addr::stored(2, 3, 31)) ||
-            address == Addr::directory(2, 3) || address == Addr::slotNumber(2);
-        EXPECT_TRUE(slot4) << std::hex << address;
-    }
-    std::string stored;
-    for (int k = 0; k < 8; ++k)
-        stored += static_cast<char>(rig.device.peek(Addr::name(2, 3, k)));
-    EXPECT_EQ(stored, "  Lead  ");
-    EXPECT_EQ(rig.device.peek(Addr::directory(2, 3)), Addr::SlotUsed);
-    EXPECT_EQ(rig.device.peek(Addr::slotNumber(2)), 3);
-    EXPECT_EQ(rig.find<QLabel>("Label2")->text(), "4 - Lead");
-    EXPECT_TRUE(rig.windows.main().statusText().startsWith("Stored Lead in slot 4 | "))
-        << rig.windows.main().statusText().toStdString();
-
-    // The load dialog names its list too and shows its whole title.
-    whileModal([](QWidget* dialog) {
-        EXPECT_EQ(dialog->objectName(), "FrmRead");
-        expectWholeTitle(dialog);
-        auto* names = dialog->findChild<QListWidget*>("List1");
-        EXPECT_EQ(names->accessibleName(), "Preset slots");
-        EXPECT_TRUE(names->accessibleDescription().contains("Double click or Load"));
-        QTest::keyClick(dialog, Qt::Key_Escape);
-    });
-    QTest::mouseClick(rig.find<QPushButton>("Command2_7"), Qt::LeftButton);
-    EXPECT_FALSE(QApplication::activeModalWidget());
-}
 
 // The panel's entries as "name|effect", folders with their entries indented.
 QStringList entries(const QTreeWidget* list)

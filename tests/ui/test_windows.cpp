@@ -6,6 +6,7 @@
 #include "app/StartUp.hpp"
 #include "ui/RestoreDialog.hpp"
 
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -123,49 +124,149 @@ TEST(UiStartUp, WithoutADeviceTheDemoAnswerShowsAnEmptyEditor)
     EXPECT_TRUE(rig.port.sent().empty());
 }
 
-TEST(UiPresetDialogs, CancelTouchesNothingAndLoadReadsTheChosenSlotIntoThePage)
+// The whole title fits beside the window manager's buttons, at the default font made bold.
+void expectWholeTitle(const QWidget* dialog)
+{
+    QFont title = QApplication::font();
+    title.setBold(true);
+    EXPECT_GE(dialog->width(), QFontMetrics(title).horizontalAdvance(dialog->windowTitle()) + 96)
+        << dialog->windowTitle().toStdString();
+}
+
+void activate(QWidget* window)
+{
+    window->activateWindow();
+    QApplication::setActiveWindow(window);
+}
+
+void clickRow(QListWidget* list, int row, bool twice = false)
+{
+    const QPoint at = list->visualItemRect(list->item(row)).center();
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
+    if (twice)
+        QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
+}
+
+// The frames and bytes of storing and loading are the core's tests; here the dialogs'
+// wiring: names for screen readers, mouse and keys, and what the page shows afterwards.
+TEST(UiPresetDialogs, StoreAndLoadByMouseAndKeysCancelTouchesNothing)
 {
     StartedRig rig;
+    choose(rig.find<QComboBox>("Combo1"), 2);
+    rig.state.presetNames[2][1] = " CONCERT";
+    rig.state.presetDirectory[2][1] = "85";
     rig.port.clearLog();
-    whileModal(
-        [](QWidget* dialog) { QTest::mouseClick(dialog->findChild<QPushButton*>("Command1_0"), Qt::LeftButton); });
-    QTest::mouseClick(rig.find<QPushButton>("Command2_7"), Qt::LeftButton);
-    EXPECT_FALSE(QApplication::activeModalWidget());
-    whileModal([](QWidget* dialog) { QTest::keyClick(dialog, Qt::Key_Escape); });
-    QTest::mouseClick(rig.find<QPushButton>("Command2_8"), Qt::LeftButton);
-    EXPECT_FALSE(QApplication::activeModalWidget());
+
+    // Cancel by mouse, by Enter on the focused button and by Escape: nothing asked or sent.
+    for (const char* button : {"Command2_7", "Command2_8"})
+        for (const auto key : {Qt::Key_unknown, Qt::Key_Return, Qt::Key_Escape}) {
+            whileModal([&](QWidget* dialog) {
+                activate(dialog);
+                auto* cancel = dialog->findChild<QPushButton*>("Command1_0");
+                cancel->setFocus();
+                if (key == Qt::Key_unknown)
+                    QTest::mouseClick(cancel, Qt::LeftButton);
+                else
+                    QTest::keyClick(cancel, key);
+            });
+            QTest::mouseClick(rig.find<QPushButton>(button), Qt::LeftButton);
+            EXPECT_FALSE(QApplication::activeModalWidget()) << button << " " << key;
+        }
+    EXPECT_TRUE(rig.host.boxes.empty());
     EXPECT_TRUE(rig.port.sent().empty());
 
-    choose(rig.find<QComboBox>("Combo1"), 7);
-    int slot = -1;
-    for (int s = 0; s < 8 && slot < 0; ++s)
-        if (rig.device.peek(Addr::directory(7, s)) == Addr::SlotUsed)
-            slot = s;
-    ASSERT_GE(slot, 0);
-    rig.device.poke(Addr::stored(7, slot, 0), 33); // Depth of that preset
     bool seen = false;
     whileModal([&](QWidget* dialog) {
         seen = true;
+        activate(dialog);
+        EXPECT_EQ(dialog->objectName(), "FrmStore");
+        EXPECT_EQ(dialog->windowTitle(), "Save Current Preset To Device");
+        expectWholeTitle(dialog);
+        auto* names = dialog->findChild<QListWidget*>("List1");
+        ASSERT_EQ(names->count(), 8);
+        EXPECT_EQ(names->toolTip(), "Double click to select a preset");
+        EXPECT_EQ(names->accessibleName(), "Preset slots");
+        EXPECT_TRUE(names->accessibleDescription().contains("A click chooses the slot"));
+        EXPECT_EQ(QAccessible::queryAccessibleInterface(names)->child(1)->text(QAccessible::Name), "2 – CONCERT");
+        EXPECT_EQ(dialog->findChild<QLabel*>("Label1")->text(), "01 02 03 04 05 06 07 08");
+        auto* position = dialog->findChild<QComboBox*>("Combo1");
+        EXPECT_EQ(QAccessible::queryAccessibleInterface(position)->text(QAccessible::Name), "Select position");
+        auto* name = dialog->findChild<QLineEdit*>("Text1");
+        EXPECT_EQ(dialog->findChild<QLabel*>("Label2_1")->buddy(), name);
+        const QString typed = name->text();
+
+        // A click chooses the slot, also where the list already stood; a double click takes
+        // the name as well.
+        names->setCurrentRow(3);
+        choose(position, 0);
+        clickRow(names, 3);
+        EXPECT_EQ(position->currentText(), "4");
+        EXPECT_EQ(name->text(), typed);
+        clickRow(names, 5, true);
+        EXPECT_EQ(position->currentText(), "6");
+        EXPECT_EQ(name->text(), names->item(5)->text());
+        clickRow(names, 1);
+
+        auto* count = dialog->findChild<QLabel*>("NameLength");
+        name->setFocus();
+        name->clear();
+        QTest::keyClicks(name, "Ballad");
+        EXPECT_EQ(count->text(), "6 of 8 characters");
+        QTest::keyClicks(name, "XYZ");
+        EXPECT_EQ(name->text(), "BalladXY");
+        EXPECT_EQ(count->text(), "8 of 8 characters: the name is full");
+        EXPECT_EQ(name->accessibleDescription(), count->text());
+        dialog->grab().save(QDir(QStringLiteral(QRV_RENDER_DIR)).filePath(QStringLiteral("dialog-store.png")));
+        rig.host.answer(true);
+        QTest::keyClick(name, Qt::Key_Return);
+    });
+    QTest::mouseClick(rig.find<QPushButton>("Command2_8"), Qt::LeftButton);
+    ASSERT_TRUE(seen);
+    EXPECT_FALSE(QApplication::activeModalWidget());
+    ASSERT_FALSE(rig.host.boxes.empty());
+    EXPECT_EQ(rig.host.boxes.back().title, "Save preset to device");
+    EXPECT_EQ(rig.host.boxes.back().text, "               Are you sure ? ");
+    EXPECT_EQ(rig.host.boxes.back().detail, "Slot 2 – CONCERT is replaced by BalladXY.");
+    EXPECT_EQ(rig.device.peek(Addr::name(2, 1, 0)), 'B');
+    EXPECT_EQ(rig.find<QLabel>("Label2")->text(), "2 - BalladXY");
+    EXPECT_TRUE(rig.windows.main().statusText().startsWith("Stored BalladXY in slot 2 | "))
+        << rig.windows.main().statusText().toStdString();
+
+    // Enter in the load dialog's list loads the highlighted slot into the page.
+    rig.device.poke(Addr::stored(2, 1, 0), 17);
+    seen = false;
+    whileModal([&](QWidget* dialog) {
+        seen = true;
+        activate(dialog);
         EXPECT_EQ(dialog->objectName(), "FrmRead");
         EXPECT_EQ(dialog->windowTitle(), "Load Preset From Device");
+        expectWholeTitle(dialog);
         EXPECT_EQ(dialog->findChild<QLabel*>("Label3")->text(), "Memory Preset");
         EXPECT_FALSE(dialog->findChild<QProgressBar*>("ProgressBar1")->isVisible());
         auto* names = dialog->findChild<QListWidget*>("List1");
         EXPECT_EQ(names->toolTip(), "Double click to load a preset");
-        names->setCurrentRow(slot);
+        EXPECT_EQ(names->accessibleName(), "Preset slots");
+        EXPECT_TRUE(names->accessibleDescription().contains("Double click or Load"));
+        names->setFocus();
+        names->setCurrentRow(1);
         dialog->grab().save(QDir(QStringLiteral(QRV_RENDER_DIR)).filePath(QStringLiteral("dialog-read.png")));
         rig.host.answer(true);
-        QTest::mouseClick(dialog->findChild<QPushButton*>("Command1_1"), Qt::LeftButton);
+        QTest::keyClick(names, Qt::Key_Return);
     });
     QTest::mouseClick(rig.find<QPushButton>("Command2_7"), Qt::LeftButton);
     ASSERT_TRUE(seen);
     EXPECT_FALSE(QApplication::activeModalWidget());
-    EXPECT_EQ(rig.stored(0), 33);
-    EXPECT_EQ(rig.find<QLineEdit>("Text5_0")->text(), "33 %");
-    EXPECT_EQ(rig.find<QSlider>("Slider3_0")->value(), 67);
-    EXPECT_EQ(rig.live(7, 0), 33);
-    EXPECT_TRUE(rig.find<QLabel>("Label2")->text().startsWith(QString::number(slot + 1) + " - "));
-    EXPECT_TRUE(rig.windows.main().statusText().contains(QStringLiteral(" from slot %1 | ").arg(slot + 1)));
+    EXPECT_EQ(rig.host.boxes.back().text, "Overwrite current editing with the preset 2, are you sure ? ");
+    EXPECT_EQ(rig.host.boxes.back().detail, "Slot 2 – BalladXY replaces the edit.");
+    EXPECT_EQ(rig.stored(0), 17);
+    EXPECT_EQ(rig.live(2, 0), 17);
+    const PageInfo& page = catalogue::pageOfEffect(2);
+    const PageParameter& depth = *std::find_if(page.parameters.begin(), page.parameters.end(),
+                                               [](const PageParameter& p) { return p.column == 0; });
+    EXPECT_EQ(rig.find<QLineEdit>(QStringLiteral("%1_%2").arg(page.textName).arg(depth.index))->text().toStdString(),
+              valueText(rig.state.tables, depth.text, 17));
+    EXPECT_TRUE(rig.find<QLabel>("Label2")->text().startsWith("2 - "));
+    EXPECT_TRUE(rig.windows.main().statusText().contains(QStringLiteral(" from slot 2 | ")));
 }
 
 TEST(UiRestoreDialog, ReturnsTheTickedEffectsAndOffersRestoreOnlyWhileOneIsTicked)
