@@ -78,28 +78,23 @@ protected:
     DeviceLink link{state, port, clock, host};
 };
 
-TEST_F(SerialOverPty, EveryByteValuePassesBothWays)
+// The emulator's faults are its own tests'; over the pty what matters is that every byte
+// value passes both ways, flow-control and line-editing characters included.
+TEST_F(SerialOverPty, EveryByteValuePassesBothWaysInValueAndBlockReplies)
 {
     start({"--fast"});
-    // p1 and p2 of the requests and byte 6 of the replies take every value, flow-control
-    // and line-editing characters included.
     const auto address = [](int v) { return static_cast<uint16_t>(v << 8 | (255 - v)); };
     for (int v = 0; v < 256; ++v)
         link.writeByte(address(v), static_cast<uint8_t>(v));
     for (int v = 0; v < 256; ++v)
         ASSERT_EQ(link.readByte(address(v)), v) << "value " << v;
-    EXPECT_TRUE(host.boxes.empty());
-}
-
-TEST_F(SerialOverPty, BlockReadCarriesHighValues)
-{
-    start({"--fast"});
     for (int c = 0; c < 32; ++c)
         link.writeByte(Addr::live(15, c), static_cast<uint8_t>(0xE0 + c));
     link.ArmPort(32);
     ASSERT_TRUE(link.ReadBlock32(Cmd::ReadEffectBlock, 0, 0, 0, 0, 0, 15));
     for (int c = 0; c < 32; ++c)
         EXPECT_EQ(state.replyBuffer[c], 0xE0 + c) << "column " << c;
+    EXPECT_TRUE(host.boxes.empty());
 }
 
 TEST_F(SerialOverPty, PacedEmulatorAnswersTheProbe)
@@ -141,34 +136,6 @@ TEST_F(SerialOverPty, MemoryFileSurvivesARestart)
     start({"--fast", "--memory", file.string()});
     EXPECT_EQ(link.readByte(0x1234), 0xA5);
     EXPECT_EQ(link.readByte(Addr::CurrentEffect), 7);
-}
-
-TEST_F(SerialOverPty, SilentEmulatorSendsNothing)
-{
-    start({"--fast", "--silent"});
-    port.write(kProbe);
-    EXPECT_FALSE(port.waitForData(0.3));
-    EXPECT_EQ(port.bytesAvailable(), 0u);
-}
-
-TEST_F(SerialOverPty, GarbledReplyFailsTheProbe)
-{
-    start({"--fast", "--garbage"});
-    EXPECT_FALSE(link.ProbeDevice());
-    // The reply did come, only wrong.
-    EXPECT_EQ(state.replyBuffer[3], static_cast<uint8_t>(~0x9C));
-}
-
-TEST_F(SerialOverPty, DropEveryLosesOnlyEveryNthReply)
-{
-    start({"--fast", "--drop-every", "2"});
-    port.write(kProbe);
-    EXPECT_TRUE(awaitBytes(port, 10, 5.0));
-    port.clearInput();
-    port.write(kProbe);
-    EXPECT_FALSE(awaitBytes(port, 1, 0.3));
-    port.write(kProbe);
-    EXPECT_TRUE(awaitBytes(port, 10, 5.0));
 }
 
 TEST_F(SerialOverPty, HangupMakesThePortUnavailableAndACommandStartsTheDeviceSearch)
