@@ -7,6 +7,7 @@
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
+#include <memory>
 #include <optional>
 #include <poll.h>
 #include <sys/ioctl.h>
@@ -20,10 +21,21 @@ namespace qrv {
 namespace {
 
 volatile std::sig_atomic_t stopRequested = 0;
+volatile std::sig_atomic_t vanishRequested = 0;
+volatile std::sig_atomic_t returnRequested = 0;
 
 extern "C" void requestStop(int)
 {
     stopRequested = 1;
+}
+
+// SIGUSR1 unplugs the unit (the terminal and its link go), SIGUSR2 plugs it in again.
+extern "C" void requestPlug(int sig)
+{
+    if (sig == SIGUSR1)
+        vanishRequested = 1;
+    else
+        returnRequested = 1;
 }
 
 // Replies waiting for a reader are capped here; beyond it the emulator stops reading, so
@@ -66,6 +78,11 @@ public:
     Descriptor& operator=(const Descriptor&) = delete;
     ~Descriptor() { reset(); }
     int get() const { return fd_; }
+    void adopt(int fd)
+    {
+        reset();
+        fd_ = fd;
+    }
     void reset()
     {
         if (fd_ >= 0)
@@ -133,20 +150,64 @@ bool makeRaw(int fd)
 
 void installSignalHandlers(sigset_t& waitMask)
 {
-    sigset_t stopSignals;
-    sigemptyset(&stopSignals);
-    for (const int sig : {SIGINT, SIGTERM, SIGHUP})
-        sigaddset(&stopSignals, sig);
+    constexpr int kHandled[] = {SIGINT, SIGTERM, SIGHUP, SIGUSR1, SIGUSR2};
+    sigset_t handled;
+    sigemptyset(&handled);
+    for (const int sig : kHandled)
+        sigaddset(&handled, sig);
     // Blocked except inside ppoll, so a signal cannot slip in between the check and the wait.
-    sigprocmask(SIG_BLOCK, &stopSignals, &waitMask);
-    for (const int sig : {SIGINT, SIGTERM, SIGHUP})
+    sigprocmask(SIG_BLOCK, &handled, &waitMask);
+    for (const int sig : kHandled)
         sigdelset(&waitMask, sig);
     struct sigaction action {};
-    action.sa_handler = requestStop;
     sigemptyset(&action.sa_mask);
-    for (const int sig : {SIGINT, SIGTERM, SIGHUP})
+    for (const int sig : kHandled) {
+        action.sa_handler = sig == SIGUSR1 || sig == SIGUSR2 ? requestPlug : requestStop;
         sigaction(sig, &action, nullptr);
+    }
     std::signal(SIGPIPE, SIG_IGN);
+}
+
+// The unit's side of the line: a fresh pseudo-terminal, the emulator's own hold on its slave,
+// and the optional link to it.
+struct Terminal {
+    Descriptor master;
+    Descriptor slave;
+    std::optional<SlaveLink> link;
+};
+
+// Opens the terminal, places the link and prints the terminal's path; nothing on failure.
+std::unique_ptr<Terminal> plugIn(const std::string& linkPath)
+{
+    auto terminal = std::make_unique<Terminal>();
+    terminal->master.adopt(posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC));
+    const int master = terminal->master.get();
+    if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0) {
+        fail("pseudo-terminal");
+        return nullptr;
+    }
+    char name[256];
+    if (ptsname_r(master, name, sizeof name) != 0) {
+        fail("pseudo-terminal name");
+        return nullptr;
+    }
+    const std::string slavePath = name;
+    // Holding the slave open keeps the master from reporting a hang-up between clients.
+    terminal->slave.adopt(::open(slavePath.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC));
+    if (terminal->slave.get() < 0 || !makeRaw(terminal->slave.get())) {
+        fail(slavePath.c_str());
+        return nullptr;
+    }
+    const int flags = fcntl(master, F_GETFL);
+    fcntl(master, F_SETFL, flags | O_NONBLOCK);
+    if (!linkPath.empty()) {
+        terminal->link.emplace(linkPath, slavePath);
+        if (!terminal->link->place())
+            return nullptr;
+    }
+    std::printf("%s\n", slavePath.c_str());
+    std::fflush(stdout);
+    return terminal;
 }
 
 // Writes what the terminal takes now; the rest waits for POLLOUT.
@@ -174,35 +235,9 @@ int runOnPty(EmulatorSession& session, const std::string& linkPath)
     // Reply bytes leave on timed wake-ups; the default slack of 50 µs would make each late.
     prctl(PR_SET_TIMERSLACK, 1UL);
 
-    Descriptor master(posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC));
-    if (master.get() < 0 || grantpt(master.get()) != 0 || unlockpt(master.get()) != 0) {
-        fail("pseudo-terminal");
+    auto terminal = plugIn(linkPath);
+    if (!terminal)
         return 1;
-    }
-    char name[256];
-    if (ptsname_r(master.get(), name, sizeof name) != 0) {
-        fail("pseudo-terminal name");
-        return 1;
-    }
-    const std::string slavePath = name;
-    // Holding the slave open keeps the master from reporting a hang-up between clients.
-    Descriptor slave(::open(slavePath.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC));
-    if (slave.get() < 0 || !makeRaw(slave.get())) {
-        fail(slavePath.c_str());
-        return 1;
-    }
-    const int flags = fcntl(master.get(), F_GETFL);
-    fcntl(master.get(), F_SETFL, flags | O_NONBLOCK);
-
-    std::optional<SlaveLink> link;
-    if (!linkPath.empty()) {
-        link.emplace(linkPath, slavePath);
-        if (!link->place())
-            return 1;
-    }
-    std::printf("%s\n", slavePath.c_str());
-    std::fflush(stdout);
-
     std::vector<uint8_t> pending;
     double inputRetryAt = 0;
     std::optional<double> hangupStart;
@@ -210,10 +245,31 @@ int runOnPty(EmulatorSession& session, const std::string& linkPath)
     uint8_t buffer[4096];
 
     while (!stopRequested) {
+        if (vanishRequested && terminal) {
+            // Unplugged: the client's port fails, replies on the way are lost with the line.
+            terminal.reset();
+            pending.clear();
+            hangupStart.reset();
+        }
+        vanishRequested = 0;
+        if (returnRequested && !terminal && !(terminal = plugIn(linkPath)))
+            return 1;
+        returnRequested = 0;
+        if (!terminal) {
+            // What was on its way when the line went never arrives.
+            session.advance(now());
+            const auto due = session.nextDue();
+            timespec timeout{};
+            if (due)
+                timeout = toTimespec(*due - now());
+            ppoll(nullptr, 0, due ? &timeout : nullptr, &waitMask);
+            continue;
+        }
+        const int masterFd = terminal->master.get();
         const double t = now();
         const auto out = session.advance(t);
         pending.insert(pending.end(), out.begin(), out.end());
-        flush(master.get(), pending);
+        flush(masterFd, pending);
 
         std::optional<double> wakeAt = session.nextDue();
         const auto wakeBy = [&](double when) { wakeAt = wakeAt ? std::min(*wakeAt, when) : when; };
@@ -222,7 +278,7 @@ int runOnPty(EmulatorSession& session, const std::string& linkPath)
             if (!hangupStart)
                 hangupStart = t;
             int unread = 0;
-            if (ioctl(slave.get(), FIONREAD, &unread) != 0)
+            if (ioctl(terminal->slave.get(), FIONREAD, &unread) != 0)
                 break;
             replySeenUnread = replySeenUnread || unread > 0;
             const bool taken = unread <= 0 && (replySeenUnread || t >= *hangupStart + kHangupGrace);
@@ -235,7 +291,7 @@ int runOnPty(EmulatorSession& session, const std::string& linkPath)
         if (inputPaused)
             wakeBy(inputRetryAt);
         const bool wantInput = !inputPaused && !session.hungUp() && session.backlog() + pending.size() < kBacklogLimit;
-        pollfd watch{master.get(), 0, 0};
+        pollfd watch{masterFd, 0, 0};
         if (wantInput)
             watch.events |= POLLIN;
         if (!pending.empty())
@@ -256,13 +312,12 @@ int runOnPty(EmulatorSession& session, const std::string& linkPath)
         }
         if (!(watch.revents & (POLLIN | POLLHUP | POLLERR)) || !wantInput)
             continue;
-        const ssize_t n = ::read(master.get(), buffer, sizeof buffer);
+        const ssize_t n = ::read(masterFd, buffer, sizeof buffer);
         if (n > 0)
             session.received(std::span(buffer, static_cast<std::size_t>(n)), now());
         else if (n == 0 || (errno != EAGAIN && errno != EINTR))
             inputRetryAt = now() + kInputRetry;
     }
-    master.reset();
     return 0;
 }
 

@@ -114,6 +114,12 @@ std::optional<int> EmulatorProcess::waitForExit(double seconds)
     }
 }
 
+void EmulatorProcess::signal(int sig)
+{
+    if (!status_)
+        ::kill(pid_, sig);
+}
+
 int EmulatorProcess::stop()
 {
     if (status_ || pid_ <= 0)

@@ -37,6 +37,8 @@ public:
     // SIGTERM, then SIGKILL if it has not gone within two seconds. Returns the exit status
     // (128 + signal number when killed); later calls return the same.
     int stop();
+    // Sends the signal (SIGUSR1 unplugs the emulated unit, SIGUSR2 plugs it in again).
+    void signal(int sig);
     // The exit status once it has exited within the time, else empty.
     std::optional<int> waitForExit(double seconds);
 
