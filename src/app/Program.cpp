@@ -8,7 +8,7 @@ namespace qrv {
 Program::Program(Transport& port, Clock& clock, Host& host, PortResolver resolver)
     : link(state, port, clock, host), editor(state, form, link, host), search(state, link, host, std::move(resolver))
 {
-    link.setDeviceSearch([this] { return search.FindDevice(); });
+    link.setDeviceSearch([this] { return search.findAfterLoss(); });
     link.setReplyCheck([this](const Frame& request, std::span<const uint8_t> reply) {
         return replyPlausible(state.tables, request, reply);
     });

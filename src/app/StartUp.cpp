@@ -59,8 +59,10 @@ void mainWindowLoad(Program& program)
         writeInitCfg(s.programFolder, s.PortNumber); // nothing reads it: a failure only loses the hint
         rememberPort(program);
         if (!DumpDeviceMemory(program.editor, program.splash)) {
-            // The device went away during the dump and the search turned to demo mode:
-            // nothing half-read stays.
+            // The device went away during the dump: nothing half-read stays, and the start-up
+            // says why it ends in demo mode.
+            if (s.awaitingUnit)
+                program.editor.host().message(kPortNotFoundText, kUsbProblemTitle, Icon::Critical);
             s.store = {};
             s.startConfig = {};
             s.deviceCopy = {};
@@ -138,6 +140,7 @@ void enterDemoMode(Program& program)
     for (auto& slot : s.presetSlotNumbers)
         slot = "0";
     s.DemoMode = true;
+    s.awaitingUnit = false;
     s.currentEffect = 0;
     s.effectSwitchState = 0;
     s.LinkUp = false;
@@ -153,6 +156,7 @@ void enterDemoMode(Program& program)
             entry = "0";
     s.presetDirectoryUnknown = true;
     s.unitMayDiffer = true; // whatever the unit holds, the editor shows effect 0 of nothing
+    s.demoStart = s.store;
 }
 
 bool writeInitCfg(const std::filesystem::path& folder, int16_t portNumber)

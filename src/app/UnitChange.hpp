@@ -10,4 +10,8 @@ namespace qrv {
 // Nothing happens otherwise.
 void readChangedUnit(Program& program);
 
+// A unit connected after demo mode: reads it (progress, Cancel) and keeps what the user
+// changed in demo mode, offering to send it.
+void readUnitAfterDemo(Program& program);
+
 } // namespace qrv

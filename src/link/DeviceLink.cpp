@@ -184,7 +184,8 @@ bool DeviceLink::portLost()
     state_.LinkUp = false;
     ++portFailures_;
     lastSearchFound_ = !state_.searching && deviceSearch_ && deviceSearch_();
-    if (!lastSearchFound_)
+    // While the unit is away the edits it missed are known; they go out when it is back.
+    if (!lastSearchFound_ && !state_.awaitingUnit)
         state_.unitMayDiffer = true;
     return lastSearchFound_;
 }

@@ -86,7 +86,7 @@ public:
     {
         sendEdit(Cmd::SetParameter, static_cast<uint8_t>(column), 0, 0, 0, 0, value);
     }
-    bool sendingAllowed() const { return !state_.DemoMode && state_.LinkUp; }
+    bool sendingAllowed() const { return !state_.DemoMode && state_.LinkUp && !state_.awaitingUnit; }
 
     Transport& port() { return port_; }
     const Transport& port() const { return port_; }

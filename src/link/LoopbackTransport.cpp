@@ -34,7 +34,7 @@ void LoopbackTransport::checkUsable() const
 void LoopbackTransport::write(std::span<const uint8_t> bytes)
 {
     checkUsable();
-    sent_.push_back({{bytes.begin(), bytes.end()}, readLength_});
+    sent_.push_back({{bytes.begin(), bytes.end()}, readLength_, name_});
     const auto reply = device_(bytes);
     input_.insert(input_.end(), reply.begin(), reply.end());
 }

@@ -18,6 +18,7 @@ public:
     struct Sent {
         std::vector<uint8_t> bytes;
         std::size_t readLength; // the reply length the port was armed for
+        std::string port = {};  // the port's name
     };
 
     // With a clock, waiting for input that never comes advances the clock instead of real time.

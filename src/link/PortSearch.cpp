@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <exception>
 #include <filesystem>
+#include <tuple>
 
 namespace qrv {
 
@@ -114,6 +115,8 @@ void PortSearch::rereadPorts()
 bool PortSearch::FindDevice()
 {
     const SearchingMark mark(state_);
+    state_.awaitingUnit = false;
+    state_.unitOffer.clear();
     try {
         rereadPorts();
         OpenPort();
@@ -134,6 +137,68 @@ bool PortSearch::FindDevice()
     } catch (const std::exception&) {
         endWithUsbProblem(host_);
     }
+}
+
+bool PortSearch::findAfterLoss()
+{
+    if (state_.DemoMode)
+        return false;
+    const SearchingMark mark(state_);
+    rereadPorts();
+    OpenPort();
+    if (state_.PortOk && probe())
+        return unitFound();
+    // A port that opened but stays silent is no unit either: the watch waits for one.
+    if (link_.port().isOpen())
+        link_.port().close();
+    state_.PortOk = false;
+    state_.awaitingUnit = true;
+    return false;
+}
+
+PortSearch::Probe PortSearch::probeOnly(int number)
+{
+    const SearchingMark mark(state_);
+    const ProgramState& s = state_;
+    const auto kept = std::make_tuple(s.PortNumber, s.PortOk, s.LinkUp, s.DemoMode, s.awaitingUnit, s.portAdvice);
+    state_.PortNumber = static_cast<int16_t>(number);
+    state_.DemoMode = false;
+    state_.awaitingUnit = false;
+    OpenPort();
+    const bool opened = state_.PortOk;
+    const bool answered = opened && probe();
+    if (link_.port().isOpen())
+        link_.port().close();
+    std::tie(state_.PortNumber, state_.PortOk, state_.LinkUp, state_.DemoMode, state_.awaitingUnit,
+             state_.portAdvice) = kept;
+    if (answered)
+        return Probe::Answered;
+    return opened ? Probe::Silent : Probe::Unopenable;
+}
+
+bool PortSearch::connectAt(int number)
+{
+    const SearchingMark mark(state_);
+    const int16_t previous = state_.PortNumber;
+    const bool demo = state_.DemoMode;
+    const bool awaiting = state_.awaitingUnit;
+    state_.PortNumber = static_cast<int16_t>(number);
+    state_.DemoMode = false;
+    state_.awaitingUnit = false;
+    OpenPort();
+    if (state_.PortOk && probe()) {
+        state_.unitOffer.clear();
+        state_.portAdvice.clear();
+        return unitFound();
+    }
+    if (link_.port().isOpen())
+        link_.port().close();
+    state_.PortNumber = previous;
+    state_.PortOk = false;
+    state_.LinkUp = true;
+    state_.DemoMode = demo;
+    state_.awaitingUnit = awaiting;
+    return false;
 }
 
 bool PortSearch::connectAtStartUp(const std::function<void()>& beforeSearch)

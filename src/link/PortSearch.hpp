@@ -45,6 +45,18 @@ public:
     // current port alone when it opens, else every other number; enters demo mode with a
     // message when nothing answers. An unexpected failure ends the program.
     bool FindDevice();
+    // The search after a port failure met by an exchange: the current port alone, quietly.
+    // When the unit does not answer there the editor waits for it (awaitingUnit): edits go
+    // on and are kept, nothing is sent, and no box interrupts the user.
+    bool findAfterLoss();
+    enum class Probe { Answered, Silent, Unopenable };
+    // Tries one port for a unit without connecting: the mode flags stay as they were and
+    // the port is closed again.
+    Probe probeOnly(int number);
+    // Connects to the unit on that port: opens and probes it, leaves demo mode or the wait,
+    // and checks whether the unit is the one the editor read. False leaves the flags as they
+    // were, the port closed.
+    bool connectAt(int number);
     // The start-up connection up to the demo question: the current port, then ports 1 to 35
     // (without the one just tried). beforeSearch runs once, when the search over the numbers
     // begins. True when a device answered; PortNumber then names its port.

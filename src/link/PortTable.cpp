@@ -2,10 +2,13 @@
 
 #include <QSerialPortInfo>
 
+#include <filesystem>
+
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
 #include <set>
+#include <sys/stat.h>
 
 namespace qrv {
 
@@ -128,6 +131,22 @@ std::optional<std::string> PortTable::deviceName(int portNumber) const
     if (portNumber < 1 || portNumber > size())
         return std::nullopt;
     return names_[static_cast<std::size_t>(portNumber - 1)];
+}
+
+std::vector<PortSeen> PortTable::present() const
+{
+    std::vector<PortSeen> ports;
+    for (const std::string& name : names_) {
+        std::error_code error;
+        const auto device = std::filesystem::canonical(name, error);
+        struct stat info {};
+        if (error || ::stat(device.c_str(), &info) != 0)
+            continue;
+        // A terminal made anew under the same name (a pseudo-terminal number used again) is another device.
+        ports.push_back({name, device.string() + "@" + std::to_string(info.st_ctim.tv_sec) + "." +
+                                   std::to_string(info.st_ctim.tv_nsec)});
+    }
+    return ports;
 }
 
 } // namespace qrv

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "PortSeen.hpp"
+
 #include <optional>
 #include <string>
 #include <string_view>
@@ -37,6 +39,8 @@ public:
     // Empty for a number outside 1..35 or one with no device.
     std::optional<std::string> deviceName(int portNumber) const;
     int size() const { return static_cast<int>(names_.size()); }
+    // The numbered ports whose device is there now, with what each leads to.
+    std::vector<PortSeen> present() const;
 
 private:
     std::vector<std::string> explicit_;

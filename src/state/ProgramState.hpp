@@ -78,6 +78,15 @@ struct ProgramState {
     // Set with unitChanged by the check; taken by the one attempt to read the unit again, so
     // a Cancel is not asked again until the next reconnection.
     bool readAgainPending = false;
+    // The unit's port went away: nothing is sent, edits stay in the store until the unit is
+    // back (the link's record of the unit tells which were not sent).
+    bool awaitingUnit = false;
+    // A port where a unit answered while the editor had none; the status bar offers it.
+    std::string unitOffer;
+    // A unit that appears is connected without asking.
+    bool connectAutomatically = false;
+    // What the editor showed when demo mode began: whatever differs from it the user changed.
+    ParameterTable demoStart;
 
     // Editor core
     int16_t currentEffect = 0;

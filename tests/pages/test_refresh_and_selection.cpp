@@ -234,10 +234,10 @@ TEST(Selection, SlotNumberOutsideTheSlotsCountsAsSlotZero)
     EXPECT_EQ(rig.form.Label2.caption, "1 -  Empty  ");
 }
 
-TEST(Selection, AnUnplugGoesToTheSearchAndNeverEndsTheProgram)
+TEST(Selection, AnUnplugWaitsForTheUnitAndNeverEndsTheProgram)
 {
-    // The port does not open again: the search finds nothing and turns to demo mode; the
-    // page still shows, with the editor's values and no stale bytes.
+    // The port does not open again: the editor waits for the unit without a box; the page
+    // still shows, with the editor's values and no stale bytes.
     EditorRig rig;
     rig.state.store.at(5, 0) = 3;
     const ParameterTable copy = rig.state.deviceCopy;
@@ -245,9 +245,9 @@ TEST(Selection, AnUnplugGoesToTheSearchAndNeverEndsTheProgram)
     rig.port.setOpenable([](const std::string&) { return false; });
     rig.form.Combo1.index = 5;
     rig.editor.effectListClick();
-    ASSERT_EQ(rig.host.boxes.size(), 1u);
-    EXPECT_EQ(rig.host.boxes[0].text, kPortNotFoundText);
-    EXPECT_TRUE(rig.state.DemoMode);
+    EXPECT_TRUE(rig.host.boxes.empty());
+    EXPECT_TRUE(rig.state.awaitingUnit);
+    EXPECT_FALSE(rig.state.DemoMode);
     EXPECT_EQ(rig.state.currentEffect, 5);
     EXPECT_EQ(rig.state.store.at(5, 0), 3);
     EXPECT_TRUE(rig.state.deviceCopy == copy);

@@ -2,7 +2,10 @@
 #include "FakeHost.hpp"
 #include "TempFolder.hpp"
 
+#include "app/PortWatch.hpp"
+#include "app/StartUp.hpp"
 #include "link/DeviceLink.hpp"
+#include "link/PortTable.hpp"
 #include "link/SerialTransport.hpp"
 
 #include <QCoreApplication>
@@ -11,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <csignal>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
@@ -167,19 +171,55 @@ TEST_F(SerialOverPty, HangupMakesThePortUnavailableAndACommandStartsTheDeviceSea
     EXPECT_TRUE(host.boxes.empty());
 }
 
-TEST_F(SerialOverPty, LinkReachesTheEmulatorAndGoesWithIt)
+// Runs the event loop until the condition holds or a generous time has passed.
+template <class Condition> bool eventually(Condition condition)
 {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!condition() && std::chrono::steady_clock::now() < deadline)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
+    return condition();
+}
+
+TEST(PlugAndPlayOverPty, TheUnitUnpluggedAndPluggedInAgainGetsTheEditMadeMeanwhile)
+{
+    ensureApplication();
     TempFolder folder;
-    const auto link_path = folder.path / "qrv5173";
-    emulator = std::make_unique<EmulatorProcess>(QRV_EMULATOR_PATH,
-                                                 std::vector<std::string>{"--fast", "--link", link_path.string()});
-    ASSERT_TRUE(std::filesystem::is_symlink(link_path));
-    port.open(link_path.string());
-    state.LinkUp = true;
-    EXPECT_TRUE(link.ProbeDevice());
+    const auto linkPath = folder.path / "qrv5173";
+    const auto linked = [&] { return std::filesystem::is_symlink(std::filesystem::symlink_status(linkPath)); };
+    EmulatorProcess emulator(QRV_EMULATOR_PATH, {"--fast", "--link", linkPath.string()});
+    ASSERT_TRUE(linked());
+    SerialTransport port;
+    SteadyClock clock;
+    FakeHost host;
+    PortTable table({linkPath.string()}, false);
+    Program program(port, clock, host, [&](int n) { return table.deviceName(n); });
+    PortWatch watch(program);
+    bool lost = false;
+    port.setLossObserver([&] { lost = true; });
+    splashLoad(program);
+    program.state.programFolder = folder.path;
+    splashTimer(program, {});
+    ASSERT_FALSE(program.state.DemoMode);
+    watch.portsNow(table.present());
+
+    emulator.signal(SIGUSR1);
+    ASSERT_TRUE(eventually([&] { return lost && !linked(); }));
+    watch.portsNow(table.present());
+    EXPECT_TRUE(program.state.awaitingUnit);
+    const int e = program.state.currentEffect;
+    const uint8_t value = program.state.store.at(e, 2) == 1 ? 2 : 1;
+    program.editor.storeAndSend(2, value);
+
+    emulator.signal(SIGUSR2);
+    ASSERT_TRUE(eventually(linked));
+    watch.portsNow(table.present());
+    EXPECT_FALSE(program.state.awaitingUnit);
+    EXPECT_EQ(program.state.lastOutcome, "Reconnected – 1 unsent edit sent");
+    EXPECT_EQ(program.link.tryReadByte(Addr::live(e, 2)), value);
+    EXPECT_TRUE(host.boxes.empty());
     port.close();
-    EXPECT_EQ(emulator->stop(), 0);
-    EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(link_path)));
+    EXPECT_EQ(emulator.stop(), 0);
+    EXPECT_FALSE(linked());
 }
 
 TEST_F(SerialOverPty, LogRecordsEachFrameAndReply)

@@ -186,10 +186,13 @@ TEST(PortSearch, PortFailureDuringASendDropsItAndFindsTheDeviceAgain)
     rig.port.clearLog();
     rig.onFrame = [&] { rig.port.unplug(); };
     rig.program.link.sendParameter(3, 44);
-    // The search ran: the unplugged port did not open, nor did any other.
+    // The unplugged port did not open again: the editor waits for the unit, without a box
+    // and without trying every other port.
     EXPECT_FALSE(rig.state.LinkUp);
-    EXPECT_TRUE(rig.state.DemoMode);
-    ASSERT_EQ(rig.host.boxes.size(), 1u);
+    EXPECT_TRUE(rig.state.awaitingUnit);
+    EXPECT_FALSE(rig.state.DemoMode);
+    EXPECT_TRUE(rig.host.boxes.empty());
+    EXPECT_EQ(rig.resolved.back(), 7);
 
     rig.onFrame = nullptr;
     rig.port.plugIn();
