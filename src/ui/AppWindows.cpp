@@ -12,6 +12,7 @@
 
 #include "app/DeviceBackup.hpp"
 #include "app/Exit.hpp"
+#include "app/PortWatch.hpp"
 #include "app/StartUp.hpp"
 #include "app/UnitChange.hpp"
 #include "devmem/PresetDialogs.hpp"
@@ -23,6 +24,7 @@
 #include <QKeySequence>
 #include <QMenu>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QSettings>
 #include <QTimer>
 #include <QTreeWidget>
@@ -121,6 +123,7 @@ void AppWindows::buildShell()
     editor_->hide();
     buildMenus();
     buildLibrary();
+    buildPortWatch();
     binder_.setAfterCore([this] { return program_.state.readAgainPending; }, [this] { readChangedUnit(program_); });
     if (layoutMemory_)
         main_->setLayoutMemory(std::move(layoutMemory_));
@@ -128,8 +131,11 @@ void AppWindows::buildShell()
         const ProgramState& state = program_.state;
         const QString before = main_->windowTitle() + main_->statusText();
         main_->showEditorCaption(qs(program_.form.caption));
-        main_->showStatus(linkStatusText(state, program_.link.port().portName()), state.unitMayDiffer,
+        // Edits the unit missed while away are as good as a unit that may differ.
+        const bool missed = state.awaitingUnit && !unsentEdits(program_).empty();
+        main_->showStatus(linkStatusText(state, program_.link.port().portName()), state.unitMayDiffer || missed,
                           qs(state.lastOutcome));
+        main_->showConnectOffer(!state.unitOffer.empty());
         return before == main_->windowTitle() + main_->statusText() ? nullptr : main_.get();
     });
     attach(Window::Main, main_.get());
@@ -268,6 +274,39 @@ void AppWindows::buildLibrary()
     addPresetLibrary(main_.get(), file, before, library_);
 }
 
+namespace {
+const char* const kConnectAutomaticallyKey = "link/connectAutomatically";
+}
+
+void AppWindows::buildPortWatch()
+{
+    if (!portWatch_)
+        return;
+    QObject::connect(main_->connectButton(), &QPushButton::clicked, main_.get(),
+                     [this] { binder_.handle([this] { portWatch_->connectOffered(); }); });
+    ProgramState& state = program_.state;
+    if (watchSettings_)
+        state.connectAutomatically = watchSettings_->value(QString::fromLatin1(kConnectAutomaticallyKey), false).toBool();
+    // Beside ReConnect, before the port's reopening.
+    QAction* reopen = main_->deviceMenu()->findChild<QAction*>(QStringLiteral("Menu_Command3"));
+    auto* automatic = new QAction(QStringLiteral("Connect &Automatically"), main_->deviceMenu());
+    automatic->setObjectName(QStringLiteral("Menu_ConnectAutomatically"));
+    automatic->setCheckable(true);
+    automatic->setChecked(state.connectAutomatically);
+    automatic->setStatusTip(QStringLiteral("Connect to a QRV5173 as soon as it is plugged in, without asking"));
+    main_->deviceMenu()->insertAction(reopen, automatic);
+    QObject::connect(automatic, &QAction::toggled, main_.get(), [this](bool on) {
+        program_.state.connectAutomatically = on;
+        if (watchSettings_) {
+            watchSettings_->setValue(QString::fromLatin1(kConnectAutomaticallyKey), on);
+            watchSettings_->sync();
+        }
+        // A unit offered now is taken at once.
+        if (on && !program_.state.unitOffer.empty())
+            binder_.handle([this] { portWatch_->connectOffered(); });
+    });
+}
+
 QString aboutText()
 {
     return QStringLiteral("QRV5173 editor, version %1\n\nEdits the effects of a QRV5173 effect processor "
@@ -284,7 +323,13 @@ PanelActions AppWindows::panelActions()
     actions.showReadDialog = [this] { showReadDialog(); };
     actions.showStoreDialog = [this] { showStoreDialog(); };
     actions.findDevice = [this] {
-        program_.state.lastOutcome = program_.search.FindDevice() ? "Reconnected" : "ReConnect found no unit";
+        ProgramState& state = program_.state;
+        const bool awaiting = state.awaitingUnit;
+        const bool found = program_.search.FindDevice();
+        state.lastOutcome = found ? "Reconnected" : "ReConnect found no unit";
+        // The unit that went away gets what it missed.
+        if (found && awaiting && !state.unitChanged)
+            state.lastOutcome = reconnectedText(sendUnsentEdits(program_));
     };
     return actions;
 }

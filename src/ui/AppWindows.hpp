@@ -12,6 +12,10 @@
 #include <functional>
 #include <memory>
 
+namespace qrv {
+class PortWatch;
+}
+
 namespace qrv::ui {
 
 class EditorWindow;
@@ -50,6 +54,13 @@ public:
     void show(Window window);
     // Where the main window keeps its place, size and panels between runs; set before start().
     void setLayoutMemory(std::unique_ptr<QSettings> memory) { layoutMemory_ = std::move(memory); }
+    // The ports' watch behind the status bar's Connect and the Device menu's "Connect
+    // Automatically", kept in `settings`; set before start().
+    void setPortWatch(PortWatch* watch, std::unique_ptr<QSettings> settings)
+    {
+        portWatch_ = watch;
+        watchSettings_ = std::move(settings);
+    }
     // Runs once the editor window has been shown at the end of start-up.
     void setOnEditorShown(std::function<void()> callback) { onEditorShown_ = std::move(callback); }
 
@@ -63,6 +74,8 @@ private:
     void buildMenus();
     // The Preset Library panel, hidden, with its entry in the File menu.
     void buildLibrary();
+    // Connect in the status bar and "Connect Automatically" in the Device menu.
+    void buildPortWatch();
     void attach(Window window, QWidget* widget);
     void detach(Window window);
 
@@ -76,6 +89,8 @@ private:
 
     PresetLibraryPanel* library_ = nullptr; // owned by the main window
     std::unique_ptr<QSettings> layoutMemory_;
+    PortWatch* portWatch_ = nullptr;
+    std::unique_ptr<QSettings> watchSettings_;
 };
 
 } // namespace qrv::ui

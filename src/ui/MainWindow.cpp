@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QLayout>
 #include <QMenuBar>
+#include <QPushButton>
 #include <QScreen>
 #include <QScrollArea>
 #include <QSettings>
@@ -23,6 +24,10 @@ namespace qrv::ui {
 QString linkStatusText(const ProgramState& state, const std::string& portName)
 {
     const QString advice = QString::fromStdString(state.portAdvice);
+    if (!state.unitOffer.empty())
+        return QStringLiteral("QRV5173 found on ") + QString::fromStdString(state.unitOffer);
+    if (state.awaitingUnit)
+        return QStringLiteral("Link lost – plug the QRV5173 back in");
     if (state.DemoMode)
         return advice.isEmpty() ? QStringLiteral("Demo mode – nothing is sent")
                                 : QStringLiteral("Demo mode – ") + advice;
@@ -75,6 +80,11 @@ MainWindow::MainWindow(EditorWindow* editor, QWidget* parent) : QMainWindow(pare
     statusBar()->addWidget(activity_);
     statusBar()->addPermanentWidget(differ_);
     statusBar()->addPermanentWidget(link_);
+    connect_ = new QPushButton(QStringLiteral("&Connect"));
+    connect_->setObjectName(QStringLiteral("StatusConnect"));
+    connect_->setToolTip(QStringLiteral("Connect to the QRV5173 found on the port"));
+    connect_->hide();
+    statusBar()->addPermanentWidget(connect_);
     statusBar()->setSizeGripEnabled(true);
 }
 
@@ -208,6 +218,11 @@ void MainWindow::showStatus(const QString& link, bool unitMayDiffer, const QStri
         outcome_->setText(outcome);
         announce(outcome_, outcome);
     }
+}
+
+void MainWindow::showConnectOffer(bool shown)
+{
+    connect_->setVisible(shown);
 }
 
 void MainWindow::showActivity(const QString& text)

@@ -11,6 +11,7 @@
 
 class QLabel;
 class QMenu;
+class QPushButton;
 class QScrollArea;
 class QSettings;
 class QTimer;
@@ -59,6 +60,9 @@ public:
     // What the window is busy with ("Back Up Device: started"), beside the outcome; screen
     // readers hear it at once.
     void showActivity(const QString& text);
+    // The status bar's Connect, shown while a unit found on a port is offered.
+    QPushButton* connectButton() const { return connect_; }
+    void showConnectOffer(bool shown);
     // The status bar's texts as one line, as it reads left to right.
     QString statusText() const;
 
@@ -84,6 +88,7 @@ private:
     QLabel* activity_;
     QLabel* differ_;
     QLabel* link_;
+    QPushButton* connect_;
     std::function<bool()> closeRequest_;
 };
 

@@ -4,7 +4,9 @@
 #include "QtHost.hpp"
 #include "SessionControls.hpp"
 
+#include "app/PortWatch.hpp"
 #include "link/Clock.hpp"
+#include "link/PortMonitor.hpp"
 #include "link/PortTable.hpp"
 #include "link/SerialTransport.hpp"
 #include "state/Notice.hpp"
@@ -33,6 +35,10 @@ bool displayAvailable()
 }
 
 } // namespace
+
+// Ports given by path (no device events tell of them) are looked at this often; a unit that
+// appears there is offered within about this time and one exchange.
+constexpr int kPortPollMs = 1000;
 
 int main(int argc, char* argv[])
 {
@@ -80,18 +86,34 @@ int main(int argc, char* argv[])
     qrv::ui::keepEditsAtEveryEnd(host, program, [&port] { port.close(); });
 
     qrv::ui::AppWindows windows(program, &host);
-    windows.setLayoutMemory(std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope,
-                                                        QStringLiteral("QRV5173"), QStringLiteral("editor")));
+    const auto settings = [] {
+        return std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("QRV5173"),
+                                           QStringLiteral("editor"));
+    };
+    windows.setLayoutMemory(settings());
+    qrv::PortWatch watch(program);
+    windows.setPortWatch(&watch, settings());
     port.setWaitObserver([&windows](bool waiting) { windows.binder().setLinkWaiting(waiting); });
     // Told on the next turn of the event loop, when an exchange running now has had its say.
-    port.setLossObserver([&app, &port, &program, &windows] {
-        QTimer::singleShot(0, &app, [&port, &program, &windows] {
+    port.setLossObserver([&app, &port, &program, &windows, &watch] {
+        QTimer::singleShot(0, &app, [&port, &program, &windows, &watch] {
             if (!port.lost() || program.state.searching)
                 return;
-            program.state.PortOk = false;
+            watch.unitLost();
             windows.binder().sync();
         });
     });
+    // Ports coming and going, looked at between the core's runs only; the first look, once
+    // start-up is over, only takes note of what start-up searched.
+    qrv::PortMonitor monitor([&](bool systemChanged) {
+        if (windows.binder().coreRunning() || program.splash.loaded)
+            return false;
+        if (systemChanged)
+            table.reread();
+        windows.binder().handle([&] { watch.portsNow(table.present()); });
+        return true;
+    });
+    monitor.start(kPortPollMs);
     qrv::ui::keepRecoveryFile(windows, program,
                               QStandardPaths::writableLocation(QStandardPaths::AppDataLocation).toStdString());
     windows.start();
