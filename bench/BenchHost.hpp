@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <thread>
@@ -36,7 +37,11 @@ public:
         return file_;
     }
     void setBusy(Window, bool) override {}
-    void refresh(Window) override {}
+    void refresh(Window window) override
+    {
+        if (onRefresh)
+            onRefresh(window);
+    }
     void sleep(int milliseconds) override { std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds)); }
     [[noreturn]] void endProgram() override
     {
@@ -47,6 +52,7 @@ public:
     char decimalPoint() override { return '.'; }
 
     int messages = 0;
+    std::function<void(Window)> onRefresh; // told of every repaint the core asks for
 
 private:
     std::string name_;

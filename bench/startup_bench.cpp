@@ -19,6 +19,9 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <memory>
+#include <string>
+#include <vector>
 #include <sstream>
 #include <sys/resource.h>
 #include <thread>
@@ -80,6 +83,66 @@ BENCHMARK(BM_StartUpPaced)
     ->Iterations(1)
     ->Repetitions(3)
     ->ReportAggregatesOnly(true);
+
+// Start-up to a usable editor on a machine whose first four ports hold no unit (the usual
+// ttyS0 to ttyS3), the paced unit on the fifth: state.range(0) = 0 searches from port 1 as a
+// first start does, 1 has the unit's port remembered from the start before.
+void BM_StartUpBehindFourSilentPorts(benchmark::State& bench)
+{
+    const bool remembered = bench.range(0) == 1;
+    const auto folder =
+        std::filesystem::temp_directory_path() / ("qrv-startup-silent-bench-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(folder);
+    const auto previous = std::filesystem::current_path();
+    std::filesystem::current_path(folder);
+    double connectSeconds = 0;
+    for (auto _ : bench) {
+        std::vector<std::unique_ptr<test::EmulatorProcess>> silent;
+        for (int i = 0; i < 4; ++i)
+            silent.push_back(std::make_unique<test::EmulatorProcess>(QRV5173_EMULATOR, std::vector<std::string>{"--silent"}));
+        test::EmulatorProcess unit(QRV5173_EMULATOR, {});
+        const std::vector<std::string> ports = {silent[0]->slavePath(), silent[1]->slavePath(), silent[2]->slavePath(),
+                                                silent[3]->slavePath(), unit.slavePath()};
+        std::filesystem::remove(folder / "last-port");
+        if (remembered)
+            std::ofstream(folder / "last-port") << unit.slavePath() << '\n';
+        bench::BenchHost host("startup_bench");
+        SerialTransport port;
+        SteadyClock clock;
+        Program program(port, clock, host, [&](int n) -> std::optional<std::string> {
+            if (n < 1 || n > static_cast<int>(ports.size()))
+                return std::nullopt;
+            return ports[static_cast<std::size_t>(n - 1)];
+        });
+        splashLoad(program);
+        bool connectedAt = false;
+        std::chrono::steady_clock::time_point connected;
+        host.onRefresh = [&](Window window) {
+            // The splash shows its progress bar once the unit is found and the dump begins.
+            if (!connectedAt && window == Window::Splash && program.splash.ProgressBar1.visible) {
+                connectedAt = true;
+                connected = std::chrono::steady_clock::now();
+            }
+        };
+        const auto start = std::chrono::steady_clock::now();
+        splashTimer(program, {});
+        const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        if (program.state.DemoMode)
+            bench.SkipWithError("the unit was not found");
+        connectSeconds += std::chrono::duration<double>(connected - start).count();
+        bench.SetIterationTime(wall);
+    }
+    bench.counters["found_after_s"] = benchmark::Counter(connectSeconds, benchmark::Counter::kAvgIterations);
+    std::filesystem::current_path(previous);
+    std::filesystem::remove_all(folder);
+}
+BENCHMARK(BM_StartUpBehindFourSilentPorts)
+    ->ArgName("remembered")
+    ->Arg(0)
+    ->Arg(1)
+    ->Unit(benchmark::kSecond)
+    ->UseManualTime()
+    ->Iterations(1);
 
 } // namespace
 
