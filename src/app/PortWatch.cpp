@@ -79,6 +79,7 @@ void PortWatch::unitLost()
         port.close();
     s.PortOk = false;
     s.awaitingUnit = true;
+    s.lastOutcome.clear(); // what the last action achieved is history now
 }
 
 void PortWatch::portsNow(const std::vector<PortSeen>& ports)

@@ -177,20 +177,5 @@ TEST(PlugAndPlay, AnEditThatMeetsTheLostPortWaitsAndTheUnitIsFoundWhereItMoved)
     EXPECT_TRUE(rig.host.boxes.empty());
 }
 
-TEST(PlugAndPlay, AnExplicitReConnectThatFindsNothingStillSaysSo)
-{
-    PlugRig rig;
-    rig.plug(7, "qrv", Far::Device);
-    rig.startUp();
-    rig.unplug("qrv");
-    rig.look();
-    ASSERT_TRUE(rig.state.awaitingUnit);
-    EXPECT_FALSE(rig.program.search.FindDevice());
-    ASSERT_EQ(rig.host.boxes.size(), 1u);
-    EXPECT_EQ(rig.host.boxes[0].text, kPortNotFoundText);
-    EXPECT_TRUE(rig.state.DemoMode);
-    EXPECT_FALSE(rig.state.awaitingUnit);
-}
-
 } // namespace
 } // namespace qrv::test
