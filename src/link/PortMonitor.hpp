@@ -17,8 +17,8 @@ namespace qrv {
 class PortMonitor final : public QObject {
 public:
     // look(systemChanged) takes a look at the ports and returns false when it could not now;
-    // systemChanged tells that a device event came since the last look taken (always true
-    // without device events), so the system's port list is worth reading again.
+    // systemChanged tells that a device event came (or, without events, /dev changed) since
+    // the last look taken, so the system's port list is worth reading again.
     explicit PortMonitor(std::function<bool(bool systemChanged)> look, QObject* parent = nullptr);
     ~PortMonitor() override;
 
@@ -35,6 +35,7 @@ private:
     udev_monitor* monitor_ = nullptr;
     QSocketNotifier* notifier_ = nullptr;
     bool systemChanged_ = true;
+    long long devStamp_ = 0; // when /dev last changed, as the poll saw it
 };
 
 } // namespace qrv

@@ -11,6 +11,7 @@
 #include "ui/QtHost.hpp"
 
 #include <QAccessible>
+#include <QPushButton>
 #include <QAction>
 #include <QDockWidget>
 #include <QLabel>
@@ -60,10 +61,12 @@ TEST(UiAccessibility, StatusChangesLongOperationsAndBusyReachAScreenReader)
     heard.clear();
     rig.windows.binder().sync(); // nothing new: nothing said
     EXPECT_TRUE(heard.empty());
-    rig.state.searching = true;
+    // A unit plugged in is offered with a Connect beside the text, and heard.
+    rig.state.unitOffer = "/dev/ttyUSB0";
     rig.windows.binder().sync();
-    EXPECT_TRUE(said("StatusLink", ui::linkStatusText(rig.state, "loopback")));
-    rig.state.searching = false;
+    EXPECT_TRUE(said("StatusLink", "QRV5173 found on /dev/ttyUSB0"));
+    EXPECT_TRUE(rig.find<QPushButton>("StatusConnect")->isVisibleTo(&main));
+    rig.state.unitOffer.clear();
     rig.state.unitMayDiffer = true;
     rig.windows.binder().sync();
     EXPECT_TRUE(said("StatusDiffer", ui::kUnitMayDifferText));
