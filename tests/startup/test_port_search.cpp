@@ -29,25 +29,18 @@ TEST(PortSearch, StartUpTriesPortsInOrderAndStopsAtTheDevice)
     EXPECT_TRUE(rig.host.boxes.empty());
 }
 
-TEST(PortSearch, StartUpSearchSkipsTheNumberTriedFirst)
+// The number tried first is not tried again; a whole reply without the id is asked for
+// once more, then the port is passed over.
+TEST(PortSearch, StartUpSkipsTheNumberTriedFirstAndPassesOverAPortWithoutTheDeviceId)
 {
     StartUpRig rig;
-    rig.names = {{3, "silent"}, {9, "qrv"}};
-    rig.far = {{"silent", Far::Silent}, {"qrv", Far::Device}};
+    rig.names = {{1, "garbage"}, {3, "silent"}, {9, "qrv"}};
+    rig.far = {{"garbage", Far::Garbage}, {"silent", Far::Silent}, {"qrv", Far::Device}};
     rig.state.PortNumber = 3;
     EXPECT_TRUE(rig.program.search.connectAtStartUp({}));
     EXPECT_EQ(rig.resolved, (Numbers{3, 1, 2, 4, 5, 6, 7, 8, 9}));
     EXPECT_EQ(rig.state.PortNumber, 9);
-}
-
-TEST(PortSearch, APortAnsweringWithoutTheDeviceIdIsPassedOver)
-{
-    StartUpRig rig;
-    rig.names = {{1, "garbage"}, {2, "qrv"}};
-    rig.far = {{"garbage", Far::Garbage}, {"qrv", Far::Device}};
-    EXPECT_TRUE(rig.program.search.connectAtStartUp({}));
-    EXPECT_EQ(rig.state.PortNumber, 2);
-    EXPECT_EQ(rig.port.sent().size(), 3u); // a whole reply without the id is asked for once more
+    EXPECT_EQ(rig.port.sent().size(), 4u); // silent 3 once, garbage 1 twice, the device once
 }
 
 TEST(PortSearch, StartUpWithNothingAnsweringTriesAllThirtyFivePorts)

@@ -90,7 +90,7 @@ TEST_F(PresetFiles, SavingReplacesTheFileWithTheCurrentRowAndItsEffectIndex)
     EXPECT_EQ(files, 3) << "no temporary of this save is left";
 }
 
-TEST_F(PresetFiles, LoadingSwitchesToTheFilesEffectAndLeavesOthersAlone)
+TEST_F(PresetFiles, LoadingSwitchesToTheFilesEffectAndLeavesOthersAloneInDemoModeTooWithoutSending)
 {
     const auto bytes = saveChorus();
     rig.form.Slider3.at(0).position = 100 - 10;
@@ -121,32 +121,20 @@ TEST_F(PresetFiles, LoadingSwitchesToTheFilesEffectAndLeavesOthersAlone)
     EXPECT_FALSE(rig.host.busy(Window::Editor));
     EXPECT_TRUE(rig.host.boxes.empty());
     EXPECT_EQ(rig.state.lastOutcome, "Loaded Preset/chorus.fxp");
-}
 
-TEST_F(PresetFiles, LastByteNamesTheEffectAndSixteenChangesNothing)
-{
-    std::vector<uint8_t> bytes(33, 3);
-    bytes[32] = 16;
-    fs::create_directories(file.parent_path());
-    writeBytes(file, bytes);
-    rig.select(4);
-    const auto before = snapshot();
+    // In demo mode the editor fills the same way and nothing is sent.
+    rig.state.DemoMode = true;
+    rig.select(0);
+    rig.port.clearLog();
     rig.host.choosePath(file);
     LoadPresetFile(rig.editor);
-    EXPECT_TRUE(snapshot() == before);
+    EXPECT_EQ(rig.state.currentEffect, 7);
+    EXPECT_EQ(rowBytes(rig.state.startConfig, 7), bytes);
+    EXPECT_EQ(rig.form.Text5.at(0).text, "42 %");
     EXPECT_TRUE(rig.port.sent().empty());
-    EXPECT_TRUE(rig.host.boxes.empty());
-    EXPECT_EQ(rig.state.lastOutcome, ""); // nothing was loaded
-
-    bytes[32] = 15;
-    writeBytes(file, bytes);
-    rig.host.choosePath(file);
-    LoadPresetFile(rig.editor);
-    EXPECT_EQ(rig.state.currentEffect, 15);
-    EXPECT_EQ(rowBytes(rig.state.startConfig, 15), bytes);
 }
 
-TEST_F(PresetFiles, ShorterFilesAreRefusedBeforeAnythingChangesLongerOnesLoadTheirFirst33Bytes)
+TEST_F(PresetFiles, ShortFilesAndEffectSixteenChangeNothingLongerOnesLoadTheirFirst33Bytes)
 {
     rig.select(3);
     const auto before = snapshot();
@@ -171,6 +159,18 @@ TEST_F(PresetFiles, ShorterFilesAreRefusedBeforeAnythingChangesLongerOnesLoadThe
         EXPECT_EQ(rig.state.FileRecord, record);
     }
     EXPECT_TRUE(rig.port.sent().empty());
+
+    // An effect index of 16 names no effect: nothing is loaded, and nothing is said.
+    std::vector<uint8_t> sixteen(33, 3);
+    sixteen[32] = 16;
+    writeBytes(dir.path / "sixteen.fxp", sixteen);
+    rig.host.boxes.clear();
+    rig.host.choosePath(dir.path / "sixteen.fxp");
+    LoadPresetFile(rig.editor);
+    EXPECT_TRUE(snapshot() == before);
+    EXPECT_TRUE(rig.port.sent().empty());
+    EXPECT_TRUE(rig.host.boxes.empty());
+    EXPECT_EQ(rig.state.lastOutcome, "");
 
     for (const std::size_t size : {34u, 528u}) {
         std::vector<uint8_t> bytes(size, 0xEE);
@@ -250,20 +250,6 @@ TEST_F(PresetFiles, FailedSaveTellsTheUserAndKeepsTheOldFile)
     SavePresetFile(rig.editor);
     EXPECT_EQ(rig.host.boxes.size(), 3u);
     EXPECT_FALSE(fs::exists(dir.path / "missing"));
-}
-
-TEST_F(PresetFiles, DemoModeLoadFillsTheEditorAndSendsNothing)
-{
-    const auto bytes = saveChorus();
-    rig.state.DemoMode = true;
-    rig.select(0);
-    rig.host.choosePath(file);
-    LoadPresetFile(rig.editor);
-    EXPECT_EQ(rig.state.currentEffect, 7);
-    EXPECT_EQ(rowBytes(rig.state.store, 7), bytes);
-    EXPECT_EQ(rowBytes(rig.state.startConfig, 7), bytes);
-    EXPECT_EQ(rig.form.Text5.at(0).text, "42 %");
-    EXPECT_TRUE(rig.port.sent().empty());
 }
 
 TEST_F(PresetFiles, PortFailureWhileApplyingStartsTheApplyOver)
