@@ -3,7 +3,6 @@
 #include "tests/startup/ExpectedDump.hpp"
 #include "tests/startup/StartUpRig.hpp"
 
-#include "app/Exit.hpp"
 #include "app/StartUp.hpp"
 #include "link/SerialTransport.hpp"
 #include "state/CodePage.hpp"
@@ -104,27 +103,6 @@ TEST(EndToEnd, StartUpFindsTheDeviceOnPortSevenAndDumpsIt)
     EXPECT_EQ(static_cast<std::size_t>(bar.max), expected.size());
 }
 
-TEST(EndToEnd, NoDeviceAsksForDemoModeAndSendsNothingAfterwards)
-{
-    TemporaryWorkingDirectory cwd;
-    const auto silent = startEmulator(cwd.path(), "silent", "silent", DeviceModel::blank(), {"--silent"});
-    PtyProgram rig;
-    rig.names = {{1, silent->slavePath()}, {2, missing(2)}};
-    rig.host.answer(true);
-    rig.startUp();
-    ASSERT_EQ(rig.host.boxes.size(), 1u);
-    EXPECT_EQ(rig.host.boxes[0].text, "                 Do you want to continue in demo mode?");
-    EXPECT_TRUE(rig.program.state.DemoMode);
-    EXPECT_EQ(rig.program.state.store, ParameterTable{});
-    EXPECT_FALSE(std::filesystem::exists(cwd.path() / "init.cfg"));
-
-    // Editing and leaving in demo mode write nothing to the port that opened.
-    rig.program.editor.storeAndSend(2, 9);
-    rig.host.answer(true);
-    EXPECT_THROW(ConfirmExit(rig.program.link, rig.host), ProgramEnded);
-    EXPECT_EQ(requests(cwd.path() / "silent.log"), (std::vector<Bytes>{frame(0x00)}));
-}
-
 TEST(EndToEnd, HangUpDuringAParameterChangeDropsItAndEditingGoesOnAfterReconnect)
 {
     TemporaryWorkingDirectory cwd;
@@ -172,23 +150,6 @@ TEST(EndToEnd, HangUpDuringAParameterChangeDropsItAndEditingGoesOnAfterReconnect
     const auto image = readMemoryFile(folder / "device.mem");
     ASSERT_TRUE(image.has_value());
     EXPECT_EQ(image->at(Addr::live(0, 3)), 14);
-}
-
-TEST(EndToEnd, ExitSendsTheNoticeOnceWhenConnected)
-{
-    TemporaryWorkingDirectory cwd;
-    const auto device = startEmulator(cwd.path(), "device", "device", DeviceModel());
-    PtyProgram rig;
-    rig.names = {{1, device->slavePath()}};
-    rig.startUp();
-    rig.host.answer(false);
-    EXPECT_FALSE(mainWindowCloseRequest(rig.program));
-    const std::size_t before = requests(cwd.path() / "device.log").size();
-    rig.host.answer(true);
-    EXPECT_THROW(mainWindowCloseRequest(rig.program), ProgramEnded);
-    const auto taken = requests(cwd.path() / "device.log");
-    ASSERT_EQ(taken.size(), before + 1);
-    EXPECT_EQ(taken.back(), (Bytes{0xF0, 0x9C, 0x0F, 0, 0, 0, 0, 0, 0, 0xF7}));
 }
 
 } // namespace

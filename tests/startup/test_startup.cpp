@@ -57,16 +57,6 @@ TEST(Splash, ScreensUnderEightHundredBySixHundredAreWarnedAboutAndStartUpGoesOn)
     }
 }
 
-TEST(Splash, ResizeIsUndone)
-{
-    FrmSplash splash;
-    splash.width = 9000;
-    splash.height = 7000;
-    splashResize(splash);
-    EXPECT_EQ(splash.width, 11265);
-    EXPECT_EQ(splash.height, 6360);
-}
-
 TEST(Splash, TimerRunsTheLoadsShowsTheWindowsAndUnloadsTheSplash)
 {
     TemporaryWorkingDirectory cwd;
