@@ -39,6 +39,12 @@ WorkingFolder::~WorkingFolder()
     std::filesystem::remove_all(path, ignored);
 }
 
+void activate(QWidget* window)
+{
+    window->activateWindow();
+    QApplication::setActiveWindow(window);
+}
+
 void choose(QComboBox* list, int index)
 {
     list->setCurrentIndex(index);

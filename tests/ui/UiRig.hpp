@@ -79,6 +79,8 @@ struct StartedRig : StartRig {
 
 // Runs the test's part inside the modal dialog once it is open.
 void whileModal(std::function<void(QWidget*)> part);
+// The window takes the keyboard, as a click on it would.
+void activate(QWidget* window);
 // The first effect whose page is this one.
 int effectShowing(const PageInfo& page);
 

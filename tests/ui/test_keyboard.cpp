@@ -36,12 +36,6 @@ QString boxOf(const PageInfo& page, const QString& slider)
     return QString::fromLatin1(page.textName) + u'_' + index;
 }
 
-void activate(QWidget* window)
-{
-    window->activateWindow();
-    QApplication::setActiveWindow(window);
-}
-
 TEST(UiKeyboard, TabGoesThroughEveryPageInReadingOrderEachSliderFollowedByItsValueBox)
 {
     UiRig rig;

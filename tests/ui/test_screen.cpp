@@ -35,12 +35,6 @@
 namespace qrv::test {
 namespace {
 
-void activate(QWidget* window)
-{
-    window->activateWindow();
-    QApplication::setActiveWindow(window);
-}
-
 // Screen readers hear the status bar as it changes, the long operations and the busy main
 // window; the keyboard starts on the effect list.
 TEST(UiAccessibility, StatusChangesLongOperationsAndBusyReachAScreenReader)

@@ -133,12 +133,6 @@ void expectWholeTitle(const QWidget* dialog)
         << dialog->windowTitle().toStdString();
 }
 
-void activate(QWidget* window)
-{
-    window->activateWindow();
-    QApplication::setActiveWindow(window);
-}
-
 void clickRow(QListWidget* list, int row, bool twice = false)
 {
     const QPoint at = list->visualItemRect(list->item(row)).center();
