@@ -15,6 +15,7 @@ bool ConfirmExit(DeviceLink& link, Host& host, const std::function<void()>& leav
 
 bool mainWindowCloseRequest(Program& program)
 {
+    program.editor.leaveCompare(); // the unit is left playing the edits
     return ConfirmExit(program.link, program.editor.host(), [&program] { program.recovery.leave(); });
 }
 

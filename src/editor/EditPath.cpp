@@ -92,6 +92,15 @@ int Editor::setControl(const PageInfo& page, const PageParameter& parameter, int
 void Editor::storeAndSend(int column, uint8_t value)
 {
     state_.store.at(state_.currentEffect, column) = value;
+    sendColumn(column);
+}
+
+void Editor::sendColumn(int column)
+{
+    if (sendOnly_ && std::find(sendOnly_->begin(), sendOnly_->end(), column) == sendOnly_->end())
+        return;
+    if (editDepth_ > 0 && std::find(sent_.begin(), sent_.end(), column) == sent_.end())
+        sent_.push_back(column);
     link_.sendParameter(column, state_.store.at(state_.currentEffect, column));
 }
 

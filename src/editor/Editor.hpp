@@ -13,6 +13,10 @@
 #include <array>
 #include <memory>
 #include <optional>
+#include <span>
+#include <string>
+#include <utility>
+#include <vector>
 
 namespace qrv {
 
@@ -48,7 +52,19 @@ public:
     // Inside the page procedure, before the control is read and after the value was sent.
     virtual void beforeParameter(Editor&, const PageInfo&, const PageParameter&) {}
     virtual void afterParameter(Editor&, const PageInfo&, const PageParameter&, uint8_t) {}
+    // Why the column differs from the unit's stored preset when a rule of the page, not
+    // the user, put it there ("linked rates follow Rate left"); empty otherwise.
+    virtual std::string whyDiffers(Editor&, const PageInfo&, int /*column*/) { return {}; }
 };
+
+// How a column is driven to a value: as the hand moves its control (the slider rules of
+// the page run, linked rates follow), or straight through the page procedure.
+enum class Drive { Hand, Procedure };
+
+enum class ResetTo { Stored, Start };
+
+inline constexpr const char* kStoredVersion = "stored version";
+inline constexpr const char* kCompareTitle = "Compare";
 
 // The editor core: the edit path from a control to the store, the value box and the
 // device, the shared filter controls, the refresh and effect selection.
@@ -104,6 +120,8 @@ public:
     // Reads the slot's 32 bytes into the device copy; false, with the copy unchanged,
     // when not every byte could be read.
     bool ReadStoredPreset(int effect, int slot);
+    // The slot's 32 bytes as the unit holds them; nothing when not every byte could be read.
+    std::optional<std::array<uint8_t, kDeviceColumns>> readStoredSlot(int effect, int slot);
     void SendEffectSwitch();
     void effectSwitchClick();
     // The slot number recorded for an effect; anything but 0 to 7 counts as slot 0.
@@ -122,6 +140,26 @@ public:
     // Joining moves into one step needs the time; without a clock every move is a step.
     void setClock(Clock* clock) { clock_ = clock; }
 
+    // Compare: the unit plays, and the page shows, the reference's values of the columns
+    // where the current effect's edits differ from it; the store keeps the edits. Nothing
+    // of it goes into the history. False, and nothing changes, when nothing differs.
+    bool compareWith(std::span<const uint8_t> reference, const std::string& source);
+    // Compare with the device copy, or back to the edits while comparing.
+    void compareClick();
+    // Compare with another slot of the unit for the current effect; false when it cannot
+    // be read (the user is told) or nothing differs.
+    bool compareWithSlot(int slot);
+    // Sends the edits back and shows them; does nothing when not comparing.
+    void leaveCompare();
+    bool comparing() const { return comparison_.has_value(); }
+    // Columns 0 to 31 where the current effect's store differs from the reference.
+    std::vector<int> differingColumns(std::span<const uint8_t> reference) const;
+    // The column of the current page back to the device copy or the start configuration,
+    // moved as by hand; one step of the history. False when it holds that value already.
+    bool resetColumn(int column, ResetTo to);
+    // The page rule that explains a difference from the stored preset, if one does.
+    std::string whyDiffers(int column);
+
     // The text typed into a value box (already in the box's model) goes through the
     // edit path as the nearest value the control can take; text that is no value puts
     // the shown value back. False then.
@@ -138,7 +176,13 @@ private:
     // Undo (forward false) or redo the next step, if there is one.
     bool stepThroughHistory(bool forward);
     void replay(const HistoryStep& step, bool forward);
-    void replayColumn(int column, uint8_t value);
+    // Drives each column to its value in turn, skipping one that an earlier column's page
+    // rule already moved there; a column a rule moved elsewhere is driven once more.
+    void driveColumns(const std::vector<std::pair<int, uint8_t>>& targets, Drive drive);
+    void driveColumn(int column, uint8_t value, Drive drive);
+    // Sends the column's stored byte unless a comparison keeps the frame back.
+    void sendColumn(int column);
+    std::vector<std::pair<int, uint8_t>> checksFirst(const std::vector<int>& columns, std::span<const uint8_t> values);
 
     PageBehaviour& behaviour(int pageElement);
     void refreshControls();
@@ -154,6 +198,16 @@ private:
     int editDepth_ = 0;
     bool replaying_ = false;
     Snapshot before_;
+    std::vector<int> sent_; // columns in the order the open step sent them
+
+    struct Comparison {
+        int effect = 0;
+        Row edits{};
+        Row shown{}; // what the page and the unit hold while comparing
+        std::vector<int> columns;
+    };
+    std::optional<Comparison> comparison_;
+    const std::vector<int>* sendOnly_ = nullptr; // while comparing: the columns that may be sent
 };
 
 } // namespace qrv

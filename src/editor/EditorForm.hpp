@@ -24,6 +24,10 @@ struct FrmMain {
     // Controls whose value differs from the unit's stored preset while Label8 shows,
     // by name as the window names them ("Text5_2", "Combo4_10", "Check7").
     std::set<std::string> differing;
+    // Compare with the stored version and back, beside the marker; the banner shows
+    // while comparing.
+    CommandButton compareButton{"Compare", "Hear the stored version, then press again for your edits"};
+    std::string compareBanner;
 
     // Pages: Frame5 elements 0 and 4 to 15, one in front
     ControlArray<GroupFrame> Frame5;

@@ -20,7 +20,7 @@ void Editor::SetBand(int band, int part)
     state_.store.at(e, b) = static_cast<uint8_t>(gain.max - gain.position);
     state_.store.at(e, b + 1) = static_cast<uint8_t>(frequency);
     state_.store.at(e, b + 2) = static_cast<uint8_t>(width);
-    link_.sendParameter(b + part, state_.store.at(e, b + part));
+    sendColumn(b + part);
 }
 
 void Editor::SetPassFilter(int list)

@@ -1,4 +1,5 @@
 #include "Editor.hpp"
+#include "GuardUp.hpp"
 
 #include "link/LongOperation.hpp"
 
@@ -7,18 +8,6 @@
 namespace qrv {
 
 namespace {
-
-// Raises a guard for the lifetime of the object, lowering it however the scope is left.
-class GuardUp {
-public:
-    explicit GuardUp(bool& guard) : guard_(guard) { guard_ = true; }
-    ~GuardUp() { guard_ = false; }
-    GuardUp(const GuardUp&) = delete;
-    GuardUp& operator=(const GuardUp&) = delete;
-
-private:
-    bool& guard_;
-};
 
 bool isLinkBox(const PageParameter& parameter)
 {

@@ -29,6 +29,7 @@ void Editor::effectListClick()
 {
     if (state_.selectionLock)
         return;
+    leaveCompare();
     history_.close();
     host_.setBusy(Window::Editor, true);
     host_.setBusy(Window::Main, true);
@@ -86,16 +87,24 @@ void Editor::SelectEffect(int effect)
 bool Editor::ReadStoredPreset(int effect, int slot)
 {
     // Taken only whole: bytes that were never read must not reach the device copy.
+    const auto bytes = readStoredSlot(effect, slot);
+    if (!bytes)
+        return false;
+    for (int c = 0; c < kDeviceColumns; ++c)
+        state_.deviceCopy.at(effect, c) = (*bytes)[static_cast<std::size_t>(c)];
+    return true;
+}
+
+std::optional<std::array<uint8_t, kDeviceColumns>> Editor::readStoredSlot(int effect, int slot)
+{
     std::array<uint8_t, kDeviceColumns> bytes{};
     for (int c = 0; c < kDeviceColumns; ++c) {
         const auto value = link_.tryReadByte(Addr::stored(effect, slot, c));
         if (!value)
-            return false;
+            return std::nullopt;
         bytes[static_cast<std::size_t>(c)] = *value;
     }
-    for (int c = 0; c < kDeviceColumns; ++c)
-        state_.deviceCopy.at(effect, c) = bytes[static_cast<std::size_t>(c)];
-    return true;
+    return bytes;
 }
 
 void Editor::effectSwitchClick()

@@ -1,4 +1,5 @@
 #include "Editor.hpp"
+#include "GuardUp.hpp"
 #include "TypedValues.hpp"
 
 #include <algorithm>
@@ -23,6 +24,9 @@ EditScope::EditScope(Editor& editor, StepKind kind, std::string control)
 {
     if (!outermost_ || editor_.replaying_)
         return;
+    // An edit, a load or a reload applies to the edits, never to a version being compared.
+    editor_.leaveCompare();
+    editor_.sent_.clear();
     editor_.before_ = {editor_.state_.store, editor_.state_.startConfig, editor_.state_.effectSwitchState};
     if (control_.empty())
         editor_.history_.close();
@@ -42,6 +46,14 @@ EditScope::~EditScope()
         step.control.clear();
     diffTables(editor_.before_.store, s.store, ChangedTable::Store, step.changes);
     diffTables(editor_.before_.startConfig, s.startConfig, ChangedTable::StartConfig, step.changes);
+    // In the order the hand's frames went out, so that a replay sends them in that order;
+    // what a page rule changed without a frame comes last.
+    const auto rank = [this](const ByteChange& change) {
+        const auto found = std::find(editor_.sent_.begin(), editor_.sent_.end(), change.column);
+        return change.table == ChangedTable::Store ? found - editor_.sent_.begin() : editor_.sent_.end() - editor_.sent_.begin();
+    };
+    std::stable_sort(step.changes.begin(), step.changes.end(),
+                     [&](const ByteChange& a, const ByteChange& b) { return rank(a) < rank(b); });
     if (editor_.before_.effectSwitch != s.effectSwitchState)
         step.changes.push_back({ChangedTable::EffectSwitch, -1, 0, static_cast<uint8_t>(editor_.before_.effectSwitch),
                                 static_cast<uint8_t>(s.effectSwitchState)});
@@ -64,6 +76,7 @@ bool Editor::redo()
 
 bool Editor::stepThroughHistory(bool forward)
 {
+    leaveCompare();
     history_.close();
     const HistoryStep* step = forward ? history_.nextRedo() : history_.nextUndo();
     if (!step)
@@ -79,11 +92,7 @@ bool Editor::stepThroughHistory(bool forward)
 
 void Editor::replay(const HistoryStep& step, bool forward)
 {
-    struct Replaying {
-        bool& flag;
-        explicit Replaying(bool& f) : flag(f) { flag = true; }
-        ~Replaying() { flag = false; }
-    } replaying{replaying_};
+    const GuardUp replaying(replaying_);
     const auto valueOf = [forward](const ByteChange& change) { return forward ? change.after : change.before; };
 
     for (const ByteChange& change : step.changes)
@@ -113,23 +122,25 @@ void Editor::replay(const HistoryStep& step, bool forward)
         return;
     }
 
-    // Check boxes first: the Mono box and the link boxes decide what the sliders may take.
-    std::vector<ByteChange> ordered;
+    // Column by column in the hand's order: what the hand's page rule moved along is
+    // not moved again.
+    std::vector<std::pair<int, uint8_t>> targets;
     for (const ByteChange& change : step.changes)
         if (change.table == ChangedTable::Store && change.effect == e)
-            ordered.push_back(change);
-    const PageInfo& page = currentPage();
-    const auto isCheck = [&page](const ByteChange& change) {
-        return std::any_of(page.parameters.begin(), page.parameters.end(), [&](const PageParameter& p) {
-            return p.kind == ControlKind::CheckBox && p.column == change.column;
-        });
-    };
-    std::stable_partition(ordered.begin(), ordered.end(), isCheck);
-    for (const ByteChange& change : ordered)
-        replayColumn(change.column, valueOf(change));
+            targets.emplace_back(change.column, valueOf(change));
+    driveColumns(targets, Drive::Hand);
 }
 
-void Editor::replayColumn(int column, uint8_t value)
+void Editor::driveColumns(const std::vector<std::pair<int, uint8_t>>& targets, Drive drive)
+{
+    const int e = state_.currentEffect;
+    for (int pass = 0; pass < 2; ++pass)
+        for (const auto& [column, value] : targets)
+            if (state_.store.at(e, column) != value)
+                driveColumn(column, value, drive);
+}
+
+void Editor::driveColumn(int column, uint8_t value, Drive drive)
 {
     const PageInfo& page = currentPage();
     for (const PageParameter& parameter : page.parameters) {
@@ -138,7 +149,7 @@ void Editor::replayColumn(int column, uint8_t value)
         setControl(page, parameter, value);
         if (parameter.index == kNoIndex)
             RotorSwitch();
-        else if (parameter.kind == ControlKind::CheckBox)
+        else if (parameter.kind == ControlKind::CheckBox || drive == Drive::Procedure)
             PageProcedure(page, parameter.index); // no question: the user answered it when editing
         else
             sliderEvent(page.element, parameter.index);

@@ -14,9 +14,11 @@ void compareTick(Editor& editor)
 {
     const ProgramState& s = editor.state();
     FrmMain& form = editor.form();
+    form.TimerCompare.interval = 1000;
+    if (editor.comparing())
+        return; // the page shows another version; the marker keeps telling of the edits
     form.Label8.visible = !s.DemoMode && !sameAsDevice(s, s.currentEffect);
     markDifferences(editor, form.Label8.visible);
-    form.TimerCompare.interval = 1000;
 }
 
 } // namespace qrv

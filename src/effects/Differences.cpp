@@ -47,8 +47,10 @@ void markDifferences(Editor& editor, bool show)
         const char point = editor.host().decimalPoint();
         const auto edited = describeColumn(page, s.tables, c, s.store.at(e, c), point);
         const auto stored = describeColumn(page, s.tables, c, s.deviceCopy.at(e, c), point);
+        const std::string why = editor.whyDiffers(c);
         if (edited && stored)
-            tip += "\n" + edited->name + ": " + edited->text + " (stored: " + stored->text + ")";
+            tip += "\n" + edited->name + ": " + edited->text + " (stored: " + stored->text + ")" +
+                (why.empty() ? "" : " \u2014 " + why);
         else // a column no control shows, put there by a file or the unit
             tip += "\ncolumn " + std::to_string(c) + ": " + std::to_string(s.store.at(e, c)) +
                 " (stored: " + std::to_string(s.deviceCopy.at(e, c)) + ")";

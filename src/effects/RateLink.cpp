@@ -1,5 +1,7 @@
 #include "Pages.hpp"
 
+#include "editor/Describe.hpp"
+
 namespace qrv {
 
 namespace {
@@ -59,6 +61,18 @@ public:
         s.store.at(s.currentEffect, right.column) = s.store.at(s.currentEffect, left.column);
         editor.setControl(page, right, s.store.at(s.currentEffect, right.column));
         editor.PageProcedure(page, layout_.rateRight);
+    }
+
+    std::string whyDiffers(Editor& editor, const PageInfo& page, int column) override
+    {
+        const PageParameter& left = *catalogue::parameter(page, layout_.rateLeft);
+        const PageParameter& right = *catalogue::parameter(page, layout_.rateRight);
+        const ProgramState& s = editor.state();
+        const int e = s.currentEffect;
+        if (column != right.column || editor.state().*layout_.flag != 1 ||
+            s.store.at(e, right.column) != s.store.at(e, left.column))
+            return {};
+        return "linked rates follow " + fullParameterName(left.label);
     }
 
 private:

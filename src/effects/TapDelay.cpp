@@ -45,6 +45,15 @@ public:
             clampToStereo(editor, page);
     }
 
+    std::string whyDiffers(Editor& editor, const PageInfo&, int column) override
+    {
+        const ProgramState& s = editor.state();
+        if (column != kDelayColumn || isMono(editor) || s.store.at(s.currentEffect, kDelayColumn) != kStereoMaxDelay ||
+            s.deviceCopy.at(s.currentEffect, kDelayColumn) <= kStereoMaxDelay)
+            return {};
+        return "stereo allows at most 800 ms";
+    }
+
 private:
     static void delayChanged(Editor& editor, uint8_t value)
     {

@@ -50,6 +50,8 @@ void setupCommandPanel(FrmMain& form)
 
 void commandPanelClick(Editor& editor, const PanelActions& actions, int index)
 {
+    // Saving, storing, loading and Exit all mean the edits, never a version being compared.
+    editor.leaveCompare();
     switch (index) {
     case 0:
         run(actions.confirmExit);

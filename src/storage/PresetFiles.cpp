@@ -5,6 +5,7 @@
 #include "FileAccess.hpp"
 #include "FileCodec.hpp"
 #include "link/Resume.hpp"
+#include "state/CodePage.hpp"
 
 namespace qrv {
 
@@ -204,6 +205,36 @@ void LoadPresetFile(Editor& editor, const fs::path& path)
     } else if ((*record)[kRowSize - 1] < kEffectCount) {
         editor.state().lastOutcome = loadedText(editor.state(), path, kPresetFileSize, trailing);
     }
+}
+
+void CompareWithPresetFile(Editor& editor)
+{
+    editor.leaveCompare();
+    if (const auto path = chosen(editor.host().openFile(kPresetFilter, presetFolder(editor.state()))))
+        CompareWithPresetFile(editor, *path);
+}
+
+bool CompareWithPresetFile(Editor& editor, const fs::path& path)
+{
+    editor.leaveCompare();
+    std::uintmax_t trailing = 0;
+    const auto record = readAndDecode<Row>(
+        editor.host(), path, kPresetFileSize,
+        [](std::span<const uint8_t> bytes, std::string& problem) { return decodePreset(bytes, problem); }, trailing);
+    if (!record)
+        return false;
+    const int effect = (*record)[kRowSize - 1];
+    if (effect != editor.state().currentEffect) {
+        const std::string name = effect < kEffectCount ? trimmed(catalogue::effect(effect).listText) : "another effect";
+        editor.host().message("This preset is for " + name + ": select that effect to compare with it.",
+                              kCompareTitle, Icon::Exclamation);
+        return false;
+    }
+    if (!editor.compareWith(*record, path.filename().string())) {
+        editor.host().message("This preset holds the same values as your edits.", kCompareTitle, Icon::Information);
+        return false;
+    }
+    return true;
 }
 
 void SaveProjectFile(Editor& editor)

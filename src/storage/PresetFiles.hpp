@@ -38,6 +38,10 @@ std::string sentence(std::string text);
 void SavePresetFile(Editor& editor);
 void LoadPresetFile(Editor& editor);
 void LoadPresetFile(Editor& editor, const std::filesystem::path& path);
+// Compare the current effect with a preset file, as with the stored version: the same
+// effect only. False, with the user told why, when the file is not taken.
+void CompareWithPresetFile(Editor& editor);
+bool CompareWithPresetFile(Editor& editor, const std::filesystem::path& path);
 
 // All sixteen rows to and from a *.prj file; a load also writes them into the device.
 void SaveProjectFile(Editor& editor);

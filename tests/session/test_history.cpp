@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 
 namespace qrv::test {
 namespace {
@@ -115,26 +116,98 @@ TEST(History, UndoAndRedoWalkStoreAndUnitThroughEveryEarlierState)
     EXPECT_EQ(rig.host.boxes.size(), 1u); // only the link question of the real edit
 }
 
-TEST(History, AnUndoGoesThroughTheEditPathAndItsPageRules)
+void tick(EditorRig& rig, CheckBox FrmMain::*box, int page, int index, int value)
 {
-    EditorRig rig;
-    rig.select(6);
-    rig.form.Check3.value = 1; // mono allows 1270 ms
-    rig.editor.checkClick(6, 3);
-    move(rig, 6, 0, 200);
+    (rig.form.*box).value = value;
+    rig.host.answer(true);
+    rig.editor.checkClick(page, index);
     rig.clock.advance(5);
-    rig.form.Check3.value = 0; // stereo clamps to 800 ms
-    rig.editor.checkClick(6, 3);
-    ASSERT_EQ(rig.stored(0), 160);
-    rig.port.clearLog();
+}
 
-    ASSERT_TRUE(rig.editor.undo());
-    EXPECT_EQ(rig.form.Check3.value, 1);
-    EXPECT_EQ(rig.stored(0), 200);
-    EXPECT_EQ(rig.form.Text4.at(0).text, "1000 ms");
-    EXPECT_EQ(rig.form.Slider2.at(0).position, 54);
-    // The mono box goes back before the delay, or the stereo clamp would cut it again.
-    EXPECT_EQ(rig.parameterWrites(), (std::vector<std::pair<int, int>>{{14, 1}, {0, 200}}));
+std::vector<uint8_t> unitRow(const EditorRig& rig, int effect)
+{
+    std::vector<uint8_t> row;
+    for (int c = 0; c < kDeviceColumns; ++c)
+        row.push_back(rig.live(effect, c));
+    return row;
+}
+
+// Every page rule: the redo sends what the hand sent, frame for frame; the undo sends each
+// column once, in the hand's order (empty: the hand's columns), and puts store and unit back.
+TEST(History, UndoAndRedoSendWhatTheHandSent)
+{
+    using Action = std::function<void(EditorRig&)>;
+    struct Rule {
+        const char* name;
+        int effect;
+        Action before, hand;
+        std::vector<int> undoColumns;
+    };
+    const Action chorusLinked = [](EditorRig& rig) { tick(rig, &FrmMain::Check7, 7, 5, 1); };
+    const Action flangeRightApart = [](EditorRig& rig) {
+        tick(rig, &FrmMain::Check6, 8, 6, 0);
+        move(rig, 8, 1, 80);
+    };
+    const Action monoAt200 = [](EditorRig& rig) {
+        tick(rig, &FrmMain::Check3, 6, 3, 1);
+        move(rig, 6, 0, 200);
+    };
+    const Rule rules[] = {
+        {"linked Rate L", 7, chorusLinked, [](EditorRig& rig) { move(rig, 7, 1, 40); }, {}},
+        {"linked Rate R", 7, chorusLinked, [](EditorRig& rig) { move(rig, 7, 2, 40); }, {}},
+        {"link on", 8, flangeRightApart, [](EditorRig& rig) { tick(rig, &FrmMain::Check6, 8, 6, 1); }, {}},
+        {"link off", 8, [](EditorRig& rig) { tick(rig, &FrmMain::Check6, 8, 6, 1); },
+         [](EditorRig& rig) { tick(rig, &FrmMain::Check6, 8, 6, 0); }, {0, 2}},
+        {"mono to stereo", 6, monoAt200, [](EditorRig& rig) { tick(rig, &FrmMain::Check3, 6, 3, 0); }, {14, 0}},
+        {"stereo delay clamp", 6, [](EditorRig& rig) { tick(rig, &FrmMain::Check3, 6, 3, 0); },
+         [](EditorRig& rig) { move(rig, 6, 0, 240); }, {}},
+        {"tap", 6, [](EditorRig& rig) { rig.state.tap.tapCounter = 8; }, [](EditorRig& rig) { tapClick(rig.editor); },
+         {}},
+        {"rotor switch", 11, {},
+         [](EditorRig& rig) { tick(rig, &FrmMain::Check2, 11, kNoIndex, rig.form.Check2.value ^ 1); }, {}},
+        {"band gain", 6, {},
+         [](EditorRig& rig) {
+             rig.form.Slider15.at(9).position = 3;
+             rig.editor.gainSliderEvent(9);
+         },
+         {}},
+    };
+    for (const Rule& rule : rules) {
+        SCOPED_TRACE(rule.name);
+        EditorRig rig;
+        rig.select(rule.effect);
+        if (rule.before)
+            rule.before(rig);
+        rig.clock.advance(5);
+        const auto storeBefore = rig.state.store;
+        const auto unitBefore = unitRow(rig, rule.effect);
+        rig.port.clearLog();
+        rule.hand(rig);
+        rig.editor.sliderReleased();
+        const auto hand = rig.parameterWrites();
+        const auto storeAfter = rig.state.store;
+        const auto unitAfter = unitRow(rig, rule.effect);
+        ASSERT_FALSE(hand.empty());
+
+        rig.port.clearLog();
+        ASSERT_TRUE(rig.editor.undo());
+        std::vector<int> undoColumns;
+        for (const auto& [column, value] : rig.parameterWrites())
+            undoColumns.push_back(column);
+        std::vector<int> expected = rule.undoColumns;
+        if (expected.empty())
+            for (const auto& [column, value] : hand)
+                expected.push_back(column);
+        EXPECT_EQ(undoColumns, expected);
+        EXPECT_EQ(rig.state.store, storeBefore);
+        EXPECT_EQ(unitRow(rig, rule.effect), unitBefore);
+
+        rig.port.clearLog();
+        ASSERT_TRUE(rig.editor.redo());
+        EXPECT_EQ(rig.parameterWrites(), hand);
+        EXPECT_EQ(rig.state.store, storeAfter);
+        EXPECT_EQ(unitRow(rig, rule.effect), unitAfter);
+    }
 }
 
 TEST(History, ADragIsOneStepAndAReleaseOrAPauseEndsIt)
