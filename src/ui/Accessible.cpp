@@ -1,6 +1,8 @@
 #include "Accessible.hpp"
 
 #include <QAbstractItemView>
+#include <QAction>
+#include <QCheckBox>
 #include <QAccessibleValueInterface>
 #include <QAccessibleWidget>
 #include <QComboBox>
@@ -36,6 +38,36 @@ QHash<const QObject*, bool>& lists()
     return known;
 }
 
+QHash<const QObject*, bool>& actionOffers()
+{
+    static QHash<const QObject*, bool> known;
+    return known;
+}
+
+// The widget's own actions (its context menu) as accessible actions, by their text.
+QStringList offeredActions(const QWidget* widget)
+{
+    QStringList names;
+    if (actionOffers().contains(widget))
+        for (const QAction* action : widget->actions())
+            if (!action->isSeparator())
+                names << QString(action->text()).remove(u'&');
+    return names;
+}
+
+bool runOffered(QWidget* widget, const QString& name)
+{
+    if (!actionOffers().contains(widget))
+        return false;
+    for (QAction* action : widget->actions())
+        if (QString(action->text()).remove(u'&') == name) {
+            if (action->isEnabled())
+                action->trigger();
+            return true;
+        }
+    return false;
+}
+
 template <class Table, class Value> void remember(Table& table, QObject* object, Value value)
 {
     if (!table.contains(object))
@@ -58,6 +90,13 @@ public:
         if (t == QAccessible::ValueInterface)
             return static_cast<QAccessibleValueInterface*>(this);
         return QAccessibleWidget::interface_cast(t);
+    }
+
+    QStringList actionNames() const override { return QAccessibleWidget::actionNames() + offeredActions(widget()); }
+    void doAction(const QString& action) override
+    {
+        if (!runOffered(widget(), action))
+            QAccessibleWidget::doAction(action);
     }
 
     QVariant currentValue() const override { return numberIn(shownAt(slider()->value())); }
@@ -141,17 +180,52 @@ public:
     {
         return child && child->object() == list()->view() ? 0 : -1;
     }
-    QStringList actionNames() const override { return {showMenuAction(), pressAction(), setFocusAction()}; }
+    QStringList actionNames() const override
+    {
+        return QStringList{showMenuAction(), pressAction(), setFocusAction()} + offeredActions(widget());
+    }
     void doAction(const QString& action) override
     {
         if (action == showMenuAction() || action == pressAction())
             list()->showPopup();
-        else
+        else if (!runOffered(widget(), action))
             QAccessibleWidget::doAction(action);
     }
 
 private:
     QComboBox* list() const { return static_cast<QComboBox*>(widget()); }
+};
+
+// A check box or a button-style switch that offers its context menu's actions as well.
+class SwitchAccessible final : public QAccessibleWidget {
+public:
+    explicit SwitchAccessible(QAbstractButton* button)
+        : QAccessibleWidget(button, qobject_cast<QCheckBox*>(button) ? QAccessible::CheckBox : QAccessible::Button)
+    {
+    }
+
+    QAccessible::State state() const override
+    {
+        QAccessible::State s = QAccessibleWidget::state();
+        s.checkable = button()->isCheckable();
+        s.checked = button()->isChecked();
+        s.pressed = role() == QAccessible::Button && button()->isChecked();
+        return s;
+    }
+    QStringList actionNames() const override
+    {
+        return QStringList{pressAction(), toggleAction(), setFocusAction()} + offeredActions(widget());
+    }
+    void doAction(const QString& action) override
+    {
+        if (action == pressAction() || action == toggleAction())
+            button()->click();
+        else if (!runOffered(widget(), action))
+            QAccessibleWidget::doAction(action);
+    }
+
+private:
+    QAbstractButton* button() const { return static_cast<QAbstractButton*>(widget()); }
 };
 
 QHash<const QObject*, bool>& busyWindows()
@@ -181,6 +255,8 @@ QAccessibleInterface* programAccessible(const QString&, QObject* object)
         return new SliderAccessible(static_cast<QSlider*>(object));
     if (lists().contains(object))
         return new ListAccessible(static_cast<QComboBox*>(object));
+    if (auto* button = qobject_cast<QAbstractButton*>(object); button && actionOffers().contains(object))
+        return new SwitchAccessible(button);
     return nullptr;
 }
 
@@ -202,6 +278,11 @@ void describeSlider(QSlider* slider, const QString& name, QLineEdit* box, Positi
     remember(sliders(), slider, SliderSpeech{box, textAt, suffix});
     slider->setAccessibleName(name);
     slider->setAccessibleDescription(rangeText(textAt(slider->minimum()), textAt(slider->maximum())));
+}
+
+void offerAccessibleActions(QWidget* widget)
+{
+    remember(actionOffers(), widget, true);
 }
 
 void describeValueBox(QLineEdit* box, const QString& name, const QString& range)

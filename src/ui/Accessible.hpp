@@ -28,6 +28,10 @@ void describeValueBox(QLineEdit* box, const QString& name, const QString& range)
 // A list named for what it chooses rather than for the entry it shows.
 void describeList(QComboBox* list, const QString& name, const QString& description);
 
+// Screen readers may run the widget's own actions (those of its context menu) by their
+// text; sliders, lists, check boxes and switch buttons. Call before it is first shown.
+void offerAccessibleActions(QWidget* widget);
+
 // Tells screen readers at once that the widget now says `text` (a status, an outcome).
 void announce(QWidget* source, const QString& text);
 // Hears every announcement too (tests; the offscreen screen has no screen reader).

@@ -201,6 +201,9 @@ void AppWindows::buildMenus()
     main_->editMenu()->addAction(editor_->undoAction());
     main_->editMenu()->addAction(editor_->redoAction());
     main_->editMenu()->addSeparator();
+    main_->editMenu()->addAction(editor_->compareAction());
+    main_->editMenu()->addAction(editor_->compareWithAction());
+    main_->editMenu()->addSeparator();
     QMenu* menus[] = {main_->fileMenu(), main_->editMenu(), main_->deviceMenu()};
     for (const MenuCommand& command : kMenuCommands) {
         QMenu* menu = menus[static_cast<int>(command.menu)];

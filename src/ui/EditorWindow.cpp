@@ -2,6 +2,7 @@
 
 #include "Accessible.hpp"
 #include "Binder.hpp"
+#include "CompareControls.hpp"
 #include "Look.hpp"
 #include "PageBuilder.hpp"
 #include "SessionControls.hpp"
@@ -62,10 +63,14 @@ EditorWindow::EditorWindow(Editor& editor, Binder& binder, PageBuilding pageBuil
     layout->setContentsMargins(8, panelBottom + 8, 8, 8);
     layout->setSpacing(6);
     layout->addWidget(buildHeader());
+    layout->addWidget(compareBanner(binder_, editor_));
 
     pages_ = new QStackedWidget;
     pages_->setObjectName(QStringLiteral("Pages"));
     binder_.custom(pages_, [this, &form]() -> QWidget* {
+        // The compared version is only heard and seen; any edit returns to the edits first.
+        if (pages_->isEnabled() == editor_.comparing())
+            pages_->setEnabled(!editor_.comparing());
         const auto found = pageByElement_.find(form.frontPage);
         if (found == pageByElement_.end() || pages_->currentWidget() == found->second)
             return nullptr;
@@ -87,6 +92,7 @@ EditorWindow::EditorWindow(Editor& editor, Binder& binder, PageBuilding pageBuil
     }
 
     std::tie(undoAction_, redoAction_) = addUndoRedo(this, binder_, editor_);
+    std::tie(compareAction_, compareWithAction_) = addCompareActions(this, binder_, editor_);
 
     if (pageBuilding == PageBuilding::AllNow)
         buildRemainingPages();
@@ -212,6 +218,8 @@ QWidget* EditorWindow::buildHeader()
         return nullptr;
     });
     preset->addWidget(marker);
+    preset->addSpacing(6);
+    preset->addWidget(compareButton(binder_, editor_));
     row->addLayout(preset);
     row->addStretch();
 

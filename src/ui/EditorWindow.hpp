@@ -40,6 +40,9 @@ public:
     // Undo and Redo of the editor's history, for a menu to show.
     QAction* undoAction() const { return undoAction_; }
     QAction* redoAction() const { return redoAction_; }
+    // Compare With Stored and Compare With…, for the Edit menu.
+    QAction* compareAction() const { return compareAction_; }
+    QAction* compareWithAction() const { return compareWithAction_; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -54,6 +57,8 @@ private:
     std::map<int, QWidget*> pageByElement_;
     QAction* undoAction_ = nullptr;
     QAction* redoAction_ = nullptr;
+    QAction* compareAction_ = nullptr;
+    QAction* compareWithAction_ = nullptr;
     std::function<void(int)> commandHandler_;
     std::function<void()> reopenHandler_;
     std::function<bool()> closeRequest_;

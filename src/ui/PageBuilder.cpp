@@ -2,6 +2,7 @@
 
 #include "Accessible.hpp"
 #include "Binder.hpp"
+#include "CompareControls.hpp"
 #include "SessionControls.hpp"
 #include "Widgets.hpp"
 
@@ -203,6 +204,7 @@ QWidget* PageBuilder::checkControl(const PageInfo& page, const PageParameter& pa
         [&editor = editor_, element = page.element, index = parameter.index] { editor.checkClick(element, index); });
     check->setToolTip(qs(parameterToolTip(editor_.state().tables, parameter)));
     markWhenDiffers(binder_, check, editor_.form());
+    addResetActions(binder_, editor_, check, parameter.column);
     inOrder(check);
     if (!parameter.boxCaption)
         return check;
@@ -225,6 +227,7 @@ QWidget* PageBuilder::rotorSwitch(const PageInfo& page, const PageParameter& par
         button, editor_.form().*parameter.check,
         [&editor = editor_, element = page.element, index = parameter.index] { editor.checkClick(element, index); });
     button->setToolTip(qs(parameterToolTip(editor_.state().tables, parameter)));
+    addResetActions(binder_, editor_, button, parameter.column);
     layout->addWidget(inOrder(button));
     layout->addWidget(fixedLabel(QStringLiteral("Fast")));
     return frame;
@@ -253,6 +256,7 @@ QGroupBox* PageBuilder::band(const BandRef& band)
 {
     FrmMain& form = editor_.form();
     const int k = band.band;
+    const int column = editor_.state().tables.filterTableA.at(static_cast<std::size_t>(k));
     auto* frame = new QGroupBox(QString::fromLatin1(band.caption));
     frame->setObjectName(elementName("Frame17", k));
     binder_.frame(frame, form.Frame17.at(k));
@@ -262,6 +266,7 @@ QGroupBox* PageBuilder::band(const BandRef& band)
     const QFontMetrics metrics{QFont()};
     auto* gainBox = valueBox(elementName("Text16", k), metrics.horizontalAdvance(QStringLiteral("-14.5")) + 16);
     bindValueBox(binder_, gainBox, form.Text16.at(k), form, [&editor = editor_, k] { editor.typedGain(k); });
+    addResetActions(binder_, editor_, gainBox, column);
     grid->addWidget(gainBox, 0, 0, Qt::AlignHCenter);
     Slider& gain = form.Slider15.at(k);
     auto* slider = verticalSlider(elementName("Slider15", k), gain.max, kGainSliderHeight);
@@ -269,6 +274,7 @@ QGroupBox* PageBuilder::band(const BandRef& band)
         slider, gain, [&editor = editor_, k] { editor.gainSliderEvent(k); },
         [&editor = editor_] { editor.sliderReleased(); });
     slider->setToolTip(qs(bandToolTip(band, 0)));
+    addResetActions(binder_, editor_, slider, column);
     const QString caption = plainLabel(band.caption);
     const char point = editor_.host().decimalPoint();
     describeSlider(
@@ -284,6 +290,7 @@ QGroupBox* PageBuilder::band(const BandRef& band)
     auto* frequency = frequencyOrWidthList(elementName("Combo4", k));
     binder_.list(frequency, form.Combo4.at(k), [&editor = editor_, k] { editor.frequencyListClick(k); });
     markWhenDiffers(binder_, frequency, form);
+    addResetActions(binder_, editor_, frequency, column + 1);
     describeList(frequency, caption + QStringLiteral(" Frequency"), frequencyRange());
     frequencyLabel->setBuddy(frequency);
     grid->addWidget(inOrder(frequency), 2, 1);
@@ -292,6 +299,7 @@ QGroupBox* PageBuilder::band(const BandRef& band)
     auto* width = frequencyOrWidthList(elementName("Combo3", k));
     binder_.list(width, form.Combo3.at(k), [&editor = editor_, k] { editor.widthListClick(k); });
     markWhenDiffers(binder_, width, form);
+    addResetActions(binder_, editor_, width, column + 2);
     describeList(width, caption + QStringLiteral(" Width"),
                  rangeText(qs(catalogue::widthEntry(0)), qs(catalogue::widthEntry(catalogue::kWidthCount - 1))));
     widthLabel->setBuddy(width);
@@ -315,6 +323,8 @@ QGroupBox* PageBuilder::passFilters(std::span<const PassFilterRef> lists)
         auto* list = frequencyOrWidthList(elementName("Combo2", ref.list));
         binder_.list(list, form.Combo2.at(ref.list), [&editor = editor_, j = ref.list] { editor.passFilterClick(j); });
         markWhenDiffers(binder_, list, form);
+        addResetActions(binder_, editor_, list,
+                        editor_.state().tables.filterTableB.at(static_cast<std::size_t>(ref.list)));
         describeList(list, plainLabel(ref.label), frequencyRange());
         label->setBuddy(list);
         grid->addWidget(inOrder(list), row + 1, column);
@@ -329,6 +339,7 @@ void PageBuilder::bindTypedBox(QLineEdit* box, const PageInfo& page, const PageP
     bindValueBox(
         binder_, box, editor_.valueBox(page, parameter), editor_.form(),
         [&editor = editor_, element = page.element, index = parameter.index] { editor.typedValue(element, index); });
+    addResetActions(binder_, editor_, box, parameter.column);
 }
 
 void PageBuilder::bindPageSlider(QSlider* slider, const PageInfo& page, const PageParameter& parameter)
@@ -339,6 +350,7 @@ void PageBuilder::bindPageSlider(QSlider* slider, const PageInfo& page, const Pa
         // A drag is one step of the history: the release ends it.
         [&editor = editor_] { editor.sliderReleased(); });
     slider->setToolTip(qs(parameterToolTip(editor_.state().tables, parameter)));
+    addResetActions(binder_, editor_, slider, parameter.column);
 }
 
 QGroupBox* PageBuilder::build(const PageInfo& page)

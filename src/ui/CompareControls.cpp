@@ -1,0 +1,172 @@
+#include "CompareControls.hpp"
+
+#include "Accessible.hpp"
+#include "Binder.hpp"
+
+#include "effects/Pages.hpp"
+#include "state/CodePage.hpp"
+#include "storage/PresetFiles.hpp"
+
+#include <QAction>
+#include <QInputDialog>
+#include <QKeySequence>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+
+namespace qrv::ui {
+
+namespace {
+
+bool differsFromStored(Editor& editor)
+{
+    const ProgramState& s = editor.state();
+    return !sameAsDevice(s, s.currentEffect);
+}
+
+} // namespace
+
+QKeySequence compareKey()
+{
+    return QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C);
+}
+
+QPushButton* compareButton(Binder& binder, Editor& editor)
+{
+    FrmMain& form = editor.form();
+    auto* button = new QPushButton;
+    button->setObjectName(QStringLiteral("CompareButton"));
+    button->setCheckable(true);
+    button->setAccessibleDescription(
+        QStringLiteral("Pressed in: the unit plays the stored version; press again for your edits"));
+    binder.button(button, form.compareButton, [&editor] { editor.compareClick(); });
+    binder.custom(button, [button, &editor]() -> QWidget* {
+        const bool offered = editor.comparing() || differsFromStored(editor);
+        if (button->isChecked() == editor.comparing() && button->isEnabled() == offered)
+            return nullptr;
+        const QSignalBlocker blocker(button);
+        button->setChecked(editor.comparing());
+        button->setEnabled(offered);
+        return button;
+    });
+    return button;
+}
+
+QLabel* compareBanner(Binder& binder, Editor& editor)
+{
+    auto* banner = new QLabel;
+    banner->setObjectName(QStringLiteral("CompareBanner"));
+    banner->setTextFormat(Qt::PlainText);
+    banner->setAlignment(Qt::AlignCenter);
+    banner->setAutoFillBackground(true);
+    banner->setBackgroundRole(QPalette::Highlight);
+    banner->setForegroundRole(QPalette::HighlightedText);
+    banner->setMargin(4);
+    QFont bold = banner->font();
+    bold.setBold(true);
+    banner->setFont(bold);
+    banner->hide();
+    binder.custom(banner, [banner, &form = editor.form()]() -> QWidget* {
+        const QString text = qs(form.compareBanner);
+        if (banner->text() == text && banner->isVisible() == !text.isEmpty())
+            return nullptr;
+        const bool leaving = text.isEmpty() && !banner->text().isEmpty();
+        banner->setText(text);
+        banner->setAccessibleName(text);
+        banner->setVisible(!text.isEmpty());
+        announce(banner, leaving ? QStringLiteral("Back to your edits") : text);
+        return banner;
+    });
+    return banner;
+}
+
+std::pair<QAction*, QAction*> addCompareActions(QWidget* window, Binder& binder, Editor& editor)
+{
+    auto* stored = new QAction(QStringLiteral("&Compare With Stored"), window);
+    stored->setObjectName(QStringLiteral("CompareAction"));
+    stored->setCheckable(true);
+    stored->setShortcut(compareKey());
+    stored->setShortcutContext(Qt::WindowShortcut);
+    stored->setStatusTip(QStringLiteral("Hear the preset stored in the unit, then again for your edits"));
+    window->addAction(stored);
+    QObject::connect(stored, &QAction::triggered, window, [&binder, &editor] {
+        binder.handle([&editor] { editor.compareClick(); });
+    });
+
+    auto* with = new QAction(QStringLiteral("Compare &With…"), window);
+    with->setObjectName(QStringLiteral("CompareWithAction"));
+    with->setStatusTip(QStringLiteral("Hear another slot of the unit or a preset file, then Compare for your edits"));
+    QObject::connect(with, &QAction::triggered, window, [window, &binder, &editor] {
+        if (binder.coreRunning())
+            return;
+        binder.handle([&editor] { editor.leaveCompare(); });
+        const ProgramState& s = editor.state();
+        const int e = s.currentEffect;
+        QStringList sources;
+        if (!s.DemoMode)
+            for (int slot = 0; slot < kSlotCount; ++slot)
+                sources << QStringLiteral("Slot %1 of the unit: %2")
+                               .arg(slot + 1)
+                               .arg(qs(trimmed(s.presetNames.at(static_cast<std::size_t>(e)).at(
+                                   static_cast<std::size_t>(slot)))));
+        const QString file = QStringLiteral("A preset file…");
+        sources << file;
+        bool chosen = false;
+        const QString source = QInputDialog::getItem(window, QStringLiteral("Compare With"),
+                                                     QStringLiteral("Compare your edits with:"), sources, 0, false,
+                                                     &chosen);
+        if (!chosen)
+            return;
+        if (source == file)
+            binder.handle([&editor] { CompareWithPresetFile(editor); });
+        else
+            binder.handle([&editor, slot = static_cast<int>(sources.indexOf(source))] { editor.compareWithSlot(slot); });
+    });
+
+    binder.custom(stored, [stored, &editor]() -> QWidget* {
+        stored->setEnabled(editor.comparing() || differsFromStored(editor));
+        stored->setChecked(editor.comparing());
+        return nullptr;
+    });
+    return {stored, with};
+}
+
+void addResetActions(Binder& binder, Editor& editor, QWidget* control, int column)
+{
+    const std::pair<ResetTo, const char*> resets[] = {{ResetTo::Stored, "Reset to Stored Value"},
+                                                      {ResetTo::Start, "Reset to Start Value"}};
+    QList<QAction*> actions;
+    for (const auto& [to, text] : resets) {
+        auto* action = new QAction(QString::fromLatin1(text), control);
+        QObject::connect(action, &QAction::triggered, control, [&binder, &editor, column, to = to] {
+            binder.handle([&editor, column, to] { editor.resetColumn(column, to); });
+        });
+        control->addAction(action);
+        actions << action;
+    }
+    binder.custom(actions.front(), [actions, &editor, column]() -> QWidget* {
+        const ProgramState& s = editor.state();
+        const int e = s.currentEffect;
+        const uint8_t now = s.store.at(e, column);
+        actions[0]->setEnabled(!editor.comparing() && column < kDeviceColumns && s.deviceCopy.at(e, column) != now);
+        actions[1]->setEnabled(!editor.comparing() && s.startConfig.at(e, column) != now);
+        return nullptr;
+    });
+    if (auto* box = qobject_cast<QLineEdit*>(control)) {
+        // A value box keeps its own editing menu and adds the resets.
+        box->setContextMenuPolicy(Qt::CustomContextMenu);
+        QObject::connect(box, &QWidget::customContextMenuRequested, box, [box, actions](const QPoint& at) {
+            QMenu* menu = box->createStandardContextMenu();
+            menu->setAttribute(Qt::WA_DeleteOnClose);
+            menu->addSeparator();
+            menu->addActions(actions);
+            menu->popup(box->mapToGlobal(at));
+        });
+        return;
+    }
+    control->setContextMenuPolicy(Qt::ActionsContextMenu);
+    offerAccessibleActions(control);
+}
+
+} // namespace qrv::ui
