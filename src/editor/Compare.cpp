@@ -34,6 +34,19 @@ std::vector<std::pair<int, uint8_t>> Editor::checksFirst(const std::vector<int>&
     return targets;
 }
 
+// Each column goes out once, with its own value: a page rule that would send another
+// column on the way (the link copying a rate) only moves the page.
+void Editor::sendEach(const std::vector<int>& columns, std::span<const uint8_t> values)
+{
+    const GuardUp replaying(replaying_);
+    for (const auto& [column, value] : checksFirst(columns, values)) {
+        const std::vector<int> only{column};
+        sendOnly_ = &only;
+        driveColumn(column, value, Drive::Procedure);
+    }
+    sendOnly_ = nullptr;
+}
+
 bool Editor::compareWith(std::span<const uint8_t> reference, const std::string& source)
 {
     leaveCompare();
@@ -43,18 +56,19 @@ bool Editor::compareWith(std::span<const uint8_t> reference, const std::string& 
         return false;
     history_.close();
     std::copy(state_.store.row(e).begin(), state_.store.row(e).end(), comparison.edits.begin());
+    sendEach(comparison.columns, reference);
     {
+        // What a rule moved on the way is shown as the unit now holds it.
         const GuardUp replaying(replaying_);
-        sendOnly_ = &comparison.columns;
-        driveColumns(checksFirst(comparison.columns, reference), Drive::Procedure);
-        // A page rule may have moved a column that does not differ; the unit never heard of
-        // it, so the page shows it as it was.
-        std::vector<int> movedAlong;
-        for (int c = 0; c < kDeviceColumns; ++c)
-            if (state_.store.at(e, c) != comparison.edits[static_cast<std::size_t>(c)] &&
-                std::find(comparison.columns.begin(), comparison.columns.end(), c) == comparison.columns.end())
-                movedAlong.push_back(c);
-        driveColumns(checksFirst(movedAlong, comparison.edits), Drive::Procedure);
+        const std::vector<int> none;
+        sendOnly_ = &none;
+        for (int c = 0; c < kDeviceColumns; ++c) {
+            const bool compared =
+                std::find(comparison.columns.begin(), comparison.columns.end(), c) != comparison.columns.end();
+            const uint8_t held = compared ? reference[static_cast<std::size_t>(c)] : comparison.edits[static_cast<std::size_t>(c)];
+            if (state_.store.at(e, c) != held)
+                driveColumn(c, held, Drive::Procedure);
+        }
         sendOnly_ = nullptr;
     }
     std::copy(state_.store.row(e).begin(), state_.store.row(e).end(), comparison.shown.begin());
@@ -75,13 +89,11 @@ void Editor::leaveCompare()
     const int e = comparison.effect;
     if (e != state_.currentEffect)
         return; // the page of the comparison is gone: nothing shows it any more
+    state_.store.setRow(e, comparison.shown);
+    sendEach(comparison.columns, comparison.edits);
     {
-        const GuardUp replaying(replaying_);
-        state_.store.setRow(e, comparison.shown);
-        sendOnly_ = &comparison.columns;
-        driveColumns(checksFirst(comparison.columns, comparison.edits), Drive::Procedure);
-        sendOnly_ = nullptr;
         // Every control, value box and page state as the edits have them, without a frame.
+        const GuardUp replaying(replaying_);
         state_.store.setRow(e, comparison.edits);
         RefreshPage();
         state_.store.setRow(e, comparison.edits);

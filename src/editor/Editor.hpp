@@ -182,6 +182,7 @@ private:
     void driveColumn(int column, uint8_t value, Drive drive);
     // Sends the column's stored byte unless a comparison keeps the frame back.
     void sendColumn(int column);
+    void sendEach(const std::vector<int>& columns, std::span<const uint8_t> values);
     std::vector<std::pair<int, uint8_t>> checksFirst(const std::vector<int>& columns, std::span<const uint8_t> values);
 
     PageBehaviour& behaviour(int pageElement);

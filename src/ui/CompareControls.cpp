@@ -66,6 +66,11 @@ QLabel* compareBanner(Binder& binder, Editor& editor)
     QFont bold = banner->font();
     bold.setBold(true);
     banner->setFont(bold);
+    banner->setMinimumHeight(QFontMetrics(bold).height() + 2 * banner->margin() + 4);
+    // Its place is kept, so that the page does not jump when a comparison starts.
+    QSizePolicy keep = banner->sizePolicy();
+    keep.setRetainSizeWhenHidden(true);
+    banner->setSizePolicy(keep);
     banner->hide();
     binder.custom(banner, [banner, &form = editor.form()]() -> QWidget* {
         const QString text = qs(form.compareBanner);

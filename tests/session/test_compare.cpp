@@ -1,6 +1,9 @@
 #include "EditorRig.hpp"
 
+#include "TempFolder.hpp"
+
 #include "effects/Pages.hpp"
+#include "storage/PresetFiles.hpp"
 
 #include <gtest/gtest.h>
 
@@ -150,6 +153,45 @@ TEST(Compare, AnEditUndoOrSelectionFirstReturnsToTheEditsAndDemoModeSendsNothing
     rig.editor.compareClick();
     EXPECT_EQ(rig.form.Text5.at(0).text, std::to_string(start) + " %");
     EXPECT_TRUE(rig.port.sent().empty());
+}
+
+TEST(Compare, WithAPresetFileOrASlotOfTheUnitNamingItInTheBanner)
+{
+    EditorRig rig;
+    TempFolder dir;
+    rig.select(7);
+    const uint8_t edited = rig.stored(0);
+    Row record = storeRow(rig);
+    record[0] = static_cast<uint8_t>(edited ^ 1);
+    record[kRowSize - 1] = 7;
+    const auto file = dir.path / "warm.fxp";
+    writeBytes(file, {record.begin(), record.end()});
+    rig.port.clearLog();
+    ASSERT_TRUE(CompareWithPresetFile(rig.editor, file));
+    EXPECT_EQ(rig.form.compareBanner, "Comparing: warm.fxp \u2014 press Compare to return to your edits");
+    EXPECT_EQ(rig.parameterWrites(), (Writes{{0, edited ^ 1}}));
+
+    record[kRowSize - 1] = 6;
+    writeBytes(file, {record.begin(), record.end()});
+    EXPECT_FALSE(CompareWithPresetFile(rig.editor, file));
+    EXPECT_EQ(rig.host.boxes.back().text, "This preset is for TAP DELAY: select that effect to compare with it.");
+    EXPECT_FALSE(rig.editor.comparing());
+    EXPECT_EQ(rig.live(7, 0), edited);
+
+    rig.state.presetNames[7][2] = "  WIDE  ";
+    rig.port.clearLog();
+    ASSERT_TRUE(rig.editor.compareWithSlot(2));
+    EXPECT_EQ(rig.form.compareBanner, "Comparing: slot 3 \"WIDE\" \u2014 press Compare to return to your edits");
+    for (const auto& [column, value] : rig.parameterWrites())
+        EXPECT_EQ(value, rig.device.peek(Addr::stored(7, 2, column))) << column;
+    // That slot links the rates yet holds two: the page shows both as they are.
+    EXPECT_EQ(rig.form.Text5.at(2).text, std::to_string(rig.device.peek(Addr::stored(7, 2, 5))) + " %");
+    EXPECT_EQ(rig.parameterWrites().size(), rig.editor.differingColumns([&] {
+        std::array<uint8_t, kDeviceColumns> slot{};
+        for (int c = 0; c < kDeviceColumns; ++c)
+            slot[static_cast<std::size_t>(c)] = rig.device.peek(Addr::stored(7, 2, c));
+        return slot;
+    }()).size());
 }
 
 // A reset moves the control as the hand would: linked rates go together, one step.
