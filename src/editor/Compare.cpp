@@ -1,5 +1,5 @@
-#include "Editor.hpp"
 #include "Describe.hpp"
+#include "Editor.hpp"
 #include "GuardUp.hpp"
 
 #include "state/CodePage.hpp"
@@ -65,7 +65,8 @@ bool Editor::compareWith(std::span<const uint8_t> reference, const std::string& 
         for (int c = 0; c < kDeviceColumns; ++c) {
             const bool compared =
                 std::find(comparison.columns.begin(), comparison.columns.end(), c) != comparison.columns.end();
-            const uint8_t held = compared ? reference[static_cast<std::size_t>(c)] : comparison.edits[static_cast<std::size_t>(c)];
+            const uint8_t held =
+                compared ? reference[static_cast<std::size_t>(c)] : comparison.edits[static_cast<std::size_t>(c)];
             if (state_.store.at(e, c) != held)
                 driveColumn(c, held, Drive::Procedure);
         }
@@ -120,7 +121,8 @@ bool Editor::compareWithSlot(int slot)
                       Icon::Exclamation);
         return false;
     }
-    const std::string name = trimmed(state_.presetNames.at(static_cast<std::size_t>(e)).at(static_cast<std::size_t>(slot)));
+    const std::string name =
+        trimmed(state_.presetNames.at(static_cast<std::size_t>(e)).at(static_cast<std::size_t>(slot)));
     return compareWith(*bytes, "slot " + std::to_string(slot + 1) + " \"" + name + "\"");
 }
 

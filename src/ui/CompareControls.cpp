@@ -95,9 +95,8 @@ std::pair<QAction*, QAction*> addCompareActions(QWidget* window, Binder& binder,
     stored->setShortcutContext(Qt::WindowShortcut);
     stored->setStatusTip(QStringLiteral("Hear the preset stored in the unit, then again for your edits"));
     window->addAction(stored);
-    QObject::connect(stored, &QAction::triggered, window, [&binder, &editor] {
-        binder.handle([&editor] { editor.compareClick(); });
-    });
+    QObject::connect(stored, &QAction::triggered, window,
+                     [&binder, &editor] { binder.handle([&editor] { editor.compareClick(); }); });
 
     auto* with = new QAction(QStringLiteral("Compare &With…"), window);
     with->setObjectName(QStringLiteral("CompareWithAction"));
@@ -113,20 +112,21 @@ std::pair<QAction*, QAction*> addCompareActions(QWidget* window, Binder& binder,
             for (int slot = 0; slot < kSlotCount; ++slot)
                 sources << QStringLiteral("Slot %1 of the unit: %2")
                                .arg(slot + 1)
-                               .arg(qs(trimmed(s.presetNames.at(static_cast<std::size_t>(e)).at(
-                                   static_cast<std::size_t>(slot)))));
+                               .arg(qs(trimmed(
+                                   s.presetNames.at(static_cast<std::size_t>(e)).at(static_cast<std::size_t>(slot)))));
         const QString file = QStringLiteral("A preset file…");
         sources << file;
         bool chosen = false;
-        const QString source = QInputDialog::getItem(window, QStringLiteral("Compare With"),
-                                                     QStringLiteral("Compare your edits with:"), sources, 0, false,
-                                                     &chosen);
+        const QString source =
+            QInputDialog::getItem(window, QStringLiteral("Compare With"), QStringLiteral("Compare your edits with:"),
+                                  sources, 0, false, &chosen);
         if (!chosen)
             return;
         if (source == file)
             binder.handle([&editor] { CompareWithPresetFile(editor); });
         else
-            binder.handle([&editor, slot = static_cast<int>(sources.indexOf(source))] { editor.compareWithSlot(slot); });
+            binder.handle(
+                [&editor, slot = static_cast<int>(sources.indexOf(source))] { editor.compareWithSlot(slot); });
     });
 
     binder.custom(stored, [stored, &editor]() -> QWidget* {

@@ -26,16 +26,6 @@ struct TapDelay : ::testing::Test {
     }
 };
 
-TEST_F(TapDelay, StereoClampsTheDelaySliderTo800Ms)
-{
-    setMono(0);
-    rig.form.Slider2.at(0).position = 0;
-    rig.editor.sliderEvent(6, 0);
-    EXPECT_EQ(rig.form.Slider2.at(0).position, 94);
-    EXPECT_EQ(rig.form.Text4.at(0).text, "800 ms");
-    EXPECT_EQ(rig.parameterWrites(), (Writes{{0, 160}}));
-}
-
 TEST_F(TapDelay, SwitchingToStereoClampsWithoutSendingTheDelay)
 {
     setMono(1);
@@ -50,17 +40,6 @@ TEST_F(TapDelay, SwitchingToStereoClampsWithoutSendingTheDelay)
     EXPECT_EQ(rig.form.Slider2.at(0).position, 94);
     EXPECT_EQ(rig.state.tap.delayValue, before.delayValue);
     EXPECT_EQ(rig.live(6, 0), 200); // the device is not told
-}
-
-TEST_F(TapDelay, MonoClampSendsOnlyColumn14)
-{
-    setMono(1);
-    rig.form.Slider2.at(0).position = 0;
-    rig.editor.sliderEvent(6, 0);
-    rig.port.clearLog();
-    rig.form.Check3.value = 0;
-    rig.editor.checkClick(6, 3);
-    EXPECT_EQ(rig.parameterWrites(), (Writes{{14, 0}}));
 }
 
 TEST_F(TapDelay, TooSlowTapKeepsThePreviousDelayAndResendsIt)
@@ -106,41 +85,6 @@ struct RateLink : ::testing::Test {
     EditorRig rig;
 };
 
-TEST_F(RateLink, LinkedChorusRateMovesItsPartner)
-{
-    rig.select(7);
-    rig.form.Check7.value = 1;
-    rig.host.answer(true);
-    rig.editor.checkClick(7, 5);
-    rig.port.clearLog();
-    rig.form.Slider3.at(2).position = 70;
-    rig.editor.sliderEvent(7, 2);
-    EXPECT_EQ(rig.parameterWrites(), (Writes{{5, 30}, {4, 30}}));
-    EXPECT_EQ(rig.form.Slider3.at(1).position, 70);
-    EXPECT_EQ(rig.form.Text5.at(1).text, "30 %");
-}
-
-TEST_F(RateLink, SwitchingTheFlangeLinkOnAsksAndCopiesLeftToRight)
-{
-    rig.select(8);
-    rig.form.Check6.value = 0;
-    rig.editor.checkClick(8, 6);
-    rig.form.Slider4.at(0).position = 30;
-    rig.editor.sliderEvent(8, 0);
-    rig.form.Slider4.at(1).position = 80;
-    rig.editor.sliderEvent(8, 1);
-    rig.port.clearLog();
-    rig.form.Check6.value = 1;
-    rig.host.answer(true);
-    rig.editor.checkClick(8, 6);
-    ASSERT_EQ(rig.host.boxes.size(), 1u);
-    EXPECT_EQ(rig.host.boxes[0].text, "The Link function copy RateL to RateR, are you sure?");
-    EXPECT_EQ(rig.host.boxes[0].title, "Link Rate");
-    EXPECT_EQ(rig.parameterWrites(), (Writes{{0, 1}, {2, 70}}));
-    EXPECT_EQ(rig.form.Text6.at(1).text, "70 %");
-    EXPECT_EQ(rig.state.flangeLinkFlag, 1);
-}
-
 TEST_F(RateLink, DecliningLeavesTheLinkOffAndSwitchingOffAsksNothing)
 {
     rig.select(8);
@@ -172,20 +116,6 @@ TEST_F(RateLink, RefreshOfAStoredLinkAsksNothingAndCopiesAgain)
     EXPECT_EQ(rig.form.Text5.at(2).text, "64 %");
     EXPECT_EQ(rig.live(7, 5), 64);
     EXPECT_FALSE(rig.state.refreshGuard);
-}
-
-TEST(Rotary, RotorSwitchStoresAndSendsColumnZero)
-{
-    EditorRig rig;
-    rig.select(11);
-    rig.form.Check2.value = 1;
-    rig.editor.checkClick(11, kNoIndex);
-    rig.form.Check2.value = 0;
-    rig.editor.checkClick(11, kNoIndex);
-    EXPECT_EQ(
-        rig.frames(Cmd::SetParameter),
-        (std::vector<Bytes>{{0xF0, 0x9C, 0x20, 0, 0, 0, 0, 0, 1, 0xF7}, {0xF0, 0x9C, 0x20, 0, 0, 0, 0, 0, 0, 0xF7}}));
-    EXPECT_EQ(rig.stored(0), 0);
 }
 
 TEST(Rotary, RefreshRunsTheSwitchFirstAndNoSliderWritesColumnsOneToNine)

@@ -14,6 +14,8 @@
 namespace qrv::test {
 namespace {
 
+using Writes = std::vector<std::pair<int, int>>;
+
 // What the user and the unit hold: the store, the switch and the unit's live parameters.
 struct Picture {
     ParameterTable store;
@@ -53,12 +55,36 @@ void move(EditorRig& rig, int page, int index, int value)
     rig.editor.sliderReleased();
 }
 
+void tick(EditorRig& rig, CheckBox FrmMain::*box, int page, int index, int value)
+{
+    (rig.form.*box).value = value;
+    rig.host.answer(true);
+    rig.editor.checkClick(page, index);
+    rig.clock.advance(5);
+}
+
+// The current effect's row in the unit and in the store.
+Row unitRow(const EditorRig& rig)
+{
+    Row row{};
+    for (int c = 0; c < kDeviceColumns; ++c)
+        row[static_cast<std::size_t>(c)] = rig.live(rig.state.currentEffect, c);
+    return row;
+}
+
+Row storeRow(const EditorRig& rig)
+{
+    Row row{};
+    std::ranges::copy(rig.state.store.row(rig.state.currentEffect), row.begin());
+    return row;
+}
+
 TEST(History, UndoAndRedoWalkStoreAndUnitThroughEveryEarlierState)
 {
     EditorRig rig;
     // A selection reads the effect's row from the unit, which no undo takes back: every
     // row the test edits is read before the first picture.
-    for (int effect : {6, 11, 15, 7})
+    for (int effect : {6, 15, 7})
         rig.select(effect);
     std::vector<Picture> states{picture(rig)};
     const auto select = [&](int effect) { rig.select(effect); };
@@ -69,12 +95,6 @@ TEST(History, UndoAndRedoWalkStoreAndUnitThroughEveryEarlierState)
         EXPECT_EQ(rig.editor.history().size(), states.size() - 1) << "step " << states.size() - 1 << " changed nothing";
     };
     step([&] { move(rig, 7, 1, 30); }); // Chorus Rate L
-    step([&] {                          // link the rates: R follows L
-        rig.form.Check7.value = 1;
-        rig.host.answer(true);
-        rig.editor.checkClick(7, 5);
-    });
-    step([&] { move(rig, 7, 1, 70); }); // both rates move
     select(6);
     step([&] { move(rig, 6, 0, 150); }); // Tap Delay: 750 ms
     step([&] {
@@ -86,17 +106,8 @@ TEST(History, UndoAndRedoWalkStoreAndUnitThroughEveryEarlierState)
         rig.editor.passFilterClick(11);
     });
     step([&] {
-        rig.form.Slider15.at(9).position = 10;
-        rig.editor.gainSliderEvent(9);
-    });
-    step([&] {
         rig.form.Check1.value = 1;
         rig.editor.effectSwitchClick();
-    });
-    select(11);
-    step([&] {
-        rig.form.Check2.value ^= 1;
-        rig.editor.checkClick(11, kNoIndex);
     });
     select(15);
     step([&] { move(rig, 15, 0, 57); }); // Pitch +07
@@ -113,23 +124,7 @@ TEST(History, UndoAndRedoWalkStoreAndUnitThroughEveryEarlierState)
         EXPECT_EQ(picture(rig), states[i]) << "after redoing step " << i;
     }
     EXPECT_FALSE(rig.editor.redo());
-    EXPECT_EQ(rig.host.boxes.size(), 1u); // only the link question of the real edit
-}
-
-void tick(EditorRig& rig, CheckBox FrmMain::*box, int page, int index, int value)
-{
-    (rig.form.*box).value = value;
-    rig.host.answer(true);
-    rig.editor.checkClick(page, index);
-    rig.clock.advance(5);
-}
-
-std::vector<uint8_t> unitRow(const EditorRig& rig, int effect)
-{
-    std::vector<uint8_t> row;
-    for (int c = 0; c < kDeviceColumns; ++c)
-        row.push_back(rig.live(effect, c));
-    return row;
+    EXPECT_TRUE(rig.host.boxes.empty());
 }
 
 // Every page rule: the redo sends what the hand sent, frame for frame; the undo sends each
@@ -141,11 +136,13 @@ TEST(History, UndoAndRedoSendWhatTheHandSent)
         const char* name;
         int effect;
         Action before, hand;
-        std::vector<int> undoColumns;
+        Writes sent;                  // by the hand
+        std::vector<int> undoColumns = {}; // empty: those the hand sent
     };
     const Action chorusLinked = [](EditorRig& rig) { tick(rig, &FrmMain::Check7, 7, 5, 1); };
     const Action flangeRightApart = [](EditorRig& rig) {
         tick(rig, &FrmMain::Check6, 8, 6, 0);
+        move(rig, 8, 0, 70);
         move(rig, 8, 1, 80);
     };
     const Action monoAt200 = [](EditorRig& rig) {
@@ -153,24 +150,45 @@ TEST(History, UndoAndRedoSendWhatTheHandSent)
         move(rig, 6, 0, 200);
     };
     const Rule rules[] = {
-        {"linked Rate L", 7, chorusLinked, [](EditorRig& rig) { move(rig, 7, 1, 40); }, {}},
-        {"linked Rate R", 7, chorusLinked, [](EditorRig& rig) { move(rig, 7, 2, 40); }, {}},
-        {"link on", 8, flangeRightApart, [](EditorRig& rig) { tick(rig, &FrmMain::Check6, 8, 6, 1); }, {}},
+        {"linked Rate L", 7, chorusLinked, [](EditorRig& rig) { move(rig, 7, 1, 40); }, {{4, 40}, {5, 40}}},
+        {"linked Rate R", 7, chorusLinked, [](EditorRig& rig) { move(rig, 7, 2, 40); }, {{5, 40}, {4, 40}}},
+        {"link on", 8, flangeRightApart, [](EditorRig& rig) { tick(rig, &FrmMain::Check6, 8, 6, 1); },
+         {{0, 1}, {2, 70}}},
         {"link off", 8, [](EditorRig& rig) { tick(rig, &FrmMain::Check6, 8, 6, 1); },
-         [](EditorRig& rig) { tick(rig, &FrmMain::Check6, 8, 6, 0); }, {0, 2}},
-        {"mono to stereo", 6, monoAt200, [](EditorRig& rig) { tick(rig, &FrmMain::Check3, 6, 3, 0); }, {14, 0}},
+         [](EditorRig& rig) { tick(rig, &FrmMain::Check6, 8, 6, 0); }, {{0, 0}}, {0, 2}},
+        {"mono to stereo", 6, monoAt200, [](EditorRig& rig) { tick(rig, &FrmMain::Check3, 6, 3, 0); }, {{14, 0}},
+         {14, 0}},
         {"stereo delay clamp", 6, [](EditorRig& rig) { tick(rig, &FrmMain::Check3, 6, 3, 0); },
-         [](EditorRig& rig) { move(rig, 6, 0, 240); }, {}},
+         [](EditorRig& rig) { move(rig, 6, 0, 240); }, {{0, 160}}},
         {"tap", 6, [](EditorRig& rig) { rig.state.tap.tapCounter = 8; }, [](EditorRig& rig) { tapClick(rig.editor); },
-         {}},
-        {"rotor switch", 11, {},
-         [](EditorRig& rig) { tick(rig, &FrmMain::Check2, 11, kNoIndex, rig.form.Check2.value ^ 1); }, {}},
+         {{0, 80}}},
+        {"rotor switch", 11, [](EditorRig& rig) { tick(rig, &FrmMain::Check2, 11, kNoIndex, 0); },
+         [](EditorRig& rig) { tick(rig, &FrmMain::Check2, 11, kNoIndex, 1); }, {{0, 1}}},
         {"band gain", 6, {},
          [](EditorRig& rig) {
              rig.form.Slider15.at(9).position = 3;
              rig.editor.gainSliderEvent(9);
          },
-         {}},
+         {{4, 57}}},
+        {"reset to stored", 8,
+         [](EditorRig& rig) {
+             tick(rig, &FrmMain::Check6, 8, 6, 1);
+             move(rig, 8, 0, 40);
+             rig.state.deviceCopy.at(8, 1) = 70;
+         },
+         [](EditorRig& rig) { rig.editor.resetColumn(1, ResetTo::Stored); }, {{1, 70}, {2, 70}}},
+        {"reset to start", 7, [](EditorRig& rig) { rig.state.startConfig.at(7, 0) = 12; },
+         [](EditorRig& rig) { rig.editor.resetColumn(0, ResetTo::Start); }, {{0, 12}}},
+    };
+    // Every control and value box of the page shows what the store holds.
+    const auto pageShowsTheStore = [](EditorRig& rig) {
+        const PageInfo& page = rig.editor.currentPage();
+        for (const PageParameter& p : page.parameters) {
+            EXPECT_EQ(rig.editor.controlValue(page, p), rig.stored(p.column)) << p.column;
+            if (p.kind != ControlKind::CheckBox) {
+                EXPECT_EQ(rig.editor.valueBox(page, p).text, valueText(rig.state.tables, p.text, rig.stored(p.column)));
+            }
+        }
     };
     for (const Rule& rule : rules) {
         SCOPED_TRACE(rule.name);
@@ -180,14 +198,15 @@ TEST(History, UndoAndRedoSendWhatTheHandSent)
             rule.before(rig);
         rig.clock.advance(5);
         const auto storeBefore = rig.state.store;
-        const auto unitBefore = unitRow(rig, rule.effect);
+        const auto unitBefore = unitRow(rig);
         rig.port.clearLog();
         rule.hand(rig);
         rig.editor.sliderReleased();
         const auto hand = rig.parameterWrites();
         const auto storeAfter = rig.state.store;
-        const auto unitAfter = unitRow(rig, rule.effect);
-        ASSERT_FALSE(hand.empty());
+        const auto unitAfter = unitRow(rig);
+        EXPECT_EQ(hand, rule.sent);
+        pageShowsTheStore(rig);
 
         rig.port.clearLog();
         ASSERT_TRUE(rig.editor.undo());
@@ -200,13 +219,15 @@ TEST(History, UndoAndRedoSendWhatTheHandSent)
                 expected.push_back(column);
         EXPECT_EQ(undoColumns, expected);
         EXPECT_EQ(rig.state.store, storeBefore);
-        EXPECT_EQ(unitRow(rig, rule.effect), unitBefore);
+        EXPECT_EQ(unitRow(rig), unitBefore);
+        pageShowsTheStore(rig);
 
         rig.port.clearLog();
         ASSERT_TRUE(rig.editor.redo());
         EXPECT_EQ(rig.parameterWrites(), hand);
         EXPECT_EQ(rig.state.store, storeAfter);
-        EXPECT_EQ(unitRow(rig, rule.effect), unitAfter);
+        EXPECT_EQ(unitRow(rig), unitAfter);
+        pageShowsTheStore(rig);
     }
 }
 
@@ -298,6 +319,161 @@ TEST(History, ANewEditDropsWhatCouldBeRedone)
     rig.editor.undo();
     EXPECT_EQ(rig.stored(0), rig.state.startConfig.at(10, 0));
     EXPECT_EQ(rig.stored(3), rig.state.startConfig.at(10, 3));
+}
+
+const char* const kBanner = "Comparing: stored version \u2014 press Compare to return to your edits";
+
+// On every kind of page: Compare sends the stored values of the differing columns, only
+// those, and shows them; Compare again sends the edits back. Store and history stay.
+TEST(Compare, SendsOnlyTheDifferingColumnsAndBack)
+{
+    using Text = std::function<std::string(EditorRig&)>;
+    struct Case {
+        const char* name;
+        int effect;
+        std::function<void(EditorRig&)> edit;
+        Writes stored; // the device copy where it differs, in the order Compare sends it
+        Writes edited; // in the order Compare back sends it
+        Text shown;
+        std::string shownStored, shownEdited;
+        std::string why = {}; // what the marker's tip says of the first difference
+    };
+    const Case cases[] = {
+        {"slider", 7, [](EditorRig& rig) { move(rig, 7, 0, 90); }, {{0, 33}}, {{0, 90}},
+         [](EditorRig& rig) { return rig.form.Text5.at(0).text; }, "33 %", "90 %"},
+        {"list", 6,
+         [](EditorRig& rig) {
+             rig.form.Combo4.at(10).index = 4;
+             rig.editor.frequencyListClick(10);
+         },
+         {{8, 12}}, {{8, 4}}, [](EditorRig& rig) { return std::to_string(rig.form.Combo4.at(10).index); }, "12", "4"},
+        // The stored preset links the rates yet holds another right rate: only that is sent.
+        {"linked rates", 8,
+         [](EditorRig& rig) {
+             tick(rig, &FrmMain::Check6, 8, 6, 1);
+             move(rig, 8, 0, 40);
+         },
+         {{2, 30}}, {{2, 40}}, [](EditorRig& rig) { return rig.form.Text6.at(1).text; }, "30 %", "40 %",
+         "Rate right: 40 % (stored: 30 %) \u2014 linked rates follow Rate left"},
+        // A check box, and stereo first or the stored 500 ms would not fit; back, mono first.
+        {"Tap Delay stereo", 6,
+         [](EditorRig& rig) {
+             tick(rig, &FrmMain::Check3, 6, 3, 1);
+             move(rig, 6, 0, 200);
+         },
+         {{14, 0}, {0, 100}}, {{14, 1}, {0, 200}}, [](EditorRig& rig) { return rig.form.Text4.at(0).text; }, "500 ms",
+         "1000 ms"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EditorRig rig;
+        rig.select(c.effect);
+        c.edit(rig);
+        const Row edits = storeRow(rig);
+        Row stored = edits;
+        for (const auto& [column, value] : c.stored)
+            stored[static_cast<std::size_t>(column)] = static_cast<uint8_t>(value);
+        rig.state.deviceCopy.setRow(c.effect, stored);
+        markDifferences(rig.editor, true);
+        EXPECT_EQ(rig.form.markerToolTip.find(" \u2014 ") == std::string::npos, c.why.empty()) << rig.form.markerToolTip;
+        EXPECT_NE(rig.form.markerToolTip.find(c.why), std::string::npos) << rig.form.markerToolTip;
+        const Row unitEdited = unitRow(rig);
+        const auto steps = rig.editor.history().size();
+
+        rig.port.clearLog();
+        rig.editor.compareClick();
+        EXPECT_EQ(rig.parameterWrites(), c.stored);
+        for (const auto& [column, value] : c.stored)
+            EXPECT_EQ(rig.live(c.effect, column), value);
+        EXPECT_EQ(c.shown(rig), c.shownStored);
+        EXPECT_EQ(rig.form.compareBanner, kBanner);
+        EXPECT_EQ(storeRow(rig), edits);
+
+        rig.port.clearLog();
+        rig.editor.compareClick();
+        EXPECT_EQ(rig.parameterWrites(), c.edited);
+        EXPECT_EQ(unitRow(rig), unitEdited);
+        EXPECT_EQ(c.shown(rig), c.shownEdited);
+        EXPECT_EQ(rig.form.compareBanner, "");
+        EXPECT_EQ(storeRow(rig), edits);
+        EXPECT_EQ(rig.editor.history().size(), steps);
+        EXPECT_FALSE(rig.editor.history().canRedo());
+    }
+}
+
+TEST(Compare, AnUndoOrASelectionReturnsToTheEditsFirstAndDemoModeSendsNothing)
+{
+    EditorRig rig;
+    rig.select(7);
+    const uint8_t start = rig.stored(0);
+    move(rig, 7, 0, 90);
+    const auto compareDepthWith33 = [&rig] {
+        rig.state.deviceCopy.setRow(7, rig.state.store.row(7));
+        rig.state.deviceCopy.at(7, 0) = 33;
+        rig.editor.compareClick();
+    };
+    compareDepthWith33();
+    rig.port.clearLog();
+    ASSERT_TRUE(rig.editor.undo());
+    EXPECT_EQ(rig.parameterWrites(), (Writes{{0, 90}, {0, start}}));
+    compareDepthWith33();
+    rig.select(6);
+    EXPECT_EQ(rig.live(7, 0), start);
+    EXPECT_FALSE(rig.editor.comparing());
+
+    rig.select(7);
+    rig.state.DemoMode = true;
+    compareDepthWith33();
+    EXPECT_EQ(rig.form.Text5.at(0).text, "33 %");
+    rig.editor.compareClick();
+    EXPECT_EQ(rig.form.Text5.at(0).text, std::to_string(start) + " %");
+    EXPECT_TRUE(rig.port.sent().empty());
+}
+
+TEST(Compare, WithAPresetFileOrASlotOfTheUnitNamingItInTheBanner)
+{
+    EditorRig rig;
+    TempFolder dir;
+    rig.select(7);
+    const uint8_t edited = rig.stored(0);
+    Row record = storeRow(rig);
+    record[0] = static_cast<uint8_t>(edited ^ 1);
+    const auto file = dir.path / "warm.fxp";
+    for (const uint8_t effect : {6, 7}) {
+        record[kRowSize - 1] = effect;
+        writeBytes(file, {record.begin(), record.end()});
+        rig.port.clearLog();
+        EXPECT_EQ(CompareWithPresetFile(rig.editor, file), effect == 7);
+    }
+    EXPECT_EQ(rig.host.boxes.back().text, "This preset is for TAP DELAY: select that effect to compare with it.");
+    EXPECT_EQ(rig.form.compareBanner, "Comparing: warm.fxp \u2014 press Compare to return to your edits");
+    EXPECT_EQ(rig.parameterWrites(), (Writes{{0, edited ^ 1}}));
+
+    rig.state.presetNames[7][2] = "  WIDE  ";
+    rig.port.clearLog();
+    ASSERT_TRUE(rig.editor.compareWithSlot(2));
+    EXPECT_EQ(rig.form.compareBanner, "Comparing: slot 3 \"WIDE\" \u2014 press Compare to return to your edits");
+    const Writes writes = rig.parameterWrites();
+    ASSERT_FALSE(writes.empty());
+    EXPECT_EQ(writes.front(), (std::pair<int, int>{0, edited})); // the file's comparison ends first
+    for (std::size_t i = 1; i < writes.size(); ++i)
+        EXPECT_EQ(writes[i].second, rig.device.peek(Addr::stored(7, 2, writes[i].first))) << writes[i].first;
+    // That slot links the rates yet holds two: the page shows both as they are.
+    EXPECT_EQ(rig.form.Text5.at(2).text, std::to_string(rig.device.peek(Addr::stored(7, 2, 5))) + " %");
+}
+
+// The marker's tip tells a difference the stereo rule made rather than the user.
+TEST(ChangedMarker, TipSaysWhenStereoCutTheStoredDelay)
+{
+    EditorRig rig;
+    rig.select(6);
+    tick(rig, &FrmMain::Check3, 6, 3, 0);
+    rig.state.deviceCopy.setRow(6, rig.state.store.row(6));
+    rig.state.deviceCopy.at(6, 0) = 200;
+    move(rig, 6, 0, 250);
+    markDifferences(rig.editor, true);
+    EXPECT_EQ(rig.form.markerToolTip, "Differs from the preset stored in the unit:\nDelay: 800 ms (stored: 1000 ms) "
+                                      "\u2014 stereo allows at most 800 ms");
 }
 
 } // namespace

