@@ -73,7 +73,9 @@ def check(node, where, seen):
         seen.add(label)
         if not name.strip():
             problems.append(f"unnamed {label}")
-        if role in ACTING and (node.get_action_iface() is None or node.get_action_iface().get_n_actions() == 0):
+        # A disabled control rightly offers no action; the reader says it is unavailable.
+        enabled = node.get_state_set().contains(Atspi.StateType.ENABLED)
+        if role in ACTING and enabled and (node.get_action_iface() is None or node.get_action_iface().get_n_actions() == 0):
             problems.append(f"no action {label}")
         if role == "slider" and node.get_value_iface() is None:
             problems.append(f"no value {label}")
