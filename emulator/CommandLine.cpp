@@ -73,6 +73,13 @@ struct Parser {
                                   QStringLiteral("The 65536-byte memory image of the unit --swap-after puts on the "
                                                  "line (read at start, never written)."),
                                   QStringLiteral("FILE")};
+    QCommandLineOption blockIgnoresEffect{
+        QStringLiteral("block-ignores-effect"),
+        QStringLiteral("Fault: answer the block read (1E) with the current effect's values whatever effect it asks "
+                       "for.")};
+    QCommandLineOption blockCurrentOnly{
+        QStringLiteral("block-current-only"),
+        QStringLiteral("Fault: answer the block read (1E) only for the current effect, nothing for the others.")};
     QCommandLineOption hangupAfter{QStringLiteral("hangup-after"),
                                    QStringLiteral("Fault: after answering N frames, wait until the reply has been "
                                                   "read (at most a second), close the terminal and exit with "
@@ -98,9 +105,30 @@ struct Parser {
                            "\n"
                            "Exit status: 0 after a signal or a hang-up, 1 when the terminal cannot be set up,\n"
                            "2 for a wrong command line or memory file."));
-        parser.addOptions({help,      version,   fast,       link,       memory,     log,        silent,  dropEvery,
-                           garbage,   lateEvery, lateBy,     extraEvery, shortEvery, noiseEvery, noiseAt, noiseBytes,
-                           flipEvery, flipByte,  flipLength, swapAfter,  swapMemory, hangupAfter});
+        parser.addOptions({help,
+                           version,
+                           fast,
+                           link,
+                           memory,
+                           log,
+                           silent,
+                           dropEvery,
+                           garbage,
+                           lateEvery,
+                           lateBy,
+                           extraEvery,
+                           shortEvery,
+                           noiseEvery,
+                           noiseAt,
+                           noiseBytes,
+                           flipEvery,
+                           flipByte,
+                           flipLength,
+                           swapAfter,
+                           swapMemory,
+                           hangupAfter,
+                           blockIgnoresEffect,
+                           blockCurrentOnly});
     }
 };
 
@@ -133,6 +161,10 @@ ParsedOptions parseOptions(const std::vector<std::string>& arguments)
     options.fast = p.parser.isSet(p.fast);
     options.silent = p.parser.isSet(p.silent);
     options.garbage = p.parser.isSet(p.garbage);
+    options.blockIgnoresEffect = p.parser.isSet(p.blockIgnoresEffect);
+    options.blockCurrentOnly = p.parser.isSet(p.blockCurrentOnly);
+    if (options.blockIgnoresEffect && options.blockCurrentOnly)
+        return {std::nullopt, "--block-ignores-effect and --block-current-only exclude each other"};
     for (auto [option, path] :
          {std::pair{&p.link, &options.linkPath}, std::pair{&p.log, &options.logPath},
           std::pair{&p.memory, &options.memoryPath}, std::pair{&p.swapMemory, &options.swapMemoryPath}}) {

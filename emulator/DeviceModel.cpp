@@ -80,8 +80,18 @@ void DeviceModel::answer(const Frame& frame, std::vector<uint8_t>& out)
         memoryWritten();
         appendShortReply(out, frame, p4, Done);
         return;
-    case Cmd::SelectEffect:
-    case Cmd::ReadEffectBlock: {
+    case Cmd::ReadEffectBlock:
+        if (frame[2] == Cmd::ReadEffectBlock && p6 != currentEffect()) {
+            if (blockFault_ == BlockFault::CurrentOnly)
+                return;
+            if (blockFault_ == BlockFault::IgnoresEffect && currentEffect() < kEffects) {
+                const auto first = memory_.begin() + Addr::live(currentEffect(), 0);
+                out.insert(out.end(), first, first + kColumns);
+                return;
+            }
+        }
+        [[fallthrough]];
+    case Cmd::SelectEffect: {
         if (p6 >= kEffects) {
             out.insert(out.end(), kBlockReply, 0);
             return;

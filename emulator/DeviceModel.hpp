@@ -27,6 +27,10 @@ namespace qrv {
 class DeviceModel {
 public:
     enum Status : uint8_t { Done = 0x00, UnknownCommand = 0x01, BadArgument = 0x02 };
+    // Units whose block read (0x1E) falls short: it returns the current effect's row whatever
+    // p6 asks for, or it answers nothing unless p6 is the current effect.
+    enum class BlockFault { None, IgnoresEffect, CurrentOnly };
+    void setBlockFault(BlockFault fault) { blockFault_ = fault; }
 
     DeviceModel(); // the factory image, switch on
     static DeviceModel blank();
@@ -54,6 +58,7 @@ private:
 
     std::vector<uint8_t> memory_;
     uint8_t switch_;
+    BlockFault blockFault_ = BlockFault::None;
     FrameAssembler assembler_;
 };
 

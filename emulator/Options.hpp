@@ -30,6 +30,10 @@ struct EmulatorOptions {
     uint64_t flipLength = 0;
     // After N frames another unit answers: swapImage (the factory image when empty); 0 = never.
     uint64_t swapAfter = 0;
+    // The block read (0x1E) for an effect other than the current one: answered with the current
+    // effect's row, or not at all.
+    bool blockIgnoresEffect = false;
+    bool blockCurrentOnly = false;
     std::vector<uint8_t> swapImage;
     std::string swapMemoryPath;
     std::string linkPath;

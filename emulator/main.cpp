@@ -40,6 +40,10 @@ int main(int argc, char** argv)
         }
     }
     DeviceModel model;
+    if (options.blockIgnoresEffect)
+        model.setBlockFault(DeviceModel::BlockFault::IgnoresEffect);
+    if (options.blockCurrentOnly)
+        model.setBlockFault(DeviceModel::BlockFault::CurrentOnly);
     if (!options.memoryPath.empty()) {
         try {
             if (const auto image = readMemoryFile(options.memoryPath))
