@@ -2,6 +2,7 @@
 
 #include "MemoryDump.hpp"
 #include "PresetDialogs.hpp"
+#include "link/LiveRows.hpp"
 #include "link/Resume.hpp"
 #include "state/CodePage.hpp"
 
@@ -55,6 +56,8 @@ public:
         host_.stepProgress(done_);
     }
     int done() const { return done_; }
+    // Steps still expected after the phase that is running, for a phase that sizes itself.
+    int tail = 0;
 
 private:
     DeviceLink& link_;
@@ -65,13 +68,33 @@ private:
 
 int readSteps(int effects, int storedSlots, bool unitWide, bool withData = true)
 {
-    return (unitWide ? 2 : 0) + effects * (kSlotCount + 2) + storedSlots * (withData ? kSlotReads : 1);
+    const int spotChecks = std::clamp(effects - 1, 0, kSpotChecks);
+    return (unitWide ? 2 : 0) + effects * (kSlotCount + 2) + spotChecks + storedSlots * (withData ? kSlotReads : 1);
 }
 
-// Reads the given effects of the unit into `unit`; false when stopped by Cancel or a lost link.
-bool readInto(Editor& editor, Progress& progress, const std::set<int>& effects, bool unitWide, UnitBackup& unit,
-              const FailureWatch& watch, bool withData = true)
+// Every effect's live row, one block each where the unit's blocks hold (checked), else byte by byte.
+bool readLive(Editor& editor, const std::set<int>& effects, UnitBackup& unit, const std::function<bool()>& stop)
 {
+    LiveRowTable rows{};
+    editor.link().ArmPort(32);
+    const LiveRead read = readLiveRows(
+        editor.link(), editor.state(), editor.host(), std::vector<int>(effects.begin(), effects.end()),
+        [](int) { return kDeviceColumns; }, rows, stop, true);
+    editor.link().ArmPort(10);
+    for (int e : effects)
+        unit.effects[static_cast<std::size_t>(e)].live = rows[static_cast<std::size_t>(e)];
+    return read == LiveRead::Done;
+}
+
+using WantData = std::function<bool(int effect, int slot, const SlotBackup& onUnit)>;
+
+// Reads the given effects of the unit into `unit`; false when stopped by Cancel or a lost link.
+// `wantData` picks the stored slots whose data is read (all of them by default).
+bool readInto(Editor& editor, Progress& progress, const std::set<int>& effects, bool unitWide, UnitBackup& unit,
+              const FailureWatch& watch, bool withData = true, const WantData& wantData = {})
+{
+    const WantData everySlot = [](int, int, const SlotBackup&) { return true; };
+    const WantData& wantSlot = wantData ? wantData : everySlot;
     ProgramState& s = editor.state();
     DeviceLink& link = editor.link();
     const int firstStep = progress.done();
@@ -102,29 +125,15 @@ bool readInto(Editor& editor, Progress& progress, const std::set<int>& effects, 
         }
     }
     // The steps before this read (a restore's writes) stay counted.
-    progress.resize(firstStep + readSteps(static_cast<int>(effects.size()), storedSlots, unitWide, withData));
+    progress.resize(firstStep + readSteps(static_cast<int>(effects.size()), storedSlots, unitWide, withData) +
+                    progress.tail);
     for (int e : effects) {
         if (stop() || !read(Addr::slotNumber(e), unit.effects[static_cast<std::size_t>(e)].slotNumber))
             return false;
     }
 
-    link.ArmPort(32);
-    for (int e : effects) {
-        if (stop() || !link.ReadBlock32(Cmd::ReadEffectBlock, 0, 0, 0, 0, 0, static_cast<uint8_t>(e)))
-            return false;
-        std::copy_n(s.replyBuffer.begin(), kDeviceColumns, unit.effects[static_cast<std::size_t>(e)].live.begin());
-    }
-    link.ArmPort(10);
-    for (int e : effects)
-        for (SlotBackup& b : unit.effects[static_cast<std::size_t>(e)].presets) {
-            if (!b.stored() || !withData)
-                continue;
-            const int slot = static_cast<int>(&b - unit.effects[static_cast<std::size_t>(e)].presets.data());
-            for (int c = 0; c < kDeviceColumns; ++c) {
-                if (stop() || !read(Addr::stored(e, slot, c), b.data[static_cast<std::size_t>(c)]))
-                    return false;
-            }
-        }
+    if (!readLive(editor, effects, unit, stop))
+        return false;
     link.ArmPort(8);
     for (int e : effects)
         for (int slot = 0; slot < kSlotCount; ++slot) {
@@ -137,7 +146,54 @@ bool readInto(Editor& editor, Progress& progress, const std::set<int>& effects, 
             std::copy_n(s.replyBuffer.begin(), kNameLength, b.name.begin());
         }
     link.ArmPort(10);
+    for (int e : effects)
+        for (SlotBackup& b : unit.effects[static_cast<std::size_t>(e)].presets) {
+            const int slot = static_cast<int>(&b - unit.effects[static_cast<std::size_t>(e)].presets.data());
+            if (!b.stored() || !withData || !wantSlot(e, slot, b))
+                continue;
+            for (int c = 0; c < kDeviceColumns; ++c) {
+                if (stop() || !read(Addr::stored(e, slot, c), b.data[static_cast<std::size_t>(c)]))
+                    return false;
+            }
+        }
     return !watch.failed();
+}
+
+// The restore reads these afresh: nothing seen of them before may spare a write.
+void forgetEffect(DeviceLink& link, int e)
+{
+    link.forgetBytes(Addr::live(e, 0), kDeviceColumns);
+    link.forgetBytes(Addr::slotNumber(e), 1);
+    link.forgetBytes(Addr::directory(e, 0), kSlotCount);
+    link.forgetBytes(Addr::name(e, 0, 0), kSlotCount * kNameLength);
+    link.forgetBytes(Addr::stored(e, 0, 0), kSlotCount * kDeviceColumns);
+}
+
+// About how many writes a restore sends to a unit read to hold `onUnit`.
+int writesLeft(const UnitBackup& backup, const UnitBackup& onUnit, const std::set<int>& effects)
+{
+    const auto differing = [](const auto& a, const auto& b) {
+        int n = 0;
+        for (std::size_t i = 0; i < a.size(); ++i)
+            n += a[i] != b[i];
+        return n;
+    };
+    int writes = 0;
+    for (int e : effects) {
+        const EffectBackup& want = backup.effects[static_cast<std::size_t>(e)];
+        const EffectBackup& have = onUnit.effects[static_cast<std::size_t>(e)];
+        writes += differing(want.live, have.live) + (want.slotNumber != have.slotNumber);
+        for (int slot = 0; slot < kSlotCount; ++slot) {
+            const SlotBackup& w = want.presets[static_cast<std::size_t>(slot)];
+            const SlotBackup& h = have.presets[static_cast<std::size_t>(slot)];
+            if (!w.stored())
+                writes += w.directory != h.directory;
+            else if (w != h)
+                writes +=
+                    2 + differing(w.name, h.name) + (w.name == h.name ? differing(w.data, h.data) : kDeviceColumns);
+        }
+    }
+    return writes;
 }
 
 // Runs a reading or writing step, starting it over after a reconnection.
@@ -156,12 +212,16 @@ template <class Step> TransferEnd run(DeviceLink& link, Progress& progress, Step
     return progress.cancelled() ? TransferEnd::Cancelled : TransferEnd::Lost;
 }
 
-// Writes one effect; false when stopped or a write took no reply.
-bool writeEffect(DeviceLink& link, const EffectBackup& effect, int e, const std::function<bool()>& stop)
+// Writes one effect; false when stopped or a write took no reply. `held` names the stored slots
+// the unit was read to hold already, which are not written at all.
+bool writeEffect(DeviceLink& link, const EffectBackup& effect, int e, const std::function<bool()>& stop,
+                 const std::function<bool(int slot)>& held)
 {
     const auto write = [&](uint16_t address, uint8_t value) { return !stop() && link.writeByte(address, value); };
     for (int slot = 0; slot < kSlotCount; ++slot) {
         const SlotBackup& b = effect.presets[static_cast<std::size_t>(slot)];
+        if (b.stored() && held(slot))
+            continue;
         if (!b.stored()) {
             if (!write(Addr::directory(e, slot), b.directory))
                 return false;
@@ -279,17 +339,55 @@ RestoreResult writeUnit(Editor& editor, const UnitBackup& backup, const std::set
     Progress progress(link, host, "Restore Device",
                       writes + readSteps(static_cast<int>(effects.size()), stored, unitWide));
 
+    // Read first what the unit holds, so that only what it lacks is written and read back.
+    const bool ahead = !editor.state().exactOrder;
+    UnitBackup onUnit;
+    std::optional<SkipHeldWrites> skip;
+    if (ahead) {
+        for (int e : effects)
+            forgetEffect(link, e);
+        progress.tail = writes + readSteps(static_cast<int>(effects.size()), stored, unitWide);
+        const TransferEnd end = run(link, progress, [&](const FailureWatch& watch) {
+            return readInto(editor, progress, effects, false, onUnit, watch, true,
+                            [&](int e, int slot, const SlotBackup& found) {
+                                const SlotBackup& wanted =
+                                    backup.effects[static_cast<std::size_t>(e)].presets[static_cast<std::size_t>(slot)];
+                                return wanted.stored() && wanted.name == found.name;
+                            });
+        });
+        if (end != TransferEnd::Done) {
+            result.end = end;
+            return result;
+        }
+        progress.tail = 0;
+        progress.resize(progress.done() + writesLeft(backup, onUnit, effects) + (unitWide ? 2 : 0));
+        skip.emplace(link);
+    }
+    const auto held = [&](int e) {
+        return [&, e](int slot) {
+            const auto index = static_cast<std::size_t>(slot);
+            return ahead &&
+                onUnit.effects[static_cast<std::size_t>(e)].presets[index] ==
+                backup.effects[static_cast<std::size_t>(e)].presets[index];
+        };
+    };
+
+    std::set<int> touched;
     for (int e : effects) {
+        const int before = progress.done();
         const TransferEnd end = run(link, progress, [&](const FailureWatch& watch) {
             const auto stop = [&] { return watch.failed() || progress.cancelled(); };
-            return writeEffect(link, backup.effects[static_cast<std::size_t>(e)], e, stop) && !watch.failed();
+            return writeEffect(link, backup.effects[static_cast<std::size_t>(e)], e, stop, held(e)) && !watch.failed();
         });
         if (end != TransferEnd::Done) {
             result.end = end;
             return result;
         }
         result.completed.push_back(e);
+        if (!ahead || progress.done() != before)
+            touched.insert(e);
     }
+    skip.reset();
     if (unitWide) {
         const TransferEnd end = run(link, progress, [&](const FailureWatch& watch) {
             if (!link.SendCommand(Cmd::SetSwitch, 0, 0, 0, 0, 0, backup.effectSwitch))
@@ -305,9 +403,10 @@ RestoreResult writeUnit(Editor& editor, const UnitBackup& backup, const std::set
         }
     }
 
+    // What the unit was read to hold and nothing was written to needs no read-back.
     UnitBackup found = backup;
     result.end = run(link, progress, [&](const FailureWatch& watch) {
-        return readInto(editor, progress, effects, unitWide, found, watch);
+        return readInto(editor, progress, touched, unitWide, found, watch);
     });
     if (result.end == TransferEnd::Done)
         result.differences = differences(backup, found, effects, unitWide);

@@ -1,5 +1,6 @@
 #include "MemoryDump.hpp"
 
+#include "link/LiveRows.hpp"
 #include "link/LongOperation.hpp"
 
 #include "link/Resume.hpp"
@@ -57,6 +58,32 @@ private:
     int shownMax_ = 0;
 };
 
+// Every effect's live row by block: the selection at the end reads the stored preset, and
+// the rows keep only the columns the byte-by-byte order fills.
+template <class Watch> void readLiveByBlocks(Editor& editor, const Watch& watch)
+{
+    ProgramState& s = editor.state();
+    std::vector<int> effects(kEffectCount);
+    std::iota(effects.begin(), effects.end(), 0);
+    const int current = s.currentEffect;
+    const auto columns = [&](int e) { return e == current ? kDeviceColumns : s.tables.parameterCount[e]; };
+    LiveRowTable rows{};
+    editor.link().ArmPort(32);
+    const LiveRead read = readLiveRows(
+        editor.link(), editor.state(), editor.host(), effects, columns, rows, [&] { return watch.failed(); }, true);
+    editor.link().ArmPort(10);
+    if (read != LiveRead::Done) {
+        if (!watch.failed())
+            throw std::runtime_error("no reply to a live read");
+        return;
+    }
+    for (int e : effects) {
+        for (int c = 0; c < columns(e); ++c)
+            s.store.at(e, c) = rows[static_cast<std::size_t>(e)][static_cast<std::size_t>(c)];
+        s.startConfig.copyRowFrom(s.store, e);
+    }
+}
+
 // Steps 2 to 11: everything read from the device into the state. Stops at the first port
 // failure: the attempt is void then, and the rest would only cost wire time.
 void readDevice(Editor& editor, ProgressBar& bar, const FailureWatch& failure, const LongOperation& operation)
@@ -70,7 +97,7 @@ void readDevice(Editor& editor, ProgressBar& bar, const FailureWatch& failure, c
     ProgramState& s = editor.state();
     DeviceLink& link = editor.link();
     Host& host = editor.host();
-    const int withoutNames = dumpExchangesWithoutNames(s.tables);
+    const int withoutNames = dumpExchangesWithoutNames(s);
 
     // Until the directory is known every slot may hold a name.
     bar.value = 0;
@@ -105,26 +132,30 @@ void readDevice(Editor& editor, ProgressBar& bar, const FailureWatch& failure, c
         return;
 
     host.sleep(80);
-    if (!editor.ReadStoredPreset(s.currentEffect, editor.presetSlot(s.currentEffect)) && !watch.failed())
-        throw std::runtime_error("no reply to a stored-preset read");
+    if (blockReadsUsable(s)) {
+        readLiveByBlocks(editor, watch);
+    } else {
+        if (!editor.ReadStoredPreset(s.currentEffect, editor.presetSlot(s.currentEffect)) && !watch.failed())
+            throw std::runtime_error("no reply to a stored-preset read");
 
-    for (int e = 0; e < kEffectCount; ++e) {
-        for (int c = 0; c < s.tables.parameterCount[e]; ++c) {
-            if (watch.failed())
-                return;
-            s.store.at(e, c) = read(Addr::live(e, c));
+        for (int e = 0; e < kEffectCount; ++e) {
+            for (int c = 0; c < s.tables.parameterCount[e]; ++c) {
+                if (watch.failed())
+                    return;
+                s.store.at(e, c) = read(Addr::live(e, c));
+            }
+            s.startConfig.copyRowFrom(s.store, e);
         }
-        s.startConfig.copyRowFrom(s.store, e);
-    }
-    if (watch.failed())
-        return;
+        if (watch.failed())
+            return;
 
-    link.ArmPort(32);
-    if (!watch.failed() &&
-        link.ReadBlock32(Cmd::ReadEffectBlock, 0, 0, 0, 0, 0, static_cast<uint8_t>(s.currentEffect))) {
-        for (int c = 0; c < kDeviceColumns; ++c)
-            s.store.at(s.currentEffect, c) = s.replyBuffer[c];
-        s.startConfig.copyRowFrom(s.store, s.currentEffect);
+        link.ArmPort(32);
+        if (!watch.failed() &&
+            link.ReadBlock32(Cmd::ReadEffectBlock, 0, 0, 0, 0, 0, static_cast<uint8_t>(s.currentEffect))) {
+            for (int c = 0; c < kDeviceColumns; ++c)
+                s.store.at(s.currentEffect, c) = s.replyBuffer[c];
+            s.startConfig.copyRowFrom(s.store, s.currentEffect);
+        }
     }
     if (watch.failed())
         return;
@@ -164,11 +195,18 @@ void showCurrentEffect(Editor& editor)
 
 } // namespace
 
-int dumpExchangesWithoutNames(const ValueTables& tables)
+int dumpExchangesWithoutNames(const ProgramState& state)
 {
-    const int liveReads = std::accumulate(tables.parameterCount.begin(), tables.parameterCount.end(), 0);
-    const int oneByteReads = 2 + kEffectCount * kSlotCount + kEffectCount + kStoredPresetReads + liveReads;
-    return oneByteReads + 1 + kStoredPresetReads;
+    const auto& counts = state.tables.parameterCount;
+    const int unitWide = 2 + kEffectCount * kSlotCount + kEffectCount;
+    if (blockReadsUsable(state)) {
+        std::vector<int> effects(kEffectCount);
+        std::iota(effects.begin(), effects.end(), 0);
+        const auto columns = [&](int e) { return counts[static_cast<std::size_t>(e)]; };
+        return unitWide + liveRowExchanges(state, effects, columns) + kStoredPresetReads;
+    }
+    const int liveReads = std::accumulate(counts.begin(), counts.end(), 0);
+    return unitWide + kStoredPresetReads + liveReads + 1 + kStoredPresetReads;
 }
 
 namespace {
@@ -212,7 +250,7 @@ bool dump(Editor& editor, FrmSplash& splash, bool cancellable)
 
         DumpProgress progress(editor.link(), host, splash.ProgressBar1);
         const LongOperation operation(editor.link(), host, kDumpProgressTitle,
-                                      dumpExchangesWithoutNames(editor.state().tables) + kEffectCount * kSlotCount,
+                                      dumpExchangesWithoutNames(editor.state()) + kEffectCount * kSlotCount,
                                       cancellable);
         const bool complete = runStartingOverAfterReconnect(editor.link(), [&](const FailureWatch& watch) {
             readDevice(editor, splash.ProgressBar1, watch, operation);
@@ -249,6 +287,8 @@ bool DumpDeviceMemory(Editor& editor, FrmSplash& splash)
 
 bool ReadUnitAgain(Editor& editor, FrmSplash& splash)
 {
+    // Another unit: whether its block read holds is still to be seen.
+    editor.state().blockReads = ProgramState::BlockReads::Untried;
     return dump(editor, splash, true);
 }
 

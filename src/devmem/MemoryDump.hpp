@@ -8,10 +8,11 @@ namespace qrv {
 inline constexpr const char* kEmptySlotName = " Empty  ";
 inline constexpr const char* kDumpProgressTitle = "Reading the QRV5173's memory";
 
-// The exchanges a dump makes besides one name read per stored preset: the one-byte reads
-// of the current effect, the switch, the directory, the slot numbers, the stored preset
-// and the live columns, then the block read and the selection's stored-preset read.
-int dumpExchangesWithoutNames(const ValueTables& tables);
+// The exchanges a dump makes besides one name read per stored preset. In the exact order: the
+// one-byte reads of the current effect, the switch, the directory, the slot numbers, the stored
+// preset and the live columns, then the block read and the selection's stored-preset read.
+// Otherwise the live rows come by block and the stored preset only with the selection.
+int dumpExchangesWithoutNames(const ProgramState& state);
 
 // Copies the processor's state into the editor right after the start-up connection:
 // current effect, switch, preset directory, slot numbers, names and every effect's live

@@ -190,12 +190,36 @@ bool DeviceLink::portLost()
     return lastSearchFound_;
 }
 
+bool DeviceLink::unitHolds(const Frame& frame) const
+{
+    if (!skipHeldWrites_)
+        return false;
+    std::optional<uint8_t> held;
+    if (frame[2] == Cmd::WriteByte) {
+        held = mirror_.byte(static_cast<uint16_t>(frame[3] << 8 | frame[4]));
+        return held == frame[6];
+    }
+    const auto current = mirror_.byte(Addr::CurrentEffect);
+    if (frame[2] != Cmd::SetParameter || !current || *current >= kEffectCount || frame[3] >= kDeviceColumns)
+        return false;
+    held = mirror_.byte(Addr::live(*current, frame[3]));
+    return held == frame[8];
+}
+
 bool DeviceLink::SendCommand(uint8_t p0, uint8_t p1, uint8_t p2, uint8_t p3, uint8_t p4, uint8_t p5, uint8_t p6)
 {
     if (!sendingAllowed())
         return false;
+    const Frame frame = makeFrame(p0, p1, p2, p3, p4, p5, p6);
+    if (unitHolds(frame))
+        return true;
+    if (answerHeldReads_ && p0 == Cmd::ReadByte)
+        if (const auto held = mirror_.byte(static_cast<uint16_t>(p1 << 8 | p2))) {
+            state_.replyBuffer[6] = *held;
+            return true;
+        }
     try {
-        transact(makeFrame(p0, p1, p2, p3, p4, p5, p6), kFrameSize, kCommandTimeout);
+        transact(frame, kFrameSize, kCommandTimeout);
         return true;
     } catch (const PortError& error) {
         if (error.kind() == PortErrorKind::Unavailable)
@@ -270,6 +294,29 @@ bool DeviceLink::ReadBlock32(uint8_t p0, uint8_t p1, uint8_t p2, uint8_t p3, uin
 bool DeviceLink::ReadBlock8(uint8_t p0, uint8_t p1, uint8_t p2, uint8_t p3, uint8_t p4, uint8_t p5, uint8_t p6)
 {
     return blockRead(makeFrame(p0, p1, p2, p3, p4, p5, p6), 8);
+}
+
+bool DeviceLink::tryReadBlock32(uint8_t p0, uint8_t p6, double timeout)
+{
+    if (!sendingAllowed())
+        return false;
+    const Frame frame = makeFrame(p0, 0, 0, 0, 0, 0, p6);
+    try {
+        if (caution_ > 0 || port_.bytesAvailable() > 0)
+            settle();
+        state_.outputFrame = frame;
+        port_.write(frame);
+        std::optional<std::vector<uint8_t>> odd;
+        if (awaitReply(32, timeout) && judgeReply(frame, 32, odd) == Verdict::Taken)
+            return true;
+        // A reply may still come, or a short one be on its way: the next request waits for quiet.
+        caution_ = kCautiousExchanges;
+        settle();
+    } catch (const PortError& error) {
+        if (error.kind() == PortErrorKind::Unavailable)
+            portLost();
+    }
+    return false;
 }
 
 void DeviceLink::rearm(std::size_t n)

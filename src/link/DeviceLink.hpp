@@ -57,6 +57,14 @@ public:
     // What the exchanges so far have shown of the unit's memory.
     const UnitMirror& mirror() const { return mirror_; }
     void forgetUnit() { mirror_.forget(); }
+    // What was seen of these bytes no longer counts (a block that proved to be another effect's
+    // row, bytes about to be read afresh).
+    void forgetBytes(uint16_t first, int count) { mirror_.forget(first, count); }
+    // While set, a byte write (0x11) or parameter set (0x20) of a value the exchanges have shown
+    // the unit to hold already is not sent; it counts as done.
+    void setSkipHeldWrites(bool skip) { skipHeldWrites_ = skip; }
+    // While set, a one-byte read (0x10) of a byte the exchanges have shown is answered from them.
+    void setAnswerHeldReads(bool answer) { answerHeldReads_ = answer; }
 
     // True when a reply was taken; false when nothing could be sent or the port failed.
     bool SendCommand(uint8_t p0, uint8_t p1 = 0, uint8_t p2 = 0, uint8_t p3 = 0, uint8_t p4 = 0, uint8_t p5 = 0,
@@ -69,6 +77,9 @@ public:
                      uint8_t p6 = 0);
     bool ReadBlock32(uint8_t p0, uint8_t p1, uint8_t p2, uint8_t p3, uint8_t p4, uint8_t p5, uint8_t p6);
     bool ReadBlock8(uint8_t p0, uint8_t p1, uint8_t p2, uint8_t p3, uint8_t p4, uint8_t p5, uint8_t p6);
+    // One attempt at a 32-byte block with a time-out of its own, for asking whether the unit
+    // knows a request at all: false without a whole reply, and nothing ends the program.
+    bool tryReadBlock32(uint8_t p0, uint8_t p6, double timeout);
     // Re-arms the port for n-byte replies: close, set the input length, open again. A port
     // that does not open again takes the device search like any lost port; nothing happens
     // while sending is off.
@@ -119,6 +130,7 @@ private:
     void settle();
     void showRetry(int attempt);
     bool blockRead(const Frame& frame, std::size_t n);
+    bool unitHolds(const Frame& frame) const;
     // The unavailable-port path: sending stops and the device search runs (not from
     // inside a search). Returns whether the search found the unit.
     bool portLost();
@@ -136,6 +148,8 @@ private:
     std::optional<FramingBytes> framing_;   // agreed by two replies
     std::optional<FramingBytes> candidate_; // shown by the last reply, not yet confirmed
     int caution_ = 0;
+    bool skipHeldWrites_ = false;
+    bool answerHeldReads_ = false;
 };
 
 } // namespace qrv

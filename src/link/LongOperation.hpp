@@ -22,6 +22,8 @@ public:
     bool cancelled() const { return host_.cancelRequested(); }
     // For operations whose steps are not replies (the port search).
     void step(int done);
+    // Once an operation knows how many exchanges are left.
+    void expectMore(int steps) { host_.resizeProgress(done_ + steps); }
 
 private:
     DeviceLink& link_;

@@ -66,6 +66,11 @@ std::optional<uint8_t> UnitMirror::byte(uint16_t address) const
     return static_cast<uint8_t>(value);
 }
 
+void UnitMirror::forget(uint16_t first, int count)
+{
+    std::fill_n(memory_.begin() + first, count, kUnknown);
+}
+
 void UnitMirror::forget()
 {
     std::fill(memory_.begin(), memory_.end(), kUnknown);

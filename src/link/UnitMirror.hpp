@@ -22,6 +22,7 @@ public:
     std::optional<uint8_t> byte(uint16_t address) const;
     std::optional<uint8_t> effectSwitch() const { return switch_; }
     void forget();
+    void forget(uint16_t first, int count);
 
 private:
     static constexpr std::size_t kAddresses = 0x10000;

@@ -87,6 +87,11 @@ struct ProgramState {
     bool connectAutomatically = false;
     // What the editor showed when demo mode began: whatever differs from it the user changed.
     ParameterTable demoStart;
+    // Start-up, loads and restores go byte by byte in the original order, as slow as ever.
+    bool exactOrder = false;
+    // Whether this unit's block read (0x1E) has shown that it answers for any effect: not yet
+    // asked, proven, or found wanting (then the session reads byte by byte).
+    enum class BlockReads { Untried, Trusted, Refused } blockReads = BlockReads::Untried;
 
     // Editor core
     int16_t currentEffect = 0;

@@ -4,8 +4,11 @@
 
 #include "FileAccess.hpp"
 #include "FileCodec.hpp"
+#include "link/LiveRows.hpp"
 #include "link/Resume.hpp"
 #include "state/CodePage.hpp"
+
+#include <numeric>
 
 namespace qrv {
 
@@ -127,16 +130,48 @@ bool writeAllRows(Editor& editor, const FailureWatch& watch)
     return true;
 }
 
+// Reads what the unit plays of every effect so that only the bytes it lacks are written;
+// the skip then holds for the rest of the transfer. Nothing read when the unit's block reads
+// are not to be trusted: then every byte goes out.
+bool readUnitRows(Editor& editor, const FailureWatch& watch, LongOperation& operation,
+                  std::optional<SkipHeldWrites>& skip)
+{
+    const ProgramState& state = editor.state();
+    DeviceLink& link = editor.link();
+    if (!blockReadsUsable(state) || !link.sendingAllowed())
+        return true;
+    std::vector<int> effects(kEffectCount);
+    std::iota(effects.begin(), effects.end(), 0);
+    LiveRowTable rows{};
+    link.ArmPort(32);
+    const LiveRead read = readLiveRows(
+        editor.link(), editor.state(), editor.host(), effects, [](int) { return kDeviceColumns; }, rows,
+        [&] { return watch.failed() || editor.host().cancelRequested(); }, false);
+    link.ArmPort(10);
+    if (read == LiveRead::Stopped)
+        return false;
+    if (read == LiveRead::Refused)
+        return true;
+    int differing = 0;
+    for (int e : effects)
+        for (int c = 0; c < kDeviceColumns; ++c)
+            differing += rows[static_cast<std::size_t>(e)][static_cast<std::size_t>(c)] != state.store.at(e, c);
+    operation.expectMore(differing + kProjectSelectionExchanges);
+    skip.emplace(link);
+    return true;
+}
+
 // Writes every row into the device's live memory, then shows effect 0 as the device
 // now has it. Stops at the first port failure so that the caller can start over.
-void transferProject(Editor& editor, const FailureWatch& watch)
+void transferProject(Editor& editor, const FailureWatch& watch, LongOperation& operation)
 {
     ProgramState& state = editor.state();
     FrmMain& form = editor.form();
     Host& host = editor.host();
 
     state.currentEffect = 0;
-    if (!writeAllRows(editor, watch))
+    std::optional<SkipHeldWrites> skip;
+    if (!readUnitRows(editor, watch, operation, skip) || !writeAllRows(editor, watch))
         return;
     form.caption = kEditorCaption;
     form.ProgressBar1 = ProgressBar{false, 0, kProjectWrites};
@@ -144,7 +179,11 @@ void transferProject(Editor& editor, const FailureWatch& watch)
     host.refresh(Window::Editor);
 
     form.Combo1.index = 0;
-    editor.effectListClick();
+    {
+        // Effect 0's stored preset is read again only when the editor has not seen it yet.
+        const AnswerHeldReads held(editor.link(), skip.has_value());
+        editor.effectListClick();
+    }
     state.store.copyRowFrom(state.startConfig, 0);
     editor.RefreshPageAndSend();
 }
@@ -273,10 +312,10 @@ void LoadProjectFile(Editor& editor, const fs::path& path)
     bool sent = false;
     bool stopped = false;
     {
-        const LongOperation operation(editor.link(), host, kProjectProgressTitle,
-                                      kProjectWrites + kProjectSelectionExchanges, true);
-        sent = runStartingOverAfterReconnect(editor.link(),
-                                             [&](const FailureWatch& watch) { transferProject(editor, watch); });
+        LongOperation operation(editor.link(), host, kProjectProgressTitle, kProjectWrites + kProjectSelectionExchanges,
+                                true);
+        sent = runStartingOverAfterReconnect(
+            editor.link(), [&](const FailureWatch& watch) { transferProject(editor, watch, operation); });
         // A finished transfer hides its bar; a stopped one leaves it where the writes stopped.
         stopped = operation.cancelled() && form.ProgressBar1.visible;
     }

@@ -1,5 +1,7 @@
 #include "Reload.hpp"
 
+#include "link/LiveRows.hpp"
+
 namespace qrv {
 
 namespace {
@@ -15,7 +17,16 @@ void reload(Editor& editor, const char* title, bool allEffects)
     for (int e = 0; e < kEffectCount; ++e)
         if (allEffects || e == state.currentEffect)
             state.store.copyRowFrom(state.startConfig, e);
-    // Only the current effect is on the device; the other rows change in the store.
+    // Only the current effect is on the device; the other rows change in the store. One block
+    // read of it tells which of its parameters the unit lacks; only those are sent.
+    DeviceLink& link = editor.link();
+    bool read = false;
+    if (!state.exactOrder && link.sendingAllowed() && link.mirror().byte(Addr::CurrentEffect) == state.currentEffect) {
+        link.ArmPort(32);
+        read = link.ReadBlock32(Cmd::ReadEffectBlock, 0, 0, 0, 0, 0, static_cast<uint8_t>(state.currentEffect));
+        link.ArmPort(10);
+    }
+    const SkipHeldWrites skip(link, read);
     editor.RefreshPageAndSend();
     host.setBusy(Window::Editor, false);
 }

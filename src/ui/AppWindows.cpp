@@ -195,6 +195,13 @@ void AppWindows::show(Window window)
         onEditorShown_();
 }
 
+QSettings& settings()
+{
+    static QSettings memory(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("QRV5173"),
+                            QStringLiteral("editor"));
+    return memory;
+}
+
 void AppWindows::buildMenus()
 {
     // Undo and Redo belong to the editor window, which keeps their keys; the menu offers them too.
@@ -248,6 +255,17 @@ void AppWindows::buildMenus()
             restoreDevice(program_.editor,
                           [this](const UnitBackup& backup) { return chooseEffectsToRestore(backup, main_.get()); });
         });
+    });
+
+    // Byte by byte in the original order: slower, for a unit whose block reads are in doubt.
+    auto* exact = main_->deviceMenu()->addAction(QStringLiteral("E&xact Exchange Order"));
+    exact->setObjectName(QStringLiteral("Menu_ExactOrder"));
+    exact->setCheckable(true);
+    exact->setChecked(program_.state.exactOrder);
+    exact->setStatusTip(QStringLiteral("Read and write the unit byte by byte in the original order (slower)"));
+    QObject::connect(exact, &QAction::toggled, main_.get(), [this](bool on) {
+        program_.state.exactOrder = on;
+        settings().setValue(QString::fromLatin1(kExactOrderKey), on);
     });
 
     auto* about = main_->helpMenu()->addAction(QStringLiteral("&About QRV5173"));

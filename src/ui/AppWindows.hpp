@@ -28,6 +28,10 @@ class QtHost;
 // The About box's text, with the version.
 QString aboutText();
 
+// The editor's remembered settings (the window layout, the exchange order), one file per user.
+QSettings& settings();
+inline constexpr const char* kExactOrderKey = "exactOrder";
+
 class AppWindows {
 public:
     // qtHost: the host the windows are attached to for busy pointers and repaints; null

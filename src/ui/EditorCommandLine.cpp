@@ -6,7 +6,10 @@ EditorCommandLine::EditorCommandLine()
     : help_({QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show this text.")),
       version_({QStringLiteral("v"), QStringLiteral("version")}, QStringLiteral("Show the version.")),
       port_(QStringLiteral("port"), QStringLiteral("A serial device to try before the system's ports (repeatable)."),
-            QStringLiteral("PATH"))
+            QStringLiteral("PATH")),
+      exact_(QStringLiteral("exact-startup"),
+             QStringLiteral("Read and write the unit byte by byte in the original order, at start-up and on every "
+                            "load and restore (slower; the Device menu keeps it as a setting)."))
 {
     parser_.setApplicationDescription(
         QStringLiteral("Edits the effects of a QRV5173 connected to a serial port. Port numbers 1 to 35\n"
@@ -16,7 +19,7 @@ EditorCommandLine::EditorCommandLine()
                        "The working directory is the program folder: init.cfg and Preset/ lie there."));
     // "-reverse" or "-stylesheet" (Qt's) must not read as -v or -h strung together.
     parser_.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-    parser_.addOptions({help_, version_, port_});
+    parser_.addOptions({help_, version_, port_, exact_});
 }
 
 QString EditorCommandLine::helpText() const
@@ -32,6 +35,7 @@ EditorOptions EditorCommandLine::parse(const QStringList& arguments)
     const bool parsed = parser_.parse(arguments);
     options.help = parser_.isSet(help_);
     options.version = parser_.isSet(version_);
+    options.exactStartup = parser_.isSet(exact_);
     for (const QString& port : parser_.values(port_))
         options.ports.push_back(port.toStdString());
     if (!parsed)

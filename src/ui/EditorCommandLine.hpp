@@ -11,6 +11,7 @@ namespace qrv::ui {
 
 struct EditorOptions {
     std::vector<std::string> ports; // --port, in the order given
+    bool exactStartup = false; // --exact-startup
     bool help = false;
     bool version = false;
     QString error; // empty when the command line is right
@@ -30,6 +31,7 @@ private:
     QCommandLineOption help_;
     QCommandLineOption version_;
     QCommandLineOption port_;
+    QCommandLineOption exact_;
 };
 
 } // namespace qrv::ui

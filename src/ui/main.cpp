@@ -85,6 +85,8 @@ int main(int argc, char* argv[])
     program.search.setPortListReread([&table] { table.reread(); });
     qrv::ui::keepEditsAtEveryEnd(host, program, [&port] { port.close(); });
 
+    program.state.exactOrder =
+        options.exactStartup || qrv::ui::settings().value(QString::fromLatin1(qrv::ui::kExactOrderKey)).toBool();
     qrv::ui::AppWindows windows(program, &host);
     const auto settings = [] {
         return std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("QRV5173"),

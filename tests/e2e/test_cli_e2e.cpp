@@ -64,7 +64,7 @@ TEST(CliDump, WritesTheDevicesLiveParametersAsAProject)
     const auto project = cwd.path() / "all.prj";
 
     const CliRun run = runCli(cwd.path(),
-                              "dump --no-system-ports --port /nonexistent/first --port " + device->slavePath() +
+                              "dump --exact-startup --no-system-ports --port /nonexistent/first --port " + device->slavePath() +
                                   " --out " + project.string());
     ASSERT_EQ(run.status, 0) << run.errors;
     EXPECT_NE(run.errors.find("Dumping memory: please wait"), std::string::npos) << run.errors;

@@ -27,7 +27,12 @@ struct PtyProgram {
                         return it == names.end() ? std::nullopt : std::optional<std::string>(it->second);
                     }};
 
-    PtyProgram() { ensureApplication(); }
+    // The exchanges are checked one by one in the byte-by-byte order.
+    PtyProgram()
+    {
+        ensureApplication();
+        program.state.exactOrder = true;
+    }
     void startUp()
     {
         splashLoad(program);

@@ -37,8 +37,9 @@ struct StartUpRig {
     ProgramState& state = program.state;
     FrmMain& form = program.form;
 
-    StartUpRig()
+    explicit StartUpRig(bool exactOrder = true)
     {
+        state.exactOrder = exactOrder;
         port.setOpenable([this](const std::string& name) { return far.count(name) > 0; });
     }
 

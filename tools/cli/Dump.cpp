@@ -23,6 +23,7 @@ struct DumpOptions {
     std::vector<std::string> ports;
     bool systemPorts = true;
     std::filesystem::path out;
+    bool exactOrder = false;
 };
 
 // Nothing when the command has ended (help shown or a wrong command line, with its exit status).
@@ -39,9 +40,11 @@ std::optional<DumpOptions> parse(const QStringList& arguments, int& status)
     const QCommandLineOption out(QStringLiteral("out"),
                                  QStringLiteral("The project file to write; it is replaced only once complete."),
                                  QStringLiteral("FILE"));
-    parser.addOptions({port, noSystemPorts, out});
+    const QCommandLineOption exact(QStringLiteral("exact-startup"),
+                                   QStringLiteral("Read the unit byte by byte in the original order (slower)."));
+    parser.addOptions({port, noSystemPorts, out, exact});
     const auto ended = parseCommand(
-        parser, arguments, QStringLiteral("dump [--port PATH]... [--no-system-ports] --out FILE.prj"),
+        parser, arguments, QStringLiteral("dump [--port PATH]... [--no-system-ports] [--exact-startup] --out FILE.prj"),
         QStringLiteral("Finds the QRV5173 as the editor does at start-up, reads its whole memory as the editor\n"
                        "does (current effect, switch, preset directory, names, every effect's live values) and\n"
                        "writes the parameters of all sixteen effects as a project file (528 bytes), which the\n"
@@ -72,6 +75,7 @@ std::optional<DumpOptions> parse(const QStringList& arguments, int& status)
         options.ports.push_back(path.toStdString());
     }
     options.systemPorts = !parser.isSet(noSystemPorts);
+    options.exactOrder = parser.isSet(exact);
     if (!parser.isSet(out))
         return refuse(QStringLiteral("--out FILE is missing"));
     if (parser.value(out).isEmpty())
@@ -94,6 +98,7 @@ int dump(const DumpOptions& options, TerminalHost& host)
     Program program(port, clock, host, [&table](int number) { return table.deviceName(number); });
     program.search.setPortListReread([&table] { table.reread(); });
     host.showSplash(&program.splash);
+    program.state.exactOrder = options.exactOrder;
 
     const bool found = program.search.connectAtStartUp([&] {
         program.splash.Label1.visible = true;

@@ -1,0 +1,242 @@
+// Every operation that reads by block or skips writes the unit holds runs both ways, and the
+// unit and the editor come out byte for byte as the byte-by-byte order leaves them.
+#include "../startup/ExpectedDump.hpp"
+#include "../startup/StartUpRig.hpp"
+#include "EditorRig.hpp"
+#include "TempFolder.hpp"
+
+#include "app/DeviceBackup.hpp"
+#include "app/StartUp.hpp"
+#include "devmem/Backup.hpp"
+#include "link/LiveRows.hpp"
+#include "storage/FileCodec.hpp"
+#include "storage/PresetFiles.hpp"
+#include "storage/Reload.hpp"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+namespace qrv::test {
+namespace {
+
+using Fault = DeviceModel::BlockFault;
+
+// What an operation leaves: the unit's memory and everything the editor would save or show.
+struct Outcome {
+    std::vector<uint8_t> memory;
+    uint8_t effectSwitch = 0;
+    ParameterTable store, startConfig, deviceCopy;
+    decltype(ProgramState::presetNames) names;
+    decltype(ProgramState::presetDirectory) directory;
+    decltype(ProgramState::presetSlotNumbers) slots;
+    int16_t currentEffect = 0;
+    std::vector<uint8_t> project; // the file "Save Project To PC" writes
+
+    template <class Rig> static Outcome of(Rig& rig)
+    {
+        Outcome o{{rig.device.memory().begin(), rig.device.memory().end()},
+                  rig.device.effectSwitch(),
+                  rig.state.store,
+                  rig.state.startConfig,
+                  rig.state.deviceCopy,
+                  rig.state.presetNames,
+                  rig.state.presetDirectory,
+                  rig.state.presetSlotNumbers,
+                  rig.state.currentEffect,
+                  {}};
+        for (int e = 0; e < kEffectCount; ++e)
+            o.store.at(e, kRowSize - 1) = static_cast<uint8_t>(e);
+        o.project = encodeProject(o.store);
+        return o;
+    }
+};
+
+void expectSame(const Outcome& fast, const Outcome& exact)
+{
+    EXPECT_TRUE(fast.memory == exact.memory) << "the unit's memory differs";
+    EXPECT_EQ(fast.effectSwitch, exact.effectSwitch);
+    EXPECT_EQ(fast.project, exact.project) << "the saved project differs";
+    EXPECT_TRUE(fast.startConfig == exact.startConfig);
+    EXPECT_TRUE(fast.deviceCopy == exact.deviceCopy);
+    EXPECT_EQ(fast.names, exact.names);
+    EXPECT_EQ(fast.directory, exact.directory);
+    EXPECT_EQ(fast.slots, exact.slots);
+    EXPECT_EQ(fast.currentEffect, exact.currentEffect);
+}
+
+// The factory unit with bytes past the counted columns that only a block sees.
+void prepareUnit(DeviceModel& device, uint8_t current)
+{
+    device.poke(Addr::CurrentEffect, current);
+    for (int e = 0; e < kEffectCount; ++e)
+        device.poke(Addr::live(e, kDeviceColumns - 1), static_cast<uint8_t>(e % 2));
+}
+
+struct StartUp {
+    Outcome outcome;
+    std::size_t exchanges = 0, liveByteReads = 0, blocks = 0;
+    std::vector<std::string> logs;
+};
+
+// On the Chorus, or on the Room, whose row a faulty block read passes off as the Hall's
+// without a value out of the Hall's ranges.
+StartUp startUp(bool exact, Fault fault = Fault::None, uint8_t current = 7)
+{
+    TempFolder folder;
+    StartUpRig rig(exact);
+    rig.deviceOnPortSeven();
+    rig.names = {{1, "qrv"}};
+    prepareUnit(rig.device, current);
+    rig.device.setBlockFault(fault);
+    rig.state.programFolder = folder.path;
+    mainWindowLoad(rig.program);
+    StartUp run{Outcome::of(rig), rig.exchanges().size(), 0, rig.framesWith(Cmd::ReadEffectBlock), rig.host.logs};
+    for (const auto& sent : rig.exchanges())
+        if (sent.bytes[2] == Cmd::ReadByte && (sent.bytes[3] << 8 | sent.bytes[4]) >= Addr::live(0, 0) &&
+            (sent.bytes[3] << 8 | sent.bytes[4]) <= Addr::live(kEffectCount - 1, kDeviceColumns - 1))
+            ++run.liveByteReads;
+    EXPECT_TRUE(rig.host.boxes.empty());
+    return run;
+}
+
+TEST(WireEconomy, StartUpReadsByBlockAndLeavesWhatTheExactOrderLeaves)
+{
+    const StartUp exact = startUp(true);
+    const StartUp fast = startUp(false);
+    expectSame(fast.outcome, exact.outcome);
+    // One block per effect, three spot checks, no stored preset read twice.
+    EXPECT_EQ(exact.liveByteReads, 305u);
+    EXPECT_EQ(fast.liveByteReads, static_cast<std::size_t>(kSpotChecks));
+    EXPECT_EQ(fast.exchanges, exact.exchanges - 305 - 32 + 15 + kSpotChecks);
+    EXPECT_TRUE(fast.logs.empty());
+}
+
+TEST(WireEconomy, AUnitWhoseBlockReadFallsShortIsReadByteByByteAndSaysSo)
+{
+    const StartUp exact = startUp(true, Fault::None, 1);
+    for (const Fault fault : {Fault::IgnoresEffect, Fault::CurrentOnly}) {
+        const StartUp fast = startUp(false, fault, 1);
+        SCOPED_TRACE(static_cast<int>(fault));
+        expectSame(fast.outcome, exact.outcome);
+        ASSERT_EQ(fast.logs.size(), 1u);
+        EXPECT_NE(fast.logs[0].find("byte by byte for the rest of the session"), std::string::npos);
+        // Found at the first other effect: no slower than the exact order and the checks.
+        EXPECT_EQ(fast.blocks, 2u);
+        EXPECT_LE(fast.exchanges, exact.exchanges + 2 + static_cast<std::size_t>(kLiveCounts[0]));
+    }
+}
+
+// A project saved from the unit, then changed in one effect: a byte outside its control's
+// range on the Reverb (the refresh brings it in range and sends it) and two on the Phaser.
+std::vector<uint8_t> projectFromUnit(const DeviceModel& device, bool changed)
+{
+    ParameterTable rows;
+    for (int e = 0; e < kEffectCount; ++e)
+        for (int c = 0; c < kDeviceColumns; ++c)
+            rows.at(e, c) = device.peek(Addr::live(e, c));
+    if (changed) {
+        const PageParameter& first = catalogue::pageOfEffect(0).parameters.front();
+        rows.at(0, first.column) = static_cast<uint8_t>(first.maximum + 5);
+        rows.at(9, 1) = static_cast<uint8_t>(rows.at(9, 1) ^ 1);
+        rows.at(9, 2) = static_cast<uint8_t>(rows.at(9, 2) ^ 1);
+    }
+    for (int e = 0; e < kEffectCount; ++e)
+        rows.at(e, kRowSize - 1) = static_cast<uint8_t>(e);
+    return encodeProject(rows);
+}
+
+struct Load {
+    Outcome outcome;
+    std::size_t writes = 0, sets = 0;
+};
+
+Load loadProject(bool exact, bool changed, bool reload = false)
+{
+    TempFolder folder;
+    EditorRig rig(exact);
+    rig.emptyDirectory();
+    rig.state.programFolder = folder.path;
+    const auto file = folder.path / "unit.prj";
+    const auto bytes = projectFromUnit(rig.device, changed);
+    writeBytes(file, bytes);
+    LoadProjectFile(rig.editor, file);
+    if (reload) {
+        // An edit of the Reverb, then Reload Current Effect.
+        const PageParameter& second = catalogue::pageOfEffect(0).parameters[1];
+        rig.state.startConfig.at(0, second.column) =
+            static_cast<uint8_t>(rig.state.startConfig.at(0, second.column) ^ 1);
+        rig.port.clearLog();
+        rig.host.answer(true);
+        ReloadCurrentEffect(rig.editor);
+    }
+    EXPECT_TRUE(rig.host.boxes.empty() || reload);
+    return {Outcome::of(rig), rig.frames(Cmd::WriteByte).size(), rig.frames(Cmd::SetParameter).size()};
+}
+
+TEST(WireEconomy, AProjectLoadWritesOnlyWhatTheUnitLacksAndLeavesWhatTheExactOrderLeaves)
+{
+    const Load exact = loadProject(true, true);
+    const Load fast = loadProject(false, true);
+    expectSame(fast.outcome, exact.outcome);
+    EXPECT_EQ(exact.writes, 512u);
+    EXPECT_EQ(fast.writes, 3u);
+    // Only the Reverb byte the refresh brought into range goes out again.
+    EXPECT_EQ(fast.sets, 1u);
+
+    const Load same = loadProject(false, false);
+    EXPECT_EQ(same.writes + same.sets, 0u);
+    expectSame(same.outcome, loadProject(true, false).outcome);
+}
+
+TEST(WireEconomy, ReloadSendsOnlyTheParametersTheUnitLacks)
+{
+    const Load exact = loadProject(true, false, true);
+    const Load fast = loadProject(false, false, true);
+    expectSame(fast.outcome, exact.outcome);
+    EXPECT_GT(exact.sets, 10u);
+    EXPECT_EQ(fast.sets, 1u);
+}
+
+// A unit differing from the backup's in one stored preset's data, one name and one live byte.
+std::vector<uint8_t> restore(bool exact, bool sameUnit, Fault fault, std::size_t& writes)
+{
+    EditorRig source;
+    source.device.poke(Addr::CurrentEffect, 3);
+    const BackupResult backup = readUnit(source.editor);
+    EXPECT_EQ(backup.end, TransferEnd::Done);
+
+    EditorRig target(exact);
+    target.device.setBlockFault(fault);
+    target.emptyDirectory();
+    if (!sameUnit) {
+        target.device.poke(Addr::stored(2, 1, 4), 99);
+        target.device.poke(Addr::name(5, 7, 0), 'X');
+        target.device.poke(Addr::live(11, 3), 1);
+        target.device.poke(Addr::directory(4, 6), Addr::SlotUsed);
+    }
+    const RestoreResult result = writeUnit(target.editor, backup.unit, {});
+    EXPECT_EQ(result.end, TransferEnd::Done);
+    EXPECT_TRUE(result.differences.empty());
+    writes = target.frames(Cmd::WriteByte).size();
+    adoptRestoredUnit(target.editor, result.readBack, {});
+    return Outcome::of(target).memory;
+}
+
+TEST(WireEconomy, ARestoreSkipsWhatTheUnitHoldsAndLeavesWhatTheExactOrderLeaves)
+{
+    std::size_t exactWrites = 0, fastWrites = 0, sameWrites = 0, faultWrites = 0;
+    const auto exact = restore(true, false, Fault::None, exactWrites);
+    EXPECT_TRUE(restore(false, false, Fault::None, fastWrites) == exact);
+    EXPECT_GT(exactWrites, 2000u);
+    // The changed data byte goes out between its slot's directory bytes; a changed name tells
+    // another preset, whose data is written unread; the live byte and the stray directory alone.
+    EXPECT_EQ(fastWrites, 3u + (3u + kDeviceColumns) + 1u + 1u);
+    EXPECT_TRUE(restore(false, false, Fault::IgnoresEffect, faultWrites) == exact);
+    EXPECT_EQ(faultWrites, fastWrites);
+    restore(false, true, Fault::None, sameWrites);
+    EXPECT_EQ(sameWrites, 0u);
+}
+
+} // namespace
+} // namespace qrv::test
