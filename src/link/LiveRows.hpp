@@ -36,28 +36,20 @@ bool blockReadsUsable(const ProgramState& state);
 int liveRowExchanges(const ProgramState& state, const std::vector<int>& effects,
                      const std::function<int(int)>& columns);
 
-// While it lives, writes of values the unit was just shown to hold are not sent.
-class SkipHeldWrites {
+// Sets one of the link's switches for as long as it lives.
+template <void (DeviceLink::*Set)(bool)> class LinkSwitch {
 public:
-    explicit SkipHeldWrites(DeviceLink& link, bool skip = true) : link_(link) { link_.setSkipHeldWrites(skip); }
-    ~SkipHeldWrites() { link_.setSkipHeldWrites(false); }
-    SkipHeldWrites(const SkipHeldWrites&) = delete;
-    SkipHeldWrites& operator=(const SkipHeldWrites&) = delete;
+    explicit LinkSwitch(DeviceLink& link, bool on = true) : link_(link) { (link_.*Set)(on); }
+    ~LinkSwitch() { (link_.*Set)(false); }
+    LinkSwitch(const LinkSwitch&) = delete;
+    LinkSwitch& operator=(const LinkSwitch&) = delete;
 
 private:
     DeviceLink& link_;
 };
-
-// While it lives, one-byte reads of bytes the exchanges have already shown take no exchange.
-class AnswerHeldReads {
-public:
-    explicit AnswerHeldReads(DeviceLink& link, bool answer = true) : link_(link) { link_.setAnswerHeldReads(answer); }
-    ~AnswerHeldReads() { link_.setAnswerHeldReads(false); }
-    AnswerHeldReads(const AnswerHeldReads&) = delete;
-    AnswerHeldReads& operator=(const AnswerHeldReads&) = delete;
-
-private:
-    DeviceLink& link_;
-};
+// Writes of values the unit was just shown to hold are not sent.
+using SkipHeldWrites = LinkSwitch<&DeviceLink::setSkipHeldWrites>;
+// One-byte reads of bytes the exchanges have already shown take no exchange.
+using AnswerHeldReads = LinkSwitch<&DeviceLink::setAnswerHeldReads>;
 
 } // namespace qrv
