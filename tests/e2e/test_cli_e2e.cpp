@@ -64,8 +64,8 @@ TEST(CliDump, WritesTheDevicesLiveParametersAsAProject)
     const auto project = cwd.path() / "all.prj";
 
     const CliRun run = runCli(cwd.path(),
-                              "dump --exact-startup --no-system-ports --port /nonexistent/first --port " + device->slavePath() +
-                                  " --out " + project.string());
+                              "dump --exact-startup --no-system-ports --port /nonexistent/first --port " +
+                                  device->slavePath() + " --out " + project.string());
     ASSERT_EQ(run.status, 0) << run.errors;
     EXPECT_NE(run.errors.find("Dumping memory: please wait"), std::string::npos) << run.errors;
 
@@ -160,7 +160,8 @@ TEST(CliDump, ALostOrGarbledUnitGivesNoFileAndSaysWhy)
                                       {"--hangup-after", std::to_string(1 + expectedDump(memory).size() - 32 - 2)});
     const auto project = cwd.path() / "gone.prj";
     const CliRun run =
-        runCli(cwd.path(), "dump --no-system-ports --port " + device->slavePath() + " --out " + project.string());
+        runCli(cwd.path(),
+               "dump --exact-startup --no-system-ports --port " + device->slavePath() + " --out " + project.string());
     EXPECT_EQ(run.status, 1) << run.errors;
     EXPECT_FALSE(std::filesystem::exists(project));
     EXPECT_EQ(run.errors.find("DEMO MODE"), std::string::npos) << run.errors;
@@ -168,8 +169,9 @@ TEST(CliDump, ALostOrGarbledUnitGivesNoFileAndSaysWhy)
 
     // Replies that never look right, and a port that does not exist: no QRV5173 answered.
     const auto garbled = startEmulator(cwd.path(), "garbled", "garbled", memory, {"--garbage"});
-    const CliRun none = runCli(cwd.path(), "dump --no-system-ports --port /nonexistent/a --port " +
-                                               garbled->slavePath() + " --out " + project.string());
+    const CliRun none = runCli(cwd.path(),
+                               "dump --no-system-ports --port /nonexistent/a --port " + garbled->slavePath() +
+                                   " --out " + project.string());
     EXPECT_EQ(none.status, 1);
     EXPECT_NE(none.errors.find("no QRV5173 answered"), std::string::npos) << none.errors;
     EXPECT_FALSE(std::filesystem::exists(project));
