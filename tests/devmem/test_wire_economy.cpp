@@ -136,8 +136,7 @@ Load loadProject(bool exact, bool changed, bool reload = false)
     rig.emptyDirectory();
     rig.state.programFolder = folder.path;
     const auto file = folder.path / "unit.prj";
-    const auto bytes = projectFromUnit(rig.device, changed);
-    writeBytes(file, bytes);
+    writeBytes(file, projectFromUnit(rig.device, changed));
     LoadProjectFile(rig.editor, file);
     if (reload) {
         // An edit of the Reverb, then Reload Current Effect.
@@ -177,13 +176,12 @@ TEST(WireEconomy, ReloadSendsOnlyTheParametersTheUnitLacks)
 }
 
 // A unit differing from the backup's in one stored preset's data, one name and one live byte.
-std::vector<uint8_t> restore(bool exact, bool sameUnit, Fault fault, std::size_t& writes)
+Outcome restore(bool exact, bool sameUnit, Fault fault, std::size_t& writes)
 {
     EditorRig source;
     source.device.poke(Addr::CurrentEffect, 3);
     const BackupResult backup = readUnit(source.editor);
     EXPECT_EQ(backup.end, TransferEnd::Done);
-
     EditorRig target(exact);
     target.device.setBlockFault(fault);
     target.emptyDirectory();
@@ -198,19 +196,19 @@ std::vector<uint8_t> restore(bool exact, bool sameUnit, Fault fault, std::size_t
     EXPECT_TRUE(result.differences.empty());
     writes = target.frames(Cmd::WriteByte).size();
     adoptRestoredUnit(target.editor, result.readBack, {});
-    return Outcome::of(target).memory;
+    return Outcome::of(target);
 }
 
 TEST(WireEconomy, ARestoreSkipsWhatTheUnitHoldsAndLeavesWhatTheExactOrderLeaves)
 {
     std::size_t exactWrites = 0, fastWrites = 0, sameWrites = 0, faultWrites = 0;
     const auto exact = restore(true, false, Fault::None, exactWrites);
-    EXPECT_TRUE(restore(false, false, Fault::None, fastWrites) == exact);
+    expectSame(restore(false, false, Fault::None, fastWrites), exact);
     EXPECT_GT(exactWrites, 2000u);
     // The changed data byte goes out between its slot's directory bytes; a changed name tells
     // another preset, whose data is written unread; the live byte and the stray directory alone.
     EXPECT_EQ(fastWrites, 3u + (3u + kDeviceColumns) + 1u + 1u);
-    EXPECT_TRUE(restore(false, false, Fault::IgnoresEffect, faultWrites) == exact);
+    expectSame(restore(false, false, Fault::IgnoresEffect, faultWrites), exact);
     EXPECT_EQ(faultWrites, fastWrites);
     restore(false, true, Fault::None, sameWrites);
     EXPECT_EQ(sameWrites, 0u);
