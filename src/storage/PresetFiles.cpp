@@ -170,6 +170,9 @@ void transferProject(Editor& editor, const FailureWatch& watch, LongOperation& o
     Host& host = editor.host();
 
     state.currentEffect = 0;
+    // The caption and bar come up before the unit is read: a Cancel there stops a transfer too.
+    form.caption = kLoadingProjectCaption;
+    form.ProgressBar1 = ProgressBar{true, 0, kProjectWrites};
     std::optional<SkipHeldWrites> skip;
     if (!readUnitRows(editor, watch, operation, skip) || !writeAllRows(editor, watch))
         return;
