@@ -153,7 +153,7 @@ Load loadProject(bool exact, bool changed, bool reload = false, std::optional<in
             rig.state.unitMayDiffer};
 }
 
-TEST(WireEconomy, AProjectLoadWritesOnlyWhatTheUnitLacksAndLeavesWhatTheExactOrderLeaves)
+TEST(WireEconomy, AProjectLoadAndAReloadSendOnlyWhatTheUnitLacksAndLeaveWhatTheExactOrderLeaves)
 {
     const Load exact = loadProject(true, true);
     const Load fast = loadProject(false, true);
@@ -171,15 +171,11 @@ TEST(WireEconomy, AProjectLoadWritesOnlyWhatTheUnitLacksAndLeavesWhatTheExactOrd
     const Load same = loadProject(false, false);
     EXPECT_EQ(same.writes + same.sets, 0u);
     expectSame(same.outcome, loadProject(true, false).outcome);
-}
 
-TEST(WireEconomy, ReloadSendsOnlyTheParametersTheUnitLacks)
-{
-    const Load exact = loadProject(true, false, true);
-    const Load fast = loadProject(false, false, true);
-    expectSame(fast.outcome, exact.outcome);
-    EXPECT_GT(exact.sets, 10u);
-    EXPECT_EQ(fast.sets, 1u);
+    const Load exactReload = loadProject(true, false, true), fastReload = loadProject(false, false, true);
+    expectSame(fastReload.outcome, exactReload.outcome);
+    EXPECT_GT(exactReload.sets, 10u);
+    EXPECT_EQ(fastReload.sets, 1u);
 }
 
 // A unit differing from the backup's in one stored preset's data, one name and one live byte.
@@ -199,8 +195,7 @@ Outcome restore(bool exact, bool sameUnit, Fault fault, std::size_t& writes)
         target.device.poke(Addr::directory(4, 6), Addr::SlotUsed);
     }
     const RestoreResult result = writeUnit(target.editor, backup.unit, {});
-    EXPECT_EQ(result.end, TransferEnd::Done);
-    EXPECT_TRUE(result.differences.empty());
+    EXPECT_TRUE(result.end == TransferEnd::Done && result.differences.empty());
     writes = target.frames(Cmd::WriteByte).size();
     adoptRestoredUnit(target.editor, result.readBack, {});
     return Outcome::of(target);
