@@ -10,7 +10,7 @@
 namespace qrv::test {
 namespace {
 
-TEST(Reload, CurrentEffectGoesBackToTheStartConfigurationAndIsSentAgain)
+TEST(Reload, CurrentEffectGoesBackToTheStartConfigurationAndIsSentAgainNoKeepsTheEdit)
 {
     EditorRig rig;
     rig.select(0);
@@ -20,15 +20,23 @@ TEST(Reload, CurrentEffectGoesBackToTheStartConfigurationAndIsSentAgain)
     ASSERT_EQ(rig.state.store.at(0, 0), 77);
     rig.port.clearLog();
 
+    // No keeps the edit.
+    rig.host.answer(false);
+    ReloadCurrentEffect(rig.editor);
+    EXPECT_EQ(rig.state.store.at(0, 0), 77);
+    EXPECT_TRUE(rig.port.sent().empty());
+
     rig.host.answer(true);
     ReloadCurrentEffect(rig.editor);
 
-    ASSERT_EQ(rig.host.boxes.size(), 1u);
-    EXPECT_EQ(rig.host.boxes[0].text, "                Are you sure ?");
-    EXPECT_EQ(rig.host.boxes[0].title, "Reload Current Effect");
-    EXPECT_EQ(rig.host.boxes[0].icon, Icon::None);
-    EXPECT_TRUE(rig.host.boxes[0].question);
-    EXPECT_EQ(rig.host.boxes[0].defaultButton, Button::Yes);
+    ASSERT_EQ(rig.host.boxes.size(), 2u);
+    for (const auto& box : rig.host.boxes) {
+        EXPECT_EQ(box.text, "                Are you sure ?");
+        EXPECT_EQ(box.title, "Reload Current Effect");
+        EXPECT_EQ(box.icon, Icon::None);
+        EXPECT_TRUE(box.question);
+        EXPECT_EQ(box.defaultButton, Button::Yes);
+    }
     EXPECT_EQ(rig.state.store.at(0, 0), original);
     EXPECT_EQ(rig.form.Slider12.at(0).position, 100 - original);
     EXPECT_EQ(rig.form.Text18.at(0).text, std::to_string(original) + " %");
@@ -37,29 +45,21 @@ TEST(Reload, CurrentEffectGoesBackToTheStartConfigurationAndIsSentAgain)
     EXPECT_FALSE(rig.host.busy(Window::Editor));
 }
 
-TEST(Reload, NoKeepsTheEdit)
-{
-    EditorRig rig;
-    rig.select(0);
-    rig.form.Slider12.at(0).position = 100 - 77;
-    rig.editor.sliderEvent(0, 0);
-    rig.port.clearLog();
-    rig.host.answer(false);
-    ReloadCurrentEffect(rig.editor);
-    rig.host.answer(false);
-    ReloadAllEffects(rig.editor);
-    EXPECT_EQ(rig.state.store.at(0, 0), 77);
-    EXPECT_TRUE(rig.port.sent().empty());
-    EXPECT_EQ(rig.host.boxes.at(1).title, "Reload All Effect");
-    EXPECT_EQ(rig.host.boxes.at(1).text, "                Are you sure ?");
-}
-
-TEST(Reload, AllEffectsRestoresEveryRowButSendsOnlyTheCurrentOne)
+TEST(Reload, AllEffectsRestoresEveryRowButSendsOnlyTheCurrentOneAndNothingInDemoMode)
 {
     EditorRig rig;
     rig.select(3);
     for (int e = 0; e < kEffectCount; ++e)
         rig.state.store.at(e, 0) = static_cast<uint8_t>(rig.state.startConfig.at(e, 0) + 1);
+    const ParameterTable edited = rig.state.store;
+    rig.port.clearLog();
+    rig.host.answer(false);
+    ReloadAllEffects(rig.editor);
+    EXPECT_EQ(rig.host.boxes.at(0).title, "Reload All Effect");
+    EXPECT_EQ(rig.host.boxes.at(0).text, "                Are you sure ?");
+    EXPECT_TRUE(rig.state.store == edited);
+    EXPECT_TRUE(rig.port.sent().empty());
+
     rig.host.answer(true);
     ReloadAllEffects(rig.editor);
     EXPECT_TRUE(rig.state.store == rig.state.startConfig);
@@ -70,21 +70,17 @@ TEST(Reload, AllEffectsRestoresEveryRowButSendsOnlyTheCurrentOne)
         EXPECT_EQ(frame.bytes.at(8), rig.state.startConfig.at(3, frame.bytes.at(3))) << int(frame.bytes.at(3));
     }
     EXPECT_EQ(rig.device.currentEffect(), 3);
-}
 
-TEST(Reload, DemoModeChangesTheEditorAndSendsNothing)
-{
-    EditorRig rig;
+    // In demo mode the editor changes the same way and sends nothing.
     rig.state.DemoMode = true;
-    rig.select(0);
-    rig.state.startConfig.at(0, 0) = 12;
-    rig.state.startConfig.at(9, 0) = 13;
+    for (int e = 0; e < kEffectCount; ++e)
+        rig.state.store.at(e, 0) = static_cast<uint8_t>(rig.state.startConfig.at(e, 0) + 1);
+    rig.port.clearLog();
     rig.host.answer(true);
     ReloadCurrentEffect(rig.editor);
-    EXPECT_EQ(rig.form.Text18.at(0).text, "12 %");
     rig.host.answer(true);
     ReloadAllEffects(rig.editor);
-    EXPECT_EQ(rig.state.store.at(9, 0), 13);
+    EXPECT_TRUE(rig.state.store == rig.state.startConfig);
     EXPECT_TRUE(rig.port.sent().empty());
 }
 
