@@ -68,7 +68,6 @@ TEST(EndToEnd, StartUpFindsTheDeviceOnPortSevenAndDumpsIt)
                  {5, missing(5)}, {6, missing(6)}, {7, device->slavePath()}};
     rig.startUp();
     const ProgramState& s = rig.program.state;
-    const FrmMain& form = rig.program.form;
 
     EXPECT_EQ(rig.resolved, (std::vector<int>{0, 1, 2, 3, 4, 5, 6, 7}));
     EXPECT_EQ(s.PortNumber, 7);
@@ -83,29 +82,8 @@ TEST(EndToEnd, StartUpFindsTheDeviceOnPortSevenAndDumpsIt)
     EXPECT_EQ(taken[0], frame(0x00));
     for (std::size_t i = 0; i < expected.size(); ++i)
         ASSERT_EQ(taken[i + 1], expected[i].bytes) << "exchange " << i;
-    for (const auto& f : taken)
-        ASSERT_NE(f[2], 0x20);
-    std::size_t oneByteReads = 0;
-    for (const auto& f : taken)
-        oneByteReads += f[2] == 0x10 ? 1 : 0;
-    // 0x0013, the directory, the slot numbers, the stored preset, the live columns, the selection's stored preset
-    EXPECT_EQ(oneByteReads, 1 + 128 + 16 + 32 + 305 + 32u);
-
-    EXPECT_EQ(s.currentEffect, 9);
-    EXPECT_EQ(form.Combo1.index, 9);
-    EXPECT_EQ(form.frontPage, 9);
-    for (int c = 0; c < 32; ++c)
-        EXPECT_EQ(s.store.at(9, c), memory.peek(Addr::live(9, c))) << "column " << c;
-    EXPECT_EQ(s.presetNames[9][1], latin1ToUtf8("Ph\xE4ser 2"));
-    EXPECT_EQ(form.Label2.caption, "2 - " + latin1ToUtf8("Ph\xE4ser 2"));
-    for (int e = 0; e < kEffectCount; ++e)
-        for (int slot = 0; slot < kSlotCount; ++slot)
-            if (memory.peek(Addr::directory(e, slot)) != Addr::SlotUsed) {
-                EXPECT_EQ(s.presetNames[e][slot], " Empty  ");
-            }
-    const ProgressBar& bar = rig.program.splash.ProgressBar1;
-    EXPECT_EQ(bar.value, bar.max);
-    EXPECT_EQ(static_cast<std::size_t>(bar.max), expected.size());
+    // What the dump made of it is the core's tests'; over the pty the Latin-1 name arrives whole.
+    EXPECT_EQ(rig.program.form.Label2.caption, "2 - " + latin1ToUtf8("Ph\xE4ser 2"));
 }
 
 TEST(EndToEnd, HangUpDuringAParameterChangeDropsItAndEditingGoesOnAfterReconnect)
