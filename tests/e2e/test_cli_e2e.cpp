@@ -3,10 +3,8 @@
 #include "tests/startup/ExpectedDump.hpp"
 #include "tests/startup/StartUpRig.hpp"
 
-#include "app/DeviceBackup.hpp"
 #include "backupfile/BackupFile.hpp"
 #include "editor/Describe.hpp"
-#include "link/SerialTransport.hpp"
 #include "storage/FileCodec.hpp"
 
 #include <gtest/gtest.h>
@@ -110,40 +108,6 @@ TEST(CliDump, AnUnwritableProjectIsReportedAndLeavesNothingBehind)
         EXPECT_EQ(entry.path().filename().string().find(".tmp-"), std::string::npos) << entry.path();
     // Checked before the dump: the device heard nothing.
     EXPECT_TRUE(requests(cwd.path() / "device.log").empty());
-}
-
-TEST(CliBackup, TheEditorsBackUpDeviceWritesTheSameFile)
-{
-    TemporaryWorkingDirectory cwd;
-    DeviceModel memory;
-    memory.poke(Addr::directory(6, 7), Addr::SlotUsed);
-    const std::string name = "Gr\xFC\xDF 7  ";
-    for (int k = 0; k < kNameLength; ++k)
-        memory.poke(Addr::name(6, 7, k), static_cast<uint8_t>(name[static_cast<std::size_t>(k)]));
-    memory.poke(Addr::CurrentEffect, 6);
-    const auto device = startEmulator(cwd.path(), "device", "device", memory);
-    const auto cliFile = cwd.path() / "cli.json";
-    const CliRun run =
-        runCli(cwd.path(), "backup --no-system-ports --port " + device->slavePath() + " --out " + cliFile.string());
-    ASSERT_EQ(run.status, 0) << run.errors;
-
-    ensureApplication();
-    FakeHost host;
-    SteadyClock clock;
-    SerialTransport port;
-    Program program(port, clock, host, [&](int n) -> std::optional<std::string> {
-        return n == 1 ? std::optional<std::string>(device->slavePath()) : std::nullopt;
-    });
-    ASSERT_TRUE(program.search.connectAtStartUp({}));
-    program.state.LinkUp = true;
-    program.state.programFolder = cwd.path();
-    host.choosePath(cwd.path() / "editor.json");
-    backUpDevice(program.editor, 0);
-    EXPECT_TRUE(host.boxes.empty());
-    const auto editorBytes = readFile(cwd.path() / "editor.json");
-    EXPECT_EQ(editorBytes, readFile(cliFile));
-    EXPECT_NE(std::string(editorBytes.begin(), editorBytes.end()).find("\"name\": \"Gr\xC3\xBC\xC3\x9F 7  \""),
-              std::string::npos);
 }
 
 // The cable faults that a resend mends are the fault matrix's; here the two endings the tool

@@ -53,21 +53,6 @@ TEST(FactoryImage, DirectoryNamesSlotNumbersAndLiveRowsAgree)
     }
 }
 
-TEST(FactoryImage, EqualiserBandsSitNearFlatWithinTheirLists)
-{
-    // First column of each PEQ band: gain, then frequency index, then width index.
-    const std::map<int, std::vector<int>> bands{
-        {0, {6, 15, 18}}, {4, {6, 15, 18}},   {5, {5, 8, 11}},    {6, {4, 7, 10}},    {9, {1, 4, 9}},
-        {11, {2, 7, 20}}, {12, {12, 15, 18}}, {13, {11, 14, 17}}, {14, {11, 14, 17}}, {15, {2}}};
-    const DeviceModel model;
-    for (const auto& [e, firsts] : bands)
-        for (const int b : firsts) {
-            EXPECT_NEAR(model.peek(Addr::live(e, b)), 30, 6) << "effect " << e << " band at " << b;
-            EXPECT_LE(model.peek(Addr::live(e, b + 1)), 30) << "effect " << e << " band at " << b;
-            EXPECT_LE(model.peek(Addr::live(e, b + 2)), 59) << "effect " << e << " band at " << b;
-        }
-}
-
 TEST(FactoryImage, StoredPresetsStayWithinControlRanges)
 {
     struct Limit {
