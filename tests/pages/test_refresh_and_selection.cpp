@@ -220,20 +220,6 @@ TEST(Selection, DemoModeSendsNothingAndStillShowsThePage)
         EXPECT_EQ(rig.state.deviceCopy.at(9, c), 0);
 }
 
-TEST(Selection, SlotNumberOutsideTheSlotsCountsAsSlotZero)
-{
-    EditorRig rig;
-    rig.state.presetSlotNumbers[4] = "255";
-    rig.state.presetNames[4][0] = " Empty  ";
-    rig.port.clearLog();
-    rig.form.Combo1.index = 4;
-    rig.editor.effectListClick();
-    EXPECT_TRUE(rig.host.boxes.empty());
-    EXPECT_EQ(rig.port.sent().at(1).bytes[3], Addr::stored(4, 0, 0) >> 8);
-    EXPECT_EQ(rig.port.sent().at(1).bytes[4], Addr::stored(4, 0, 0) & 0xFF);
-    EXPECT_EQ(rig.form.Label2.caption, "1 -  Empty  ");
-}
-
 TEST(Selection, AnUnplugWaitsForTheUnitAndNeverEndsTheProgram)
 {
     // The port does not open again: the editor waits for the unit without a box; the page
