@@ -92,6 +92,9 @@ TEST_F(RateLink, DecliningLeavesTheLinkOffAndSwitchingOffAsksNothing)
     rig.form.Check6.value = 1;
     rig.host.answer(false);
     rig.editor.checkClick(8, 6);
+    ASSERT_EQ(rig.host.boxes.size(), 1u);
+    EXPECT_EQ(rig.host.boxes[0].text, "The Link function copy RateL to RateR, are you sure?");
+    EXPECT_EQ(rig.host.boxes[0].title, "Link Rate");
     EXPECT_EQ(rig.form.Check6.value, 0);
     EXPECT_EQ(rig.stored(2), right);
     EXPECT_TRUE(rig.port.sent().empty());
