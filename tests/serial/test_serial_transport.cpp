@@ -101,12 +101,6 @@ TEST_F(SerialOverPty, EveryByteValuePassesBothWaysInValueAndBlockReplies)
     EXPECT_TRUE(host.boxes.empty());
 }
 
-TEST_F(SerialOverPty, PacedEmulatorAnswersTheProbe)
-{
-    start({});
-    EXPECT_TRUE(link.ProbeDevice());
-}
-
 TEST_F(SerialOverPty, ReadTakesNoMoreThanTheReadLengthAndClearInputDiscardsTheRest)
 {
     start({"--fast"});
@@ -220,20 +214,6 @@ TEST(PlugAndPlayOverPty, TheUnitUnpluggedAndPluggedInAgainGetsTheEditMadeMeanwhi
     port.close();
     EXPECT_EQ(emulator.stop(), 0);
     EXPECT_FALSE(linked());
-}
-
-TEST_F(SerialOverPty, LogRecordsEachFrameAndReply)
-{
-    TempFolder folder;
-    const auto log = folder.path / "frames.log";
-    start({"--fast", "--log", log.string()});
-    link.readByte(0x0013);
-    std::ifstream in(log);
-    std::string request, reply;
-    std::getline(in, request);
-    std::getline(in, reply);
-    EXPECT_EQ(request, "000001 > F0 9C 10 00 13 00 00 00 00 F7");
-    EXPECT_EQ(reply, "000001 < F0 9C 10 9C 00 13 00 00 00 F7");
 }
 
 TEST_F(SerialOverPty, SecondOpenOfTheSamePortIsUnavailable)
