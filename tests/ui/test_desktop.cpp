@@ -203,23 +203,11 @@ TEST(UiMenus, HoldEveryPanelCommandWithItsTipAndAKey)
     EXPECT_EQ(menuAction(main, 2)->shortcut(), QKeySequence(QKeySequence::Open));
     EXPECT_TRUE(ui::aboutText().contains(QRegularExpression("version \\d+\\.\\d+(.|\\n)*GPL-3.0-or-later")));
 
-    // The menu runs the panel's own handler: No keeps the edit, the button's Yes puts the
-    // start values back.
-    choose(rig.find<QComboBox>("Combo1"), 7);
-    const int depth = rig.state.startConfig.at(7, 0);
-    rig.find<QSlider>("Slider3_0")->setValue(depth == 0 ? 99 : 100 - depth + 1);
-    const int edited = rig.stored(0);
-    ASSERT_NE(edited, depth);
+    // The menu runs the panel's own handler (what Reload does is the core's test).
     rig.host.answer(false);
     menuAction(main, 5)->trigger();
     ASSERT_FALSE(rig.host.boxes.empty());
     EXPECT_EQ(rig.host.boxes.back().title, "Reload Current Effect");
-    EXPECT_EQ(rig.stored(0), edited);
-    rig.host.answer(true);
-    QTest::mouseClick(rig.find<QPushButton>("Command2_5"), Qt::LeftButton);
-    EXPECT_EQ(rig.stored(0), depth);
-    EXPECT_EQ(rig.find<QLineEdit>("Text5_0")->text(), QString::number(depth) + " %");
-    EXPECT_EQ(rig.live(7, 0), depth);
 
     // Exit, from the menu or the window's close, asks; No keeps everything. The editor's own
     // close does nothing and asks nothing.
