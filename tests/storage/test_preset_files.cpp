@@ -90,7 +90,7 @@ TEST_F(PresetFiles, SavingReplacesTheFileWithTheCurrentRowAndItsEffectIndex)
     EXPECT_EQ(files, 3) << "no temporary of this save is left";
 }
 
-TEST_F(PresetFiles, LoadingSwitchesToTheFilesEffectAndLeavesOthersAloneInDemoModeTooWithoutSending)
+TEST_F(PresetFiles, LoadingSwitchesToTheFilesEffectAndLeavesOthersAlone)
 {
     const auto bytes = saveChorus();
     rig.form.Slider3.at(0).position = 100 - 10;
@@ -121,17 +121,6 @@ TEST_F(PresetFiles, LoadingSwitchesToTheFilesEffectAndLeavesOthersAloneInDemoMod
     EXPECT_FALSE(rig.host.busy(Window::Editor));
     EXPECT_TRUE(rig.host.boxes.empty());
     EXPECT_EQ(rig.state.lastOutcome, "Loaded Preset/chorus.fxp");
-
-    // In demo mode the editor fills the same way and nothing is sent.
-    rig.state.DemoMode = true;
-    rig.select(0);
-    rig.port.clearLog();
-    rig.host.choosePath(file);
-    LoadPresetFile(rig.editor);
-    EXPECT_EQ(rig.state.currentEffect, 7);
-    EXPECT_EQ(rowBytes(rig.state.startConfig, 7), bytes);
-    EXPECT_EQ(rig.form.Text5.at(0).text, "42 %");
-    EXPECT_TRUE(rig.port.sent().empty());
 }
 
 TEST_F(PresetFiles, ShortFilesAndEffectSixteenChangeNothingLongerOnesLoadTheirFirst33Bytes)

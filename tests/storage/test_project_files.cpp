@@ -3,7 +3,6 @@
 
 #include "storage/CommandPanel.hpp"
 #include "storage/PresetFiles.hpp"
-#include "storage/Reload.hpp"
 
 #include <gtest/gtest.h>
 
@@ -273,17 +272,6 @@ TEST_F(ProjectFiles, ShorterFilesAreRefusedAndChangeNothingLongerOnesLoadTheirFi
     EXPECT_EQ(rig.memoryWrites().size(), 512u);
     EXPECT_EQ(rig.state.lastOutcome,
               "Loaded Preset/show.prj (its first 528 bytes; the 5 bytes after them were ignored)");
-}
-
-TEST_F(ProjectFiles, ReloadAllRightAfterLoadingRestoresTheFile)
-{
-    EditorRig rig;
-    load(rig);
-    for (int e = 0; e < kEffectCount; ++e)
-        rig.state.store.at(e, 0) = static_cast<uint8_t>(e == 0 ? 0 : 3);
-    rig.host.answer(true);
-    ReloadAllEffects(rig.editor);
-    expectTablesHoldTheFile(rig);
 }
 
 } // namespace
