@@ -130,19 +130,5 @@ TEST(FileView, DamagedFilesAreRefusedWithTheReason)
     EXPECT_FALSE(describeFile(tables, std::vector<uint8_t>(529, 0), '.', problem));
 }
 
-TEST(FileView, TextListsEachLabelWithItsText)
-{
-    std::vector<uint8_t> bytes(33, 0);
-    bytes[0] = 57;
-    bytes[32] = 7;
-    std::string problem;
-    const auto view = describeFile(buildValueTables(), bytes, '.', problem);
-    ASSERT_TRUE(view);
-    const std::string text = renderText(*view);
-    EXPECT_EQ(text.rfind("Preset file, effect 7, CHORUS (Chorus Edit)\n", 0), 0u) << text;
-    EXPECT_NE(text.find("\n  Depth                 57 %\n"), std::string::npos) << text;
-    EXPECT_NE(text.find("\n  Link Rate L&R         off\n"), std::string::npos) << text;
-}
-
 } // namespace
 } // namespace qrv::test
