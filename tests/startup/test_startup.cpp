@@ -57,9 +57,20 @@ TEST(Splash, ScreensUnderEightHundredBySixHundredAreWarnedAboutAndStartUpGoesOn)
     }
 }
 
-TEST(Splash, TimerRunsTheLoadsShowsTheWindowsAndUnloadsTheSplash)
+TEST(Splash, EditorLoadCopesWithAPanelNotBuiltYet)
+{
+    FrmMain form;
+    editorWindowLoad(form);
+    EXPECT_TRUE(form.Command2.empty());
+}
+
+TEST(StartUp, TheTimerConnectsOnPortSevenOverwritesTheHeadOfInitCfgWithoutReadingItAndDumps)
 {
     TemporaryWorkingDirectory cwd;
+    {
+        std::ofstream old(cwd.path() / "init.cfg", std::ios::binary);
+        old.write("\x09\x00\x03\x04\x05", 5);
+    }
     StartUpRig rig;
     rig.deviceOnPortSeven();
     rig.form.Command2[6].caption = "Reload All Effect";
@@ -75,24 +86,11 @@ TEST(Splash, TimerRunsTheLoadsShowsTheWindowsAndUnloadsTheSplash)
     EXPECT_EQ(rig.host.busyChanges.front(), std::make_pair(Window::Splash, true));
     EXPECT_EQ(rig.host.busyChanges.back(), std::make_pair(Window::Splash, false));
     EXPECT_FALSE(rig.host.busy(Window::Main));
-}
 
-TEST(Splash, EditorLoadCopesWithAPanelNotBuiltYet)
-{
-    FrmMain form;
-    editorWindowLoad(form);
-    EXPECT_TRUE(form.Command2.empty());
-}
-
-TEST(StartUp, ConnectsOnPortSevenWritesInitCfgAndDumps)
-{
-    TemporaryWorkingDirectory cwd;
-    StartUpRig rig;
-    rig.deviceOnPortSeven();
-    startUp(rig);
     EXPECT_EQ(rig.resolved.front(), 0);
+    EXPECT_EQ(rig.resolved.at(1), 1); // the search starts at one, not at the saved nine
     EXPECT_EQ(rig.state.PortNumber, 7);
-    EXPECT_EQ(readFile(cwd.path() / "init.cfg"), (Bytes{7, 0}));
+    EXPECT_EQ(readFile(cwd.path() / "init.cfg"), (Bytes{7, 0, 3, 4, 5}));
     EXPECT_TRUE(rig.program.splash.Label1.visible);
     EXPECT_EQ(rig.program.splash.Label1.caption, "Dumping memory: please wait ");
     EXPECT_FALSE(rig.state.DemoMode);
@@ -153,24 +151,6 @@ TEST(StartUp, TheTapTickRunsOnlyWhileTheTapDelayPageIsShown)
         EXPECT_EQ(rig.form.Timer2.enabled, effect == kTapDelayPage) << effect;
     }
     EXPECT_EQ(rig.form.Timer1.interval, 50);
-}
-
-TEST(StartUp, InitCfgInTheStartFolderOverwritesTheHeadOfAnOldOneAndIsNeverRead)
-{
-    TemporaryWorkingDirectory cwd;
-    const auto other = cwd.path() / "elsewhere";
-    std::filesystem::create_directory(other);
-    std::filesystem::current_path(other);
-    {
-        std::ofstream old(other / "init.cfg", std::ios::binary);
-        old.write("\x07\x00\x03\x04\x05", 5);
-    }
-    StartUpRig rig;
-    rig.deviceOnPortSeven();
-    startUp(rig);
-    EXPECT_EQ(rig.resolved.at(1), 1); // the search starts at one, not at the saved seven
-    EXPECT_EQ(readFile(other / "init.cfg"), (Bytes{7, 0, 3, 4, 5}));
-    EXPECT_FALSE(std::filesystem::exists(cwd.path() / "init.cfg"));
 }
 
 TEST(StartUp, AnUnwritableFolderIsNoError)
