@@ -56,21 +56,6 @@ struct StoreToDevice : ::testing::Test {
     }
 };
 
-TEST_F(StoreToDevice, DialogOpensOnTheSlotLastUsedWithItsName)
-{
-    rig.state.presetSlotNumbers[2] = "5";
-    dialog.load();
-    EXPECT_EQ(dialog.form.Combo1.items, (std::vector<std::string>{"1", "2", "3", "4", "5", "6", "7", "8"}));
-    EXPECT_EQ(dialog.form.Command1.at(0).caption, "Cancel");
-    EXPECT_EQ(dialog.form.Command1.at(1).caption, "Store");
-    EXPECT_EQ(dialog.form.Label2.at(0).caption, "Select position");
-    EXPECT_EQ(dialog.form.Label2.at(1).caption, "Edit Name");
-    EXPECT_EQ(dialog.form.List1.index, 5);
-    EXPECT_EQ(dialog.form.Text1.text, " PLATE  ");
-    EXPECT_EQ(dialog.form.Combo1.index, 5);
-    EXPECT_TRUE(dialog.form.open);
-}
-
 TEST_F(StoreToDevice, FourLetterNameIntoSlotZeroOfEffectTwoWritesInOrder)
 {
     rig.form.Slider12.at(0).position = 100 - 33;
@@ -129,8 +114,9 @@ TEST_F(StoreToDevice, LongAndUntouchedNames)
     EXPECT_EQ(sent, " Empty  ");
 }
 
-TEST_F(StoreToDevice, NoCancelOrNoUnitStoresAndRecordsNothing)
+TEST_F(StoreToDevice, OpensOnTheSlotLastUsedWithItsNameWhereNoCancelOrNoUnitStoresAndRecordsNothing)
 {
+    rig.state.presetSlotNumbers[2] = "5";
     const auto directory = rig.state.presetDirectory;
     const auto names = rig.state.presetNames;
     const ParameterTable copy = rig.state.deviceCopy, start = rig.state.startConfig;
@@ -138,12 +124,20 @@ TEST_F(StoreToDevice, NoCancelOrNoUnitStoresAndRecordsNothing)
         EXPECT_TRUE(rig.port.sent().empty());
         EXPECT_EQ(rig.state.presetDirectory, directory);
         EXPECT_EQ(rig.state.presetNames, names);
-        EXPECT_EQ(rig.state.presetSlotNumbers[2], "0");
+        EXPECT_EQ(rig.state.presetSlotNumbers[2], "5");
         EXPECT_TRUE(rig.state.deviceCopy == copy);
         EXPECT_TRUE(rig.state.startConfig == start);
         EXPECT_TRUE(dialog.form.open);
     };
     dialog.load();
+    EXPECT_EQ(dialog.form.Combo1.items, (std::vector<std::string>{"1", "2", "3", "4", "5", "6", "7", "8"}));
+    EXPECT_EQ(dialog.form.Command1.at(0).caption, "Cancel");
+    EXPECT_EQ(dialog.form.Command1.at(1).caption, "Store");
+    EXPECT_EQ(dialog.form.Label2.at(0).caption, "Select position");
+    EXPECT_EQ(dialog.form.Label2.at(1).caption, "Edit Name");
+    EXPECT_EQ(dialog.form.List1.index, 5);
+    EXPECT_EQ(dialog.form.Text1.text, " PLATE  ");
+    EXPECT_EQ(dialog.form.Combo1.index, 5);
     dialog.form.Text1.text = "NOPE";
     rig.host.answer(false);
     dialog.commandClick(1);
