@@ -122,11 +122,15 @@ TEST(PresetLibraryListing, AFileWrittenJustBeforeItsLookIsReadAgainAtTheNext)
     TempFolder dir;
     const fs::path root = dir.path / "Preset";
     fs::create_directories(root);
+    // Both writes the same size with the same time stamp, as a coarse clock gives them; the
+    // stamp lies ahead so that the file is young at its first look however slow the run.
+    const auto stamp = fs::file_time_type::clock::now() + std::chrono::hours(1);
     writeBytes(root / "a.fxp", preset(1));
+    fs::last_write_time(root / "a.fxp", stamp);
     PresetLibrary library;
     library.scanAll(root);
-    // Same size, and maybe the same time stamp as the first write.
     writeBytes(root / "a.fxp", preset(2));
+    fs::last_write_time(root / "a.fxp", stamp);
     const LibraryUpdate update = library.rescanFolders({""});
     ASSERT_EQ(update.changes.size(), 1u);
     ASSERT_EQ(update.changes[0].filesChanged.size(), 1u);
