@@ -172,10 +172,6 @@ TEST(DeviceBackup, TheEditorsBackupIsTheCommandLinesFileAndRestoresAnotherUnitWh
     EXPECT_EQ(target->form.Combo1.index, 9);
     for (int c = 0; c < kDeviceColumns; ++c)
         EXPECT_EQ(target->state.deviceCopy.at(9, c), source->device.peek(Addr::stored(9, 2, c)));
-
-    target->host.choosePath(folder.path / "again.json");
-    backUpDevice(target->editor, kNoon7December2026);
-    EXPECT_EQ(fileText(folder.path / "again.json"), text);
 }
 
 TEST(DeviceBackup, RestoringChosenEffectsLeavesTheRestAloneNamesDifferencesAndClearsTheHistory)
