@@ -93,22 +93,14 @@ TEST_F(StoreToDevice, FourLetterNameIntoSlotZeroOfEffectTwoWritesInOrder)
     EXPECT_EQ(dialog.form.ProgressBar1.max, 44);
 }
 
-TEST_F(StoreToDevice, LongAndUntouchedNames)
+TEST_F(StoreToDevice, AnEmptySlotsNameLeftAsShownIsStoredAsShown)
 {
-    store("LONGNAME99", 3);
-    std::string sent;
-    for (int k = 0; k < 8; ++k)
-        sent += static_cast<char>(rig.device.peek(Addr::name(2, 3, k)));
-    EXPECT_EQ(sent, "LONGNAME");
-    EXPECT_EQ(rig.state.presetNames[2][3], "LONGNAME99");
-    EXPECT_EQ(rig.form.Label2.caption, "4 - LONGNAME99");
-
-    dialog.load(); // opens on slot 3 now
+    dialog.load();
     dialog.form.List1.index = 6;
     dialog.listDoubleClick();
     rig.host.answer(true);
     dialog.commandClick(1);
-    sent.clear();
+    std::string sent;
     for (int k = 0; k < 8; ++k)
         sent += static_cast<char>(rig.device.peek(Addr::name(2, 6, k)));
     EXPECT_EQ(sent, " Empty  ");
@@ -205,10 +197,10 @@ TEST_F(StoreToDevice, LostDeviceKeepsTheRecordsOfTheSlotAsTheyWere)
     EXPECT_TRUE(dialog.form.open);
 }
 
-TEST_F(StoreToDevice, DeviceBackAfterAFailureWritesTheWholeSlotAgain)
+TEST_F(StoreToDevice, DeviceBackAfterAFailureWritesTheWholeSlotAgainALongNameCutToEightBytes)
 {
     rig.unplugAfter(12, true);
-    store("BACK", 1);
+    store("BACKLONGER", 1);
     const auto writes = rig.memoryWrites();
     ASSERT_EQ(writes.size(), 12u + 42u);
     EXPECT_EQ(writes[12].first, 0x1488); // the first name byte of slot 1
@@ -216,7 +208,9 @@ TEST_F(StoreToDevice, DeviceBackAfterAFailureWritesTheWholeSlotAgain)
     std::string name;
     for (int k = 0; k < 8; ++k)
         name += static_cast<char>(rig.device.peek(Addr::name(2, 1, k)));
-    EXPECT_EQ(name, "  BACK  ");
+    EXPECT_EQ(name, "BACKLONG");
+    EXPECT_EQ(rig.state.presetNames[2][1], "BACKLONGER");
+    EXPECT_EQ(rig.form.Label2.caption, "2 - BACKLONGER");
     for (int c = 0; c < 32; ++c)
         EXPECT_EQ(rig.device.peek(Addr::stored(2, 1, c)), rig.state.store.at(2, c)) << c;
     EXPECT_EQ(rig.device.peek(Addr::directory(2, 1)), 0x55);
