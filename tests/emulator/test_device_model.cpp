@@ -155,17 +155,6 @@ TEST(DeviceModel, EffectOrSlotOutOfRangeReadsAndWritesNothing)
     EXPECT_EQ(Bytes(model.memory().begin(), model.memory().end()), before);
 }
 
-TEST(DeviceModel, UnknownCommandGetsTenBytesWithItsOwnStatus)
-{
-    DeviceModel model;
-    const Bytes before(model.memory().begin(), model.memory().end());
-    const Bytes reply = send(model, frame(0x55, 1, 2, 3, 4, 5, 6));
-    ASSERT_EQ(reply.size(), 10u);
-    EXPECT_EQ(reply[2], 0x55);
-    EXPECT_EQ(reply[7], DeviceModel::UnknownCommand);
-    EXPECT_EQ(Bytes(model.memory().begin(), model.memory().end()), before);
-}
-
 Bytes joined(std::initializer_list<Bytes> parts)
 {
     Bytes all;
