@@ -67,15 +67,6 @@ TEST(PortSearch, CancelEndsTheSearchAtOnceAsIfNoPortHadAnswered)
     rig.host.cancelAtStep = 3;
     EXPECT_FALSE(rig.program.search.connectAtStartUp({}));
     EXPECT_EQ(rig.resolved.back(), 3); // the device on 9 is never reached
-
-    rig.resolved.clear();
-    rig.host.cancelled = false;
-    rig.state.PortNumber = 7;
-    EXPECT_FALSE(rig.program.search.FindDevice());
-    EXPECT_EQ(rig.resolved.back(), 3);
-    EXPECT_TRUE(rig.state.DemoMode);
-    ASSERT_EQ(rig.host.boxes.size(), 1u);
-    EXPECT_EQ(rig.host.boxes[0].title, "USB virtual COM Port communication problem");
 }
 
 TEST(PortSearch, OpenPortFailureIsSilentAndLowersBothFlags)
@@ -118,22 +109,29 @@ TEST(PortSearch, FindDeviceProbesTheCurrentPortAndSearchesOnlyWhenItDoesNotOpen)
     }
 }
 
-TEST(PortSearch, FindDeviceWithNoDeviceTurnsToDemoModeWithTheMessage)
+// A search that finds nothing, whether it ran through or was cancelled, turns to demo mode
+// with the message.
+TEST(PortSearch, FindDeviceWithNoDeviceOrCancelledTurnsToDemoModeWithTheMessage)
 {
-    StartUpRig rig;
-    rig.names = {{2, "silent"}};
-    rig.far = {{"silent", Far::Silent}};
-    rig.state.PortNumber = 7;
-    EXPECT_FALSE(rig.program.search.FindDevice());
-    ASSERT_EQ(rig.host.boxes.size(), 1u);
-    EXPECT_EQ(rig.host.boxes[0].text,
-              "USB virtual COM Port cant be found, and Software will turn to DEMO MODE. If you want control again "
-              "the device, please check the USB connect, and try to Reconnect.");
-    EXPECT_EQ(rig.host.boxes[0].title, "USB virtual COM Port communication problem");
-    EXPECT_EQ(rig.host.boxes[0].icon, Icon::Critical);
-    EXPECT_TRUE(rig.state.DemoMode);
-    EXPECT_FALSE(rig.host.ended);
-    EXPECT_EQ(rig.resolved.size(), 35u); // 7 once, then the 34 others
+    for (const bool cancel : {false, true}) {
+        SCOPED_TRACE(cancel);
+        StartUpRig rig;
+        rig.names = {{2, "silent"}, {9, "qrv"}};
+        rig.far = {{"silent", Far::Silent}, {"qrv", cancel ? Far::Device : Far::Silent}};
+        rig.state.PortNumber = 7;
+        if (cancel)
+            rig.host.cancelAtStep = 3;
+        EXPECT_FALSE(rig.program.search.FindDevice());
+        ASSERT_EQ(rig.host.boxes.size(), 1u);
+        EXPECT_EQ(rig.host.boxes[0].text,
+                  "USB virtual COM Port cant be found, and Software will turn to DEMO MODE. If you want control "
+                  "again the device, please check the USB connect, and try to Reconnect.");
+        EXPECT_EQ(rig.host.boxes[0].title, "USB virtual COM Port communication problem");
+        EXPECT_EQ(rig.host.boxes[0].icon, Icon::Critical);
+        EXPECT_TRUE(rig.state.DemoMode);
+        EXPECT_FALSE(rig.host.ended);
+        EXPECT_EQ(rig.resolved.size(), cancel ? 4u : 35u); // 7 once, then the others (cancelled after 3)
+    }
 }
 
 TEST(PortSearch, UnexpectedFailureDuringTheSearchEndsTheProgram)
