@@ -141,25 +141,16 @@ TEST(CliDump, ALostOrGarbledUnitGivesNoFileAndSaysWhy)
     EXPECT_FALSE(std::filesystem::exists(project));
 }
 
-TEST(CliDump, HelpAndWrongCommandLines)
+TEST(CliCommandLines, HelpWrongLinesAndRestoreEffectsByNameOrNumberInPlainWords)
 {
     TemporaryWorkingDirectory cwd;
     CliRun run = runCli(cwd.path(), "dump --help");
     EXPECT_EQ(run.status, 0);
     EXPECT_NE(run.output.find("--out FILE"), std::string::npos);
-    run = runCli(cwd.path(), "--help");
-    EXPECT_EQ(run.status, 0);
-    EXPECT_NE(run.output.find("dump"), std::string::npos);
-    EXPECT_EQ(runCli(cwd.path(), "dump --port").status, 2);
-    EXPECT_EQ(runCli(cwd.path(), "dump --port /dev/null").status, 2); // no --out
-    EXPECT_EQ(runCli(cwd.path(), "dump --out x.prj --colour").status, 2);
-    EXPECT_EQ(runCli(cwd.path(), "frobnicate").status, 2);
-}
-
-TEST(CliRestore, EffectsGoByNameOrNumberAndAreListedTheWordingIsPlain)
-{
-    TemporaryWorkingDirectory cwd;
-    CliRun run = runCli(cwd.path(), "restore --help");
+    EXPECT_NE(runCli(cwd.path(), "--help").output.find("dump"), std::string::npos);
+    for (const char* wrong : {"dump --port", "dump --port /dev/null", "dump --out x.prj --colour", "frobnicate"})
+        EXPECT_EQ(runCli(cwd.path(), wrong).status, 2) << wrong;
+    run = runCli(cwd.path(), "restore --help");
     EXPECT_EQ(run.status, 0);
     for (const char* listed : {" 0 REVERB HALL", " 5 VOCAL_ECHO", " 7 CHORUS", "15 PITCH SHIFTER", "SIGTERM"})
         EXPECT_NE(run.output.find(listed), std::string::npos) << listed << "\n" << run.output;

@@ -84,16 +84,6 @@ TEST(EditPath, DemoModeChangesStoreAndTextButWritesNothing)
     EXPECT_TRUE(rig.port.sent().empty());
 }
 
-TEST(EditPath, CheckBoxStoresOneOrZero)
-{
-    EditorRig rig;
-    rig.select(6);
-    rig.form.Check3.value = 1;
-    rig.editor.checkClick(6, 3);
-    EXPECT_EQ(rig.state.store.at(6, 14), 1);
-    EXPECT_EQ(rig.frames(Cmd::SetParameter).back(), (Bytes{0xF0, 0x9C, 0x20, 0x0E, 0, 0, 0, 0, 1, 0xF7}));
-}
-
 TEST(EditPath, ReverbsEditTheirOwnRowsThroughOnePage)
 {
     EditorRig rig;
@@ -111,7 +101,7 @@ TEST(EditPath, ReverbsEditTheirOwnRowsThroughOnePage)
     EXPECT_EQ(rig.state.store.at(0, 0), 90);
 }
 
-TEST(EditPath, UnknownIndexDoesNothing)
+TEST(EditPath, AnUnknownIndexOrAColumnAboveTheEffectsCountIsNeverWritten)
 {
     EditorRig rig;
     rig.select(10);
@@ -120,11 +110,7 @@ TEST(EditPath, UnknownIndexDoesNothing)
     rig.editor.PageProcedure(page(10), -3);
     EXPECT_EQ(rig.state.store, before);
     EXPECT_TRUE(rig.port.sent().empty());
-}
 
-TEST(EditPath, ColumnsAboveTheEffectsCountAreNeverWrittenByEditing)
-{
-    EditorRig rig;
     rig.select(15);
     for (int pos : {0, 20, 72}) {
         rig.form.Slider10.at(0).position = pos;
