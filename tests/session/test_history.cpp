@@ -231,7 +231,7 @@ TEST(History, UndoAndRedoSendWhatTheHandSent)
     }
 }
 
-TEST(History, ADragIsOneStepAndAReleaseOrAPauseEndsIt)
+TEST(History, ADragIsOneStepAReleaseOrAPauseEndsItANewEditDropsTheRedo)
 {
     EditorRig rig;
     rig.select(7);
@@ -257,6 +257,15 @@ TEST(History, ADragIsOneStepAndAReleaseOrAPauseEndsIt)
     EXPECT_EQ(rig.stored(0), start);
     EXPECT_EQ(rig.live(7, 0), start);
     EXPECT_EQ(depth.position, 100 - start);
+
+    // A new edit drops what could still be redone.
+    ASSERT_TRUE(rig.editor.redo());
+    depth.position = 70;
+    rig.editor.sliderEvent(7, 0);
+    EXPECT_FALSE(rig.editor.redo());
+    rig.editor.undo();
+    rig.editor.undo();
+    EXPECT_EQ(rig.stored(0), start);
 }
 
 TEST(History, AFileLoadAndAReloadAreOneStepEach)
@@ -303,22 +312,6 @@ TEST(History, AFileLoadAndAReloadAreOneStepEach)
     rig.editor.redo();
     EXPECT_EQ(rig.state.store, loaded);
     EXPECT_EQ(rig.live(9, 1), 1);
-}
-
-TEST(History, ANewEditDropsWhatCouldBeRedone)
-{
-    EditorRig rig;
-    rig.select(10);
-    move(rig, 10, 0, 10);
-    rig.clock.advance(5);
-    move(rig, 10, 0, 20);
-    rig.editor.undo();
-    move(rig, 10, 1, 40);
-    EXPECT_FALSE(rig.editor.redo());
-    rig.editor.undo();
-    rig.editor.undo();
-    EXPECT_EQ(rig.stored(0), rig.state.startConfig.at(10, 0));
-    EXPECT_EQ(rig.stored(3), rig.state.startConfig.at(10, 3));
 }
 
 const char* const kBanner = "Comparing: stored version \u2014 press Compare to return to your edits";
