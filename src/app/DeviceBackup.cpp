@@ -67,6 +67,14 @@ void tellRestoreOutcome(Editor& editor, const fs::path& path, const UnitBackup& 
     ProgramState& state = editor.state();
     const std::set<int> completed(result.completed.begin(), result.completed.end());
     const std::string what = completed.size() == kEffectCount ? "the unit" : effectNames(result.completed);
+    if (result.end == TransferEnd::Unconfirmed || result.end == TransferEnd::OtherUnit) {
+        // Everything was written; what the unit now holds is not known for sure.
+        host.message("The restore wrote " + what + ", but its check failed: " + result.problem +
+                         ". Read the unit again (ReConnect) before relying on it.",
+                     kRestoreDeviceTitle, Icon::Exclamation);
+        state.lastOutcome = "Restore not checked: " + result.problem;
+        return;
+    }
     if (result.end == TransferEnd::Done) {
         adoptRestoredUnit(editor, result.readBack, completed);
         state.lastOutcome = "Restored " + what + " from " + shownPath(state, path);
@@ -133,6 +141,11 @@ void backUpDevice(Editor& editor, std::time_t now)
         return;
     }
     const BackupResult result = readUnit(editor);
+    if (result.end == TransferEnd::Unconfirmed || result.end == TransferEnd::OtherUnit) {
+        host.message("The backup failed: " + result.problem + ". No file was written.", kBackUpDeviceTitle,
+                     Icon::Exclamation);
+        return;
+    }
     if (result.end == TransferEnd::Cancelled) {
         host.message("The backup was cancelled. No file was written.", kBackUpDeviceTitle, Icon::Information);
         return;

@@ -4,6 +4,7 @@
 #include "PresetDialogs.hpp"
 #include "link/LiveRows.hpp"
 #include "link/Resume.hpp"
+#include "link/UnitIdentity.hpp"
 #include "state/CodePage.hpp"
 
 #include <algorithm>
@@ -16,7 +17,6 @@ namespace {
 
 constexpr int kSlotReads = kDeviceColumns + 1; // data bytes and the name
 constexpr int kSlotWrites = 1 + kNameLength + kDeviceColumns + 1;
-constexpr uint8_t kSlotBeingWritten = 0x00; // anything but 0x55
 
 std::set<int> allEffects()
 {
@@ -90,8 +90,10 @@ using WantData = std::function<bool(int effect, int slot, const SlotBackup& onUn
 
 // Reads the given effects of the unit into `unit`; false when stopped by Cancel or a lost link.
 // `wantData` picks the stored slots whose data is read (all of them by default).
+// `betweenEffects` runs after each effect's stored data and may stop the read.
 bool readInto(Editor& editor, Progress& progress, const std::set<int>& effects, bool unitWide, UnitBackup& unit,
-              const FailureWatch& watch, bool withData = true, const WantData& wantData = {})
+              const FailureWatch& watch, bool withData = true, const WantData& wantData = {},
+              const std::function<bool()>& betweenEffects = {})
 {
     const WantData everySlot = [](int, int, const SlotBackup&) { return true; };
     const WantData& wantSlot = wantData ? wantData : everySlot;
@@ -146,7 +148,7 @@ bool readInto(Editor& editor, Progress& progress, const std::set<int>& effects, 
             std::copy_n(s.replyBuffer.begin(), kNameLength, b.name.begin());
         }
     link.ArmPort(10);
-    for (int e : effects)
+    for (int e : effects) {
         for (SlotBackup& b : unit.effects[static_cast<std::size_t>(e)].presets) {
             const int slot = static_cast<int>(&b - unit.effects[static_cast<std::size_t>(e)].presets.data());
             if (!b.stored() || !withData || !wantSlot(e, slot, b))
@@ -156,6 +158,9 @@ bool readInto(Editor& editor, Progress& progress, const std::set<int>& effects, 
                     return false;
             }
         }
+        if (betweenEffects && !betweenEffects())
+            return false;
+    }
     return !watch.failed();
 }
 
@@ -196,6 +201,115 @@ int writesLeft(const UnitBackup& backup, const UnitBackup& onUnit, const std::se
     return writes;
 }
 
+// What settling two reads of the unit came to.
+struct Settled {
+    Confirm outcome = Confirm::Agreed;
+    std::string what; // the value that could not be confirmed
+};
+
+// Where two reads of the same effects disagree, reads again until one value leads; `second`
+// becomes the result. `first` may be what was written rather than read: a read-back that
+// agrees with it is confirmed by it.
+Settled settle(Editor& editor, Progress& progress, const UnitBackup& first, UnitBackup& second,
+               const std::set<int>& effects, bool unitWide, const std::function<bool()>& stop)
+{
+    DeviceLink& link = editor.link();
+    const UnitBackup read = second;
+    Settled result;
+    progress.resize(progress.done() + 2 * writesLeft(first, read, effects) + progress.tail);
+    const auto byteAt = [&link](uint16_t address) {
+        return [&link, address]() -> std::optional<uint8_t> { return link.tryReadByte(address); };
+    };
+    // Settles one value from what the reads so far saw of it; false once something failed.
+    const auto one = [&](auto& value, auto seen, auto&& readAgain, const std::string& what) {
+        if (result.outcome != Confirm::Agreed)
+            return false;
+        const auto found = readUntilAgreed(
+            [&] { return stop() ? std::nullopt : readAgain(); }, std::move(seen));
+        if (found.outcome != Confirm::Agreed) {
+            result = {found.outcome, what};
+            return false;
+        }
+        value = found.value;
+        return true;
+    };
+    if (unitWide) {
+        one(second.currentEffect, std::vector{first.currentEffect, read.currentEffect}, byteAt(Addr::CurrentEffect),
+            "the current effect");
+        one(second.effectSwitch, std::vector{first.effectSwitch, read.effectSwitch},
+            [&link]() -> std::optional<uint8_t> {
+                if (!link.SendCommand(Cmd::ReadSwitch))
+                    return std::nullopt;
+                return link.state().replyBuffer[6];
+            },
+            "the effect switch");
+    }
+    for (int e : effects) {
+        const auto index = static_cast<std::size_t>(e);
+        const std::string label = effectLabel(e);
+        one(second.effects[index].slotNumber,
+            std::vector{first.effects[index].slotNumber, read.effects[index].slotNumber}, byteAt(Addr::slotNumber(e)),
+            label + " slot number");
+        for (int c = 0; c < kDeviceColumns; ++c) {
+            const auto column = static_cast<std::size_t>(c);
+            one(second.effects[index].live[column],
+                std::vector{first.effects[index].live[column], read.effects[index].live[column]},
+                byteAt(Addr::live(e, c)), label + " live value " + std::to_string(c));
+        }
+        for (int slot = 0; slot < kSlotCount; ++slot) {
+            const auto s = static_cast<std::size_t>(slot);
+            one(second.effects[index].presets[s].directory,
+                std::vector{first.effects[index].presets[s].directory, read.effects[index].presets[s].directory},
+                byteAt(Addr::directory(e, slot)), label + " slot " + std::to_string(slot + 1) + " directory");
+        }
+    }
+    // Names and data count only for slots the settled directory says are stored, and only from
+    // the reads that took the slot as stored too.
+    const auto seenOf = [&](int e, int slot, auto member) {
+        std::vector<std::remove_cvref_t<decltype(SlotBackup{}.*member)>> seen;
+        for (const UnitBackup* pass : {&first, &read}) {
+            const SlotBackup& b = pass->effects[static_cast<std::size_t>(e)].presets[static_cast<std::size_t>(slot)];
+            if (b.stored())
+                seen.push_back(b.*member);
+        }
+        return seen;
+    };
+    const auto storedSlots = [&](const std::function<void(int, int, SlotBackup&)>& each) {
+        for (int e : effects)
+            for (int slot = 0; slot < kSlotCount && result.outcome == Confirm::Agreed; ++slot) {
+                SlotBackup& b = second.effects[static_cast<std::size_t>(e)].presets[static_cast<std::size_t>(slot)];
+                if (b.stored())
+                    each(e, slot, b);
+                else
+                    b = SlotBackup{b.directory};
+            }
+    };
+    link.ArmPort(8);
+    storedSlots([&](int e, int slot, SlotBackup& b) {
+        one(b.name, seenOf(e, slot, &SlotBackup::name),
+            [&link, e, slot]() -> std::optional<std::array<uint8_t, kNameLength>> {
+                if (!link.ReadBlock8(Cmd::ReadName, 0, 0, 0, 0, static_cast<uint8_t>(e), static_cast<uint8_t>(slot)))
+                    return std::nullopt;
+                std::array<uint8_t, kNameLength> name{};
+                std::copy_n(link.state().replyBuffer.begin(), kNameLength, name.begin());
+                return name;
+            },
+            effectLabel(e) + " slot " + std::to_string(slot + 1) + " name");
+    });
+    link.ArmPort(10);
+    storedSlots([&](int e, int slot, SlotBackup& b) {
+        const auto data = seenOf(e, slot, &SlotBackup::data);
+        for (int c = 0; c < kDeviceColumns; ++c) {
+            std::vector<uint8_t> seen;
+            for (const auto& row : data)
+                seen.push_back(row[static_cast<std::size_t>(c)]);
+            one(b.data[static_cast<std::size_t>(c)], seen, byteAt(Addr::stored(e, slot, c)),
+                effectLabel(e) + " slot " + std::to_string(slot + 1) + " data byte " + std::to_string(c));
+        }
+    });
+    return result;
+}
+
 // Runs a reading or writing step, starting it over after a reconnection.
 template <class Step> TransferEnd run(DeviceLink& link, Progress& progress, Step&& step)
 {
@@ -227,7 +341,7 @@ bool writeEffect(DeviceLink& link, const EffectBackup& effect, int e, const std:
                 return false;
             continue;
         }
-        if (!write(Addr::directory(e, slot), kSlotBeingWritten))
+        if (!write(Addr::directory(e, slot), Addr::SlotBeingWritten))
             return false;
         for (int k = 0; k < kNameLength; ++k)
             if (!write(Addr::name(e, slot, k), b.name[static_cast<std::size_t>(k)]))
@@ -297,16 +411,58 @@ std::string nameText(const std::array<uint8_t, 8>& name)
     return latin1ToUtf8(std::string_view(reinterpret_cast<const char*>(name.data()), name.size()));
 }
 
-BackupResult readUnit(Editor& editor)
+BackupResult readUnit(Editor& editor, ReadCare care)
 {
     DeviceLink& link = editor.link();
     Host& host = editor.host();
     BackupResult result;
     const std::set<int> effects = allEffects();
-    Progress progress(link, host, "Back Up Device", readSteps(kEffectCount, kEffectCount * kSlotCount, true));
-    result.end = run(link, progress, [&](const FailureWatch& watch) {
-        return readInto(editor, progress, effects, true, result.unit, watch);
+    const int passes = care == ReadCare::Confirmed ? 2 : 1;
+    const int pass = readSteps(kEffectCount, kEffectCount * kSlotCount, true);
+    Progress progress(link, host, passes == 2 ? "Back Up Device (every value read twice)" : "Back Up Device",
+                      passes * pass);
+    const auto fail = [&](TransferEnd end, std::string problem) {
+        result.end = end;
+        result.problem = std::move(problem);
+        return false;
+    };
+    const auto unconfirmed = [&](const std::string& what) { return "the replies for " + what + " never agreed"; };
+    const TransferEnd end = run(link, progress, [&](const FailureWatch& watch) {
+        result = {};
+        const auto start = readFingerprint(link, FingerprintDepth::Full);
+        if (start.outcome != Confirm::Agreed)
+            return start.outcome == Confirm::Unconfirmed && fail(TransferEnd::Unconfirmed, unconfirmed("the telling bytes"));
+        const auto sameUnit = [&](FingerprintDepth depth) {
+            const auto now = readFingerprint(link, depth);
+            Fingerprint then = start.value;
+            if (depth == FingerprintDepth::Quick)
+                then.directory.reset();
+            if (now.outcome == Confirm::Agreed && now.value != then)
+                return fail(TransferEnd::OtherUnit, kAnotherUnitText);
+            return now.outcome == Confirm::Agreed ||
+                (now.outcome == Confirm::Unconfirmed && fail(TransferEnd::Unconfirmed, unconfirmed("the telling bytes")));
+        };
+        const auto between = [&] { return sameUnit(FingerprintDepth::Quick); };
+        UnitBackup first;
+        progress.tail = (passes - 1) * pass;
+        if (!readInto(editor, progress, effects, true, first, watch, true, {}, between))
+            return false;
+        result.unit = first;
+        if (passes == 2) {
+            progress.tail = 0;
+            if (!readInto(editor, progress, effects, true, result.unit, watch, true, {}, between))
+                return false;
+            const Settled settled = settle(editor, progress, first, result.unit, effects, true,
+                                           [&] { return watch.failed() || progress.cancelled(); });
+            if (settled.outcome == Confirm::Unconfirmed)
+                return fail(TransferEnd::Unconfirmed, unconfirmed(settled.what));
+            if (settled.outcome == Confirm::Failed)
+                return false;
+        }
+        return sameUnit(FingerprintDepth::Full) && !watch.failed();
     });
+    if (result.end == TransferEnd::Done)
+        result.end = end;
     return result;
 }
 
@@ -372,9 +528,7 @@ RestoreResult writeUnit(Editor& editor, const UnitBackup& backup, const std::set
         };
     };
 
-    std::set<int> touched;
     for (int e : effects) {
-        const int before = progress.done();
         const TransferEnd end = run(link, progress, [&](const FailureWatch& watch) {
             const auto stop = [&] { return watch.failed() || progress.cancelled(); };
             return writeEffect(link, backup.effects[static_cast<std::size_t>(e)], e, stop, held(e)) && !watch.failed();
@@ -384,8 +538,6 @@ RestoreResult writeUnit(Editor& editor, const UnitBackup& backup, const std::set
             return result;
         }
         result.completed.push_back(e);
-        if (!ahead || progress.done() != before)
-            touched.insert(e);
     }
     skip.reset();
     if (unitWide) {
@@ -403,36 +555,30 @@ RestoreResult writeUnit(Editor& editor, const UnitBackup& backup, const std::set
         }
     }
 
-    // What the unit was read to hold and nothing was written to needs no read-back.
+    // Every effect is read back, those the unit was read to hold as well: a damaged read may
+    // have spared a write the unit needed.
     UnitBackup found = backup;
+    const UnitMirror written = link.mirror();
     result.end = run(link, progress, [&](const FailureWatch& watch) {
-        return readInto(editor, progress, touched, unitWide, found, watch);
+        const auto stop = [&] { return watch.failed() || progress.cancelled(); };
+        found = backup;
+        if (!readInto(editor, progress, effects, unitWide, found, watch))
+            return false;
+        const Settled settled = settle(editor, progress, backup, found, effects, unitWide, stop);
+        if (settled.outcome == Confirm::Unconfirmed)
+            result.problem = "the replies for " + settled.what + " never agreed";
+        if (settled.outcome != Confirm::Agreed)
+            return false;
+        // The unit still shows what was written and read: no other unit took the writes.
+        const auto now = readFingerprint(link, FingerprintDepth::Full);
+        if (now.outcome == Confirm::Agreed && !mirrorShows(written, now.value))
+            result.problem = kAnotherUnitText;
+        return now.outcome == Confirm::Agreed && result.problem.empty() && !watch.failed();
     });
+    if (!result.problem.empty())
+        result.end = result.problem == kAnotherUnitText ? TransferEnd::OtherUnit : TransferEnd::Unconfirmed;
     if (result.end == TransferEnd::Done)
         result.differences = differences(backup, found, effects, unitWide);
-    // A byte that read wrong is read once more: only a difference both reads show is the unit's.
-    if (!result.differences.empty()) {
-        std::set<int> doubtful;
-        for (int e : effects)
-            if (!differences(backup, found, {e}, false).empty())
-                doubtful.insert(e);
-        UnitBackup again = found;
-        const bool whole =
-            unitWide && (backup.currentEffect != found.currentEffect || backup.effectSwitch != found.effectSwitch);
-        progress.resize(
-            progress.done() +
-            readSteps(static_cast<int>(doubtful.size()), static_cast<int>(doubtful.size()) * kSlotCount, whole));
-        result.end = run(link, progress, [&](const FailureWatch& watch) {
-            return readInto(editor, progress, doubtful, whole, again, watch);
-        });
-        if (result.end == TransferEnd::Done) {
-            const auto confirmed = differences(backup, again, effects, unitWide);
-            std::erase_if(result.differences, [&](const std::string& difference) {
-                return std::find(confirmed.begin(), confirmed.end(), difference) == confirmed.end();
-            });
-            found = again;
-        }
-    }
     result.readBack = found;
     return result;
 }

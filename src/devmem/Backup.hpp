@@ -38,18 +38,26 @@ struct UnitBackup {
     bool operator==(const UnitBackup&) const = default;
 };
 
-enum class TransferEnd { Done, Cancelled, Lost };
+// Unconfirmed: a value whose reads never agreed; OtherUnit: the unit's telling bytes changed
+// during the operation. Both say what in `problem`.
+enum class TransferEnd { Done, Cancelled, Lost, Unconfirmed, OtherUnit };
+
+// How a backup reads the unit: every value twice, in separate passes, so that a damaged
+// reply cannot slip into the file, or once, in half the time, for those who take the risk.
+enum class ReadCare { Confirmed, Quick };
 
 struct BackupResult {
     TransferEnd end = TransferEnd::Done;
     UnitBackup unit;
+    std::string problem;
 };
 
 // Reads the unit: directory, slot numbers, current effect, switch, every effect's live
 // values, and name and data of every stored slot. Shows progress through the host and
 // stops between exchanges when Cancel is pressed. A port failure starts over once the
-// device is found again.
-BackupResult readUnit(Editor& editor);
+// device is found again. The unit's telling bytes are read at the start, between effects
+// and at the end: a unit restarted or changed meanwhile ends the backup as OtherUnit.
+BackupResult readUnit(Editor& editor, ReadCare care = ReadCare::Confirmed);
 
 // Reads what the unit holds of the given effects only: directory, names, slot numbers and
 // live values, and the stored presets' data when `withData`.
@@ -58,12 +66,13 @@ BackupResult readEffects(Editor& editor, const std::set<int>& effects, bool with
 struct RestoreResult {
     TransferEnd end = TransferEnd::Done;
     std::vector<int> completed;           // effects fully written, in order
-    std::vector<std::string> differences; // what the read-back found unlike the backup
+    std::vector<std::string> differences; // what the read-back found unlike the backup, each read twice
     UnitBackup readBack;                  // when Done: the backup, with what the unit read back for the effects
+    std::string problem;                  // when Unconfirmed or OtherUnit
 };
 
 // Writes the backup's effects (all when `effects` is empty) to the unit, then reads back
-// what was written. Per stored slot the directory byte is cleared before name and data
+// what was written; a byte that reads back otherwise is read until two reads agree. Per stored slot the directory byte is cleared before name and data
 // go out and set to 0x55 only after them, so an interrupted restore leaves no slot
 // marked stored with mixed contents. The current effect and the switch are restored
 // only with all effects.

@@ -22,7 +22,6 @@ constexpr const char* kReadSentLostText = "The preset was read, but the connecti
                                           "it was sent back: the device may play other values than the editor "
                                           "shows. Use ReConnect once the device is back.";
 // The directory byte a store writes first: anything but "stored".
-constexpr uint8_t kSlotBeingWritten = 0x00;
 
 std::string storeLostText(int slot, bool oldPresetGone)
 {
@@ -342,7 +341,7 @@ bool StoreDialog::Memorize_eep()
             form.ProgressBar1 = ProgressBar{true, 0, kStoreProgressMax};
             host.refresh(Window::Store);
             marked = false;
-            if (unmarkFirst && !write(watch, Addr::directory(e, s), kSlotBeingWritten))
+            if (unmarkFirst && !write(watch, Addr::directory(e, s), Addr::SlotBeingWritten))
                 return;
             for (int k = 0; k < kNameLength; ++k)
                 if (!write(watch, Addr::name(e, s, k), nameBytes[static_cast<std::size_t>(k)]))
@@ -366,7 +365,7 @@ bool StoreDialog::Memorize_eep()
     form.ProgressBar1 = ProgressBar{false, 0, kStoreProgressMax};
     if (!stored) {
         nameOf(state, e, s) = unmarkFirst ? kEmptySlotName : before.name;
-        directoryOf(state, e, s) = unmarkFirst ? std::to_string(kSlotBeingWritten) : before.directory;
+        directoryOf(state, e, s) = unmarkFirst ? std::to_string(Addr::SlotBeingWritten) : before.directory;
         state.presetSlotNumbers.at(static_cast<std::size_t>(e)) = before.slotNumber;
         state.deviceCopy.setRow(e, before.deviceCopy);
         state.startConfig.setRow(e, before.startConfig);

@@ -1,6 +1,7 @@
 #include "ReplyCheck.hpp"
 
 #include "Describe.hpp"
+#include "state/ProgramState.hpp"
 
 #include <algorithm>
 
@@ -13,6 +14,7 @@ constexpr uint16_t kStoredFirst = Addr::stored(0, 0, 0);
 constexpr uint16_t kStoredEnd = Addr::stored(kEffectCount, 0, 0);
 constexpr int kColumns = 32;
 
+// Columns no control uses are not judged: a project load writes them as the file has them.
 bool fits(const ValueTables& tables, int effect, int column, uint8_t value)
 {
     const auto maximum = columnMaximum(catalogue::pageOfEffect(effect), tables, column);
@@ -35,6 +37,10 @@ bool replyPlausible(const ValueTables& tables, const Frame& request, std::span<c
         const uint8_t value = reply[6];
         if (address == Addr::CurrentEffect)
             return value < kEffectCount;
+        if (address >= Addr::slotNumber(0) && address < Addr::slotNumber(kEffectCount))
+            return value < kSlotCount;
+        if (address >= Addr::directory(0, 0) && address < Addr::directory(kEffectCount, 0))
+            return value == Addr::SlotUsed || value == Addr::SlotErased || value == Addr::SlotBeingWritten;
         if (address >= Addr::live(0, 0) && address < kLiveEnd) {
             const int offset = address - Addr::live(0, 0);
             return fits(tables, offset / kColumns, offset % kColumns, value);

@@ -1,5 +1,6 @@
 #include "DeviceLink.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -46,15 +47,27 @@ bool DeviceLink::framingHolds(const std::vector<uint8_t>& bytes)
     const FramingBytes shown{bytes[0], bytes[kFrameSize - 1]};
     if (framing_)
         return shown == *framing_;
-    if (candidate_ == shown) {
+    if (std::find(shownFramings_.begin(), shownFramings_.end(), shown) != shownFramings_.end()) {
         framing_ = shown;
+        shownFramings_.clear();
         return true;
     }
-    // The first reply ever is taken as the probe's would be; a reply against the candidate
-    // waits for the next one to tell which of the two was damaged.
-    const bool first = !candidate_;
-    candidate_ = shown;
+    // The first reply ever is taken as the probe's would be; a reply in another framing waits
+    // for a second one like it (or like the first) to tell which was damaged.
+    const bool first = shownFramings_.empty();
+    constexpr std::size_t kFramingsKept = 8; // damage rarely repeats itself; a bound keeps it small
+    if (shownFramings_.size() == kFramingsKept)
+        shownFramings_.erase(shownFramings_.begin());
+    shownFramings_.push_back(shown);
     return first;
+}
+
+void DeviceLink::learnFramingAfresh(std::optional<FramingBytes> shownByProbe)
+{
+    framing_.reset();
+    shownFramings_.clear();
+    if (shownByProbe)
+        shownFramings_.push_back(*shownByProbe);
 }
 
 void DeviceLink::take(const Frame& frame, const std::vector<uint8_t>& bytes)
@@ -90,16 +103,29 @@ bool DeviceLink::repeated(std::optional<std::vector<uint8_t>>& odd, const std::v
     return true;
 }
 
+namespace {
+bool isWrite(uint8_t command)
+{
+    return command == Cmd::WriteByte || command == Cmd::SetParameter || command == Cmd::SetSwitch;
+}
+} // namespace
+
 DeviceLink::Verdict DeviceLink::judgeReply(const Frame& frame, std::size_t n, std::optional<std::vector<uint8_t>>& odd)
 {
-    // Ten-byte replies show their framing; the others are checked by the quiet after them.
-    // Bytes more than a reply, the same twice over, are the unit's habit rather than noise.
-    if (n != kFrameSize && !aloneAfter(n)) {
+    // A reply is whole and alone: bytes right after it may be the rest of a reply that noise
+    // pushed along, so they cast doubt on it whatever its length. Bytes more than a reply, the
+    // same twice over, are the unit's habit rather than noise.
+    if (!aloneAfter(n)) {
         const auto seen = collectUntilQuiet();
-        if (!repeated(odd, seen, frame, "bytes more than its reply"))
+        const std::vector<uint8_t> reply(seen.begin(), seen.begin() + static_cast<std::ptrdiff_t>(n));
+        if (repeated(odd, seen, frame, "bytes more than its reply")) {
+            take(frame, reply);
+            return Verdict::Taken;
+        }
+        if (!isWrite(frame[2]))
             return Verdict::Doubt;
-        take(frame, std::vector<uint8_t>(seen.begin(), seen.begin() + static_cast<std::ptrdiff_t>(n)));
-        return Verdict::Taken;
+        take(frame, reply);
+        return Verdict::TakenAfterNoise;
     }
     const auto bytes = port_.read(n);
     // A port armed for fewer bytes than the reply hands out too few: a failed exchange.
@@ -138,6 +164,7 @@ void DeviceLink::transact(const Frame& frame, std::size_t n, double timeout)
     bool troubled = caution_ > 0 || port_.bytesAvailable() > 0;
     bool answered = false; // some attempt got a whole reply that was in doubt
     bool reprobed = false;
+    bool damaged = false; // whole replies came, none trusted: the line, not the unit, fails
     std::optional<std::vector<uint8_t>> odd;
     for (int resends = 0;; ++resends) {
         if (troubled)
@@ -145,7 +172,8 @@ void DeviceLink::transact(const Frame& frame, std::size_t n, double timeout)
         state_.outputFrame = frame;
         port_.write(frame);
         const bool complete = awaitReply(n, timeout);
-        if (complete && judgeReply(frame, n, odd) == Verdict::Taken) {
+        const Verdict verdict = complete ? judgeReply(frame, n, odd) : Verdict::Doubt;
+        if (verdict == Verdict::Taken || (verdict == Verdict::TakenAfterNoise && writeHeld(frame))) {
             if (caution_ > 0)
                 --caution_;
             showRetry(0);
@@ -154,13 +182,13 @@ void DeviceLink::transact(const Frame& frame, std::size_t n, double timeout)
         // A part reply or a wrong one may go on arriving: the resend waits for quiet. After
         // plain silence the reply may still come late, so the next requests wait for quiet.
         answered = answered || complete;
+        damaged = damaged || complete;
         troubled = complete || port_.bytesAvailable() > 0;
         caution_ = kCautiousExchanges;
         if (resends >= kMaxResends && answered && !reprobed) {
             // The unit keeps talking but not as it did: learn its framing anew before giving up.
             reprobed = true;
-            framing_.reset();
-            candidate_.reset();
+            learnFramingAfresh(std::nullopt);
             settle();
             if (ProbeDevice(Cmd::Probe)) {
                 resends = -1;
@@ -171,12 +199,36 @@ void DeviceLink::transact(const Frame& frame, std::size_t n, double timeout)
         }
         if (resends >= kMaxResends) {
             showRetry(0);
-            host_.message("Time out", kDefaultTitle, Icon::Exclamation);
+            host_.message(damaged ? kDamagedRepliesText : "Time out", kDefaultTitle, Icon::Exclamation);
             host_.setExitStatus(kFailureExitStatus);
             host_.endProgram();
         }
         showRetry(resends + 2);
     }
+}
+
+bool DeviceLink::writeHeld(const Frame& write)
+{
+    std::optional<Frame> read;
+    uint8_t wanted = write[6];
+    if (write[2] == Cmd::WriteByte)
+        read = makeFrame(Cmd::ReadByte, write[3], write[4], 0, 0, 0, 0);
+    else if (write[2] == Cmd::SetSwitch)
+        read = makeFrame(Cmd::ReadSwitch, 0, 0, 0, 0, 0, 0);
+    else if (const auto current = mirror_.byte(Addr::CurrentEffect);
+             current && *current < kEffectCount && write[3] < kDeviceColumns) {
+        const uint16_t address = Addr::live(*current, write[3]);
+        read = makeFrame(Cmd::ReadByte, static_cast<uint8_t>(address >> 8), static_cast<uint8_t>(address & 0xFF),
+                         0, 0, 0, 0);
+    }
+    if (write[2] != Cmd::WriteByte)
+        wanted = write[8];
+    // Without a way to read it back, the write simply goes out again: the unit takes it twice.
+    if (!read)
+        return false;
+    transact(*read, kFrameSize, kCommandTimeout);
+    state_.outputFrame = write;
+    return state_.replyBuffer[6] == wanted;
 }
 
 bool DeviceLink::portLost()
@@ -263,8 +315,7 @@ bool DeviceLink::ProbeDevice(uint8_t p0, uint8_t p1, uint8_t p2, uint8_t p3, uin
         take(frame, bytes);
         if (bytes[3] == kFrameId) {
             // The framing the unit shows here holds once a second reply shows the same.
-            framing_.reset();
-            candidate_.emplace(bytes[0], bytes[kFrameSize - 1]);
+            learnFramingAfresh(FramingBytes{bytes[0], bytes[kFrameSize - 1]});
             caution_ = 0;
             return true;
         }

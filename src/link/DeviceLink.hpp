@@ -33,6 +33,10 @@ inline constexpr double kReplyGap = 2.0 / 480.0;
 inline constexpr double kSettleLimit = 2.0;
 inline constexpr int kCautiousExchanges = 16;
 
+// Said instead of "Time out" when whole replies kept coming but none could be trusted.
+inline constexpr const char* kDamagedRepliesText =
+    "The QRV5173 answers, but its replies arrive damaged: check the cable";
+
 // The request/reply transactions with the processor. Every exchange is one frame and
 // one fixed-length reply; nothing is queued.
 class DeviceLink {
@@ -105,7 +109,9 @@ public:
 
 private:
     using FramingBytes = std::pair<uint8_t, uint8_t>;
-    enum class Verdict { Taken, Doubt };
+    // TakenAfterNoise: a write's reply with bytes after it; the unit executed the write, but
+    // whether it took the value intended is read back.
+    enum class Verdict { Taken, TakenAfterNoise, Doubt };
 
     // Sends the frame until a reply of n bytes is taken; the sixth attempt without one ends the
     // program, after one probe when the unit kept answering in another framing.
@@ -123,8 +129,12 @@ private:
     bool repeated(std::optional<std::vector<uint8_t>>& odd, const std::vector<uint8_t>& seen, const Frame& frame,
                   const char* what);
     // A ten-byte reply's first and last bytes must be the unit's; the framing is trusted once
-    // two replies agreed on it, so one damaged reply (the probe's too) cannot set it.
+    // two replies showed it, so one damaged reply (the probe's too) cannot set it, and damage
+    // on every other reply cannot keep it from being learnt.
     bool framingHolds(const std::vector<uint8_t>& bytes);
+    void learnFramingAfresh(std::optional<FramingBytes> shownByProbe);
+    // After a write whose reply was followed by stray bytes: true when the unit holds the value.
+    bool writeHeld(const Frame& write);
     void take(const Frame& frame, const std::vector<uint8_t>& bytes);
     // Drops what is waiting and waits until the line has been quiet for kQuietGap.
     void settle();
@@ -145,8 +155,8 @@ private:
     bool lastSearchFound_ = false;
     ReplyCheck replyCheck_;
     UnitMirror mirror_;
-    std::optional<FramingBytes> framing_;   // agreed by two replies
-    std::optional<FramingBytes> candidate_; // shown by the last reply, not yet confirmed
+    std::optional<FramingBytes> framing_;    // shown by two replies
+    std::vector<FramingBytes> shownFramings_; // shown once each since the framing was last learnt
     int caution_ = 0;
     bool skipHeldWrites_ = false;
     bool answerHeldReads_ = false;

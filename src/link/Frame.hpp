@@ -50,6 +50,9 @@ constexpr uint16_t directory(int effect, int slot)
     return static_cast<uint16_t>(0x1800 + 8 * effect + slot);
 }
 inline constexpr uint8_t SlotUsed = 0x55;
+inline constexpr uint8_t SlotErased = 0xFF;
+// Anything but SlotUsed: a slot keeps this while its name and data are written.
+inline constexpr uint8_t SlotBeingWritten = 0x00;
 inline constexpr int NameLength = 8; // characters of a stored preset's name
 } // namespace Addr
 

@@ -271,6 +271,7 @@ TEST(RestoreReadBack, NamesOnlyTheDifferencesASecondReadConfirms)
 
     const RestoreResult restored = writeUnit(program.editor, wanted, {});
     EXPECT_EQ(restored.end, TransferEnd::Done);
+
     ASSERT_EQ(restored.differences.size(), wanted.effects[3].live[4] == 0 ? 0u : 1u);
     EXPECT_NE(restored.differences.front().find("live values byte 4"), std::string::npos);
     EXPECT_EQ(restored.readBack.effects[3].live[4], 0);

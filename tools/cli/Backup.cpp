@@ -24,17 +24,25 @@ namespace qrv::cli {
 namespace {
 
 constexpr const char* kBackupHelp =
-    R"(Usage: qrv5173-cli backup [--port PATH]... [--no-system-ports] --out FILE
+    R"(Usage: qrv5173-cli backup [--port PATH]... [--no-system-ports] [--quick] --out FILE
 Reads everything the QRV5173 holds that the editor knows of (the preset directory, the
 name and data of every stored preset, the slot numbers, the current effect, the effect
 switch and every effect's live values) into a JSON backup file (format 1, see README).
 Empty slots' data is not read. The file is written only once complete.
+
+Every value is read twice, in two separate passes over the unit, and a value whose two
+reads differ is read until two reads agree, so a reply damaged on the line cannot slip
+into the file; this takes about twice the time of a single read. The unit's current
+effect, switch and that effect's live values and directory are read at the start,
+between effects and at the end: a unit restarted or replaced meanwhile fails the backup.
 
   --port PATH         try this serial port first (repeatable, in this order); the
                       ':'-separated list in QRV5173_PORTS follows, then the system's
                       serial ports, USB ones first
   --no-system-ports   try only the ports given with --port and QRV5173_PORTS
   --out FILE          the backup file to write
+  --quick             read every value once: half the time, but a reply damaged on the
+                      line goes into the file unnoticed
   --help              show this text
 
 The output is checked to be writable before the unit is read. Progress with the time
@@ -45,7 +53,8 @@ written and no temporary file is left, exit status 1. A second signal ends the t
 once.
 
 Exit status: 0 when the file was written, 1 when no device answered, the link failed,
-the backup was stopped or the file could not be written, 2 for a wrong command line.
+a value could not be confirmed, another unit answered, the backup was stopped or the
+file could not be written, 2 for a wrong command line.
 )";
 
 constexpr const char* kRestoreHelp =
@@ -252,6 +261,7 @@ int runBackup(const QStringList& arguments)
         QCommandLineParser parser;
         addLinkOptions(parser);
         parser.addOption({QStringLiteral("out"), QStringLiteral("backup file"), QStringLiteral("FILE")});
+        parser.addOption({QStringLiteral("quick"), QStringLiteral("read every value once")});
         if (!parser.parse(args))
             return usageProblem("backup", parser.errorText());
         if (parser.isSet(QStringLiteral("help"))) {
@@ -270,7 +280,12 @@ int runBackup(const QStringList& arguments)
             return kFailed;
         }
         return withUnit(linkOptions(parser), host, [&](Program& program) {
-            const BackupResult result = readUnit(program.editor);
+            const BackupResult result = readUnit(
+                program.editor, parser.isSet(QStringLiteral("quick")) ? ReadCare::Quick : ReadCare::Confirmed);
+            if (result.end == TransferEnd::Unconfirmed || result.end == TransferEnd::OtherUnit) {
+                std::fprintf(stderr, "qrv5173-cli: backup failed: %s; nothing written\n", result.problem.c_str());
+                return kFailed;
+            }
             if (result.end == TransferEnd::Cancelled) {
                 std::fprintf(stderr, "qrv5173-cli: backup stopped by %s; nothing written\n",
                              stopSignalName(stopSignal()));
@@ -328,6 +343,10 @@ int runRestore(const QStringList& arguments)
         }
         return withUnit(linkOptions(parser), host, [&](Program& program) {
             const RestoreResult result = writeUnit(program.editor, *decoded.unit, effects);
+            if (result.end == TransferEnd::Unconfirmed || result.end == TransferEnd::OtherUnit) {
+                std::fprintf(stderr, "qrv5173-cli: the restore could not be checked: %s\n", result.problem.c_str());
+                return kFailed;
+            }
             if (result.end != TransferEnd::Done) {
                 reportCutRestore(program, *decoded.unit, effects, result);
                 return kFailed;
