@@ -433,14 +433,12 @@ BackupResult readUnit(Editor& editor, ReadCare care)
         if (start.outcome != Confirm::Agreed)
             return start.outcome == Confirm::Unconfirmed && fail(TransferEnd::Unconfirmed, unconfirmed("the telling bytes"));
         const auto sameUnit = [&](FingerprintDepth depth) {
-            const auto now = readFingerprint(link, depth);
-            Fingerprint then = start.value;
-            if (depth == FingerprintDepth::Quick)
-                then.directory.reset();
-            if (now.outcome == Confirm::Agreed && now.value != then)
+            bool same = false;
+            const Confirm read = stillTheUnit(link, start.value, depth, same);
+            if (read == Confirm::Agreed && !same)
                 return fail(TransferEnd::OtherUnit, kAnotherUnitText);
-            return now.outcome == Confirm::Agreed ||
-                (now.outcome == Confirm::Unconfirmed && fail(TransferEnd::Unconfirmed, unconfirmed("the telling bytes")));
+            return read == Confirm::Agreed ||
+                (read == Confirm::Unconfirmed && fail(TransferEnd::Unconfirmed, unconfirmed("the telling bytes")));
         };
         const auto between = [&] { return sameUnit(FingerprintDepth::Quick); };
         UnitBackup first;

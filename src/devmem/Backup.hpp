@@ -72,7 +72,7 @@ struct RestoreResult {
 };
 
 // Writes the backup's effects (all when `effects` is empty) to the unit, then reads back
-// what was written; a byte that reads back otherwise is read until two reads agree. Per stored slot the directory byte is cleared before name and data
+// what was written; a byte that reads back otherwise is read until one value leads. Per stored slot the directory byte is cleared before name and data
 // go out and set to 0x55 only after them, so an interrupted restore leaves no slot
 // marked stored with mixed contents. The current effect and the switch are restored
 // only with all effects.

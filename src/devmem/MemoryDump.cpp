@@ -4,6 +4,7 @@
 #include "link/LongOperation.hpp"
 
 #include "link/Resume.hpp"
+#include "link/UnitIdentity.hpp"
 #include "state/CodePage.hpp"
 
 #include <charconv>
@@ -290,6 +291,37 @@ bool ReadUnitAgain(Editor& editor, FrmSplash& splash)
     // Another unit: whether its block read holds is still to be seen.
     editor.state().blockReads = ProgramState::BlockReads::Untried;
     return dump(editor, splash, true);
+}
+
+std::optional<std::string> confirmDumpedRows(Editor& editor)
+{
+    ProgramState& s = editor.state();
+    DeviceLink& link = editor.link();
+    const auto columns = [&s](int e) {
+        return e == s.currentEffect ? kDeviceColumns : static_cast<int>(s.tables.parameterCount[static_cast<std::size_t>(e)]);
+    };
+    std::vector<int> effects(kEffectCount);
+    std::iota(effects.begin(), effects.end(), 0);
+    LiveRowTable again{};
+    link.ArmPort(32);
+    const LiveRead read =
+        readLiveRows(link, s, editor.host(), effects, columns, again, [] { return false; }, true);
+    link.ArmPort(10);
+    if (read != LiveRead::Done)
+        return "the link failed while the values were read a second time";
+    for (int e : effects)
+        for (int c = 0; c < columns(e); ++c) {
+            const uint8_t first = s.startConfig.at(e, c);
+            const auto settled = readUntilAgreed(
+                [&link, e, c] { return link.tryReadByte(Addr::live(e, c)); },
+                std::vector<uint8_t>{first, again[static_cast<std::size_t>(e)][static_cast<std::size_t>(c)]});
+            if (settled.outcome != Confirm::Agreed)
+                return "the replies for " + std::string(catalogue::effect(e).listText) + " live value " +
+                    std::to_string(c) + " never agreed";
+            if (settled.value != first)
+                s.startConfig.at(e, c) = s.store.at(e, c) = settled.value;
+        }
+    return std::nullopt;
 }
 
 } // namespace qrv

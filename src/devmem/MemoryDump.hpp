@@ -1,5 +1,8 @@
 #pragma once
 
+#include <optional>
+#include <string>
+
 #include "devmem/SplashForm.hpp"
 #include "editor/Editor.hpp"
 
@@ -21,6 +24,11 @@ int dumpExchangesWithoutNames(const ProgramState& state);
 // dump over once the device is found again; returns false when it was not (the search
 // has then turned to demo mode). Any other failure ends the program.
 bool DumpDeviceMemory(Editor& editor, FrmSplash& splash);
+
+// Reads the live values a dump took a second time, and where the two reads differ, reads
+// until one value leads; the store and the start configuration take the settled values.
+// Empty when every value was confirmed; else the value that was not, or why the link failed.
+std::optional<std::string> confirmDumpedRows(Editor& editor);
 // The dump again, for a unit that is not the one the editor read; Cancel leaves the editor
 // as it was (and the unit unread). True when the unit was read.
 bool ReadUnitAgain(Editor& editor, FrmSplash& splash);

@@ -207,22 +207,25 @@ void DeviceLink::transact(const Frame& frame, std::size_t n, double timeout)
     }
 }
 
+std::optional<uint16_t> DeviceLink::writtenAddress(const Frame& write) const
+{
+    if (write[2] == Cmd::WriteByte)
+        return static_cast<uint16_t>(write[3] << 8 | write[4]);
+    const auto current = mirror_.byte(Addr::CurrentEffect);
+    if (write[2] == Cmd::SetParameter && current && *current < kEffectCount && write[3] < kDeviceColumns)
+        return Addr::live(*current, write[3]);
+    return std::nullopt;
+}
+
 bool DeviceLink::writeHeld(const Frame& write)
 {
     std::optional<Frame> read;
-    uint8_t wanted = write[6];
-    if (write[2] == Cmd::WriteByte)
-        read = makeFrame(Cmd::ReadByte, write[3], write[4], 0, 0, 0, 0);
-    else if (write[2] == Cmd::SetSwitch)
+    const uint8_t wanted = write[2] == Cmd::WriteByte ? write[6] : write[8];
+    if (write[2] == Cmd::SetSwitch)
         read = makeFrame(Cmd::ReadSwitch, 0, 0, 0, 0, 0, 0);
-    else if (const auto current = mirror_.byte(Addr::CurrentEffect);
-             current && *current < kEffectCount && write[3] < kDeviceColumns) {
-        const uint16_t address = Addr::live(*current, write[3]);
-        read = makeFrame(Cmd::ReadByte, static_cast<uint8_t>(address >> 8), static_cast<uint8_t>(address & 0xFF),
+    else if (const auto address = writtenAddress(write))
+        read = makeFrame(Cmd::ReadByte, static_cast<uint8_t>(*address >> 8), static_cast<uint8_t>(*address & 0xFF),
                          0, 0, 0, 0);
-    }
-    if (write[2] != Cmd::WriteByte)
-        wanted = write[8];
     // Without a way to read it back, the write simply goes out again: the unit takes it twice.
     if (!read)
         return false;
@@ -274,6 +277,10 @@ bool DeviceLink::SendCommand(uint8_t p0, uint8_t p1, uint8_t p2, uint8_t p3, uin
         transact(frame, kFrameSize, kCommandTimeout);
         return true;
     } catch (const PortError& error) {
+        // A write cut off may or may not have reached the unit: its byte is no longer known.
+        if (isWrite(p0))
+            if (const auto address = writtenAddress(frame))
+                mirror_.forget(*address, 1);
         if (error.kind() == PortErrorKind::Unavailable)
             portLost();
     }
@@ -285,7 +292,8 @@ bool DeviceLink::sendEdit(uint8_t p0, uint8_t p1, uint8_t p2, uint8_t p3, uint8_
     const int failures = portFailures_;
     if (SendCommand(p0, p1, p2, p3, p4, p5, p6))
         return true;
-    if (portFailures_ == failures + 1 && lastSearchFound_)
+    // Not to another unit: its current effect is not the one the edit was meant for.
+    if (portFailures_ == failures + 1 && lastSearchFound_ && !state_.unitChanged)
         return SendCommand(p0, p1, p2, p3, p4, p5, p6);
     return false;
 }

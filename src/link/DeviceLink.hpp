@@ -135,6 +135,8 @@ private:
     void learnFramingAfresh(std::optional<FramingBytes> shownByProbe);
     // After a write whose reply was followed by stray bytes: true when the unit holds the value.
     bool writeHeld(const Frame& write);
+    // The unit byte a write sets, when the frame and what is known of the unit tell it.
+    std::optional<uint16_t> writtenAddress(const Frame& write) const;
     void take(const Frame& frame, const std::vector<uint8_t>& bytes);
     // Drops what is waiting and waits until the line has been quiet for kQuietGap.
     void settle();

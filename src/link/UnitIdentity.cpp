@@ -55,6 +55,16 @@ Confirmed<Fingerprint> readFingerprint(DeviceLink& link, FingerprintDepth depth)
     return out;
 }
 
+Confirm stillTheUnit(DeviceLink& link, const Fingerprint& then, FingerprintDepth depth, bool& same)
+{
+    const auto now = readFingerprint(link, depth);
+    Fingerprint expected = then;
+    if (depth == FingerprintDepth::Quick)
+        expected.directory.reset();
+    same = now.outcome == Confirm::Agreed && now.value == expected;
+    return now.outcome;
+}
+
 bool mirrorShows(const UnitMirror& mirror, const Fingerprint& now)
 {
     const auto agrees = [&](uint16_t address, uint8_t value) {

@@ -70,8 +70,11 @@ struct Fingerprint {
 
 enum class FingerprintDepth { Quick, Full };
 
-// Each part read until two reads agree, so that a damaged reply cannot pass for another unit.
+// Each part read until one value leads, so that a damaged reply cannot pass for another unit.
 Confirmed<Fingerprint> readFingerprint(DeviceLink& link, FingerprintDepth depth);
+
+// Reads the telling bytes again and tells whether they are still those read at the start.
+Confirm stillTheUnit(DeviceLink& link, const Fingerprint& then, FingerprintDepth depth, bool& same);
 
 // Whether the unit still shows what the exchanges so far (reads and writes) say of it.
 bool mirrorShows(const UnitMirror& mirror, const Fingerprint& now);

@@ -5,6 +5,7 @@
 #include "FileAccess.hpp"
 #include "FileCodec.hpp"
 #include "link/LiveRows.hpp"
+#include "link/UnitIdentity.hpp"
 #include "link/Resume.hpp"
 #include "state/CodePage.hpp"
 
@@ -130,6 +131,14 @@ bool writeAllRows(Editor& editor, const FailureWatch& watch)
     return true;
 }
 
+// Whether the unit's telling bytes are what the exchanges so far read and wrote there.
+bool unitShowsWhatWasSeen(DeviceLink& link)
+{
+    const UnitMirror seen = link.mirror();
+    const auto now = readFingerprint(link, FingerprintDepth::Full);
+    return now.outcome != Confirm::Agreed || mirrorShows(seen, now.value);
+}
+
 // Reads what the unit plays of every effect so that only the bytes it lacks are written;
 // the skip then holds for the rest of the transfer. Nothing read when the unit's block reads
 // are not to be trusted: then every byte goes out.
@@ -173,6 +182,10 @@ void transferProject(Editor& editor, const FailureWatch& watch, LongOperation& o
     // The caption and bar come up before the unit is read: a Cancel there stops a transfer too.
     form.caption = kLoadingProjectCaption;
     form.ProgressBar1 = ProgressBar{true, 0, kProjectWrites};
+    // What the editor saw of a unit restarted or changed since is no ground to skip anything.
+    const bool lookAtUnit = !state.exactOrder && editor.link().sendingAllowed();
+    if (lookAtUnit && !unitShowsWhatWasSeen(editor.link()))
+        editor.link().forgetUnit();
     std::optional<SkipHeldWrites> skip;
     if (!readUnitRows(editor, watch, operation, skip) || !writeAllRows(editor, watch))
         return;
@@ -189,6 +202,10 @@ void transferProject(Editor& editor, const FailureWatch& watch, LongOperation& o
     }
     state.store.copyRowFrom(state.startConfig, 0);
     editor.RefreshPageAndSend();
+    if (lookAtUnit && !watch.failed() && !unitShowsWhatWasSeen(editor.link()))
+        host.message(std::string("The project was written, but ") + kAnotherUnitText +
+                         ". Load the project again to be sure the unit holds it.",
+                     kDefaultTitle, Icon::Exclamation);
 }
 
 } // namespace

@@ -31,7 +31,7 @@ switch and every effect's live values) into a JSON backup file (format 1, see RE
 Empty slots' data is not read. The file is written only once complete.
 
 Every value is read twice, in two separate passes over the unit, and a value whose two
-reads differ is read until two reads agree, so a reply damaged on the line cannot slip
+reads differ is read until one value leads by two reads, so a damaged reply cannot slip
 into the file; this takes about twice the time of a single read. The unit's current
 effect, switch and that effect's live values and directory are read at the start,
 between effects and at the end: a unit restarted or replaced meanwhile fails the backup.

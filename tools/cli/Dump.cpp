@@ -6,6 +6,7 @@
 #include "devmem/MemoryDump.hpp"
 #include "link/PortTable.hpp"
 #include "link/SerialTransport.hpp"
+#include "link/UnitIdentity.hpp"
 #include "storage/FileAccess.hpp"
 #include "storage/FileCodec.hpp"
 
@@ -24,6 +25,7 @@ struct DumpOptions {
     bool systemPorts = true;
     std::filesystem::path out;
     bool exactOrder = false;
+    bool quick = false;
 };
 
 // Nothing when the command has ended (help shown or a wrong command line, with its exit status).
@@ -42,13 +44,21 @@ std::optional<DumpOptions> parse(const QStringList& arguments, int& status)
                                  QStringLiteral("FILE"));
     const QCommandLineOption exact(QStringLiteral("exact-startup"),
                                    QStringLiteral("Read the unit byte by byte in the original order (slower)."));
-    parser.addOptions({port, noSystemPorts, out, exact});
+    const QCommandLineOption quick(QStringLiteral("quick"),
+                                   QStringLiteral("Read every value once: half the time, but a reply damaged on "
+                                                  "the line goes into the file unnoticed."));
+    parser.addOptions({port, noSystemPorts, out, exact, quick});
     const auto ended = parseCommand(
-        parser, arguments, QStringLiteral("dump [--port PATH]... [--no-system-ports] [--exact-startup] --out FILE.prj"),
+        parser, arguments, QStringLiteral("dump [--port PATH]... [--no-system-ports] [--exact-startup] [--quick] --out FILE.prj"),
         QStringLiteral("Finds the QRV5173 as the editor does at start-up, reads its whole memory as the editor\n"
                        "does (current effect, switch, preset directory, names, every effect's live values) and\n"
                        "writes the parameters of all sixteen effects as a project file (528 bytes), which the\n"
                        "editor's \"Load Project From PC\" takes. The device is then told that the tool is leaving.\n"
+                       "\n"
+                       "Every live value is read a second time, and a value whose reads differ is read until one\n"
+                       "value leads, so that a reply damaged on the line cannot slip into the file. The unit's\n"
+                       "current effect, switch, that effect's live values and directory are read at the start\n"
+                       "and at the end: a unit restarted or replaced meanwhile fails the dump.\n"
                        "\n"
                        "The output is checked to be writable (room on the disk included) before the device is\n"
                        "read. Progress goes to standard error.\n"
@@ -76,6 +86,7 @@ std::optional<DumpOptions> parse(const QStringList& arguments, int& status)
     }
     options.systemPorts = !parser.isSet(noSystemPorts);
     options.exactOrder = parser.isSet(exact);
+    options.quick = parser.isSet(quick);
     if (!parser.isSet(out))
         return refuse(QStringLiteral("--out FILE is missing"));
     if (parser.value(out).isEmpty())
@@ -110,11 +121,26 @@ int dump(const DumpOptions& options, TerminalHost& host)
     }
     std::fprintf(stderr, "QRV5173 found on %s\n", port.portName().c_str());
     program.splash.Label1.visible = true;
+    const auto refuse = [](const std::string& problem) {
+        std::fprintf(stderr, "qrv5173-cli: dump failed: %s; nothing written\n", problem.c_str());
+        return kFailed;
+    };
+    const auto start = readFingerprint(program.link, FingerprintDepth::Full);
+    if (start.outcome != Confirm::Agreed)
+        return refuse("the unit's replies never agreed on its current effect and values");
     if (!DumpDeviceMemory(program.editor, program.splash)) {
         std::fprintf(stderr, "qrv5173-cli: the device was lost during the dump; nothing written\n");
         return kFailed;
     }
     host.finishProgress();
+    if (!options.quick)
+        if (const auto problem = confirmDumpedRows(program.editor))
+            return refuse(*problem);
+    bool same = false;
+    if (stillTheUnit(program.link, start.value, FingerprintDepth::Full, same) != Confirm::Agreed)
+        return refuse("the unit's replies never agreed on its current effect and values");
+    if (!same)
+        return refuse(kAnotherUnitText);
 
     const auto problem = writeFileAtomically(options.out, encodeProject(program.state.store));
     program.link.SendCommand(Cmd::ExitNotice);
