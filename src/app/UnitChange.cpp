@@ -53,8 +53,7 @@ void readKeepingEdits(Program& program, const ParameterTable base)
 std::string editsOfferText(std::size_t edits)
 {
     const std::string values = edits == 1 ? "the 1 value" : "the " + std::to_string(edits) + " values";
-    return "The device may hold other values than the editor shows. Send " + values +
-        " you edited to the device now?";
+    return "The device may hold other values than the editor shows. Send " + values + " you edited to the device now?";
 }
 
 void readChangedUnit(Program& program)
@@ -114,6 +113,9 @@ void IdleUnitWatch::tick()
     s.unitDifference = difference;
     s.unitChanged = s.readAgainPending = true;
     readChangedUnit(program_);
+    // A Cancel leaves the unit unread: the status bar keeps saying it changed.
+    if (!s.unitChanged)
+        s.lastOutcome = kUnitReadAgainText;
 }
 
 } // namespace qrv

@@ -27,6 +27,7 @@ void readUnitAfterDemo(Program& program);
 inline constexpr double kIdleBeforeLook = 5.0;
 inline constexpr double kLookInterval = 10.0;
 inline constexpr const char* kUnitRestartedText = "The QRV5173 was restarted or changed – reading it again";
+inline constexpr const char* kUnitReadAgainText = "The QRV5173 was restarted or changed – read again";
 
 // Looks at the unit while the user lets the editor be, and reads it again when it changed.
 // Called between runs of the core only.
