@@ -38,16 +38,17 @@ int sendUnsentEdits(Program& program)
             return sent;
         ++sent;
     }
-    // The user chose another effect or switch while the unit was away.
+    // The user chose another effect or switch while the unit was away: each counts as an edit.
     if (playing && *playing != s.currentEffect) {
         link.ArmPort(32);
-        link.ReadBlock32(Cmd::SelectEffect, 0, 0, 0, 0, 0, static_cast<uint8_t>(s.currentEffect));
+        sent += link.ReadBlock32(Cmd::SelectEffect, 0, 0, 0, 0, 0, static_cast<uint8_t>(s.currentEffect)) ? 1 : 0;
         link.ArmPort(10);
     }
     const auto unitSwitch = link.mirror().effectSwitch();
     if (unitSwitch && *unitSwitch != s.effectSwitchState && link.sendingAllowed()) {
         program.form.Check1.value = s.effectSwitchState == 1 ? 1 : 0;
         program.editor.SendEffectSwitch();
+        sent += link.mirror().effectSwitch() == s.effectSwitchState ? 1 : 0;
     }
     return sent;
 }
@@ -114,18 +115,23 @@ void PortWatch::portsNow(const std::vector<PortSeen>& ports)
         const auto number = program_.search.numberOf(path);
         if (!number)
             continue;
-        const auto probe = program_.search.probeOnly(*number);
-        if (probe == PortSearch::Probe::Unopenable) {
-            known_.erase(path); // not ready yet (permissions are set a moment after it appears)
-            continue;
+        // A unit to be taken at once is probed by connecting, once.
+        bool answered = false;
+        bool opened = true;
+        if (s.awaitingUnit || s.connectAutomatically) {
+            answered = connect(path);
+            opened = answered || opens(path);
+        } else {
+            const auto probe = program_.search.probeOnly(*number);
+            answered = probe == PortSearch::Probe::Answered;
+            opened = probe != PortSearch::Probe::Unopenable;
+            if (answered)
+                s.unitOffer = path;
         }
-        if (probe == PortSearch::Probe::Silent)
-            continue;
-        if (s.awaitingUnit || s.connectAutomatically)
-            connect(path);
-        else
-            s.unitOffer = path;
-        return;
+        if (!opened)
+            known_.erase(path); // not ready yet (permissions are set a moment after it appears)
+        if (answered)
+            return;
     }
 }
 
@@ -133,7 +139,25 @@ bool PortWatch::connectOffered()
 {
     const std::string path = program_.state.unitOffer;
     program_.state.unitOffer.clear();
-    return !path.empty() && connect(path);
+    if (path.empty())
+        return false;
+    if (!connect(path)) {
+        program_.state.lastOutcome = "No QRV5173 answered on " + path;
+        return false;
+    }
+    return true;
+}
+
+bool PortWatch::opens(const std::string& path)
+{
+    Transport& port = program_.link.port();
+    try {
+        port.open(path);
+        port.close();
+        return true;
+    } catch (const PortError&) {
+        return false;
+    }
 }
 
 bool PortWatch::connect(const std::string& path)
@@ -141,10 +165,8 @@ bool PortWatch::connect(const std::string& path)
     ProgramState& s = program_.state;
     const bool fromDemo = s.DemoMode;
     const auto number = program_.search.numberOf(path);
-    if (!number || !program_.search.connectAt(*number)) {
-        s.lastOutcome = "No QRV5173 answered on " + path;
+    if (!number || !program_.search.connectAt(*number))
         return false;
-    }
     writeInitCfg(s.programFolder, s.PortNumber);
     rememberPort(program_);
     if (fromDemo) {

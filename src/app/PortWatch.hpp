@@ -22,7 +22,7 @@ struct UnsentEdit {
 std::vector<UnsentEdit> unsentEdits(const Program& program);
 
 // Sends what the unit missed while it was away, and no more: the unsent values, the
-// editor's effect and switch where the unit has others. Returns how many values were sent.
+// editor's effect and switch where the unit has others. Returns how many of these were sent.
 int sendUnsentEdits(Program& program);
 // What the status bar says after the unit came back and that many edits were sent.
 std::string reconnectedText(int sent);
@@ -46,9 +46,11 @@ public:
 
 private:
     bool wantsUnit() const;
-    // Connects to the unit on the port, reads it if it is new or another, sends the edits
-    // it missed if it is the one that went away.
+    // Connects to the unit on the port (one probe), reads it if it is new or another, sends
+    // the edits it missed if it is the one that went away.
     bool connect(const std::string& path);
+    // Whether the port opens at all (a port that appeared may not be ready for a moment).
+    bool opens(const std::string& path);
 
     Program& program_;
     std::map<std::string, std::string> known_; // path -> device

@@ -6,7 +6,8 @@
 namespace qrv {
 
 Program::Program(Transport& port, Clock& clock, Host& host, PortResolver resolver)
-    : link(state, port, clock, host), editor(state, form, link, host), search(state, link, host, std::move(resolver))
+    : clock(clock), link(state, port, clock, host), editor(state, form, link, host),
+      search(state, link, host, std::move(resolver))
 {
     link.setDeviceSearch([this] { return search.findAfterLoss(); });
     link.setReplyCheck([this](const Frame& request, std::span<const uint8_t> reply) {

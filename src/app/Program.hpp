@@ -21,6 +21,7 @@ public:
     Program(const Program&) = delete;
     Program& operator=(const Program&) = delete;
 
+    Clock& clock;
     ProgramState state;
     FrmMain form = makeEditorForm();
     DeviceLink link;

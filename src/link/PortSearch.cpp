@@ -244,8 +244,12 @@ std::string PortSearch::stableName() const
 bool PortSearch::unitFound()
 {
     // A unit still unread after an earlier change needs reading whatever it shows now.
-    if (state_.unitChanged || checkUnit(link_) == UnitMatch::Different)
-        state_.unitChanged = state_.readAgainPending = true;
+    if (state_.unitChanged) {
+        state_.readAgainPending = true;
+        return true;
+    }
+    state_.unitDifference = checkUnit(link_);
+    state_.unitChanged = state_.readAgainPending = state_.unitDifference.any();
     return true;
 }
 

@@ -52,6 +52,14 @@ struct TapTempoState {
 };
 
 // Everything program-wide, owned by one object and passed by reference.
+// What a unit on the line showed unlike the unit the editor read: its live values (current
+// effect, switch, live parameters), its stored presets (directory, names), or both.
+struct UnitDifference {
+    bool liveChanged = false;
+    bool presetsChanged = false;
+    bool any() const { return liveChanged || presetsChanged; }
+};
+
 struct ProgramState {
     std::filesystem::path programFolder;
 
@@ -75,6 +83,8 @@ struct ProgramState {
     // A reconnected unit did not match what the editor read: its directory, names and values
     // are not the editor's until the unit has been read again.
     bool unitChanged = false;
+    // What the check found unlike the unit the editor read, while unitChanged holds.
+    UnitDifference unitDifference;
     // Set with unitChanged by the check; taken by the one attempt to read the unit again, so
     // a Cancel is not asked again until the next reconnection.
     bool readAgainPending = false;

@@ -5,9 +5,11 @@
 #include "MainWindow.hpp"
 #include "QtHost.hpp"
 
+#include "app/UnitChange.hpp"
 #include "storage/Recovery.hpp"
 
 #include <QAction>
+#include <QApplication>
 #include <QCoreApplication>
 #include <QEvent>
 #include <QKeyEvent>
@@ -31,6 +33,32 @@ namespace qrv::ui {
 namespace {
 
 constexpr int kRecoveryTickMs = 500;
+constexpr int kIdleTickMs = 1000;
+
+// Tells the idle watch of every key, click, wheel turn and touch anywhere in the editor.
+class UserActivity final : public QObject {
+public:
+    UserActivity(Program& program, QObject* parent) : QObject(parent), watch(program) {}
+
+    IdleUnitWatch watch;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        switch (event->type()) {
+        case QEvent::KeyPress:
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::Wheel:
+        case QEvent::TouchBegin:
+            watch.touched();
+            break;
+        default:
+            break;
+        }
+        return false;
+    }
+};
 constexpr int kRecoveryPlaces = 8;
 
 // The amber frame of a control that differs, drawn over the control's edge: the control
@@ -272,6 +300,22 @@ void keepEditsAtEveryEnd(QtHost& host, Program& program, std::function<void()> a
     action.sa_flags = SA_RESTART;
     for (int signal : {SIGTERM, SIGHUP, SIGINT})
         ::sigaction(signal, &action, nullptr);
+}
+
+void watchUnitWhileIdle(AppWindows& windows, Program& program)
+{
+    auto* activity = new UserActivity(program, QCoreApplication::instance());
+    QCoreApplication::instance()->installEventFilter(activity);
+    auto* timer = new QTimer(activity);
+    timer->setObjectName(QStringLiteral("IdleUnitTimer"));
+    QObject::connect(timer, &QTimer::timeout, activity, [&windows, activity] {
+        // A held button is a drag in progress; a modal window waits for the user.
+        const bool userBusy = QGuiApplication::mouseButtons() != Qt::NoButton || QApplication::activeModalWidget() ||
+            QApplication::activePopupWidget();
+        if (!userBusy && !windows.binder().coreRunning() && activity->watch.due())
+            windows.binder().handle([activity] { activity->watch.tick(); });
+    });
+    timer->start(kIdleTickMs);
 }
 
 } // namespace qrv::ui

@@ -58,4 +58,10 @@ void keepRecoveryFile(AppWindows& windows, Program& program, const std::filesyst
 // file is written (closing the port).
 void keepEditsAtEveryEnd(QtHost& host, Program& program, std::function<void()> alsoBeforeEnd = {});
 
+// Looks at the unit whenever the user has let the editor be for a while (no key, click or
+// wheel, no button held, no modal window): a unit power-cycled or changed behind a port that
+// stayed up is read again, as after a reconnection. Through the binder's gate, never inside
+// a run of the core.
+void watchUnitWhileIdle(AppWindows& windows, Program& program);
+
 } // namespace qrv::ui

@@ -118,6 +118,7 @@ int main(int argc, char* argv[])
     monitor.start(kPortPollMs);
     qrv::ui::keepRecoveryFile(windows, program,
                               QStandardPaths::writableLocation(QStandardPaths::AppDataLocation).toStdString());
+    qrv::ui::watchUnitWhileIdle(windows, program);
     windows.start();
     return app.exec();
 }

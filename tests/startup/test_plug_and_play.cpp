@@ -4,6 +4,7 @@
 
 #include "app/PortWatch.hpp"
 #include "app/StartUp.hpp"
+#include "app/UnitChange.hpp"
 #include "devmem/MemoryDump.hpp"
 #include "storage/PresetFiles.hpp"
 
@@ -78,8 +79,9 @@ TEST(PlugAndPlay, AUnitPluggedInDuringDemoModeIsOfferedThenConnectedReadAndOffer
     EXPECT_EQ(rig.probedPorts().size(), 1u);
 
     // Connect: the unit is read with a progress that can be cancelled, the demo edit is kept
-    // and offered; Yes sends it.
+    // and offered with No as the default; Yes sends that column alone.
     rig.host.answer(true);
+    rig.port.clearLog();
     ASSERT_TRUE(rig.watch.connectOffered());
     EXPECT_FALSE(rig.state.DemoMode);
     EXPECT_TRUE(rig.state.unitOffer.empty());
@@ -89,7 +91,9 @@ TEST(PlugAndPlay, AUnitPluggedInDuringDemoModeIsOfferedThenConnectedReadAndOffer
     ASSERT_NE(reading, rig.host.progress.end());
     EXPECT_TRUE(reading->cancellable);
     ASSERT_EQ(rig.host.boxes.size(), 1u);
-    EXPECT_EQ(rig.host.boxes[0].text, kUnitMayDifferText);
+    EXPECT_EQ(rig.host.boxes[0].text, editsOfferText(1));
+    EXPECT_EQ(rig.host.boxes[0].defaultButton, Button::No);
+    EXPECT_EQ(rig.framesWith(Cmd::SetParameter) + rig.framesWith(Cmd::WriteByte), 1u);
     EXPECT_EQ(rig.state.store.at(e, 2), 7);
     EXPECT_EQ(rig.device.peek(Addr::live(e, 2)), 7);
     EXPECT_EQ(rig.device.peek(Addr::live(e, 3)), rig.state.store.at(e, 3)); // the unit's own, read
@@ -122,24 +126,31 @@ TEST(PlugAndPlay, AUnitGoneWhileIdleIsWaitedForQuietlyAndGetsOnlyTheMissedEditsO
     rig.look();
     EXPECT_TRUE(rig.state.awaitingUnit);
     EXPECT_FALSE(rig.state.DemoMode);
-    // Edits go on, kept and not sent, with no box.
+    // Edits go on, kept and not sent, with no box; the switch too.
     rig.program.editor.storeAndSend(2, 7);
     rig.program.editor.storeAndSend(3, 9);
     rig.program.editor.storeAndSend(2, 8);
+    const int switchWanted = 1 - rig.state.effectSwitchState;
+    rig.form.Check1.value = switchWanted;
+    rig.program.editor.effectSwitchClick();
     EXPECT_TRUE(rig.port.sent().empty());
     EXPECT_TRUE(rig.host.boxes.empty());
     ASSERT_EQ(unsentEdits(rig.program).size(), 2u);
 
-    // Back: probed, checked, the two values sent once each, nothing else written.
+    // Back: probed once, checked, the two values and the switch sent once each, nothing else
+    // written, and all three counted.
     rig.plug(7, "qrv", Far::Device);
     rig.look();
+    EXPECT_EQ(rig.probedPorts(), std::vector<std::string>{"qrv"});
     EXPECT_FALSE(rig.state.awaitingUnit);
     EXPECT_TRUE(rig.state.PortOk);
     EXPECT_EQ(rig.framesWith(Cmd::SetParameter), 2u);
+    EXPECT_EQ(rig.framesWith(Cmd::SetSwitch), 1u);
     EXPECT_EQ(rig.framesWith(Cmd::WriteByte), 0u);
     EXPECT_EQ(rig.device.peek(Addr::live(e, 2)), 8);
     EXPECT_EQ(rig.device.peek(Addr::live(e, 3)), 9);
-    EXPECT_EQ(rig.state.lastOutcome, "Reconnected – 2 unsent edits sent");
+    EXPECT_EQ(rig.program.link.mirror().effectSwitch(), switchWanted);
+    EXPECT_EQ(rig.state.lastOutcome, "Reconnected – 3 unsent edits sent");
     EXPECT_TRUE(unsentEdits(rig.program).empty());
     EXPECT_TRUE(rig.host.boxes.empty());
 }

@@ -314,7 +314,7 @@ TEST(UiUnitCheck, AnotherUnitFoundDuringAnEditIsReadOnceTheEditHasReturned)
     };
     edit(40);
     ASSERT_FALSE(rig.host.boxes.empty());
-    EXPECT_EQ(rig.host.boxes.front().text, kOtherUnitText);
+    EXPECT_EQ(rig.host.boxes.front().text, kOtherLiveValuesText);
     EXPECT_FALSE(rig.state.unitChanged);
     EXPECT_FALSE(rig.state.readAgainPending);
     EXPECT_EQ(rig.state.currentEffect, 5);
