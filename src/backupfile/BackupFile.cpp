@@ -184,13 +184,23 @@ DecodedBackup readBackupFile(const std::filesystem::path& file)
     return decodeBackup(std::string_view(reinterpret_cast<const char*>(read.bytes.data()), read.bytes.size()));
 }
 
-std::optional<std::string> writeBackupFile(const std::filesystem::path& file, const UnitBackup& unit)
+std::optional<std::string> writeBackupFile(const std::filesystem::path& file, const UnitBackup& unit,
+                                           SpaceReservation* room)
 {
     const std::string json = encodeBackup(unit);
-    return writeFileAtomically(file, std::span(reinterpret_cast<const uint8_t*>(json.data()), json.size()));
+    return writeFileAtomically(file, std::span(reinterpret_cast<const uint8_t*>(json.data()), json.size()),
+                               {.room = room});
 }
 
 std::optional<std::string> checkBackupWritable(const std::filesystem::path& file)
+{
+    ReservedSpace reserved = reserveBackupSpace(file);
+    if (!reserved.room)
+        return reserved.problem;
+    return std::nullopt;
+}
+
+ReservedSpace reserveBackupSpace(const std::filesystem::path& file)
 {
     UnitBackup full;
     for (EffectBackup& effect : full.effects) {
@@ -201,7 +211,7 @@ std::optional<std::string> checkBackupWritable(const std::filesystem::path& file
             slot.data.fill(0xFF);
         }
     }
-    return checkCanWrite(file, encodeBackup(full).size());
+    return reserveSpace(file, encodeBackup(full).size());
 }
 
 } // namespace qrv
