@@ -65,13 +65,25 @@ struct Parser {
     QCommandLineOption flipLength{QStringLiteral("flip-length"),
                                   QStringLiteral("Only replies of L bytes count for --flip-every (default: all)."),
                                   QStringLiteral("L")};
+    QCommandLineOption bitErrors{QStringLiteral("bit-errors"),
+                                 QStringLiteral("Fault: each byte sent to the PC has one random bit flipped with "
+                                                "probability RATE (1e-4: one byte in 10000 on average)."),
+                                 QStringLiteral("RATE")};
+    QCommandLineOption seed{QStringLiteral("seed"),
+                            QStringLiteral("Seed of --bit-errors: the same seed and the same requests give the same "
+                                           "errors (default 1)."),
+                            QStringLiteral("N")};
+    QCommandLineOption powerCycleAfter{QStringLiteral("power-cycle-after"),
+                                       QStringLiteral("Fault: after answering N frames, the unit restarts behind "
+                                                      "the port (as SIGRTMIN, see above)."),
+                                       QStringLiteral("N")};
     QCommandLineOption swapAfter{QStringLiteral("swap-after"),
-                                 QStringLiteral("Fault: after answering N frames, another unit answers: the image "
-                                                "of --swap-memory, or the factory image."),
+                                 QStringLiteral("Fault: after answering N frames, another unit answers (as "
+                                                "SIGRTMIN+1, see above)."),
                                  QStringLiteral("N")};
     QCommandLineOption swapMemory{QStringLiteral("swap-memory"),
-                                  QStringLiteral("The 65536-byte memory image of the unit --swap-after puts on the "
-                                                 "line (read at start, never written)."),
+                                  QStringLiteral("The 65536-byte memory image of the other unit (read at start, never "
+                                                 "written; default: the factory image)."),
                                   QStringLiteral("FILE")};
     QCommandLineOption blockIgnoresEffect{
         QStringLiteral("block-ignores-effect"),
@@ -95,6 +107,13 @@ struct Parser {
                            "SIGUSR1 unplugs the unit: the terminal closes (the client's port fails) and the --link\n"
                            "goes. SIGUSR2 plugs it in again: a new terminal, its path on a new line, the link back.\n"
                            "The unit keeps its memory meanwhile.\n"
+                           "\n"
+                           "With the terminal kept open, SIGRTMIN power-cycles the unit: effect 0, the switch on,\n"
+                           "and each effect's live values become its stored preset under its slot number (the\n"
+                           "factory values when that slot is empty); stored presets, names, directory and slot\n"
+                           "numbers stay. SIGRTMIN+1 swaps in another unit (--swap-memory, or the factory image);\n"
+                           "the next SIGRTMIN+1 brings the first back. Each unit keeps its memory; --memory is\n"
+                           "written only while the first one answers.\n"
                            "\n"
                            "The --log file has one line per frame:\n"
                            "  <sequence> > <frame bytes>     request, as the device took it\n"
@@ -124,6 +143,9 @@ struct Parser {
                            flipEvery,
                            flipByte,
                            flipLength,
+                           bitErrors,
+                           seed,
+                           powerCycleAfter,
                            swapAfter,
                            swapMemory,
                            hangupAfter,
@@ -181,7 +203,7 @@ ParsedOptions parseOptions(const std::vector<std::string>& arguments)
           std::pair{&p.extraEvery, &options.extraEvery}, std::pair{&p.shortEvery, &options.shortEvery},
           std::pair{&p.noiseEvery, &options.noiseEvery}, std::pair{&p.noiseBytes, &options.noiseBytes},
           std::pair{&p.flipEvery, &options.flipEvery}, std::pair{&p.flipLength, &options.flipLength},
-          std::pair{&p.swapAfter, &options.swapAfter}}) {
+          std::pair{&p.swapAfter, &options.swapAfter}, std::pair{&p.powerCycleAfter, &options.powerCycleAfter}}) {
         if (!p.parser.isSet(*option))
             continue;
         const auto n = parseCount(p.parser.value(*option).toStdString());
@@ -190,12 +212,21 @@ ParsedOptions parseOptions(const std::vector<std::string>& arguments)
                     optionName(option->names().constFirst()).toStdString() + " needs a whole number of at least 1"};
         *count = *n;
     }
-    if (p.parser.isSet(p.flipByte)) {
-        const std::string text = p.parser.value(p.flipByte).toStdString();
+    for (auto [option, number] : {std::pair{&p.flipByte, &options.flipByte}, std::pair{&p.seed, &options.seed}}) {
+        if (!p.parser.isSet(*option))
+            continue;
+        const std::string text = p.parser.value(*option).toStdString();
         const auto n = text == "0" ? std::optional<uint64_t>(0) : parseCount(text);
         if (!n)
-            return {std::nullopt, "--flip-byte needs a whole number of at least 0"};
-        options.flipByte = *n;
+            return {std::nullopt,
+                    optionName(option->names().constFirst()).toStdString() + " needs a whole number of at least 0"};
+        *number = *n;
+    }
+    if (p.parser.isSet(p.bitErrors)) {
+        const auto rate = parseRate(p.parser.value(p.bitErrors).toStdString());
+        if (!rate)
+            return {std::nullopt, "--bit-errors needs a rate above 0 and at most 1, such as 1e-4"};
+        options.bitErrorRate = *rate;
     }
     if (p.parser.isSet(p.noiseAt)) {
         const QString where = p.parser.value(p.noiseAt);

@@ -2,6 +2,7 @@
 
 #include "FactoryImage.hpp"
 
+#include <algorithm>
 #include <stdexcept>
 #include <string>
 
@@ -48,6 +49,29 @@ void DeviceModel::loadMemory(std::span<const uint8_t> image)
 int DeviceModel::currentEffect() const
 {
     return memory_[Addr::CurrentEffect];
+}
+
+void DeviceModel::powerCycle()
+{
+    const std::vector<uint8_t> factory = factoryImage();
+    for (int e = 0; e < kEffects; ++e) {
+        const int slot = memory_[Addr::slotNumber(e)];
+        const bool stored = slot < kSlots && memory_[Addr::directory(e, slot)] == Addr::SlotUsed;
+        const auto& source = stored ? memory_ : factory;
+        const auto first = source.begin() + (stored ? Addr::stored(e, slot, 0) : Addr::live(e, 0));
+        std::copy(first, first + kColumns, memory_.begin() + Addr::live(e, 0));
+    }
+    memory_[Addr::CurrentEffect] = 0;
+    switch_ = 1;
+    assembler_ = FrameAssembler();
+    memoryWritten();
+}
+
+void DeviceModel::exchangeUnit(DeviceModel& other)
+{
+    std::swap(memory_, other.memory_);
+    std::swap(switch_, other.switch_);
+    assembler_ = FrameAssembler();
 }
 
 void DeviceModel::memoryWritten()

@@ -44,6 +44,15 @@ public:
     // Throws std::invalid_argument unless the image is exactly 65536 bytes.
     void loadMemory(std::span<const uint8_t> image);
 
+    // The unit restarts: its live state goes back to what it starts with. Effect 0 is selected,
+    // the switch is on, and each effect's live row is its stored preset under its slot number,
+    // or the factory image's live row when that slot is empty. Presets, names, directory and
+    // slot numbers stay.
+    void powerCycle();
+    // Another unit (its memory and switch) takes this one's place; this one's goes to other.
+    // The wiring (onMemoryWritten, block fault) stays with this model.
+    void exchangeUnit(DeviceModel& other);
+
     uint8_t effectSwitch() const { return switch_; }
     int currentEffect() const;
 

@@ -28,6 +28,12 @@ struct EmulatorOptions {
     uint64_t flipEvery = 0;
     uint64_t flipByte = 0;
     uint64_t flipLength = 0;
+    // Each byte to the PC gets one random bit flipped with this probability; the errors follow
+    // from seed alone, so a run can be repeated.
+    double bitErrorRate = 0;
+    uint64_t seed = 1;
+    // After N frames the unit restarts behind the port (DeviceModel::powerCycle); 0 = never.
+    uint64_t powerCycleAfter = 0;
     // After N frames another unit answers: swapImage (the factory image when empty); 0 = never.
     uint64_t swapAfter = 0;
     // The block read (0x1E) for an effect other than the current one: answered with the current
@@ -45,5 +51,7 @@ struct EmulatorOptions {
 
 // A count on the command line: a whole number of at least 1; nothing otherwise.
 std::optional<uint64_t> parseCount(std::string_view text);
+// A probability on the command line ("1e-4", "0.001"): above 0, at most 1; nothing otherwise.
+std::optional<double> parseRate(std::string_view text);
 
 } // namespace qrv

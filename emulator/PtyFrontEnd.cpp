@@ -23,6 +23,8 @@ namespace {
 volatile std::sig_atomic_t stopRequested = 0;
 volatile std::sig_atomic_t vanishRequested = 0;
 volatile std::sig_atomic_t returnRequested = 0;
+volatile std::sig_atomic_t powerCycleRequested = 0;
+volatile std::sig_atomic_t swapRequested = 0;
 
 extern "C" void requestStop(int)
 {
@@ -36,6 +38,15 @@ extern "C" void requestPlug(int sig)
         vanishRequested = 1;
     else
         returnRequested = 1;
+}
+
+// SIGRTMIN restarts the unit behind the port, SIGRTMIN+1 swaps it; the terminal stays.
+extern "C" void requestUnitChange(int sig)
+{
+    if (sig == SIGRTMIN)
+        powerCycleRequested = 1;
+    else
+        swapRequested = 1;
 }
 
 // Replies waiting for a reader are capped here; beyond it the emulator stops reading, so
@@ -150,7 +161,7 @@ bool makeRaw(int fd)
 
 void installSignalHandlers(sigset_t& waitMask)
 {
-    constexpr int kHandled[] = {SIGINT, SIGTERM, SIGHUP, SIGUSR1, SIGUSR2};
+    const int kHandled[] = {SIGINT, SIGTERM, SIGHUP, SIGUSR1, SIGUSR2, SIGRTMIN, SIGRTMIN + 1};
     sigset_t handled;
     sigemptyset(&handled);
     for (const int sig : kHandled)
@@ -162,7 +173,9 @@ void installSignalHandlers(sigset_t& waitMask)
     struct sigaction action {};
     sigemptyset(&action.sa_mask);
     for (const int sig : kHandled) {
-        action.sa_handler = sig == SIGUSR1 || sig == SIGUSR2 ? requestPlug : requestStop;
+        action.sa_handler = sig == SIGUSR1 || sig == SIGUSR2 ? requestPlug
+            : sig == SIGRTMIN || sig == SIGRTMIN + 1        ? requestUnitChange
+                                                            : requestStop;
         sigaction(sig, &action, nullptr);
     }
     std::signal(SIGPIPE, SIG_IGN);
@@ -255,6 +268,12 @@ int runOnPty(EmulatorSession& session, const std::string& linkPath)
         if (returnRequested && !terminal && !(terminal = plugIn(linkPath)))
             return 1;
         returnRequested = 0;
+        if (powerCycleRequested)
+            session.powerCycle();
+        powerCycleRequested = 0;
+        if (swapRequested)
+            session.swapUnit();
+        swapRequested = 0;
         if (!terminal) {
             // What was on its way when the line went never arrives.
             session.advance(now());

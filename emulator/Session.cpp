@@ -7,8 +7,21 @@
 namespace qrv {
 
 EmulatorSession::EmulatorSession(DeviceModel& model, const EmulatorOptions& options, std::ostream* log)
-    : model_(model), options_(options), log_(log), byteTime_(options.fast ? 0.0 : kByteTime)
+    : model_(model), options_(options), random_(options.seed), log_(log), byteTime_(options.fast ? 0.0 : kByteTime)
 {
+    if (!options_.swapImage.empty())
+        otherUnit_.loadMemory(options_.swapImage);
+}
+
+void EmulatorSession::powerCycle()
+{
+    model_.powerCycle();
+}
+
+void EmulatorSession::swapUnit()
+{
+    model_.exchangeUnit(otherUnit_);
+    swapped_ = !swapped_;
 }
 
 double EmulatorSession::Reply::due(std::size_t i) const
@@ -46,19 +59,18 @@ void EmulatorSession::take(const Frame& frame, double due)
             reply[std::min<std::size_t>(options_.flipByte, reply.size() - 1)] ^= 0x01;
         if (every(options_.noiseEvery))
             addNoise(reply, sequence);
+        if (options_.bitErrorRate > 0)
+            addBitErrors(reply);
         const double start = std::max(outputFree_, due + (every(options_.lateEvery) ? options_.lateBy : 0.0));
         outputFree_ = start + static_cast<double>(reply.size()) * byteTime_;
         if (!reply.empty())
             replies_.push_back({sequence, std::move(reply), start, 0, byteTime_});
     }
-    if (options_.swapAfter && sequence == options_.swapAfter) {
-        // The frame just answered was the old unit's last; the next one meets the other.
-        auto written = std::move(model_.onMemoryWritten);
-        model_ = DeviceModel();
-        model_.onMemoryWritten = std::move(written);
-        if (!options_.swapImage.empty())
-            model_.loadMemory(options_.swapImage);
-    }
+    // The frame just answered was the old unit's last; the next one meets the changed unit.
+    if (sequence == options_.swapAfter)
+        swapUnit();
+    if (sequence == options_.powerCycleAfter)
+        powerCycle();
     if (options_.hangupAfter && sequence >= options_.hangupAfter) {
         closing_ = true;
         arrivals_.clear();
@@ -80,6 +92,15 @@ void EmulatorSession::addNoise(std::vector<uint8_t>& reply, uint64_t sequence) c
         : options_.noiseAt == EmulatorOptions::NoiseAt::Inside                  ? reply.size() / 2
                                                                                 : reply.size();
     reply.insert(reply.begin() + static_cast<std::ptrdiff_t>(at), noise.begin(), noise.end());
+}
+
+void EmulatorSession::addBitErrors(std::vector<uint8_t>& reply)
+{
+    std::bernoulli_distribution hit(options_.bitErrorRate);
+    std::uniform_int_distribution<int> bit(0, 7);
+    for (uint8_t& byte : reply)
+        if (hit(random_))
+            byte ^= static_cast<uint8_t>(1u << bit(random_));
 }
 
 std::vector<uint8_t> EmulatorSession::advance(double now)

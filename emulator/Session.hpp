@@ -7,6 +7,7 @@
 #include <deque>
 #include <optional>
 #include <ostream>
+#include <random>
 
 namespace qrv {
 
@@ -31,6 +32,13 @@ public:
     bool hungUp() const { return closing_ && replies_.empty(); }
     uint64_t frames() const { return frames_; }
 
+    // The unit behind the port restarts (DeviceModel::powerCycle); the port stays up.
+    void powerCycle();
+    // Another unit answers behind the port: the swap image, or the factory image. The next
+    // swap brings the first one back; each keeps its memory meanwhile.
+    void swapUnit();
+    bool swapped() const { return swapped_; }
+
 private:
     struct Arrival {
         uint8_t byte;
@@ -47,10 +55,14 @@ private:
 
     void take(const Frame& frame, double due);
     void addNoise(std::vector<uint8_t>& reply, uint64_t sequence) const;
+    void addBitErrors(std::vector<uint8_t>& reply);
     void logLine(uint64_t sequence, char direction, std::span<const uint8_t> bytes);
 
     DeviceModel& model_;
+    DeviceModel otherUnit_;
+    bool swapped_ = false;
     EmulatorOptions options_;
+    std::mt19937_64 random_;
     std::ostream* log_;
     double byteTime_;
     FrameAssembler assembler_;

@@ -52,13 +52,6 @@ int main(int argc, char** argv)
             std::fprintf(stderr, "qrv5173-emu: %s\n", error.what());
             return 2;
         }
-        model.onMemoryWritten = [&model, path = options.memoryPath] {
-            try {
-                writeMemoryFile(path, model.memory());
-            } catch (const std::exception& error) {
-                std::fprintf(stderr, "qrv5173-emu: %s\n", error.what());
-            }
-        };
     }
 
     std::ofstream log;
@@ -70,5 +63,17 @@ int main(int argc, char** argv)
         }
     }
     EmulatorSession session(model, options, log.is_open() ? &log : nullptr);
+    if (!options.memoryPath.empty()) {
+        // The file is the first unit's; a swapped-in unit's memory never lands in it.
+        model.onMemoryWritten = [&model, &session, path = options.memoryPath] {
+            if (session.swapped())
+                return;
+            try {
+                writeMemoryFile(path, model.memory());
+            } catch (const std::exception& error) {
+                std::fprintf(stderr, "qrv5173-emu: %s\n", error.what());
+            }
+        };
+    }
     return runOnPty(session, options.linkPath);
 }

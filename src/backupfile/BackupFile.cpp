@@ -1,18 +1,23 @@
 #include "BackupFile.hpp"
 
 #include "devmem/PresetDialogs.hpp"
+#include "state/CodePage.hpp"
 #include "storage/FileAccess.hpp"
 
-#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+
+#include <cstdio>
 
 namespace qrv {
 
 namespace {
 
 constexpr const char* kKind = "qrv5173-backup";
+// A unit with every slot stored and every byte at its widest gives about 155 KB; a file
+// beyond this is no backup and is refused before it is read.
+constexpr std::size_t kBackupFileLimit = 1 << 20;
 
 template <std::size_t N> QJsonArray numbers(const std::array<uint8_t, N>& bytes)
 {
@@ -25,6 +30,13 @@ template <std::size_t N> QJsonArray numbers(const std::array<uint8_t, N>& bytes)
 QString text(const std::string& utf8)
 {
     return QString::fromStdString(utf8);
+}
+
+std::string hexByte(uint8_t byte)
+{
+    char text[8];
+    std::snprintf(text, sizeof text, "0x%02X", byte);
+    return text;
 }
 
 // Reading: every check names the place that failed.
@@ -82,7 +94,7 @@ UnitBackup decodeUnit(const QJsonObject& root)
             throw Refusal{where + "out of order or not an effect"};
         EffectBackup& out = unit.effects[static_cast<std::size_t>(e)];
         out.live = bytesAt<kDeviceColumns>(effect, "live", where);
-        out.slotNumber = static_cast<uint8_t>(byteAt(effect, "slotNumber", where));
+        out.slotNumber = static_cast<uint8_t>(byteAt(effect, "slotNumber", where, kSlotCount - 1));
         const QJsonArray slotList = effect.value(QLatin1String("slots")).toArray();
         if (slotList.size() != kSlotCount)
             throw Refusal{where + "\"slots\" must list " + std::to_string(kSlotCount) + " slots"};
@@ -102,6 +114,11 @@ UnitBackup decodeUnit(const QJsonObject& root)
             if (!name.isString() || nameText.size() != kNameLength || !latin1)
                 throw Refusal{at + "\"name\" must be 8 Latin-1 characters"};
             const QByteArray bytes = nameText.toLatin1();
+            if (const auto control = std::find_if_not(bytes.begin(), bytes.end(),
+                                                      [](char c) { return isNameByte(static_cast<uint8_t>(c)); });
+                control != bytes.end())
+                throw Refusal{at + "\"name\" holds the control code " + hexByte(static_cast<uint8_t>(*control)) +
+                              ", which the unit cannot hold"};
             std::copy(bytes.begin(), bytes.end(), b.name.begin());
             b.data = bytesAt<kDeviceColumns>(slot, "data", at);
         }
@@ -159,20 +176,31 @@ DecodedBackup decodeBackup(std::string_view json)
 
 DecodedBackup readBackupFile(const std::filesystem::path& file)
 {
-    QFile in(QString::fromStdString(file.string()));
-    if (!in.open(QIODevice::ReadOnly))
-        return {std::nullopt, in.errorString().toStdString()};
-    const QByteArray bytes = in.readAll();
-    return decodeBackup(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+    const FileRead read = readWholeFile(file, kBackupFileLimit);
+    if (read.outcome == FileRead::Outcome::WrongSize)
+        return {std::nullopt, "the file is larger than any QRV5173 backup (" + read.problem + ")"};
+    if (read.outcome != FileRead::Outcome::Read)
+        return {std::nullopt, read.problem};
+    return decodeBackup(std::string_view(reinterpret_cast<const char*>(read.bytes.data()), read.bytes.size()));
 }
 
-std::optional<std::string> writeBackupFile(const std::filesystem::path& file, const UnitBackup& unit)
+std::optional<std::string> writeBackupFile(const std::filesystem::path& file, const UnitBackup& unit,
+                                           SpaceReservation* room)
 {
     const std::string json = encodeBackup(unit);
-    return writeFileAtomically(file, std::span(reinterpret_cast<const uint8_t*>(json.data()), json.size()));
+    return writeFileAtomically(file, std::span(reinterpret_cast<const uint8_t*>(json.data()), json.size()),
+                               {.room = room});
 }
 
 std::optional<std::string> checkBackupWritable(const std::filesystem::path& file)
+{
+    ReservedSpace reserved = reserveBackupSpace(file);
+    if (!reserved.room)
+        return reserved.problem;
+    return std::nullopt;
+}
+
+ReservedSpace reserveBackupSpace(const std::filesystem::path& file)
 {
     UnitBackup full;
     for (EffectBackup& effect : full.effects) {
@@ -183,7 +211,7 @@ std::optional<std::string> checkBackupWritable(const std::filesystem::path& file
             slot.data.fill(0xFF);
         }
     }
-    return checkCanWrite(file, encodeBackup(full).size());
+    return reserveSpace(file, encodeBackup(full).size());
 }
 
 } // namespace qrv

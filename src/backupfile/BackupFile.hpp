@@ -1,6 +1,7 @@
 #pragma once
 
 #include "devmem/Backup.hpp"
+#include "storage/FileAccess.hpp"
 
 #include <filesystem>
 #include <optional>
@@ -22,11 +23,13 @@ struct DecodedBackup {
 DecodedBackup decodeBackup(std::string_view json);
 DecodedBackup readBackupFile(const std::filesystem::path& file);
 
-// Writes through the atomic writer: the target is either the old file or the complete
-// new one. Returns the reason of a failure.
-std::optional<std::string> writeBackupFile(const std::filesystem::path& file, const UnitBackup& unit);
-// Whether the largest backup a unit can give could be written there now, checked before
-// the unit is read for minutes. Returns the reason when not.
+// Writes through the atomic writer, into the room reserved for it when given: the target
+// is either the old file or the complete new one. Returns the reason of a failure.
+std::optional<std::string> writeBackupFile(const std::filesystem::path& file, const UnitBackup& unit,
+                                           SpaceReservation* room = nullptr);
+// Room for the largest backup a unit can give, taken before the unit is read for minutes.
+ReservedSpace reserveBackupSpace(const std::filesystem::path& file);
+// Whether that room could be had there now. Returns the reason when not.
 std::optional<std::string> checkBackupWritable(const std::filesystem::path& file);
 
 } // namespace qrv

@@ -10,6 +10,7 @@
 #include <fstream>
 #include <string_view>
 #include <system_error>
+#include <utility>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -183,6 +184,49 @@ FileRead readWholeFile(const fs::path& path, std::size_t limit)
     return readExactFile(path, static_cast<std::size_t>(size));
 }
 
+struct SpaceReservation::Held {
+    int fd;
+    fs::path temporary;
+    InFlight marked{temporary}; // a signal that ends the program takes it away
+
+    ~Held()
+    {
+        if (fd < 0)
+            return;
+        ::close(fd);
+        ::unlink(temporary.c_str());
+    }
+};
+
+SpaceReservation::SpaceReservation(std::unique_ptr<Held> held) : held_(std::move(held)) {}
+SpaceReservation::SpaceReservation(SpaceReservation&&) noexcept = default;
+SpaceReservation& SpaceReservation::operator=(SpaceReservation&&) noexcept = default;
+SpaceReservation::~SpaceReservation() = default;
+
+SpaceReservation::Taken SpaceReservation::take()
+{
+    Taken taken{std::exchange(held_->fd, -1), held_->temporary};
+    held_.reset();
+    return taken;
+}
+
+ReservedSpace reserveSpace(const fs::path& path, std::size_t size)
+{
+    std::error_code error;
+    if (fs::is_directory(path, error))
+        return {std::nullopt, "is a folder"};
+    removeStaleTemporaries(path);
+    const fs::path temporary = temporaryFor(path);
+    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (fd < 0)
+        return {std::nullopt, systemReason(errno)};
+    SpaceReservation room(std::make_unique<SpaceReservation::Held>(fd, temporary));
+    // Room taken for real: a full disk refuses here.
+    if (const int code = ::posix_fallocate(fd, 0, static_cast<off_t>(std::max<std::size_t>(size, 1))); code != 0)
+        return {std::nullopt, systemReason(code)};
+    return {std::move(room), {}};
+}
+
 std::optional<std::string> writeFileAtomically(const fs::path& path, std::span<const uint8_t> bytes,
                                                WriteOptions options)
 {
@@ -198,16 +242,24 @@ std::optional<std::string> writeFileAtomically(const fs::path& path, std::span<c
             content.insert(content.end(), old.bytes.begin() + static_cast<std::ptrdiff_t>(bytes.size()),
                            old.bytes.end());
     }
-    removeStaleTemporaries(path);
+    // A reservation's file was made by reserveSpace, which took the stale ones away.
+    SpaceReservation::Taken reserved = options.room ? options.room->take() : SpaceReservation::Taken{};
+    if (!options.room)
+        removeStaleTemporaries(path);
 
-    const fs::path temporary = temporaryFor(path);
+    const fs::path temporary = options.room ? reserved.temporary : temporaryFor(path);
     const InFlight marked(temporary);
-    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
-                          static_cast<mode_t>(options.mode));
+    const int fd = options.room ? reserved.fd
+                                : ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                                         static_cast<mode_t>(options.mode));
     if (fd < 0)
         return systemReason(errno);
     int code = 0;
     bool done = writeAll(fd, content, code);
+    if (done && options.room && ::ftruncate(fd, static_cast<off_t>(content.size())) != 0) {
+        code = errno; // the room reserved beyond the content goes back
+        done = false;
+    }
     if (done && regular)
         ::fchmod(fd, existing.st_mode & 07777); // a replaced file keeps who may read it
     if (done && ::fsync(fd) != 0) {
@@ -227,25 +279,6 @@ std::optional<std::string> writeFileAtomically(const fs::path& path, std::span<c
         return systemReason(code);
     }
     syncFolder(folderOf(path)); // the rename itself lasts once the folder is flushed
-    return std::nullopt;
-}
-
-std::optional<std::string> checkCanWrite(const fs::path& path, std::size_t size)
-{
-    std::error_code error;
-    if (fs::is_directory(path, error))
-        return "is a folder";
-    const fs::path probe = temporaryFor(path);
-    const InFlight marked(probe);
-    const int fd = ::open(probe.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-    if (fd < 0)
-        return systemReason(errno);
-    // Room taken for real: a full disk refuses here, not after the unit was read.
-    const int code = ::posix_fallocate(fd, 0, static_cast<off_t>(std::max<std::size_t>(size, 1)));
-    ::close(fd);
-    ::unlink(probe.c_str());
-    if (code != 0)
-        return systemReason(code);
     return std::nullopt;
 }
 

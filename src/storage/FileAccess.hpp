@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -24,9 +25,42 @@ FileRead readExactFile(const std::filesystem::path& path, std::size_t size, bool
 // Reads a whole file of at most `limit` bytes.
 FileRead readWholeFile(const std::filesystem::path& path, std::size_t limit);
 
+// Room on the disk taken for a file written later: a temporary file beside the target with
+// the bytes allocated, so a full disk or a read-only folder shows before a long read, not
+// after it. writeFileAtomically fills it and renames it over the target; dropped unused,
+// it is removed.
+struct ReservedSpace;
+
+class SpaceReservation {
+public:
+    SpaceReservation(SpaceReservation&&) noexcept;
+    SpaceReservation& operator=(SpaceReservation&&) noexcept;
+    ~SpaceReservation();
+
+    // The open temporary file and its name, handed to the writer; the reservation is used up.
+    struct Taken {
+        int fd = -1;
+        std::filesystem::path temporary;
+    };
+    Taken take();
+
+private:
+    friend ReservedSpace reserveSpace(const std::filesystem::path& path, std::size_t size);
+    struct Held;
+    explicit SpaceReservation(std::unique_ptr<Held> held);
+    std::unique_ptr<Held> held_;
+};
+
+struct ReservedSpace {
+    std::optional<SpaceReservation> room;
+    std::string problem; // why there is none
+};
+ReservedSpace reserveSpace(const std::filesystem::path& path, std::size_t size);
+
 struct WriteOptions {
     unsigned mode = 0666;  // for a new file, less the umask; a replaced file keeps its own
     bool keepTail = false; // a longer regular file keeps its bytes past the new ones
+    SpaceReservation* room = nullptr; // taken for this path by ReservedSpace::reserve; used up by the write
 };
 
 // Replaces the file's content with the bytes, or leaves it as it was and returns why not.
@@ -36,10 +70,6 @@ struct WriteOptions {
 // file, never written through.
 std::optional<std::string> writeFileAtomically(const std::filesystem::path& path, std::span<const uint8_t> bytes,
                                                WriteOptions options = {});
-
-// Whether a file of `size` bytes can be written at the path now: a temporary file of
-// that size is made beside it (so a full disk or a read-only folder shows) and removed.
-std::optional<std::string> checkCanWrite(const std::filesystem::path& path, std::size_t size);
 
 // The temporary file a write is filling this very moment, or null; a signal handler
 // that ends the program removes it (unlink is safe there).

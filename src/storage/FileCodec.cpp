@@ -4,6 +4,11 @@
 
 namespace qrv {
 
+FileRead readLoadable(const std::filesystem::path& path, std::size_t size)
+{
+    return readExactFile(path, size, true);
+}
+
 std::string wrongSizeReason(std::uintmax_t got, std::size_t expected)
 {
     return "The file holds " + std::to_string(got) + " bytes; a valid file holds exactly " + std::to_string(expected) +

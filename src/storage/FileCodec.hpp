@@ -1,7 +1,9 @@
 #pragma once
 
+#include "FileAccess.hpp"
 #include "state/ProgramState.hpp"
 
+#include <filesystem>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -12,6 +14,11 @@ namespace qrv {
 
 inline constexpr std::size_t kPresetFileSize = kRowSize;                 // one row, byte 32 = effect
 inline constexpr std::size_t kProjectFileSize = kRowSize * kEffectCount; // sixteen rows in effect order
+
+// What the editor loads from a preset or project file: its first `size` bytes
+// (kPresetFileSize or kProjectFileSize). Other tools append to them, so what follows is
+// counted in `trailing`, not refused.
+FileRead readLoadable(const std::filesystem::path& path, std::size_t size);
 
 // Why a file of that many bytes is refused where exactly expected are needed.
 std::string wrongSizeReason(std::uintmax_t got, std::size_t expected);

@@ -43,7 +43,7 @@ template <class Decoded, class Decode>
 std::optional<Decoded> readAndDecode(Host& host, const fs::path& path, std::size_t size, Decode decode,
                                      std::uintmax_t& trailing)
 {
-    FileRead file = readExactFile(path, size, true);
+    FileRead file = readLoadable(path, size);
     trailing = file.trailing;
     if (file.outcome == FileRead::Outcome::NotFound) {
         host.message(kNotFoundText, kFileErrorTitle, Icon::Exclamation);

@@ -41,7 +41,7 @@ LibraryFile describeLibraryFile(const fs::path& folder, const fs::path& path)
     file.relative = path.lexically_relative(folder);
     file.kind = libraryKindOf(path).value_or(LibraryFile::Kind::Preset);
     const bool preset = file.kind == LibraryFile::Kind::Preset;
-    const FileRead read = readExactFile(path, preset ? kPresetFileSize : kProjectFileSize, true);
+    const FileRead read = readLoadable(path, preset ? kPresetFileSize : kProjectFileSize);
     switch (read.outcome) {
     case FileRead::Outcome::Read:
         break;

@@ -24,6 +24,9 @@ struct LibraryFile {
     std::string problem; // why a damaged or unreadable file cannot be loaded
 };
 
+// A preset (.fxp) or project (.prj) file by its name's extension, in any case; nothing otherwise.
+std::optional<LibraryFile::Kind> libraryKindOf(const std::filesystem::path& path);
+
 // What one look at the library found changed in one folder.
 struct LibraryFolderChange {
     std::filesystem::path folder; // relative to the Preset folder; empty for the Preset folder itself

@@ -374,12 +374,27 @@ TEST(BackupFile, DamagedOrForeignFilesAreRefusedWithTheReason)
         {replaced("\"name\": \"        \"", "\"name\": \"       \""), "effect 15 slot 8: \"name\" must be 8"},
         {replaced("\xC3\x89t\xC3\xA9", "\xE2\x82\xACt\xC3\xA9"), "effect 3 slot 6: \"name\" must be 8 Latin-1"},
         {replaced("\"live\": [\n                45", "\"live\": [\n                256"), "not a byte"},
+        {replaced("\"slotNumber\": 2", "\"slotNumber\": 8"), "\"slotNumber\" must be a whole number from 0 to 7"},
+        {replaced("\"name\": \"        \"", "\"name\": \"   \\u0007    \""),
+         "effect 15 slot 8: \"name\" holds the control code 0x07, which the unit cannot hold"},
+        {replaced("\"name\": \"        \"", "\"name\": \"\\u0085       \""), "effect 15 slot 8: \"name\" holds the control code 0x85"},
     };
     for (const auto& [text, reason] : cases) {
         const DecodedBackup decoded = decodeBackup(text);
         EXPECT_FALSE(decoded.unit) << reason;
         EXPECT_NE(decoded.problem.find(reason), std::string::npos) << decoded.problem;
     }
+
+    // A huge file is refused by its size, before it is read (sparse: it takes no disk).
+    TempFolder folder;
+    const auto huge = folder.path / "huge.json";
+    std::ofstream(huge) << good;
+    std::filesystem::resize_file(huge, 300'000'000);
+    const DecodedBackup refused = readBackupFile(huge);
+    EXPECT_FALSE(refused.unit);
+    EXPECT_NE(refused.problem.find("larger than any QRV5173 backup"), std::string::npos) << refused.problem;
+    std::filesystem::resize_file(huge, good.size());
+    EXPECT_TRUE(readBackupFile(huge).unit);
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -155,6 +156,130 @@ TEST(EmulatorSession, LateExtraAndShortRepliesAsAFaultyCableShowsThem)
               0.25);
 }
 
+// What a session answers to `count` probes.
+Bytes answersToProbes(const EmulatorOptions& options, int count)
+{
+    DeviceModel model = DeviceModel::blank();
+    EmulatorSession session(model, options);
+    Bytes requests;
+    for (int i = 0; i < count; ++i) {
+        const Bytes f = frame(Cmd::Probe);
+        requests.insert(requests.end(), f.begin(), f.end());
+    }
+    session.received(requests, 0.0);
+    return session.advance(0.0);
+}
+
+TEST(EmulatorSession, BitErrorsFlipOneBitAtTheRateAskedAndRepeatWithTheSeed)
+{
+    constexpr int kProbes = 10000;
+    const Bytes clean = answersToProbes(fastOptions(), kProbes);
+    EmulatorOptions options = fastOptions();
+    options.bitErrorRate = 1e-3;
+    options.seed = 7;
+    const Bytes noisy = answersToProbes(options, kProbes);
+    ASSERT_EQ(noisy.size(), clean.size());
+    int damaged = 0;
+    for (std::size_t i = 0; i < clean.size(); ++i) {
+        const int flipped = std::popcount(static_cast<unsigned>(clean[i] ^ noisy[i]));
+        EXPECT_LE(flipped, 1) << "byte " << i;
+        damaged += flipped;
+    }
+    // 100 expected in 100000 bytes; the bounds are three standard deviations wide.
+    EXPECT_GE(damaged, 70);
+    EXPECT_LE(damaged, 130);
+    EXPECT_EQ(answersToProbes(options, kProbes), noisy);
+    options.seed = 8;
+    EXPECT_NE(answersToProbes(options, kProbes), noisy);
+}
+
+TEST(EmulatorSession, NoiseInsideEveryOtherReplyLeavesTheOthersWhole)
+{
+    EmulatorOptions options = fastOptions();
+    options.noiseEvery = 2;
+    options.noiseAt = EmulatorOptions::NoiseAt::Inside;
+    const Bytes clean = answersToProbes(fastOptions(), 1);
+    const Bytes answers = answersToProbes(options, 4);
+    ASSERT_EQ(answers.size(), 4 * 10u + 2 * 3u);
+    for (const std::size_t whole : {0u, 23u})
+        EXPECT_EQ(Bytes(answers.begin() + whole, answers.begin() + whole + 10), clean);
+    for (const std::size_t damaged : {10u, 33u}) {
+        EXPECT_EQ(Bytes(answers.begin() + damaged, answers.begin() + damaged + 5), Bytes(clean.begin(), clean.begin() + 5));
+        EXPECT_EQ(Bytes(answers.begin() + damaged + 8, answers.begin() + damaged + 13), Bytes(clean.begin() + 5, clean.end()));
+    }
+}
+
+// The live rows, and everything else but the current effect.
+struct UnitMemory {
+    Bytes live;
+    Bytes kept;
+};
+
+UnitMemory split(const DeviceModel& unit)
+{
+    Bytes kept(unit.memory().begin(), unit.memory().end());
+    const auto first = kept.begin() + Addr::live(0, 0), end = kept.begin() + Addr::live(16, 0);
+    Bytes live(first, end);
+    kept.erase(first, end);
+    kept[Addr::CurrentEffect] = 0;
+    return {std::move(live), std::move(kept)};
+}
+
+TEST(EmulatorSession, PowerCycleResetsTheLiveStateAndKeepsThePresets)
+{
+    DeviceModel unit;
+    int writes = 0;
+    unit.onMemoryWritten = [&] { ++writes; };
+    // Effect 1's live row comes back from its stored preset (changed here: not the factory's);
+    // effect 2 points at an empty slot, so its live row comes back from the factory image.
+    const int slot1 = unit.peek(Addr::slotNumber(1));
+    unit.poke(Addr::stored(1, slot1, 4), 77);
+    unit.poke(Addr::slotNumber(2), 3);
+    ASSERT_NE(unit.peek(Addr::directory(2, 3)), Addr::SlotUsed);
+    EmulatorOptions options = fastOptions();
+    options.powerCycleAfter = 4;
+    EmulatorSession session(unit, options);
+    const Frame requests[] = {makeFrame(Cmd::SelectEffect, 0, 0, 0, 0, 0, 1), makeFrame(Cmd::SetParameter, 4, 0, 0, 0, 0, 9),
+                              makeFrame(Cmd::SelectEffect, 0, 0, 0, 0, 0, 2), makeFrame(Cmd::SetSwitch, 0, 0, 0, 0, 0, 0)};
+    for (const Frame& request : requests)
+        session.received(request, 0.0);
+    const Bytes replies = session.advance(0.0);
+    EXPECT_EQ(replies.size(), 32u + 10u + 32u + 10u); // the fourth frame is answered before the restart
+    EXPECT_EQ(writes, 4);
+    const UnitMemory after = split(unit);
+    EXPECT_EQ(unit.currentEffect(), 0);
+    EXPECT_EQ(unit.effectSwitch(), 1);
+    const Bytes factory = factoryImage();
+    Bytes expectedLive(factory.begin() + Addr::live(0, 0), factory.begin() + Addr::live(16, 0));
+    expectedLive[32 * 1 + 4] = 77;
+    EXPECT_EQ(after.live, expectedLive);
+    DeviceModel untouched;
+    untouched.poke(Addr::stored(1, slot1, 4), 77);
+    untouched.poke(Addr::slotNumber(2), 3);
+    EXPECT_EQ(after.kept, split(untouched).kept);
+}
+
+TEST(EmulatorSession, SwappedUnitsKeepTheirOwnMemory)
+{
+    DeviceModel unit = DeviceModel::blank();
+    EmulatorOptions options = fastOptions();
+    options.swapAfter = 1;
+    options.swapImage = Bytes(kMemorySize, 0x11);
+    EmulatorSession session(unit, options);
+    session.received(frame(Cmd::WriteByte, 0x40, 0x00, 0x99), 0.0);
+    session.received(frame(Cmd::WriteByte, 0x40, 0x01, 0x98), 0.0);
+    session.advance(0.0);
+    EXPECT_TRUE(session.swapped());
+    EXPECT_EQ(unit.peek(0x4000), 0x11);
+    EXPECT_EQ(unit.peek(0x4001), 0x98);
+    session.swapUnit();
+    EXPECT_EQ(unit.peek(0x4000), 0x99);
+    EXPECT_EQ(unit.peek(0x4001), 0x00);
+    session.swapUnit();
+    EXPECT_EQ(unit.peek(0x4000), 0x11);
+    EXPECT_EQ(unit.peek(0x4001), 0x98);
+}
+
 TEST(EmulatorSession, HangupAfterTakesNoMoreFramesAndWaitsForTheLastReply)
 {
     DeviceModel model = DeviceModel::blank();
@@ -196,12 +321,16 @@ TEST(EmulatorSession, LogHasOneLinePerFrameAndPerReplySent)
 TEST(EmulatorOptions, TakesEveryOption)
 {
     const auto parsed = parseOptions({"--fast", "--silent", "--garbage", "--drop-every", "4", "--hangup-after", "9",
-                                      "--link", "/tmp/l", "--log", "/tmp/g", "--memory", "/tmp/m"});
+                                      "--link", "/tmp/l", "--log", "/tmp/g", "--memory", "/tmp/m", "--bit-errors",
+                                      "1e-4", "--seed", "0", "--power-cycle-after", "12"});
     ASSERT_TRUE(parsed.options) << parsed.error;
     const EmulatorOptions& o = *parsed.options;
     EXPECT_TRUE(o.fast && o.silent && o.garbage);
     EXPECT_EQ(o.dropEvery, 4u);
     EXPECT_EQ(o.hangupAfter, 9u);
+    EXPECT_EQ(o.bitErrorRate, 1e-4);
+    EXPECT_EQ(o.seed, 0u);
+    EXPECT_EQ(o.powerCycleAfter, 12u);
     EXPECT_EQ(o.linkPath, "/tmp/l");
     EXPECT_EQ(o.logPath, "/tmp/g");
     EXPECT_EQ(o.memoryPath, "/tmp/m");
@@ -216,6 +345,10 @@ TEST(EmulatorOptions, RefusesBadCountsUnknownOptionsAndMissingPaths)
                                                  {"--hangup-after", "2x"},
                                                  {"--hangup-after", ""},
                                                  {"--memory"},
+                                                 {"--bit-errors", "0"},
+                                                 {"--bit-errors", "1.5"},
+                                                 {"--bit-errors", "1e-4x"},
+                                                 {"--seed", "-3"},
                                                  {"--baud", "9600"}}) {
         const auto parsed = parseOptions(args);
         EXPECT_FALSE(parsed.options) << args[0];

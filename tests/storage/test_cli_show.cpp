@@ -113,9 +113,17 @@ TEST(CliShow, PrintsTheValuesTheEditorShowed)
     expectJsonShows(all.out, *projectView);
 }
 
-TEST(CliShow, DamagedFilesFailWithTheReasonOnStandardError)
+TEST(CliShow, LongerFilesShowAsTheEditorLoadsThemAndDamagedOnesFailWithTheReason)
 {
     TempFolder dir;
+    // Longer files show as the editor loads them: their first 33 or 528 bytes.
+    for (const auto& [name, size, kind] : {std::tuple{"long.fxp", 40, "Preset file"}, {"long.prj", 600, "Project file"}}) {
+        writeBytes(dir.path / name, std::vector<uint8_t>(size, 3));
+        const CliRun run = show((dir.path / name).string(), dir.path / "err");
+        EXPECT_EQ(run.status, 0) << run.err;
+        EXPECT_EQ(run.out.rfind(kind, 0), 0u) << run.out;
+        EXPECT_NE(run.err.find(" bytes after the first "), std::string::npos) << run.err;
+    }
     const auto shortFile = dir.path / "short.fxp";
     writeBytes(shortFile, std::vector<uint8_t>(32, 0));
     CliRun run = show(shortFile.string(), dir.path / "err");

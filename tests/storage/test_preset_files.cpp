@@ -291,18 +291,38 @@ TEST(FilesOnDisk, ALinkIsReplacedNeverWrittenThroughALongerInitCfgKeepsItsTailAn
 TEST(FilesOnDisk, AFullDiskOrAMissingFolderIsFoundBeforeTheWorkAndLeavesNothing)
 {
     TempFolder dir;
-    EXPECT_FALSE(checkCanWrite(dir.path / "x.prj", 528));
-    EXPECT_TRUE(checkCanWrite(dir.path / "none" / "x.prj", 528));
+    const auto refused = [](const fs::path& path, std::size_t size) { return !reserveSpace(path, size).room; };
+    EXPECT_FALSE(refused(dir.path / "x.prj", 528));
+    EXPECT_TRUE(refused(dir.path / "none" / "x.prj", 528));
     fs::create_directories(dir.path / "taken.prj");
-    EXPECT_TRUE(checkCanWrite(dir.path / "taken.prj", 528));
+    EXPECT_TRUE(refused(dir.path / "taken.prj", 528));
     {
         const FullDisk full(100);
-        EXPECT_TRUE(checkCanWrite(dir.path / "x.prj", 528));
-        EXPECT_FALSE(checkCanWrite(dir.path / "x.fxp", 33));
+        EXPECT_TRUE(refused(dir.path / "x.prj", 528));
+        EXPECT_FALSE(refused(dir.path / "x.fxp", 33));
         writeBytes(dir.path / "old.prj", std::vector<uint8_t>(50, 3));
         EXPECT_TRUE(writeFileAtomically(dir.path / "old.prj", std::vector<uint8_t>(528, 1)));
     }
     EXPECT_EQ(readBytes(dir.path / "old.prj"), std::vector<uint8_t>(50, 3));
+
+    // The room reserved before the work is what the write fills: no new file is made for it,
+    // and what was reserved beyond the content goes back.
+    ReservedSpace reserved = reserveSpace(dir.path / "old.prj", 4096);
+    ASSERT_TRUE(reserved.room) << reserved.problem;
+    std::vector<fs::path> parts;
+    for (const auto& entry : fs::directory_iterator(dir.path))
+        if (entry.path().extension() == ".part")
+            parts.push_back(entry.path());
+    ASSERT_EQ(parts.size(), 1u);
+    EXPECT_GE(fs::file_size(parts[0]), 4096u);
+    fs::permissions(dir.path, fs::perms::owner_read | fs::perms::owner_exec); // a new file cannot be made now
+    const auto problem = writeFileAtomically(dir.path / "old.prj", std::vector<uint8_t>(528, 4), {.room = &*reserved.room});
+    fs::permissions(dir.path, fs::perms::owner_all);
+    EXPECT_FALSE(problem) << *problem;
+    EXPECT_EQ(readBytes(dir.path / "old.prj"), std::vector<uint8_t>(528, 4));
+    EXPECT_FALSE(fs::exists(parts[0]));
+    EXPECT_TRUE(reserveSpace(dir.path / "dropped.prj", 528).room); // dropped unused: nothing stays
+    writeBytes(dir.path / "old.prj", std::vector<uint8_t>(50, 3));
 
     // Back Up Device finds a folder it cannot write before it reads the unit for minutes.
     EditorRig rig;

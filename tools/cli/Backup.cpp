@@ -275,8 +275,10 @@ int runBackup(const QStringList& arguments)
         if (out.isEmpty())
             return usageProblem("backup", QStringLiteral("--out FILE is missing"));
         const std::filesystem::path file = out.toStdString();
-        if (const auto problem = checkBackupWritable(file)) {
-            std::fprintf(stderr, "qrv5173-cli: cannot write the backup: %s: %s\n", file.c_str(), problem->c_str());
+        ReservedSpace reserved = reserveBackupSpace(file);
+        if (!reserved.room) {
+            std::fprintf(stderr, "qrv5173-cli: cannot write the backup: %s: %s\n", file.c_str(),
+                         reserved.problem.c_str());
             return kFailed;
         }
         return withUnit(linkOptions(parser), host, [&](Program& program) {
@@ -295,7 +297,7 @@ int runBackup(const QStringList& arguments)
                 std::fprintf(stderr, "qrv5173-cli: the device was lost during the backup; nothing written\n");
                 return kFailed;
             }
-            if (const auto problem = writeBackupFile(file, result.unit)) {
+            if (const auto problem = writeBackupFile(file, result.unit, &*reserved.room)) {
                 std::fprintf(stderr, "qrv5173-cli: cannot write the backup: %s\n", problem->c_str());
                 return kFailed;
             }

@@ -98,8 +98,10 @@ std::optional<DumpOptions> parse(const QStringList& arguments, int& status)
 // Connects, dumps and writes; the device search and the dump may end the run through the host.
 int dump(const DumpOptions& options, TerminalHost& host)
 {
-    if (const auto problem = checkCanWrite(options.out, kProjectFileSize)) {
-        std::fprintf(stderr, "qrv5173-cli: cannot write the project: %s: %s\n", options.out.c_str(), problem->c_str());
+    ReservedSpace reserved = reserveSpace(options.out, kProjectFileSize);
+    if (!reserved.room) {
+        std::fprintf(stderr, "qrv5173-cli: cannot write the project: %s: %s\n", options.out.c_str(),
+                     reserved.problem.c_str());
         return kFailed;
     }
     catchStopSignals();
@@ -142,7 +144,7 @@ int dump(const DumpOptions& options, TerminalHost& host)
     if (!same)
         return refuse(kAnotherUnitText);
 
-    const auto problem = writeFileAtomically(options.out, encodeProject(program.state.store));
+    const auto problem = writeFileAtomically(options.out, encodeProject(program.state.store), {.room = &*reserved.room});
     program.link.SendCommand(Cmd::ExitNotice);
     if (problem) {
         std::fprintf(stderr, "qrv5173-cli: cannot write the project: %s: %s\n", options.out.c_str(), problem->c_str());

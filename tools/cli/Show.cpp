@@ -1,7 +1,8 @@
 #include "Commands.hpp"
 
 #include "state/ValueTables.hpp"
-#include "storage/FileAccess.hpp"
+#include "storage/FileCodec.hpp"
+#include "storage/PresetLibrary.hpp"
 #include "storage/FileView.hpp"
 
 #include <QJsonArray>
@@ -56,7 +57,9 @@ int runShow(const QStringList& arguments)
         QStringLiteral("Prints a preset file (*.fxp, 33 bytes) or a project file (*.prj, 528 bytes) as the\n"
                        "editor's pages show it: per effect its name and, for every parameter, the label and\n"
                        "the text of its control (values, equaliser bands as gain, frequency and width, filter\n"
-                       "frequencies, check boxes as on/off).\n"
+                       "frequencies, check boxes as on/off). Like the editor, it reads the first 33 bytes of a\n"
+                       "longer .fxp file and the first 528 of a longer .prj file (and says how many bytes it\n"
+                       "ignored); a file of another name must hold exactly one or the other.\n"
                        "\n"
                        "Exit status: 0 when the file was shown, 1 for a missing or damaged file, 2 for a wrong\n"
                        "command line."));
@@ -69,15 +72,24 @@ int runShow(const QStringList& arguments)
                                            : QStringLiteral("FILE is missing"));
     const std::string file = files.constFirst().toStdString();
 
-    std::error_code error;
-    const auto size = std::filesystem::file_size(file, error);
-    if (error)
-        return fail(file, error.message());
-    if (const std::string problem = fileSizeProblem(size); !problem.empty())
-        return fail(file, problem);
-    const FileRead read = readExactFile(file, static_cast<std::size_t>(size));
+    // A .fxp or .prj file gives what the editor loads from it; another name needs one of the sizes.
+    FileRead read;
+    if (const auto kind = libraryKindOf(file)) {
+        read = readLoadable(file, *kind == LibraryFile::Kind::Preset ? kPresetFileSize : kProjectFileSize);
+    } else {
+        std::error_code error;
+        const auto size = std::filesystem::file_size(file, error);
+        if (error)
+            return fail(file, error.message());
+        if (const std::string problem = fileSizeProblem(size); !problem.empty())
+            return fail(file, problem);
+        read = readExactFile(file, static_cast<std::size_t>(size));
+    }
     if (read.outcome != FileRead::Outcome::Read)
         return fail(file, read.outcome == FileRead::Outcome::NotFound ? "No such file." : read.problem);
+    if (read.trailing > 0)
+        std::fprintf(stderr, "qrv5173-cli show: %s: the %ju bytes after the first %zu were ignored\n", file.c_str(),
+                     read.trailing, read.bytes.size());
     std::string problem;
     const auto view = describeFile(buildValueTables(), read.bytes, '.', problem);
     if (!view)
