@@ -134,8 +134,10 @@ void backUpDevice(Editor& editor, std::time_t now)
     const auto path = host.saveFile(kBackupFilter, presetFolder(state) / defaultBackupName(now));
     if (!path || path->empty())
         return;
-    if (const auto problem = checkBackupWritable(*path)) {
-        host.message("The backup cannot be written to " + path->string() + ". " + sentence(*problem) +
+    // The room is taken before the unit is read for minutes, so a full disk cannot waste them.
+    ReservedSpace reserved = reserveBackupSpace(*path);
+    if (!reserved.room) {
+        host.message("The backup cannot be written to " + path->string() + ". " + sentence(reserved.problem) +
                          " Nothing was read from the unit.",
                      kBackUpDeviceTitle, Icon::Exclamation);
         return;
@@ -155,7 +157,7 @@ void backUpDevice(Editor& editor, std::time_t now)
                      kBackUpDeviceTitle, Icon::Exclamation);
         return;
     }
-    if (const auto problem = writeBackupFile(*path, result.unit)) {
+    if (const auto problem = writeBackupFile(*path, result.unit, &*reserved.room)) {
         host.message("The backup cannot be written to " + path->string() + ". " + sentence(*problem),
                      kBackUpDeviceTitle, Icon::Exclamation);
         return;

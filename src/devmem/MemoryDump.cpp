@@ -300,6 +300,12 @@ std::optional<std::string> confirmDumpedRows(Editor& editor)
     const auto columns = [&s](int e) {
         return e == s.currentEffect ? kDeviceColumns : static_cast<int>(s.tables.parameterCount[static_cast<std::size_t>(e)]);
     };
+    const auto effect = readUntilAgreed([&link] { return link.tryReadByte(Addr::CurrentEffect); },
+                                        std::vector<uint8_t>{static_cast<uint8_t>(s.currentEffect)});
+    if (effect.outcome != Confirm::Agreed)
+        return std::string("the replies for the current effect never agreed");
+    if (effect.value != s.currentEffect)
+        return std::string("the current effect read otherwise the second time");
     std::vector<int> effects(kEffectCount);
     std::iota(effects.begin(), effects.end(), 0);
     LiveRowTable again{};

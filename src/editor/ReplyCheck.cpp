@@ -1,6 +1,7 @@
 #include "ReplyCheck.hpp"
 
 #include "Describe.hpp"
+#include "state/CodePage.hpp"
 #include "state/ProgramState.hpp"
 
 #include <algorithm>
@@ -19,11 +20,6 @@ bool fits(const ValueTables& tables, int effect, int column, uint8_t value)
 {
     const auto maximum = columnMaximum(catalogue::pageOfEffect(effect), tables, column);
     return !maximum || value <= *maximum;
-}
-
-bool printable(uint8_t byte)
-{
-    return (byte >= 0x20 && byte <= 0x7E) || byte >= 0xA0;
 }
 
 } // namespace
@@ -62,7 +58,7 @@ bool replyPlausible(const ValueTables& tables, const Frame& request, std::span<c
                 return false;
         return true;
     case Cmd::ReadName:
-        return std::all_of(reply.begin(), reply.end(), printable);
+        return std::all_of(reply.begin(), reply.end(), isNameByte);
     default:
         return true;
     }

@@ -89,11 +89,11 @@ std::vector<uint8_t> DeviceLink::collectUntilQuiet()
     return seen;
 }
 
-bool DeviceLink::repeated(std::optional<std::vector<uint8_t>>& odd, const std::vector<uint8_t>& seen,
+bool DeviceLink::repeated(Answers& odd, const std::vector<uint8_t>& seen,
                           const Frame& frame, const char* what)
 {
-    if (odd != seen) {
-        odd = seen;
+    if (std::find(odd.begin(), odd.end(), seen) == odd.end()) {
+        odd.push_back(seen);
         return false;
     }
     char code[8];
@@ -110,7 +110,7 @@ bool isWrite(uint8_t command)
 }
 } // namespace
 
-DeviceLink::Verdict DeviceLink::judgeReply(const Frame& frame, std::size_t n, std::optional<std::vector<uint8_t>>& odd)
+DeviceLink::Verdict DeviceLink::judgeReply(const Frame& frame, std::size_t n, Answers& odd)
 {
     // A reply is whole and alone: bytes right after it may be the rest of a reply that noise
     // pushed along, so they cast doubt on it whatever its length. Bytes more than a reply, the
@@ -165,7 +165,7 @@ void DeviceLink::transact(const Frame& frame, std::size_t n, double timeout)
     bool answered = false; // some attempt got a whole reply that was in doubt
     bool reprobed = false;
     bool damaged = false; // whole replies came, none trusted: the line, not the unit, fails
-    std::optional<std::vector<uint8_t>> odd;
+    Answers odd;
     for (int resends = 0;; ++resends) {
         if (troubled)
             settle();
@@ -365,7 +365,7 @@ bool DeviceLink::tryReadBlock32(uint8_t p0, uint8_t p6, double timeout)
             settle();
         state_.outputFrame = frame;
         port_.write(frame);
-        std::optional<std::vector<uint8_t>> odd;
+        Answers odd;
         if (awaitReply(32, timeout) && judgeReply(frame, 32, odd) == Verdict::Taken)
             return true;
         // A reply may still come, or a short one be on its way: the next request waits for quiet.

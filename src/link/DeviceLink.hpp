@@ -109,6 +109,7 @@ public:
 
 private:
     using FramingBytes = std::pair<uint8_t, uint8_t>;
+    using Answers = std::vector<std::vector<uint8_t>>;
     // TakenAfterNoise: a write's reply with bytes after it; the unit executed the write, but
     // whether it took the value intended is read back.
     enum class Verdict { Taken, TakenAfterNoise, Doubt };
@@ -118,15 +119,16 @@ private:
     void transact(const Frame& frame, std::size_t n, double timeout);
     bool awaitReply(std::size_t n, double timeout);
     // Takes an n-byte reply that arrived whole and alone, shows the unit's framing and can be
-    // what the unit holds. `odd` keeps an implausible reply until the unit repeats it.
-    Verdict judgeReply(const Frame& frame, std::size_t n, std::optional<std::vector<uint8_t>>& odd);
+    // what the unit holds. `odd` keeps the doubtful answers of the exchange until the unit
+    // repeats one; a damaged reply between two alike does not make them count less.
+    Verdict judgeReply(const Frame& frame, std::size_t n, Answers& odd);
     // False when more bytes follow the n-th within kReplyGap.
     bool aloneAfter(std::size_t n);
     // Everything that arrives until the line has been quiet for kReplyGap.
     std::vector<uint8_t> collectUntilQuiet();
     // Whether the unit gave this doubtful answer the last time too (then it is logged and
     // taken); otherwise it is kept for the next attempt.
-    bool repeated(std::optional<std::vector<uint8_t>>& odd, const std::vector<uint8_t>& seen, const Frame& frame,
+    bool repeated(Answers& odd, const std::vector<uint8_t>& seen, const Frame& frame,
                   const char* what);
     // A ten-byte reply's first and last bytes must be the unit's; the framing is trusted once
     // two replies showed it, so one damaged reply (the probe's too) cannot set it, and damage

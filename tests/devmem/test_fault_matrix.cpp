@@ -8,6 +8,7 @@
 #include "devmem/MemoryDump.hpp"
 #include "devmem/PresetDialogs.hpp"
 #include "emulator/Session.hpp"
+#include "link/UnitIdentity.hpp"
 #include "state/CodePage.hpp"
 #include "storage/FileCodec.hpp"
 #include "storage/PresetFiles.hpp"
@@ -318,6 +319,72 @@ TEST_P(FaultMatrix, BackupAndRestoreReadAndWriteOnlyTheUnitsBytes)
             ASSERT_EQ(device.peek(Addr::live(e, c)), reference.peek(Addr::live(e, c))) << e << "/" << c;
     EXPECT_EQ(device.peek(Addr::name(0, 0, 0)), reference.peek(Addr::name(0, 0, 0)));
 }
+
+EmulatorOptions bitErrors(double rate, uint64_t seed)
+{
+    EmulatorOptions options;
+    options.bitErrorRate = rate;
+    options.seed = seed;
+    return options;
+}
+
+// A line that damages replies at random: the backup and the dump as the command line makes them
+// end with the unit's exact bytes, or fail and say which value never agreed.
+class NoisyLine : public FaultMatrix {};
+
+TEST_P(NoisyLine, BackupRestoreAndDumpGiveTheUnitsBytesOrSayWhy)
+{
+    ASSERT_TRUE(program.search.connectAtStartUp({}));
+    const BackupResult backup = readUnit(program.editor);
+    if (backup.end != TransferEnd::Done) {
+        EXPECT_EQ(backup.end, TransferEnd::Unconfirmed);
+        EXPECT_FALSE(backup.problem.empty());
+    } else {
+        UnitBackup expected = unitOf(reference);
+        for (EffectBackup& effect : expected.effects)
+            for (SlotBackup& slot : effect.presets)
+                if (!slot.stored())
+                    slot = SlotBackup{slot.directory};
+        EXPECT_EQ(backup.unit, expected);
+        for (int e = 0; e < kEffectCount; ++e)
+            device.poke(Addr::live(e, 1), 0);
+        const RestoreResult restored = writeUnit(program.editor, backup.unit, {});
+        EXPECT_TRUE(restored.end == TransferEnd::Unconfirmed ||
+                    (restored.end == TransferEnd::Done && restored.differences.empty()));
+        for (int e = 0; e < kEffectCount; ++e)
+            ASSERT_EQ(device.peek(Addr::live(e, 1)), reference.peek(Addr::live(e, 1))) << e;
+    }
+
+    ASSERT_TRUE(DumpDeviceMemory(program.editor, program.splash));
+    if (confirmDumpedRows(program.editor))
+        return; // a value that never agreed, named
+    ASSERT_EQ(state.currentEffect, reference.currentEffect());
+    for (int e = 0; e < kEffectCount; ++e)
+        for (int c = 0; c < (e == state.currentEffect ? kDeviceColumns : state.tables.parameterCount[e]); ++c)
+            ASSERT_EQ(state.startConfig.at(e, c), reference.peek(Addr::live(e, c))) << e << "/" << c;
+}
+
+INSTANTIATE_TEST_SUITE_P(Line, NoisyLine,
+                         ::testing::Values(Fault{"bitErrors1e4", bitErrors(1e-4, 7)},
+                                           Fault{"bitErrors1e3", bitErrors(1e-3, 11)},
+                                           Fault{"noiseOnEveryOtherReply", noise(2, At::Inside, 3)}),
+                         [](const ::testing::TestParamInfo<Fault>& info) { return std::string(info.param.name); });
+
+// A unit restarted or replaced behind a port that stays up, in the middle of a backup.
+class UnitChangedBehindThePort : public FaultMatrix {};
+
+TEST_P(UnitChangedBehindThePort, FailsTheBackupAsAnotherUnit)
+{
+    ASSERT_TRUE(program.search.connectAtStartUp({}));
+    const BackupResult backup = readUnit(program.editor);
+    EXPECT_EQ(backup.end, TransferEnd::OtherUnit);
+    EXPECT_EQ(backup.problem, kAnotherUnitText);
+}
+
+INSTANTIATE_TEST_SUITE_P(Unit, UnitChangedBehindThePort,
+                         ::testing::Values(Fault{"powerCycle", with(&EmulatorOptions::powerCycleAfter, 700)},
+                                           Fault{"swap", with(&EmulatorOptions::swapAfter, 700)}),
+                         [](const ::testing::TestParamInfo<Fault>& info) { return std::string(info.param.name); });
 
 INSTANTIATE_TEST_SUITE_P(Cable, FaultMatrix,
                          ::testing::Values(Fault{"healthy", {}}, Fault{"late", with(&EmulatorOptions::lateEvery, 97)},
