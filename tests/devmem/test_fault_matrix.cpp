@@ -367,6 +367,8 @@ TEST_P(NoisyLine, BackupRestoreAndDumpGiveTheUnitsBytesOrSayWhy)
 INSTANTIATE_TEST_SUITE_P(Line, NoisyLine,
                          ::testing::Values(Fault{"bitErrors1e4", bitErrors(1e-4, 7)},
                                            Fault{"bitErrors1e3", bitErrors(1e-3, 11)},
+                                           Fault{"bitErrors1e3b", bitErrors(1e-3, 2)},
+                                           Fault{"bitErrors3e3", bitErrors(3e-3, 3)},
                                            Fault{"noiseOnEveryOtherReply", noise(2, At::Inside, 3)}),
                          [](const ::testing::TestParamInfo<Fault>& info) { return std::string(info.param.name); });
 
