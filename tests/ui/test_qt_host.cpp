@@ -50,16 +50,14 @@ TEST(UiQtHost, BoxesCarryTitleIconAndButtons)
     // Enter on the Exit box answers No.
     ui::QtHost host;
     QString shown;
-    QTimer::singleShot(0, [&] {
-        QWidget* box = QApplication::activeModalWidget();
-        ASSERT_TRUE(box);
+    whileModal("QMessageBox", [&](QWidget* box) {
         shown = box->windowTitle();
         QTest::keyClick(box, Qt::Key_Return);
     });
     EXPECT_FALSE(host.askYesNo("               Are you sure ? ", "Exit", Icon::None, Button::No));
     EXPECT_EQ(shown, "Exit");
 
-    QTimer::singleShot(0, [] { QTest::keyClick(QApplication::activeModalWidget(), Qt::Key_Return); });
+    whileModal("QMessageBox", [](QWidget* box) { QTest::keyClick(box, Qt::Key_Return); });
     EXPECT_TRUE(host.askYesNo("Overwrite?", "Read Preset", Icon::None, Button::Yes));
 }
 
