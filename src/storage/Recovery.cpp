@@ -428,11 +428,13 @@ bool offerRecovery(Editor& editor, RecoveryKeeper& keeper, int64_t now)
             state.store.at(e, c) = image.store.at(e, c);
         form.Combo1.index = shown;
         editor.effectListClick();
-        // Selection took the unit's values for the effect shown: its edits go back and out.
+        // Selection took the unit's values for the effect shown: its edited columns go out
+        // as the hand moves them, so that the page's rules follow, and nothing else does.
+        std::vector<std::pair<int, uint8_t>> shownEdits;
         for (const auto& [e, c] : edits)
             if (e == shown)
-                state.store.at(e, c) = image.store.at(e, c);
-        editor.RefreshPageAndSend();
+                shownEdits.emplace_back(c, image.store.at(e, c));
+        editor.driveColumns(shownEdits, Drive::Hand);
     });
     host.setBusy(Window::Editor, false);
     return true;

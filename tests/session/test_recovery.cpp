@@ -189,10 +189,16 @@ TEST(Recovery, YesSendsExactlyTheEditedColumnsAndTheBoxSaysWhichAndNoLeavesTheUn
     EXPECT_EQ(changedStore.size(), 3u);
     EXPECT_EQ(changedUnit, changedStore);
     EXPECT_EQ(next.rig.state.currentEffect, 15);
-    // CHORUS by one write into its live memory; the pitch shifter, shown, as parameters.
+    // CHORUS by one write into its live memory; the pitch shifter, shown, by one parameter
+    // frame per edited column and no other.
     EXPECT_EQ(next.rig.memoryWrites(),
               (std::vector<std::pair<int, int>>{
                   {Addr::live(7, changedStore[0].second), next.rig.state.store.at(7, changedStore[0].second)}}));
+    std::vector<std::pair<int, int>> pitchEdits;
+    for (const auto& [e, c] : changedStore)
+        if (e == 15)
+            pitchEdits.emplace_back(c, next.rig.state.store.at(e, c));
+    EXPECT_EQ(next.rig.parameterWrites(), pitchEdits);
 
     // A unit that still holds the edits (the editor was killed, the unit was not): told,
     // nothing sent.
