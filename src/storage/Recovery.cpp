@@ -8,7 +8,6 @@
 #include <cstdio>
 #include <ctime>
 #include <set>
-#include <system_error>
 
 namespace qrv {
 
@@ -218,24 +217,38 @@ void RecoveryKeeper::tick(const ProgramState& state, int64_t now)
 {
     if (!enabled() || !armed_)
         return;
+    collect();
     RecoveryImage image = captureRecovery(state, 0);
     if (image.editedColumns().empty()) {
-        if (!written_.empty() || !problem_.empty())
-            discard();
+        if (!written_.empty() || !problem_.empty()) {
+            written_.clear();
+            problem_.clear();
+            writer_.remove(file());
+        }
         return;
     }
-    const std::vector<uint8_t> content = encodeRecovery(image);
+    std::vector<uint8_t> content = encodeRecovery(image);
     if (content == written_)
         return;
-    std::error_code error;
-    fs::create_directories(folder_, error);
     image.madeAt = now;
-    if (const auto problem = writeFileAtomically(file(), encodeRecovery(image), {.mode = 0600})) {
-        problem_ = *problem; // tried again at the next call
+    writer_.write(file(), encodeRecovery(image), {.mode = 0600});
+    written_ = std::move(content);
+}
+
+void RecoveryKeeper::collect()
+{
+    const auto outcome = writer_.takeOutcome(file());
+    if (!outcome)
         return;
-    }
-    problem_.clear();
-    written_ = content;
+    problem_ = *outcome;
+    if (!problem_.empty())
+        written_.clear(); // written again at this call
+}
+
+void RecoveryKeeper::flush()
+{
+    writer_.flush();
+    collect();
 }
 
 void RecoveryKeeper::discard()
@@ -244,8 +257,8 @@ void RecoveryKeeper::discard()
     problem_.clear();
     if (!enabled())
         return;
-    std::error_code error;
-    fs::remove(file(), error);
+    writer_.remove(file());
+    writer_.flush();
 }
 
 std::string recoveryTimeText(int64_t madeAt, int64_t now)
