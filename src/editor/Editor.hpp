@@ -166,6 +166,11 @@ public:
     bool typedValue(int pageElement, int index);
     bool typedGain(int band);
 
+    // Drives each column of the current effect to its value in turn, skipping one that an
+    // earlier column's page rule already moved there; a column a rule moved elsewhere is
+    // driven once more.
+    void driveColumns(const std::vector<std::pair<int, uint8_t>>& targets, Drive drive);
+
 private:
     friend class EditScope;
     struct Snapshot {
@@ -176,9 +181,6 @@ private:
     // Undo (forward false) or redo the next step, if there is one.
     bool stepThroughHistory(bool forward);
     void replay(const HistoryStep& step, bool forward);
-    // Drives each column to its value in turn, skipping one that an earlier column's page
-    // rule already moved there; a column a rule moved elsewhere is driven once more.
-    void driveColumns(const std::vector<std::pair<int, uint8_t>>& targets, Drive drive);
     void driveColumn(int column, uint8_t value, Drive drive);
     // Sends the column's stored byte unless a comparison keeps the frame back.
     void sendColumn(int column);

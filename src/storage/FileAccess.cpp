@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cstring>
 #include <fstream>
+#include <mutex>
 #include <string_view>
 #include <system_error>
 #include <utility>
@@ -27,13 +28,16 @@ std::string systemReason(int code)
     return std::error_code(code, std::generic_category()).message();
 }
 
-// The name of the write in flight, readable from a signal handler.
+// The name of the write in flight, readable from a signal handler. One write at a time
+// holds it: a user's save waits for a background write in progress, never the reverse
+// on the window's behalf.
 char inFlightName[4096];
 std::atomic<bool> inFlight{false};
+std::mutex inFlightOwner;
 
 class InFlight {
 public:
-    explicit InFlight(const fs::path& temporary)
+    explicit InFlight(const fs::path& temporary) : owner_(inFlightOwner)
     {
         const std::string text = temporary.string();
         if (text.size() >= sizeof inFlightName)
@@ -44,6 +48,9 @@ public:
     ~InFlight() { inFlight.store(false); }
     InFlight(const InFlight&) = delete;
     InFlight& operator=(const InFlight&) = delete;
+
+private:
+    std::lock_guard<std::mutex> owner_;
 };
 
 constexpr std::string_view kPartSuffix = ".part";
@@ -280,6 +287,83 @@ std::optional<std::string> writeFileAtomically(const fs::path& path, std::span<c
     }
     syncFolder(folderOf(path)); // the rename itself lasts once the folder is flushed
     return std::nullopt;
+}
+
+BackgroundWriter::~BackgroundWriter()
+{
+    {
+        const std::lock_guard lock(mutex_);
+        stopping_ = true;
+    }
+    changed_.notify_all();
+    if (thread_.joinable())
+        thread_.join();
+}
+
+void BackgroundWriter::write(const fs::path& path, std::vector<uint8_t> bytes, WriteOptions options)
+{
+    queue(path, {std::move(bytes), options});
+}
+
+void BackgroundWriter::remove(const fs::path& path)
+{
+    queue(path, {});
+}
+
+void BackgroundWriter::queue(const fs::path& path, Job job)
+{
+    {
+        const std::lock_guard lock(mutex_);
+        pending_[path] = std::move(job);
+        if (!thread_.joinable())
+            thread_ = std::thread([this] { run(); });
+    }
+    changed_.notify_all();
+}
+
+void BackgroundWriter::flush()
+{
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [this] { return pending_.empty() && !busy_; });
+}
+
+std::optional<std::string> BackgroundWriter::takeOutcome(const fs::path& path)
+{
+    const std::lock_guard lock(mutex_);
+    const auto found = outcomes_.find(path);
+    if (found == outcomes_.end())
+        return std::nullopt;
+    std::string outcome = std::move(found->second);
+    outcomes_.erase(found);
+    return outcome;
+}
+
+void BackgroundWriter::run()
+{
+    std::unique_lock lock(mutex_);
+    for (;;) {
+        changed_.wait(lock, [this] { return stopping_ || !pending_.empty(); });
+        if (pending_.empty())
+            return; // stopping, with nothing left to write
+        auto next = pending_.extract(pending_.begin());
+        busy_ = true;
+        lock.unlock();
+        std::optional<std::string> problem;
+        std::error_code ignored;
+        if (next.mapped().bytes) {
+            fs::create_directories(folderOf(next.key()), ignored);
+            problem = write_(next.key(), *next.mapped().bytes, next.mapped().options);
+        } else {
+            fs::remove(next.key(), ignored);
+        }
+        lock.lock();
+        busy_ = false;
+        if (next.mapped().bytes)
+            outcomes_[next.key()] = problem.value_or(std::string());
+        else
+            outcomes_.erase(next.key());
+        changed_.notify_all();
+    }
 }
 
 } // namespace qrv

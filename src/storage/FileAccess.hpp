@@ -1,11 +1,16 @@
 #pragma once
 
+#include <condition_variable>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <functional>
+#include <map>
+#include <mutex>
 #include <optional>
 #include <span>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace qrv {
@@ -70,6 +75,45 @@ struct WriteOptions {
 // file, never written through.
 std::optional<std::string> writeFileAtomically(const std::filesystem::path& path, std::span<const uint8_t> bytes,
                                                WriteOptions options = {});
+
+// Writes files on a thread of its own, so that whoever asks never waits for the disk.
+// Of the writes asked for one file only the newest waits; an older one not yet begun is
+// dropped. The outcome of each write is kept for the asker to collect.
+class BackgroundWriter {
+public:
+    using WriteFunction = std::function<std::optional<std::string>(const std::filesystem::path&,
+                                                                   std::span<const uint8_t>, WriteOptions)>;
+    explicit BackgroundWriter(WriteFunction write = writeFileAtomically) : write_(std::move(write)) {}
+    ~BackgroundWriter(); // what is pending is written first
+    BackgroundWriter(const BackgroundWriter&) = delete;
+    BackgroundWriter& operator=(const BackgroundWriter&) = delete;
+
+    // The file gets the bytes (its folder made when missing), or goes with remove.
+    void write(const std::filesystem::path& path, std::vector<uint8_t> bytes, WriteOptions options = {});
+    void remove(const std::filesystem::path& path);
+    // Returns once everything asked for so far is on the disk (or has failed).
+    void flush();
+    // Why the last write of the file done since the last call failed ("" when it was
+    // written); nothing when none was done.
+    std::optional<std::string> takeOutcome(const std::filesystem::path& path);
+
+private:
+    struct Job {
+        std::optional<std::vector<uint8_t>> bytes; // none: remove the file
+        WriteOptions options;
+    };
+    void queue(const std::filesystem::path& path, Job job);
+    void run();
+
+    WriteFunction write_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::map<std::filesystem::path, Job> pending_;
+    std::map<std::filesystem::path, std::string> outcomes_;
+    bool busy_ = false;
+    bool stopping_ = false;
+    std::thread thread_; // started with the first job
+};
 
 // The temporary file a write is filling this very moment, or null; a signal handler
 // that ends the program removes it (unlink is safe there).

@@ -8,7 +8,6 @@
 #include <cstdio>
 #include <ctime>
 #include <set>
-#include <system_error>
 
 namespace qrv {
 
@@ -218,24 +217,38 @@ void RecoveryKeeper::tick(const ProgramState& state, int64_t now)
 {
     if (!enabled() || !armed_)
         return;
+    collect();
     RecoveryImage image = captureRecovery(state, 0);
     if (image.editedColumns().empty()) {
-        if (!written_.empty() || !problem_.empty())
-            discard();
+        if (!written_.empty() || !problem_.empty()) {
+            written_.clear();
+            problem_.clear();
+            writer_.remove(file());
+        }
         return;
     }
-    const std::vector<uint8_t> content = encodeRecovery(image);
+    std::vector<uint8_t> content = encodeRecovery(image);
     if (content == written_)
         return;
-    std::error_code error;
-    fs::create_directories(folder_, error);
     image.madeAt = now;
-    if (const auto problem = writeFileAtomically(file(), encodeRecovery(image), {.mode = 0600})) {
-        problem_ = *problem; // tried again at the next call
+    writer_.write(file(), encodeRecovery(image), {.mode = 0600});
+    written_ = std::move(content);
+}
+
+void RecoveryKeeper::collect()
+{
+    const auto outcome = writer_.takeOutcome(file());
+    if (!outcome)
         return;
-    }
-    problem_.clear();
-    written_ = content;
+    problem_ = *outcome;
+    if (!problem_.empty())
+        written_.clear(); // written again at this call
+}
+
+void RecoveryKeeper::flush()
+{
+    writer_.flush();
+    collect();
 }
 
 void RecoveryKeeper::discard()
@@ -244,8 +257,8 @@ void RecoveryKeeper::discard()
     problem_.clear();
     if (!enabled())
         return;
-    std::error_code error;
-    fs::remove(file(), error);
+    writer_.remove(file());
+    writer_.flush();
 }
 
 std::string recoveryTimeText(int64_t madeAt, int64_t now)
@@ -428,11 +441,13 @@ bool offerRecovery(Editor& editor, RecoveryKeeper& keeper, int64_t now)
             state.store.at(e, c) = image.store.at(e, c);
         form.Combo1.index = shown;
         editor.effectListClick();
-        // Selection took the unit's values for the effect shown: its edits go back and out.
+        // Selection took the unit's values for the effect shown: its edited columns go out
+        // as the hand moves them, so that the page's rules follow, and nothing else does.
+        std::vector<std::pair<int, uint8_t>> shownEdits;
         for (const auto& [e, c] : edits)
             if (e == shown)
-                state.store.at(e, c) = image.store.at(e, c);
-        editor.RefreshPageAndSend();
+                shownEdits.emplace_back(c, image.store.at(e, c));
+        editor.driveColumns(shownEdits, Drive::Hand);
     });
     host.setBusy(Window::Editor, false);
     return true;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "FileAccess.hpp"
 #include "editor/Editor.hpp"
 
 #include <cstdint>
@@ -50,9 +51,13 @@ struct RecoveryRead {
 RecoveryRead decodeRecovery(std::span<const uint8_t> bytes);
 RecoveryRead readRecoveryFile(const std::filesystem::path& file);
 
-// Keeps the recovery file of one running editor in a folder the platform gives.
+// Keeps the recovery file of one running editor in a folder the platform gives. The
+// file is written on a thread of its own: the editor never waits for the disk.
 class RecoveryKeeper {
 public:
+    explicit RecoveryKeeper(BackgroundWriter::WriteFunction write = writeFileAtomically) : writer_(std::move(write))
+    {
+    }
     void setFolder(std::filesystem::path folder, std::string fileName = kRecoveryFileName)
     {
         folder_ = std::move(folder);
@@ -74,11 +79,13 @@ public:
         armed_ = true;
         written_.clear();
     }
-    // Called often (every half second, and when the editor is told to end): writes the
-    // file when the state has changed since the last write and holds edits, removes it
-    // when the edits are gone. A write that fails is tried again at the next call.
+    // Called often (every half second, and when the editor is told to end): has the file
+    // written when the state has changed since the last write and holds edits, removed
+    // when the edits are gone. A write that failed is tried again at the next call.
     void tick(const ProgramState& state, int64_t now);
-    // Why the last write failed; empty while the file is kept.
+    // Returns once the file is as the last call left it: before the program ends.
+    void flush();
+    // Why the last write failed, as known at the last call; empty while the file is kept.
     const std::string& problem() const { return problem_; }
     // The user declined the recovery: no file stays.
     void discard();
@@ -90,11 +97,15 @@ public:
     }
 
 private:
+    // Takes the outcome of the last write, if one was done since.
+    void collect();
+
     std::filesystem::path folder_;
     std::string fileName_ = kRecoveryFileName;
     bool armed_ = false;
     std::vector<uint8_t> written_; // the last content written, without its time
     std::string problem_;
+    BackgroundWriter writer_; // last: ends, writing what is pending, before the rest goes
 };
 
 // After start-up: deals with what an earlier run left. A sound file is offered (the box

@@ -10,6 +10,27 @@
 
 namespace qrv::ui {
 
+PaintPace::PaintPace(std::function<void()> paint) : paint_(std::move(paint))
+{
+    late_.setSingleShot(true);
+    QObject::connect(&late_, &QTimer::timeout, [this] { paintNow(); });
+}
+
+void PaintPace::changed()
+{
+    if (!last_.isValid() || last_.elapsed() >= kIntervalMs)
+        paintNow();
+    else if (!late_.isActive())
+        late_.start(static_cast<int>(kIntervalMs - last_.elapsed()));
+}
+
+void PaintPace::paintNow()
+{
+    late_.stop();
+    last_.restart();
+    paint_();
+}
+
 ProgressWindow::ProgressWindow(const QString& title, int steps, bool cancellable, QWidget* parent)
     : QDialog(parent), steps_(std::max(steps, 1))
 {
@@ -44,7 +65,12 @@ ProgressWindow::ProgressWindow(const QString& title, int steps, bool cancellable
 
 void ProgressWindow::step(int done)
 {
-    done = std::clamp(done, 0, steps_);
+    done_ = std::clamp(done, 0, steps_);
+    pace_.changed();
+}
+
+void ProgressWindow::showStep(int done)
+{
     bar_->setValue(done);
     if (done > 0)
         timeLeftLabel_->setText(QString::fromStdString(timeLeftText(timeLeft_.seconds(done, steps_))));

@@ -206,6 +206,14 @@ void QtHost::markBusy(bool busy)
 
 void QtHost::refresh(Window window)
 {
+    if (window == Window::Splash)
+        splashPace_.changed();
+    else
+        showNow(window);
+}
+
+void QtHost::showNow(Window window)
+{
     const Attached& attached = windows_.at(static_cast<std::size_t>(window));
     if (attached.showNow)
         attached.showNow();

@@ -71,6 +71,7 @@ private:
     };
     // The window a box or dialog belongs to: the modal one open, else the main window.
     QWidget* dialogParent() const;
+    void showNow(Window window);
 
     // Screen readers hear the main window busy while the core works with the unit.
     void markBusy(bool busy);
@@ -78,6 +79,8 @@ private:
     void showActivity(const QString& text);
 
     std::array<Attached, 5> windows_;
+    // The splash window's progress moves with every exchange of the dump.
+    PaintPace splashPace_{[this] { showNow(Window::Splash); }};
     int busyDepth_ = 0;
     QString progressTitle_;
     std::function<void()> beforeEnd_;

@@ -281,6 +281,7 @@ void keepEditsAtEveryEnd(QtHost& host, Program& program, std::function<void()> a
 {
     host.setBeforeEnd([&program, alsoBeforeEnd = std::move(alsoBeforeEnd)] {
         program.recovery.tick(program.state, std::time(nullptr));
+        program.recovery.flush();
         if (alsoBeforeEnd)
             alsoBeforeEnd();
     });

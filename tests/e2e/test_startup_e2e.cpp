@@ -102,7 +102,7 @@ TEST(EndToEnd, HangUpDuringAParameterChangeDropsItAndEditingGoesOnAfterReconnect
     Editor& editor = rig.program.editor;
     editor.storeAndSend(3, 11);
     editor.storeAndSend(3, 12);
-    ASSERT_TRUE(device->waitForExit(5.0).has_value()) << "the emulator did not hang up";
+    ASSERT_TRUE(device->waitForExit(30.0).has_value()) << "the emulator did not hang up";
 
     editor.storeAndSend(3, 13);
     // The port did not open again: the editor waits for the unit, without a box.

@@ -7,6 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <condition_variable>
+#include <mutex>
+
 namespace qrv::test {
 namespace {
 
@@ -44,6 +47,7 @@ void editAndCrash(const fs::path& folder, const std::function<void(DeviceModel&)
     first.form.Combo2.at(28).index = 17;
     first.editor.passFilterClick(28);
     first.program.recovery.tick(first.state, kMadeAt);
+    first.program.recovery.flush();
     ASSERT_TRUE(fs::exists(first.program.recovery.file()));
 } // ends without Exit
 
@@ -114,6 +118,7 @@ TEST(Recovery, WrittenAfterAnEditRetriedAfterAFailedWriteRemovedWhenTheEditsAreG
     rig.select(10);
     keeper.arm();
     keeper.tick(rig.state, 100);
+    keeper.flush();
     EXPECT_FALSE(fs::exists(keeper.file())) << "no edits, no file";
 
     const uint8_t old = rig.stored(0);
@@ -121,10 +126,12 @@ TEST(Recovery, WrittenAfterAnEditRetriedAfterAFailedWriteRemovedWhenTheEditsAreG
     {
         const FullDisk full;
         keeper.tick(rig.state, 150);
+        keeper.flush();
     }
     EXPECT_FALSE(fs::exists(keeper.file()));
     EXPECT_FALSE(keeper.problem().empty());
     keeper.tick(rig.state, 200); // room again: the same edits are kept now
+    keeper.flush();
     EXPECT_TRUE(keeper.problem().empty());
     ASSERT_EQ(keeper.leftBehind().kind, RecoveryRead::Kind::Sound);
     EXPECT_EQ(keeper.leftBehind().image->store, rig.state.store);
@@ -134,10 +141,12 @@ TEST(Recovery, WrittenAfterAnEditRetriedAfterAFailedWriteRemovedWhenTheEditsAreG
 
     rig.editor.undo();
     keeper.tick(rig.state, 300);
+    keeper.flush();
     EXPECT_FALSE(fs::exists(keeper.file())) << "back where it started";
 
     rig.editor.redo();
     keeper.tick(rig.state, 400);
+    keeper.flush();
     ASSERT_TRUE(fs::exists(keeper.file()));
     rig.host.answer(false); // No to Exit: the edits stay safe
     mainWindowCloseRequest(rig.program);
@@ -146,7 +155,51 @@ TEST(Recovery, WrittenAfterAnEditRetriedAfterAFailedWriteRemovedWhenTheEditsAreG
     EXPECT_THROW(mainWindowCloseRequest(rig.program), ProgramEnded);
     EXPECT_FALSE(fs::exists(keeper.file()));
     keeper.tick(rig.state, 500);
+    keeper.flush();
     EXPECT_FALSE(fs::exists(keeper.file()));
+}
+
+// The window's thread never waits for the disk: a write the disk holds up lets the ticks
+// return, the snapshots asked for meanwhile give way to the newest, and that one lands.
+TEST(Recovery, ADiskThatHoldsUpTheWriteHoldsUpNoTickAndTheNewestEditsLand)
+{
+    EditorRig rig;
+    TempFolder dir;
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool released = false;
+    bool tickWaited = false;
+    int writes = 0;
+    RecoveryKeeper keeper([&](const fs::path& path, std::span<const uint8_t> bytes, WriteOptions options) {
+        std::unique_lock lock(mutex);
+        ++writes;
+        changed.notify_all();
+        // Bounded, so that a tick that waits for the disk fails the test instead of hanging it.
+        tickWaited = tickWaited || !changed.wait_for(lock, std::chrono::seconds(10), [&] { return released; });
+        return writeFileAtomically(path, bytes, options);
+    });
+    keeper.setFolder(dir.path);
+    rig.select(10);
+    keeper.arm();
+    const int first = rig.stored(0) < 50 ? 60 : 10;
+    for (int value = first; value < first + 4; ++value) {
+        moveSlider(rig, 10, 0, value);
+        keeper.tick(rig.state, value);
+        std::unique_lock lock(mutex);
+        ASSERT_TRUE(changed.wait_for(lock, std::chrono::seconds(10), [&] { return writes > 0; }));
+        EXPECT_FALSE(released);
+    }
+    {
+        const std::lock_guard lock(mutex);
+        released = true;
+    }
+    changed.notify_all();
+    keeper.flush();
+    EXPECT_FALSE(tickWaited);
+    EXPECT_EQ(writes, 2) << "the first write and the newest";
+    ASSERT_EQ(keeper.leftBehind().kind, RecoveryRead::Kind::Sound);
+    EXPECT_EQ(keeper.leftBehind().image->store, rig.state.store);
+    EXPECT_EQ(keeper.leftBehind().image->madeAt, first + 3);
 }
 
 TEST(Recovery, YesSendsExactlyTheEditedColumnsAndTheBoxSaysWhichAndNoLeavesTheUnit)
@@ -189,14 +242,21 @@ TEST(Recovery, YesSendsExactlyTheEditedColumnsAndTheBoxSaysWhichAndNoLeavesTheUn
     EXPECT_EQ(changedStore.size(), 3u);
     EXPECT_EQ(changedUnit, changedStore);
     EXPECT_EQ(next.rig.state.currentEffect, 15);
-    // CHORUS by one write into its live memory; the pitch shifter, shown, as parameters.
+    // CHORUS by one write into its live memory; the pitch shifter, shown, by one parameter
+    // frame per edited column and no other.
     EXPECT_EQ(next.rig.memoryWrites(),
               (std::vector<std::pair<int, int>>{
                   {Addr::live(7, changedStore[0].second), next.rig.state.store.at(7, changedStore[0].second)}}));
+    std::vector<std::pair<int, int>> pitchEdits;
+    for (const auto& [e, c] : changedStore)
+        if (e == 15)
+            pitchEdits.emplace_back(c, next.rig.state.store.at(e, c));
+    EXPECT_EQ(next.rig.parameterWrites(), pitchEdits);
 
     // A unit that still holds the edits (the editor was killed, the unit was not): told,
     // nothing sent.
     next.rig.program.recovery.tick(next.rig.state, kLater);
+    next.rig.program.recovery.flush();
     const ParameterTable edited = next.rig.state.store;
     NextStart holding(dir.path, [&](DeviceModel& unit) {
         for (int e = 0; e < kEffectCount; ++e)
@@ -269,6 +329,7 @@ TEST(Recovery, ADamagedFileIsMovedAsideANewerOneIsLeftAndNeitherIsOffered)
     rig.select(7);
     moveSlider(rig, 7, 0, 12);
     keeper.tick(rig.state, kLater);
+    keeper.flush();
     EXPECT_EQ(readBytes(theirs), newer);
     EXPECT_EQ(keeper.leftBehind().kind, RecoveryRead::Kind::Sound);
 }

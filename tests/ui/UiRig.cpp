@@ -2,6 +2,9 @@
 
 #include <QApplication>
 #include <QLabel>
+#include <QPointer>
+
+#include <chrono>
 
 #include <unistd.h>
 
@@ -79,13 +82,48 @@ void StartRig::startUp()
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
-void whileModal(std::function<void(QWidget*)> part)
+void once(std::function<bool()> ready, std::function<void()> part, const std::string& awaited)
 {
-    QTimer::singleShot(0, [part] {
+    // Long enough for a loaded machine; a test that waits this long has failed anyway.
+    constexpr std::chrono::seconds kDeadline{20};
+    auto* poll = new QTimer;
+    poll->setInterval(5);
+    QObject::connect(poll, &QTimer::timeout,
+                     [poll, ready = std::move(ready), part = std::move(part), awaited,
+                      until = std::chrono::steady_clock::now() + kDeadline] {
+                         const bool now = ready();
+                         if (!now && std::chrono::steady_clock::now() < until)
+                             return;
+                         poll->stop();
+                         poll->deleteLater();
+                         if (now) {
+                             part();
+                             return;
+                         }
+                         ADD_FAILURE() << "gave up waiting for " << awaited;
+                         // Another dialog in the way would hold the test for ever.
+                         if (QWidget* other = QApplication::activeModalWidget())
+                             other->close();
+                     });
+    poll->start();
+}
+
+void whileModal(const char* expected, std::function<void(QWidget*)> part)
+{
+    const auto modal = [expected]() -> QWidget* {
         QWidget* dialog = QApplication::activeModalWidget();
-        ASSERT_TRUE(dialog);
-        part(dialog);
-    });
+        const bool isIt = dialog && dialog->isVisible() &&
+            (dialog->objectName() == QLatin1String(expected) || dialog->inherits(expected));
+        return isIt ? dialog : nullptr;
+    };
+    once([modal] { return modal() != nullptr; },
+         [modal, part = std::move(part)] {
+             QPointer<QWidget> dialog = modal();
+             part(dialog);
+             if (::testing::Test::HasFatalFailure() && dialog && dialog->isVisible())
+                 dialog->close();
+         },
+         std::string("the modal ") + expected);
 }
 
 QStringList labelTexts(const QWidget* parent)

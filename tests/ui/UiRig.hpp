@@ -77,8 +77,14 @@ struct StartedRig : StartRig {
     }
 };
 
-// Runs the test's part inside the modal dialog once it is open.
-void whileModal(std::function<void(QWidget*)> part);
+// Runs the part once `ready` holds, checking every few milliseconds from the event loop,
+// whichever local loop runs it; the test fails, and the part is dropped, when `ready`
+// does not hold within the deadline.
+void once(std::function<bool()> ready, std::function<void()> part, const std::string& awaited);
+// Runs the test's part inside the dialog once it is shown and modal: the one whose object
+// name is `expected`, or which is of that class. A part that fails fatally leaves the
+// dialog closed, so that the test ends instead of waiting in it.
+void whileModal(const char* expected, std::function<void(QWidget*)> part);
 // The window takes the keyboard, as a click on it would.
 void activate(QWidget* window);
 // The first effect whose page is this one.

@@ -5,7 +5,9 @@
 
 #include <QApplication>
 #include <QLineEdit>
+#include <QElapsedTimer>
 #include <QLocale>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
 
@@ -50,16 +52,14 @@ TEST(UiQtHost, BoxesCarryTitleIconAndButtons)
     // Enter on the Exit box answers No.
     ui::QtHost host;
     QString shown;
-    QTimer::singleShot(0, [&] {
-        QWidget* box = QApplication::activeModalWidget();
-        ASSERT_TRUE(box);
+    whileModal("QMessageBox", [&](QWidget* box) {
         shown = box->windowTitle();
         QTest::keyClick(box, Qt::Key_Return);
     });
     EXPECT_FALSE(host.askYesNo("               Are you sure ? ", "Exit", Icon::None, Button::No));
     EXPECT_EQ(shown, "Exit");
 
-    QTimer::singleShot(0, [] { QTest::keyClick(QApplication::activeModalWidget(), Qt::Key_Return); });
+    whileModal("QMessageBox", [](QWidget* box) { QTest::keyClick(box, Qt::Key_Return); });
     EXPECT_TRUE(host.askYesNo("Overwrite?", "Read Preset", Icon::None, Button::Yes));
 }
 
@@ -80,6 +80,31 @@ TEST(UiQtHost, BusyPointerRepaintAndDecimalPointFollowTheWindowAndLocale)
     host.refresh(Window::Splash); // nothing attached: nothing happens
     EXPECT_EQ(shown, 1);
     host.setBusy(Window::Read, true);
+
+    // The splash window and the progress window, told of every exchange, paint at most
+    // 20 times a second; the last state always shows.
+    QWidget splash;
+    int model = 0, painted = -1, splashPaints = 0, barPaints = 0;
+    host.attach(Window::Splash, &splash, [&] {
+        painted = model;
+        ++splashPaints;
+    });
+    host.beginProgress("Backup", 100, false);
+    auto* bar = host.progressWindow()->findChild<QProgressBar*>("Bar");
+    ASSERT_TRUE(bar);
+    QObject::connect(bar, &QProgressBar::valueChanged, [&] { ++barPaints; });
+    QElapsedTimer spent;
+    spent.start();
+    for (int exchange = 1; exchange <= 100; ++exchange) {
+        model = exchange;
+        host.refresh(Window::Splash);
+        host.stepProgress(exchange);
+    }
+    const qint64 paintsAllowed = 1 + spent.elapsed() / ui::PaintPace::kIntervalMs;
+    EXPECT_LE(splashPaints, paintsAllowed);
+    EXPECT_LE(barPaints, paintsAllowed);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return painted == 100 && bar->value() == 100; }, 20000));
+    host.endProgress();
 
     // The decimal point follows the locale.
     const QLocale before;

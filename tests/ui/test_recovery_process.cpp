@@ -55,7 +55,7 @@ void startChild(QProcess& child, const std::filesystem::path& folder, const char
     child.setWorkingDirectory(QString::fromStdString(folder.string()));
     child.start(QStringLiteral(QRV_RECOVERY_CHILD),
                 {QString::fromStdString(folder.string()), QString::fromLatin1(mode)});
-    ASSERT_TRUE(child.waitForStarted(10000));
+    ASSERT_TRUE(child.waitForStarted(30000));
 }
 
 TEST(RecoveryProcess, TermAndHangUpWriteTheNewestEditsBeforeTheEditorEndsAndTheNextStartSendsOnlyThem)
@@ -82,7 +82,7 @@ TEST(RecoveryProcess, TermAndHangUpWriteTheNewestEditsBeforeTheEditorEndsAndTheN
         }
         // At once after the edit, before the half-second tick could keep it.
         ::kill(static_cast<pid_t>(first.processId()), signal);
-        ASSERT_TRUE(first.waitForFinished(10000));
+        ASSERT_TRUE(first.waitForFinished(30000));
         EXPECT_EQ(first.exitStatus(), QProcess::NormalExit);
         EXPECT_EQ(first.exitCode(), 128 + signal);
         // The ended editor's lock no longer keeps its file from the next start.
@@ -97,7 +97,7 @@ TEST(RecoveryProcess, TermAndHangUpWriteTheNewestEditsBeforeTheEditorEndsAndTheN
         seen.clear();
         const std::string store = waitForLine(next, "STORE", seen);
         const std::string live = waitForLine(next, "LIVE", seen);
-        next.waitForFinished(10000);
+        next.waitForFinished(30000);
         EXPECT_EQ(store, edited);
         ASSERT_EQ(live.size(), edited.size());
         for (int e = 0; e < kEffectCount; ++e) // the unit holds the parameter columns of every row

@@ -54,10 +54,10 @@ struct PacedRig : ApplicationUp {
     }
 };
 
-// Runs the action once the link is inside its next wait for a reply.
-void duringTheNextExchange(std::function<void()> action)
+// Runs the action once the core is inside an exchange, waiting for a reply.
+void duringTheNextExchange(PacedRig& rig, std::function<void()> action)
 {
-    QTimer::singleShot(0, std::move(action));
+    once([&rig] { return rig.windows.binder().coreRunning(); }, std::move(action), "an exchange");
 }
 
 TEST(UiResponsive, ADragDuringAnExchangeSendsItsFinalPositionOnceAfterIt)
@@ -65,7 +65,7 @@ TEST(UiResponsive, ADragDuringAnExchangeSendsItsFinalPositionOnceAfterIt)
     PacedRig rig;
     auto* decay = rig.find<QSlider>("Slider12_0");
     ASSERT_NE(decay, nullptr);
-    duringTheNextExchange([&] {
+    duringTheNextExchange(rig, [&] {
         for (int position = 0; position < 100; ++position)
             decay->setValue(position);
     });
@@ -94,9 +94,9 @@ TEST(UiResponsive, ADragReleasedDuringAnExchangeIsOneUndoStep)
         if (!waiting)
             return;
         if (++waits == 1)
-            duringTheNextExchange([&] { decay->setValue(60); });
+            duringTheNextExchange(rig, [&] { decay->setValue(60); });
         else if (waits == 2)
-            duringTheNextExchange([&] {
+            duringTheNextExchange(rig, [&] {
                 decay->setValue(40);
                 emit decay->sliderReleased();
             });
@@ -116,7 +116,7 @@ TEST(UiResponsive, QuickStepsThroughTheEffectListSelectOnlyTheLastEffect)
         effects->setCurrentIndex(effect);
         emit effects->activated(effect);
     }
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !rig.requests(Cmd::SelectEffect).empty(); }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !rig.requests(Cmd::SelectEffect).empty(); }, 20000));
     rig.waitUntilIdle();
     const auto selections = rig.requests(Cmd::SelectEffect);
     ASSERT_EQ(selections.size(), 1u);
@@ -133,7 +133,7 @@ TEST(UiResponsive, ATimerDueDuringAnExchangeTicksOnceAfterItAndACommandClickedIs
     rig.program.form.Timer1 = Timer{true, 50};
     const double before = rig.program.state.tap.tapCounter;
     double duringExchange = -1;
-    duringTheNextExchange([&] {
+    duringTheNextExchange(rig, [&] {
         for (int i = 0; i < 3; ++i)
             fire(tick);
         duringExchange = rig.program.state.tap.tapCounter;

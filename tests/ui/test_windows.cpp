@@ -152,11 +152,12 @@ TEST(UiPresetDialogs, StoreAndLoadByMouseAndKeysCancelTouchesNothing)
     rig.port.clearLog();
 
     // Cancel by mouse, by Enter on the focused button and by Escape: nothing asked or sent.
-    for (const char* button : {"Command2_7", "Command2_8"})
+    for (const auto& [button, dialogName] : {std::pair{"Command2_7", "FrmRead"}, std::pair{"Command2_8", "FrmStore"}})
         for (const auto key : {Qt::Key_unknown, Qt::Key_Return, Qt::Key_Escape}) {
-            whileModal([&](QWidget* dialog) {
+            whileModal(dialogName, [&](QWidget* dialog) {
                 activate(dialog);
                 auto* cancel = dialog->findChild<QPushButton*>("Command1_0");
+                ASSERT_TRUE(cancel);
                 cancel->setFocus();
                 if (key == Qt::Key_unknown)
                     QTest::mouseClick(cancel, Qt::LeftButton);
@@ -170,10 +171,9 @@ TEST(UiPresetDialogs, StoreAndLoadByMouseAndKeysCancelTouchesNothing)
     EXPECT_TRUE(rig.port.sent().empty());
 
     bool seen = false;
-    whileModal([&](QWidget* dialog) {
+    whileModal("FrmStore", [&](QWidget* dialog) {
         seen = true;
         activate(dialog);
-        EXPECT_EQ(dialog->objectName(), "FrmStore");
         EXPECT_EQ(dialog->windowTitle(), "Save Current Preset To Device");
         expectWholeTitle(dialog);
         auto* names = dialog->findChild<QListWidget*>("List1");
@@ -229,10 +229,9 @@ TEST(UiPresetDialogs, StoreAndLoadByMouseAndKeysCancelTouchesNothing)
     // Enter in the load dialog's list loads the highlighted slot into the page.
     rig.device.poke(Addr::stored(2, 1, 0), 17);
     seen = false;
-    whileModal([&](QWidget* dialog) {
+    whileModal("FrmRead", [&](QWidget* dialog) {
         seen = true;
         activate(dialog);
-        EXPECT_EQ(dialog->objectName(), "FrmRead");
         EXPECT_EQ(dialog->windowTitle(), "Load Preset From Device");
         expectWholeTitle(dialog);
         EXPECT_EQ(dialog->findChild<QLabel*>("Label3")->text(), "Memory Preset");
@@ -268,11 +267,11 @@ TEST(UiRestoreDialog, ReturnsTheTickedEffectsAndOffersRestoreOnlyWhileOneIsTicke
     ensureApplication();
     UnitBackup backup;
     backup.effects[3].presets[1].directory = Addr::SlotUsed;
-    whileModal([](QWidget* dialog) { QTest::keyClick(dialog, Qt::Key_Escape); });
+    whileModal("RestoreDialog", [](QWidget* dialog) { QTest::keyClick(dialog, Qt::Key_Escape); });
     EXPECT_TRUE(ui::chooseEffectsToRestore(backup, nullptr).empty());
 
     bool seen = false;
-    whileModal([&](QWidget* dialog) {
+    whileModal("RestoreDialog", [&](QWidget* dialog) {
         seen = true;
         EXPECT_EQ(dialog->windowTitle(), kRestoreDeviceTitle);
         EXPECT_EQ(dialog->findChild<QLabel*>("RestoreWarning")->text(), kRestoreWarningText);
