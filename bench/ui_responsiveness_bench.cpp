@@ -1,5 +1,7 @@
 // The real editor against qrv5173-emu pacing at 4800 baud: a connected start-up, a
-// project load and 50 slider moves, with a 10 ms probe timer on the window's thread.
+// project load and 50 slider moves, with a 10 ms probe timer on the window's thread; a
+// 30 s drag with the recovery file on a slow disk; the editor's own cost per exchange
+// against the CLI's.
 // Reports the longest stretch in which the window's thread served no event (target
 // <= 50 ms) in each phase, and the start-up's wall time (windows, paints and the
 // selection's pause included) over the wire time of its exchanges; startup_bench gives
@@ -8,7 +10,9 @@
 
 #include "ui/AppWindows.hpp"
 #include "ui/EditorWindow.hpp"
+#include "ui/MainWindow.hpp"
 #include "ui/QtHost.hpp"
+#include "ui/SessionControls.hpp"
 
 #include "link/Clock.hpp"
 #include "link/SerialTransport.hpp"
@@ -31,6 +35,9 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <tuple>
+#include <vector>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -81,6 +88,24 @@ template <class Condition> void runUntil(Condition done)
         QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 50);
 }
 
+// The editor with its windows on the serial port of an emulator started with `options`.
+struct BenchEditor {
+    explicit BenchEditor(std::vector<std::string> options) : emulator(QRV5173_EMULATOR, std::move(options))
+    {
+        port.setWaitObserver([this](bool waiting) { windows.binder().setLinkWaiting(waiting); });
+    }
+    std::tuple<test::EmulatorProcess&, Program&, ui::AppWindows&> parts() { return {emulator, program, windows}; }
+
+    test::EmulatorProcess emulator;
+    SerialTransport port;
+    SteadyClock clock;
+    ui::QtHost host;
+    Program program{port, clock, host, [this](int n) -> std::optional<std::string> {
+                        return n == 1 ? std::optional<std::string>(emulator.slavePath()) : std::nullopt;
+                    }};
+    ui::AppWindows windows{program, &host};
+};
+
 void BM_WindowStaysResponsive(benchmark::State& bench)
 {
     const auto folder = std::filesystem::temp_directory_path() / ("qrv-ui-resp-bench-" + std::to_string(::getpid()));
@@ -101,15 +126,8 @@ void BM_WindowStaysResponsive(benchmark::State& bench)
 
     double longestStartUp = 0, longestLoad = 0, longestMoves = 0, ratio = 0;
     for (auto _ : bench) {
-        test::EmulatorProcess emulator(QRV5173_EMULATOR, {"--log", log.string()});
-        SerialTransport port;
-        SteadyClock clock;
-        ui::QtHost host;
-        Program program(port, clock, host, [&](int n) -> std::optional<std::string> {
-            return n == 1 ? std::optional<std::string>(emulator.slavePath()) : std::nullopt;
-        });
-        ui::AppWindows windows(program, &host);
-        port.setWaitObserver([&windows](bool waiting) { windows.binder().setLinkWaiting(waiting); });
+        BenchEditor rig({"--log", log.string()});
+        auto [emulator, program, windows] = rig.parts();
         bool shown = false;
         windows.setOnEditorShown([&] { shown = true; });
 
@@ -182,6 +200,112 @@ void BM_WindowStaysResponsive(benchmark::State& bench)
     std::filesystem::remove_all(folder);
 }
 BENCHMARK(BM_WindowStaysResponsive)->Unit(benchmark::kSecond)->UseManualTime()->Iterations(1);
+
+// The editor's own cost per exchange against the CLI's: each runs the start-up's dump
+// against the unpaced emulator, so that what is left of the wall time is theirs (the
+// editor's windows and paints, the pty and the tool's start included). The splash
+// window's 2000 ms is not counted.
+double cliSecondsPerExchange(const std::filesystem::path& folder)
+{
+    const auto log = folder / "cli-frames.log";
+    test::EmulatorProcess emulator(QRV5173_EMULATOR, {"--fast", "--log", log.string()});
+    const std::string command = std::string(QRV5173_CLI) + " dump --no-system-ports --port " + emulator.slavePath() +
+        " --out " + (folder / "cli.prj").string() + " 2>/dev/null";
+    const Instant start = std::chrono::steady_clock::now();
+    const int status = std::system(command.c_str());
+    const double wall = Seconds(std::chrono::steady_clock::now() - start).count();
+    emulator.stop();
+    std::size_t exchanges = 0;
+    qrv::bench::loggedBytes(log, exchanges);
+    return status == 0 && exchanges > 0 ? wall / static_cast<double>(exchanges) : -1;
+}
+
+void BM_CostPerExchangeEditorAndCli(benchmark::State& bench)
+{
+    const auto folder = std::filesystem::temp_directory_path() / ("qrv-ui-cost-bench-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(folder);
+    const auto previous = std::filesystem::current_path();
+    std::filesystem::current_path(folder);
+    const auto log = folder / "frames.log";
+    double editor = 0, cli = 0;
+    for (auto _ : bench) {
+        std::filesystem::remove(log);
+        BenchEditor rig({"--fast", "--log", log.string()});
+        auto [emulator, program, windows] = rig.parts();
+        bool shown = false;
+        windows.setOnEditorShown([&] { shown = true; });
+        const Instant start = std::chrono::steady_clock::now();
+        windows.start();
+        runUntil([&] { return shown; });
+        const double wall = Seconds(std::chrono::steady_clock::now() - start).count() - kSplashSeconds;
+        emulator.stop();
+        std::size_t exchanges = 0;
+        qrv::bench::loggedBytes(log, exchanges);
+        editor += wall / static_cast<double>(std::max<std::size_t>(exchanges, 1));
+        cli += cliSecondsPerExchange(folder);
+        bench.SetIterationTime(wall);
+    }
+    bench.counters["editor_ms_per_exchange"] = benchmark::Counter(editor * 1000, benchmark::Counter::kAvgIterations);
+    bench.counters["cli_ms_per_exchange"] = benchmark::Counter(cli * 1000, benchmark::Counter::kAvgIterations);
+    std::filesystem::current_path(previous);
+    std::filesystem::remove_all(folder);
+}
+BENCHMARK(BM_CostPerExchangeEditorAndCli)->Unit(benchmark::kSecond)->UseManualTime()->Iterations(3);
+
+// A 30 s slider drag against the paced emulator while the recovery file goes to a slow
+// disk: QRV_SLOW_FOLDER names a folder on one (bench/slow_folder.py mounts one). Reports
+// the window's longest stretch without serving an event.
+void BM_DragWithTheRecoveryOnASlowDisk(benchmark::State& bench)
+{
+    const char* slow = std::getenv("QRV_SLOW_FOLDER");
+    if (!slow) {
+        bench.SkipWithError("QRV_SLOW_FOLDER names no folder on a slow disk");
+        return;
+    }
+    const auto folder = std::filesystem::temp_directory_path() / ("qrv-ui-drag-bench-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(folder);
+    const auto previous = std::filesystem::current_path();
+    std::filesystem::current_path(folder);
+    double longest = 0;
+    bool kept = false;
+    for (auto _ : bench) {
+        BenchEditor rig({});
+        auto [emulator, program, windows] = rig.parts();
+        ui::keepRecoveryFile(windows, program, slow);
+        windows.start();
+        runUntil([&] { return windows.main().findChild<QTimer*>(QStringLiteral("RecoveryTimer")) != nullptr; });
+        QSlider* slider = nullptr;
+        for (QSlider* s : windows.editor().findChildren<QSlider*>())
+            if (s->isVisible() && s->maximum() >= 50) {
+                slider = s;
+                break;
+            }
+        if (!slider) {
+            bench.SkipWithError("no slider on the page");
+            break;
+        }
+        Probe probe;
+        probe.start();
+        const Instant start = std::chrono::steady_clock::now();
+        for (int move = 0; Seconds(std::chrono::steady_clock::now() - start).count() < 30; ++move) {
+            slider->setValue(10 + move % 40);
+            const Instant moved = std::chrono::steady_clock::now();
+            runUntil([&] { return Seconds(std::chrono::steady_clock::now() - moved).count() > 0.02; });
+        }
+        runUntil([&] { return !windows.binder().coreRunning(); });
+        longest = std::max(longest, probe.longestMs());
+        bench.SetIterationTime(Seconds(std::chrono::steady_clock::now() - start).count());
+        program.recovery.flush();
+        kept = std::filesystem::exists(program.recovery.file());
+        program.recovery.leave();
+        emulator.stop();
+    }
+    bench.counters["longest_gap_drag_slow_disk_ms"] = longest;
+    bench.counters["recovery_file_written"] = kept ? 1 : 0;
+    std::filesystem::current_path(previous);
+    std::filesystem::remove_all(folder);
+}
+BENCHMARK(BM_DragWithTheRecoveryOnASlowDisk)->Unit(benchmark::kSecond)->UseManualTime()->Iterations(1);
 
 } // namespace
 
