@@ -1,9 +1,11 @@
 // Back Up Device and Restore Device (all sixteen effects) as the editor runs them, against
-// qrv5173-emu pacing at 4800 baud, each as a ratio to the wire time of its own exchanges.
+// qrv5173-emu pacing at 4800 baud, each as a ratio to the wire time of its own exchanges;
+// and a backup with every value read twice against one read once.
 #include "EmulatorProcess.hpp"
 
 #include "app/DeviceBackup.hpp"
 #include "app/Program.hpp"
+#include "devmem/Backup.hpp"
 #include "link/SerialTransport.hpp"
 
 #include <QCoreApplication>
@@ -96,6 +98,53 @@ void BM_BackUpAndRestorePaced(benchmark::State& bench)
 }
 BENCHMARK(BM_BackUpAndRestorePaced)
     ->ArgName("exact_order")
+    ->Arg(0)
+    ->Arg(1)
+    ->Unit(benchmark::kSecond)
+    ->UseManualTime()
+    ->Iterations(1);
+
+// One backup of the whole unit, every value read twice and settled (0) or once, `--quick` (1):
+// what the confirmation costs in wire time and in the user's time.
+void BM_BackUpConfirmedOrQuick(benchmark::State& bench)
+{
+    const ReadCare care = bench.range(0) == 1 ? ReadCare::Quick : ReadCare::Confirmed;
+    const auto folder = std::filesystem::temp_directory_path() / ("qrv-backup-care-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(folder);
+    const auto log = folder / "frames.log";
+    for (auto _ : bench) {
+        test::EmulatorProcess emulator(QRV5173_EMULATOR, {"--log", log.string()});
+        bench::BenchHost host("backup_bench", folder / "unit.json");
+        SerialTransport port;
+        SteadyClock clock;
+        Program program(port, clock, host, [&](int n) -> std::optional<std::string> {
+            return n == 1 ? std::optional<std::string>(emulator.slavePath()) : std::nullopt;
+        });
+        if (!program.search.connectAtStartUp([] {})) {
+            bench.SkipWithError("no emulator answered");
+            break;
+        }
+        program.state.LinkUp = true;
+        std::size_t start = 0, after = 0;
+        const double wire0 = wireSoFar(log, start);
+        BackupResult result;
+        const double wall = wallSeconds([&] { result = readUnit(program.editor, care); });
+        const double wire1 = wireSoFar(log, after);
+        emulator.stop();
+        if (result.end != TransferEnd::Done) {
+            bench.SkipWithError("the backup did not go through");
+            break;
+        }
+        bench.SetIterationTime(wall);
+        bench.counters["backup_s"] = wall;
+        bench.counters["backup_wire_s"] = wire1 - wire0;
+        bench.counters["backup_wire_ratio"] = wall / (wire1 - wire0);
+        bench.counters["backup_exchanges"] = static_cast<double>(after - start);
+    }
+    std::filesystem::remove_all(folder);
+}
+BENCHMARK(BM_BackUpConfirmedOrQuick)
+    ->ArgName("quick")
     ->Arg(0)
     ->Arg(1)
     ->Unit(benchmark::kSecond)

@@ -419,8 +419,9 @@ BackupResult readUnit(Editor& editor, ReadCare care)
     const std::set<int> effects = allEffects();
     const int passes = care == ReadCare::Confirmed ? 2 : 1;
     const int pass = readSteps(kEffectCount, kEffectCount * kSlotCount, true);
+    const int identity = 2 * kFullFingerprintExchanges + passes * kEffectCount * kQuickFingerprintExchanges;
     Progress progress(link, host, passes == 2 ? "Back Up Device (every value read twice)" : "Back Up Device",
-                      passes * pass);
+                      passes * pass + identity);
     const auto fail = [&](TransferEnd end, std::string problem) {
         result.end = end;
         result.problem = std::move(problem);
@@ -442,12 +443,12 @@ BackupResult readUnit(Editor& editor, ReadCare care)
         };
         const auto between = [&] { return sameUnit(FingerprintDepth::Quick); };
         UnitBackup first;
-        progress.tail = (passes - 1) * pass;
+        progress.tail = (passes - 1) * pass + identity;
         if (!readInto(editor, progress, effects, true, first, watch, true, {}, between))
             return false;
         result.unit = first;
         if (passes == 2) {
-            progress.tail = 0;
+            progress.tail = identity;
             if (!readInto(editor, progress, effects, true, result.unit, watch, true, {}, between))
                 return false;
             const Settled settled = settle(editor, progress, first, result.unit, effects, true,
@@ -553,26 +554,55 @@ RestoreResult writeUnit(Editor& editor, const UnitBackup& backup, const std::set
         }
     }
 
-    // Every effect is read back, those the unit was read to hold as well: a damaged read may
-    // have spared a write the unit needed.
+    // Reads back the given effects into `found` and settles them against the backup; at the end
+    // the unit must still show what was written and read, so no other unit took the writes.
     UnitBackup found = backup;
-    const UnitMirror written = link.mirror();
-    result.end = run(link, progress, [&](const FailureWatch& watch) {
-        const auto stop = [&] { return watch.failed() || progress.cancelled(); };
-        found = backup;
-        if (!readInto(editor, progress, effects, unitWide, found, watch))
-            return false;
-        const Settled settled = settle(editor, progress, backup, found, effects, unitWide, stop);
-        if (settled.outcome == Confirm::Unconfirmed)
-            result.problem = "the replies for " + settled.what + " never agreed";
-        if (settled.outcome != Confirm::Agreed)
-            return false;
-        // The unit still shows what was written and read: no other unit took the writes.
-        const auto now = readFingerprint(link, FingerprintDepth::Full);
-        if (now.outcome == Confirm::Agreed && !mirrorShows(written, now.value))
-            result.problem = kAnotherUnitText;
-        return now.outcome == Confirm::Agreed && result.problem.empty() && !watch.failed();
-    });
+    const auto readBack = [&](const std::set<int>& which, bool whole) {
+        const UnitMirror written = link.mirror();
+        return run(link, progress, [&](const FailureWatch& watch) {
+            const auto stop = [&] { return watch.failed() || progress.cancelled(); };
+            if (!readInto(editor, progress, which, whole, found, watch))
+                return false;
+            const Settled settled = settle(editor, progress, backup, found, which, whole, stop);
+            if (settled.outcome == Confirm::Unconfirmed)
+                result.problem = "the replies for " + settled.what + " never agreed";
+            if (settled.outcome != Confirm::Agreed)
+                return false;
+            progress.resize(progress.done() + kFullFingerprintExchanges + progress.tail);
+            const auto now = readFingerprint(link, FingerprintDepth::Full);
+            if (now.outcome == Confirm::Agreed && !mirrorShows(written, now.value))
+                result.problem = kAnotherUnitText;
+            return now.outcome == Confirm::Agreed && result.problem.empty() && !watch.failed();
+        });
+    };
+    // Every effect is read back, those the unit was read to hold as well.
+    result.end = readBack(effects, unitWide);
+    if (result.end == TransferEnd::Done && ahead) {
+        // A damaged read before the writes may have spared a write the unit lacked: an effect
+        // that reads back otherwise is written once more in full and read back again.
+        std::set<int> again;
+        for (int e : effects)
+            if (!differences(backup, found, {e}, false).empty())
+                again.insert(e);
+        const int count = static_cast<int>(again.size());
+        progress.resize(progress.done() + count * (kSlotCount * kSlotWrites + kDeviceColumns + 1) +
+                        readSteps(count, count * kSlotCount, false));
+        for (int e : again) {
+            forgetEffect(link, e);
+            const TransferEnd end = run(link, progress, [&](const FailureWatch& watch) {
+                const auto stop = [&] { return watch.failed() || progress.cancelled(); };
+                return writeEffect(link, backup.effects[static_cast<std::size_t>(e)], e, stop,
+                                   [](int) { return false; }) &&
+                    !watch.failed();
+            });
+            if (end != TransferEnd::Done) {
+                result.end = end;
+                return result;
+            }
+        }
+        if (!again.empty())
+            result.end = readBack(again, false);
+    }
     if (!result.problem.empty())
         result.end = result.problem == kAnotherUnitText ? TransferEnd::OtherUnit : TransferEnd::Unconfirmed;
     if (result.end == TransferEnd::Done)

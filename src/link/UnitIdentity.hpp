@@ -70,6 +70,10 @@ struct Fingerprint {
 
 enum class FingerprintDepth { Quick, Full };
 
+// Exchanges of a fingerprint whose reads all agree at once: each part read twice.
+inline constexpr int kQuickFingerprintExchanges = 2 * 3;
+inline constexpr int kFullFingerprintExchanges = kQuickFingerprintExchanges + 2 * kSlotCount;
+
 // Each part read until one value leads, so that a damaged reply cannot pass for another unit.
 Confirmed<Fingerprint> readFingerprint(DeviceLink& link, FingerprintDepth depth);
 

@@ -16,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include <deque>
+#include <utility>
 
 namespace qrv::test {
 namespace {
@@ -280,6 +281,31 @@ TEST(RestoreReadBack, NamesOnlyTheDifferencesASecondReadConfirms)
     ASSERT_FALSE(host.progress.empty());
     EXPECT_LE(host.progress.back().done, host.progress.back().steps);
     EXPECT_GT(host.progress.back().done, 2 * kEffectCount * kDeviceColumns);
+}
+
+// A byte the unit lost after the read that spared its write (as a damaged read would show it)
+// reads back otherwise: its effect is written once more in full, and then reads back equal.
+TEST(RestoreReadBack, AnEffectThatReadsBackOtherwiseIsWrittenAgainInFull)
+{
+    ManualClock clock;
+    FakeHost host;
+    DeviceModel device;
+    const UnitBackup wanted = unitOf(device);
+    device.poke(Addr::live(0, 0), static_cast<uint8_t>(wanted.effects[0].live[0] ^ 1)); // one write to make
+    bool changed = false;
+    device.onMemoryWritten = [&] {
+        if (!std::exchange(changed, true))
+            device.poke(Addr::live(9, 2), static_cast<uint8_t>(wanted.effects[9].live[2] ^ 1));
+    };
+    EmulatorSession session{device, {}};
+    PacedTransport port{session, clock};
+    Program program{port, clock, host};
+    ASSERT_TRUE(program.search.connectAtStartUp({}));
+    const RestoreResult restored = writeUnit(program.editor, wanted, {});
+    EXPECT_EQ(restored.end, TransferEnd::Done);
+    EXPECT_TRUE(restored.differences.empty()) << restored.differences.front();
+    EXPECT_EQ(device.peek(Addr::live(9, 2)), wanted.effects[9].live[2]);
+    EXPECT_LE(host.progress.back().done, host.progress.back().steps);
 }
 
 using At = EmulatorOptions::NoiseAt;
