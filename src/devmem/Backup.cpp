@@ -427,19 +427,18 @@ BackupResult readUnit(Editor& editor, ReadCare care)
         result.problem = std::move(problem);
         return false;
     };
-    const auto unconfirmed = [&](const std::string& what) { return "the replies for " + what + " never agreed"; };
     const TransferEnd end = run(link, progress, [&](const FailureWatch& watch) {
         result = {};
         const auto start = readFingerprint(link, FingerprintDepth::Full);
         if (start.outcome != Confirm::Agreed)
-            return start.outcome == Confirm::Unconfirmed && fail(TransferEnd::Unconfirmed, unconfirmed("the telling bytes"));
+            return start.outcome == Confirm::Unconfirmed && fail(TransferEnd::Unconfirmed, neverAgreed("the telling bytes"));
         const auto sameUnit = [&](FingerprintDepth depth) {
             bool same = false;
             const Confirm read = stillTheUnit(link, start.value, depth, same);
             if (read == Confirm::Agreed && !same)
                 return fail(TransferEnd::OtherUnit, kAnotherUnitText);
             return read == Confirm::Agreed ||
-                (read == Confirm::Unconfirmed && fail(TransferEnd::Unconfirmed, unconfirmed("the telling bytes")));
+                (read == Confirm::Unconfirmed && fail(TransferEnd::Unconfirmed, neverAgreed("the telling bytes")));
         };
         const auto between = [&] { return sameUnit(FingerprintDepth::Quick); };
         UnitBackup first;
@@ -454,7 +453,7 @@ BackupResult readUnit(Editor& editor, ReadCare care)
             const Settled settled = settle(editor, progress, first, result.unit, effects, true,
                                            [&] { return watch.failed() || progress.cancelled(); });
             if (settled.outcome == Confirm::Unconfirmed)
-                return fail(TransferEnd::Unconfirmed, unconfirmed(settled.what));
+                return fail(TransferEnd::Unconfirmed, neverAgreed(settled.what));
             if (settled.outcome == Confirm::Failed)
                 return false;
         }
@@ -565,7 +564,7 @@ RestoreResult writeUnit(Editor& editor, const UnitBackup& backup, const std::set
                 return false;
             const Settled settled = settle(editor, progress, backup, found, which, whole, stop);
             if (settled.outcome == Confirm::Unconfirmed)
-                result.problem = "the replies for " + settled.what + " never agreed";
+                result.problem = neverAgreed(settled.what);
             if (settled.outcome != Confirm::Agreed)
                 return false;
             progress.resize(progress.done() + kFullFingerprintExchanges + progress.tail);

@@ -303,7 +303,7 @@ std::optional<std::string> confirmDumpedRows(Editor& editor)
     const auto effect = readUntilAgreed([&link] { return link.tryReadByte(Addr::CurrentEffect); },
                                         std::vector<uint8_t>{static_cast<uint8_t>(s.currentEffect)});
     if (effect.outcome != Confirm::Agreed)
-        return std::string("the replies for the current effect never agreed");
+        return neverAgreed("the current effect");
     if (effect.value != s.currentEffect)
         return std::string("the current effect read otherwise the second time");
     std::vector<int> effects(kEffectCount);
@@ -322,8 +322,7 @@ std::optional<std::string> confirmDumpedRows(Editor& editor)
                 [&link, e, c] { return link.tryReadByte(Addr::live(e, c)); },
                 std::vector<uint8_t>{first, again[static_cast<std::size_t>(e)][static_cast<std::size_t>(c)]});
             if (settled.outcome != Confirm::Agreed)
-                return "the replies for " + std::string(catalogue::effect(e).listText) + " live value " +
-                    std::to_string(c) + " never agreed";
+                return neverAgreed(std::string(catalogue::effect(e).listText) + " live value " + std::to_string(c));
             if (settled.value != first)
                 s.startConfig.at(e, c) = s.store.at(e, c) = settled.value;
         }

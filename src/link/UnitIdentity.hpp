@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <optional>
+#include <string>
 #include <vector>
 
 namespace qrv {
@@ -49,7 +50,7 @@ template <class T, class Read> Confirmed<T> readUntilAgreed(Read&& read, std::ve
     for (int attempt = 0;; ++attempt) {
         if (const auto agreed = leader())
             return {Confirm::Agreed, *agreed};
-        if (attempt == kConfirmReads + 1)
+        if (attempt == kConfirmReads)
             return {Confirm::Unconfirmed, {}};
         const std::optional<T> value = read();
         if (!value)
@@ -82,6 +83,12 @@ Confirm stillTheUnit(DeviceLink& link, const Fingerprint& then, FingerprintDepth
 
 // Whether the unit still shows what the exchanges so far (reads and writes) say of it.
 bool mirrorShows(const UnitMirror& mirror, const Fingerprint& now);
+
+// What failed an operation whose reads of `what` never agreed.
+inline std::string neverAgreed(const std::string& what)
+{
+    return "the replies for " + what + " never agreed";
+}
 
 // Said when the telling bytes changed in the middle of an operation.
 inline constexpr const char* kAnotherUnitText =

@@ -129,7 +129,7 @@ int dump(const DumpOptions& options, TerminalHost& host)
     };
     const auto start = readFingerprint(program.link, FingerprintDepth::Full);
     if (start.outcome != Confirm::Agreed)
-        return refuse("the unit's replies never agreed on its current effect and values");
+        return refuse(neverAgreed("the unit's current effect and values"));
     if (!DumpDeviceMemory(program.editor, program.splash)) {
         std::fprintf(stderr, "qrv5173-cli: the device was lost during the dump; nothing written\n");
         return kFailed;
@@ -140,7 +140,7 @@ int dump(const DumpOptions& options, TerminalHost& host)
             return refuse(*problem);
     bool same = false;
     if (stillTheUnit(program.link, start.value, FingerprintDepth::Full, same) != Confirm::Agreed)
-        return refuse("the unit's replies never agreed on its current effect and values");
+        return refuse(neverAgreed("the unit's current effect and values"));
     if (!same)
         return refuse(kAnotherUnitText);
 
