@@ -247,8 +247,40 @@ public:
     }
 };
 
+// Screen readers speak an object of the notification role when it starts showing, without
+// moving the focus; they pass over a label's changed name unless it has the focus.
+QHash<const QObject*, bool>& heralds()
+{
+    static QHash<const QObject*, bool> known;
+    return known;
+}
+
+class HeraldAccessible final : public QAccessibleWidget {
+public:
+    explicit HeraldAccessible(QWidget* herald) : QAccessibleWidget(herald, QAccessible::Notification) {}
+};
+
+// The window's herald: an empty widget of no size that only screen readers meet.
+QWidget* heraldOf(QWidget* window)
+{
+    static const QString name = QStringLiteral("announcement");
+    if (auto* herald = window->findChild<QWidget*>(name, Qt::FindDirectChildrenOnly))
+        return herald;
+    // Known as a herald before it joins the window, so that its first interface is a herald's.
+    auto* herald = new QWidget;
+    herald->setObjectName(name);
+    remember(heralds(), herald, true);
+    herald->setParent(window);
+    herald->setFixedSize(0, 0);
+    herald->setFocusPolicy(Qt::NoFocus);
+    herald->hide();
+    return herald;
+}
+
 QAccessibleInterface* programAccessible(const QString&, QObject* object)
 {
+    if (heralds().contains(object))
+        return new HeraldAccessible(static_cast<QWidget*>(object));
     if (busyWindows().contains(object))
         return new WindowAccessible(static_cast<QWidget*>(object));
     if (sliders().contains(object))
@@ -320,8 +352,11 @@ void announce(QWidget* source, const QString& text)
         announcementObserver()(source, text);
     QAccessibleEvent named(source, QAccessible::NameChanged);
     QAccessible::updateAccessibility(&named);
-    QAccessibleEvent alert(source, QAccessible::Alert);
-    QAccessible::updateAccessibility(&alert);
+    // Shown afresh, the herald is spoken once, whatever has the focus.
+    QWidget* herald = heraldOf(source->window());
+    herald->setAccessibleName(text);
+    herald->hide();
+    herald->show();
 }
 
 void reportBusyState(QWidget* window)

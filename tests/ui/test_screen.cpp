@@ -52,6 +52,14 @@ TEST(UiAccessibility, StatusChangesLongOperationsAndBusyReachAScreenReader)
     rig.state.lastOutcome = "Saved Preset/one.fxp";
     rig.windows.binder().sync();
     EXPECT_TRUE(said("StatusOutcome", "Saved Preset/one.fxp"));
+    // What a screen reader speaks without the focus: a notification that starts showing.
+    auto* herald = main.findChild<QWidget*>(QStringLiteral("announcement"), Qt::FindDirectChildrenOnly);
+    ASSERT_NE(herald, nullptr);
+    QAccessibleInterface* notification = QAccessible::queryAccessibleInterface(herald);
+    EXPECT_EQ(notification->role(), QAccessible::Notification);
+    EXPECT_EQ(notification->text(QAccessible::Name), QStringLiteral("Saved Preset/one.fxp"));
+    EXPECT_TRUE(herald->isVisibleTo(&main));
+    EXPECT_EQ(herald->size(), QSize(0, 0));
     heard.clear();
     rig.windows.binder().sync(); // nothing new: nothing said
     EXPECT_TRUE(heard.empty());
