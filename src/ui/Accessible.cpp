@@ -7,6 +7,7 @@
 #include <QAccessibleWidget>
 #include <QComboBox>
 #include <QHash>
+#include <QItemSelectionModel>
 #include <QLineEdit>
 #include <QPointer>
 #include <QRegularExpression>
@@ -331,6 +332,15 @@ void describeList(QComboBox* list, const QString& name, const QString& descripti
     // The popup and its entries are read as this list's, not as an unnamed one.
     list->view()->setAccessibleName(name);
     list->view()->window()->setAccessibleName(name);
+    // Screen readers take a list's value from the entry its popup has selected, also while
+    // the popup is closed: it follows the list.
+    const auto select = [list] {
+        if (auto* selection = list->view()->selectionModel())
+            selection->setCurrentIndex(list->model()->index(list->currentIndex(), list->modelColumn()),
+                                       QItemSelectionModel::ClearAndSelect);
+    };
+    QObject::connect(list, &QComboBox::currentIndexChanged, list, select);
+    select();
 }
 
 std::function<void(QWidget*, const QString&)>& announcementObserver()

@@ -11,6 +11,9 @@
 #include "ui/QtHost.hpp"
 
 #include <QAccessible>
+#include <QAbstractItemView>
+#include <QComboBox>
+#include <QItemSelectionModel>
 #include <QPushButton>
 #include <QAction>
 #include <QDockWidget>
@@ -60,6 +63,10 @@ TEST(UiAccessibility, StatusChangesLongOperationsAndBusyReachAScreenReader)
     EXPECT_EQ(notification->text(QAccessible::Name), QStringLiteral("Saved Preset/one.fxp"));
     EXPECT_TRUE(herald->isVisibleTo(&main));
     EXPECT_EQ(herald->size(), QSize(0, 0));
+    // A list's value is read from the entry its popup has selected, also while it is closed.
+    auto* effects = rig.find<QComboBox>("Combo1");
+    effects->setCurrentIndex(5);
+    EXPECT_EQ(effects->view()->selectionModel()->selectedIndexes().value(0).row(), 5);
     heard.clear();
     rig.windows.binder().sync(); // nothing new: nothing said
     EXPECT_TRUE(heard.empty());
