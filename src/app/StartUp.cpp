@@ -127,7 +127,10 @@ bool startUpConnection(Program& program)
     }
     if (found)
         return true;
-    if (!host.askYesNo(kDemoQuestionText, kUsbProblemTitle, Icon::None, Button::Yes))
+    // What the search learnt of a port (busy, not permitted) comes first: it is the likeliest cause.
+    const std::string& advice = program.state.portAdvice;
+    const std::string checks = advice.empty() ? kNotFoundChecks : advice + ".\n" + kNotFoundChecks;
+    if (!host.askYesNo(kDemoQuestionText, checks, kUsbProblemTitle, Icon::None, Button::Yes))
         host.endProgram();
     return false;
 }

@@ -11,6 +11,10 @@ namespace qrv {
 inline constexpr const char* kMinimumDisplayText = "Minimum display resolution is 800x600";
 inline constexpr const char* kWarningTitle = "Warning";
 inline constexpr const char* kDemoQuestionText = "                 Do you want to continue in demo mode?";
+// Beneath the question: what a newcomer checks before trying ReConnect.
+inline constexpr const char* kNotFoundChecks =
+    "No QRV5173 answered. Check that its USB cable is plugged in and the unit is switched on, that your "
+    "user is in the dialout group (log in again after adding it), and that no other program holds the port.";
 inline constexpr int kMinimumScreenWidth = 800;
 inline constexpr int kMinimumScreenHeight = 600;
 

@@ -131,10 +131,11 @@ void AppWindows::buildShell()
         const ProgramState& state = program_.state;
         const QString before = main_->windowTitle() + main_->statusText();
         main_->showEditorCaption(qs(program_.form.caption));
-        // Edits the unit missed while away are as good as a unit that may differ.
+        // Edits the unit missed while away are as good as a unit that may differ; in demo mode
+        // there is no unit to differ, and the link already says nothing is sent.
         const bool missed = state.awaitingUnit && !unsentEdits(program_).empty();
-        main_->showStatus(linkStatusText(state, program_.link.port().portName()), state.unitMayDiffer || missed,
-                          qs(state.lastOutcome));
+        main_->showStatus(linkStatusText(state, program_.link.port().portName()),
+                          (state.unitMayDiffer || missed) && !state.DemoMode, qs(state.lastOutcome));
         main_->showConnectOffer(!state.unitOffer.empty());
         return before == main_->windowTitle() + main_->statusText() ? nullptr : main_.get();
     });

@@ -15,6 +15,7 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTableWidget>
+#include <QTextBrowser>
 #include <QUrl>
 #include <QVBoxLayout>
 
@@ -114,21 +115,50 @@ QString userGuidePath()
     return {};
 }
 
+QWidget* openUserGuide(QWidget* parent, const OpenInBrowser& browser)
+{
+    const QString path = userGuidePath();
+    if (path.isEmpty()) {
+        QMessageBox::information(parent, QStringLiteral("User Guide"),
+                                 QStringLiteral("The user guide is not installed with this copy of the editor."));
+        return nullptr;
+    }
+    if (browser(QUrl::fromLocalFile(path)))
+        return nullptr;
+    auto* window = parent->findChild<QWidget*>(QStringLiteral("GuideWindow"), Qt::FindDirectChildrenOnly);
+    if (!window) {
+        // A dialog, so that Escape closes it; not modal, so that the editor stays at hand.
+        auto* dialog = new QDialog(parent);
+        window = dialog;
+        window->setObjectName(QStringLiteral("GuideWindow"));
+        window->setWindowTitle(QStringLiteral("User Guide"));
+        auto* layout = new QVBoxLayout(window);
+        auto* text = new QTextBrowser;
+        text->setObjectName(QStringLiteral("GuideText"));
+        text->setAccessibleName(QStringLiteral("User guide"));
+        // Links inside the guide stay here; those to the web go to a browser, if one appears.
+        text->setOpenExternalLinks(true);
+        text->setSource(QUrl::fromLocalFile(path));
+        layout->addWidget(text);
+        auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close);
+        QObject::connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::reject);
+        layout->addWidget(buttons);
+        window->resize(760, 640);
+    }
+    window->show();
+    window->raise();
+    window->activateWindow();
+    return window;
+}
+
 void addHelpEntries(QMainWindow* window, QMenu* help)
 {
     auto* guide = new QAction(QStringLiteral("&User Guide"), window);
     guide->setObjectName(QStringLiteral("Menu_UserGuide"));
     guide->setShortcut(QKeySequence::HelpContents);
     guide->setStatusTip(QStringLiteral("Open the user guide in the web browser"));
-    QObject::connect(guide, &QAction::triggered, window, [window] {
-        const QString path = userGuidePath();
-        if (path.isEmpty() || !QDesktopServices::openUrl(QUrl::fromLocalFile(path)))
-            QMessageBox::information(window, QStringLiteral("User Guide"),
-                                     path.isEmpty()
-                                         ? QStringLiteral("The user guide is not installed with this copy of the "
-                                                          "editor.")
-                                         : QStringLiteral("No web browser opened the user guide. It is at %1").arg(path));
-    });
+    QObject::connect(guide, &QAction::triggered, window,
+                     [window] { openUserGuide(window, [](const QUrl& url) { return QDesktopServices::openUrl(url); }); });
     auto* keys = new QAction(QStringLiteral("&Keyboard Shortcuts"), window);
     keys->setObjectName(QStringLiteral("Menu_KeyboardShortcuts"));
     keys->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F1));

@@ -4,9 +4,11 @@
 #include <QList>
 #include <QString>
 
+#include <functional>
 #include <utility>
 
 class QMainWindow;
+class QUrl;
 
 namespace qrv::ui {
 
@@ -27,6 +29,12 @@ public:
 // The user guide's first page as installed with the program (or in the source tree when
 // the editor runs from its build folder); empty when there is none.
 QString userGuidePath();
+
+// Opens the user guide in the web browser; where none opens it, in a window of the
+// program's own, kept as a child of `parent` and raised again on the next call. Returns that
+// window, or null when the browser took it or there is no guide.
+using OpenInBrowser = std::function<bool(const QUrl&)>;
+class QWidget* openUserGuide(QWidget* parent, const OpenInBrowser& browser);
 
 // Help → "User Guide" and Help → "Keyboard Shortcuts" in the window's Help menu.
 void addHelpEntries(QMainWindow* window, class QMenu* help);

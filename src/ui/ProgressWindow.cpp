@@ -72,8 +72,9 @@ void ProgressWindow::step(int done)
 void ProgressWindow::showStep(int done)
 {
     bar_->setValue(done);
-    if (done > 0)
-        timeLeftLabel_->setText(QString::fromStdString(timeLeftText(timeLeft_.seconds(done, steps_))));
+    // Until the steps are measured the label keeps saying it is estimating.
+    if (const double seconds = timeLeft_.seconds(done, steps_); seconds >= 0)
+        timeLeftLabel_->setText(QString::fromStdString(timeLeftText(seconds)));
 }
 
 void ProgressWindow::setSteps(int steps)

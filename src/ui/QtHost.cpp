@@ -233,8 +233,12 @@ void QtHost::beginProgress(const std::string& title, int steps, bool cancellable
 {
     if (progressDepth_++ > 0)
         return;
-    progress_ = new ProgressWindow(QString::fromStdString(title), steps, cancellable, dialogParent());
-    progress_->show();
+    // At start-up the splash window's bar shows the read: a second bar would only repeat it.
+    const QWidget* splash = widget(Window::Splash);
+    if (!splash || !splash->isVisible()) {
+        progress_ = new ProgressWindow(QString::fromStdString(title), steps, cancellable, dialogParent());
+        progress_->show();
+    }
     progressTitle_ = QString::fromStdString(title).trimmed();
     markBusy(true);
     showActivity(progressTitle_ + QStringLiteral(": started"));

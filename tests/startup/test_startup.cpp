@@ -3,6 +3,7 @@
 #include "app/Exit.hpp"
 #include "app/StartUp.hpp"
 #include "editor/Catalogue.hpp"
+#include "state/TimeLeft.hpp"
 
 #include <gtest/gtest.h>
 
@@ -166,6 +167,8 @@ TEST(DemoMode, NoDeviceAsksAndNoEndsTheProgram)
     const auto& box = rig.host.boxes[0];
     EXPECT_TRUE(box.question);
     EXPECT_EQ(box.text, "                 Do you want to continue in demo mode?");
+    for (const char* check : {"cable", "switched on", "dialout", "other program"})
+        EXPECT_NE(box.detail.find(check), std::string::npos) << check;
     EXPECT_EQ(box.title, "USB virtual COM Port communication problem");
     EXPECT_EQ(box.icon, Icon::None);
     EXPECT_EQ(rig.resolved.size(), 36u);
@@ -234,3 +237,27 @@ TEST(Exit, NoLeavesEverythingAndSendsNothingYesSendsTheExitNoticeOnceAndEnds)
 
 } // namespace
 } // namespace qrv::test
+
+namespace qrv {
+namespace {
+
+// The first steps carry the start's own cost: no estimate until a few of them and a second
+// have been measured, then the mean time per step.
+TEST(TimeLeft, SaysNothingUntilAFewStepsAndASecondAreMeasured)
+{
+    using namespace std::chrono_literals;
+    TimeLeft::Clock::time_point now{};
+    const TimeLeft left([&now] { return now; });
+    now += 500ms;
+    EXPECT_EQ(timeLeftText(left.seconds(1, 100)), "");
+    now += 400ms;
+    EXPECT_EQ(timeLeftText(left.seconds(50, 100)), ""); // under a second
+    now += 100ms;
+    EXPECT_EQ(timeLeftText(left.seconds(2, 100)), ""); // a second, but two steps
+    EXPECT_EQ(timeLeftText(left.seconds(50, 100)), "About 1 s left");
+    now += 59s;
+    EXPECT_EQ(timeLeftText(left.seconds(48, 100)), "About 1 min 5 s left");
+}
+
+} // namespace
+} // namespace qrv

@@ -259,9 +259,11 @@ TEST(UiStatusBar, TellsTheLinkAndTheLastOutcome)
     rig.state.portAdvice = "/dev/ttyUSB0 is in use by another program: close it and try again";
     EXPECT_EQ(status(), "Demo mode – /dev/ttyUSB0 is in use by another program: close it and try again");
     rig.state.portAdvice.clear();
+    rig.state.unitMayDiffer = true; // as demo mode sets it: no unit, so nothing to differ
     EXPECT_EQ(status(), "Demo mode – nothing is sent");
     rig.state.lastOutcome = "Saved Preset/chorus1.fxp";
     EXPECT_EQ(status(), "Saved Preset/chorus1.fxp | Demo mode – nothing is sent");
+    rig.state.unitMayDiffer = false;
 
     // The busy caption of a project load shows in the title.
     rig.form.caption = "QRV5173 Edit - Please wait, loading project .......";

@@ -24,6 +24,7 @@
 #include <QStyle>
 #include <QStyleFactory>
 #include <QTemporaryDir>
+#include <QTextBrowser>
 #include <QTimer>
 #include <QTreeWidget>
 #include <QSlider>
@@ -193,6 +194,21 @@ TEST(UiHelp, ListsEveryKeyOfTheMenusAndTheControls)
     EXPECT_TRUE(entries.contains("&User Guide"));
     EXPECT_TRUE(entries.contains("&Keyboard Shortcuts"));
     EXPECT_FALSE(ui::userGuidePath().isEmpty()); // the guide in the source tree
+
+    // A browser that takes the guide leaves the program alone; without one, the guide opens
+    // inside it, once however often asked.
+    QUrl asked;
+    EXPECT_EQ(ui::openUserGuide(&main, [&asked](const QUrl& url) { asked = url; return true; }), nullptr);
+    EXPECT_EQ(asked.toLocalFile(), ui::userGuidePath());
+    const auto noBrowser = [](const QUrl&) { return false; };
+    QWidget* guide = ui::openUserGuide(&main, noBrowser);
+    ASSERT_TRUE(guide);
+    EXPECT_TRUE(guide->isVisible());
+    auto* text = guide->findChild<QTextBrowser*>(QStringLiteral("GuideText"));
+    ASSERT_TRUE(text);
+    EXPECT_EQ(text->documentTitle(), QStringLiteral("QRV5173 Editor – User Guide"));
+    EXPECT_TRUE(text->toPlainText().contains(QStringLiteral("opens this guide")));
+    EXPECT_EQ(ui::openUserGuide(&main, noBrowser), guide);
 }
 
 

@@ -4,6 +4,7 @@
 
 #include "app/DeviceBackup.hpp"
 #include "app/StartUp.hpp"
+#include "ui/QtHost.hpp"
 #include "ui/RestoreDialog.hpp"
 
 #include <QAccessible>
@@ -91,6 +92,30 @@ TEST(UiStartUp, SplashKeepsItsSizeThenTheConnectedStartUpOpensTheEditorOnTheDevi
         EXPECT_EQ(button->geometry(), QRect(lefts[i] / 15, 8, widths[i] / 15, 33));
         EXPECT_EQ(button->isVisible(), i != 6);
     }
+}
+
+// While the splash window shows, its bar is the only one; a later read gets its window,
+// which says it is estimating until the time left is measured.
+TEST(UiStartUp, OneProgressBarWhileTheSplashShows)
+{
+    ensureApplication();
+    ui::QtHost host;
+    QWidget splash;
+    host.attach(Window::Splash, &splash);
+    splash.show();
+    host.beginProgress("Reading the unit", 10, false);
+    EXPECT_FALSE(host.progressWindow());
+    host.stepProgress(5);
+    host.endProgress();
+    splash.hide();
+    host.beginProgress("Reading the unit", 10, true);
+    ASSERT_TRUE(host.progressWindow());
+    EXPECT_TRUE(host.progressWindow()->isVisible());
+    auto* bar = host.progressWindow()->findChild<QProgressBar*>("Bar");
+    host.stepProgress(1);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return bar->value() == 1; }, 20000));
+    EXPECT_EQ(host.progressWindow()->findChild<QLabel*>("TimeLeft")->text(), "Estimating the time left…");
+    host.endProgress();
 }
 
 TEST(UiStartUp, WithoutADeviceTheDemoAnswerShowsAnEmptyEditor)
