@@ -3,6 +3,7 @@
 #include "Accessible.hpp"
 #include "EditorWindow.hpp"
 #include "HelpWindows.hpp"
+#include "Look.hpp"
 #include "MainWindow.hpp"
 #include "PresetDialogWindows.hpp"
 #include "PresetLibraryPanel.hpp"
@@ -22,6 +23,7 @@
 
 #include <QAction>
 #include <QKeySequence>
+#include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
@@ -138,6 +140,12 @@ void AppWindows::buildShell()
                           (state.unitMayDiffer || missed) && !state.DemoMode, qs(state.lastOutcome));
         main_->showConnectOffer(!state.unitOffer.empty());
         return before == main_->windowTitle() + main_->statusText() ? nullptr : main_.get();
+    });
+    // The lever's words: the state it is in stands out, the other is greyed.
+    auto* offWord = editor_->findChild<QLabel*>(QStringLiteral("Label3"));
+    auto* onWord = editor_->findChild<QLabel*>(QStringLiteral("Label4"));
+    binder_.custom(editor_, [this, offWord, onWord]() -> QWidget* {
+        return showStateWords(offWord, onWord, program_.form.Check1.value != 0) ? editor_ : nullptr;
     });
     attach(Window::Main, main_.get());
     attach(Window::Editor, editor_);

@@ -1,10 +1,12 @@
 #include "Look.hpp"
 
 #include <QEvent>
+#include <QLabel>
 #include <QWidget>
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace qrv::ui {
 
@@ -81,6 +83,28 @@ QColor differsFrameColour(const QPalette& palette)
     return contrasting(QColor(0xe6, 0x95, 0x00),
                        {palette.color(QPalette::Window), palette.color(QPalette::Base),
                         palette.color(QPalette::Button)});
+}
+
+QPen differsFramePen(const QPalette& palette)
+{
+    QPen pen(differsFrameColour(palette), 2, Qt::DashLine);
+    pen.setDashPattern({3, 2});
+    return pen;
+}
+
+bool showStateWords(QLabel* offWord, QLabel* onWord, bool on)
+{
+    bool changed = false;
+    for (auto [word, holds] : {std::pair{offWord, !on}, std::pair{onWord, on}}) {
+        if (word->isEnabled() == holds && word->font().bold() == holds)
+            continue;
+        QFont font = word->font();
+        font.setBold(holds);
+        word->setFont(font);
+        word->setEnabled(holds);
+        changed = true;
+    }
+    return changed;
 }
 
 } // namespace qrv::ui

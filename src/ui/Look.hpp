@@ -2,10 +2,12 @@
 
 #include <QColor>
 #include <QPalette>
+#include <QPen>
 
 #include <functional>
 #include <initializer_list>
 
+class QLabel;
 class QWidget;
 
 namespace qrv::ui {
@@ -26,6 +28,14 @@ QColor contrasting(const QColor& colour, std::initializer_list<QColor> backgroun
 // The changed marker "*" and the frame of a control that differs from the unit's preset.
 QColor changedMarkerColour(const QPalette& palette);
 QColor differsFrameColour(const QPalette& palette);
+
+// The frame of a control that differs: dashed, so that it never passes for the keyboard
+// focus, which the style draws solid in the highlight colour.
+QPen differsFramePen(const QPalette& palette);
+
+// The words beside a two-state switch ("OFF"/"ON", "Slow"/"Fast"): the one that holds now
+// stands out in bold, the other is greyed. True when either changed.
+bool showStateWords(QLabel* offWord, QLabel* onWord, bool on);
 
 // Runs `apply` now and whenever the application's palette changes (a dark theme).
 void followPalette(QWidget* widget, std::function<void()> apply);

@@ -3,6 +3,7 @@
 #include "Accessible.hpp"
 #include "Binder.hpp"
 #include "CompareControls.hpp"
+#include "Look.hpp"
 #include "SessionControls.hpp"
 #include "Widgets.hpp"
 
@@ -218,7 +219,8 @@ QWidget* PageBuilder::rotorSwitch(const PageInfo& page, const PageParameter& par
 {
     auto* frame = new QGroupBox(QString::fromLatin1(parameter.boxCaption));
     auto* layout = new QHBoxLayout(frame);
-    layout->addWidget(fixedLabel(QStringLiteral("Slow")));
+    QLabel* slow = fixedLabel(QStringLiteral("Slow"));
+    layout->addWidget(slow);
     auto* button = new RedButton;
     button->setObjectName(QString::fromLatin1(parameter.checkName));
     button->setAccessibleName(plainLabel(parameter.label) + u' ' + plainLabel(parameter.boxCaption));
@@ -229,7 +231,12 @@ QWidget* PageBuilder::rotorSwitch(const PageInfo& page, const PageParameter& par
     button->setToolTip(qs(parameterToolTip(editor_.state().tables, parameter)));
     addResetActions(binder_, editor_, button, parameter.column);
     layout->addWidget(inOrder(button));
-    layout->addWidget(fixedLabel(QStringLiteral("Fast")));
+    QLabel* fast = fixedLabel(QStringLiteral("Fast"));
+    layout->addWidget(fast);
+    // The pressed and raised button differ only by a bevel: the words say which holds.
+    binder_.custom(frame, [frame, slow, fast, &control = editor_.form().*parameter.check]() -> QWidget* {
+        return showStateWords(slow, fast, control.value != 0) ? frame : nullptr;
+    });
     return frame;
 }
 

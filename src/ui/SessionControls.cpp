@@ -86,7 +86,7 @@ protected:
     {
         QPainter p(this);
         p.setRenderHint(QPainter::Antialiasing);
-        p.setPen(QPen(differsFrameColour(parentWidget()->palette()), 2));
+        p.setPen(differsFramePen(parentWidget()->palette()));
         p.setBrush(Qt::NoBrush);
         p.drawRoundedRect(QRectF(rect()).adjusted(1, 1, -1, -1), 3, 3);
     }

@@ -10,6 +10,7 @@
 #include "ui/PresetLibraryPanel.hpp"
 #include "ui/QtHost.hpp"
 
+#include <QAbstractButton>
 #include <QAccessible>
 #include <QAbstractItemView>
 #include <QComboBox>
@@ -131,6 +132,30 @@ TEST(UiLook, MarksKeepTheirContrastInLightAndDarkPalettes)
     ASSERT_TRUE(frame);
     EXPECT_TRUE(frame->isVisible());
     EXPECT_EQ(frame->geometry(), width->rect());
+    // Dashed, where the style draws the keyboard focus solid.
+    EXPECT_NE(ui::differsFramePen(width->palette()).style(), Qt::SolidLine);
+
+    // Beside the Effect lever and the Rotary switch the word that holds stands out, the
+    // other is greyed, and they change places with the switch.
+    const auto holds = [](const QLabel* word) { return word->isEnabled() && word->font().bold(); };
+    choose(rig.find<QComboBox>("Combo1"), 11); // ROTARY
+    auto* rotor = rig.find<QAbstractButton>("Check2");
+    const QList<QLabel*> words = rotor->parentWidget()->findChildren<QLabel*>();
+    const auto word = [&words](const char* text) {
+        return *std::find_if(words.begin(), words.end(), [text](QLabel* l) { return l->text() == text; });
+    };
+    for (QAbstractButton* lever : {rotor, rig.find<QAbstractButton>("Check1")}) {
+        const bool isRotor = lever == rotor;
+        QLabel* off = isRotor ? word("Slow") : rig.find<QLabel>("Label3");
+        QLabel* on = isRotor ? word("Fast") : rig.find<QLabel>("Label4");
+        for (int click = 0; click < 2; ++click) {
+            SCOPED_TRACE(lever->objectName().toStdString() + " " + std::to_string(click));
+            QTest::mouseClick(lever, Qt::LeftButton);
+            rig.windows.binder().sync();
+            EXPECT_NE(holds(on), holds(off));
+            EXPECT_EQ(holds(on), lever->isChecked());
+        }
+    }
 }
 
 // The window opens wholly on the screen's free area and comes back where it was left, with
