@@ -162,7 +162,7 @@ public:
 
     // The text typed into a value box (already in the box's model) goes through the
     // edit path as the nearest value the control can take; text that is no value puts
-    // the shown value back. False then.
+    // the shown value back. False then. The status bar tells of a refused or limited value.
     bool typedValue(int pageElement, int index);
     bool typedGain(int band);
 

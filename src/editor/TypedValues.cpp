@@ -68,13 +68,15 @@ bool atEnd(std::string_view text)
     return text.empty();
 }
 
-int nearest(double steps, int maximum)
+TypedValue nearest(double steps, int maximum)
 {
-    return static_cast<int>(std::clamp(std::round(steps), 0.0, static_cast<double>(maximum)));
+    const double rounded = std::round(steps);
+    const double stored = std::clamp(rounded, 0.0, static_cast<double>(maximum));
+    return {static_cast<int>(stored), stored != rounded};
 }
 
 // A number, an optional unit, nothing after; the number divided by the step size.
-std::optional<int> scaled(std::string_view text, std::string_view unit, double step, int maximum, char decimalPoint)
+std::optional<TypedValue> scaled(std::string_view text, std::string_view unit, double step, int maximum, char decimalPoint)
 {
     const auto number = takeNumber(text, decimalPoint);
     if (!number)
@@ -87,27 +89,32 @@ std::optional<int> scaled(std::string_view text, std::string_view unit, double s
 
 } // namespace
 
-std::optional<int> parsePercent(std::string_view text, int maximum, char decimalPoint)
+std::string limitedText(const std::string& shownValue)
+{
+    return "Limited to " + shownValue;
+}
+
+std::optional<TypedValue> parsePercent(std::string_view text, int maximum, char decimalPoint)
 {
     return scaled(text, "%", 1, maximum, decimalPoint);
 }
 
-std::optional<int> parseMilliseconds(std::string_view text, int maximum, char decimalPoint)
+std::optional<TypedValue> parseMilliseconds(std::string_view text, int maximum, char decimalPoint)
 {
     return scaled(text, "ms", 1, maximum, decimalPoint);
 }
 
-std::optional<int> parseTimesFiveMs(std::string_view text, int maximum, char decimalPoint)
+std::optional<TypedValue> parseTimesFiveMs(std::string_view text, int maximum, char decimalPoint)
 {
     return scaled(text, "ms", 5, maximum, decimalPoint);
 }
 
-std::optional<int> parseGateTime(std::string_view text, int maximum, char decimalPoint)
+std::optional<TypedValue> parseGateTime(std::string_view text, int maximum, char decimalPoint)
 {
     return scaled(text, "ms", 31.5, maximum, decimalPoint);
 }
 
-std::optional<int> parsePitch(std::string_view text, int maximum, char decimalPoint)
+std::optional<TypedValue> parsePitch(std::string_view text, int maximum, char decimalPoint)
 {
     auto semitones = takeNumber(text, decimalPoint);
     if (!semitones)
@@ -124,7 +131,7 @@ std::optional<int> parsePitch(std::string_view text, int maximum, char decimalPo
     return nearest((*semitones + 12) * 3, maximum);
 }
 
-std::optional<int> parseGain(std::string_view text, char decimalPoint)
+std::optional<TypedValue> parseGain(std::string_view text, char decimalPoint)
 {
     const auto decibels = takeNumber(text, decimalPoint);
     if (!decibels)
@@ -135,7 +142,7 @@ std::optional<int> parseGain(std::string_view text, char decimalPoint)
     return nearest(*decibels * 2 + 30, catalogue::kGainMax);
 }
 
-std::optional<int> parseTypedValue(TextRule rule, std::string_view text, int maximum, char decimalPoint)
+std::optional<TypedValue> parseTypedValue(TextRule rule, std::string_view text, int maximum, char decimalPoint)
 {
     switch (rule) {
     case TextRule::Percent:

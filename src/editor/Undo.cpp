@@ -187,19 +187,23 @@ bool Editor::typedValue(int pageElement, int index)
     if (!parameter || parameter->kind == ControlKind::CheckBox)
         return false;
     TextBox& box = valueBox(*page, *parameter);
-    const auto value = parseTypedValue(parameter->text, box.text, parameter->maximum, host_.decimalPoint());
-    if (!value) {
+    const auto typed = parseTypedValue(parameter->text, box.text, parameter->maximum, host_.decimalPoint());
+    if (!typed) {
         box.text = valueText(state_.tables, parameter->text, controlValue(*page, *parameter));
+        state_.lastOutcome = kNotANumberText;
         return false;
     }
     history_.close();
-    setControl(*page, *parameter, *value);
+    setControl(*page, *parameter, typed->stored);
     {
         const EditScope scope(*this, StepKind::Edit);
         sliderEvent(pageElement, index);
     }
     // A Tap Delay value beyond stereo's reach is clamped by the page: the box shows what holds.
-    box.text = valueText(state_.tables, parameter->text, controlValue(*page, *parameter));
+    const int held = controlValue(*page, *parameter);
+    box.text = valueText(state_.tables, parameter->text, held);
+    if (typed->limited || held != typed->stored)
+        state_.lastOutcome = limitedText(box.text);
     return true;
 }
 
@@ -207,15 +211,18 @@ bool Editor::typedGain(int band)
 {
     TextBox& box = form_.Text16.at(band);
     Slider& gain = form_.Slider15.at(band);
-    const auto value = parseGain(box.text, host_.decimalPoint());
-    if (!value) {
+    const auto typed = parseGain(box.text, host_.decimalPoint());
+    if (!typed) {
         box.text = gainText(gain.max - gain.position, host_.decimalPoint());
+        state_.lastOutcome = kNotANumberText;
         return false;
     }
     history_.close();
-    gain.position = gain.max - *value;
+    gain.position = gain.max - typed->stored;
     const EditScope scope(*this, StepKind::Edit);
     gainSliderEvent(band);
+    if (typed->limited)
+        state_.lastOutcome = limitedText(gainText(typed->stored, host_.decimalPoint()) + " dB");
     return true;
 }
 

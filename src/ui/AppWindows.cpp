@@ -283,6 +283,7 @@ void AppWindows::buildMenus()
     QObject::connect(about, &QAction::triggered, main_.get(),
                      [this] { QMessageBox::about(main_.get(), QStringLiteral("About QRV5173"), aboutText()); });
     addHelpEntries(main_.get(), main_->helpMenu());
+    main_->addKeyboardNavigation();
 }
 
 void AppWindows::buildLibrary()

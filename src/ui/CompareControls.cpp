@@ -139,11 +139,12 @@ std::pair<QAction*, QAction*> addCompareActions(QWidget* window, Binder& binder,
 
 void addResetActions(Binder& binder, Editor& editor, QWidget* control, int column)
 {
-    const std::pair<ResetTo, const char*> resets[] = {{ResetTo::Stored, "Reset to Stored Value"},
-                                                      {ResetTo::Start, "Reset to Start Value"}};
+    const std::pair<ResetTo, const char*> resets[] = {{ResetTo::Stored, kResetToStoredText},
+                                                      {ResetTo::Start, kResetToStartText}};
     QList<QAction*> actions;
     for (const auto& [to, text] : resets) {
         auto* action = new QAction(QString::fromLatin1(text), control);
+        action->setObjectName(QString::fromLatin1(text));
         QObject::connect(action, &QAction::triggered, control, [&binder, &editor, column, to = to] {
             binder.handle([&editor, column, to] { editor.resetColumn(column, to); });
         });
@@ -172,6 +173,17 @@ void addResetActions(Binder& binder, Editor& editor, QWidget* control, int colum
     }
     control->setContextMenuPolicy(Qt::ActionsContextMenu);
     offerAccessibleActions(control);
+}
+
+QAction* resetAction(const QWidget* control, ResetTo to)
+{
+    if (!control)
+        return nullptr;
+    const QString name = QString::fromLatin1(to == ResetTo::Stored ? kResetToStoredText : kResetToStartText);
+    for (QAction* action : control->actions())
+        if (action->objectName() == name)
+            return action;
+    return nullptr;
 }
 
 } // namespace qrv::ui

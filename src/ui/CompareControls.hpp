@@ -31,5 +31,9 @@ std::pair<QAction*, QAction*> addCompareActions(QWidget* window, Binder& binder,
 // "Reset to Stored Value" and "Reset to Start Value" in the control's context menu and
 // among its accessible actions; each offered while the column holds another value.
 void addResetActions(Binder& binder, Editor& editor, QWidget* control, int column);
+inline constexpr const char* kResetToStoredText = "Reset to Stored Value";
+inline constexpr const char* kResetToStartText = "Reset to Start Value";
+// The control's reset of that kind, or nullptr when it has none.
+QAction* resetAction(const QWidget* control, ResetTo to);
 
 } // namespace qrv::ui

@@ -1,13 +1,18 @@
 #include "MainWindow.hpp"
 
 #include "Accessible.hpp"
+#include "CompareControls.hpp"
 #include "EditorWindow.hpp"
 #include "QtHost.hpp"
 
+#include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
+#include <QContextMenuEvent>
 #include <QDockWidget>
 #include <QLabel>
 #include <QLayout>
+#include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScreen>
@@ -238,6 +243,100 @@ QString MainWindow::statusText() const
         if (!label->isHidden() && !label->text().isEmpty())
             parts << label->text();
     return parts.join(QStringLiteral(" | "));
+}
+
+void MainWindow::addKeyboardNavigation()
+{
+    // Shift+F10 does what the Menu key does.
+    auto* menuKey = new QAction(QStringLiteral("Control Menu"), this);
+    menuKey->setObjectName(QStringLiteral("ControlMenuAction"));
+    menuKey->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F10));
+    connect(menuKey, &QAction::triggered, this, [] {
+        QWidget* control = QApplication::focusWidget();
+        if (!control)
+            return;
+        const QPoint at = control->rect().center();
+        QContextMenuEvent event(QContextMenuEvent::Keyboard, at, control->mapToGlobal(at));
+        QApplication::sendEvent(control, &event);
+    });
+    addAction(menuKey);
+
+    for (const int direction : {1, -1}) {
+        auto* area = new QAction(this);
+        area->setObjectName(direction > 0 ? QStringLiteral("NextAreaAction") : QStringLiteral("PreviousAreaAction"));
+        area->setShortcut(direction > 0 ? QKeySequence(Qt::Key_F6) : QKeySequence(Qt::SHIFT | Qt::Key_F6));
+        connect(area, &QAction::triggered, this, [this, direction] { moveFocusBetweenAreas(direction); });
+        addAction(area);
+    }
+
+    // The menu bar and the menus take the focus while they are used: the control before them counts.
+    connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
+        if (now && now->window() == this && !qobject_cast<QMenuBar*>(now) && !qobject_cast<QMenu*>(now))
+            lastFocus_ = now;
+    });
+    edit_->addSeparator();
+    QList<QAction*> resets;
+    for (const auto& [to, text] : {std::pair{ResetTo::Stored, kResetToStoredText}, std::pair{ResetTo::Start, kResetToStartText}}) {
+        QAction* reset = edit_->addAction(QString::fromLatin1(text));
+        reset->setObjectName(to == ResetTo::Stored ? QStringLiteral("Menu_ResetToStored")
+                                                   : QStringLiteral("Menu_ResetToStart"));
+        reset->setStatusTip(QStringLiteral("Put the focused control back to this value"));
+        connect(reset, &QAction::triggered, this, [this, to = to] {
+            if (QAction* own = resetAction(lastFocus_, to); own && own->isEnabled())
+                own->trigger();
+        });
+        resets << reset;
+    }
+    connect(edit_, &QMenu::aboutToShow, this, [this, resets] {
+        for (QAction* reset : resets) {
+            const QAction* own = resetAction(lastFocus_, reset == resets.front() ? ResetTo::Stored : ResetTo::Start);
+            reset->setEnabled(own && own->isEnabled());
+        }
+    });
+}
+
+namespace {
+
+bool takesTabFocus(const QWidget* widget)
+{
+    return widget->isVisible() && widget->isEnabled() && (widget->focusPolicy() & Qt::TabFocus);
+}
+
+} // namespace
+
+void MainWindow::focusInto(QWidget* area)
+{
+    if (!area)
+        return;
+    if (area->isVisible() && area->focusPolicy() & Qt::TabFocus) {
+        area->setFocus(Qt::OtherFocusReason);
+        return;
+    }
+    QWidget* last = area->focusWidget();
+    if (!last || !area->isAncestorOf(last) || !takesTabFocus(last)) {
+        last = nullptr;
+        for (QWidget* w = area->nextInFocusChain(); w && w != area; w = w->nextInFocusChain())
+            if (area->isAncestorOf(w) && takesTabFocus(w)) {
+                last = w;
+                break;
+            }
+    }
+    if (last)
+        last->setFocus(Qt::OtherFocusReason);
+}
+
+void MainWindow::moveFocusBetweenAreas(int direction)
+{
+    QList<QWidget*> areas{editor_};
+    for (QDockWidget* dock : findChildren<QDockWidget*>())
+        if (dock->isVisible())
+            areas << dock;
+    const QWidget* focus = QApplication::focusWidget();
+    qsizetype at = 0;
+    for (qsizetype i = 0; i < areas.size(); ++i)
+        if (focus && (areas[i] == focus || areas[i]->isAncestorOf(focus)))
+            at = i;
+    focusInto(areas[(at + direction + areas.size()) % areas.size()]);
 }
 
 void MainWindow::closeEvent(QCloseEvent* event)

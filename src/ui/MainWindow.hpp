@@ -3,6 +3,7 @@
 #include "state/ProgramState.hpp"
 
 #include <QMainWindow>
+#include <QPointer>
 #include <QString>
 
 #include <functional>
@@ -66,6 +67,13 @@ public:
     // The status bar's texts as one line, as it reads left to right.
     QString statusText() const;
 
+    // The keyboard's way round the window: Shift+F10 opens the focused control's menu, F6
+    // and Shift+F6 move between the page and the open panels, and the Edit menu's resets
+    // act on the control that had the focus.
+    void addKeyboardNavigation();
+    // Moves the focus into the page or a panel, where it was last there.
+    static void focusInto(QWidget* area);
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     void moveEvent(QMoveEvent* event) override;
@@ -74,6 +82,7 @@ protected:
 private:
     // Kept a moment after the last move or resize, and when a panel shows or hides.
     void rememberLayout();
+    void moveFocusBetweenAreas(int direction);
 
     std::unique_ptr<QSettings> memory_;
     QTimer* remember_ = nullptr;
@@ -89,6 +98,7 @@ private:
     QLabel* differ_;
     QLabel* link_;
     QPushButton* connect_;
+    QPointer<QWidget> lastFocus_;
     std::function<bool()> closeRequest_;
 };
 

@@ -1,5 +1,6 @@
 #include "PresetLibraryPanel.hpp"
 
+#include "EditorWindow.hpp"
 #include "MainWindow.hpp"
 
 #include "editor/Catalogue.hpp"
@@ -254,7 +255,9 @@ PresetLibraryPanel::PresetLibraryPanel(std::function<fs::path()> folder, std::fu
     message_->setObjectName(QStringLiteral("LibraryMessage"));
     message_->setTextFormat(Qt::PlainText);
     message_->setWordWrap(true);
-    message_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    // Reachable by keyboard, so that the key that opens the panel has a place to put the focus.
+    message_->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    message_->setFocusPolicy(Qt::StrongFocus);
     layout->addWidget(message_);
 
     list_ = new QTreeWidget;
@@ -424,7 +427,7 @@ void PresetLibraryPanel::received(const std::shared_ptr<LibraryUpdate>& listed)
     folderFound_ = update.folderFound;
     // Shown while it is short, the list costs the window little; its entries follow in slices.
     if (folderFound_)
-        list_->show();
+        showList();
     QStringList folders;
     // The folder's parent tells when the folder comes, goes or is renamed.
     std::error_code error;
@@ -618,7 +621,15 @@ void PresetLibraryPanel::showMessage()
         message_->setText((files == 1 ? QStringLiteral("1 file in %2") : QStringLiteral("%1 files in %2"))
                               .arg(locale.toString(files), where));
     }
+    showList();
+}
+
+void PresetLibraryPanel::showList()
+{
     list_->show();
+    // The keyboard was waiting on the message for the files.
+    if (message_->hasFocus())
+        list_->setFocus(Qt::OtherFocusReason);
 }
 
 void PresetLibraryPanel::activate(QTreeWidgetItem* item)
@@ -650,6 +661,10 @@ void addPresetLibrary(MainWindow* main, QMenu* menu, QAction* before, PresetLibr
     toggle->setStatusTip(QStringLiteral("Show the preset and project files of the Preset folder"));
     menu->insertAction(before, toggle);
     menu->insertSeparator(toggle);
+    // Opened by the key or the menu, the Library takes the keyboard focus; closed, the page has it back.
+    QObject::connect(toggle, &QAction::triggered, main, [main, panel](bool shown) {
+        MainWindow::focusInto(shown ? static_cast<QWidget*>(panel) : static_cast<QWidget*>(main->editor()));
+    });
 
     // The editor keeps its room: the window widens by what the panel takes beside it while
     // it is shown, as far as the screen allows.

@@ -63,6 +63,7 @@ private:
     void place(QTreeWidgetItem* parent, QTreeWidgetItem* item, bool folder);
     void removeItem(QTreeWidgetItem* item);
     void showMessage();
+    void showList();
     void activate(QTreeWidgetItem* item);
 
     class FolderWatch;

@@ -92,10 +92,18 @@ protected:
     }
 };
 
-// Escape and leaving a box with unfinished text put the shown value back.
+// Enter and leaving a box with typed text apply it; Escape puts the shown value back.
 class ValueBoxKeys final : public QObject {
 public:
-    ValueBoxKeys(QLineEdit* box, TextBox& control) : QObject(box), box_(box), control_(control) {}
+    ValueBoxKeys(QLineEdit* box, TextBox& control, Binder& binder, std::function<void()> onEnter)
+        : QObject(box), box_(box), control_(control), binder_(binder), onEnter_(std::move(onEnter))
+    {
+        box->installEventFilter(this);
+        QObject::connect(box, &QLineEdit::returnPressed, this, [this] {
+            apply();
+            box_->selectAll();
+        });
+    }
 
     void restore()
     {
@@ -113,14 +121,30 @@ protected:
             restore();
             return true;
         }
-        if (watched == box_ && event->type() == QEvent::FocusOut && box_->isModified())
-            restore();
+        // The box's own context menu takes the focus for a moment: the typing goes on.
+        if (watched == box_ && event->type() == QEvent::FocusOut &&
+            static_cast<QFocusEvent*>(event)->reason() != Qt::PopupFocusReason)
+            apply();
         return false;
     }
 
 private:
+    // Once per typing: the box shows the model again before the core runs, so the
+    // focus-out after an Enter, or during the core's own dialogs, applies nothing again.
+    void apply()
+    {
+        if (box_->text() == QString::fromStdString(control_.text))
+            return;
+        control_.text = box_->text().toStdString();
+        restore();
+        binder_.handle(onEnter_);
+        restore();
+    }
+
     QLineEdit* box_;
     TextBox& control_;
+    Binder& binder_;
+    std::function<void()> onEnter_;
 };
 
 } // namespace
@@ -128,15 +152,7 @@ private:
 void bindValueBox(Binder& binder, QLineEdit* box, TextBox& control, const FrmMain& form, std::function<void()> onEnter)
 {
     box->setReadOnly(false);
-    auto* keys = new ValueBoxKeys(box, control);
-    box->installEventFilter(keys);
-    QObject::connect(box, &QLineEdit::returnPressed, box, [&binder, box, &control, keys, onEnter] {
-        control.text = box->text().toStdString();
-        box->setModified(false);
-        binder.handle(onEnter);
-        keys->restore();
-        box->selectAll();
-    });
+    new ValueBoxKeys(box, control, binder, std::move(onEnter));
     binder.custom(box, [box, &control]() -> QWidget* {
         if (box->isModified())
             return nullptr; // the user is typing

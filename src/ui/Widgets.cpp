@@ -1,5 +1,6 @@
 #include "Widgets.hpp"
 
+#include <QKeyEvent>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
@@ -123,6 +124,17 @@ RisingSlider::RisingSlider(QWidget* parent) : QSlider(Qt::Vertical, parent)
     // Position 0 at the top; the keys and the wheel move the handle the way they point.
     setInvertedAppearance(true);
     setInvertedControls(true);
+}
+
+void RisingSlider::keyPressEvent(QKeyEvent* event)
+{
+    // The value shown is the maximum less the position.
+    if (event->key() == Qt::Key_Home || event->key() == Qt::Key_End) {
+        triggerAction(event->key() == Qt::Key_Home ? SliderToMaximum : SliderToMinimum);
+        event->accept();
+        return;
+    }
+    QSlider::keyPressEvent(event);
 }
 
 void RisingSlider::paintEvent(QPaintEvent*)

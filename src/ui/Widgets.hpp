@@ -67,6 +67,8 @@ public:
 
 protected:
     void paintEvent(QPaintEvent*) override;
+    // Home and End go to the lowest and highest value, at the bottom and the top.
+    void keyPressEvent(QKeyEvent* event) override;
 };
 
 // A horizontal slider of its own class, so that it gets the program's accessible interface.

@@ -3,7 +3,9 @@
 #include "UiRig.hpp"
 
 #include "devmem/PresetDialogs.hpp"
+#include "ui/MainWindow.hpp"
 #include "ui/PageBuilder.hpp"
+#include "ui/PresetLibraryPanel.hpp"
 
 #include <QAbstractButton>
 #include <QAccessible>
@@ -11,6 +13,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
+#include <QTreeWidget>
 #include <QPushButton>
 #include <QSlider>
 #include <QStackedWidget>
@@ -79,6 +83,117 @@ TEST(UiKeyboard, TabGoesThroughEveryPageInReadingOrderEachSliderFollowedByItsVal
             }
         }
     }
+}
+
+constexpr int kChorus = 7;
+constexpr int kDeadlineMs = 20000;
+
+// The main window has the keyboard and the Chorus page shows.
+struct KeyboardRig : UiRig {
+    KeyboardRig()
+    {
+        showEditor();
+        activate(&windows.main());
+        choose(find<QComboBox>("Combo1"), kChorus);
+    }
+    bool focusOn(QWidget* widget)
+    {
+        // A closed popup may leave no window active; the user's window is the one in front.
+        activate(widget->window());
+        widget->setFocus();
+        return QTest::qWaitFor([widget] { return widget->hasFocus(); }, kDeadlineMs);
+    }
+    QString outcome() { return find<QLabel>("StatusOutcome")->text(); }
+};
+
+TEST(UiKeyboard, TabOrEnterAppliesATypedValueOnceAndTheStatusBarTellsWhatBecameOfIt)
+{
+    KeyboardRig rig;
+    auto* box = rig.find<QLineEdit>("Text5_0");
+    auto* depth = rig.find<QSlider>("Slider3_0");
+    const std::size_t steps = rig.editor.history().size();
+    const auto type = [&](const char* text, Qt::Key leaveBy) {
+        ASSERT_TRUE(rig.focusOn(box));
+        box->selectAll();
+        QTest::keyClicks(box, QString::fromLatin1(text));
+        QTest::keyClick(box, leaveBy);
+    };
+
+    type("80", Qt::Key_Tab);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return rig.stored(0) == 80 && !box->hasFocus(); }, kDeadlineMs));
+    EXPECT_EQ(box->text(), "80 %");
+    EXPECT_EQ(depth->value(), 20);
+    EXPECT_EQ(rig.live(kChorus, 0), 80);
+
+    // Enter, then leaving the box: one value, one step of the history.
+    type("60", Qt::Key_Return);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return rig.stored(0) == 60; }, kDeadlineMs));
+    QTest::keyClick(box, Qt::Key_Tab);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !box->hasFocus(); }, kDeadlineMs));
+    EXPECT_EQ(rig.editor.history().size(), steps + 2);
+    EXPECT_EQ(rig.parameterWrites(), (std::vector<std::pair<int, int>>{{0, 80}, {0, 60}}));
+
+    type("150", Qt::Key_Tab);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return rig.stored(0) == 100; }, kDeadlineMs));
+    EXPECT_EQ(box->text(), "100 %");
+    EXPECT_EQ(rig.outcome(), "Limited to 100 %");
+    type("abc", Qt::Key_Tab);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return rig.outcome() == "Not a number"; }, kDeadlineMs));
+    EXPECT_EQ(box->text(), "100 %");
+    EXPECT_EQ(rig.stored(0), 100);
+    EXPECT_EQ(rig.editor.history().size(), steps + 3);
+}
+
+TEST(UiKeyboard, HomeEndShiftF10TheEditMenusResetsCtrlLAndF6)
+{
+    KeyboardRig rig;
+    ui::MainWindow& main = rig.windows.main();
+    auto* depth = rig.find<QSlider>("Slider3_0");
+    ASSERT_TRUE(rig.focusOn(depth));
+    QTest::keyClick(depth, Qt::Key_Home);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return rig.stored(0) == 0; }, kDeadlineMs));
+    QTest::keyClick(depth, Qt::Key_End);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return rig.stored(0) == 100; }, kDeadlineMs));
+    EXPECT_EQ(rig.find<QLineEdit>("Text5_0")->text(), "100 %");
+
+    QStringList offered;
+    once([] { return qobject_cast<QMenu*>(QApplication::activePopupWidget()) != nullptr; },
+         [&offered] {
+             QMenu* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+             for (const QAction* action : menu->actions())
+                 offered << action->text();
+             menu->close();
+         },
+         "the slider's menu");
+    QTest::keyClick(depth, Qt::Key_F10, Qt::ShiftModifier);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !offered.isEmpty(); }, kDeadlineMs));
+    EXPECT_EQ(offered, (QStringList{"Reset to Stored Value", "Reset to Start Value"}));
+
+    // The Edit menu's resets act on the focused control, and only on one that has them.
+    auto* toStart = main.findChild<QAction*>("Menu_ResetToStart");
+    ASSERT_TRUE(toStart && main.editMenu()->actions().contains(toStart));
+    emit main.editMenu()->aboutToShow();
+    ASSERT_TRUE(toStart->isEnabled());
+    toStart->trigger();
+    EXPECT_EQ(rig.stored(0), rig.state.startConfig.at(kChorus, 0));
+    ASSERT_TRUE(rig.focusOn(rig.find<QComboBox>("Combo1")));
+    emit main.editMenu()->aboutToShow();
+    EXPECT_FALSE(toStart->isEnabled());
+    EXPECT_FALSE(main.findChild<QAction*>("Menu_ResetToStored")->isEnabled());
+
+    auto* library = main.findChild<ui::PresetLibraryPanel*>("PresetLibrary");
+    ASSERT_TRUE(library);
+    QTest::keyClick(&main, Qt::Key_L, Qt::ControlModifier);
+    const auto inLibrary = [library] {
+        QWidget* focus = QApplication::focusWidget();
+        return library->isVisible() && focus && library->isAncestorOf(focus);
+    };
+    ASSERT_TRUE(QTest::qWaitFor(inLibrary, kDeadlineMs));
+    QWidget* page = &rig.windows.editor();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_F6);
+    EXPECT_TRUE(QTest::qWaitFor([page] { return page->isAncestorOf(QApplication::focusWidget()); }, kDeadlineMs));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_F6);
+    EXPECT_TRUE(QTest::qWaitFor(inLibrary, kDeadlineMs));
 }
 
 // What a screen reader's action sends, compared with what a click sends for the same change.
