@@ -292,24 +292,21 @@ QGroupBox* PageBuilder::band(const BandRef& band)
     inOrder(gainBox);
     grid->addWidget(fixedLabel(QStringLiteral("dB")), 5, 0, Qt::AlignHCenter);
 
-    QLabel* frequencyLabel = fixedLabel(QStringLiteral("Freq"), Qt::AlignLeft | Qt::AlignBottom);
-    grid->addWidget(frequencyLabel, 1, 1);
+    grid->addWidget(fixedLabel(QStringLiteral("Freq"), Qt::AlignLeft | Qt::AlignBottom), 1, 1);
     auto* frequency = frequencyOrWidthList(elementName("Combo4", k));
     binder_.list(frequency, form.Combo4.at(k), [&editor = editor_, k] { editor.frequencyListClick(k); });
     markWhenDiffers(binder_, frequency, form);
     addResetActions(binder_, editor_, frequency, column + 1);
+    // No buddy: a screen reader would speak the label's "Freq" for the name that says which band.
     describeList(frequency, caption + QStringLiteral(" Frequency"), frequencyRange());
-    frequencyLabel->setBuddy(frequency);
     grid->addWidget(inOrder(frequency), 2, 1);
-    QLabel* widthLabel = fixedLabel(QStringLiteral("Q"), Qt::AlignLeft | Qt::AlignBottom);
-    grid->addWidget(widthLabel, 3, 1);
+    grid->addWidget(fixedLabel(QStringLiteral("Q"), Qt::AlignLeft | Qt::AlignBottom), 3, 1);
     auto* width = frequencyOrWidthList(elementName("Combo3", k));
     binder_.list(width, form.Combo3.at(k), [&editor = editor_, k] { editor.widthListClick(k); });
     markWhenDiffers(binder_, width, form);
     addResetActions(binder_, editor_, width, column + 2);
     describeList(width, caption + QStringLiteral(" Width"),
                  rangeText(qs(catalogue::widthEntry(0)), qs(catalogue::widthEntry(catalogue::kWidthCount - 1))));
-    widthLabel->setBuddy(width);
     grid->addWidget(inOrder(width), 4, 1);
     grid->setRowStretch(5, 1);
     return frame;

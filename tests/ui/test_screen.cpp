@@ -69,6 +69,11 @@ TEST(UiAccessibility, StatusChangesLongOperationsAndBusyReachAScreenReader)
     auto* effects = rig.find<QComboBox>("Combo1");
     effects->setCurrentIndex(5);
     EXPECT_EQ(effects->view()->selectionModel()->selectedIndexes().value(0).row(), 5);
+    // A band's lists are heard by the names that say which band, not by the "Freq" beside them.
+    QAccessibleInterface* band = QAccessible::queryAccessibleInterface(rig.find<QComboBox>("Combo4_0"));
+    EXPECT_EQ(band->text(QAccessible::Name), QStringLiteral("PEQ 1 Frequency"));
+    for (const auto& [label, relation] : band->relations(QAccessible::Label))
+        EXPECT_EQ(qobject_cast<QLabel*>(label->object()), nullptr) << label->text(QAccessible::Name).toStdString();
     heard.clear();
     rig.windows.binder().sync(); // nothing new: nothing said
     EXPECT_TRUE(heard.empty());
