@@ -42,6 +42,38 @@ template <class Operation> double wallSeconds(Operation&& operation)
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
+// The editor's program against a paced emulator that logs its frames.
+struct PacedUnit {
+    test::EmulatorProcess emulator;
+    bench::BenchHost host;
+    SerialTransport port;
+    SteadyClock clock;
+    Program program;
+
+    PacedUnit(const std::filesystem::path& folder, const std::filesystem::path& log)
+        : emulator(QRV5173_EMULATOR, {"--log", log.string()}), host("backup_bench", folder / "unit.json"),
+          program(port, clock, host, [this](int n) -> std::optional<std::string> {
+              return n == 1 ? std::optional<std::string>(emulator.slavePath()) : std::nullopt;
+          })
+    {
+        program.state.programFolder = folder;
+    }
+    bool connect()
+    {
+        program.state.LinkUp = program.search.connectAtStartUp([] {});
+        return program.state.LinkUp;
+    }
+};
+
+// One operation's time, its wire time, their ratio and its exchanges, as `name`_s and so on.
+void report(benchmark::State& bench, const std::string& name, double wall, double wire, std::size_t exchanges)
+{
+    bench.counters[name + "_s"] = wall;
+    bench.counters[name + "_wire_s"] = wire;
+    bench.counters[name + "_wire_ratio"] = wall / wire;
+    bench.counters[name + "_exchanges"] = static_cast<double>(exchanges);
+}
+
 // Restores onto the unit it backed up: by reading first and writing what differs (0), or in
 // the exact order, every byte written and read back (1).
 void BM_BackUpAndRestorePaced(benchmark::State& bench)
@@ -51,19 +83,12 @@ void BM_BackUpAndRestorePaced(benchmark::State& bench)
     std::filesystem::create_directories(folder);
     const auto log = folder / "frames.log";
     for (auto _ : bench) {
-        test::EmulatorProcess emulator(QRV5173_EMULATOR, {"--log", log.string()});
-        bench::BenchHost host("backup_bench", folder / "unit.json");
-        SerialTransport port;
-        SteadyClock clock;
-        Program program(port, clock, host, [&](int n) -> std::optional<std::string> {
-            return n == 1 ? std::optional<std::string>(emulator.slavePath()) : std::nullopt;
-        });
-        program.state.programFolder = folder;
-        if (!program.search.connectAtStartUp([] {})) {
+        PacedUnit unit(folder, log);
+        auto& [emulator, host, port, clock, program] = unit;
+        if (!unit.connect()) {
             bench.SkipWithError("no emulator answered");
             break;
         }
-        program.state.LinkUp = true;
         program.state.exactOrder = exact;
 
         std::size_t start = 0, afterBackup = 0, afterRestore = 0;
@@ -85,14 +110,8 @@ void BM_BackUpAndRestorePaced(benchmark::State& bench)
             break;
         }
         bench.SetIterationTime(backup + restore);
-        bench.counters["backup_s"] = backup;
-        bench.counters["backup_wire_s"] = wire1 - wire0;
-        bench.counters["backup_wire_ratio"] = backup / (wire1 - wire0);
-        bench.counters["backup_exchanges"] = static_cast<double>(afterBackup - start);
-        bench.counters["restore_s"] = restore;
-        bench.counters["restore_wire_s"] = wire2 - wire1;
-        bench.counters["restore_wire_ratio"] = restore / (wire2 - wire1);
-        bench.counters["restore_exchanges"] = static_cast<double>(afterRestore - afterBackup);
+        report(bench, "backup", backup, wire1 - wire0, afterBackup - start);
+        report(bench, "restore", restore, wire2 - wire1, afterRestore - afterBackup);
     }
     std::filesystem::remove_all(folder);
 }
@@ -113,33 +132,23 @@ void BM_BackUpConfirmedOrQuick(benchmark::State& bench)
     std::filesystem::create_directories(folder);
     const auto log = folder / "frames.log";
     for (auto _ : bench) {
-        test::EmulatorProcess emulator(QRV5173_EMULATOR, {"--log", log.string()});
-        bench::BenchHost host("backup_bench", folder / "unit.json");
-        SerialTransport port;
-        SteadyClock clock;
-        Program program(port, clock, host, [&](int n) -> std::optional<std::string> {
-            return n == 1 ? std::optional<std::string>(emulator.slavePath()) : std::nullopt;
-        });
-        if (!program.search.connectAtStartUp([] {})) {
+        PacedUnit unit(folder, log);
+        if (!unit.connect()) {
             bench.SkipWithError("no emulator answered");
             break;
         }
-        program.state.LinkUp = true;
         std::size_t start = 0, after = 0;
         const double wire0 = wireSoFar(log, start);
         BackupResult result;
-        const double wall = wallSeconds([&] { result = readUnit(program.editor, care); });
+        const double wall = wallSeconds([&] { result = readUnit(unit.program.editor, care); });
         const double wire1 = wireSoFar(log, after);
-        emulator.stop();
+        unit.emulator.stop();
         if (result.end != TransferEnd::Done) {
             bench.SkipWithError("the backup did not go through");
             break;
         }
         bench.SetIterationTime(wall);
-        bench.counters["backup_s"] = wall;
-        bench.counters["backup_wire_s"] = wire1 - wire0;
-        bench.counters["backup_wire_ratio"] = wall / (wire1 - wire0);
-        bench.counters["backup_exchanges"] = static_cast<double>(after - start);
+        report(bench, "backup", wall, wire1 - wire0, after - start);
     }
     std::filesystem::remove_all(folder);
 }

@@ -46,6 +46,15 @@ using namespace qrv;
 using Seconds = std::chrono::duration<double>;
 using Instant = std::chrono::steady_clock::time_point;
 
+// A slider of the shown page with room for the moves the benchmarks make.
+QSlider* movableSlider(QWidget& editor)
+{
+    for (QSlider* slider : editor.findChildren<QSlider*>())
+        if (slider->isVisible() && slider->maximum() >= 50)
+            return slider;
+    return nullptr;
+}
+
 constexpr double kSplashSeconds = 2.0;
 
 double loggedWireSeconds(const std::filesystem::path& log, std::size_t& exchanges)
@@ -171,12 +180,7 @@ void BM_WindowStaysResponsive(benchmark::State& bench)
         longestLoad = std::max(longestLoad, probe.longestMs());
 
         probe.start();
-        QSlider* slider = nullptr;
-        for (QSlider* s : windows.editor().findChildren<QSlider*>())
-            if (s->isVisible() && s->maximum() >= 50) {
-                slider = s;
-                break;
-            }
+        QSlider* slider = movableSlider(windows.editor());
         if (!slider) {
             bench.SkipWithError("no slider on the page");
             break;
@@ -274,12 +278,7 @@ void BM_DragWithTheRecoveryOnASlowDisk(benchmark::State& bench)
         ui::keepRecoveryFile(windows, program, slow);
         windows.start();
         runUntil([&] { return windows.main().findChild<QTimer*>(QStringLiteral("RecoveryTimer")) != nullptr; });
-        QSlider* slider = nullptr;
-        for (QSlider* s : windows.editor().findChildren<QSlider*>())
-            if (s->isVisible() && s->maximum() >= 50) {
-                slider = s;
-                break;
-            }
+        QSlider* slider = movableSlider(windows.editor());
         if (!slider) {
             bench.SkipWithError("no slider on the page");
             break;
