@@ -15,6 +15,7 @@ Program::Program(Transport& port, Clock& clock, Host& host, PortResolver resolve
     });
     installPageBehaviours(editor);
     editor.setClock(&clock);
+    editor.setUnitProvider([this](const std::vector<UnitItem>& items) { return reading.provide(items); });
 }
 
 } // namespace qrv

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "devmem/SplashForm.hpp"
+#include "devmem/UnitReading.hpp"
 #include "state/Host.hpp"
 #include "state/ProgramState.hpp"
 
@@ -28,6 +29,7 @@ public:
     Editor editor;
     PortSearch search;
     FrmSplash splash;
+    UnitReading reading{editor};
     RecoveryKeeper recovery; // off until a folder is given
 };
 

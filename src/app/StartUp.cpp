@@ -58,7 +58,9 @@ void mainWindowLoad(Program& program)
     if (startUpConnection(program)) {
         writeInitCfg(s.programFolder, s.PortNumber); // nothing reads it: a failure only loses the hint
         rememberPort(program);
-        if (!DumpDeviceMemory(program.editor, program.splash)) {
+        // Outside the exact order the page is shown after three reads; the rest follows in the background.
+        const UnitRead extent = s.exactOrder ? UnitRead::Whole : UnitRead::First;
+        if (!DumpDeviceMemory(program.editor, program.splash, extent)) {
             // The device went away during the dump: nothing half-read stays, and the start-up
             // says why it ends in demo mode.
             if (s.awaitingUnit)
@@ -143,6 +145,7 @@ void enterDemoMode(Program& program)
     for (auto& slot : s.presetSlotNumbers)
         slot = "0";
     s.DemoMode = true;
+    s.known.setAll(UnitKnowledge::Depth::Confirmed); // there is no unit to read
     s.awaitingUnit = false;
     s.currentEffect = 0;
     s.effectSwitchState = 0;

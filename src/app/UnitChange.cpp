@@ -31,7 +31,9 @@ void readKeepingEdits(Program& program, const ParameterTable base)
     ProgramState& s = program.state;
     Editor& editor = program.editor;
     const ParameterTable edited = s.store;
-    if (!ReadUnitAgain(editor, program.splash))
+    // The edits are weighed against every row; presets and names follow in the background.
+    const UnitRead extent = s.exactOrder ? UnitRead::Whole : UnitRead::First;
+    if (!ReadUnitAgain(editor, program.splash, extent) || !editor.provide(rowItems()))
         return;
     bool kept = false;
     for (int e = 0; e < kEffectCount; ++e)

@@ -626,6 +626,10 @@ void adoptRestoredUnit(Editor& editor, const UnitBackup& backup, const std::set<
             s.presetDirectory[index][static_cast<std::size_t>(slot)] = std::to_string(b.directory);
             s.presetNames[index][static_cast<std::size_t>(slot)] = b.stored() ? nameText(b.name) : kEmptySlotName;
         }
+        // The restore read all of it back.
+        for (const UnitItem& item : presetItems(e))
+            s.known.set(item, UnitKnowledge::Depth::Confirmed);
+        s.known.set({UnitPart::Row, e}, UnitKnowledge::Depth::Confirmed);
     }
     if (effects.size() == static_cast<std::size_t>(kEffectCount)) {
         s.currentEffect = backup.currentEffect;

@@ -85,16 +85,58 @@ template <class Watch> void readLiveByBlocks(Editor& editor, const Watch& watch)
     }
 }
 
+// A Cancel stops the reading like a lost port does: what was read so far is void.
+struct Stop {
+    const FailureWatch& failure;
+    const LongOperation& operation;
+    bool failed() const { return failure.failed() || operation.cancelled(); }
+};
+
+// A read that took no reply leaves nothing to use: a lost port starts the dump over,
+// anything else ends it rather than keep a stale byte.
+uint8_t readOrThrow(DeviceLink& link, const Stop& watch, uint16_t address)
+{
+    const auto value = link.tryReadByte(address);
+    if (!value && !watch.failed())
+        throw std::runtime_error("no reply to a read");
+    return value.value_or(0);
+}
+
+// The unit-wide bytes a page needs before anything else: its effect and the switch.
+void readEffectAndSwitch(Editor& editor, const Stop& watch)
+{
+    ProgramState& s = editor.state();
+    s.currentEffect = readOrThrow(editor.link(), watch, Addr::CurrentEffect);
+    if (!editor.link().SendCommand(Cmd::ReadSwitch) && !watch.failed())
+        throw std::runtime_error("no reply to the switch read");
+    s.effectSwitchState = s.replyBuffer[6];
+}
+
+// What the page of the unit's current effect needs: the effect, the switch and its live row.
+void readFirst(Editor& editor, const Stop& watch)
+{
+    ProgramState& s = editor.state();
+    DeviceLink& link = editor.link();
+    s.known.setAll(UnitKnowledge::Depth::Unread);
+    readEffectAndSwitch(editor, watch);
+    link.ArmPort(32);
+    const auto effect = static_cast<uint8_t>(s.currentEffect);
+    if (!watch.failed() && !link.ReadBlock32(Cmd::ReadEffectBlock, 0, 0, 0, 0, 0, effect) && !watch.failed())
+        throw std::runtime_error("no reply to the live row's read");
+    link.ArmPort(10);
+    if (watch.failed())
+        return;
+    for (int c = 0; c < kDeviceColumns; ++c)
+        s.store.at(effect, c) = s.replyBuffer[static_cast<std::size_t>(c)];
+    s.startConfig.copyRowFrom(s.store, effect);
+    s.known.set({UnitPart::Row, effect}, UnitKnowledge::Depth::Read);
+    s.known.setStoredEffect(effect, UnitKnowledge::Depth::Unread);
+}
+
 // Steps 2 to 11: everything read from the device into the state. Stops at the first port
 // failure: the attempt is void then, and the rest would only cost wire time.
-void readDevice(Editor& editor, ProgressBar& bar, const FailureWatch& failure, const LongOperation& operation)
+void readDevice(Editor& editor, ProgressBar& bar, const Stop& watch)
 {
-    // A Cancel stops the reading like a lost port does: what was read so far is void.
-    struct Stop {
-        const FailureWatch& failure;
-        const LongOperation& operation;
-        bool failed() const { return failure.failed() || operation.cancelled(); }
-    } watch{failure, operation};
     ProgramState& s = editor.state();
     DeviceLink& link = editor.link();
     Host& host = editor.host();
@@ -103,20 +145,9 @@ void readDevice(Editor& editor, ProgressBar& bar, const FailureWatch& failure, c
     // Until the directory is known every slot may hold a name.
     bar.value = 0;
     bar.max = withoutNames + kEffectCount * kSlotCount;
+    const auto read = [&](uint16_t address) { return readOrThrow(link, watch, address); };
 
-    // A read that took no reply leaves nothing to use: a lost port starts the dump over,
-    // anything else ends it rather than keep a stale byte.
-    const auto read = [&](uint16_t address) -> uint8_t {
-        const auto value = link.tryReadByte(address);
-        if (!value && !watch.failed())
-            throw std::runtime_error("no reply to a read");
-        return value.value_or(0);
-    };
-
-    s.currentEffect = read(Addr::CurrentEffect);
-    if (!link.SendCommand(Cmd::ReadSwitch) && !watch.failed())
-        throw std::runtime_error("no reply to the switch read");
-    s.effectSwitchState = s.replyBuffer[6];
+    readEffectAndSwitch(editor, watch);
 
     for (int e = 0; e < kEffectCount; ++e) {
         for (int slot = 0; slot < kSlotCount; ++slot) {
@@ -180,7 +211,7 @@ void readDevice(Editor& editor, ProgressBar& bar, const FailureWatch& failure, c
 }
 
 // Step 12: the editor shows the device's effect; no handler sends meanwhile.
-void showCurrentEffect(Editor& editor)
+void showCurrentEffect(Editor& editor, Editor::Presets presets)
 {
     ProgramState& s = editor.state();
     FrmMain& form = editor.form();
@@ -190,7 +221,7 @@ void showCurrentEffect(Editor& editor)
     s.selectionLock = true;
     form.Combo1.index = s.currentEffect;
     s.selectionLock = false;
-    editor.SelectEffect(s.currentEffect);
+    editor.SelectEffect(s.currentEffect, presets);
     s.LinkUp = true;
 }
 
@@ -219,11 +250,12 @@ struct ReadState {
     decltype(ProgramState::presetDirectory) directory;
     decltype(ProgramState::presetNames) names;
     decltype(ProgramState::presetSlotNumbers) slotNumbers;
+    UnitKnowledge known;
 
     explicit ReadState(const ProgramState& s)
         : currentEffect(s.currentEffect), effectSwitchState(s.effectSwitchState), store(s.store),
           startConfig(s.startConfig), deviceCopy(s.deviceCopy), directory(s.presetDirectory), names(s.presetNames),
-          slotNumbers(s.presetSlotNumbers)
+          slotNumbers(s.presetSlotNumbers), known(s.known)
     {
     }
     void restore(ProgramState& s) const
@@ -236,10 +268,11 @@ struct ReadState {
         s.presetDirectory = directory;
         s.presetNames = names;
         s.presetSlotNumbers = slotNumbers;
+        s.known = known;
     }
 };
 
-bool dump(Editor& editor, FrmSplash& splash, bool cancellable)
+bool dump(Editor& editor, FrmSplash& splash, bool cancellable, UnitRead extent)
 {
     Host& host = editor.host();
     const ReadState before(editor.state());
@@ -250,13 +283,21 @@ bool dump(Editor& editor, FrmSplash& splash, bool cancellable)
         host.refresh(Window::Splash);
 
         DumpProgress progress(editor.link(), host, splash.ProgressBar1);
-        const LongOperation operation(editor.link(), host, kDumpProgressTitle,
-                                      dumpExchangesWithoutNames(editor.state()) + kEffectCount * kSlotCount,
-                                      cancellable);
-        const bool complete = runStartingOverAfterReconnect(editor.link(), [&](const FailureWatch& watch) {
-            readDevice(editor, splash.ProgressBar1, watch, operation);
-            if (!watch.failed() && !operation.cancelled())
-                showCurrentEffect(editor);
+        const bool whole = extent == UnitRead::Whole;
+        const int steps = whole ? dumpExchangesWithoutNames(editor.state()) + kEffectCount * kSlotCount : kFirstReads;
+        const LongOperation operation(editor.link(), host, kDumpProgressTitle, steps, cancellable);
+        const bool complete = runStartingOverAfterReconnect(editor.link(), [&](const FailureWatch& failure) {
+            const Stop watch{failure, operation};
+            if (whole) {
+                editor.state().known.setAll(UnitKnowledge::Depth::Read);
+                readDevice(editor, splash.ProgressBar1, watch);
+            } else {
+                splash.ProgressBar1.value = 0;
+                splash.ProgressBar1.max = kFirstReads;
+                readFirst(editor, watch);
+            }
+            if (!watch.failed())
+                showCurrentEffect(editor, whole ? Editor::Presets::Now : Editor::Presets::Later);
         });
         if (!complete || operation.cancelled()) {
             if (operation.cancelled()) {
@@ -281,16 +322,16 @@ bool dump(Editor& editor, FrmSplash& splash, bool cancellable)
 
 } // namespace
 
-bool DumpDeviceMemory(Editor& editor, FrmSplash& splash)
+bool DumpDeviceMemory(Editor& editor, FrmSplash& splash, UnitRead extent)
 {
-    return dump(editor, splash, false);
+    return dump(editor, splash, false, extent);
 }
 
-bool ReadUnitAgain(Editor& editor, FrmSplash& splash)
+bool ReadUnitAgain(Editor& editor, FrmSplash& splash, UnitRead extent)
 {
     // Another unit: whether its block read holds is still to be seen.
     editor.state().blockReads = ProgramState::BlockReads::Untried;
-    return dump(editor, splash, true);
+    return dump(editor, splash, true, extent);
 }
 
 std::optional<std::string> confirmDumpedRows(Editor& editor)

@@ -23,7 +23,12 @@ int dumpExchangesWithoutNames(const ProgramState& state);
 // progress bar that advances with every exchange. A port failure on the way starts the
 // dump over once the device is found again; returns false when it was not (the search
 // has then turned to demo mode). Any other failure ends the program.
-bool DumpDeviceMemory(Editor& editor, FrmSplash& splash);
+// With UnitRead::First only the current effect, the switch and that effect's live row are
+// read (kFirstReads exchanges): the page can be edited at once, and the rest is left to
+// UnitReading, piece by piece, while the user works.
+enum class UnitRead { Whole, First };
+inline constexpr int kFirstReads = 3;
+bool DumpDeviceMemory(Editor& editor, FrmSplash& splash, UnitRead extent = UnitRead::Whole);
 
 // Reads the live values a dump took a second time, and where the two reads differ, reads
 // until one value leads; the store and the start configuration take the settled values.
@@ -31,6 +36,6 @@ bool DumpDeviceMemory(Editor& editor, FrmSplash& splash);
 std::optional<std::string> confirmDumpedRows(Editor& editor);
 // The dump again, for a unit that is not the one the editor read; Cancel leaves the editor
 // as it was (and the unit unread). True when the unit was read.
-bool ReadUnitAgain(Editor& editor, FrmSplash& splash);
+bool ReadUnitAgain(Editor& editor, FrmSplash& splash, UnitRead extent = UnitRead::Whole);
 
 } // namespace qrv

@@ -82,6 +82,8 @@ void ReadDialog::load()
     form.ProgressBar1.visible = false;
     form.ProgressBar1.value = 0;
     const int e = editor_.state().currentEffect;
+    if (!editor_.provide(presetItems(e)))
+        return;
     fillNames(form.List1, editor_.state(), e);
     form.List1.index = editor_.presetSlot(e);
     form.open = true;
@@ -221,6 +223,8 @@ std::array<uint8_t, kNameLength> CentreName(std::string& name)
 void StoreDialog::load()
 {
     const int e = editor_.state().currentEffect;
+    if (!editor_.provide(presetItems(e)))
+        return;
     fillNames(form.List1, editor_.state(), e);
     form.List1.index = editor_.presetSlot(e);
     form.Text1.text = form.List1.items.at(static_cast<std::size_t>(form.List1.index));

@@ -108,14 +108,15 @@ void Editor::compareClick()
         leaveCompare();
         return;
     }
-    compareWith(state_.deviceCopy.row(state_.currentEffect), kStoredVersion);
+    if (provide(storedPresetItems(state_.currentEffect)))
+        compareWith(state_.deviceCopy.row(state_.currentEffect), kStoredVersion);
 }
 
 bool Editor::compareWithSlot(int slot)
 {
     leaveCompare();
     const int e = state_.currentEffect;
-    const auto bytes = state_.DemoMode ? std::nullopt : readStoredSlot(e, slot);
+    const auto bytes = state_.DemoMode || !provide(presetItems(e)) ? std::nullopt : readStoredSlot(e, slot);
     if (!bytes) {
         host_.message("The unit's slot " + std::to_string(slot + 1) + " could not be read.", kCompareTitle,
                       Icon::Exclamation);
@@ -130,6 +131,8 @@ bool Editor::resetColumn(int column, ResetTo to)
 {
     leaveCompare();
     const int e = state_.currentEffect;
+    if (to == ResetTo::Stored && !provide(storedPresetItems(e)))
+        return false;
     const uint8_t target = (to == ResetTo::Stored ? state_.deviceCopy : state_.startConfig).at(e, column);
     if (state_.store.at(e, column) == target)
         return false;

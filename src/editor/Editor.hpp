@@ -114,9 +114,18 @@ public:
     void RefreshPage();
     void RefreshPageAndSend();
 
+    // What the editor has not yet read of the unit is read before an operation uses it.
+    using UnitProvider = std::function<bool(const std::vector<UnitItem>&)>;
+    void setUnitProvider(UnitProvider provider) { unitProvider_ = std::move(provider); }
+    // False when the link failed on the way; without a provider everything counts as read.
+    bool provide(const std::vector<UnitItem>& items) { return !unitProvider_ || unitProvider_(items); }
+
     // Effect selection and the effect switch.
     void effectListClick();
-    void SelectEffect(int effect);
+    // With Presets::Later the effect's presets and stored preset are left to be read
+    // afterwards: the start-up shows the page after three exchanges.
+    enum class Presets { Now, Later };
+    void SelectEffect(int effect, Presets presets = Presets::Now);
     // Reads the slot's 32 bytes into the device copy; false, with the copy unchanged,
     // when not every byte could be read.
     bool ReadStoredPreset(int effect, int slot);
@@ -211,6 +220,7 @@ private:
     };
     std::optional<Comparison> comparison_;
     const std::vector<int>* sendOnly_ = nullptr; // while comparing: the columns that may be sent
+    UnitProvider unitProvider_;
 };
 
 } // namespace qrv

@@ -20,6 +20,12 @@ int Editor::presetSlot(int effect) const
 void Editor::showPresetCaption(int effect)
 {
     const int slot = presetSlot(effect);
+    const auto unread = [&](UnitPart part) { return state_.known.depth({part, effect, slot}) == UnitKnowledge::Depth::Unread; };
+    if (unread(UnitPart::SlotNumber) || unread(UnitPart::Name)) {
+        form_.Label2.caption.clear(); // until the slot and its name are read
+        host_.refresh(Window::Editor);
+        return;
+    }
     form_.Label2.caption = std::to_string(slot + 1) + " - " +
         state_.presetNames.at(static_cast<std::size_t>(effect)).at(static_cast<std::size_t>(slot));
     host_.refresh(Window::Editor);
@@ -45,7 +51,7 @@ void Editor::effectListClick()
     host_.setBusy(Window::Main, false);
 }
 
-void Editor::SelectEffect(int effect)
+void Editor::SelectEffect(int effect, Presets presets)
 {
     try {
         if (effect < 0 || effect >= kEffectCount)
@@ -61,6 +67,7 @@ void Editor::SelectEffect(int effect)
                     for (int c = 0; c < kDeviceColumns; ++c)
                         state_.store.at(effect, c) = state_.replyBuffer[static_cast<std::size_t>(c)];
                     state_.startConfig.copyRowFrom(state_.store, effect);
+                    state_.known.set({UnitPart::Row, effect}, UnitKnowledge::Depth::Read);
                 }
                 if (!watch.failed())
                     link_.ArmPort(10);
@@ -68,7 +75,8 @@ void Editor::SelectEffect(int effect)
         }
         host_.sleep(80);
         state_.LinkUp = true;
-        runStartingOverAfterReconnect(link_, [&] { ReadStoredPreset(effect, presetSlot(effect)); });
+        if (presets == Presets::Now && provide(presetItems(effect)))
+            runStartingOverAfterReconnect(link_, [&] { ReadStoredPreset(effect, presetSlot(effect)); });
         RefreshPage();
 
         const int element = catalogue::effect(effect).pageElement;
@@ -92,6 +100,7 @@ bool Editor::ReadStoredPreset(int effect, int slot)
         return false;
     for (int c = 0; c < kDeviceColumns; ++c)
         state_.deviceCopy.at(effect, c) = (*bytes)[static_cast<std::size_t>(c)];
+    state_.known.setStoredEffect(effect, UnitKnowledge::Depth::Read);
     return true;
 }
 

@@ -17,7 +17,10 @@ void compareTick(Editor& editor)
     form.TimerCompare.interval = 1000;
     if (editor.comparing())
         return; // the page shows another version; the marker keeps telling of the edits
-    form.Label8.visible = !s.DemoMode && !sameAsDevice(s, s.currentEffect);
+    // Until the stored preset is read there is nothing to tell the edits from.
+    const bool storedRead = s.known.depth({UnitPart::StoredPreset, s.currentEffect, kDeviceColumns - 1}) !=
+        UnitKnowledge::Depth::Unread;
+    form.Label8.visible = !s.DemoMode && storedRead && !sameAsDevice(s, s.currentEffect);
     markDifferences(editor, form.Label8.visible);
 }
 

@@ -142,7 +142,7 @@ int liveRowExchanges(const ProgramState& state, const std::vector<int>& effects,
 
 LiveRead readLiveRows(DeviceLink& link, ProgramState& state, Host& host, const std::vector<int>& effects,
                       const std::function<int(int)>& columns, LiveRowTable& rows, const std::function<bool()>& stop,
-                      bool bytesIfRefused)
+                      bool bytesIfRefused, const LiveRow* currentRow)
 {
     RowReader reader(link, state, host, columns, rows, stop);
     const auto byBytes = [&](const std::vector<int>& list) {
@@ -154,13 +154,16 @@ LiveRead readLiveRows(DeviceLink& link, ProgramState& state, Host& host, const s
     const int current = unitEffect(link, state);
     std::vector<int> others;
     std::copy_if(effects.begin(), effects.end(), std::back_inserter(others), [&](int e) { return e != current; });
-    const bool withCurrent = others.size() != effects.size();
+    const bool withCurrent = others.size() != effects.size() || currentRow;
     if (state.blockReads == ProgramState::BlockReads::Refused)
         return bytesIfRefused ? byBytes(effects) : LiveRead::Refused;
 
     // The current effect's block is the unit's own answer; the others are measured against it.
     std::vector<int> read;
-    if (withCurrent) {
+    if (currentRow && others.size() == effects.size()) {
+        rows[static_cast<std::size_t>(current)] = *currentRow;
+        read.push_back(current);
+    } else if (withCurrent) {
         if (stop() || !link.ReadBlock32(Cmd::ReadEffectBlock, 0, 0, 0, 0, 0, static_cast<uint8_t>(current)))
             return LiveRead::Stopped;
         std::copy_n(state.replyBuffer.begin(), kDeviceColumns, rows[static_cast<std::size_t>(current)].begin());

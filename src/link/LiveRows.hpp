@@ -26,9 +26,11 @@ enum class LiveRead { Done, Refused, Stopped };
 // does not answer the block for another effect, turns the session to one-byte reads (logged).
 // Those follow only with `bytesIfRefused`; otherwise the answer is Refused and the caller goes
 // its own way. The exact order is the caller's to keep. Stopped when a read took no reply or `stop` said so.
+// `currentRow`, when the caller holds the current effect's row and does not ask for it, is what
+// the blocks of the others are measured against instead of a fresh block.
 LiveRead readLiveRows(DeviceLink& link, ProgramState& state, Host& host, const std::vector<int>& effects,
                       const std::function<int(int)>& columns, LiveRowTable& rows, const std::function<bool()>& stop,
-                      bool bytesIfRefused);
+                      bool bytesIfRefused, const LiveRow* currentRow = nullptr);
 // Whether the session may try block reads at all: not in the exact order, nor once refused.
 bool blockReadsUsable(const ProgramState& state);
 

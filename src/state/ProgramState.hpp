@@ -1,5 +1,6 @@
 #pragma once
 
+#include "UnitKnowledge.hpp"
 #include "ValueTables.hpp"
 
 #include <array>
@@ -11,8 +12,6 @@
 namespace qrv {
 
 inline constexpr int kRowSize = 33; // parameter columns 0..31 and the effect index at 32
-inline constexpr int kDeviceColumns = 32;
-inline constexpr int kSlotCount = 8;
 
 using Row = std::array<uint8_t, kRowSize>;
 
@@ -122,6 +121,8 @@ struct ProgramState {
     std::array<std::string, kEffectCount> presetSlotNumbers;
     // The directory was filled without the unit (demo mode), so an empty entry proves nothing.
     bool presetDirectoryUnknown = false;
+    // Which of the above (and of the live rows) came from the unit, once or confirmed.
+    UnitKnowledge known;
 
     // Files
     Row FileRecord{};

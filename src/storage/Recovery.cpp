@@ -109,6 +109,9 @@ uint32_t unitFingerprint(const ProgramState& state)
 {
     if (state.DemoMode || state.presetDirectoryUnknown)
         return 0;
+    for (int e = 0; e < kEffectCount; ++e)
+        if (!state.known.presetsRead(e))
+            return 0; // not yet read whole: no telling which unit it is
     uint32_t hash = 2166136261u;
     for (int e = 0; e < kEffectCount; ++e)
         for (int s = 0; s < kSlotCount; ++s)
@@ -389,6 +392,13 @@ bool offerRecovery(Editor& editor, RecoveryKeeper& keeper, int64_t now)
         keeper.discard();
         return false;
     }
+    // The edits are weighed against the whole unit: its rows, and its presets for the fingerprint.
+    std::vector<UnitItem> needed = rowItems();
+    for (int e = 0; e < kEffectCount; ++e)
+        for (const UnitItem& item : presetItems(e))
+            needed.push_back(item);
+    if (!state.DemoMode && !editor.provide(needed))
+        return false;
     std::vector<std::pair<int, int>> toSend, held;
     for (const auto& [e, c] : edits) {
         const bool unitHasIt = !state.DemoMode && state.store.at(e, c) == image.store.at(e, c);

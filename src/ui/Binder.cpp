@@ -54,6 +54,20 @@ void Binder::handle(const std::function<void()>& handler, QObject* source)
 {
     if (mayEnter(source))
         enter(handler);
+    else if (background_)
+        deferred_.push_back(handler);
+}
+
+void Binder::runInBackground(const std::function<void()>& work)
+{
+    if (depth_ > 0)
+        return;
+    background_ = true;
+    enter([this, &work] {
+        work();
+        background_ = false;
+    });
+    background_ = false;
 }
 
 bool Binder::requestClose(QWidget* window, const std::function<bool()>& ask, std::function<void()> retry)
@@ -95,6 +109,11 @@ void Binder::enter(const std::function<void()>& handler)
     --depth_;
     if (depth_ == 0)
         runWishes();
+    while (depth_ == 0 && !deferred_.empty()) {
+        const std::function<void()> next = std::move(deferred_.front());
+        deferred_.erase(deferred_.begin());
+        enter(next);
+    }
     if (depth_ == 0 && afterCoreDue_ && !runningAfterCore_ && afterCoreDue_()) {
         runningAfterCore_ = true;
         enter(afterCore_);

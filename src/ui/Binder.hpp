@@ -45,7 +45,12 @@ inline QString qs(const std::string& text)
 class Binder {
 public:
     // Runs a core handler for a user event of `source` (if the door is open), then shows the model.
+    // While background work holds the core, the handler runs as soon as that returns.
     void handle(const std::function<void()>& handler, QObject* source = nullptr);
+    // Work nobody asked for (reading the rest of the unit): it runs only when the door is open,
+    // it should stop once userWaiting() says so, and what the user did meanwhile runs right after.
+    void runInBackground(const std::function<void()>& work);
+    bool userWaiting() const { return !wishes_.empty() || !deferred_.empty(); }
     // A close request: asks now when the door is open (returns the answer), otherwise
     // refuses and runs `retry` once the core is free.
     bool requestClose(QWidget* window, const std::function<bool()>& ask, std::function<void()> retry);
@@ -112,6 +117,8 @@ private:
 
     std::vector<Binding> bindings_;
     std::vector<Wish> wishes_;
+    std::vector<std::function<void()>> deferred_; // commands given during background work
+    bool background_ = false;
     int depth_ = 0;
     bool linkWaiting_ = false;
     bool runningWishes_ = false;

@@ -1,4 +1,5 @@
 // qrv5173-editor: the desktop editor for the QRV5173 effect processor.
+#include "BackgroundReading.hpp"
 #include "AppWindows.hpp"
 #include "EditorCommandLine.hpp"
 #include "QtHost.hpp"
@@ -119,6 +120,7 @@ int main(int argc, char* argv[])
     qrv::ui::keepRecoveryFile(windows, program,
                               QStandardPaths::writableLocation(QStandardPaths::AppDataLocation).toStdString());
     qrv::ui::watchUnitWhileIdle(windows, program);
+    qrv::ui::readRestInBackground(windows, program);
     windows.start();
     return app.exec();
 }

@@ -8,6 +8,8 @@
 #include "app/DeviceBackup.hpp"
 #include "app/StartUp.hpp"
 #include "devmem/Backup.hpp"
+#include "devmem/MemoryDump.hpp"
+#include "devmem/UnitReading.hpp"
 #include "link/LiveRows.hpp"
 #include "storage/FileCodec.hpp"
 #include "storage/PresetFiles.hpp"
@@ -59,12 +61,26 @@ void prepareUnit(DeviceModel& device, uint8_t current)
 
 struct StartUp {
     Outcome outcome;
-    std::size_t exchanges = 0, blocks = 0;
+    std::size_t editable = 0, exchanges = 0, blocks = 0;
     std::vector<std::string> logs;
+    std::vector<std::vector<uint8_t>> firstFrames;
 };
 
+// Runs the reading the start-up left until every piece is confirmed.
+template <class Rig> void finishReading(Rig& rig)
+{
+    for (int step = 0; step < 5000; ++step) {
+        const auto done = rig.program.reading.backgroundStep([] { return false; });
+        if (done == UnitReading::Step::Done)
+            return;
+        ASSERT_EQ(done, UnitReading::Step::Progressed);
+    }
+    FAIL() << "the background reading never ended";
+}
+
 // On the Chorus, or on the Room, whose row a faulty block read passes off as the Hall's
-// without a value out of the Hall's ranges.
+// without a value out of the Hall's ranges. Outside the exact order the reading the start-up
+// leaves runs to its end.
 StartUp startUp(bool exact, Fault fault = Fault::None, uint8_t current = 7)
 {
     TempFolder folder;
@@ -76,17 +92,32 @@ StartUp startUp(bool exact, Fault fault = Fault::None, uint8_t current = 7)
     rig.state.programFolder = folder.path;
     mainWindowLoad(rig.program);
     EXPECT_TRUE(rig.host.boxes.empty());
-    return {Outcome::of(rig), rig.exchanges().size(), rig.framesWith(Cmd::ReadEffectBlock), rig.host.logs};
+    StartUp result;
+    result.editable = rig.exchanges().size();
+    for (const auto& sent : rig.exchanges())
+        result.firstFrames.push_back(sent.bytes);
+    if (!exact)
+        finishReading(rig);
+    result.outcome = Outcome::of(rig);
+    result.exchanges = rig.exchanges().size();
+    result.blocks = rig.framesWith(Cmd::ReadEffectBlock);
+    result.logs = rig.host.logs;
+    return result;
 }
 
-TEST(WireEconomy, StartUpReadsByBlockAndLeavesWhatTheExactOrderLeaves)
+TEST(WireEconomy, StartUpIsEditableAfterThreeReadsAndTheBackgroundLeavesWhatTheExactOrderLeaves)
 {
     const StartUp exact = startUp(true);
     const StartUp fast = startUp(false);
+    // The current effect, the switch and that effect's row: the page needs nothing else.
+    ASSERT_EQ(fast.editable, static_cast<std::size_t>(kFirstReads));
+    const auto frame = [](const Frame& f) { return std::vector<uint8_t>(f.begin(), f.end()); };
+    EXPECT_EQ(fast.firstFrames[0], frame(makeFrame(Cmd::ReadByte, 0, Addr::CurrentEffect, 0, 0, 0, 0)));
+    EXPECT_EQ(fast.firstFrames[1].at(2), Cmd::ReadSwitch);
+    EXPECT_EQ(fast.firstFrames[2], frame(makeFrame(Cmd::ReadEffectBlock, 0, 0, 0, 0, 0, 7)));
     expectSame(fast.outcome, exact.outcome);
-    // A block per effect instead of 305 one-byte reads and one block, three spot checks, and
-    // the stored preset read once.
-    EXPECT_EQ(fast.exchanges, exact.exchanges - 305 - 32 + 15 + kSpotChecks);
+    // Every piece read twice, rows by block: about what the exact order reads once.
+    EXPECT_LT(fast.exchanges, exact.exchanges + kEffectCount) << fast.exchanges << " vs " << exact.exchanges;
     EXPECT_TRUE(fast.logs.empty());
 }
 
@@ -99,9 +130,8 @@ TEST(WireEconomy, AUnitWhoseBlockReadFallsShortIsReadByteByByteAndSaysSo)
         expectSame(fast.outcome, exact.outcome);
         ASSERT_EQ(fast.logs.size(), 1u);
         EXPECT_NE(fast.logs[0].find("byte by byte for the rest of the session"), std::string::npos);
-        // Found at the first other effect: no slower than the exact order and the checks.
+        // The current effect's row, then found out at the first other effect.
         EXPECT_EQ(fast.blocks, 2u);
-        EXPECT_LE(fast.exchanges, exact.exchanges + 2 + static_cast<std::size_t>(kLiveCounts[0]));
     }
 }
 

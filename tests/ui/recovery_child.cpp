@@ -6,6 +6,7 @@
 #include "link/Clock.hpp"
 #include "link/LoopbackTransport.hpp"
 #include "ui/AppWindows.hpp"
+#include "ui/BackgroundReading.hpp"
 #include "ui/MainWindow.hpp"
 #include "ui/QtHost.hpp"
 #include "ui/SessionControls.hpp"
@@ -47,6 +48,7 @@ int main(int argc, char* argv[])
     qrv::ui::AppWindows windows(program, &host);
     qrv::ui::keepRecoveryFile(windows, program, argv[1]);
     qrv::ui::keepEditsAtEveryEnd(host, program);
+    qrv::ui::readRestInBackground(windows, program);
     windows.start();
 
     bool edited = false;
@@ -57,8 +59,8 @@ int main(int argc, char* argv[])
                 box->button(QMessageBox::Yes)->click();
             return;
         }
-        if (!windows.main().findChild<QTimer*>(QStringLiteral("RecoveryTimer")))
-            return; // start-up and the recovery question are not done yet
+        if (!windows.main().findChild<QTimer*>(QStringLiteral("RecoveryTimer")) || !program.reading.finished())
+            return; // start-up, the recovery question or the reading in the background are not done yet
         if (mode == "restore") {
             printTable("STORE", program.state.store);
             qrv::ParameterTable live;

@@ -1,0 +1,276 @@
+#include "UnitReading.hpp"
+
+#include "MemoryDump.hpp"
+
+#include "link/LiveRows.hpp"
+#include "link/LongOperation.hpp"
+#include "link/UnitIdentity.hpp"
+#include "state/CodePage.hpp"
+
+#include <algorithm>
+#include <charconv>
+
+namespace qrv {
+
+namespace {
+
+using Depth = UnitKnowledge::Depth;
+
+// Provisions shorter than this go by without a progress window.
+constexpr int kQuietProvision = 6;
+
+uint8_t parsedByte(const std::string& text)
+{
+    int value = 0;
+    std::from_chars(text.data(), text.data() + text.size(), value);
+    return static_cast<uint8_t>(value);
+}
+
+using NameBytes = std::array<uint8_t, Addr::NameLength>;
+
+std::string nameText(const NameBytes& bytes)
+{
+    return latin1ToUtf8({reinterpret_cast<const char*>(bytes.data()), bytes.size()});
+}
+
+} // namespace
+
+uint16_t UnitReading::address(const UnitItem& item) const
+{
+    switch (item.part) {
+    case UnitPart::Directory:
+        return Addr::directory(item.effect, item.index);
+    case UnitPart::SlotNumber:
+        return Addr::slotNumber(item.effect);
+    default:
+        return Addr::stored(item.effect, editor_.presetSlot(item.effect), item.index);
+    }
+}
+
+uint8_t UnitReading::held(const UnitItem& item) const
+{
+    const ProgramState& s = editor_.state();
+    const auto e = static_cast<std::size_t>(item.effect);
+    switch (item.part) {
+    case UnitPart::Directory:
+        return parsedByte(s.presetDirectory[e][static_cast<std::size_t>(item.index)]);
+    case UnitPart::SlotNumber:
+        return parsedByte(s.presetSlotNumbers[e]);
+    default:
+        return s.deviceCopy.at(item.effect, item.index);
+    }
+}
+
+void UnitReading::hold(const UnitItem& item, uint8_t value)
+{
+    ProgramState& s = editor_.state();
+    const auto e = static_cast<std::size_t>(item.effect);
+    if (item.part == UnitPart::Directory)
+        s.presetDirectory[e][static_cast<std::size_t>(item.index)] = std::to_string(value);
+    else if (item.part == UnitPart::SlotNumber)
+        s.presetSlotNumbers[e] = std::to_string(value);
+    else
+        s.deviceCopy.at(item.effect, item.index) = value;
+}
+
+void UnitReading::proved(const UnitItem& item)
+{
+    UnitKnowledge& known = editor_.state().known;
+    if (item.part == UnitPart::Directory)
+        known.set({UnitPart::Name, item.effect, item.index}, Depth::Unread);
+    else if (item.part == UnitPart::SlotNumber && item.effect == known.storedEffect())
+        known.setStoredEffect(item.effect, Depth::Unread);
+}
+
+UnitReading::Step UnitReading::readByteItem(const UnitItem& item, Pass pass)
+{
+    DeviceLink& link = editor_.link();
+    const uint16_t at = address(item);
+    const auto value = link.tryReadByte(at);
+    if (!value)
+        return Step::Failed;
+    if (pass == Pass::Read) {
+        hold(item, *value);
+        return Step::Progressed;
+    }
+    const uint8_t before = held(item);
+    const auto settled = readUntilAgreed([&link, at] { return link.tryReadByte(at); }, std::vector<uint8_t>{before, *value});
+    if (settled.outcome != Confirm::Agreed)
+        return unconfirmed(settled.outcome, item);
+    if (settled.value != before) {
+        hold(item, settled.value);
+        proved(item);
+    }
+    return Step::Progressed;
+}
+
+UnitReading::Step UnitReading::readName(const UnitItem& item, Pass pass)
+{
+    ProgramState& s = editor_.state();
+    std::string& name = s.presetNames[static_cast<std::size_t>(item.effect)][static_cast<std::size_t>(item.index)];
+    if (held({UnitPart::Directory, item.effect, item.index}) != Addr::SlotUsed) {
+        name = kEmptySlotName;
+        return Step::Progressed;
+    }
+    DeviceLink& link = editor_.link();
+    const auto readOnce = [&]() -> std::optional<NameBytes> {
+        link.ArmPort(8);
+        const bool answered = link.ReadBlock8(Cmd::ReadName, 0, 0, 0, 0, static_cast<uint8_t>(item.effect),
+                                              static_cast<uint8_t>(item.index));
+        link.ArmPort(10);
+        if (!answered)
+            return std::nullopt;
+        NameBytes bytes{};
+        std::copy_n(s.replyBuffer.begin(), bytes.size(), bytes.begin());
+        return bytes;
+    };
+    const auto first = readOnce();
+    if (!first)
+        return Step::Failed;
+    if (pass == Pass::Read) {
+        name = nameText(*first);
+        return Step::Progressed;
+    }
+    const auto settled = readUntilAgreed(readOnce, std::vector<NameBytes>{*first});
+    if (settled.outcome != Confirm::Agreed)
+        return unconfirmed(settled.outcome, item);
+    name = nameText(settled.value);
+    return Step::Progressed;
+}
+
+UnitReading::Step UnitReading::readRow(int effect, Pass pass, const std::function<bool()>& stop)
+{
+    ProgramState& s = editor_.state();
+    DeviceLink& link = editor_.link();
+    // The selected effect's row came whole with its selection; the others as far as their parameters go.
+    const int count = effect == s.currentEffect ? kDeviceColumns : s.tables.parameterCount[static_cast<std::size_t>(effect)];
+    const auto columns = [count](int) { return count; };
+    // The unit's own row is what tells a block for another effect from a repeat of it.
+    LiveRow current{};
+    std::copy_n(s.store.row(s.currentEffect).begin(), kDeviceColumns, current.begin());
+    LiveRowTable rows{};
+    link.ArmPort(32);
+    const LiveRead read = readLiveRows(link, s, editor_.host(), {effect}, columns, rows, stop, true, &current);
+    link.ArmPort(10);
+    if (read == LiveRead::Stopped && stop())
+        return Step::Stopped;
+    if (read != LiveRead::Done)
+        return Step::Failed;
+    const auto& row = rows[static_cast<std::size_t>(effect)];
+    for (int c = 0; c < count; ++c) {
+        const uint8_t value = row[static_cast<std::size_t>(c)];
+        if (pass == Pass::Read) {
+            s.store.at(effect, c) = value;
+            continue;
+        }
+        // A column the user has changed since shows the change, not what the unit held.
+        if (s.store.at(effect, c) != s.startConfig.at(effect, c))
+            continue;
+        const uint8_t first = s.startConfig.at(effect, c);
+        const auto settled = readUntilAgreed([&link, effect, c] { return link.tryReadByte(Addr::live(effect, c)); },
+                                             std::vector<uint8_t>{first, value});
+        if (settled.outcome != Confirm::Agreed)
+            return unconfirmed(settled.outcome, {UnitPart::Row, effect, c});
+        s.store.at(effect, c) = s.startConfig.at(effect, c) = settled.value;
+    }
+    if (pass == Pass::Read)
+        s.startConfig.copyRowFrom(s.store, effect);
+    return Step::Progressed;
+}
+
+UnitReading::Step UnitReading::unconfirmed(Confirm outcome, const UnitItem& item)
+{
+    if (outcome == Confirm::Failed)
+        return Step::Failed;
+    static constexpr const char* kParts[] = {"live row", "directory byte", "slot number", "name", "stored preset byte"};
+    editor_.host().log(neverAgreed(std::string(catalogue::effect(item.effect).listText) + " " +
+                                   kParts[static_cast<int>(item.part)] + " " + std::to_string(item.index)));
+    return Step::Failed;
+}
+
+UnitReading::Step UnitReading::take(const UnitItem& item, Pass pass, const std::function<bool()>& stop)
+{
+    UnitKnowledge& known = editor_.state().known;
+    // A name needs its slot's directory byte; a stored preset its slot number.
+    const std::optional<UnitItem> first = item.part == UnitPart::Name
+        ? std::optional<UnitItem>({UnitPart::Directory, item.effect, item.index})
+        : item.part == UnitPart::StoredPreset ? std::optional<UnitItem>({UnitPart::SlotNumber, item.effect})
+                                              : std::nullopt;
+    if (first && known.depth(*first) == Depth::Unread) {
+        const Step step = take(*first, Pass::Read, stop);
+        if (step != Step::Progressed || stop())
+            return step == Step::Progressed ? Step::Stopped : step;
+    }
+    Step step = Step::Progressed;
+    switch (item.part) {
+    case UnitPart::Row:
+        step = readRow(item.effect, pass, stop);
+        break;
+    case UnitPart::Name:
+        step = readName(item, pass);
+        break;
+    default:
+        step = readByteItem(item, pass);
+        break;
+    }
+    if (step == Step::Progressed) {
+        known.set(item, pass == Pass::Read ? Depth::Read : Depth::Confirmed);
+        pieceArrived(item);
+    }
+    return step;
+}
+
+void UnitReading::pieceArrived(const UnitItem& item)
+{
+    const int current = editor_.state().currentEffect;
+    if (item.effect == current && item.part != UnitPart::Row && item.part != UnitPart::StoredPreset)
+        editor_.showPresetCaption(current);
+}
+
+bool UnitReading::provide(const std::vector<UnitItem>& items)
+{
+    const UnitKnowledge& known = editor_.state().known;
+    std::vector<UnitItem> missing;
+    std::copy_if(items.begin(), items.end(), std::back_inserter(missing),
+                 [&known](const UnitItem& item) { return known.depth(item) == Depth::Unread; });
+    if (missing.empty())
+        return true;
+    std::optional<LongOperation> progress;
+    if (static_cast<int>(missing.size()) > kQuietProvision)
+        progress.emplace(editor_.link(), editor_.host(), kDumpProgressTitle, static_cast<int>(missing.size()));
+    const auto never = [] { return false; };
+    for (const UnitItem& item : missing)
+        if (known.depth(item) == Depth::Unread && take(item, Pass::Read, never) != Step::Progressed)
+            return false;
+    return true;
+}
+
+UnitReading::Step UnitReading::backgroundStep(const std::function<bool()>& userWaiting)
+{
+    const UnitKnowledge& known = editor_.state().known;
+    const auto items = everyItem(known.storedEffect());
+    for (const Depth wanted : {Depth::Unread, Depth::Read}) {
+        const auto next = std::find_if(items.begin(), items.end(),
+                                       [&](const UnitItem& item) { return known.depth(item) == wanted; });
+        if (next != items.end())
+            return take(*next, wanted == Depth::Unread ? Pass::Read : Pass::Confirm, userWaiting);
+    }
+    return Step::Done;
+}
+
+bool UnitReading::finished() const
+{
+    return editor_.state().known.all(Depth::Confirmed);
+}
+
+std::pair<int, int> UnitReading::progress() const
+{
+    const UnitKnowledge& known = editor_.state().known;
+    const auto items = everyItem(known.storedEffect());
+    int done = 0;
+    for (const UnitItem& item : items)
+        done += static_cast<int>(known.depth(item));
+    return {done, 2 * static_cast<int>(items.size())};
+}
+
+} // namespace qrv

@@ -1,0 +1,49 @@
+#pragma once
+
+#include "editor/Editor.hpp"
+#include "link/UnitIdentity.hpp"
+
+#include <functional>
+#include <utility>
+#include <vector>
+
+namespace qrv {
+
+// Reads what the start-up left, one exchange at a time between the user's work, and then every
+// piece a second time until it agrees; also reads at once what an operation needs and lacks.
+// Afterwards the editor holds exactly what a whole read at start-up gives.
+class UnitReading {
+public:
+    explicit UnitReading(Editor& editor) : editor_(editor) {}
+
+    // Reads what `items` lacks now, with progress when it takes a while. False when the link failed.
+    bool provide(const std::vector<UnitItem>& items);
+
+    enum class Step { Progressed, Done, Stopped, Failed };
+    // Reads or confirms the next piece. `userWaiting` is asked after every exchange; when it
+    // says yes the step stops, and the piece is taken again later.
+    Step backgroundStep(const std::function<bool()>& userWaiting);
+    bool finished() const;
+    // Reads and confirmations done, and how many there are in all.
+    std::pair<int, int> progress() const;
+
+private:
+    enum class Pass { Read, Confirm };
+    Step take(const UnitItem& item, Pass pass, const std::function<bool()>& stop);
+    Step readRow(int effect, Pass pass, const std::function<bool()>& stop);
+    Step readByteItem(const UnitItem& item, Pass pass);
+    Step readName(const UnitItem& item, Pass pass);
+    // A value that never agreed is logged; the reading pauses as after a failed link.
+    Step unconfirmed(Confirm outcome, const UnitItem& item);
+    // What the editor holds for a one-byte piece now, and where the piece lives on the unit.
+    uint8_t held(const UnitItem& item) const;
+    void hold(const UnitItem& item, uint8_t value);
+    // A piece that proved otherwise on its second read: what depended on it is read again.
+    void proved(const UnitItem& item);
+    uint16_t address(const UnitItem& item) const;
+    void pieceArrived(const UnitItem& item);
+
+    Editor& editor_;
+};
+
+} // namespace qrv
