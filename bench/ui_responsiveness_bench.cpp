@@ -9,6 +9,7 @@
 #include "EmulatorProcess.hpp"
 
 #include "ui/AppWindows.hpp"
+#include "ui/BackgroundReading.hpp"
 #include "ui/EditorWindow.hpp"
 #include "ui/MainWindow.hpp"
 #include "ui/QtHost.hpp"
@@ -30,11 +31,13 @@
 #include <QSlider>
 #include <QTimer>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <thread>
 #include <tuple>
 #include <vector>
 #include <sys/wait.h>
@@ -102,6 +105,7 @@ struct BenchEditor {
     explicit BenchEditor(std::vector<std::string> options) : emulator(QRV5173_EMULATOR, std::move(options))
     {
         port.setWaitObserver([this](bool waiting) { windows.binder().setLinkWaiting(waiting); });
+        ui::readRestInBackground(windows, program);
     }
     std::tuple<test::EmulatorProcess&, Program&, ui::AppWindows&> parts() { return {emulator, program, windows}; }
 
@@ -205,6 +209,119 @@ void BM_WindowStaysResponsive(benchmark::State& bench)
 }
 BENCHMARK(BM_WindowStaysResponsive)->Unit(benchmark::kSecond)->UseManualTime()->Iterations(1);
 
+// The requests in the emulator's frame log: sequence number, whether it set a parameter (0x20),
+// and the bytes of the request and its reply.
+struct LoggedRequest {
+    long sequence = 0;
+    bool parameter = false;
+    int bytes = 0;
+};
+std::vector<LoggedRequest> loggedRequests(const std::filesystem::path& log)
+{
+    std::ifstream in(log);
+    std::vector<LoggedRequest> requests;
+    std::string line;
+    while (std::getline(in, line)) {
+        std::istringstream words(line);
+        std::string direction, hex;
+        long sequence = 0;
+        words >> sequence >> direction;
+        int bytes = 0;
+        std::string third;
+        while (words >> hex)
+            if (++bytes == 3)
+                third = hex;
+        if (direction == ">")
+            requests.push_back({sequence, third == "20", bytes});
+        else if (!requests.empty() && requests.back().sequence == sequence)
+            requests.back().bytes += bytes;
+    }
+    return requests;
+}
+
+// Launch to an editable page with the unit on the remembered port (target <= 2.5 s, <= 0.5 s
+// after the splash), then a slider move every 150 to 350 ms, as a timer event that may fall
+// inside a background exchange, while the rest of the unit is read. For each edit: how many
+// other exchanges went out after it was made and before its frame (target: at most the one in
+// flight), and their wire time, which is what the edit waited. Also the window's longest stall
+// meanwhile, and how long the reading in the background takes.
+void BM_ReadyAtOnce(benchmark::State& bench)
+{
+    const auto folder = std::filesystem::temp_directory_path() / ("qrv-ui-ready-bench-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(folder);
+    const auto previous = std::filesystem::current_path();
+    std::filesystem::current_path(folder);
+    const auto log = folder / "frames.log";
+    std::vector<double> waits;
+    long mostBefore = 0;
+    double editable = 0, background = 0, longestGap = 0;
+    for (auto _ : bench) {
+        std::filesystem::remove(log);
+        BenchEditor rig({"--log", log.string()});
+        auto [emulator, program, windows] = rig.parts();
+        bool shown = false;
+        windows.setOnEditorShown([&] { shown = true; });
+        const Instant start = std::chrono::steady_clock::now();
+        windows.start();
+        runUntil([&] { return shown; });
+        const Instant ready = std::chrono::steady_clock::now();
+        editable = std::max(editable, Seconds(ready - start).count());
+        Probe probe;
+        probe.start();
+        QSlider* slider = movableSlider(windows.editor());
+        if (!slider) {
+            bench.SkipWithError("no slider on the page");
+            break;
+        }
+        std::vector<long> issuedAfter; // the last request logged when each edit was made
+        QTimer hand;
+        hand.setSingleShot(true);
+        QObject::connect(&hand, &QTimer::timeout, [&] {
+            const auto requests = loggedRequests(log);
+            issuedAfter.push_back(requests.empty() ? 0 : requests.back().sequence);
+            slider->setValue(slider->value() + (issuedAfter.size() % 2 ? 1 : -1));
+            hand.start(150 + 50 * static_cast<int>(issuedAfter.size() % 5));
+        });
+        hand.start(150);
+        runUntil([&] { return program.reading.finished(); });
+        hand.stop();
+        runUntil([&] { return !windows.binder().coreRunning(); });
+        background = std::max(background, Seconds(std::chrono::steady_clock::now() - ready).count());
+        longestGap = std::max(longestGap, probe.longestMs());
+        bench.SetIterationTime(Seconds(std::chrono::steady_clock::now() - start).count());
+        std::this_thread::sleep_for(std::chrono::milliseconds(200)); // the last reply into the log
+        emulator.stop();
+        const auto requests = loggedRequests(log);
+        std::size_t edit = 0;
+        for (std::size_t r = 0; r < requests.size() && edit < issuedAfter.size(); ++r) {
+            if (!requests[r].parameter)
+                continue;
+            long before = 0;
+            int bytes = 0;
+            for (const LoggedRequest& other : requests)
+                if (other.sequence > issuedAfter[edit] && other.sequence < requests[r].sequence) {
+                    ++before;
+                    bytes += other.bytes;
+                }
+            mostBefore = std::max(mostBefore, before);
+            waits.push_back(bytes * qrv::bench::kByteSeconds);
+            ++edit;
+        }
+    }
+    std::sort(waits.begin(), waits.end());
+    bench.counters["launch_to_editable_s"] = editable;
+    bench.counters["after_splash_s"] = editable - kSplashSeconds;
+    bench.counters["edits"] = static_cast<double>(waits.size());
+    bench.counters["edit_wait_median_ms"] = waits.empty() ? -1 : waits[waits.size() / 2] * 1000;
+    bench.counters["edit_wait_longest_ms"] = waits.empty() ? -1 : waits.back() * 1000;
+    bench.counters["most_exchanges_before_an_edit"] = static_cast<double>(mostBefore);
+    bench.counters["longest_gap_background_ms"] = longestGap;
+    bench.counters["background_read_s"] = background;
+    std::filesystem::current_path(previous);
+    std::filesystem::remove_all(folder);
+}
+BENCHMARK(BM_ReadyAtOnce)->Unit(benchmark::kSecond)->UseManualTime()->Iterations(1);
+
 // The editor's own cost per exchange against the CLI's: each runs the start-up's dump
 // against the unpaced emulator, so that what is left of the wall time is theirs (the
 // editor's windows and paints, the pty and the tool's start included). The splash
@@ -240,7 +357,7 @@ void BM_CostPerExchangeEditorAndCli(benchmark::State& bench)
         windows.setOnEditorShown([&] { shown = true; });
         const Instant start = std::chrono::steady_clock::now();
         windows.start();
-        runUntil([&] { return shown; });
+        runUntil([&] { return shown && program.reading.finished(); });
         const double wall = Seconds(std::chrono::steady_clock::now() - start).count() - kSplashSeconds;
         emulator.stop();
         std::size_t exchanges = 0;
