@@ -26,13 +26,6 @@ uint8_t parsedByte(const std::string& text)
     return static_cast<uint8_t>(value);
 }
 
-using NameBytes = std::array<uint8_t, Addr::NameLength>;
-
-std::string nameText(const NameBytes& bytes)
-{
-    return latin1ToUtf8({reinterpret_cast<const char*>(bytes.data()), bytes.size()});
-}
-
 } // namespace
 
 uint16_t UnitReading::address(const UnitItem& item) const
@@ -113,28 +106,26 @@ UnitReading::Step UnitReading::readName(const UnitItem& item, Pass pass)
         return Step::Progressed;
     }
     DeviceLink& link = editor_.link();
-    const auto readOnce = [&]() -> std::optional<NameBytes> {
+    const auto readOnce = [&]() -> std::optional<std::string> {
         link.ArmPort(8);
         const bool answered = link.ReadBlock8(Cmd::ReadName, 0, 0, 0, 0, static_cast<uint8_t>(item.effect),
                                               static_cast<uint8_t>(item.index));
         link.ArmPort(10);
         if (!answered)
             return std::nullopt;
-        NameBytes bytes{};
-        std::copy_n(s.replyBuffer.begin(), bytes.size(), bytes.begin());
-        return bytes;
+        return latin1ToUtf8({reinterpret_cast<const char*>(s.replyBuffer.data()), std::size_t{Addr::NameLength}});
     };
     const auto first = readOnce();
     if (!first)
         return Step::Failed;
     if (pass == Pass::Read) {
-        name = nameText(*first);
+        name = *first;
         return Step::Progressed;
     }
-    const auto settled = readUntilAgreed(readOnce, std::vector<NameBytes>{*first});
+    const auto settled = readUntilAgreed(readOnce, std::vector<std::string>{name, *first});
     if (settled.outcome != Confirm::Agreed)
         return unconfirmed(settled.outcome, item);
-    name = nameText(settled.value);
+    name = settled.value;
     return Step::Progressed;
 }
 
@@ -247,6 +238,8 @@ bool UnitReading::provide(const std::vector<UnitItem>& items)
 
 UnitReading::Step UnitReading::backgroundStep(const std::function<bool()>& userWaiting)
 {
+    if (userWaiting())
+        return Step::Stopped;
     const UnitKnowledge& known = editor_.state().known;
     const auto items = everyItem(known.storedEffect());
     for (const Depth wanted : {Depth::Unread, Depth::Read}) {

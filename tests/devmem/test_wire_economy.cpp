@@ -9,6 +9,7 @@
 #include "app/StartUp.hpp"
 #include "devmem/Backup.hpp"
 #include "devmem/MemoryDump.hpp"
+#include "devmem/PresetDialogs.hpp"
 #include "devmem/UnitReading.hpp"
 #include "link/LiveRows.hpp"
 #include "storage/FileCodec.hpp"
@@ -133,6 +134,98 @@ TEST(WireEconomy, AUnitWhoseBlockReadFallsShortIsReadByteByByteAndSaysSo)
         // The current effect's row, then found out at the first other effect.
         EXPECT_EQ(fast.blocks, 2u);
     }
+}
+
+// A fast start-up on the Chorus, its reading left to the test.
+struct FastStart {
+    TempFolder folder;
+    StartUpRig rig{false};
+    FastStart()
+    {
+        rig.deviceOnPortSeven();
+        rig.names = {{1, "qrv"}};
+        prepareUnit(rig.device, 7);
+        rig.state.programFolder = folder.path;
+        mainWindowLoad(rig.program);
+    }
+    std::vector<std::vector<uint8_t>> framesFrom(std::size_t first) const
+    {
+        std::vector<std::vector<uint8_t>> frames;
+        const auto all = rig.exchanges();
+        for (std::size_t i = first; i < all.size(); ++i)
+            frames.push_back(all[i].bytes);
+        return frames;
+    }
+};
+
+bool readsAddress(const std::vector<uint8_t>& frame, uint16_t address)
+{
+    return frame.at(2) == Cmd::ReadByte && frame.at(3) == (address >> 8) && frame.at(4) == (address & 0xFF);
+}
+
+// Wherever the user acts during the background reading, between two of its exchanges (a block, a
+// name, a directory byte, a stored-preset byte, a confirmation), the edit is the next frame
+// out; the piece that was stopped is read again, and the end is the exact order's but for the edit.
+TEST(WireEconomy, AnEditMadeDuringTheBackgroundReadingGoesOutNextAndTheReadingStillEndsRight)
+{
+    const StartUp exact = startUp(true);
+    const PageParameter& decay = catalogue::pageOfEffect(7).parameters.front();
+    for (std::size_t at = 1; at < 600; at += 23) {
+        SCOPED_TRACE(at);
+        FastStart fast;
+        StartUpRig& rig = fast.rig;
+        const std::size_t stopAt = rig.exchanges().size() + at;
+        UnitReading::Step step = UnitReading::Step::Progressed;
+        while (step == UnitReading::Step::Progressed)
+            step = rig.program.reading.backgroundStep([&] { return rig.exchanges().size() >= stopAt; });
+        if (step == UnitReading::Step::Done)
+            break; // past the end of the reading
+        ASSERT_EQ(rig.exchanges().size(), stopAt) << "the reading went on after the user asked";
+        const uint8_t value = static_cast<uint8_t>(rig.state.store.at(7, decay.column) ^ 1);
+        rig.program.editor.storeAndSend(decay.column, value);
+        const auto after = fast.framesFrom(stopAt);
+        ASSERT_FALSE(after.empty());
+        EXPECT_EQ(after.front().at(2), Cmd::SetParameter);
+        finishReading(rig);
+        rig.state.store.at(7, decay.column) ^= 1; // as if the edit had not been made
+        rig.device.poke(Addr::live(7, decay.column), rig.state.store.at(7, decay.column));
+        expectSame(Outcome::of(rig), exact.outcome);
+    }
+}
+
+// A selection and a preset dialog before their pieces are read read exactly those first.
+TEST(WireEconomy, WhatTheUserOpensBeforeTheBackgroundReachesItIsReadFirstAndOnlyThat)
+{
+    FastStart fast;
+    StartUpRig& rig = fast.rig;
+    Editor& editor = rig.program.editor;
+    const std::size_t before = rig.exchanges().size();
+    rig.form.Combo1.index = 3;
+    editor.effectListClick();
+    const auto frames = fast.framesFrom(before);
+    ASSERT_FALSE(frames.empty());
+    EXPECT_EQ(frames.front(), std::vector<uint8_t>({0xF0, 0x9C, Cmd::SelectEffect, 0, 0, 0, 0, 0, 3, 0xF7}));
+    EXPECT_TRUE(rig.state.known.presetsRead(3));
+    EXPECT_EQ(rig.state.known.storedEffect(), 3);
+    EXPECT_FALSE(rig.state.known.rowRead(5));
+    for (const auto& frame : frames)
+        for (int e : {5, 7})
+            for (int slot = 0; slot < kSlotCount; ++slot)
+                EXPECT_FALSE(readsAddress(frame, Addr::directory(e, slot))) << "effect " << e;
+    EXPECT_NE(rig.form.Label2.caption, "");
+
+    // The store dialog of effect 3 finds its names read; Compare reads nothing more either.
+    const std::size_t opened = rig.exchanges().size();
+    StoreDialog store(editor);
+    store.load();
+    EXPECT_TRUE(store.form.open);
+    EXPECT_EQ(rig.exchanges().size(), opened);
+
+    // Back on the Chorus, whose presets the start-up left unread, the selection reads them.
+    rig.form.Combo1.index = 7;
+    editor.effectListClick();
+    EXPECT_TRUE(rig.state.known.presetsRead(7));
+    EXPECT_FALSE(rig.state.known.presetsRead(5));
 }
 
 // A project saved from the unit, then changed in one effect: a byte outside its control's
