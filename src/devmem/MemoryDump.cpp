@@ -285,7 +285,8 @@ bool dump(Editor& editor, FrmSplash& splash, bool cancellable, UnitRead extent)
         DumpProgress progress(editor.link(), host, splash.ProgressBar1);
         const bool whole = extent == UnitRead::Whole;
         const int steps = whole ? dumpExchangesWithoutNames(editor.state()) + kEffectCount * kSlotCount : kFirstReads;
-        const LongOperation operation(editor.link(), host, kDumpProgressTitle, steps, cancellable);
+        const LongOperation operation(editor.link(), host, whole ? kDumpProgressTitle : kFirstReadsTitle, steps,
+                                      cancellable);
         const bool complete = runStartingOverAfterReconnect(editor.link(), [&](const FailureWatch& failure) {
             const Stop watch{failure, operation};
             if (whole) {

@@ -10,6 +10,7 @@ namespace qrv {
 
 inline constexpr const char* kEmptySlotName = " Empty  ";
 inline constexpr const char* kDumpProgressTitle = "Reading the QRV5173's memory";
+inline constexpr const char* kFirstReadsTitle = "Reading the QRV5173's current effect";
 
 // The exchanges a dump makes besides one name read per stored preset. In the exact order: the
 // one-byte reads of the current effect, the switch, the directory, the slot numbers, the stored

@@ -12,12 +12,14 @@
 #include "devmem/PresetDialogs.hpp"
 #include "devmem/UnitReading.hpp"
 #include "link/LiveRows.hpp"
+#include "state/CodePage.hpp"
 #include "storage/FileCodec.hpp"
 #include "storage/PresetFiles.hpp"
 #include "storage/Reload.hpp"
 
 #include <gtest/gtest.h>
 
+#include <set>
 #include <tuple>
 
 namespace qrv::test {
@@ -191,6 +193,33 @@ TEST(WireEconomy, AnEditMadeDuringTheBackgroundReadingGoesOutNextAndTheReadingSt
         rig.device.poke(Addr::live(7, decay.column), rig.state.store.at(7, decay.column));
         expectSame(Outcome::of(rig), exact.outcome);
     }
+}
+
+// A first read that a damaged line turned into another believable value (an erased slot, another
+// letter of a name) is put right by the second read before the editor counts it as the unit's.
+TEST(WireEconomy, TheBackgroundReadingPutsRightABelievableDamagedFirstRead)
+{
+    TempFolder folder;
+    StartUpRig rig(false);
+    rig.deviceOnPortSeven();
+    rig.state.programFolder = folder.path;
+    ASSERT_EQ(rig.device.peek(Addr::directory(5, 0)), Addr::SlotUsed);
+    std::set<uint8_t> damaged;
+    rig.damage = [&](std::span<const uint8_t> request, std::vector<uint8_t>& reply) {
+        const bool directory = request[2] == Cmd::ReadByte && request[3] == (Addr::directory(5, 0) >> 8) &&
+            request[4] == (Addr::directory(5, 0) & 0xFF);
+        const bool name = request[2] == Cmd::ReadName && request[7] == 5 && request[8] == 1;
+        if ((directory || name) && damaged.insert(request[2]).second)
+            reply[directory ? 6 : 0] = directory ? Addr::SlotErased : static_cast<uint8_t>(reply[0] ^ 1);
+    };
+    mainWindowLoad(rig.program);
+    finishReading(rig);
+    EXPECT_EQ(damaged.size(), 2u);
+    EXPECT_EQ(rig.state.presetDirectory[5][0], std::to_string(Addr::SlotUsed));
+    std::string name;
+    for (int k = 0; k < Addr::NameLength; ++k)
+        name += static_cast<char>(rig.device.peek(Addr::name(5, 1, k)));
+    EXPECT_EQ(rig.state.presetNames[5][1], latin1ToUtf8(name));
 }
 
 // A selection and a preset dialog before their pieces are read read exactly those first.

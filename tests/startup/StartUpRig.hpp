@@ -68,6 +68,8 @@ struct StartUpRig {
         if (onFrame)
             onFrame();
         auto reply = device.receive(bytes);
+        if (damage)
+            damage(bytes, reply);
         if (it->second == Far::Garbage)
             for (auto& b : reply)
                 b = static_cast<uint8_t>(~b);
@@ -76,6 +78,8 @@ struct StartUpRig {
 
     // Runs before the device answers each frame.
     std::function<void()> onFrame;
+    // May change a reply the way a damaged line would, passing every check the link makes.
+    std::function<void(std::span<const uint8_t> request, std::vector<uint8_t>& reply)> damage;
 
     std::size_t framesWith(uint8_t command) const
     {
