@@ -57,6 +57,8 @@ MainWindow::MainWindow(EditorWindow* editor, QWidget* parent) : QMainWindow(pare
     area_->setObjectName(QStringLiteral("EditorArea"));
     area_->setWidgetResizable(true);
     area_->setFrameShape(QFrame::NoFrame);
+    // Not a stop of its own: Tab goes from control to control, and the area follows the focus.
+    area_->setFocusPolicy(Qt::NoFocus);
     area_->setWidget(editor);
     setCentralWidget(area_);
 
