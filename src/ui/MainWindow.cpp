@@ -10,6 +10,7 @@
 #include <QCloseEvent>
 #include <QContextMenuEvent>
 #include <QDockWidget>
+#include <QHash>
 #include <QLabel>
 #include <QLayout>
 #include <QMenu>
@@ -46,8 +47,46 @@ QString linkStatusText(const ProgramState& state, const std::string& portName)
     return QStringLiteral("Connected – ") + QString::fromStdString(portName);
 }
 
+namespace {
+
+// A dialog, message box or progress window that closes gives the focus back to the
+// control that had it when the window opened: a window manager or Qt would otherwise put
+// it on whatever comes first, or nowhere.
+class FocusReturn final : public QObject {
+public:
+    explicit FocusReturn(QObject* parent) : QObject(parent) { qApp->installEventFilter(this); }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() != QEvent::Show && event->type() != QEvent::Hide)
+            return false;
+        auto* window = qobject_cast<QWidget*>(watched);
+        if (!window || !window->isWindow() || !window->isModal())
+            return false;
+        if (event->type() == QEvent::Show) {
+            QWidget* focus = QApplication::focusWidget();
+            if (focus && focus->window() != window)
+                before_[window] = focus;
+            return false;
+        }
+        const QPointer<QWidget> back = before_.take(window);
+        if (back && back->isVisible() && back->isEnabled()) {
+            back->window()->activateWindow();
+            back->setFocus(Qt::ActiveWindowFocusReason);
+        }
+        return false;
+    }
+
+private:
+    QHash<QObject*, QPointer<QWidget>> before_;
+};
+
+} // namespace
+
 MainWindow::MainWindow(EditorWindow* editor, QWidget* parent) : QMainWindow(parent), editor_(editor)
 {
+    new FocusReturn(this);
     setObjectName(QStringLiteral("MDIFrmMain"));
     reportBusyState(this);
     setWindowTitle(QString::fromLatin1(kApplicationName));
