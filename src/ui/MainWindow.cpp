@@ -91,10 +91,13 @@ MainWindow::MainWindow(EditorWindow* editor, QWidget* parent) : QMainWindow(pare
     reportBusyState(this);
     setWindowTitle(QString::fromLatin1(kApplicationName));
 
-    // The editor fills the window and grows with it; a screen too small for it scrolls.
+    // The editor keeps its natural size at the top, in the middle of a larger window; a
+    // screen too small for it scrolls.
     area_ = new QScrollArea;
     area_->setObjectName(QStringLiteral("EditorArea"));
     area_->setWidgetResizable(true);
+    area_->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    editor->installEventFilter(this);
     area_->setFrameShape(QFrame::NoFrame);
     // Not a stop of its own: Tab goes from control to control, and the area follows the focus.
     area_->setFocusPolicy(Qt::NoFocus);
@@ -162,9 +165,21 @@ QSize frameExtra(const QWidget* window)
 
 } // namespace
 
+bool MainWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    // Sliders stretched over a maximised window only look odd: the editor grows no larger
+    // than it asks to be, whatever pages it has built so far.
+    if (watched == editor_ && event->type() == QEvent::LayoutRequest)
+        editor_->setMaximumSize(editor_->sizeHint().expandedTo(editor_->minimumSize()));
+    return QMainWindow::eventFilter(watched, event);
+}
+
 void MainWindow::fitToEditor()
 {
+    // About two thirds of the screen, at least what the editor asks for.
     QSize wanted = sizeForEditor(editor_->sizeHint());
+    if (const QScreen* screen = this->screen())
+        wanted = wanted.expandedTo(screen->availableGeometry().size() * 2 / 3);
     QSize least = sizeForEditor(editor_->minimumSizeHint());
     if (const QScreen* screen = this->screen()) {
         // Room for the window's own frame and title bar; a smaller screen scrolls.

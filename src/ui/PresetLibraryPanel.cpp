@@ -713,19 +713,29 @@ void addPresetLibrary(MainWindow* main, QMenu* menu, QAction* before, PresetLibr
     new LibraryFocus(main, panel);
 
     // The editor keeps its room: the window widens by what the panel takes beside it while
-    // it is shown, as far as the screen allows.
+    // it is shown, as far as the screen allows, and moves left if it must; on a narrow
+    // screen the panel takes less than it would like.
     auto grown = std::make_shared<int>(0);
     QObject::connect(panel, &QDockWidget::visibilityChanged, main, [main, panel, grown](bool visible) {
         if (panel->isFloating() || !main->isVisible() || main->isMaximized() || main->isFullScreen())
             return;
         if (visible && *grown == 0) {
-            int room = main->aroundEditor().width();
+            const int around = main->aroundEditor().width() - panel->width();
+            const int editorWidth = main->sizeForEditor(main->editor()->sizeHint()).width() - main->aroundEditor().width();
+            int room = editorWidth + around + panel->sizeHint().width();
             if (const QScreen* screen = main->screen())
-                room = std::min(room, screen->availableGeometry().width() - main->frameGeometry().width());
-            if (room > 0) {
-                *grown = room;
-                main->resize(main->width() + room, main->height());
+                room = screen->availableGeometry().width() - (main->frameGeometry().width() - main->width());
+            // Room for names of some 40 characters, if the screen has it.
+            const int least = panel->minimumSizeHint().width();
+            const int liked = std::max(least, 40 * panel->fontMetrics().averageCharWidth());
+            const int panelWidth = std::clamp(room - editorWidth - around, least, liked);
+            main->resizeDocks({panel}, {panelWidth}, Qt::Horizontal);
+            const int wanted = std::min(room, main->sizeForEditor(main->editor()->sizeHint()).width());
+            if (wanted > main->width()) {
+                *grown = wanted - main->width();
+                main->resize(wanted, main->height());
             }
+            main->keepOnScreen(false);
         } else if (!visible && *grown > 0) {
             main->resize(main->width() - *grown, main->height());
             *grown = 0;
