@@ -722,12 +722,12 @@ void addPresetLibrary(MainWindow* main, QMenu* menu, QAction* before, PresetLibr
         if (visible && *grown == 0) {
             const int around = main->aroundEditor().width() - panel->width();
             const int editorWidth = main->sizeForEditor(main->editor()->sizeHint()).width() - main->aroundEditor().width();
-            int room = editorWidth + around + panel->sizeHint().width();
-            if (const QScreen* screen = main->screen())
-                room = screen->availableGeometry().width() - (main->frameGeometry().width() - main->width());
             // Room for names of some 40 characters, if the screen has it.
             const int least = panel->minimumSizeHint().width();
             const int liked = std::max(least, 40 * panel->fontMetrics().averageCharWidth());
+            int room = editorWidth + around + liked;
+            if (const QScreen* screen = main->screen())
+                room = screen->availableGeometry().width() - (main->frameGeometry().width() - main->width());
             const int panelWidth = std::clamp(room - editorWidth - around, least, liked);
             main->resizeDocks({panel}, {panelWidth}, Qt::Horizontal);
             const int wanted = std::min(room, main->sizeForEditor(main->editor()->sizeHint()).width());
