@@ -1,5 +1,6 @@
 # The walker of scripts/atspi-check: drives the running editor by keys and reads it over AT-SPI.
 import os
+import re
 import subprocess
 import sys
 import time
@@ -17,6 +18,7 @@ CONTROLS = {"push button", "check box", "toggle button", "slider", "combo box", 
 ACTING = {"push button", "check box", "toggle button", "combo box", "radio button"}
 heard = []
 problems = []
+heard_as = {}  # where -> the name as heard -> the control
 
 
 def pump(seconds):
@@ -62,11 +64,23 @@ def showing(node):
     return node.get_state_set().contains(Atspi.StateType.SHOWING)
 
 
+def sounds_alike(node, where, name):
+    """Two controls shown together whose names a listener cannot tell apart."""
+    sound = re.sub("[^a-z0-9]", "", name.lower())
+    if not sound:
+        return
+    other = heard_as.setdefault(where, {}).setdefault(sound, node)
+    if other is not node and other.get_role_name() != "combo box":  # a list's own popup
+        problems.append(f"sound alike in {where}: {other.get_role_name()} {other.get_name()!r} "
+                        f"and {node.get_role_name()} {name!r}")
+
+
 def check(node, where, seen):
-    """Counts unnamed and unactionable controls below node, popups of lists included."""
+    """Counts unnamed, unactionable and alike-sounding controls below node, popups of lists included."""
     role = node.get_role_name()
     if role in CONTROLS and showing(node):
         name = node.get_name() or ""
+        sounds_alike(node, where, name)
         label = f"{where}: {role} {name!r}"
         if label in seen:
             return
@@ -220,6 +234,7 @@ def main():
         print("PROBLEM:", p)
     print(f"atspi-check: {len(seen)} controls on 16 effects and 3 dialogs; "
           f"{sum(p.startswith(('unnamed', 'no ')) for p in problems)} unnamed or unactionable; "
+          f"{sum(p.startswith('sound alike') for p in problems)} sounding alike; "
           f"{len(problems)} problems")
     return 1 if problems else 0
 

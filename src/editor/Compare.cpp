@@ -76,6 +76,7 @@ bool Editor::compareWith(std::span<const uint8_t> reference, const std::string& 
     state_.store.setRow(e, comparison.edits);
     comparison_ = std::move(comparison);
     form_.compareBanner = "Comparing: " + source + " \u2014 press Compare to return to your edits";
+    form_.compareSource = source;
     host_.refresh(Window::Editor);
     return true;
 }
@@ -87,6 +88,7 @@ void Editor::leaveCompare()
     Comparison comparison = std::move(*comparison_);
     comparison_.reset();
     form_.compareBanner.clear();
+    form_.compareSource.clear();
     const int e = comparison.effect;
     if (e != state_.currentEffect)
         return; // the page of the comparison is gone: nothing shows it any more

@@ -63,7 +63,7 @@ enum class Drive { Hand, Procedure };
 
 enum class ResetTo { Stored, Start };
 
-inline constexpr const char* kStoredVersion = "stored version";
+inline constexpr const char* kStoredVersion = "the stored version";
 inline constexpr const char* kCompareTitle = "Compare";
 
 // The editor core: the edit path from a control to the store, the value box and the

@@ -28,6 +28,7 @@ struct FrmMain {
     // while comparing.
     CommandButton compareButton{"Compare", "Hear the stored version, then press again for your edits"};
     std::string compareBanner;
+    std::string compareSource; // what the banner says is heard ("the stored version")
 
     // Pages: Frame5 elements 0 and 4 to 15, one in front
     ControlArray<GroupFrame> Frame5;

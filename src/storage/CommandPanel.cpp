@@ -80,7 +80,7 @@ void commandPanelClick(Editor& editor, const PanelActions& actions, int index)
     case 8:
         run(actions.showStoreDialog);
         break;
-    case 9: {
+    case kFindDeviceButton: {
         // Coming back from demo mode or a cut-off transfer, the unit may hold anything.
         const ProgramState& state = editor.state();
         const bool mayDiffer = state.DemoMode || state.unitMayDiffer;

@@ -9,6 +9,8 @@ namespace qrv {
 inline constexpr int kPanelButtons = 10;
 // "Reload All Effect": hidden when the editor window loads, never shown again.
 inline constexpr int kReloadAllButton = 6;
+// "  ReConnect": the device search.
+inline constexpr int kFindDeviceButton = 9;
 
 // The panel actions that belong to other layers; the application wires them.
 // An action left empty does nothing.

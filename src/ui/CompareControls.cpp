@@ -8,6 +8,8 @@
 #include "storage/PresetFiles.hpp"
 
 #include <QAction>
+#include <QApplication>
+#include <QKeyEvent>
 #include <QInputDialog>
 #include <QKeySequence>
 #include <QLabel>
@@ -80,10 +82,55 @@ QLabel* compareBanner(Binder& binder, Editor& editor)
         banner->setText(text);
         banner->setAccessibleName(text);
         banner->setVisible(!text.isEmpty());
-        announce(banner, leaving ? QStringLiteral("Back to your edits") : text);
+        announce(banner, leaving ? QStringLiteral("Back to your edits")
+                                 : QStringLiteral("Comparing ") + qs(form.compareSource));
         return banner;
     });
     return banner;
+}
+
+namespace {
+
+// While comparing, the page shows the compared version: Tab walks it and a screen reader
+// reads it, but keys, clicks and the wheel change nothing, and the focus stays where it is.
+class ComparedPageGuard final : public QObject {
+public:
+    ComparedPageGuard(QWidget* page, const Editor& editor) : QObject(page), page_(page), editor_(editor)
+    {
+        qApp->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        switch (event->type()) {
+        case QEvent::KeyPress: {
+            const int key = static_cast<QKeyEvent*>(event)->key();
+            if (key == Qt::Key_Tab || key == Qt::Key_Backtab)
+                return false;
+            break;
+        }
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::Wheel:
+            break;
+        default:
+            return false;
+        }
+        const auto* widget = qobject_cast<const QWidget*>(watched);
+        return editor_.comparing() && widget && page_->isAncestorOf(widget);
+    }
+
+private:
+    QWidget* page_;
+    const Editor& editor_;
+};
+
+} // namespace
+
+void holdWhileComparing(QWidget* page, const Editor& editor)
+{
+    new ComparedPageGuard(page, editor);
 }
 
 std::pair<QAction*, QAction*> addCompareActions(QWidget* window, Binder& binder, Editor& editor)

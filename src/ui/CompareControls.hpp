@@ -24,6 +24,10 @@ QPushButton* compareButton(Binder& binder, Editor& editor);
 // The banner over the pages while comparing; screen readers hear it come and go.
 QLabel* compareBanner(Binder& binder, Editor& editor);
 
+// While comparing, the page (and all inside it) keeps the focus and can be walked and
+// read, but takes no key, click or wheel that would change a value.
+void holdWhileComparing(QWidget* page, const Editor& editor);
+
 // "Compare With Stored" (with the key) and "Compare With…" (a slot of the unit or a
 // preset file, chosen in a dialog over `window`), as actions of the window.
 std::pair<QAction*, QAction*> addCompareActions(QWidget* window, Binder& binder, Editor& editor);

@@ -9,6 +9,7 @@
 #include "Widgets.hpp"
 
 #include "effects/Pages.hpp"
+#include "storage/CommandPanel.hpp"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -67,10 +68,9 @@ EditorWindow::EditorWindow(Editor& editor, Binder& binder, PageBuilding pageBuil
 
     pages_ = new QStackedWidget;
     pages_->setObjectName(QStringLiteral("Pages"));
+    // The compared version is only heard and seen; the pages stay enabled so that the focus stays.
+    holdWhileComparing(pages_, editor_);
     binder_.custom(pages_, [this, &form]() -> QWidget* {
-        // The compared version is only heard and seen; any edit returns to the edits first.
-        if (pages_->isEnabled() == editor_.comparing())
-            pages_->setEnabled(!editor_.comparing());
         const auto found = pageByElement_.find(form.frontPage);
         if (found == pageByElement_.end() || pages_->currentWidget() == found->second)
             return nullptr;
@@ -138,6 +138,8 @@ void EditorWindow::buildCommandPanel()
                 commandHandler_(i);
         });
     }
+    findChild<QPushButton*>(elementName("Command2", kFindDeviceButton))
+        ->setAccessibleName(QStringLiteral("ReConnect device"));
 }
 
 QWidget* EditorWindow::buildHeader()
@@ -225,6 +227,9 @@ QWidget* EditorWindow::buildHeader()
 
     auto* reopen = new QPushButton;
     reopen->setObjectName(QStringLiteral("Command3"));
+    // Both ReConnect buttons say which one they are: this one reopens the port, the
+    // command panel's searches for the unit.
+    reopen->setAccessibleName(QStringLiteral("ReConnect port"));
     binder_.button(reopen, form.Command3, [this] {
         if (reopenHandler_)
             reopenHandler_();

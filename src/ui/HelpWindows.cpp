@@ -33,7 +33,7 @@ const KeyLine kControlKeys[] = {
     {"Escape (in a value box)", "Put the shown value back"},
     {"Shift+F10, Menu", "Open the focused control's menu: Reset to Stored Value, Reset to Start Value"},
     {"F6, Shift+F6", "Move between the page, the Preset Library and other open panels"},
-    {"Ctrl+L", "Open the Preset Library and move into it; again to close it"},
+    {"Ctrl+L", "Open the Preset Library or move into it; from inside it, close it"},
     {"Space", "Tick or clear a check box; press the focused button"},
     {"Alt+Down, F4", "Open a drop-down list"},
     {"Enter (in a dialog)", "Press the dialog's main button (Load, Store, Yes), or the focused one"},

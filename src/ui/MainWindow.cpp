@@ -10,6 +10,7 @@
 #include <QCloseEvent>
 #include <QContextMenuEvent>
 #include <QDockWidget>
+#include <QHash>
 #include <QLabel>
 #include <QLayout>
 #include <QMenu>
@@ -46,17 +47,60 @@ QString linkStatusText(const ProgramState& state, const std::string& portName)
     return QStringLiteral("Connected – ") + QString::fromStdString(portName);
 }
 
+namespace {
+
+// A dialog, message box or progress window that closes gives the focus back to the
+// control that had it when the window opened: a window manager or Qt would otherwise put
+// it on whatever comes first, or nowhere.
+class FocusReturn final : public QObject {
+public:
+    explicit FocusReturn(QObject* parent) : QObject(parent) { qApp->installEventFilter(this); }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() != QEvent::Show && event->type() != QEvent::Hide)
+            return false;
+        auto* window = qobject_cast<QWidget*>(watched);
+        if (!window || !window->isWindow() || !window->isModal())
+            return false;
+        if (event->type() == QEvent::Show) {
+            QWidget* focus = QApplication::focusWidget();
+            if (focus && focus->window() != window)
+                before_[window] = focus;
+            return false;
+        }
+        const QPointer<QWidget> back = before_.take(window);
+        if (back && back->isVisible() && back->isEnabled()) {
+            back->window()->activateWindow();
+            back->setFocus(Qt::ActiveWindowFocusReason);
+        }
+        return false;
+    }
+
+private:
+    QHash<QObject*, QPointer<QWidget>> before_;
+};
+
+} // namespace
+
 MainWindow::MainWindow(EditorWindow* editor, QWidget* parent) : QMainWindow(parent), editor_(editor)
 {
+    new FocusReturn(this);
     setObjectName(QStringLiteral("MDIFrmMain"));
     reportBusyState(this);
     setWindowTitle(QString::fromLatin1(kApplicationName));
 
-    // The editor fills the window and grows with it; a screen too small for it scrolls.
+    // The editor keeps its natural size at the top, in the middle of a larger window; a
+    // screen too small for it scrolls.
     area_ = new QScrollArea;
     area_->setObjectName(QStringLiteral("EditorArea"));
     area_->setWidgetResizable(true);
+    area_->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    editor->installEventFilter(this);
     area_->setFrameShape(QFrame::NoFrame);
+    // Not a stop of its own: Tab goes from control to control, and the area follows the focus.
+    area_->setFocusPolicy(Qt::NoFocus);
     area_->setWidget(editor);
     setCentralWidget(area_);
 
@@ -121,9 +165,21 @@ QSize frameExtra(const QWidget* window)
 
 } // namespace
 
+bool MainWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    // Sliders stretched over a maximised window only look odd: the editor grows no larger
+    // than it asks to be, whatever pages it has built so far.
+    if (watched == editor_ && event->type() == QEvent::LayoutRequest)
+        editor_->setMaximumSize(editor_->sizeHint().expandedTo(editor_->minimumSize()));
+    return QMainWindow::eventFilter(watched, event);
+}
+
 void MainWindow::fitToEditor()
 {
+    // About two thirds of the screen, at least what the editor asks for.
     QSize wanted = sizeForEditor(editor_->sizeHint());
+    if (const QScreen* screen = this->screen())
+        wanted = wanted.expandedTo(screen->availableGeometry().size() * 2 / 3);
     QSize least = sizeForEditor(editor_->minimumSizeHint());
     if (const QScreen* screen = this->screen()) {
         // Room for the window's own frame and title bar; a smaller screen scrolls.

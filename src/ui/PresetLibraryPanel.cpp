@@ -5,6 +5,7 @@
 
 #include "editor/Catalogue.hpp"
 
+#include <QApplication>
 #include <QCollator>
 #include <QDir>
 #include <QElapsedTimer>
@@ -14,6 +15,8 @@
 #include <QLabel>
 #include <QMainWindow>
 #include <QMenu>
+#include <QMenuBar>
+#include <QPointer>
 #include <QScreen>
 #include <QSignalBlocker>
 #include <QStyle>
@@ -649,6 +652,52 @@ void PresetLibraryPanel::activate(QTreeWidgetItem* item)
     }
 }
 
+namespace {
+
+// Opened by the key or the menu, the Library takes the keyboard focus; closed, the focus
+// goes back where it was before. Ctrl+L on a Library that is open while the focus is
+// elsewhere moves into it instead of closing it.
+class LibraryFocus final : public QObject {
+public:
+    LibraryFocus(MainWindow* main, QDockWidget* panel) : QObject(panel), main_(main), panel_(panel)
+    {
+        QAction* toggle = panel->toggleViewAction();
+        toggle->installEventFilter(this);
+        connect(toggle, &QAction::triggered, this, [this](bool shown) {
+            if (shown)
+                MainWindow::focusInto(panel_);
+            else if (before_ && before_->isVisible() && before_->isEnabled())
+                before_->setFocus(Qt::OtherFocusReason);
+            else
+                MainWindow::focusInto(main_->editor());
+        });
+        // Where Qt puts the focus as the Library hides is not where the user was.
+        connect(qApp, &QApplication::focusChanged, this, [this](QWidget* old, QWidget* now) {
+            if (now && now->window() == main_ && !inside(now) && !(inside(old) && panel_->isHidden()) &&
+                !qobject_cast<QMenuBar*>(now) && !qobject_cast<QMenu*>(now))
+                before_ = now;
+        });
+    }
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() != QEvent::Shortcut || !panel_->isVisible() || inside(QApplication::focusWidget()))
+            return false;
+        MainWindow::focusInto(panel_);
+        return true;
+    }
+
+private:
+    bool inside(const QWidget* widget) const { return widget && (widget == panel_ || panel_->isAncestorOf(widget)); }
+
+    MainWindow* main_;
+    QDockWidget* panel_;
+    QPointer<QWidget> before_;
+};
+
+} // namespace
+
 void addPresetLibrary(MainWindow* main, QMenu* menu, QAction* before, PresetLibraryPanel* panel)
 {
     main->addDockWidget(Qt::RightDockWidgetArea, panel);
@@ -661,25 +710,32 @@ void addPresetLibrary(MainWindow* main, QMenu* menu, QAction* before, PresetLibr
     toggle->setStatusTip(QStringLiteral("Show the preset and project files of the Preset folder"));
     menu->insertAction(before, toggle);
     menu->insertSeparator(toggle);
-    // Opened by the key or the menu, the Library takes the keyboard focus; closed, the page has it back.
-    QObject::connect(toggle, &QAction::triggered, main, [main, panel](bool shown) {
-        MainWindow::focusInto(shown ? static_cast<QWidget*>(panel) : static_cast<QWidget*>(main->editor()));
-    });
+    new LibraryFocus(main, panel);
 
     // The editor keeps its room: the window widens by what the panel takes beside it while
-    // it is shown, as far as the screen allows.
+    // it is shown, as far as the screen allows, and moves left if it must; on a narrow
+    // screen the panel takes less than it would like.
     auto grown = std::make_shared<int>(0);
     QObject::connect(panel, &QDockWidget::visibilityChanged, main, [main, panel, grown](bool visible) {
         if (panel->isFloating() || !main->isVisible() || main->isMaximized() || main->isFullScreen())
             return;
         if (visible && *grown == 0) {
-            int room = main->aroundEditor().width();
+            const int around = main->aroundEditor().width() - panel->width();
+            const int editorWidth = main->sizeForEditor(main->editor()->sizeHint()).width() - main->aroundEditor().width();
+            // Room for names of some 40 characters, if the screen has it.
+            const int least = panel->minimumSizeHint().width();
+            const int liked = std::max(least, 40 * panel->fontMetrics().averageCharWidth());
+            int room = editorWidth + around + liked;
             if (const QScreen* screen = main->screen())
-                room = std::min(room, screen->availableGeometry().width() - main->frameGeometry().width());
-            if (room > 0) {
-                *grown = room;
-                main->resize(main->width() + room, main->height());
+                room = screen->availableGeometry().width() - (main->frameGeometry().width() - main->width());
+            const int panelWidth = std::clamp(room - editorWidth - around, least, liked);
+            main->resizeDocks({panel}, {panelWidth}, Qt::Horizontal);
+            const int wanted = std::min(room, main->sizeForEditor(main->editor()->sizeHint()).width());
+            if (wanted > main->width()) {
+                *grown = wanted - main->width();
+                main->resize(wanted, main->height());
             }
+            main->keepOnScreen(false);
         } else if (!visible && *grown > 0) {
             main->resize(main->width() - *grown, main->height());
             *grown = 0;

@@ -314,7 +314,7 @@ TEST(History, AFileLoadAndAReloadAreOneStepEach)
     EXPECT_EQ(rig.live(9, 1), 1);
 }
 
-const char* const kBanner = "Comparing: stored version \u2014 press Compare to return to your edits";
+const char* const kBanner = "Comparing: the stored version \u2014 press Compare to return to your edits";
 
 // On every kind of page: Compare sends the stored values of the differing columns, only
 // those, and shows them; Compare again sends the edits back. Store and history stay.

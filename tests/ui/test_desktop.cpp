@@ -18,9 +18,12 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSlider>
 #include <QStackedWidget>
 #include <QTest>
+
+#include <map>
 
 namespace qrv::test {
 namespace {
@@ -121,6 +124,18 @@ TEST(UiPages, EveryPageCarriesItsCatalogueControlsNamedForScreenReaders)
             for (const char* fixed : {"Freq", "dB", "Q"})
                 EXPECT_TRUE(labelTexts(bandFrame).contains(fixed)) << fixed;
         }
+        // Every control of the window has a name, and no two sound alike while this page shows.
+        std::map<QString, QString> heardAs; // the name as heard -> the control
+        for (QWidget* control : rig.windows.main().findChildren<QWidget*>())
+            if (control->isVisible() && (control->focusPolicy() & Qt::TabFocus)) {
+                const QString name = accessible(control)->text(QAccessible::Name);
+                EXPECT_FALSE(name.trimmed().isEmpty()) << control->objectName().toStdString();
+                const auto [other, fresh] =
+                    heardAs.emplace(name.toLower().remove(QRegularExpression(QStringLiteral("[^a-z0-9]"))),
+                                    control->objectName());
+                EXPECT_TRUE(fresh) << name.toStdString() << ": " << other->second.toStdString() << " and "
+                                   << control->objectName().toStdString();
+            }
         QGroupBox* filters = frameTitled(frame, "Hp/Lp Filters");
         EXPECT_EQ(filters != nullptr, !page.passFilters.empty());
         for (const PassFilterRef& filter : page.passFilters) {

@@ -243,7 +243,7 @@ TEST(UiEditing, TypedValuesCompareUndoRedoResetAndWhatDiffersFromTheUnit)
     EditingRig rig;
     QTimer* compare = rig.compareWithTheUnit(kChorus);
     auto* window = &rig.windows.editor();
-    window->activateWindow();
+    activate(window->window());
     auto* marker = rig.find<QLabel>("Label8");
     fire(compare);
     EXPECT_FALSE(marker->isVisible());
@@ -287,17 +287,33 @@ TEST(UiEditing, TypedValuesCompareUndoRedoResetAndWhatDiffersFromTheUnit)
     for (int key = QKeySequence::HelpContents; key <= QKeySequence::Cancel; ++key)
         EXPECT_FALSE(QKeySequence::keyBindings(QKeySequence::StandardKey(key)).contains(ui::compareKey())) << key;
     auto* button = rig.find<QPushButton>("CompareButton");
-    button->click();
-    const QString banner = "Comparing: stored version \u2014 press Compare to return to your edits";
-    EXPECT_EQ(heard.back(), banner);
+    // The focus stays on the control the user was on, both ways, and each way is said once.
+    auto* depth = rig.find<QSlider>("Slider3_0");
+    depth->setFocus();
+    heard.clear();
+    compareAction->trigger();
+    EXPECT_EQ(heard, std::vector<QString>{"Comparing the stored version"});
+    EXPECT_EQ(QApplication::focusWidget(), depth);
+    const QString banner = "Comparing: the stored version \u2014 press Compare to return to your edits";
     EXPECT_EQ(rig.find<QLabel>("CompareBanner")->isVisible() ? rig.find<QLabel>("CompareBanner")->text() : "", banner);
     EXPECT_EQ(rig.live(kChorus, 0), before);
     EXPECT_EQ(depthBox->text(), shown);
-    EXPECT_FALSE(depthBox->isEnabled());
+    // The compared version is walked and read, but keys, clicks and the wheel change nothing.
+    QTest::keyClick(depth, Qt::Key_End);
+    QTest::mouseClick(depth, Qt::LeftButton, {}, depth->rect().topLeft() + QPoint(2, 2));
+    QTest::keyClick(depth, Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), depthBox);
+    QTest::keyClicks(depthBox, "7");
+    QTest::keyClick(depthBox, Qt::Key_Return);
+    EXPECT_TRUE(button->isChecked());
+    EXPECT_EQ(rig.live(kChorus, 0), before);
+    EXPECT_EQ(depthBox->text(), shown);
+    heard.clear();
     compareAction->trigger();
-    EXPECT_EQ(heard.back(), "Back to your edits");
+    EXPECT_EQ(heard, std::vector<QString>{"Back to your edits"});
+    EXPECT_EQ(QApplication::focusWidget(), depthBox);
     EXPECT_EQ(rig.live(kChorus, 0), typed);
-    EXPECT_TRUE(depthBox->isEnabled());
+    EXPECT_EQ(depthBox->text(), QString::number(typed) + " %");
 
     auto* undo = window->findChild<QAction*>("UndoAction");
     auto* redo = window->findChild<QAction*>("RedoAction");
@@ -317,7 +333,6 @@ TEST(UiEditing, TypedValuesCompareUndoRedoResetAndWhatDiffersFromTheUnit)
     EXPECT_EQ(rig.live(kChorus, 0), typed);
 
     // A control's own Reset, here as a screen reader runs it.
-    auto* depth = rig.find<QSlider>("Slider3_0");
     EXPECT_EQ(depth->contextMenuPolicy(), Qt::ActionsContextMenu);
     QAccessible::queryAccessibleInterface(depth)->actionInterface()->doAction("Reset to Stored Value");
     EXPECT_EQ(rig.live(kChorus, 0), before);

@@ -191,9 +191,17 @@ TEST(UiKeyboard, HomeEndShiftF10TheEditMenusResetsCtrlLAndF6)
     ASSERT_TRUE(QTest::qWaitFor(inLibrary, kDeadlineMs));
     QWidget* page = &rig.windows.editor();
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_F6);
-    EXPECT_TRUE(QTest::qWaitFor([page] { return page->isAncestorOf(QApplication::focusWidget()); }, kDeadlineMs));
+    ASSERT_TRUE(QTest::qWaitFor([page] { return page->isAncestorOf(QApplication::focusWidget()); }, kDeadlineMs));
+    QWidget* onPage = QApplication::focusWidget();
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_F6);
     EXPECT_TRUE(QTest::qWaitFor(inLibrary, kDeadlineMs));
+    // Ctrl+L from the page moves into the open Library; from inside it closes it, back to the page.
+    ASSERT_TRUE(rig.focusOn(onPage));
+    QTest::keyClick(onPage, Qt::Key_L, Qt::ControlModifier);
+    EXPECT_TRUE(QTest::qWaitFor(inLibrary, kDeadlineMs));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_L, Qt::ControlModifier);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !library->isVisible() && QApplication::focusWidget() == onPage; },
+                                kDeadlineMs));
 }
 
 // What a screen reader's action sends, compared with what a click sends for the same change.

@@ -117,6 +117,13 @@ TEST(UiPages, EveryPageFitsTheScreenAndIsDrawnToAPicture)
     for (const auto& [index, button] : rig.form.Command2)
         EXPECT_TRUE(rig.windows.editor().rect().contains(
             rig.find<QPushButton>(ui::elementName("Command2", index))->geometry()));
+    // A larger window (maximised) leaves the editor at its own size, in the middle at the top.
+    main.resize(main.size() + QSize(600, 400));
+    QApplication::processEvents();
+    const QWidget& editor = rig.windows.editor();
+    EXPECT_EQ(editor.size(), editor.sizeHint().expandedTo(editor.minimumSize()));
+    EXPECT_EQ(editor.y(), 0);
+    EXPECT_LE(std::abs(2 * editor.x() + editor.width() - area->viewport()->width()), 1);
 
     const QDir folder(QStringLiteral(QRV_RENDER_DIR));
     for (const PageInfo& page : catalogue::pages()) {

@@ -16,6 +16,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
+#include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSlider>
@@ -24,6 +25,8 @@
 
 namespace qrv::test {
 namespace {
+
+constexpr int kDeadlineMs = 20000;
 
 TEST(UiStartUp, SplashKeepsItsSizeThenTheConnectedStartUpOpensTheEditorOnTheDevicesEffect)
 {
@@ -176,9 +179,13 @@ TEST(UiPresetDialogs, StoreAndLoadByMouseAndKeysCancelTouchesNothing)
     rig.state.presetDirectory[2][1] = "85";
     rig.port.clearLog();
 
-    // Cancel by mouse, by Enter on the focused button and by Escape: nothing asked or sent.
+    // Cancel by mouse, by Enter on the focused button and by Escape: nothing asked or sent,
+    // and the focus is back where it was when the dialog opened.
+    auto* effects = rig.find<QComboBox>("Combo1");
     for (const auto& [button, dialogName] : {std::pair{"Command2_7", "FrmRead"}, std::pair{"Command2_8", "FrmStore"}})
         for (const auto key : {Qt::Key_unknown, Qt::Key_Return, Qt::Key_Escape}) {
+            activate(effects->window());
+            effects->setFocus();
             whileModal(dialogName, [&](QWidget* dialog) {
                 activate(dialog);
                 auto* cancel = dialog->findChild<QPushButton*>("Command1_0");
@@ -189,9 +196,13 @@ TEST(UiPresetDialogs, StoreAndLoadByMouseAndKeysCancelTouchesNothing)
                 else
                     QTest::keyClick(cancel, key);
             });
-            QTest::mouseClick(rig.find<QPushButton>(button), Qt::LeftButton);
+            rig.windows.main().findChild<QAction*>(QStringLiteral("Menu_") + button)->trigger();
             EXPECT_FALSE(QApplication::activeModalWidget()) << button << " " << key;
+            EXPECT_TRUE(QTest::qWaitFor([effects] { return effects->hasFocus(); }, kDeadlineMs)) << button << " " << key;
         }
+    whileModal("QMessageBox", [](QWidget* box) { QTest::keyClick(box, Qt::Key_Return); });
+    QMessageBox::information(&rig.windows.main(), "QRV5173", "Stored");
+    EXPECT_TRUE(QTest::qWaitFor([effects] { return effects->hasFocus(); }, kDeadlineMs));
     EXPECT_TRUE(rig.host.boxes.empty());
     EXPECT_TRUE(rig.port.sent().empty());
 
