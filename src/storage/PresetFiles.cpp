@@ -299,6 +299,9 @@ bool CompareWithPresetFile(Editor& editor, const fs::path& path)
 void SaveProjectFile(Editor& editor)
 {
     ProgramState& state = editor.state();
+    // A project holds every row: those the editor has not read yet are read first.
+    if (!editor.provide(rowItems()))
+        return;
     chooseAndWrite(editor, kProjectSaveFilter, [&] {
         for (int e = 0; e < kEffectCount; ++e)
             state.store.at(e, kRowSize - 1) = static_cast<uint8_t>(e);
@@ -327,6 +330,8 @@ void LoadProjectFile(Editor& editor, const fs::path& path)
     for (int e = 0; e < kEffectCount; ++e) {
         state.store.copyRowFrom(*table, e);
         state.startConfig.copyRowFrom(state.store, e);
+        // The rows are the file's now: nothing read of the unit later may take their place.
+        state.known.set({UnitPart::Row, e}, UnitKnowledge::Depth::Confirmed);
     }
     const int previousEffect = state.currentEffect;
     bool sent = false;

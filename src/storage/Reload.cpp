@@ -12,6 +12,9 @@ void reload(Editor& editor, const char* title, bool allEffects)
     if (!host.askYesNo(kReloadPrompt, title, Icon::None, Button::Yes))
         return;
     ProgramState& state = editor.state();
+    // Start values not read yet are read first: there is nothing else to go back to.
+    if (allEffects && !editor.provide(rowItems()))
+        return;
     const EditScope scope(editor, StepKind::Rows);
     host.setBusy(Window::Editor, true);
     for (int e = 0; e < kEffectCount; ++e)

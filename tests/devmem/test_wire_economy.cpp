@@ -255,6 +255,12 @@ TEST(WireEconomy, WhatTheUserOpensBeforeTheBackgroundReachesItIsReadFirstAndOnly
     editor.effectListClick();
     EXPECT_TRUE(rig.state.known.presetsRead(7));
     EXPECT_FALSE(rig.state.known.presetsRead(5));
+
+    // A project saved now holds every row as the exact start-up reads it.
+    const auto file = fast.folder.path / "early.prj";
+    rig.host.choosePath(file);
+    SaveProjectFile(editor);
+    EXPECT_EQ(readBytes(file), startUp(true).outcome.project);
 }
 
 // A project saved from the unit, then changed in one effect: a byte outside its control's
