@@ -13,6 +13,7 @@
 #include <QProgressBar>
 #include <QRegularExpression>
 #include <QSlider>
+#include <QTimer>
 
 #include <algorithm>
 #include <cmath>
@@ -389,6 +390,9 @@ bool screenReadersHear(const QAccessibleEvent& event)
     case QAccessible::SelectionRemove:
     case QAccessible::SelectionWithin:
         return widget->isVisible();
+    case QAccessible::StateChanged:
+        // A disabled area disables every control in it, those of hidden pages too.
+        return widget->isVisible() || !static_cast<const QAccessibleStateChangeEvent&>(event).changedStates().disabled;
     case QAccessible::TextCaretMoved:
     case QAccessible::TextSelectionChanged:
         return widget->hasFocus();
@@ -455,11 +459,15 @@ void announce(QWidget* source, const QString& text)
         announcementObserver()(source, text);
     QAccessibleEvent named(source, QAccessible::NameChanged);
     QAccessible::updateAccessibility(&named);
-    // Shown afresh, the herald is spoken once, whatever has the focus.
+    // Shown afresh, the herald is spoken once, whatever has the focus. It comes after all
+    // else the same change tells screen readers: one that is behind by many events passes
+    // over a notification with many more after it.
     QWidget* herald = heraldOf(source->window());
-    herald->setAccessibleName(text);
-    herald->hide();
-    herald->show();
+    QTimer::singleShot(0, herald, [herald, text] {
+        herald->setAccessibleName(text);
+        herald->hide();
+        herald->show();
+    });
 }
 
 void reportBusyState(QWidget* window)

@@ -178,6 +178,10 @@ TEST(UiAccessibility, SliderValuesInTheBoxUnitsAndOnlyChangesInSightTold)
     QWidget* hiddenPage = pages->widget(pages->currentIndex() == 0 ? 1 : 0);
     EXPECT_FALSE(heard(QAccessibleValueChangeEvent(hiddenPage->findChild<QSlider*>(), 1)));
     EXPECT_FALSE(heard(QAccessibleValueChangeEvent(hiddenPage->findChild<QComboBox*>(), 1)));
+    QAccessible::State enabling;
+    enabling.disabled = true;
+    EXPECT_FALSE(heard(QAccessibleStateChangeEvent(hiddenPage->findChild<QSlider*>(), enabling)));
+    EXPECT_TRUE(heard(QAccessibleStateChangeEvent(delay, enabling)));
     auto* box = rig.find<QLineEdit>("Text4_0");
     EXPECT_FALSE(heard(QAccessibleTextUpdateEvent(box, 0, box->text(), box->text())));
     EXPECT_TRUE(heard(QAccessibleTextUpdateEvent(box, 0, box->text(), QStringLiteral("310 ms"))));
