@@ -10,9 +10,12 @@
 #include <QItemSelectionModel>
 #include <QLineEdit>
 #include <QPointer>
+#include <QProgressBar>
 #include <QRegularExpression>
 #include <QSlider>
+#include <QTimer>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -152,16 +155,48 @@ private:
     }
 };
 
-// A combo box whose name is its own, not the entry it shows; its value is the entry.
-class ListAccessible final : public QAccessibleWidget {
+// A combo box whose name is its own, not the entry it shows; its value is the entry. Its
+// text is the entry too: with no selection to offer, screen readers read a list's value
+// from its text.
+class ListAccessible final : public QAccessibleWidget, public QAccessibleTextInterface {
 public:
     explicit ListAccessible(QComboBox* list) : QAccessibleWidget(list, QAccessible::ComboBox) {}
 
     QString text(QAccessible::Text t) const override
     {
         if (t == QAccessible::Value)
-            return list()->currentText().trimmed();
+            return shown();
         return QAccessibleWidget::text(t);
+    }
+    void* interface_cast(QAccessible::InterfaceType t) override
+    {
+        if (t == QAccessible::TextInterface)
+            return static_cast<QAccessibleTextInterface*>(this);
+        return QAccessibleWidget::interface_cast(t);
+    }
+    QString text(int startOffset, int endOffset) const override
+    {
+        const QString entry = shown();
+        if (endOffset < 0 || endOffset > entry.size())
+            endOffset = static_cast<int>(entry.size());
+        return entry.mid(startOffset, std::max(endOffset - startOffset, 0));
+    }
+    int characterCount() const override { return static_cast<int>(shown().size()); }
+    // Read only, with nothing selected and no caret to move.
+    void selection(int, int* startOffset, int* endOffset) const override { *startOffset = *endOffset = 0; }
+    int selectionCount() const override { return 0; }
+    void addSelection(int, int) override {}
+    void removeSelection(int) override {}
+    void setSelection(int, int, int) override {}
+    int cursorPosition() const override { return 0; }
+    void setCursorPosition(int) override {}
+    QRect characterRect(int) const override { return {}; }
+    int offsetAtPoint(const QPoint&) const override { return -1; }
+    void scrollToSubstring(int, int) override {}
+    QString attributes(int offset, int* startOffset, int* endOffset) const override
+    {
+        *startOffset = *endOffset = offset;
+        return {};
     }
     QAccessible::State state() const override
     {
@@ -195,6 +230,7 @@ public:
 
 private:
     QComboBox* list() const { return static_cast<QComboBox*>(widget()); }
+    QString shown() const { return list()->currentText().trimmed(); }
 };
 
 // A check box or a button-style switch that offers its context menu's actions as well.
@@ -293,15 +329,76 @@ QAccessibleInterface* programAccessible(const QString&, QObject* object)
     return nullptr;
 }
 
+// The tenth of its range each progress bar was last heard at.
+QHash<const QObject*, int>& progressTenths()
+{
+    static QHash<const QObject*, int> known;
+    return known;
+}
+
+bool nextTenth(QProgressBar* bar)
+{
+    const int span = bar->maximum() - bar->minimum();
+    const int tenth = span > 0 ? (bar->value() - bar->minimum()) * 10 / span : 0;
+    if (progressTenths().contains(bar) && progressTenths().value(bar) == tenth)
+        return false;
+    remember(progressTenths(), bar, tenth);
+    return true;
+}
+
+// Qt calls this instead of telling the screen readers itself.
+void tellScreenReaders(QAccessibleEvent* event)
+{
+    // Qt has let a table follow its model before; the bridge passes over the event itself.
+    if (event->type() == QAccessible::TableModelChanged || !screenReadersHear(*event))
+        return;
+    QAccessible::installUpdateHandler(nullptr);
+    QAccessible::updateAccessibility(event);
+    QAccessible::installUpdateHandler(tellScreenReaders);
+}
+
 } // namespace
 
 void installAccessibility()
 {
     static const bool installed = [] {
         QAccessible::installFactory(programAccessible);
+        QAccessible::installUpdateHandler(tellScreenReaders);
         return true;
     }();
     (void)installed;
+}
+
+bool screenReadersHear(const QAccessibleEvent& event)
+{
+    auto* widget = qobject_cast<QWidget*>(event.object());
+    if (!widget)
+        return true;
+    switch (event.type()) {
+    case QAccessible::ValueChanged:
+        if (auto* bar = qobject_cast<QProgressBar*>(widget))
+            return widget->isVisible() && nextTenth(bar);
+        return widget->isVisible();
+    case QAccessible::TextUpdated: {
+        const auto& update = static_cast<const QAccessibleTextUpdateEvent&>(event);
+        return widget->isVisible() && update.textInserted() != update.textRemoved();
+    }
+    case QAccessible::TextInserted:
+    case QAccessible::TextRemoved:
+    case QAccessible::Selection:
+    case QAccessible::SelectionAdd:
+    case QAccessible::SelectionRemove:
+    case QAccessible::SelectionWithin:
+        return widget->isVisible();
+    case QAccessible::StateChanged:
+        // A disabled area disables every control in it, those of hidden pages too.
+        return widget->isVisible() || !static_cast<const QAccessibleStateChangeEvent&>(event).changedStates().disabled;
+    case QAccessible::TextCaretMoved:
+    case QAccessible::TextSelectionChanged:
+        return widget->hasFocus();
+    default:
+        return true;
+    }
 }
 
 void describeSlider(QSlider* slider, const QString& name, QLineEdit* box, PositionText textAt, const QString& unit)
@@ -362,11 +459,15 @@ void announce(QWidget* source, const QString& text)
         announcementObserver()(source, text);
     QAccessibleEvent named(source, QAccessible::NameChanged);
     QAccessible::updateAccessibility(&named);
-    // Shown afresh, the herald is spoken once, whatever has the focus.
+    // Shown afresh, the herald is spoken once, whatever has the focus. It comes after all
+    // else the same change tells screen readers: one that is behind by many events passes
+    // over a notification with many more after it.
     QWidget* herald = heraldOf(source->window());
-    herald->setAccessibleName(text);
-    herald->hide();
-    herald->show();
+    QTimer::singleShot(0, herald, [herald, text] {
+        herald->setAccessibleName(text);
+        herald->hide();
+        herald->show();
+    });
 }
 
 void reportBusyState(QWidget* window)

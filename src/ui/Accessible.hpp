@@ -4,6 +4,7 @@
 
 #include <functional>
 
+class QAccessibleEvent;
 class QComboBox;
 class QLineEdit;
 class QSlider;
@@ -14,8 +15,14 @@ namespace qrv::ui {
 // The text a slider's value box shows at a slider position.
 using PositionText = std::function<QString(int position)>;
 
-// Makes the program's own accessible interfaces available; call once the application exists.
+// Makes the program's own accessible interfaces available and keeps screen readers from
+// being flooded; call once the application exists.
 void installAccessibility();
+// Whether screen readers are told of this change: not of values, text or enabling of
+// controls out of sight, of text that stays the same, of a caret away from the focus,
+// nor of every step of a progress bar, only of each tenth of its way (so it counts the
+// steps it is asked about).
+bool screenReadersHear(const QAccessibleEvent& event);
 
 // A slider that screen readers announce by name and by its value box's text ("600 ms"),
 // with the range of that text as its description. Its numeric value is the number the
