@@ -225,6 +225,15 @@ TEST(WireEconomy, TheBackgroundReadingPutsRightABelievableDamagedFirstRead)
 // A selection and a preset dialog before their pieces are read read exactly those first.
 TEST(WireEconomy, WhatTheUserOpensBeforeTheBackgroundReachesItIsReadFirstAndOnlyThat)
 {
+    const std::vector<uint8_t> exactProject = startUp(true).outcome.project;
+    {
+        // A project saved at once holds every row as the exact start-up reads it.
+        FastStart early;
+        const auto file = early.folder.path / "early.prj";
+        early.rig.host.choosePath(file);
+        SaveProjectFile(early.rig.program.editor);
+        EXPECT_EQ(readBytes(file), exactProject);
+    }
     FastStart fast;
     StartUpRig& rig = fast.rig;
     Editor& editor = rig.program.editor;
@@ -256,11 +265,6 @@ TEST(WireEconomy, WhatTheUserOpensBeforeTheBackgroundReachesItIsReadFirstAndOnly
     EXPECT_TRUE(rig.state.known.presetsRead(7));
     EXPECT_FALSE(rig.state.known.presetsRead(5));
 
-    // A project saved now holds every row as the exact start-up reads it.
-    const auto file = fast.folder.path / "early.prj";
-    rig.host.choosePath(file);
-    SaveProjectFile(editor);
-    EXPECT_EQ(readBytes(file), startUp(true).outcome.project);
 }
 
 // A project saved from the unit, then changed in one effect: a byte outside its control's
