@@ -32,9 +32,13 @@ bool mayRead(const Program& program)
         !s.exactOrder && !QApplication::activeModalWidget() && !QApplication::activePopupWidget();
 }
 
+// The text moves on at most this often: each change would reach a screen reader as an event.
+constexpr int kShownEveryMs = 1000;
+
 struct Reader {
     std::optional<TimeLeft> timeLeft;
     int doneAtStart = 0;
+    QElapsedTimer shown;
 };
 
 } // namespace
@@ -44,6 +48,8 @@ void readRestInBackground(AppWindows& windows, Program& program)
     auto* status = new QLabel;
     status->setObjectName(QStringLiteral("StatusReading"));
     status->setTextFormat(Qt::PlainText);
+    // A fixed name: the changing figures are for the eye, and would flood a screen reader.
+    status->setAccessibleName(QStringLiteral("Reading the unit in the background"));
     status->hide();
     auto* timer = new QTimer(status);
     timer->setObjectName(QStringLiteral("BackgroundReadingTimer"));
@@ -67,11 +73,15 @@ void readRestInBackground(AppWindows& windows, Program& program)
         if (!reader->timeLeft) {
             reader->timeLeft.emplace();
             reader->doneAtStart = done;
+            reader->shown.start();
         }
-        const double left = reader->timeLeft->seconds(done - reader->doneAtStart, total - reader->doneAtStart);
-        const std::string leftText = timeLeftText(left);
-        status->setText(QStringLiteral("Reading the unit: %1 %").arg(100 * done / total) +
-                        (leftText.empty() ? QString() : QStringLiteral(", ") + qs(leftText).toLower()));
+        if (!status->isVisible() || reader->shown.elapsed() >= kShownEveryMs) {
+            reader->shown.restart();
+            const double left = reader->timeLeft->seconds(done - reader->doneAtStart, total - reader->doneAtStart);
+            const std::string leftText = timeLeftText(left);
+            status->setText(QStringLiteral("Reading the unit: %1 %").arg(100 * done / total) +
+                            (leftText.empty() ? QString() : QStringLiteral(", ") + qs(leftText).toLower()));
+        }
         status->setVisible(!program.reading.finished());
         timer->start(step == UnitReading::Step::Failed ? kAfterFailureMs : kBetweenPiecesMs);
     });
