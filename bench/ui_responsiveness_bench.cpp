@@ -65,6 +65,25 @@ double loggedWireSeconds(const std::filesystem::path& log, std::size_t& exchange
     return static_cast<double>(qrv::bench::loggedBytes(log, exchanges)) * qrv::bench::kByteSeconds;
 }
 
+// A fresh working folder for one benchmark: the editor writes its files there; removed afterwards.
+struct WorkingFolder {
+    explicit WorkingFolder(const std::string& name)
+        : path(std::filesystem::temp_directory_path() / (name + std::to_string(::getpid()))),
+          previous(std::filesystem::current_path())
+    {
+        std::filesystem::create_directories(path);
+        std::filesystem::current_path(path);
+    }
+    ~WorkingFolder()
+    {
+        std::filesystem::current_path(previous);
+        std::filesystem::remove_all(path);
+    }
+    WorkingFolder(const WorkingFolder&) = delete;
+    WorkingFolder& operator=(const WorkingFolder&) = delete;
+    const std::filesystem::path path, previous;
+};
+
 // The longest gap between two runs of a 10 ms timer on the window's thread.
 class Probe {
 public:
@@ -121,10 +140,9 @@ struct BenchEditor {
 
 void BM_WindowStaysResponsive(benchmark::State& bench)
 {
-    const auto folder = std::filesystem::temp_directory_path() / ("qrv-ui-resp-bench-" + std::to_string(::getpid()));
+    const WorkingFolder working("qrv-ui-resp-bench-");
+    const auto& folder = working.path;
     std::filesystem::create_directories(folder / "Preset");
-    const auto previous = std::filesystem::current_path();
-    std::filesystem::current_path(folder);
     const auto project = folder / "Preset" / "bench.prj";
     ParameterTable table;
     for (int e = 0; e < kEffectCount; ++e)
@@ -204,8 +222,6 @@ void BM_WindowStaysResponsive(benchmark::State& bench)
     bench.counters["longest_gap_project_load_ms"] = longestLoad;
     bench.counters["longest_gap_slider_moves_ms"] = longestMoves;
     bench.counters["startup_wire_ratio_with_windows"] = benchmark::Counter(ratio, benchmark::Counter::kAvgIterations);
-    std::filesystem::current_path(previous);
-    std::filesystem::remove_all(folder);
 }
 BENCHMARK(BM_WindowStaysResponsive)->Unit(benchmark::kSecond)->UseManualTime()->Iterations(1);
 
@@ -247,10 +263,8 @@ std::vector<LoggedRequest> loggedRequests(const std::filesystem::path& log)
 // meanwhile, and how long the reading in the background takes.
 void BM_ReadyAtOnce(benchmark::State& bench)
 {
-    const auto folder = std::filesystem::temp_directory_path() / ("qrv-ui-ready-bench-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(folder);
-    const auto previous = std::filesystem::current_path();
-    std::filesystem::current_path(folder);
+    const WorkingFolder working("qrv-ui-ready-bench-");
+    const auto& folder = working.path;
     const auto log = folder / "frames.log";
     std::vector<double> waits;
     long mostBefore = 0;
@@ -317,8 +331,6 @@ void BM_ReadyAtOnce(benchmark::State& bench)
     bench.counters["most_exchanges_before_an_edit"] = static_cast<double>(mostBefore);
     bench.counters["longest_gap_background_ms"] = longestGap;
     bench.counters["background_read_s"] = background;
-    std::filesystem::current_path(previous);
-    std::filesystem::remove_all(folder);
 }
 BENCHMARK(BM_ReadyAtOnce)->Unit(benchmark::kSecond)->UseManualTime()->Iterations(1);
 
@@ -343,10 +355,8 @@ double cliSecondsPerExchange(const std::filesystem::path& folder)
 
 void BM_CostPerExchangeEditorAndCli(benchmark::State& bench)
 {
-    const auto folder = std::filesystem::temp_directory_path() / ("qrv-ui-cost-bench-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(folder);
-    const auto previous = std::filesystem::current_path();
-    std::filesystem::current_path(folder);
+    const WorkingFolder working("qrv-ui-cost-bench-");
+    const auto& folder = working.path;
     const auto log = folder / "frames.log";
     double editor = 0, cli = 0;
     for (auto _ : bench) {
@@ -368,8 +378,6 @@ void BM_CostPerExchangeEditorAndCli(benchmark::State& bench)
     }
     bench.counters["editor_ms_per_exchange"] = benchmark::Counter(editor * 1000, benchmark::Counter::kAvgIterations);
     bench.counters["cli_ms_per_exchange"] = benchmark::Counter(cli * 1000, benchmark::Counter::kAvgIterations);
-    std::filesystem::current_path(previous);
-    std::filesystem::remove_all(folder);
 }
 BENCHMARK(BM_CostPerExchangeEditorAndCli)->Unit(benchmark::kSecond)->UseManualTime()->Iterations(3);
 
@@ -383,10 +391,8 @@ void BM_DragWithTheRecoveryOnASlowDisk(benchmark::State& bench)
         bench.SkipWithError("QRV_SLOW_FOLDER names no folder on a slow disk");
         return;
     }
-    const auto folder = std::filesystem::temp_directory_path() / ("qrv-ui-drag-bench-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(folder);
-    const auto previous = std::filesystem::current_path();
-    std::filesystem::current_path(folder);
+    const WorkingFolder working("qrv-ui-drag-bench-");
+    const auto& folder = working.path;
     double longest = 0;
     bool kept = false;
     for (auto _ : bench) {
@@ -418,8 +424,6 @@ void BM_DragWithTheRecoveryOnASlowDisk(benchmark::State& bench)
     }
     bench.counters["longest_gap_drag_slow_disk_ms"] = longest;
     bench.counters["recovery_file_written"] = kept ? 1 : 0;
-    std::filesystem::current_path(previous);
-    std::filesystem::remove_all(folder);
 }
 BENCHMARK(BM_DragWithTheRecoveryOnASlowDisk)->Unit(benchmark::kSecond)->UseManualTime()->Iterations(1);
 
