@@ -19,6 +19,13 @@ struct Parser {
                             QStringLiteral("Also reach the terminal through the symbolic link PATH (replaces an "
                                            "older link there; removed on exit)."),
                             QStringLiteral("PATH")};
+    QCommandLineOption panel{QStringLiteral("panel"),
+                             QStringLiteral("Play the unit's front panel from the named pipe PATH (made when "
+                                            "missing): each line \"select E\" selects effect E (0 to 15), \"set E C "
+                                            "V\" gives column C (0 to 31) of effect E's live values the value V (0 "
+                                            "to 255), as the unit's own buttons and knobs do; nothing goes to the "
+                                            "terminal. A wrong line is said on standard error."),
+                             QStringLiteral("PATH")};
     QCommandLineOption memory{QStringLiteral("memory"),
                               QStringLiteral("Load the 65536-byte memory image from FILE if it exists and write it "
                                              "back (temporary file, then rename) after every memory write; a file "
@@ -113,7 +120,8 @@ struct Parser {
                            "factory values when that slot is empty); stored presets, names, directory and slot\n"
                            "numbers stay. SIGRTMIN+1 swaps in another unit (--swap-memory, or the factory image);\n"
                            "the next SIGRTMIN+1 brings the first back. Each unit keeps its memory; --memory is\n"
-                           "written only while the first one answers.\n"
+                           "written only while the first one answers. SIGRTMIN+2 presses the front panel's Next:\n"
+                           "the unit selects the following effect (after 15 comes 0), and says nothing on the wire.\n"
                            "\n"
                            "The --log file has one line per frame:\n"
                            "  <sequence> > <frame bytes>     request, as the device took it\n"
@@ -128,6 +136,7 @@ struct Parser {
                            version,
                            fast,
                            link,
+                           panel,
                            memory,
                            log,
                            silent,
@@ -188,7 +197,8 @@ ParsedOptions parseOptions(const std::vector<std::string>& arguments)
     if (options.blockIgnoresEffect && options.blockCurrentOnly)
         return {std::nullopt, "--block-ignores-effect and --block-current-only exclude each other"};
     for (auto [option, path] :
-         {std::pair{&p.link, &options.linkPath}, std::pair{&p.log, &options.logPath},
+         {std::pair{&p.link, &options.linkPath}, std::pair{&p.panel, &options.panelPath},
+          std::pair{&p.log, &options.logPath},
           std::pair{&p.memory, &options.memoryPath}, std::pair{&p.swapMemory, &options.swapMemoryPath}}) {
         if (!p.parser.isSet(*option))
             continue;

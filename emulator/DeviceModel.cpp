@@ -51,6 +51,24 @@ int DeviceModel::currentEffect() const
     return memory_[Addr::CurrentEffect];
 }
 
+bool DeviceModel::selectOnPanel(int effect)
+{
+    if (effect < 0 || effect >= kEffects)
+        return false;
+    memory_[Addr::CurrentEffect] = static_cast<uint8_t>(effect);
+    memoryWritten();
+    return true;
+}
+
+bool DeviceModel::turnOnPanel(int effect, int column, uint8_t value)
+{
+    if (effect < 0 || effect >= kEffects || column < 0 || column >= kColumns)
+        return false;
+    memory_[Addr::live(effect, column)] = value;
+    memoryWritten();
+    return true;
+}
+
 void DeviceModel::powerCycle()
 {
     const std::vector<uint8_t> factory = factoryImage();

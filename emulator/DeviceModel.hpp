@@ -56,6 +56,11 @@ public:
     uint8_t effectSwitch() const { return switch_; }
     int currentEffect() const;
 
+    // The unit's own front panel: another effect chosen there, a knob of an effect turned. The
+    // unit says nothing on the wire; only its memory changes. Arguments out of range change nothing.
+    bool selectOnPanel(int effect);
+    bool turnOnPanel(int effect, int column, uint8_t value);
+
     // Called after each memory write by a command (0x11, 0x20, 0x1F).
     std::function<void()> onMemoryWritten;
 

@@ -43,6 +43,7 @@ struct EmulatorOptions {
     std::vector<uint8_t> swapImage;
     std::string swapMemoryPath;
     std::string linkPath;
+    std::string panelPath; // the front panel's named pipe
     std::string logPath;
     std::string memoryPath;
     bool help = false;

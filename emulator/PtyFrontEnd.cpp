@@ -1,5 +1,7 @@
 #include "PtyFrontEnd.hpp"
 
+#include "FrontPanel.hpp"
+
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
@@ -9,6 +11,7 @@
 #include <fcntl.h>
 #include <memory>
 #include <optional>
+#include <string_view>
 #include <poll.h>
 #include <sys/ioctl.h>
 #include <sys/prctl.h>
@@ -25,6 +28,7 @@ volatile std::sig_atomic_t vanishRequested = 0;
 volatile std::sig_atomic_t returnRequested = 0;
 volatile std::sig_atomic_t powerCycleRequested = 0;
 volatile std::sig_atomic_t swapRequested = 0;
+volatile std::sig_atomic_t nextEffectRequested = 0;
 
 extern "C" void requestStop(int)
 {
@@ -41,12 +45,15 @@ extern "C" void requestPlug(int sig)
 }
 
 // SIGRTMIN restarts the unit behind the port, SIGRTMIN+1 swaps it; the terminal stays.
+// SIGRTMIN+2 presses the front panel's Next: the unit selects the following effect.
 extern "C" void requestUnitChange(int sig)
 {
     if (sig == SIGRTMIN)
         powerCycleRequested = 1;
-    else
+    else if (sig == SIGRTMIN + 1)
         swapRequested = 1;
+    else
+        nextEffectRequested = 1;
 }
 
 // Replies waiting for a reader are capped here; beyond it the emulator stops reading, so
@@ -161,7 +168,7 @@ bool makeRaw(int fd)
 
 void installSignalHandlers(sigset_t& waitMask)
 {
-    const int kHandled[] = {SIGINT, SIGTERM, SIGHUP, SIGUSR1, SIGUSR2, SIGRTMIN, SIGRTMIN + 1};
+    const int kHandled[] = {SIGINT, SIGTERM, SIGHUP, SIGUSR1, SIGUSR2, SIGRTMIN, SIGRTMIN + 1, SIGRTMIN + 2};
     sigset_t handled;
     sigemptyset(&handled);
     for (const int sig : kHandled)
@@ -174,7 +181,7 @@ void installSignalHandlers(sigset_t& waitMask)
     sigemptyset(&action.sa_mask);
     for (const int sig : kHandled) {
         action.sa_handler = sig == SIGUSR1 || sig == SIGUSR2 ? requestPlug
-            : sig == SIGRTMIN || sig == SIGRTMIN + 1        ? requestUnitChange
+            : sig >= SIGRTMIN && sig <= SIGRTMIN + 2        ? requestUnitChange
                                                             : requestStop;
         sigaction(sig, &action, nullptr);
     }
@@ -223,6 +230,52 @@ std::unique_ptr<Terminal> plugIn(const std::string& linkPath)
     return terminal;
 }
 
+// The front panel's pipe, opened for reading and writing so that it never reads as ended
+// when a writer closes it.
+class PanelPipe {
+public:
+    bool open(const std::string& path)
+    {
+        if (path.empty())
+            return true;
+        if (::mkfifo(path.c_str(), 0600) != 0 && errno != EEXIST) {
+            fail(path.c_str());
+            return false;
+        }
+        struct stat info {};
+        if (::stat(path.c_str(), &info) != 0 || !S_ISFIFO(info.st_mode)) {
+            std::fprintf(stderr, "qrv5173-emu: %s is not a named pipe\n", path.c_str());
+            return false;
+        }
+        fd_.adopt(::open(path.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC));
+        if (fd_.get() < 0) {
+            fail(path.c_str());
+            return false;
+        }
+        return true;
+    }
+    int fd() const { return fd_.get(); }
+    // Plays every whole line that has arrived; a wrong line is said on standard error.
+    void play(DeviceModel& unit)
+    {
+        char buffer[512];
+        ssize_t n = 0;
+        while ((n = ::read(fd_.get(), buffer, sizeof buffer)) > 0)
+            pending_.append(buffer, static_cast<std::size_t>(n));
+        std::size_t end = 0;
+        while ((end = pending_.find('\n')) != std::string::npos) {
+            const std::string error = playPanelLine(unit, std::string_view(pending_).substr(0, end));
+            if (!error.empty())
+                std::fprintf(stderr, "qrv5173-emu: panel: %s\n", error.c_str());
+            pending_.erase(0, end + 1);
+        }
+    }
+
+private:
+    Descriptor fd_;
+    std::string pending_;
+};
+
 // Writes what the terminal takes now; the rest waits for POLLOUT.
 void flush(int master, std::vector<uint8_t>& pending)
 {
@@ -241,8 +294,11 @@ void flush(int master, std::vector<uint8_t>& pending)
 
 } // namespace
 
-int runOnPty(EmulatorSession& session, const std::string& linkPath)
+int runOnPty(EmulatorSession& session, const std::string& linkPath, const std::string& panelPath)
 {
+    PanelPipe panel;
+    if (!panel.open(panelPath))
+        return 2;
     sigset_t waitMask;
     installSignalHandlers(waitMask);
     // Reply bytes leave on timed wake-ups; the default slack of 50 µs would make each late.
@@ -274,6 +330,9 @@ int runOnPty(EmulatorSession& session, const std::string& linkPath)
         if (swapRequested)
             session.swapUnit();
         swapRequested = 0;
+        if (nextEffectRequested)
+            selectNextOnPanel(session.unit());
+        nextEffectRequested = 0;
         if (!terminal) {
             // What was on its way when the line went never arrives.
             session.advance(now());
@@ -281,7 +340,9 @@ int runOnPty(EmulatorSession& session, const std::string& linkPath)
             timespec timeout{};
             if (due)
                 timeout = toTimespec(*due - now());
-            ppoll(nullptr, 0, due ? &timeout : nullptr, &waitMask);
+            pollfd panelWatch{panel.fd(), POLLIN, 0};
+            if (ppoll(&panelWatch, 1, due ? &timeout : nullptr, &waitMask) > 0 && (panelWatch.revents & POLLIN))
+                panel.play(session.unit());
             continue;
         }
         const int masterFd = terminal->master.get();
@@ -310,7 +371,8 @@ int runOnPty(EmulatorSession& session, const std::string& linkPath)
         if (inputPaused)
             wakeBy(inputRetryAt);
         const bool wantInput = !inputPaused && !session.hungUp() && session.backlog() + pending.size() < kBacklogLimit;
-        pollfd watch{masterFd, 0, 0};
+        pollfd watches[2] = {{masterFd, 0, 0}, {panel.fd(), POLLIN, 0}};
+        pollfd& watch = watches[0];
         if (wantInput)
             watch.events |= POLLIN;
         if (!pending.empty())
@@ -322,13 +384,15 @@ int runOnPty(EmulatorSession& session, const std::string& linkPath)
         timespec timeout{};
         if (wakeAt)
             timeout = toTimespec(*wakeAt - now());
-        const int ready = ppoll(&watch, 1, wakeAt ? &timeout : nullptr, &waitMask);
+        const int ready = ppoll(watches, 2, wakeAt ? &timeout : nullptr, &waitMask);
         if (ready < 0) {
             if (errno == EINTR)
                 continue;
             fail("poll");
             return 1;
         }
+        if (watches[1].revents & POLLIN)
+            panel.play(session.unit());
         if (!(watch.revents & (POLLIN | POLLHUP | POLLERR)) || !wantInput)
             continue;
         const ssize_t n = ::read(masterFd, buffer, sizeof buffer);

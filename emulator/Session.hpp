@@ -38,6 +38,8 @@ public:
     // swap brings the first one back; each keeps its memory meanwhile.
     void swapUnit();
     bool swapped() const { return swapped_; }
+    // The unit answering now, for its front panel.
+    DeviceModel& unit() { return model_; }
 
 private:
     struct Arrival {

@@ -75,5 +75,5 @@ int main(int argc, char** argv)
             }
         };
     }
-    return runOnPty(session, options.linkPath);
+    return runOnPty(session, options.linkPath, options.panelPath);
 }

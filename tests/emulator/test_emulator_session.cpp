@@ -1,6 +1,7 @@
 #include "CommandLine.hpp"
 #include "DeviceModel.hpp"
 #include "FactoryImage.hpp"
+#include "FrontPanel.hpp"
 #include "MemoryFile.hpp"
 #include "Session.hpp"
 
@@ -259,6 +260,45 @@ TEST(EmulatorSession, PowerCycleResetsTheLiveStateAndKeepsThePresets)
     EXPECT_EQ(after.kept, split(untouched).kept);
 }
 
+TEST(EmulatorSession, TheFrontPanelChangesTheUnitAndSaysNothingOnTheWire)
+{
+    DeviceModel unit;
+    int writes = 0;
+    unit.onMemoryWritten = [&] { ++writes; };
+    EmulatorSession session(unit, fastOptions());
+    const Bytes before(unit.memory().begin(), unit.memory().end());
+    // Wrong lines change nothing; comments and blank lines are no lines.
+    for (const char* wrong : {"select 16", "select -1", "select", "set 3 32 1", "set 3 1 256", "set 3 1", "turn 3 1 2",
+                              "select 2x", "set 3 1 2 4"})
+        EXPECT_FALSE(playPanelLine(session.unit(), wrong).empty()) << wrong;
+    EXPECT_TRUE(playPanelLine(session.unit(), "  # a comment").empty());
+    EXPECT_TRUE(playPanelLine(session.unit(), " \t").empty());
+    EXPECT_EQ(Bytes(unit.memory().begin(), unit.memory().end()), before);
+    EXPECT_EQ(writes, 0);
+
+    EXPECT_EQ(playPanelLine(session.unit(), "select 7"), "");
+    EXPECT_EQ(playPanelLine(session.unit(), "set 7 3 40\r"), "");
+    EXPECT_EQ(playPanelLine(session.unit(), "set 2 31 255"), "");
+    EXPECT_EQ(writes, 3);
+    EXPECT_TRUE(session.advance(0.0).empty());
+    // What the editor reads afterwards: the effect byte and the block of the unit's own choice.
+    session.received(makeFrame(Cmd::ReadByte, Addr::CurrentEffect >> 8, Addr::CurrentEffect & 0xFF, 0, 0, 0, 0), 0.0);
+    session.received(makeFrame(Cmd::ReadEffectBlock, 0, 0, 0, 0, 0, 7), 0.0);
+    const Bytes replies = session.advance(0.0);
+    ASSERT_EQ(replies.size(), 10u + 32u);
+    EXPECT_EQ(replies[6], 7);
+    EXPECT_EQ(replies[10 + 3], 40);
+    EXPECT_EQ(unit.peek(Addr::live(2, 31)), 255);
+
+    // Next walks through the effects and comes round to the first.
+    for (int e = 8; e < 16; ++e) {
+        selectNextOnPanel(session.unit());
+        EXPECT_EQ(unit.currentEffect(), e);
+    }
+    selectNextOnPanel(session.unit());
+    EXPECT_EQ(unit.currentEffect(), 0);
+}
+
 TEST(EmulatorSession, SwappedUnitsKeepTheirOwnMemory)
 {
     DeviceModel unit = DeviceModel::blank();
@@ -321,7 +361,7 @@ TEST(EmulatorSession, LogHasOneLinePerFrameAndPerReplySent)
 TEST(EmulatorOptions, TakesEveryOption)
 {
     const auto parsed = parseOptions({"--fast", "--silent", "--garbage", "--drop-every", "4", "--hangup-after", "9",
-                                      "--link", "/tmp/l", "--log", "/tmp/g", "--memory", "/tmp/m", "--bit-errors",
+                                      "--link", "/tmp/l", "--log", "/tmp/g", "--memory", "/tmp/m", "--panel", "/tmp/p", "--bit-errors",
                                       "1e-4", "--seed", "0", "--power-cycle-after", "12"});
     ASSERT_TRUE(parsed.options) << parsed.error;
     const EmulatorOptions& o = *parsed.options;
@@ -334,6 +374,7 @@ TEST(EmulatorOptions, TakesEveryOption)
     EXPECT_EQ(o.linkPath, "/tmp/l");
     EXPECT_EQ(o.logPath, "/tmp/g");
     EXPECT_EQ(o.memoryPath, "/tmp/m");
+    EXPECT_EQ(o.panelPath, "/tmp/p");
     EXPECT_FALSE(o.help);
 }
 
@@ -345,6 +386,7 @@ TEST(EmulatorOptions, RefusesBadCountsUnknownOptionsAndMissingPaths)
                                                  {"--hangup-after", "2x"},
                                                  {"--hangup-after", ""},
                                                  {"--memory"},
+                                                 {"--panel"},
                                                  {"--bit-errors", "0"},
                                                  {"--bit-errors", "1.5"},
                                                  {"--bit-errors", "1e-4x"},
