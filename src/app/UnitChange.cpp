@@ -76,6 +76,17 @@ void readUnitAfterDemo(Program& program)
     readKeepingEdits(program, s.demoStart);
 }
 
+void readUnitFoundChanged(Program& program, const UnitDifference& difference)
+{
+    ProgramState& s = program.state;
+    s.unitDifference = difference;
+    s.unitChanged = s.readAgainPending = true;
+    readChangedUnit(program);
+    // A Cancel leaves the unit unread: the status bar keeps saying it changed.
+    if (!s.unitChanged)
+        s.lastOutcome = kUnitReadAgainText;
+}
+
 IdleUnitWatch::IdleUnitWatch(Program& program)
     : program_(program), lastTouch_(program.clock.now()), lastLook_(lastTouch_ - kLookInterval)
 {
@@ -84,6 +95,21 @@ IdleUnitWatch::IdleUnitWatch(Program& program)
 void IdleUnitWatch::touched()
 {
     lastTouch_ = program_.clock.now();
+}
+
+double IdleUnitWatch::idleSeconds() const
+{
+    return program_.clock.now() - lastTouch_;
+}
+
+bool IdleUnitWatch::lookDue() const
+{
+    return program_.clock.now() - lastLook_ >= kLookInterval;
+}
+
+void IdleUnitWatch::looked()
+{
+    lastLook_ = program_.clock.now();
 }
 
 bool IdleUnitWatch::allowed() const
@@ -96,8 +122,7 @@ bool IdleUnitWatch::allowed() const
 
 bool IdleUnitWatch::due()
 {
-    const double now = program_.clock.now();
-    return now - lastTouch_ >= kIdleBeforeLook && now - lastLook_ >= kLookInterval && allowed();
+    return idleSeconds() >= kIdleBeforeLook && lookDue() && allowed() && !(covered_ && covered_());
 }
 
 void IdleUnitWatch::tick()
@@ -109,15 +134,9 @@ void IdleUnitWatch::tick()
         s.lastOutcome = kUnitRestartedText;
         program_.editor.host().refresh(Window::Main);
     });
-    lastLook_ = program_.clock.now();
-    if (!difference.any())
-        return;
-    s.unitDifference = difference;
-    s.unitChanged = s.readAgainPending = true;
-    readChangedUnit(program_);
-    // A Cancel leaves the unit unread: the status bar keeps saying it changed.
-    if (!s.unitChanged)
-        s.lastOutcome = kUnitReadAgainText;
+    looked();
+    if (difference.any())
+        readUnitFoundChanged(program_, difference);
 }
 
 } // namespace qrv

@@ -2,6 +2,7 @@
 
 #include "Program.hpp"
 
+#include <functional>
 #include <string>
 
 namespace qrv {
@@ -29,6 +30,10 @@ inline constexpr double kLookInterval = 10.0;
 inline constexpr const char* kUnitRestartedText = "The QRV5173 was restarted or changed – reading it again";
 inline constexpr const char* kUnitReadAgainText = "The QRV5173 was restarted or changed – read again";
 
+// The unit proved to be another, or restarted, when the editor looked at it unasked: the check
+// found `difference`. Says so in the status bar and reads the unit again, keeping the user's edits.
+void readUnitFoundChanged(Program& program, const UnitDifference& difference);
+
 // Looks at the unit while the user lets the editor be, and reads it again when it changed.
 // Called between runs of the core only.
 class IdleUnitWatch {
@@ -37,6 +42,13 @@ public:
 
     // The user did something: the look waits for the next idle stretch.
     void touched();
+    double idleSeconds() const;
+    // While `covered` says so, another look at the unit does this one's work and tells it with
+    // looked(); this one keeps still.
+    void setCoveredWhile(std::function<bool()> covered) { covered_ = std::move(covered); }
+    // Whether a look of the live part (switch included) is due by the time alone.
+    bool lookDue() const;
+    void looked();
     // Whether a look is due now: costs no exchange.
     bool due();
     // Looks when due; a unit unlike the one read is said in the status bar, checked whole and
@@ -47,6 +59,7 @@ private:
     bool allowed() const;
 
     Program& program_;
+    std::function<bool()> covered_;
     double lastTouch_;
     double lastLook_;
 };

@@ -126,6 +126,9 @@ public:
     // afterwards: the start-up shows the page after three exchanges.
     enum class Presets { Now, Later };
     void SelectEffect(int effect, Presets presets = Presets::Now);
+    // The unit selected the effect itself and showed its live row: the page follows, the row
+    // becomes the start values, and nothing is sent. No step of the history.
+    void selectedOnUnit(int effect, std::span<const uint8_t> row);
     // Reads the slot's 32 bytes into the device copy; false, with the copy unchanged,
     // when not every byte could be read.
     bool ReadStoredPreset(int effect, int slot);
@@ -198,6 +201,8 @@ private:
 
     PageBehaviour& behaviour(int pageElement);
     void refreshControls();
+    // The Tap Delay page's timers run while it is selected from the list, and stop otherwise.
+    void runTapTimersOnTapDelay();
 
     ProgramState& state_;
     FrmMain& form_;

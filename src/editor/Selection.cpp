@@ -40,6 +40,13 @@ void Editor::effectListClick()
     host_.setBusy(Window::Editor, true);
     host_.setBusy(Window::Main, true);
     SelectEffect(form_.Combo1.index);
+    runTapTimersOnTapDelay();
+    host_.setBusy(Window::Editor, false);
+    host_.setBusy(Window::Main, false);
+}
+
+void Editor::runTapTimersOnTapDelay()
+{
     const bool tapDelay = state_.currentEffect == kTapDelayPage;
     if (tapDelay) {
         form_.Timer2.interval = 1000;
@@ -47,8 +54,21 @@ void Editor::effectListClick()
     }
     form_.Timer2.enabled = tapDelay;
     form_.Timer1.enabled = tapDelay;
-    host_.setBusy(Window::Editor, false);
-    host_.setBusy(Window::Main, false);
+}
+
+void Editor::selectedOnUnit(int effect, std::span<const uint8_t> row)
+{
+    leaveCompare();
+    history_.close();
+    for (int c = 0; c < kDeviceColumns; ++c)
+        state_.store.at(effect, c) = row[static_cast<std::size_t>(c)];
+    state_.startConfig.copyRowFrom(state_.store, effect);
+    state_.known.set({UnitPart::Row, effect}, UnitKnowledge::Depth::Read);
+    form_.Combo1.index = effect;
+    // The unit plays the effect already: no selection frame goes out.
+    state_.LinkUp = false;
+    SelectEffect(effect);
+    runTapTimersOnTapDelay();
 }
 
 void Editor::SelectEffect(int effect, Presets presets)

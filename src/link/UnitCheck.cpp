@@ -120,4 +120,10 @@ UnitDifference recheckUnit(DeviceLink& link, const std::function<void()>& liveDi
     return checked(link, &liveDiffers);
 }
 
+std::optional<bool> presetsAsSeen(DeviceLink& link, uint8_t effect)
+{
+    const UnitMirror before = link.mirror();
+    return presetsAsSeen(link, before, effect);
+}
+
 } // namespace qrv

@@ -31,4 +31,8 @@ UnitDifference checkUnit(DeviceLink& link);
 // `liveDiffers` has run.
 UnitDifference recheckUnit(DeviceLink& link, const std::function<void()>& liveDiffers);
 
+// Whether the unit still holds the effect's directory and the names the editor read (unread
+// ones cannot tell); nothing when the unit left a read unanswered.
+std::optional<bool> presetsAsSeen(DeviceLink& link, uint8_t effect);
+
 } // namespace qrv

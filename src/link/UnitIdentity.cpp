@@ -4,8 +4,6 @@
 
 namespace qrv {
 
-namespace {
-
 std::optional<uint8_t> readSwitch(DeviceLink& link)
 {
     if (!link.SendCommand(Cmd::ReadSwitch))
@@ -24,8 +22,6 @@ std::optional<std::array<uint8_t, kDeviceColumns>> readLiveBlock(DeviceLink& lin
     std::copy_n(link.state().replyBuffer.begin(), kDeviceColumns, row.begin());
     return row;
 }
-
-} // namespace
 
 Confirmed<Fingerprint> readFingerprint(DeviceLink& link, FingerprintDepth depth)
 {

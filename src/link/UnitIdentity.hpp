@@ -59,6 +59,11 @@ template <class T, class Read> Confirmed<T> readUntilAgreed(Read&& read, std::ve
     }
 }
 
+// One read of the switch, and of an effect's live row as a block (0x1E, selecting nothing);
+// nothing when no reply was taken.
+std::optional<uint8_t> readSwitch(DeviceLink& link);
+std::optional<std::array<uint8_t, kDeviceColumns>> readLiveBlock(DeviceLink& link, uint8_t effect);
+
 // What tells one unit, or one power-up of a unit, from another: its current effect, the
 // switch and that effect's live row; the full look adds the effect's directory.
 struct Fingerprint {
