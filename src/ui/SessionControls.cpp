@@ -319,7 +319,7 @@ void keepEditsAtEveryEnd(QtHost& host, Program& program, std::function<void()> a
         ::sigaction(signal, &action, nullptr);
 }
 
-void watchUnitWhileIdle(AppWindows& windows, Program& program)
+IdleUnitWatch& watchUnitWhileIdle(AppWindows& windows, Program& program)
 {
     auto* activity = new UserActivity(program, QCoreApplication::instance());
     QCoreApplication::instance()->installEventFilter(activity);
@@ -333,6 +333,7 @@ void watchUnitWhileIdle(AppWindows& windows, Program& program)
             windows.binder().handle([activity] { activity->watch.tick(); });
     });
     timer->start(kIdleTickMs);
+    return activity->watch;
 }
 
 } // namespace qrv::ui

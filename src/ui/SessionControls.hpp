@@ -15,6 +15,7 @@ class QLineEdit;
 class QWidget;
 
 namespace qrv {
+class IdleUnitWatch;
 class Program;
 }
 
@@ -61,7 +62,7 @@ void keepEditsAtEveryEnd(QtHost& host, Program& program, std::function<void()> a
 // Looks at the unit whenever the user has let the editor be for a while (no key, click or
 // wheel, no button held, no modal window): a unit power-cycled or changed behind a port that
 // stayed up is read again, as after a reconnection. Through the binder's gate, never inside
-// a run of the core.
-void watchUnitWhileIdle(AppWindows& windows, Program& program);
+// a run of the core. The watch lives as long as the application.
+IdleUnitWatch& watchUnitWhileIdle(AppWindows& windows, Program& program);
 
 } // namespace qrv::ui

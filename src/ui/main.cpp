@@ -2,6 +2,7 @@
 #include "BackgroundReading.hpp"
 #include "AppWindows.hpp"
 #include "EditorCommandLine.hpp"
+#include "FollowUnitControls.hpp"
 #include "QtHost.hpp"
 #include "SessionControls.hpp"
 
@@ -119,7 +120,7 @@ int main(int argc, char* argv[])
     monitor.start(kPortPollMs);
     qrv::ui::keepRecoveryFile(windows, program,
                               QStandardPaths::writableLocation(QStandardPaths::AppDataLocation).toStdString());
-    qrv::ui::watchUnitWhileIdle(windows, program);
+    qrv::ui::followTheUnit(windows, program, qrv::ui::watchUnitWhileIdle(windows, program));
     qrv::ui::readRestInBackground(windows, program);
     windows.start();
     return app.exec();
