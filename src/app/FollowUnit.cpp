@@ -143,8 +143,9 @@ FollowUnit::Look FollowUnit::look(const std::function<bool()>& stop, bool withSw
         readUnitFoundChanged(program_, {true, true});
         return Look::OtherUnit;
     }
-    if (stop())
-        return leaveForNextLook();
+    // Taking turned values costs no exchange; a selection reads the effect's presets.
+    if (selected && stop())
+        return Look::Stopped;
 
     Editor& editor = program_.editor;
     if (selected) {
