@@ -5,6 +5,8 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <thread>
+#include <chrono>
 
 namespace qrv::bench {
 
@@ -27,6 +29,14 @@ inline std::size_t loggedBytes(const std::filesystem::path& log, std::size_t& ex
             ++bytes;
     }
     return bytes;
+}
+
+// Wire seconds and exchanges in the frame log so far. The emulator logs a reply once its
+// last byte is out, a moment after the editor has it: wait that moment first.
+inline double wireSoFar(const std::filesystem::path& log, std::size_t& exchanges)
+{
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    return static_cast<double>(loggedBytes(log, exchanges)) * kByteSeconds;
 }
 
 } // namespace qrv::bench

@@ -26,14 +26,7 @@
 namespace {
 
 using namespace qrv;
-
-// Wire seconds and exchanges in the frame log so far. The emulator logs a reply once its
-// last byte is out, a moment after the editor has it: wait that moment first.
-double wireSoFar(const std::filesystem::path& log, std::size_t& exchanges)
-{
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    return static_cast<double>(qrv::bench::loggedBytes(log, exchanges)) * qrv::bench::kByteSeconds;
-}
+using bench::wireSoFar;
 
 template <class Operation> double wallSeconds(Operation&& operation)
 {

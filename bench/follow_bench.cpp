@@ -27,16 +27,11 @@
 namespace {
 
 using namespace qrv;
+using bench::wireSoFar;
 using Seconds = std::chrono::duration<double>;
 
 constexpr double kIdleSeconds = 30.0;
 constexpr double kPanelEvery = 5.0;
-
-double wireSoFar(const std::filesystem::path& log, std::size_t& exchanges)
-{
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    return static_cast<double>(bench::loggedBytes(log, exchanges)) * bench::kByteSeconds;
-}
 
 // Rests for kIdleSeconds (0), or plays the panel every kPanelEvery seconds meanwhile (1): a
 // knob of the effect shown turned, then another effect selected, by turns.

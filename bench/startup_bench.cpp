@@ -36,6 +36,7 @@
 namespace {
 
 using namespace qrv;
+using bench::wireSoFar;
 
 double cpuSeconds()
 {
@@ -43,14 +44,6 @@ double cpuSeconds()
     getrusage(RUSAGE_SELF, &usage);
     const auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
     return seconds(usage.ru_utime) + seconds(usage.ru_stime);
-}
-
-// Wire seconds and exchanges in the frame log so far. The emulator logs a reply once its
-// last byte is out, a moment after the editor has it: wait that moment first.
-double wireSoFar(const std::filesystem::path& log, std::size_t& exchanges)
-{
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    return static_cast<double>(qrv::bench::loggedBytes(log, exchanges)) * qrv::bench::kByteSeconds;
 }
 
 // The factory unit's live values as a project, the Phaser's first two bytes changed.
