@@ -40,6 +40,9 @@ void BM_FollowTheUnitPaced(benchmark::State& bench)
     const bool played = bench.range(0) == 1;
     const auto folder = std::filesystem::temp_directory_path() / ("qrv-follow-bench-" + std::to_string(::getpid()));
     std::filesystem::create_directories(folder);
+    // The start-up writes the port it found into the program folder, the working directory.
+    const auto previous = std::filesystem::current_path();
+    std::filesystem::current_path(folder);
     const auto log = folder / "frames.log";
     const auto panel = folder / "panel";
     for (auto _ : bench) {
@@ -53,11 +56,13 @@ void BM_FollowTheUnitPaced(benchmark::State& bench)
         program.state.programFolder = folder;
         splashLoad(program);
         splashTimer(program, {});
-        while (!program.reading.finished())
-            if (program.reading.backgroundStep([] { return false; }) == UnitReading::Step::Failed) {
-                bench.SkipWithError("the unit could not be read");
-                return;
-            }
+        bool read = true;
+        while (read && !program.reading.finished())
+            read = program.reading.backgroundStep([] { return false; }) != UnitReading::Step::Failed;
+        if (!read) {
+            bench.SkipWithError("the unit could not be read");
+            break;
+        }
         IdleUnitWatch watch(program);
         FollowUnit follow(program, watch);
         std::ofstream fifo(panel);
@@ -108,6 +113,7 @@ void BM_FollowTheUnitPaced(benchmark::State& bench)
             bench.counters["longest_delay_s"] = longestDelay;
         }
     }
+    std::filesystem::current_path(previous);
     std::filesystem::remove_all(folder);
 }
 BENCHMARK(BM_FollowTheUnitPaced)

@@ -78,7 +78,7 @@ TEST(FollowUnit, ThePanelsSelectionAndValuesAreFollowedWithoutAFrameBackAndOnlyW
     }
     rig.watch.touched();
     EXPECT_EQ(rig.restFor(1.05), (std::vector<uint8_t>{Cmd::ReadByte, Cmd::ReadEffectBlock, Cmd::ReadSwitch}));
-    EXPECT_TRUE(rig.restFor(1.95).empty());
+    EXPECT_TRUE(rig.restFor(kFollowInterval - 0.05).empty());
     EXPECT_EQ(rig.restFor(0.1), kLook);
 
     // A knob turned there: the control moves; the value becomes the start value, not an edit.
@@ -89,7 +89,7 @@ TEST(FollowUnit, ThePanelsSelectionAndValuesAreFollowedWithoutAFrameBackAndOnlyW
                                             std::to_string(value)),
               "");
     FollowUnit::Look look{};
-    const auto turned = rig.restFor(2.0, &look, [&rig] { return rig.framesWith(Cmd::ReadByte) > 1; });
+    const auto turned = rig.restFor(kFollowInterval, &look, [&rig] { return rig.framesWith(Cmd::ReadByte) > 1; });
     EXPECT_EQ(look, FollowUnit::Look::Followed);
     EXPECT_TRUE(sendsNothing(turned));
     EXPECT_EQ(s.store.at(e, column), value);
@@ -97,13 +97,13 @@ TEST(FollowUnit, ThePanelsSelectionAndValuesAreFollowedWithoutAFrameBackAndOnlyW
     EXPECT_EQ(rig.shown(column), value);
     EXPECT_FALSE(rig.program.editor.history().canUndo());
     EXPECT_EQ(s.lastOutcome, kChangedOnUnitText);
-    EXPECT_EQ(rig.restFor(2.0), kLook);
+    EXPECT_EQ(rig.restFor(kFollowInterval), kLook);
 
     // Another effect selected there, its row never read by the editor: the page follows.
     const int other = (e + 5) % kEffectCount;
     rig.device.turnOnPanel(other, 0, static_cast<uint8_t>(rig.device.peek(Addr::live(other, 0)) ^ 1));
     ASSERT_TRUE(rig.device.selectOnPanel(other));
-    const auto selected = rig.restFor(2.0, &look);
+    const auto selected = rig.restFor(kFollowInterval, &look);
     EXPECT_EQ(look, FollowUnit::Look::Followed);
     EXPECT_TRUE(sendsNothing(selected));
     EXPECT_EQ(s.currentEffect, other);
@@ -118,13 +118,13 @@ TEST(FollowUnit, ThePanelsSelectionAndValuesAreFollowedWithoutAFrameBackAndOnlyW
     rig.device.receive(std::vector<uint8_t>{0xF0, 0x9C, Cmd::SetSwitch, 0, 0, 0, 0, 0, 0, 0xF7});
     std::size_t looks = 0;
     while (s.effectSwitchState != 0 && looks++ < 5)
-        EXPECT_TRUE(sendsNothing(rig.restFor(2.0)));
+        EXPECT_TRUE(sendsNothing(rig.restFor(kFollowInterval)));
     EXPECT_EQ(s.effectSwitchState, 0);
     EXPECT_EQ(rig.form.Check1.value, 0);
 
     // Turned off, it looks no more, and the idle watch takes the idle time back.
     rig.follow.setOn(false);
-    EXPECT_TRUE(rig.restFor(2.0).empty());
+    EXPECT_TRUE(rig.restFor(kFollowInterval).empty());
     EXPECT_EQ(rig.restFor(10.0), (std::vector<uint8_t>{Cmd::ReadByte, Cmd::ReadSwitch, Cmd::ReadEffectBlock}));
 }
 
@@ -146,10 +146,10 @@ TEST(FollowUnit, ADamagedReplyMovesNothingAndAnotherUnitIsReadAgainNotFollowed)
     };
     FollowUnit::Look look{};
     damageOnce(Addr::CurrentEffect, static_cast<uint8_t>((e + 1) % kEffectCount));
-    rig.restFor(2.0, &look);
+    rig.restFor(kFollowInterval, &look);
     EXPECT_EQ(look, FollowUnit::Look::Same);
     damageOnce(Addr::live(e, 2), static_cast<uint8_t>(s.store.at(e, 2) ^ 1));
-    rig.restFor(2.0, &look);
+    rig.restFor(kFollowInterval, &look);
     EXPECT_EQ(look, FollowUnit::Look::Same);
     rig.onFrame = nullptr;
     EXPECT_EQ(s.currentEffect, e);
@@ -167,7 +167,7 @@ TEST(FollowUnit, ADamagedReplyMovesNothingAndAnotherUnitIsReadAgainNotFollowed)
     other.poke(Addr::CurrentEffect, static_cast<uint8_t>(e));
     other.poke(Addr::live(e, 3), static_cast<uint8_t>(other.peek(Addr::live(e, 3)) ^ 1));
     rig.device.exchangeUnit(other);
-    rig.restFor(2.0, &look);
+    rig.restFor(kFollowInterval, &look);
     EXPECT_EQ(look, FollowUnit::Look::OtherUnit);
     ASSERT_FALSE(rig.host.boxes.empty());
     EXPECT_EQ(rig.host.boxes.front().text, kOtherPresetsAndLiveText);
