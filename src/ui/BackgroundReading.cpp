@@ -59,7 +59,7 @@ void readRestInBackground(AppWindows& windows, Program& program)
         if (!status->parent())
             windows.main().statusBar()->addPermanentWidget(status);
         Binder& binder = windows.binder();
-        if (program.reading.finished() || !mayRead(program) || binder.coreRunning() || binder.userWaiting()) {
+        if (program.reading.finished() || !mayRead(program) || binder.userWaiting()) {
             if (program.reading.finished()) {
                 status->hide();
                 reader->timeLeft.reset();
@@ -68,7 +68,12 @@ void readRestInBackground(AppWindows& windows, Program& program)
             return;
         }
         auto step = UnitReading::Step::Done;
-        binder.runInBackground([&] { step = program.reading.backgroundStep([&binder] { return binder.userWaiting(); }); });
+        if (!binder.runInBackground(&program.reading, [&] {
+                step = program.reading.backgroundStep([&binder] { return binder.userWaiting(); });
+            })) {
+            timer->start(kBetweenPiecesMs);
+            return;
+        }
         const auto [done, total] = program.reading.progress();
         if (!reader->timeLeft) {
             reader->timeLeft.emplace();

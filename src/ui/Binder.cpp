@@ -58,16 +58,27 @@ void Binder::handle(const std::function<void()>& handler, QObject* source)
         deferred_.push_back(handler);
 }
 
-void Binder::runInBackground(const std::function<void()>& work)
+bool Binder::runInBackground(const void* who, const std::function<void()>& work)
 {
-    if (depth_ > 0)
-        return;
+    // A turn asked for and not taken soon (the work was turned off meanwhile) lapses.
+    constexpr qint64 kTurnKeptMs = 1000;
+    if (depth_ > 0) {
+        if (!nextTurn_ || nextTurnAsked_.elapsed() > kTurnKeptMs) {
+            nextTurn_ = who;
+            nextTurnAsked_.start();
+        }
+        return false;
+    }
+    if (nextTurn_ && nextTurn_ != who && nextTurnAsked_.elapsed() <= kTurnKeptMs)
+        return false;
+    nextTurn_ = nullptr;
     background_ = true;
     enter([this, &work] {
         work();
         background_ = false;
     });
     background_ = false;
+    return true;
 }
 
 bool Binder::requestClose(QWidget* window, const std::function<bool()>& ask, std::function<void()> retry)

@@ -2,6 +2,7 @@
 
 #include "editor/Controls.hpp"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -47,9 +48,11 @@ public:
     // Runs a core handler for a user event of `source` (if the door is open), then shows the model.
     // While background work holds the core, the handler runs as soon as that returns.
     void handle(const std::function<void()>& handler, QObject* source = nullptr);
-    // Work nobody asked for (reading the rest of the unit): it runs only when the door is open,
-    // it should stop once userWaiting() says so, and what the user did meanwhile runs right after.
-    void runInBackground(const std::function<void()>& work);
+    // Work nobody asked for (reading the rest of the unit, following it): it runs only when the
+    // door is open, it should stop once userWaiting() says so, and what the user did meanwhile
+    // runs right after. Background works take turns: one that finds the core busy has the next
+    // turn, and the others skip theirs until it has run. True when the work ran.
+    bool runInBackground(const void* who, const std::function<void()>& work);
     bool userWaiting() const { return !wishes_.empty() || !deferred_.empty(); }
     // A close request: asks now when the door is open (returns the answer), otherwise
     // refuses and runs `retry` once the core is free.
@@ -119,6 +122,8 @@ private:
     std::vector<Wish> wishes_;
     std::vector<std::function<void()>> deferred_; // commands given during background work
     bool background_ = false;
+    const void* nextTurn_ = nullptr; // background work that found the core busy
+    QElapsedTimer nextTurnAsked_;
     int depth_ = 0;
     bool linkWaiting_ = false;
     bool runningWishes_ = false;

@@ -45,11 +45,11 @@ void followTheUnit(AppWindows& windows, Program& program, IdleUnitWatch& watch)
         // A held button is a drag in progress; a modal window or a menu waits for the user.
         const bool userBusy = QGuiApplication::mouseButtons() != Qt::NoButton || QApplication::activeModalWidget() ||
             QApplication::activePopupWidget();
-        if (userBusy || binder.coreRunning() || binder.userWaiting() || !follow->due())
+        if (userBusy || binder.userWaiting() || !follow->due())
             return;
         const std::string said = program.state.lastOutcome;
         auto look = FollowUnit::Look::NotDue;
-        binder.runInBackground([&] { look = follow->tick([&binder] { return binder.userWaiting(); }); });
+        binder.runInBackground(follow, [&] { look = follow->tick([&binder] { return binder.userWaiting(); }); });
         // The status bar speaks a text that changes; the same words again are said here.
         if (look == FollowUnit::Look::Followed && said == kChangedOnUnitText)
             announce(&windows.main(), QString::fromLatin1(kChangedOnUnitText));

@@ -395,9 +395,11 @@ TEST_P(NoisyLine, BackupRestoreAndDumpGiveTheUnitsBytesOrSayWhy)
     // The start-up that reads the rest in the background ends with the unit's bytes too; a
     // piece that never agreed is named and tried again later.
     ASSERT_TRUE(DumpDeviceMemory(program.editor, program.splash, UnitRead::First));
-    for (int step = 0; step < 20000 && !program.reading.finished(); ++step)
-        if (program.reading.backgroundStep([] { return false; }) == UnitReading::Step::Failed)
+    for (int step = 0; step < 20000 && !program.reading.finished(); ++step) {
+        if (program.reading.backgroundStep([] { return false; }) == UnitReading::Step::Failed) {
             ASSERT_FALSE(host.logs.empty());
+        }
+    }
     ASSERT_TRUE(program.reading.finished());
     expectUnitsRows();
     for (int e = 0; e < kEffectCount; ++e) {
@@ -405,8 +407,9 @@ TEST_P(NoisyLine, BackupRestoreAndDumpGiveTheUnitsBytesOrSayWhy)
         for (int slot = 0; slot < kSlotCount; ++slot) {
             const uint8_t directory = reference.peek(Addr::directory(e, slot));
             ASSERT_EQ(state.presetDirectory[e][slot], std::to_string(directory));
-            if (directory == Addr::SlotUsed)
+            if (directory == Addr::SlotUsed) {
                 ASSERT_EQ(state.presetNames[e][slot], nameOf(reference, e, slot)) << e << "/" << slot;
+            }
         }
     }
     const int e = state.currentEffect;
