@@ -292,6 +292,12 @@ void BM_ReadyAtOnce(benchmark::State& bench)
         hand.setSingleShot(true);
         QObject::connect(&hand, &QTimer::timeout, [&] {
             const auto requests = loggedRequests(log);
+            // One edit at a time, so that each has a frame of its own and none is folded into the next.
+            const auto sent = std::count_if(requests.begin(), requests.end(), [](const auto& r) { return r.parameter; });
+            if (static_cast<std::size_t>(sent) < issuedAfter.size()) {
+                hand.start(50);
+                return;
+            }
             issuedAfter.push_back(requests.empty() ? 0 : requests.back().sequence);
             slider->setValue(slider->value() + (issuedAfter.size() % 2 ? 1 : -1));
             hand.start(150 + 50 * static_cast<int>(issuedAfter.size() % 5));
