@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/AutoBackup.hpp"
 #include "devmem/SplashForm.hpp"
 #include "devmem/UnitReading.hpp"
 #include "state/Host.hpp"
@@ -30,6 +31,7 @@ public:
     PortSearch search;
     FrmSplash splash;
     UnitReading reading{editor};
+    AutoBackup autoBackup{editor, reading};
     RecoveryKeeper recovery; // off until a folder is given
 };
 

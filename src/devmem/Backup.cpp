@@ -630,6 +630,13 @@ void adoptRestoredUnit(Editor& editor, const UnitBackup& backup, const std::set<
         for (const UnitItem& item : presetItems(e))
             s.known.set(item, UnitKnowledge::Depth::Confirmed);
         s.known.set({UnitPart::Row, e}, UnitKnowledge::Depth::Confirmed);
+        for (int c = 0; c < kDeviceColumns; ++c)
+            s.known.fullRow(e, c) = effect.live[static_cast<std::size_t>(c)];
+        s.known.set({UnitPart::FullRow, e}, UnitKnowledge::Depth::Confirmed);
+        for (int slot = 0; slot < kSlotCount; ++slot) {
+            s.known.slotData(e, slot) = effect.presets[static_cast<std::size_t>(slot)].data;
+            s.known.setSlot(e, slot, UnitKnowledge::Depth::Confirmed);
+        }
     }
     if (effects.size() == static_cast<std::size_t>(kEffectCount)) {
         s.currentEffect = backup.currentEffect;

@@ -324,6 +324,8 @@ bool StoreDialog::Memorize_eep()
         return r;
     };
     const Records before = records();
+    // What was read of the slot no longer holds, whatever becomes of the store.
+    state.known.setSlot(e, s, UnitKnowledge::Depth::Unread);
 
     std::string centred = form.Text1.text;
     const auto nameBytes = CentreName(centred);

@@ -35,12 +35,14 @@ uint16_t UnitReading::address(const UnitItem& item) const
         return Addr::directory(item.effect, item.index);
     case UnitPart::SlotNumber:
         return Addr::slotNumber(item.effect);
+    case UnitPart::StoredSlot:
+        return Addr::stored(item.effect, item.index, item.column);
     default:
         return Addr::stored(item.effect, editor_.presetSlot(item.effect), item.index);
     }
 }
 
-uint8_t UnitReading::held(const UnitItem& item) const
+uint8_t UnitReading::heldByte(const UnitItem& item) const
 {
     const ProgramState& s = editor_.state();
     const auto e = static_cast<std::size_t>(item.effect);
@@ -49,6 +51,8 @@ uint8_t UnitReading::held(const UnitItem& item) const
         return parsedByte(s.presetDirectory[e][static_cast<std::size_t>(item.index)]);
     case UnitPart::SlotNumber:
         return parsedByte(s.presetSlotNumbers[e]);
+    case UnitPart::StoredSlot:
+        return s.known.slotData(item.effect, item.index)[static_cast<std::size_t>(item.column)];
     default:
         return s.deviceCopy.at(item.effect, item.index);
     }
@@ -62,6 +66,8 @@ void UnitReading::hold(const UnitItem& item, uint8_t value)
         s.presetDirectory[e][static_cast<std::size_t>(item.index)] = std::to_string(value);
     else if (item.part == UnitPart::SlotNumber)
         s.presetSlotNumbers[e] = std::to_string(value);
+    else if (item.part == UnitPart::StoredSlot)
+        s.known.slotData(item.effect, item.index)[static_cast<std::size_t>(item.column)] = value;
     else
         s.deviceCopy.at(item.effect, item.index) = value;
 }
@@ -69,8 +75,10 @@ void UnitReading::hold(const UnitItem& item, uint8_t value)
 void UnitReading::proved(const UnitItem& item)
 {
     UnitKnowledge& known = editor_.state().known;
-    if (item.part == UnitPart::Directory)
+    if (item.part == UnitPart::Directory) {
         known.set({UnitPart::Name, item.effect, item.index}, Depth::Unread);
+        known.setSlot(item.effect, item.index, Depth::Unread);
+    }
     else if (item.part == UnitPart::SlotNumber && item.effect == known.storedEffect())
         known.setStoredEffect(item.effect, Depth::Unread);
 }
@@ -86,7 +94,7 @@ UnitReading::Step UnitReading::readByteItem(const UnitItem& item, Pass pass)
         hold(item, *value);
         return Step::Progressed;
     }
-    const uint8_t before = held(item);
+    const uint8_t before = heldByte(item);
     const auto settled = readUntilAgreed([&link, at] { return link.tryReadByte(at); }, std::vector<uint8_t>{before, *value});
     if (settled.outcome != Confirm::Agreed)
         return unconfirmed(settled.outcome, item);
@@ -101,7 +109,7 @@ UnitReading::Step UnitReading::readName(const UnitItem& item, Pass pass)
 {
     ProgramState& s = editor_.state();
     std::string& name = s.presetNames[static_cast<std::size_t>(item.effect)][static_cast<std::size_t>(item.index)];
-    if (held({UnitPart::Directory, item.effect, item.index}) != Addr::SlotUsed) {
+    if (heldByte({UnitPart::Directory, item.effect, item.index}) != Addr::SlotUsed) {
         name = kEmptySlotName;
         return Step::Progressed;
     }
@@ -129,12 +137,15 @@ UnitReading::Step UnitReading::readName(const UnitItem& item, Pass pass)
     return Step::Progressed;
 }
 
-UnitReading::Step UnitReading::readRow(int effect, Pass pass, const std::function<bool()>& stop)
+UnitReading::Step UnitReading::readRow(const UnitItem& item, Pass pass, const std::function<bool()>& stop)
 {
     ProgramState& s = editor_.state();
     DeviceLink& link = editor_.link();
+    const int effect = item.effect;
+    const bool full = item.part == UnitPart::FullRow;
     // The selected effect's row came whole with its selection; the others as far as their parameters go.
-    const int count = effect == s.currentEffect ? kDeviceColumns : s.tables.parameterCount[static_cast<std::size_t>(effect)];
+    const int count = full || effect == s.currentEffect ? kDeviceColumns
+                                                        : s.tables.parameterCount[static_cast<std::size_t>(effect)];
     const auto columns = [count](int) { return count; };
     // The unit's own row is what tells a block for another effect from a repeat of it.
     LiveRow current{};
@@ -150,21 +161,24 @@ UnitReading::Step UnitReading::readRow(int effect, Pass pass, const std::functio
     const auto& row = rows[static_cast<std::size_t>(effect)];
     for (int c = 0; c < count; ++c) {
         const uint8_t value = row[static_cast<std::size_t>(c)];
+        // A whole row is kept beside the store; the store's own columns the user may have changed
+        // since, and then they show the change, not what the unit held.
+        uint8_t& first = full ? s.known.fullRow(effect, c) : s.startConfig.at(effect, c);
         if (pass == Pass::Read) {
-            s.store.at(effect, c) = value;
+            (full ? first : s.store.at(effect, c)) = value;
             continue;
         }
-        // A column the user has changed since shows the change, not what the unit held.
-        if (s.store.at(effect, c) != s.startConfig.at(effect, c))
+        if (!full && s.store.at(effect, c) != first)
             continue;
-        const uint8_t first = s.startConfig.at(effect, c);
         const auto settled = readUntilAgreed([&link, effect, c] { return link.tryReadByte(Addr::live(effect, c)); },
                                              std::vector<uint8_t>{first, value});
         if (settled.outcome != Confirm::Agreed)
-            return unconfirmed(settled.outcome, {UnitPart::Row, effect, c});
-        s.store.at(effect, c) = s.startConfig.at(effect, c) = settled.value;
+            return unconfirmed(settled.outcome, {item.part, effect, c});
+        first = settled.value;
+        if (!full)
+            s.store.at(effect, c) = settled.value;
     }
-    if (pass == Pass::Read)
+    if (pass == Pass::Read && !full)
         s.startConfig.copyRowFrom(s.store, effect);
     return Step::Progressed;
 }
@@ -173,17 +187,19 @@ UnitReading::Step UnitReading::unconfirmed(Confirm outcome, const UnitItem& item
 {
     if (outcome == Confirm::Failed)
         return Step::Failed;
-    static constexpr const char* kParts[] = {"live row", "directory byte", "slot number", "name", "stored preset byte"};
+    static constexpr const char* kParts[] = {"live row",         "directory byte", "slot number",   "name",
+                                             "stored preset byte", "live row",     "stored slot"};
+    const std::string byte = item.part == UnitPart::StoredSlot ? " byte " + std::to_string(item.column) : "";
     editor_.host().log(neverAgreed(std::string(catalogue::effect(item.effect).listText) + " " +
-                                   kParts[static_cast<int>(item.part)] + " " + std::to_string(item.index)));
+                                   kParts[static_cast<int>(item.part)] + " " + std::to_string(item.index) + byte));
     return Step::Failed;
 }
 
 UnitReading::Step UnitReading::take(const UnitItem& item, Pass pass, const std::function<bool()>& stop)
 {
     UnitKnowledge& known = editor_.state().known;
-    // A name needs its slot's directory byte; a stored preset its slot number.
-    const std::optional<UnitItem> first = item.part == UnitPart::Name
+    // A name or a stored slot's byte needs its slot's directory byte; a stored preset its slot number.
+    const std::optional<UnitItem> first = item.part == UnitPart::Name || item.part == UnitPart::StoredSlot
         ? std::optional<UnitItem>({UnitPart::Directory, item.effect, item.index})
         : item.part == UnitPart::StoredPreset ? std::optional<UnitItem>({UnitPart::SlotNumber, item.effect})
                                               : std::nullopt;
@@ -195,10 +211,14 @@ UnitReading::Step UnitReading::take(const UnitItem& item, Pass pass, const std::
     Step step = Step::Progressed;
     switch (item.part) {
     case UnitPart::Row:
-        step = readRow(item.effect, pass, stop);
+    case UnitPart::FullRow:
+        step = readRow(item, pass, stop);
         break;
     case UnitPart::Name:
         step = readName(item, pass);
+        break;
+    case UnitPart::StoredSlot:
+        step = readSlotByte(item, pass);
         break;
     default:
         step = readByteItem(item, pass);
@@ -216,6 +236,21 @@ void UnitReading::pieceArrived(const UnitItem& item)
     const int current = editor_.state().currentEffect;
     if (item.effect == current && item.part != UnitPart::Row && item.part != UnitPart::StoredPreset)
         editor_.showPresetCaption(current);
+}
+
+UnitReading::Step UnitReading::readSlotByte(const UnitItem& item, Pass pass)
+{
+    if (slotStored(item))
+        return readByteItem(item, pass);
+    UnitKnowledge& known = editor_.state().known;
+    known.slotData(item.effect, item.index).fill(0);
+    known.setSlot(item.effect, item.index, pass == Pass::Read ? Depth::Read : Depth::Confirmed);
+    return Step::Progressed;
+}
+
+bool UnitReading::slotStored(const UnitItem& item) const
+{
+    return heldByte({UnitPart::Directory, item.effect, item.index}) == Addr::SlotUsed;
 }
 
 bool UnitReading::provide(const std::vector<UnitItem>& items)
@@ -241,14 +276,43 @@ UnitReading::Step UnitReading::backgroundStep(const std::function<bool()>& userW
     if (userWaiting())
         return Step::Stopped;
     const UnitKnowledge& known = editor_.state().known;
-    const auto items = everyItem(known.storedEffect());
-    for (const Depth wanted : {Depth::Unread, Depth::Read}) {
-        const auto next = std::find_if(items.begin(), items.end(),
-                                       [&](const UnitItem& item) { return known.depth(item) == wanted; });
-        if (next != items.end())
-            return take(*next, wanted == Depth::Unread ? Pass::Read : Pass::Confirm, userWaiting);
-    }
+    // What the pages need first, read and confirmed; then what a backup needs.
+    std::vector<std::vector<UnitItem>> phases{everyItem(known.storedEffect())};
+    if (forBackup_)
+        phases.push_back(backupItems());
+    for (const auto& items : phases)
+        for (const Depth wanted : {Depth::Unread, Depth::Read}) {
+            const auto next = std::find_if(items.begin(), items.end(),
+                                           [&](const UnitItem& item) { return known.depth(item) == wanted; });
+            if (next != items.end())
+                return take(*next, wanted == Depth::Unread ? Pass::Read : Pass::Confirm, userWaiting);
+        }
     return Step::Done;
+}
+
+UnitBackup UnitReading::held() const
+{
+    const ProgramState& s = editor_.state();
+    UnitBackup unit;
+    unit.currentEffect = static_cast<uint8_t>(s.currentEffect);
+    unit.effectSwitch = static_cast<uint8_t>(s.effectSwitchState);
+    for (int e = 0; e < kEffectCount; ++e) {
+        EffectBackup& effect = unit.effects[static_cast<std::size_t>(e)];
+        const int inStore = s.tables.parameterCount[static_cast<std::size_t>(e)];
+        for (int c = 0; c < kDeviceColumns; ++c)
+            effect.live[static_cast<std::size_t>(c)] = c < inStore ? s.store.at(e, c) : s.known.fullRow(e, c);
+        effect.slotNumber = heldByte({UnitPart::SlotNumber, e});
+        for (int slot = 0; slot < kSlotCount; ++slot) {
+            SlotBackup& b = effect.presets[static_cast<std::size_t>(slot)];
+            b.directory = heldByte({UnitPart::Directory, e, slot});
+            if (!b.stored())
+                continue;
+            const std::string name = utf8ToLatin1(s.presetNames[static_cast<std::size_t>(e)][static_cast<std::size_t>(slot)]);
+            std::copy_n(name.begin(), std::min(name.size(), b.name.size()), b.name.begin());
+            b.data = s.known.slotData(e, slot);
+        }
+    }
+    return unit;
 }
 
 bool UnitReading::finished() const
@@ -259,7 +323,12 @@ bool UnitReading::finished() const
 std::pair<int, int> UnitReading::progress() const
 {
     const UnitKnowledge& known = editor_.state().known;
-    const auto items = everyItem(known.storedEffect());
+    std::vector<UnitItem> items = everyItem(known.storedEffect());
+    if (finished()) {
+        // An empty slot's bytes cost no exchange.
+        items = backupItems();
+        std::erase_if(items, [this](const UnitItem& item) { return item.part == UnitPart::StoredSlot && !slotStored(item); });
+    }
     int done = 0;
     for (const UnitItem& item : items)
         done += static_cast<int>(known.depth(item));

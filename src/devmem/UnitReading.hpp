@@ -1,5 +1,6 @@
 #pragma once
 
+#include "devmem/Backup.hpp"
 #include "editor/Editor.hpp"
 #include "link/UnitIdentity.hpp"
 
@@ -23,20 +24,31 @@ public:
     // Reads or confirms the next piece. `userWaiting` is asked after every exchange; when it
     // says yes the step stops, and the piece is taken again later.
     Step backgroundStep(const std::function<bool()>& userWaiting);
+    // Whether the pieces the pages need are all confirmed.
     bool finished() const;
-    // Reads and confirmations done, and how many there are in all.
+    // Reads and confirmations done, and how many there are in all: of the pages' pieces until
+    // they are finished, then of a backup's.
     std::pair<int, int> progress() const;
+    // Whether the background goes on, after the pages' pieces, to what a backup needs.
+    void setReadsForBackup(bool on) { forBackup_ = on; }
+    bool readsForBackup() const { return forBackup_; }
+    // What the editor holds of the unit, in the form of a backup: the store's parameter columns
+    // (which edits keep as the unit holds them), the rest of each row as read, and for stored
+    // slots their names and, once read, their data.
+    UnitBackup held() const;
 
 private:
     enum class Pass { Read, Confirm };
     Step take(const UnitItem& item, Pass pass, const std::function<bool()>& stop);
-    Step readRow(int effect, Pass pass, const std::function<bool()>& stop);
+    Step readRow(const UnitItem& item, Pass pass, const std::function<bool()>& stop);
     Step readByteItem(const UnitItem& item, Pass pass);
+    Step readSlotByte(const UnitItem& item, Pass pass);
+    bool slotStored(const UnitItem& item) const;
     Step readName(const UnitItem& item, Pass pass);
     // A value that never agreed is logged; the reading pauses as after a failed link.
     Step unconfirmed(Confirm outcome, const UnitItem& item);
     // What the editor holds for a one-byte piece now, and where the piece lives on the unit.
-    uint8_t held(const UnitItem& item) const;
+    uint8_t heldByte(const UnitItem& item) const;
     void hold(const UnitItem& item, uint8_t value);
     // A piece that proved otherwise on its second read: what depended on it is read again.
     void proved(const UnitItem& item);
@@ -44,6 +56,7 @@ private:
     void pieceArrived(const UnitItem& item);
 
     Editor& editor_;
+    bool forBackup_ = false;
 };
 
 } // namespace qrv

@@ -23,11 +23,12 @@ std::optional<std::array<uint8_t, kDeviceColumns>> readLiveBlock(DeviceLink& lin
     return row;
 }
 
-Confirmed<Fingerprint> readFingerprint(DeviceLink& link, FingerprintDepth depth)
+Confirmed<Fingerprint> readFingerprint(DeviceLink& link, FingerprintDepth depth, const std::function<bool()>& stop)
 {
     Confirmed<Fingerprint> out;
     const auto part = [&](auto& into, auto&& read) {
-        const auto found = readUntilAgreed<std::remove_cvref_t<decltype(into)>>(read);
+        const auto found = readUntilAgreed<std::remove_cvref_t<decltype(into)>>(
+            [&] { return stop && stop() ? decltype(read()){} : read(); });
         out.outcome = found.outcome;
         into = found.value;
         return found.outcome == Confirm::Agreed;

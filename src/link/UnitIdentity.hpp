@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -81,7 +82,8 @@ inline constexpr int kQuickFingerprintExchanges = 2 * 3;
 inline constexpr int kFullFingerprintExchanges = kQuickFingerprintExchanges + 2 * kSlotCount;
 
 // Each part read until one value leads, so that a damaged reply cannot pass for another unit.
-Confirmed<Fingerprint> readFingerprint(DeviceLink& link, FingerprintDepth depth);
+// `stop`, asked before each read, ends it as Failed.
+Confirmed<Fingerprint> readFingerprint(DeviceLink& link, FingerprintDepth depth, const std::function<bool()>& stop = {});
 
 // Reads the telling bytes again and tells whether they are still those read at the start.
 Confirm stillTheUnit(DeviceLink& link, const Fingerprint& then, FingerprintDepth depth, bool& same);

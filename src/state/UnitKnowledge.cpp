@@ -9,6 +9,11 @@ std::size_t slotIndex(const UnitItem& item)
     return static_cast<std::size_t>(item.effect * kSlotCount + item.index);
 }
 
+std::size_t slotByteIndex(const UnitItem& item)
+{
+    return slotIndex(item) * kDeviceColumns + static_cast<std::size_t>(item.column);
+}
+
 } // namespace
 
 void UnitKnowledge::setAll(Depth depth)
@@ -22,6 +27,8 @@ void UnitKnowledge::setAll(Depth depth)
     fill(directory_);
     fill(names_);
     fill(stored_);
+    fullRowBits_ = {};
+    slotBits_ = {};
 }
 
 UnitKnowledge::Depth UnitKnowledge::depth(const UnitItem& item) const
@@ -37,6 +44,10 @@ UnitKnowledge::Depth UnitKnowledge::depth(const UnitItem& item) const
         return depthOf(names_, slotIndex(item));
     case UnitPart::StoredPreset:
         return item.effect == storedEffect_ ? depthOf(stored_, static_cast<std::size_t>(item.index)) : Depth::Unread;
+    case UnitPart::FullRow:
+        return depthOf(fullRowBits_, static_cast<std::size_t>(item.effect));
+    case UnitPart::StoredSlot:
+        return depthOf(slotBits_, slotByteIndex(item));
     }
     return Depth::Unread;
 }
@@ -56,7 +67,17 @@ void UnitKnowledge::set(const UnitItem& item, Depth depth)
         if (item.effect == storedEffect_)
             setIn(stored_, static_cast<std::size_t>(item.index), depth);
         return;
+    case UnitPart::FullRow:
+        return setIn(fullRowBits_, static_cast<std::size_t>(item.effect), depth);
+    case UnitPart::StoredSlot:
+        return setIn(slotBits_, slotByteIndex(item), depth);
     }
+}
+
+void UnitKnowledge::setSlot(int effect, int slot, Depth depth)
+{
+    for (int c = 0; c < kDeviceColumns; ++c)
+        set({UnitPart::StoredSlot, effect, slot, c}, depth);
 }
 
 void UnitKnowledge::setStoredEffect(int effect, Depth depth)
@@ -68,10 +89,13 @@ void UnitKnowledge::setStoredEffect(int effect, Depth depth)
 
 bool UnitKnowledge::all(Depth atLeast) const
 {
-    const auto full = [atLeast](const auto& bits) {
-        return atLeast == Depth::Confirmed ? bits.confirmed.all() : bits.read.all();
-    };
-    return full(rows_) && full(slotNumbers_) && full(directory_) && full(names_) && full(stored_);
+    return whole(rows_, atLeast) && whole(slotNumbers_, atLeast) && whole(directory_, atLeast) &&
+        whole(names_, atLeast) && whole(stored_, atLeast);
+}
+
+bool UnitKnowledge::backupPieces(Depth atLeast) const
+{
+    return whole(fullRowBits_, atLeast) && whole(slotBits_, atLeast);
 }
 
 bool UnitKnowledge::presetsRead(int effect) const
@@ -123,6 +147,18 @@ std::vector<UnitItem> everyItem(int firstEffect)
     for (int e = 0; e < kEffectCount; ++e)
         if (e != firstEffect)
             append(presetItems(e));
+    return items;
+}
+
+std::vector<UnitItem> backupItems()
+{
+    std::vector<UnitItem> items;
+    for (int e = 0; e < kEffectCount; ++e)
+        items.push_back({UnitPart::FullRow, e});
+    for (int e = 0; e < kEffectCount; ++e)
+        for (int slot = 0; slot < kSlotCount; ++slot)
+            for (int c = 0; c < kDeviceColumns; ++c)
+                items.push_back({UnitPart::StoredSlot, e, slot, c});
     return items;
 }
 

@@ -117,6 +117,7 @@ bool writeAllRows(Editor& editor, const FailureWatch& watch)
     form.ProgressBar1 = ProgressBar{true, 0, kProjectWrites};
     host.refresh(Window::Editor);
     for (int e = 0; e < kEffectCount; ++e) {
+        state.known.set({UnitPart::FullRow, e}, UnitKnowledge::Depth::Unread);
         for (int c = 0; c < kDeviceColumns; ++c) {
             // Cancel stops between writes: the unit holds whole rows up to here and one part row.
             if (host.cancelRequested())

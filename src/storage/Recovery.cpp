@@ -444,9 +444,11 @@ bool offerRecovery(Editor& editor, RecoveryKeeper& keeper, int64_t now)
     const EditScope scope(editor, StepKind::Rows);
     host.setBusy(Window::Editor, true);
     runStartingOverAfterReconnect(editor.link(), [&] {
-        for (const auto& [e, c] : toSend)
+        for (const auto& [e, c] : toSend) {
+            state.known.set({UnitPart::FullRow, e}, UnitKnowledge::Depth::Unread);
             if (e != shown)
                 editor.link().writeByte(Addr::live(e, c), image.store.at(e, c));
+        }
         for (const auto& [e, c] : edits)
             state.store.at(e, c) = image.store.at(e, c);
         form.Combo1.index = shown;

@@ -5,7 +5,9 @@
 #include "EditorRig.hpp"
 #include "TempFolder.hpp"
 
+#include "app/AutoBackup.hpp"
 #include "app/DeviceBackup.hpp"
+#include "backupfile/BackupFile.hpp"
 #include "app/StartUp.hpp"
 #include "devmem/Backup.hpp"
 #include "devmem/MemoryDump.hpp"
@@ -376,6 +378,133 @@ TEST(WireEconomy, ARestoreSkipsWhatTheUnitHoldsAndLeavesWhatTheExactOrderLeaves)
     EXPECT_EQ(faultWrites, fastWrites);
     restore(false, true, Fault::None, sameWrites);
     EXPECT_EQ(sameWrites, 0u);
+}
+
+} // namespace
+} // namespace qrv::test
+
+namespace qrv::test {
+namespace {
+
+constexpr std::time_t kNow = 1'800'000'000;
+
+// A fast start-up whose automatic backups go to a folder of their own.
+struct BackedUp : FastStart {
+    TempFolder backups;
+    BackedUp() { rig.program.autoBackup.setFolder(backups.path); }
+    // Runs the background until the user waits or nothing is left.
+    UnitReading::Step run(const std::function<bool()>& userWaiting = [] { return false; })
+    {
+        auto step = UnitReading::Step::Progressed;
+        while (step == UnitReading::Step::Progressed)
+            step = rig.program.autoBackup.step(userWaiting, kNow);
+        return step;
+    }
+    std::size_t storedReads() const
+    {
+        std::size_t n = 0;
+        for (const auto& frame : framesFrom(0))
+            for (int e = 0; e < kEffectCount; ++e)
+                n += e != 7 && readsAddress(frame, Addr::stored(e, 0, 0));
+        return n;
+    }
+};
+
+// Stopped anywhere (a whole row, a slot's byte, its confirmation, the last look at the unit), the
+// edit goes out next; at the end the file holds what the Back Up command reads of the unit.
+TEST(AutoBackup, TheAutomaticBackupIsWhatBackUpReadsWhereverAnEditStopsIt)
+{
+    std::size_t length = 0;
+    for (const double at : {0.0, 0.002, 0.3, 0.7, 0.999}) {
+        SCOPED_TRACE(at);
+        BackedUp fast;
+        StartUpRig& rig = fast.rig;
+        finishReading(rig);
+        const std::size_t start = rig.exchanges().size();
+        if (at > 0) {
+            const std::size_t stopAt = start + std::max<std::size_t>(1, static_cast<std::size_t>(at * length));
+            ASSERT_EQ(fast.run([&] { return rig.exchanges().size() >= stopAt; }), UnitReading::Step::Stopped);
+            ASSERT_EQ(rig.exchanges().size(), stopAt);
+            const PageParameter& decay = catalogue::pageOfEffect(7).parameters.front();
+            rig.program.editor.storeAndSend(decay.column, static_cast<uint8_t>(rig.state.store.at(7, decay.column) ^ 1));
+            EXPECT_EQ(fast.framesFrom(stopAt).at(0).at(2), Cmd::SetParameter);
+        }
+        ASSERT_EQ(fast.run(), UnitReading::Step::Done);
+        length = std::max(length, rig.exchanges().size() - start);
+        const auto& written = rig.program.autoBackup.written();
+        ASSERT_TRUE(written.has_value());
+        const DecodedBackup file = readBackupFile(*written);
+        ASSERT_TRUE(file.unit.has_value()) << file.problem;
+        EXPECT_EQ(written->filename(), autoBackupName(unitKey(*file.unit), kNow));
+        const BackupResult command = readUnit(rig.program.editor);
+        ASSERT_EQ(command.end, TransferEnd::Done);
+        EXPECT_TRUE(*file.unit == command.unit) << "the automatic backup differs from Back Up's";
+    }
+}
+
+// A unit backed up within the day is not read again; an older backup gets a new one, and of the
+// unit's backups the ten newest stay, with every pinned one and other units' backups.
+TEST(AutoBackup, ADayOldBackupIsRenewedTenPerUnitStayWithThePinnedAndAFreshOneIsNotReadAgain)
+{
+    std::size_t withoutBackup = 0;
+    {
+        BackedUp off;
+        off.rig.program.autoBackup.setEnabled(false);
+        off.run();
+        withoutBackup = off.storedReads();
+    }
+    BackedUp fast;
+    finishReading(fast.rig);
+    const UnitBackup held = fast.rig.program.reading.held();
+    const std::string key = unitKey(held);
+    const auto place = [&](const std::string& unit, std::time_t made, const BackedUp& in) {
+        const auto file = in.backups.path / autoBackupName(unit, made);
+        EXPECT_FALSE(writeBackupFile(file, held).has_value());
+        return file;
+    };
+    const auto other = place("0badcafe", kNow - 40 * kBackupFreshSeconds, fast);
+    std::filesystem::path oldest;
+    for (int day = 1; day <= 12; ++day)
+        oldest = place(key, kNow - day * kBackupFreshSeconds, fast);
+    ASSERT_FALSE(setPinned({oldest}, true).has_value());
+    ASSERT_EQ(fast.run(), UnitReading::Step::Done);
+    EXPECT_GT(fast.storedReads(), withoutBackup);
+    const auto entries = listBackups(fast.backups.path);
+    ASSERT_EQ(entries.size(), 1u + kAutoBackupsKept + 1u);
+    EXPECT_EQ(entries.front().file, *fast.rig.program.autoBackup.written());
+    EXPECT_EQ(entries[kAutoBackupsKept - 1].made, kNow - (kAutoBackupsKept - 1) * kBackupFreshSeconds);
+    EXPECT_TRUE(entries[kAutoBackupsKept].pinned);
+    EXPECT_EQ(entries.back().file, other);
+
+    // What the history shows: a slot whose data or name differs from the unit's counts once.
+    UnitBackup changed = *readBackupFile(entries.front().file).unit;
+    const UnitBackup now = fast.rig.program.reading.held();
+    EXPECT_EQ(presetsDiffering(changed, now, fast.rig.state.known), 0);
+    changed.effects[5].presets[0].data[3] ^= 1;
+    changed.effects[5].presets[0].name[0] ^= 1;
+    changed.effects[6].presets[1].directory = Addr::SlotErased;
+    EXPECT_EQ(presetsDiffering(changed, now, fast.rig.state.known), 2);
+
+    BackedUp fresh;
+    finishReading(fresh.rig);
+    place(key, kNow - kBackupFreshSeconds + 60, fresh);
+    ASSERT_EQ(fresh.run(), UnitReading::Step::Done);
+    EXPECT_EQ(fresh.storedReads(), withoutBackup);
+    EXPECT_FALSE(fresh.rig.program.autoBackup.written().has_value());
+}
+
+// Another unit, or the same one changed, behind the link after its pieces were read: no file.
+TEST(AutoBackup, NothingIsWrittenWhenTheUnitNoLongerShowsWhatWasRead)
+{
+    BackedUp fast;
+    StartUpRig& rig = fast.rig;
+    fast.run([&] { return rig.state.known.backupPieces(UnitKnowledge::Depth::Confirmed); });
+    rig.device.poke(Addr::directory(7, 2), rig.device.peek(Addr::directory(7, 2)) ^ 0xAA);
+    ASSERT_EQ(fast.run(), UnitReading::Step::Done);
+    EXPECT_FALSE(rig.program.autoBackup.written().has_value());
+    EXPECT_TRUE(std::filesystem::is_empty(fast.backups.path));
+    ASSERT_FALSE(rig.host.logs.empty());
+    EXPECT_NE(rig.host.logs.back().find(kAnotherUnitText), std::string::npos);
 }
 
 } // namespace

@@ -1,0 +1,185 @@
+#include "AutoBackup.hpp"
+
+#include "backupfile/BackupFile.hpp"
+#include "link/UnitIdentity.hpp"
+
+#include <algorithm>
+#include <cstdio>
+#include <system_error>
+
+namespace qrv {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* kPinSuffix = ".pinned";
+
+// The entry a file name stands for, when it is one of ours.
+std::optional<BackupEntry> entryOf(const fs::path& file)
+{
+    const std::string name = file.filename().string();
+    char key[9] = {};
+    std::tm local{};
+    if (std::sscanf(name.c_str(), "unit-%8[0-9a-f]-%4d-%2d-%2d-%2d%2d.json", key, &local.tm_year, &local.tm_mon,
+                    &local.tm_mday, &local.tm_hour, &local.tm_min) != 6)
+        return std::nullopt;
+    local.tm_year -= 1900;
+    local.tm_mon -= 1;
+    local.tm_isdst = -1;
+    const std::time_t made = std::mktime(&local);
+    if (made == -1 || autoBackupName(key, made) != name)
+        return std::nullopt;
+    std::error_code ignored;
+    return BackupEntry{file, key, made, fs::exists(fs::path(file) += kPinSuffix, ignored)};
+}
+
+// Of the unit's backups, the newest unpinned ones stay.
+void keepRecent(const fs::path& folder, const std::string& key)
+{
+    std::size_t kept = 0;
+    for (const BackupEntry& entry : listBackups(folder)) {
+        if (entry.unit != key || entry.pinned || ++kept <= kAutoBackupsKept)
+            continue;
+        std::error_code ignored;
+        fs::remove(entry.file, ignored);
+    }
+}
+
+} // namespace
+
+std::string autoBackupName(const std::string& key, std::time_t made)
+{
+    std::tm local{};
+    localtime_r(&made, &local);
+    char when[32];
+    std::strftime(when, sizeof when, "%Y-%m-%d-%H%M", &local);
+    return "unit-" + key + "-" + when + ".json";
+}
+
+std::string unitKey(const UnitBackup& unit)
+{
+    // FNV-1a, 32 bits.
+    uint32_t hash = 2166136261u;
+    const auto mix = [&hash](uint8_t byte) {
+        hash ^= byte;
+        hash *= 16777619u;
+    };
+    for (const EffectBackup& effect : unit.effects)
+        for (const SlotBackup& slot : effect.presets) {
+            mix(slot.directory);
+            if (slot.stored())
+                std::for_each(slot.name.begin(), slot.name.end(), mix);
+        }
+    char hex[9];
+    std::snprintf(hex, sizeof hex, "%08x", hash);
+    return hex;
+}
+
+std::vector<BackupEntry> listBackups(const fs::path& folder)
+{
+    std::vector<BackupEntry> entries;
+    std::error_code error;
+    for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error))
+        if (const auto entry = entryOf(it->path()))
+            entries.push_back(*entry);
+    std::sort(entries.begin(), entries.end(), [](const BackupEntry& a, const BackupEntry& b) {
+        return a.made != b.made ? a.made > b.made : a.file > b.file;
+    });
+    return entries;
+}
+
+std::optional<std::string> setPinned(const BackupEntry& entry, bool pinned)
+{
+    const fs::path marker = fs::path(entry.file) += kPinSuffix;
+    std::error_code error;
+    if (pinned) {
+        if (std::FILE* file = std::fopen(marker.c_str(), "w"))
+            std::fclose(file);
+        else
+            return "The pin cannot be written beside " + entry.file.string() + ".";
+    } else if (!fs::remove(marker, error) && error) {
+        return "The pin cannot be removed: " + error.message() + ".";
+    }
+    return std::nullopt;
+}
+
+int presetsDiffering(const UnitBackup& backup, const UnitBackup& held, const UnitKnowledge& known)
+{
+    int differing = 0;
+    for (int e = 0; e < kEffectCount; ++e)
+        for (int slot = 0; slot < kSlotCount; ++slot) {
+            const SlotBackup& b = backup.effects[static_cast<std::size_t>(e)].presets[static_cast<std::size_t>(slot)];
+            const SlotBackup& h = held.effects[static_cast<std::size_t>(e)].presets[static_cast<std::size_t>(slot)];
+            const bool dataKnown = known.depth({UnitPart::StoredSlot, e, slot}) != UnitKnowledge::Depth::Unread;
+            if (b.stored() != h.stored() || (b.stored() && (b.name != h.name || (dataKnown && b.data != h.data))))
+                ++differing;
+        }
+    return differing;
+}
+
+bool AutoBackup::freshBackupOf(const std::string& key, std::time_t now) const
+{
+    const auto entries = listBackups(folder_);
+    return std::any_of(entries.begin(), entries.end(), [&](const BackupEntry& entry) {
+        return entry.unit == key && entry.made <= now && now - entry.made < kBackupFreshSeconds;
+    });
+}
+
+bool AutoBackup::backingUp() const
+{
+    return enabled_ && !cancelled_ && reading_.finished() && reading_.readsForBackup();
+}
+
+UnitReading::Step AutoBackup::step(const std::function<bool()>& userWaiting, std::time_t now)
+{
+    if (!reading_.finished()) {
+        // Another unit may be being read: its backup is decided on afresh.
+        decidedFor_.reset();
+        return reading_.backgroundStep(userWaiting);
+    }
+    if (!enabled_ || cancelled_ || folder_.empty()) {
+        reading_.setReadsForBackup(false);
+        return UnitReading::Step::Done;
+    }
+    const std::string key = unitKey(reading_.held());
+    if (decidedFor_ != key) {
+        decidedFor_ = key;
+        reading_.setReadsForBackup(!freshBackupOf(key, now));
+    }
+    if (!reading_.readsForBackup())
+        return UnitReading::Step::Done;
+    if (!editor_.state().known.backupPieces(UnitKnowledge::Depth::Confirmed))
+        return reading_.backgroundStep(userWaiting);
+    return write(userWaiting, now);
+}
+
+UnitReading::Step AutoBackup::write(const std::function<bool()>& userWaiting, std::time_t now)
+{
+    DeviceLink& link = editor_.link();
+    Host& host = editor_.host();
+    // The unit must still show everything the exchanges so far saw of it, or the pieces may be two units'.
+    const UnitMirror seen = link.mirror();
+    const auto found = readFingerprint(link, FingerprintDepth::Full, userWaiting);
+    if (found.outcome == Confirm::Failed)
+        return userWaiting() ? UnitReading::Step::Stopped : UnitReading::Step::Failed;
+    reading_.setReadsForBackup(false);
+    if (found.outcome == Confirm::Unconfirmed || !mirrorShows(seen, found.value)) {
+        host.log("No automatic backup: " +
+                 (found.outcome == Confirm::Unconfirmed ? neverAgreed("the telling bytes") : std::string(kAnotherUnitText)));
+        return UnitReading::Step::Done;
+    }
+    const UnitBackup unit = reading_.held();
+    const fs::path file = folder_ / autoBackupName(unitKey(unit), now);
+    std::error_code ignored;
+    fs::create_directories(folder_, ignored);
+    if (const auto problem = writeBackupFile(file, unit)) {
+        host.log("The automatic backup cannot be written to " + file.string() + ": " + *problem);
+        return UnitReading::Step::Failed;
+    }
+    written_ = file;
+    keepRecent(folder_, unitKey(unit));
+    return UnitReading::Step::Done;
+}
+
+} // namespace qrv
