@@ -89,15 +89,15 @@ std::vector<BackupEntry> listBackups(const fs::path& folder)
     return entries;
 }
 
-std::optional<std::string> setPinned(const BackupEntry& entry, bool pinned)
+std::optional<std::string> setPinned(const fs::path& backup, bool pinned)
 {
-    const fs::path marker = fs::path(entry.file) += kPinSuffix;
+    const fs::path marker = fs::path(backup) += kPinSuffix;
     std::error_code error;
     if (pinned) {
         if (std::FILE* file = std::fopen(marker.c_str(), "w"))
             std::fclose(file);
         else
-            return "The pin cannot be written beside " + entry.file.string() + ".";
+            return "The pin cannot be written beside " + backup.string() + ".";
     } else if (!fs::remove(marker, error) && error) {
         return "The pin cannot be removed: " + error.message() + ".";
     }
@@ -124,6 +124,28 @@ bool AutoBackup::freshBackupOf(const std::string& key, std::time_t now) const
     return std::any_of(entries.begin(), entries.end(), [&](const BackupEntry& entry) {
         return entry.unit == key && entry.made <= now && now - entry.made < kBackupFreshSeconds;
     });
+}
+
+void AutoBackup::setEnabled(bool on)
+{
+    enabled_ = on;
+    decidedFor_.reset();
+    reading_.setReadsForBackup(false);
+}
+
+void AutoBackup::cancel()
+{
+    cancelled_ = true;
+    reading_.setReadsForBackup(false);
+}
+
+bool AutoBackup::hasWork() const
+{
+    if (!reading_.finished())
+        return true;
+    if (!enabled_ || cancelled_ || folder_.empty())
+        return false;
+    return reading_.readsForBackup() || decidedFor_ != unitKey(reading_.held());
 }
 
 bool AutoBackup::backingUp() const

@@ -36,7 +36,7 @@ std::string autoBackupName(const std::string& key, std::time_t made);
 // The automatic backups in `folder`, newest first.
 std::vector<BackupEntry> listBackups(const std::filesystem::path& folder);
 // Returns the reason of a failure.
-std::optional<std::string> setPinned(const BackupEntry& entry, bool pinned);
+std::optional<std::string> setPinned(const std::filesystem::path& backup, bool pinned);
 // How many preset slots of `backup` differ from what the editor holds of the unit now (a slot's
 // data only where the editor has read it).
 int presetsDiffering(const UnitBackup& backup, const UnitBackup& held, const UnitKnowledge& known);
@@ -49,10 +49,13 @@ public:
 
     void setFolder(std::filesystem::path folder) { folder_ = std::move(folder); }
     const std::filesystem::path& folder() const { return folder_; }
-    void setEnabled(bool on) { enabled_ = on; }
+    // Turned on again, it decides afresh whether the unit needs a backup.
+    void setEnabled(bool on);
     bool enabled() const { return enabled_; }
     // No automatic backup for the rest of the session.
-    void cancel() { cancelled_ = true; }
+    void cancel();
+    // Whether a step would do anything now.
+    bool hasWork() const;
 
     // The next piece of background work, one exchange or a few: the reading of what the pages
     // need, then deciding whether this unit needs a backup, reading what it needs, checking the

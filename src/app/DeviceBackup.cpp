@@ -170,14 +170,19 @@ void restoreDevice(Editor& editor, const ChooseEffects& choose)
 {
     if (!unitConnected(editor, kRestoreDeviceTitle))
         return;
-    Host& host = editor.host();
-    ProgramState& state = editor.state();
-    const auto path = host.openFile(kBackupFilter, presetFolder(state));
-    if (!path || path->empty())
+    const auto path = editor.host().openFile(kBackupFilter, presetFolder(editor.state()));
+    if (path && !path->empty())
+        restoreDeviceFrom(editor, *path, choose);
+}
+
+void restoreDeviceFrom(Editor& editor, const std::filesystem::path& file, const ChooseEffects& choose)
+{
+    if (!unitConnected(editor, kRestoreDeviceTitle))
         return;
-    const DecodedBackup decoded = readBackupFile(*path);
+    Host& host = editor.host();
+    const DecodedBackup decoded = readBackupFile(file);
     if (!decoded.unit) {
-        host.message("The file " + path->string() + " cannot be restored: " + sentence(decoded.problem) +
+        host.message("The file " + file.string() + " cannot be restored: " + sentence(decoded.problem) +
                          " Nothing was written to the unit.",
                      kRestoreDeviceTitle, Icon::Exclamation);
         return;
@@ -187,7 +192,7 @@ void restoreDevice(Editor& editor, const ChooseEffects& choose)
         return;
 
     const RestoreResult result = writeUnit(editor, *decoded.unit, chosen);
-    tellRestoreOutcome(editor, *path, *decoded.unit, chosen, result);
+    tellRestoreOutcome(editor, file, *decoded.unit, chosen, result);
     // The history cannot take back the unit's stored presets, and its steps no longer
     // start from the values the editor now shows.
     editor.history().clear();

@@ -37,5 +37,7 @@ using ChooseEffects = std::function<std::set<int>(const UnitBackup&)>;
 // written: it cannot take back the unit's stored presets, and its steps no longer start
 // from the values the editor now shows.
 void restoreDevice(Editor& editor, const ChooseEffects& choose);
+// The same, from a backup file already chosen.
+void restoreDeviceFrom(Editor& editor, const std::filesystem::path& file, const ChooseEffects& choose);
 
 } // namespace qrv

@@ -9,6 +9,7 @@
 #include "PresetLibraryPanel.hpp"
 #include "QtHost.hpp"
 #include "RestoreDialog.hpp"
+#include "UnitHistoryDialog.hpp"
 #include "SplashWindow.hpp"
 
 #include "app/DeviceBackup.hpp"
@@ -303,6 +304,7 @@ void AppWindows::buildLibrary()
         if (actions[i]->objectName() == QStringLiteral("Menu_Command2_0"))
             before = i > 0 && actions[i - 1]->isSeparator() ? actions[i - 1] : actions[i];
     addPresetLibrary(main_.get(), file, before, library_);
+    addUnitHistory(file, before, binder_, program_, settings(), main_.get());
 }
 
 namespace {

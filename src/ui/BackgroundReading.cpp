@@ -10,9 +10,12 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QLabel>
+#include <QStandardPaths>
 #include <QStatusBar>
 #include <QTimer>
+#include <QToolButton>
 
+#include <ctime>
 #include <memory>
 #include <optional>
 
@@ -24,6 +27,7 @@ namespace {
 constexpr int kBetweenPiecesMs = 0;
 constexpr int kAfterFailureMs = 5000;
 constexpr int kWhileNothingToDoMs = 500;
+constexpr int kWrittenShownMs = 10000;
 
 bool mayRead(const Program& program)
 {
@@ -35,33 +39,56 @@ bool mayRead(const Program& program)
 // The text moves on at most this often: each change would reach a screen reader as an event.
 constexpr int kShownEveryMs = 1000;
 
+// The time left is measured per phase: the pages' pieces, then a backup's.
 struct Reader {
     std::optional<TimeLeft> timeLeft;
     int doneAtStart = 0;
     QElapsedTimer shown;
+    bool backingUp = false;
+    std::optional<std::filesystem::path> written;
 };
 
 } // namespace
 
 void readRestInBackground(AppWindows& windows, Program& program)
 {
+    program.autoBackup.setFolder(
+        std::filesystem::path(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation).toStdString()) /
+        "backups");
     auto* status = new QLabel;
     status->setObjectName(QStringLiteral("StatusReading"));
     status->setTextFormat(Qt::PlainText);
     // A fixed name: the changing figures are for the eye, and would flood a screen reader.
     status->setAccessibleName(QStringLiteral("Reading the unit in the background"));
     status->hide();
+    auto* cancel = new QToolButton;
+    cancel->setObjectName(QStringLiteral("StatusBackupCancel"));
+    cancel->setText(QStringLiteral("Cancel"));
+    cancel->setAccessibleName(QStringLiteral("Cancel the automatic backup"));
+    cancel->setToolTip(QStringLiteral("No automatic backup of the unit for the rest of this session"));
+    cancel->hide();
     auto* timer = new QTimer(status);
     timer->setObjectName(QStringLiteral("BackgroundReadingTimer"));
     timer->setSingleShot(true);
     auto reader = std::make_shared<Reader>();
-    QObject::connect(timer, &QTimer::timeout, status, [&windows, &program, status, timer, reader] {
-        if (!status->parent())
+    QObject::connect(cancel, &QToolButton::clicked, status, [&windows, &program, status, cancel] {
+        program.autoBackup.cancel();
+        status->hide();
+        cancel->hide();
+        windows.main().statusBar()->showMessage(QStringLiteral("The automatic backup is off for this session"),
+                                                kWrittenShownMs);
+    });
+    QObject::connect(timer, &QTimer::timeout, status, [&windows, &program, status, cancel, timer, reader] {
+        if (!status->parent()) {
             windows.main().statusBar()->addPermanentWidget(status);
+            windows.main().statusBar()->addPermanentWidget(cancel);
+        }
         Binder& binder = windows.binder();
-        if (program.reading.finished() || !mayRead(program) || binder.userWaiting()) {
-            if (program.reading.finished()) {
+        AutoBackup& backup = program.autoBackup;
+        if (!backup.hasWork() || !mayRead(program) || binder.userWaiting()) {
+            if (!backup.hasWork()) {
                 status->hide();
+                cancel->hide();
                 reader->timeLeft.reset();
             }
             timer->start(kWhileNothingToDoMs);
@@ -69,10 +96,20 @@ void readRestInBackground(AppWindows& windows, Program& program)
         }
         auto step = UnitReading::Step::Done;
         if (!binder.runInBackground(&program.reading, [&] {
-                step = program.reading.backgroundStep([&binder] { return binder.userWaiting(); });
+                step = backup.step([&binder] { return binder.userWaiting(); }, std::time(nullptr));
             })) {
             timer->start(kBetweenPiecesMs);
             return;
+        }
+        if (backup.written() != reader->written) {
+            reader->written = backup.written();
+            windows.main().statusBar()->showMessage(
+                QStringLiteral("Backed up the unit automatically to %1").arg(qs(reader->written->string())),
+                kWrittenShownMs);
+        }
+        if (reader->backingUp != backup.backingUp()) {
+            reader->backingUp = backup.backingUp();
+            reader->timeLeft.reset();
         }
         const auto [done, total] = program.reading.progress();
         if (!reader->timeLeft) {
@@ -84,10 +121,13 @@ void readRestInBackground(AppWindows& windows, Program& program)
             reader->shown.restart();
             const double left = reader->timeLeft->seconds(done - reader->doneAtStart, total - reader->doneAtStart);
             const std::string leftText = timeLeftText(left);
-            status->setText(QStringLiteral("Reading the unit: %1 %").arg(100 * done / total) +
+            status->setText((reader->backingUp ? QStringLiteral("Backing up the unit: %1 %")
+                                               : QStringLiteral("Reading the unit: %1 %"))
+                                .arg(100 * done / std::max(total, 1)) +
                             (leftText.empty() ? QString() : QStringLiteral(", ") + qs(leftText).toLower()));
         }
-        status->setVisible(!program.reading.finished());
+        status->setVisible(step != UnitReading::Step::Done);
+        cancel->setVisible(reader->backingUp && step != UnitReading::Step::Done);
         timer->start(step == UnitReading::Step::Failed ? kAfterFailureMs : kBetweenPiecesMs);
     });
     timer->start(kWhileNothingToDoMs);

@@ -466,7 +466,7 @@ TEST(AutoBackup, ADayOldBackupIsRenewedTenPerUnitStayWithThePinnedAndAFreshOneIs
     std::filesystem::path oldest;
     for (int day = 1; day <= 12; ++day)
         oldest = place(key, kNow - day * kBackupFreshSeconds, fast);
-    ASSERT_FALSE(setPinned({oldest}, true).has_value());
+    ASSERT_FALSE(setPinned(oldest, true).has_value());
     ASSERT_EQ(fast.run(), UnitReading::Step::Done);
     EXPECT_GT(fast.storedReads(), withoutBackup);
     const auto entries = listBackups(fast.backups.path);
