@@ -1,11 +1,13 @@
 // Back Up Device and Restore Device (all sixteen effects) as the editor runs them, against
 // qrv5173-emu pacing at 4800 baud, each as a ratio to the wire time of its own exchanges;
-// and a backup with every value read twice against one read once.
+// a backup with every value read twice against one read once; and the automatic backup made in
+// the background after a start-up, from the end of the pages' reading to the file.
 #include "EmulatorProcess.hpp"
 
 #include "app/DeviceBackup.hpp"
 #include "app/Program.hpp"
 #include "devmem/Backup.hpp"
+#include "devmem/MemoryDump.hpp"
 #include "link/SerialTransport.hpp"
 
 #include <QCoreApplication>
@@ -152,6 +154,45 @@ BENCHMARK(BM_BackUpConfirmedOrQuick)
     ->Unit(benchmark::kSecond)
     ->UseManualTime()
     ->Iterations(1);
+
+// The link time the automatic backup takes on a factory unit: everything the pages need is read
+// first (not counted), then the whole rows and stored slots are read, confirmed and written.
+void BM_AutomaticBackupPaced(benchmark::State& bench)
+{
+    const auto folder = std::filesystem::temp_directory_path() / ("qrv-auto-backup-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(folder);
+    const auto log = folder / "frames.log";
+    for (auto _ : bench) {
+        PacedUnit unit(folder, log);
+        Program& program = unit.program;
+        program.state.exactOrder = false;
+        program.autoBackup.setFolder(folder / "backups");
+        if (!unit.connect() || !DumpDeviceMemory(program.editor, program.splash, UnitRead::First)) {
+            bench.SkipWithError("no emulator answered");
+            break;
+        }
+        const auto never = [] { return false; };
+        while (!program.reading.finished())
+            program.reading.backgroundStep(never);
+        std::size_t start = 0, after = 0;
+        const double wire0 = wireSoFar(log, start);
+        const double wall = wallSeconds([&] {
+            auto step = UnitReading::Step::Progressed;
+            while (step == UnitReading::Step::Progressed)
+                step = program.autoBackup.step(never, std::time(nullptr));
+        });
+        const double wire1 = wireSoFar(log, after);
+        unit.emulator.stop();
+        if (!program.autoBackup.written()) {
+            bench.SkipWithError("no automatic backup was written");
+            break;
+        }
+        bench.SetIterationTime(wall);
+        report(bench, "auto_backup", wall, wire1 - wire0, after - start);
+    }
+    std::filesystem::remove_all(folder);
+}
+BENCHMARK(BM_AutomaticBackupPaced)->Unit(benchmark::kSecond)->UseManualTime()->Iterations(1);
 
 } // namespace
 
