@@ -171,8 +171,10 @@ UnitReading::Step AutoBackup::step(const std::function<bool()>& userWaiting, std
     }
     if (!reading_.readsForBackup())
         return UnitReading::Step::Done;
-    if (!editor_.state().known.backupPieces(UnitKnowledge::Depth::Confirmed))
+    if (!editor_.state().known.backupPieces(UnitKnowledge::Depth::Confirmed)) {
+        checked_ = 0;
         return reading_.backgroundStep(userWaiting);
+    }
     return write(userWaiting, now);
 }
 
@@ -180,15 +182,33 @@ UnitReading::Step AutoBackup::write(const std::function<bool()>& userWaiting, st
 {
     DeviceLink& link = editor_.link();
     Host& host = editor_.host();
-    // The unit must still show everything the exchanges so far saw of it, or the pieces may be two units'.
+    // The unit must still show what the exchanges so far saw of it, or the pieces may be two units':
+    // the quick fingerprint, then the current effect's directory byte by byte, each part a step of
+    // its own so that the user's work (and the window's timers) can come between them.
     const UnitMirror seen = link.mirror();
-    const auto found = readFingerprint(link, FingerprintDepth::Full, userWaiting);
-    if (found.outcome == Confirm::Failed)
+    Confirm outcome = Confirm::Agreed;
+    bool same = true;
+    if (checked_ == 0) {
+        const auto found = readFingerprint(link, FingerprintDepth::Quick, userWaiting);
+        outcome = found.outcome;
+        same = mirrorShows(seen, found.value);
+        checkedEffect_ = found.value.effect;
+    } else {
+        const uint16_t address = Addr::directory(checkedEffect_, checked_ - 1);
+        const auto found = readUntilAgreed<uint8_t>(
+            [&]() -> std::optional<uint8_t> { return userWaiting() ? std::nullopt : link.tryReadByte(address); });
+        outcome = found.outcome;
+        same = !seen.byte(address) || *seen.byte(address) == found.value;
+    }
+    if (outcome == Confirm::Failed)
         return userWaiting() ? UnitReading::Step::Stopped : UnitReading::Step::Failed;
+    if (outcome == Confirm::Agreed && same && checked_++ < kSlotCount)
+        return UnitReading::Step::Progressed;
+    checked_ = 0;
     reading_.setReadsForBackup(false);
-    if (found.outcome == Confirm::Unconfirmed || !mirrorShows(seen, found.value)) {
+    if (outcome == Confirm::Unconfirmed || !same) {
         host.log("No automatic backup: " +
-                 (found.outcome == Confirm::Unconfirmed ? neverAgreed("the telling bytes") : std::string(kAnotherUnitText)));
+                 (outcome == Confirm::Unconfirmed ? neverAgreed("the telling bytes") : std::string(kAnotherUnitText)));
         return UnitReading::Step::Done;
     }
     const UnitBackup unit = reading_.held();

@@ -76,6 +76,9 @@ private:
     bool enabled_ = true;
     bool cancelled_ = false;
     std::optional<std::string> decidedFor_; // the unit whose backup was decided on
+    // Parts of the last look at the unit found as expected, and the effect it showed.
+    int checked_ = 0;
+    int checkedEffect_ = 0;
     std::optional<std::filesystem::path> written_;
 };
 

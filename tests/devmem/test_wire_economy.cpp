@@ -440,6 +440,16 @@ TEST(AutoBackup, TheAutomaticBackupIsWhatBackUpReadsWhereverAnEditStopsIt)
         ASSERT_EQ(command.end, TransferEnd::Done);
         EXPECT_TRUE(*file.unit == command.unit) << "the automatic backup differs from Back Up's";
     }
+    // A window timer that wants the core every seventh exchange does not keep it from its end.
+    BackedUp ticking;
+    std::size_t next = 7, rounds = 0;
+    const auto tick = [&] {
+        const std::size_t now = ticking.rig.exchanges().size();
+        return now >= next && (next = now + 7);
+    };
+    while (ticking.run(tick) != UnitReading::Step::Done)
+        ASSERT_LT(++rounds, 3000u) << "a part of the backup starts over at every tick";
+    EXPECT_TRUE(ticking.rig.program.autoBackup.written().has_value());
 }
 
 // A unit backed up within the day is not read again; an older backup gets a new one, and of the
