@@ -13,6 +13,7 @@
 #include "BenchHost.hpp"
 #include "BenchMain.hpp"
 #include "FrameLog.hpp"
+#include "WorkingFolder.hpp"
 
 #include <benchmark/benchmark.h>
 
@@ -38,11 +39,8 @@ constexpr double kPanelEvery = 5.0;
 void BM_FollowTheUnitPaced(benchmark::State& bench)
 {
     const bool played = bench.range(0) == 1;
-    const auto folder = std::filesystem::temp_directory_path() / ("qrv-follow-bench-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(folder);
-    // The start-up writes the port it found into the program folder, the working directory.
-    const auto previous = std::filesystem::current_path();
-    std::filesystem::current_path(folder);
+    const qrv::bench::WorkingFolder working("qrv-follow-bench-");
+    const auto& folder = working.path;
     const auto log = folder / "frames.log";
     const auto panel = folder / "panel";
     for (auto _ : bench) {
@@ -113,8 +111,6 @@ void BM_FollowTheUnitPaced(benchmark::State& bench)
             bench.counters["longest_delay_s"] = longestDelay;
         }
     }
-    std::filesystem::current_path(previous);
-    std::filesystem::remove_all(folder);
 }
 BENCHMARK(BM_FollowTheUnitPaced)
     ->ArgName("panel_played")

@@ -17,6 +17,7 @@
 #include "BenchHost.hpp"
 #include "BenchMain.hpp"
 #include "FrameLog.hpp"
+#include "WorkingFolder.hpp"
 
 #include <benchmark/benchmark.h>
 
@@ -67,10 +68,8 @@ std::filesystem::path projectDifferingInOneEffect(const std::filesystem::path& f
 void BM_StartUpPaced(benchmark::State& bench)
 {
     const int mode = static_cast<int>(bench.range(0));
-    const auto folder = std::filesystem::temp_directory_path() / ("qrv-startup-bench-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(folder);
-    const auto previous = std::filesystem::current_path();
-    std::filesystem::current_path(folder);
+    const qrv::bench::WorkingFolder working("qrv-startup-bench-");
+    const auto& folder = working.path;
     const auto log = folder / "frames.log";
     double ratios = 0, cpuShares = 0, frames = 0, wires = 0, walls = 0;
     double loadWalls = 0, loadWires = 0, loadFrames = 0, loadRatios = 0;
@@ -124,8 +123,6 @@ void BM_StartUpPaced(benchmark::State& bench)
     bench.counters["wire_ratio"] = benchmark::Counter(ratios, benchmark::Counter::kAvgIterations);
     bench.counters["cpu_share"] = benchmark::Counter(cpuShares, benchmark::Counter::kAvgIterations);
     bench.counters["exchanges"] = benchmark::Counter(frames, benchmark::Counter::kAvgIterations);
-    std::filesystem::current_path(previous);
-    std::filesystem::remove_all(folder);
 }
 BENCHMARK(BM_StartUpPaced)
     ->ArgName("exact_order_or_p6_fault")
@@ -144,11 +141,8 @@ BENCHMARK(BM_StartUpPaced)
 void BM_StartUpBehindFourSilentPorts(benchmark::State& bench)
 {
     const bool remembered = bench.range(0) == 1;
-    const auto folder =
-        std::filesystem::temp_directory_path() / ("qrv-startup-silent-bench-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(folder);
-    const auto previous = std::filesystem::current_path();
-    std::filesystem::current_path(folder);
+    const qrv::bench::WorkingFolder working("qrv-startup-silent-bench-");
+    const auto& folder = working.path;
     double connectSeconds = 0;
     for (auto _ : bench) {
         std::vector<std::unique_ptr<test::EmulatorProcess>> silent;
@@ -187,8 +181,6 @@ void BM_StartUpBehindFourSilentPorts(benchmark::State& bench)
         bench.SetIterationTime(wall);
     }
     bench.counters["found_after_s"] = benchmark::Counter(connectSeconds, benchmark::Counter::kAvgIterations);
-    std::filesystem::current_path(previous);
-    std::filesystem::remove_all(folder);
 }
 BENCHMARK(BM_StartUpBehindFourSilentPorts)
     ->ArgName("remembered")

@@ -20,6 +20,7 @@
 #include "storage/FileCodec.hpp"
 
 #include "FrameLog.hpp"
+#include "WorkingFolder.hpp"
 #include "WindowBenchMain.hpp"
 
 #include <benchmark/benchmark.h>
@@ -65,24 +66,6 @@ double loggedWireSeconds(const std::filesystem::path& log, std::size_t& exchange
     return static_cast<double>(qrv::bench::loggedBytes(log, exchanges)) * qrv::bench::kByteSeconds;
 }
 
-// A fresh working folder for one benchmark: the editor writes its files there; removed afterwards.
-struct WorkingFolder {
-    explicit WorkingFolder(const std::string& name)
-        : path(std::filesystem::temp_directory_path() / (name + std::to_string(::getpid()))),
-          previous(std::filesystem::current_path())
-    {
-        std::filesystem::create_directories(path);
-        std::filesystem::current_path(path);
-    }
-    ~WorkingFolder()
-    {
-        std::filesystem::current_path(previous);
-        std::filesystem::remove_all(path);
-    }
-    WorkingFolder(const WorkingFolder&) = delete;
-    WorkingFolder& operator=(const WorkingFolder&) = delete;
-    const std::filesystem::path path, previous;
-};
 
 // The longest gap between two runs of a 10 ms timer on the window's thread.
 class Probe {
@@ -140,7 +123,7 @@ struct BenchEditor {
 
 void BM_WindowStaysResponsive(benchmark::State& bench)
 {
-    const WorkingFolder working("qrv-ui-resp-bench-");
+    const qrv::bench::WorkingFolder working("qrv-ui-resp-bench-");
     const auto& folder = working.path;
     std::filesystem::create_directories(folder / "Preset");
     const auto project = folder / "Preset" / "bench.prj";
@@ -263,7 +246,7 @@ std::vector<LoggedRequest> loggedRequests(const std::filesystem::path& log)
 // meanwhile, and how long the reading in the background takes.
 void BM_ReadyAtOnce(benchmark::State& bench)
 {
-    const WorkingFolder working("qrv-ui-ready-bench-");
+    const qrv::bench::WorkingFolder working("qrv-ui-ready-bench-");
     const auto& folder = working.path;
     const auto log = folder / "frames.log";
     std::vector<double> waits;
@@ -361,7 +344,7 @@ double cliSecondsPerExchange(const std::filesystem::path& folder)
 
 void BM_CostPerExchangeEditorAndCli(benchmark::State& bench)
 {
-    const WorkingFolder working("qrv-ui-cost-bench-");
+    const qrv::bench::WorkingFolder working("qrv-ui-cost-bench-");
     const auto& folder = working.path;
     const auto log = folder / "frames.log";
     double editor = 0, cli = 0;
@@ -397,8 +380,7 @@ void BM_DragWithTheRecoveryOnASlowDisk(benchmark::State& bench)
         bench.SkipWithError("QRV_SLOW_FOLDER names no folder on a slow disk");
         return;
     }
-    const WorkingFolder working("qrv-ui-drag-bench-");
-    const auto& folder = working.path;
+    const qrv::bench::WorkingFolder working("qrv-ui-drag-bench-");
     double longest = 0;
     bool kept = false;
     for (auto _ : bench) {
