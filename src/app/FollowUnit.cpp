@@ -149,6 +149,7 @@ FollowUnit::Look FollowUnit::look(const std::function<bool()>& stop, bool withSw
 
     Editor& editor = program_.editor;
     if (selected) {
+        const UnitReading::Quiet quiet(program_.reading);
         editor.selectedOnUnit(*effect, *unitRow);
     } else if (!turned.empty()) {
         for (int c : turned) {

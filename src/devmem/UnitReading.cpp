@@ -262,7 +262,7 @@ bool UnitReading::provide(const std::vector<UnitItem>& items)
     if (missing.empty())
         return true;
     std::optional<LongOperation> progress;
-    if (static_cast<int>(missing.size()) > kQuietProvision)
+    if (!quiet_ && static_cast<int>(missing.size()) > kQuietProvision)
         progress.emplace(editor_.link(), editor_.host(), kDumpProgressTitle, static_cast<int>(missing.size()));
     const auto never = [] { return false; };
     for (const UnitItem& item : missing)

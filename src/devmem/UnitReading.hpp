@@ -19,6 +19,18 @@ public:
 
     // Reads what `items` lacks now, with progress when it takes a while. False when the link failed.
     bool provide(const std::vector<UnitItem>& items);
+    // While it lives, what is provided is read without a progress window: work the user did not
+    // start (following the unit's front panel) must not put a window in front of a resting user.
+    class Quiet {
+    public:
+        explicit Quiet(UnitReading& reading) : reading_(reading) { reading_.quiet_ = true; }
+        ~Quiet() { reading_.quiet_ = false; }
+        Quiet(const Quiet&) = delete;
+        Quiet& operator=(const Quiet&) = delete;
+
+    private:
+        UnitReading& reading_;
+    };
 
     enum class Step { Progressed, Done, Stopped, Failed };
     // Reads or confirms the next piece. `userWaiting` is asked after every exchange; when it
@@ -56,6 +68,7 @@ private:
     void pieceArrived(const UnitItem& item);
 
     Editor& editor_;
+    bool quiet_ = false;
     bool forBackup_ = false;
 };
 

@@ -103,9 +103,12 @@ TEST(FollowUnit, ThePanelsSelectionAndValuesAreFollowedWithoutAFrameBackAndOnlyW
     const int other = (e + 5) % kEffectCount;
     rig.device.turnOnPanel(other, 0, static_cast<uint8_t>(rig.device.peek(Addr::live(other, 0)) ^ 1));
     ASSERT_TRUE(rig.device.selectOnPanel(other));
+    const std::size_t windows = rig.host.progress.size();
     const auto selected = rig.restFor(kFollowInterval, &look);
     EXPECT_EQ(look, FollowUnit::Look::Followed);
     EXPECT_TRUE(sendsNothing(selected));
+    EXPECT_TRUE(rig.state.known.presetsRead(other));
+    EXPECT_EQ(rig.host.progress.size(), windows) << "a progress window in front of a resting user";
     EXPECT_EQ(s.currentEffect, other);
     EXPECT_EQ(rig.form.Combo1.index, other);
     for (int c = 0; c < kDeviceColumns; ++c)
