@@ -195,14 +195,24 @@ UnitReading::Step UnitReading::unconfirmed(Confirm outcome, const UnitItem& item
     return Step::Failed;
 }
 
+// A name or a stored slot's byte needs its slot's directory byte; a stored preset its slot number.
+std::optional<UnitItem> UnitReading::prerequisite(const UnitItem& item)
+{
+    switch (item.part) {
+    case UnitPart::Name:
+    case UnitPart::StoredSlot:
+        return UnitItem{UnitPart::Directory, item.effect, item.index};
+    case UnitPart::StoredPreset:
+        return UnitItem{UnitPart::SlotNumber, item.effect};
+    default:
+        return std::nullopt;
+    }
+}
+
 UnitReading::Step UnitReading::take(const UnitItem& item, Pass pass, const std::function<bool()>& stop)
 {
     UnitKnowledge& known = editor_.state().known;
-    // A name or a stored slot's byte needs its slot's directory byte; a stored preset its slot number.
-    const std::optional<UnitItem> first = item.part == UnitPart::Name || item.part == UnitPart::StoredSlot
-        ? std::optional<UnitItem>({UnitPart::Directory, item.effect, item.index})
-        : item.part == UnitPart::StoredPreset ? std::optional<UnitItem>({UnitPart::SlotNumber, item.effect})
-                                              : std::nullopt;
+    const std::optional<UnitItem> first = prerequisite(item);
     if (first && known.depth(*first) == Depth::Unread) {
         const Step step = take(*first, Pass::Read, stop);
         if (step != Step::Progressed || stop())
@@ -233,8 +243,11 @@ UnitReading::Step UnitReading::take(const UnitItem& item, Pass pass, const std::
 
 void UnitReading::pieceArrived(const UnitItem& item)
 {
+    // The page's caption names the current effect's slot and its name.
     const int current = editor_.state().currentEffect;
-    if (item.effect == current && item.part != UnitPart::Row && item.part != UnitPart::StoredPreset)
+    const bool captionPart =
+        item.part == UnitPart::SlotNumber || item.part == UnitPart::Directory || item.part == UnitPart::Name;
+    if (item.effect == current && captionPart)
         editor_.showPresetCaption(current);
 }
 

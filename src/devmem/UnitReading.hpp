@@ -5,6 +5,7 @@
 #include "link/UnitIdentity.hpp"
 
 #include <functional>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -52,6 +53,7 @@ public:
 private:
     enum class Pass { Read, Confirm };
     Step take(const UnitItem& item, Pass pass, const std::function<bool()>& stop);
+    static std::optional<UnitItem> prerequisite(const UnitItem& item);
     Step readRow(const UnitItem& item, Pass pass, const std::function<bool()>& stop);
     Step readByteItem(const UnitItem& item, Pass pass);
     Step readSlotByte(const UnitItem& item, Pass pass);
