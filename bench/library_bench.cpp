@@ -3,7 +3,7 @@
 // stretch in which the window's thread served no event (target <= 50 ms), the number of
 // file-system watches (target <= folders + 1) and what the listing added to the resident
 // memory (target < 10 MB).
-#include "ui/PresetLibraryPanel.hpp"
+#include "ui/panels/PresetLibraryPanel.hpp"
 
 #include "storage/FileCodec.hpp"
 

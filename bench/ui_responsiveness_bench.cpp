@@ -8,10 +8,10 @@
 // the link's own ratio (<= 1.15).
 #include "EmulatorProcess.hpp"
 
-#include "ui/AppWindows.hpp"
-#include "ui/BackgroundReading.hpp"
-#include "ui/EditorWindow.hpp"
-#include "ui/MainWindow.hpp"
+#include "ui/windows/AppWindows.hpp"
+#include "ui/panels/BackgroundReading.hpp"
+#include "ui/windows/EditorWindow.hpp"
+#include "ui/windows/MainWindow.hpp"
 #include "ui/QtHost.hpp"
 #include "ui/SessionControls.hpp"
 

@@ -2,7 +2,7 @@
 // the splash window with its 2000 ms, a search over port numbers 1 to 35 none of which
 // has a device, the demo question answered Yes as soon as it shows, and the editor
 // window painted. Target: at most the splash's 2000 ms plus 0.5 s.
-#include "ui/AppWindows.hpp"
+#include "ui/windows/AppWindows.hpp"
 #include "ui/QtHost.hpp"
 
 #include "link/Clock.hpp"

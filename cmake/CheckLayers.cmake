@@ -1,5 +1,6 @@
 # Fails when a source folder includes a folder at its own level or above it,
 # so the layers stay one-way: state <- link <- editor <- effects <- storage, devmem <- backupfile <- app <- ui, tools.
+# Sub-folders belong to their folder's layer.
 # Run as: cmake -DROOT=<source dir> -P CheckLayers.cmake
 set(layers "src/state:0" "src/link:1" "src/editor:2" "src/effects:3" "src/storage:4" "src/devmem:4"
            "src/backupfile:5" "src/app:6" "src/ui:7" "tools/cli:7" "emulator:2")
@@ -17,7 +18,7 @@ foreach(entry ${layers})
   list(GET pair 0 folder)
   list(GET pair 1 rank)
   get_filename_component(own ${folder} NAME)
-  file(GLOB sources ${ROOT}/${folder}/*.cpp ${ROOT}/${folder}/*.hpp)
+  file(GLOB_RECURSE sources ${ROOT}/${folder}/*.cpp ${ROOT}/${folder}/*.hpp)
   foreach(source ${sources})
     file(STRINGS ${source} includes REGEX "^#include \"[a-z]+/")
     foreach(line ${includes})

@@ -1,4 +1,4 @@
-#include "EditorCommandLine.hpp"
+#include "ui/EditorCommandLine.hpp"
 
 namespace qrv::ui {
 

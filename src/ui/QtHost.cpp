@@ -1,7 +1,7 @@
-#include "QtHost.hpp"
+#include "ui/QtHost.hpp"
 
-#include "Accessible.hpp"
-#include "MainWindow.hpp"
+#include "ui/pages/Accessible.hpp"
+#include "ui/windows/MainWindow.hpp"
 
 #include <QApplication>
 #include <QEventLoop>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ProgressWindow.hpp"
+#include "ui/windows/ProgressWindow.hpp"
 
 #include "state/Host.hpp"
 

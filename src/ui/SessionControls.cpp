@@ -1,9 +1,9 @@
-#include "SessionControls.hpp"
+#include "ui/SessionControls.hpp"
 
-#include "AppWindows.hpp"
-#include "Look.hpp"
-#include "MainWindow.hpp"
-#include "QtHost.hpp"
+#include "ui/windows/AppWindows.hpp"
+#include "ui/pages/Look.hpp"
+#include "ui/windows/MainWindow.hpp"
+#include "ui/QtHost.hpp"
 
 #include "app/UnitChange.hpp"
 #include "storage/Recovery.hpp"

@@ -1,10 +1,10 @@
 // qrv5173-editor: the desktop editor for the QRV5173 effect processor.
-#include "BackgroundReading.hpp"
-#include "AppWindows.hpp"
-#include "EditorCommandLine.hpp"
-#include "FollowUnitControls.hpp"
-#include "QtHost.hpp"
-#include "SessionControls.hpp"
+#include "ui/panels/BackgroundReading.hpp"
+#include "ui/windows/AppWindows.hpp"
+#include "ui/EditorCommandLine.hpp"
+#include "ui/panels/FollowUnitControls.hpp"
+#include "ui/QtHost.hpp"
+#include "ui/SessionControls.hpp"
 
 #include "app/PortWatch.hpp"
 #include "link/Clock.hpp"

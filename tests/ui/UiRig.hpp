@@ -4,10 +4,10 @@
 
 #include "editor/Catalogue.hpp"
 
-#include "ui/AppWindows.hpp"
-#include "ui/EditorWindow.hpp"
-#include "ui/MainWindow.hpp"
-#include "ui/SplashWindow.hpp"
+#include "ui/windows/AppWindows.hpp"
+#include "ui/windows/EditorWindow.hpp"
+#include "ui/windows/MainWindow.hpp"
+#include "ui/windows/SplashWindow.hpp"
 
 #include <QApplication>
 #include <QComboBox>

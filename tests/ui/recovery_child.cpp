@@ -5,9 +5,9 @@
 #include "emulator/DeviceModel.hpp"
 #include "link/Clock.hpp"
 #include "link/LoopbackTransport.hpp"
-#include "ui/AppWindows.hpp"
-#include "ui/BackgroundReading.hpp"
-#include "ui/MainWindow.hpp"
+#include "ui/windows/AppWindows.hpp"
+#include "ui/panels/BackgroundReading.hpp"
+#include "ui/windows/MainWindow.hpp"
 #include "ui/QtHost.hpp"
 #include "ui/SessionControls.hpp"
 

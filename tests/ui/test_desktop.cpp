@@ -5,9 +5,9 @@
 #include "devmem/MemoryDump.hpp"
 #include "link/UnitCheck.hpp"
 
-#include "ui/Accessible.hpp"
-#include "ui/MainWindow.hpp"
-#include "ui/PageBuilder.hpp"
+#include "ui/pages/Accessible.hpp"
+#include "ui/windows/MainWindow.hpp"
+#include "ui/pages/PageBuilder.hpp"
 
 #include <QAccessible>
 #include <QAccessibleValueInterface>

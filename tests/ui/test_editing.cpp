@@ -2,9 +2,9 @@
 // show what the core made of it.
 #include "UiRig.hpp"
 
-#include "ui/Accessible.hpp"
-#include "ui/CompareControls.hpp"
-#include "ui/Widgets.hpp"
+#include "ui/pages/Accessible.hpp"
+#include "ui/pages/CompareControls.hpp"
+#include "ui/pages/Widgets.hpp"
 
 #include <QAccessible>
 #include <QAction>

@@ -3,9 +3,9 @@
 #include "UiRig.hpp"
 
 #include "devmem/PresetDialogs.hpp"
-#include "ui/MainWindow.hpp"
-#include "ui/PageBuilder.hpp"
-#include "ui/PresetLibraryPanel.hpp"
+#include "ui/windows/MainWindow.hpp"
+#include "ui/pages/PageBuilder.hpp"
+#include "ui/panels/PresetLibraryPanel.hpp"
 
 #include <QAbstractButton>
 #include <QAccessible>

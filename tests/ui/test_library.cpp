@@ -5,7 +5,7 @@
 
 #include "editor/Catalogue.hpp"
 #include "storage/FileCodec.hpp"
-#include "ui/PresetLibraryPanel.hpp"
+#include "ui/panels/PresetLibraryPanel.hpp"
 
 #include <QAction>
 #include <QApplication>

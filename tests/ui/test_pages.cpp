@@ -2,9 +2,9 @@
 // without clipping, and a picture of each for the eye.
 #include "UiRig.hpp"
 
-#include "ui/MainWindow.hpp"
-#include "ui/PageBuilder.hpp"
-#include "ui/Widgets.hpp"
+#include "ui/windows/MainWindow.hpp"
+#include "ui/pages/PageBuilder.hpp"
+#include "ui/pages/Widgets.hpp"
 
 #include <QCheckBox>
 #include <QDir>

@@ -2,12 +2,12 @@
 // and the help inside the program.
 #include "UiRig.hpp"
 
-#include "ui/Accessible.hpp"
-#include "ui/EditorWindow.hpp"
-#include "ui/HelpWindows.hpp"
-#include "ui/Look.hpp"
-#include "ui/MainWindow.hpp"
-#include "ui/PresetLibraryPanel.hpp"
+#include "ui/pages/Accessible.hpp"
+#include "ui/windows/EditorWindow.hpp"
+#include "ui/windows/HelpWindows.hpp"
+#include "ui/pages/Look.hpp"
+#include "ui/windows/MainWindow.hpp"
+#include "ui/panels/PresetLibraryPanel.hpp"
 #include "ui/QtHost.hpp"
 
 #include <QAbstractButton>

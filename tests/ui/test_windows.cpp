@@ -5,7 +5,7 @@
 #include "app/DeviceBackup.hpp"
 #include "app/StartUp.hpp"
 #include "ui/QtHost.hpp"
-#include "ui/RestoreDialog.hpp"
+#include "ui/windows/RestoreDialog.hpp"
 
 #include <QAccessible>
 #include <QAction>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "Binder.hpp"
-#include "SplashWindow.hpp"
+#include "ui/pages/Binder.hpp"
+#include "ui/windows/SplashWindow.hpp"
 
 #include "app/Program.hpp"
 #include "storage/CommandPanel.hpp"

@@ -1,8 +1,8 @@
-#include "BackgroundReading.hpp"
+#include "ui/panels/BackgroundReading.hpp"
 
-#include "AppWindows.hpp"
-#include "Binder.hpp"
-#include "MainWindow.hpp"
+#include "ui/windows/AppWindows.hpp"
+#include "ui/pages/Binder.hpp"
+#include "ui/windows/MainWindow.hpp"
 
 #include "app/Program.hpp"
 #include "state/TimeLeft.hpp"

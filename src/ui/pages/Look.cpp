@@ -1,4 +1,4 @@
-#include "Look.hpp"
+#include "ui/pages/Look.hpp"
 
 #include <QEvent>
 #include <QLabel>

@@ -1,11 +1,11 @@
-#include "PageBuilder.hpp"
+#include "ui/pages/PageBuilder.hpp"
 
-#include "Accessible.hpp"
-#include "Binder.hpp"
-#include "CompareControls.hpp"
-#include "Look.hpp"
-#include "SessionControls.hpp"
-#include "Widgets.hpp"
+#include "ui/pages/Accessible.hpp"
+#include "ui/pages/Binder.hpp"
+#include "ui/pages/CompareControls.hpp"
+#include "ui/pages/Look.hpp"
+#include "ui/SessionControls.hpp"
+#include "ui/pages/Widgets.hpp"
 
 #include "editor/Describe.hpp"
 #include "effects/Pages.hpp"

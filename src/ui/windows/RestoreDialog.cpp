@@ -1,4 +1,4 @@
-#include "RestoreDialog.hpp"
+#include "ui/windows/RestoreDialog.hpp"
 
 #include "app/DeviceBackup.hpp"
 #include "editor/Catalogue.hpp"

@@ -1,4 +1,4 @@
-#include "HelpWindows.hpp"
+#include "ui/windows/HelpWindows.hpp"
 
 #include <QAction>
 #include <QCoreApplication>

@@ -1,8 +1,8 @@
-#include "SplashWindow.hpp"
+#include "ui/windows/SplashWindow.hpp"
 
-#include "Binder.hpp"
-#include "Look.hpp"
-#include "Widgets.hpp"
+#include "ui/pages/Binder.hpp"
+#include "ui/pages/Look.hpp"
+#include "ui/pages/Widgets.hpp"
 
 #include <QLabel>
 #include <QPainter>

@@ -1,9 +1,9 @@
-#include "PresetDialogWindows.hpp"
+#include "ui/windows/PresetDialogWindows.hpp"
 
-#include "Binder.hpp"
-#include "Accessible.hpp"
-#include "PageBuilder.hpp"
-#include "Widgets.hpp"
+#include "ui/pages/Binder.hpp"
+#include "ui/pages/Accessible.hpp"
+#include "ui/pages/PageBuilder.hpp"
+#include "ui/pages/Widgets.hpp"
 
 #include <QApplication>
 #include <QComboBox>

@@ -1,7 +1,7 @@
-#include "UnitHistoryDialog.hpp"
+#include "ui/windows/UnitHistoryDialog.hpp"
 
-#include "Binder.hpp"
-#include "RestoreDialog.hpp"
+#include "ui/pages/Binder.hpp"
+#include "ui/windows/RestoreDialog.hpp"
 
 #include "app/DeviceBackup.hpp"
 #include "app/Program.hpp"

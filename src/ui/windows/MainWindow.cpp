@@ -1,9 +1,9 @@
-#include "MainWindow.hpp"
+#include "ui/windows/MainWindow.hpp"
 
-#include "Accessible.hpp"
-#include "CompareControls.hpp"
-#include "EditorWindow.hpp"
-#include "QtHost.hpp"
+#include "ui/pages/Accessible.hpp"
+#include "ui/pages/CompareControls.hpp"
+#include "ui/windows/EditorWindow.hpp"
+#include "ui/QtHost.hpp"
 
 #include <QAction>
 #include <QApplication>

@@ -1,4 +1,4 @@
-#include "Accessible.hpp"
+#include "ui/pages/Accessible.hpp"
 
 #include <QAbstractItemView>
 #include <QAction>

@@ -1,9 +1,9 @@
-#include "FollowUnitControls.hpp"
+#include "ui/panels/FollowUnitControls.hpp"
 
-#include "Accessible.hpp"
-#include "AppWindows.hpp"
-#include "Binder.hpp"
-#include "MainWindow.hpp"
+#include "ui/pages/Accessible.hpp"
+#include "ui/windows/AppWindows.hpp"
+#include "ui/pages/Binder.hpp"
+#include "ui/windows/MainWindow.hpp"
 
 #include "app/FollowUnit.hpp"
 

@@ -1,4 +1,4 @@
-#include "Widgets.hpp"
+#include "ui/pages/Widgets.hpp"
 
 #include <QKeyEvent>
 #include <QLinearGradient>

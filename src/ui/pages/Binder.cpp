@@ -1,6 +1,6 @@
-#include "Binder.hpp"
+#include "ui/pages/Binder.hpp"
 
-#include "Widgets.hpp"
+#include "ui/pages/Widgets.hpp"
 
 #include <QAbstractButton>
 #include <QApplication>

@@ -1,7 +1,7 @@
-#include "CompareControls.hpp"
+#include "ui/pages/CompareControls.hpp"
 
-#include "Accessible.hpp"
-#include "Binder.hpp"
+#include "ui/pages/Accessible.hpp"
+#include "ui/pages/Binder.hpp"
 
 #include "effects/Pages.hpp"
 #include "state/CodePage.hpp"

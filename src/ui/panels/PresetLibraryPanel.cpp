@@ -1,7 +1,7 @@
-#include "PresetLibraryPanel.hpp"
+#include "ui/panels/PresetLibraryPanel.hpp"
 
-#include "EditorWindow.hpp"
-#include "MainWindow.hpp"
+#include "ui/windows/EditorWindow.hpp"
+#include "ui/windows/MainWindow.hpp"
 
 #include "editor/Catalogue.hpp"
 

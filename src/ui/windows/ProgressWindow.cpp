@@ -1,4 +1,4 @@
-#include "ProgressWindow.hpp"
+#include "ui/windows/ProgressWindow.hpp"
 
 #include <QDialogButtonBox>
 #include <QLabel>
