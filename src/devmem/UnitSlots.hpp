@@ -1,0 +1,77 @@
+#pragma once
+
+#include "devmem/Backup.hpp" // SlotBackup, TransferEnd
+#include "editor/Editor.hpp"
+
+#include <compare>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace qrv {
+
+// One stored-preset place of the unit: effect 0-15, slot 0-7.
+struct SlotRef {
+    int effect = 0;
+    int slot = 0;
+    auto operator<=>(const SlotRef&) const = default;
+};
+
+// How an operation on the unit's slots ended. Refused: nothing was sent (another effect's
+// slot, no empty slot left, a file that is no preset); `message` says why, naming what it
+// refers to. The other ends are those of a restore; after Lost, Cancelled or Unconfirmed
+// no slot reads as stored with mixed data, and `message` says which slots were left how.
+struct SlotOutcome {
+    TransferEnd end = TransferEnd::Done;
+    bool refused = false;
+    std::string message;
+    std::vector<SlotRef> changed; // the slots whose bytes the operation changed, in order
+    bool done() const { return end == TransferEnd::Done && !refused; }
+};
+
+// The unit's 128 stored presets as a librarian handles them. Every operation reads what it
+// lacks of the slots it touches (kept for the session), writes in the safe order (a stored
+// slot is unmarked first, then name, data, the directory byte, the slot-number byte last),
+// reads every written byte back until agreed, and becomes one step of the editor's history
+// whose undo writes back exactly the bytes the slots held before, read back too. In demo
+// mode the same operations change the editor's own copy and send nothing.
+class UnitSlots {
+public:
+    explicit UnitSlots(Editor& editor);
+
+    // What the editor holds, with no exchange.
+    bool stored(SlotRef at) const;
+    std::string name(SlotRef at) const;     // as the Parts' dialogs list it (" Empty  " when empty)
+    int lastUsed(int effect) const;         // the unit's slot number of the effect
+    // The whole slot (directory, name, data), read first when not yet held.
+    std::optional<SlotBackup> slot(SlotRef at);
+
+    SlotOutcome rename(SlotRef at, const std::string& name);                          // "Rename REVERB HALL 3"
+    SlotOutcome copy(const std::vector<SlotRef>& from, const std::vector<SlotRef>& to); // "Paste 2 presets"
+    SlotOutcome move(const std::vector<SlotRef>& from, const std::vector<SlotRef>& to);
+    SlotOutcome swap(SlotRef a, SlotRef b);
+    SlotOutcome clear(const std::vector<SlotRef>& slots);
+    // A preset file (33 bytes, its effect in the last) into the given slots, or with no slot
+    // given into the first empty slots of `effect`.
+    SlotOutcome importFiles(const std::vector<std::filesystem::path>& files, int effect,
+                            const std::vector<SlotRef>& to = {});
+    // Every stored slot among `slots` to "<EFFECT NAME> <slot 1-8> <NAME>.fxp" in `folder`:
+    // the slot's 32 bytes and its effect, as a preset file. Empty slots give no file.
+    struct Exported {
+        SlotOutcome outcome;
+        std::vector<std::filesystem::path> files;
+    };
+    Exported exportSlots(const std::vector<SlotRef>& slots, const std::filesystem::path& folder);
+
+    // The file name an exported slot gets, without folder.
+    static std::string exportName(SlotRef at, const std::string& name);
+
+private:
+    Editor& editor_;
+};
+
+// "tap-delay:3", "6:3", "TAP DELAY:3": the effect as --effect takes it, the slot 1-8.
+std::optional<SlotRef> parseSlotRef(const std::string& text);
+
+} // namespace qrv
