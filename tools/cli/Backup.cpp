@@ -1,11 +1,10 @@
 #include "Commands.hpp"
 #include "Signals.hpp"
 #include "TerminalHost.hpp"
+#include "UnitCommand.hpp"
 
 #include "app/Program.hpp"
 #include "backupfile/BackupFile.hpp"
-#include "link/PortTable.hpp"
-#include "link/SerialTransport.hpp"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -13,7 +12,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
-#include <functional>
 #include <optional>
 #include <set>
 #include <string>
@@ -86,63 +84,11 @@ refused, no device answered, the link failed, the restore was stopped or the rea
 differed, 2 for a wrong command line.
 )";
 
-struct LinkOptions {
-    std::vector<std::string> ports;
-    bool systemPorts = true;
-};
-
-int usageProblem(const char* command, const QString& problem)
-{
-    std::fprintf(stderr, "qrv5173-cli %s: %s (see --help)\n", command, problem.toLocal8Bit().constData());
-    return kUsage;
-}
-
-// Connects as the editor does at start-up and runs the work; the device search and the
-// link may end the run through the host.
-int withUnit(const LinkOptions& options, TerminalHost& host, const std::function<int(Program&)>& work)
-{
-    catchStopSignals();
-    PortTable table = PortTable::fromEnvironment(options.ports, options.systemPorts);
-    SerialTransport port;
-    SteadyClock clock;
-    Program program(port, clock, host, [&table](int number) { return table.deviceName(number); });
-    program.search.setPortListReread([&table] { table.reread(); });
-    const bool found = program.search.connectAtStartUp([] {});
-    if (!found) {
-        reportNoUnitFound(table.size(), program.state.portAdvice);
-        return kFailed;
-    }
-    std::fprintf(stderr, "QRV5173 found on %s\n", port.portName().c_str());
-    program.state.LinkUp = true;
-    const int status = work(program);
-    program.link.SendCommand(Cmd::ExitNotice);
-    return status;
-}
-
-std::string effectList(const std::vector<int>& effects)
-{
-    std::string out;
-    for (int e : effects)
-        out += (out.empty() ? "" : ", ") + std::string(catalogue::effect(e).listText);
-    return out.empty() ? "none" : out;
-}
-
-// The restore help with the effects listed, two to a line.
+// The restore help with the effects listed.
 std::string restoreHelp()
 {
-    std::string list;
-    for (int e = 0; e < kEffectCount; ++e) {
-        char entry[40];
-        std::snprintf(entry, sizeof entry, "%s%2d %-18s", e % 2 == 0 ? "  " : "", e, catalogue::effect(e).listText);
-        list += entry;
-        if (e % 2 == 1) {
-            while (!list.empty() && list.back() == ' ')
-                list.pop_back();
-            list += '\n';
-        }
-    }
     std::string text = kRestoreHelp;
-    text.replace(text.find("%EFFECTS%\n"), std::string_view("%EFFECTS%\n").size(), list);
+    text.replace(text.find("%EFFECTS%\n"), std::string_view("%EFFECTS%\n").size(), effectTable());
     return text;
 }
 
@@ -201,58 +147,6 @@ void reportCutRestore(const Program& program, const UnitBackup& backup, const st
                      "%s was not completed: each of its presets is restored whole or as it was, and no slot was "
                      "left empty. Restore %s again to complete it.\n",
                      name, name);
-}
-
-// An effect by its number or its name in the effect list, in any case, with '-' or '_'
-// for a blank.
-std::optional<int> effectNamed(const QString& text)
-{
-    bool number = false;
-    const int e = text.toInt(&number);
-    if (number)
-        return e >= 0 && e < kEffectCount ? std::optional<int>(e) : std::nullopt;
-    const auto plain = [](QString t) {
-        t = t.toUpper();
-        t.remove(QLatin1Char(' '));
-        t.remove(QLatin1Char('-'));
-        t.remove(QLatin1Char('_'));
-        return t;
-    };
-    const QString wanted = plain(text);
-    for (int i = 0; i < kEffectCount; ++i)
-        if (!wanted.isEmpty() && plain(QString::fromLatin1(catalogue::effect(i).listText)) == wanted)
-            return i;
-    return std::nullopt;
-}
-
-template <class Work> int runGuarded(const QStringList& arguments, Work&& work)
-{
-    TerminalHost host;
-    try {
-        return work(arguments, host);
-    } catch (const ProgramEnd&) {
-        return kFailed;
-    } catch (const Stopped& stopped) {
-        std::fprintf(stderr, "qrv5173-cli: stopped by %s\n", stopSignalName(stopped.signal));
-        return kFailed;
-    }
-}
-
-void addLinkOptions(QCommandLineParser& parser)
-{
-    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-    parser.addOption({QStringLiteral("port"), QStringLiteral("serial port to try first"), QStringLiteral("PATH")});
-    parser.addOption({QStringLiteral("no-system-ports"), QStringLiteral("only the given ports")});
-    parser.addOption({{QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("show the help")});
-}
-
-LinkOptions linkOptions(const QCommandLineParser& parser)
-{
-    LinkOptions out;
-    for (const QString& path : parser.values(QStringLiteral("port")))
-        out.ports.push_back(path.toStdString());
-    out.systemPorts = !parser.isSet(QStringLiteral("no-system-ports"));
-    return out;
 }
 
 int runBackup(const QStringList& arguments)
@@ -330,10 +224,7 @@ int runRestore(const QStringList& arguments)
         for (const QString& text : parser.values(QStringLiteral("effect"))) {
             const auto e = effectNamed(text);
             if (!e)
-                return usageProblem("restore",
-                                    QStringLiteral("no effect is called '%1'; --effect takes a name of the effect "
-                                                   "list or its number, 0 to 15")
-                                        .arg(text));
+                return usageProblem("restore", notAnEffect(text));
             effects.insert(*e);
         }
         const std::string file = parser.positionalArguments()[0].toStdString();
