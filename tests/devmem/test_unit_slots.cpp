@@ -54,12 +54,12 @@ constexpr SlotRef kBigHall{0, 1};  // "BIG HALL"
 constexpr SlotRef kEmpty{0, 3};    // empty, with leftovers of an old preset
 constexpr SlotRef kChorus{7, 0};
 
-struct UnitSlotsTest : ::testing::Test {
+struct SlotsRig {
     EditorRig rig{false};
     UnitSlots slots{rig.editor};
     Memory factory;
 
-    UnitSlotsTest()
+    SlotsRig()
     {
         rig.emptyDirectory();
         for (int k = 0; k < kNameLength; ++k)
@@ -132,6 +132,8 @@ struct UnitSlotsTest : ::testing::Test {
         }
     }
 };
+
+struct UnitSlotsTest : ::testing::Test, SlotsRig {};
 
 TEST_F(UnitSlotsTest, RenameWritesOnlyTheCentredNameBetweenUnmarkingAndMarkingAndUndoes)
 {
@@ -262,6 +264,65 @@ TEST_F(UnitSlotsTest, DemoModeChangesTheEditorsCopyAndSendsNothing)
     EXPECT_EQ(rig.editor.presetSlot(0), 0);
     EXPECT_TRUE(rig.port.sent().empty());
     EXPECT_EQ(memoryOf(rig.device), factory);
+}
+
+// The link is cut at each write of a swap in turn: no slot reads stored with mixed bytes, the
+// editor's records tell the unit, and once the unit is back undo puts back the factory bytes, or
+// a unit found again at once has the swap finished.
+TEST(UnitSlotsCut, AtEveryWriteOfASwapNoStoredSlotHoldsMixedData)
+{
+    std::vector<std::size_t> writeFrames;
+    {
+        SlotsRig dry;
+        ASSERT_TRUE(dry.slots.swap(kHall, kBigHall).done());
+        for (std::size_t i = 0; i < dry.rig.port.sent().size(); ++i)
+            if (dry.rig.port.sent()[i].bytes[2] == Cmd::WriteByte)
+                writeFrames.push_back(i);
+    }
+    ASSERT_GT(writeFrames.size(), 10u);
+    for (std::size_t w = 0; w < writeFrames.size(); ++w)
+        for (const bool comesBack : {false, true}) {
+            SCOPED_TRACE("write " + std::to_string(w) + (comesBack ? ", found again" : ", unplugged"));
+            SlotsRig cut;
+            const SlotBackup hall = slotOn(cut.rig.device, kHall);
+            const SlotBackup bigHall = slotOn(cut.rig.device, kBigHall);
+            cut.rig.unplugAfter(static_cast<int>(writeFrames[w]) + 1, comesBack);
+            const SlotOutcome outcome = cut.slots.swap(kHall, kBigHall);
+            if (comesBack) {
+                EXPECT_TRUE(outcome.done()) << outcome.message;
+                EXPECT_EQ(slotOn(cut.rig.device, kHall), bigHall);
+                EXPECT_EQ(slotOn(cut.rig.device, kBigHall), hall);
+                continue;
+            }
+            EXPECT_EQ(outcome.end, TransferEnd::Lost);
+            EXPECT_NE(outcome.message.find("stopped"), std::string::npos) << outcome.message;
+            for (const SlotRef at : {kHall, kBigHall}) {
+                const SlotBackup now = slotOn(cut.rig.device, at);
+                if (now.stored()) {
+                    EXPECT_TRUE(now == hall || now == bigHall) << "slot " << at.slot + 1;
+                }
+                if (cut.rig.state.known.depth({UnitPart::Directory, 0, at.slot}) == UnitKnowledge::Depth::Unread) {
+                    EXPECT_FALSE(cut.slots.stored(at)) << "a slot the editor is unsure of counts as empty";
+                }
+            }
+            const auto changed = differences(cut.factory, memoryOf(cut.rig.device));
+            for (int address : changed) {
+                const auto a = slotAddresses(kHall);
+                const auto b = slotAddresses(kBigHall);
+                EXPECT_TRUE(std::count(a.begin(), a.end(), address) || std::count(b.begin(), b.end(), address) ||
+                            address == Addr::slotNumber(0))
+                    << address;
+            }
+            cut.expectRecordsEqualUnit();
+
+            cut.rig.port.plugIn();
+            cut.rig.port.open("loopback");
+            cut.rig.state.LinkUp = true;
+            cut.rig.state.awaitingUnit = false;
+            ASSERT_TRUE(cut.rig.editor.undo());
+            EXPECT_EQ(differences(cut.factory, memoryOf(cut.rig.device)), std::vector<int>{});
+            cut.expectRecordsEqualUnit();
+        }
 }
 
 } // namespace
