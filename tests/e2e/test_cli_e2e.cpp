@@ -4,19 +4,20 @@
 #include "tests/startup/StartUpRig.hpp"
 
 #include "backupfile/BackupFile.hpp"
+#include "devmem/UnitSlots.hpp"
 #include "editor/Describe.hpp"
 #include "storage/FileCodec.hpp"
 
 #include <gtest/gtest.h>
 
-
 #include <algorithm>
-
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
 #include <fstream>
+#include <map>
+#include <set>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -160,7 +161,7 @@ TEST(CliDump, ALostOrGarbledUnitGivesNoFileAndSaysWhy)
     EXPECT_FALSE(std::filesystem::exists(project));
 }
 
-TEST(CliCommandLines, HelpWrongLinesAndRestoreEffectsByNameOrNumberInPlainWords)
+TEST(CliCommandLines, HelpWrongLinesAndEffectsAndSlotsByNameOrNumberInPlainWords)
 {
     TemporaryWorkingDirectory cwd;
     CliRun run = runCli(cwd.path(), "dump --help");
@@ -177,6 +178,23 @@ TEST(CliCommandLines, HelpWrongLinesAndRestoreEffectsByNameOrNumberInPlainWords)
     EXPECT_EQ(run.status, 2);
     EXPECT_NE(run.errors.find("no effect is called 'choruses'"), std::string::npos) << run.errors;
     EXPECT_EQ(runCli(cwd.path(), "restore --effect 16 x.json").status, 2);
+
+    // The slot commands: help, and a wrong line refused before any port is tried.
+    run = runCli(cwd.path(), "import --help");
+    EXPECT_EQ(run.status, 0);
+    for (const char* listed : {"import [--port PATH]... [--no-system-ports] FILE... --to EFFECT[:SLOT]", " 7 CHORUS",
+                               "tap-delay:3 or 6:3", "SIGTERM", "Exit status: 0 when every preset reads back"})
+        EXPECT_NE(run.output.find(listed), std::string::npos) << listed << "\n" << run.output;
+    for (const char* listed : {"slots ", "copy ", "move ", "swap ", "rename ", "clear ", "export ", "import "})
+        EXPECT_NE(runCli(cwd.path(), "--help").output.find(listed), std::string::npos) << listed;
+    for (const char* wrong :
+         {"slots extra", "copy chorus:1", "copy chorus:9 chorus:1", "move chorus:1 chorus:2 chorus:3", "swap 16:1 0:1",
+          "rename chorus:1", "rename chorus:1 NINECHARS", "clear chorus", "export chorus", "export chorusx --out d",
+          "export chorus:0 --out d", "import x.fxp", "import --to chorus", "import a b --to chorus:8",
+          "import a --to chorus:"})
+        EXPECT_EQ(runCli(cwd.path(), wrong).status, 2) << wrong;
+    run = runCli(cwd.path(), "copy reverb:1 chorus:2");
+    EXPECT_NE(run.errors.find("'reverb:1' is no slot; a slot is EFFECT:SLOT"), std::string::npos) << run.errors;
 
     // Names and numbers pass; a newer file is refused in plain words before any port is tried.
     std::ofstream(cwd.path() / "newer.json") << "{\"kind\": \"qrv5173-backup\", \"format\": 2}";
@@ -381,6 +399,222 @@ TEST(CliSignals, AStoppedDumpOrBackupWritesNothingAndASecondSignalEndsAtOnce)
     EXPECT_FALSE(std::filesystem::exists(backup));
     for (const auto& entry : std::filesystem::directory_iterator(cwd.path()))
         EXPECT_FALSE(entry.path().string().ends_with(".part")) << entry.path();
+}
+
+
+// A unit's whole memory, as the emulator keeps it in its memory file.
+using MemoryImage = std::vector<uint8_t>;
+
+// A stored preset whose every byte tells it apart: its name, and data counting up from `seed`.
+void storePreset(MemoryImage& m, SlotRef at, const std::string& name, uint8_t seed)
+{
+    m[Addr::directory(at.effect, at.slot)] = Addr::SlotUsed;
+    const auto bytes = nameOf(name);
+    for (int k = 0; k < kNameLength; ++k)
+        m[Addr::name(at.effect, at.slot, k)] = bytes[static_cast<std::size_t>(k)];
+    for (int c = 0; c < kDeviceColumns; ++c)
+        m[Addr::stored(at.effect, at.slot, c)] = static_cast<uint8_t>(seed + c);
+}
+
+// Every byte of a slot: name, data, directory.
+std::vector<uint16_t> slotAddresses(SlotRef at)
+{
+    std::vector<uint16_t> out;
+    for (int k = 0; k < kNameLength; ++k)
+        out.push_back(Addr::name(at.effect, at.slot, k));
+    for (int c = 0; c < kDeviceColumns; ++c)
+        out.push_back(Addr::stored(at.effect, at.slot, c));
+    out.push_back(Addr::directory(at.effect, at.slot));
+    return out;
+}
+
+void copySlot(MemoryImage& m, SlotRef from, SlotRef to)
+{
+    const auto source = slotAddresses(from), target = slotAddresses(to);
+    for (std::size_t i = 0; i < source.size(); ++i)
+        m[target[i]] = m[source[i]];
+}
+
+// The unit's memory file equals the expected image; names the first addresses that differ.
+void expectMemory(const std::filesystem::path& file, const MemoryImage& expected)
+{
+    const auto image = readMemoryFile(file);
+    ASSERT_TRUE(image.has_value());
+    int shown = 0;
+    for (std::size_t a = 0; a < expected.size() && shown < 8; ++a)
+        if ((*image)[a] != expected[a]) {
+            ADD_FAILURE() << "address 0x" << std::hex << a << ": 0x" << int((*image)[a]) << " instead of 0x"
+                          << int(expected[a]);
+            ++shown;
+        }
+}
+
+std::string quoted(const std::filesystem::path& path)
+{
+    return "'" + path.string() + "'";
+}
+
+constexpr int kChorus = 7;
+
+DeviceModel unitHolding(const MemoryImage& image)
+{
+    DeviceModel unit;
+    unit.loadMemory(image);
+    return unit;
+}
+
+// CHORUS holds FIRST and SECOND in slots 1 and 2, nothing else; REVERB HALL 3 holds WIDE.
+MemoryImage slotsUnit()
+{
+    const DeviceModel factory;
+    MemoryImage m(factory.memory().begin(), factory.memory().end());
+    for (int s = 0; s < kSlotCount; ++s)
+        m[Addr::directory(kChorus, s)] = Addr::SlotErased;
+    storePreset(m, {kChorus, 0}, "FIRST", 10);
+    storePreset(m, {kChorus, 1}, "SECOND", 50);
+    m[Addr::slotNumber(kChorus)] = 5;
+    storePreset(m, {0, 2}, "WIDE", 90);
+    m[Addr::directory(0, 3)] = Addr::SlotErased;
+    return m;
+}
+
+TEST(CliSlots, EachCommandChangesItsSlotsOnTheUnitAndNothingElse)
+{
+    TemporaryWorkingDirectory cwd;
+    MemoryImage expected = slotsUnit();
+    const auto device = startEmulator(cwd.path(), "unit", "unit", unitHolding(expected));
+    const auto memory = cwd.path() / "unit.mem";
+    const std::string port = " --no-system-ports --port " + device->slavePath();
+
+    CliRun run = runCli(cwd.path(), "slots" + port);
+    ASSERT_EQ(run.status, 0) << run.errors;
+    EXPECT_EQ(std::count(run.output.begin(), run.output.end(), '\n'), kEffectCount * kSlotCount) << run.output;
+    for (const char* line : {" 7  CHORUS             1  FIRST\n", " 7  CHORUS             3  empty\n",
+                             " 0  REVERB HALL        3  WIDE\n", " 0  REVERB HALL        4  empty\n"})
+        EXPECT_NE(run.output.find(line), std::string::npos) << line << run.output;
+
+    const auto step = [&](const std::string& command, const std::string& said) {
+        SCOPED_TRACE(command);
+        const CliRun done = runCli(cwd.path(), command + port);
+        EXPECT_EQ(done.status, 0) << done.errors;
+        EXPECT_NE(done.errors.find(said), std::string::npos) << done.errors;
+        expectMemory(memory, expected);
+    };
+    copySlot(expected, {kChorus, 0}, {kChorus, 2});
+    step("copy chorus:1 chorus:3", "Copied CHORUS 1 to CHORUS 3 and read it back");
+    for (int k = 0; k < kNameLength; ++k)
+        expected[Addr::name(kChorus, 2, k)] = static_cast<uint8_t>("  COPY  "[k]);
+    step("rename 7:3 COPY", "Renamed CHORUS 3 to COPY");
+    const auto first = slotAddresses({kChorus, 0}), second = slotAddresses({kChorus, 1});
+    for (std::size_t i = 0; i < first.size(); ++i)
+        std::swap(expected[first[i]], expected[second[i]]);
+    step("swap CHORUS:1 Chorus:2", "Swapped CHORUS 1 and CHORUS 2");
+    copySlot(expected, {kChorus, 2}, {kChorus, 7});
+    expected[Addr::directory(kChorus, 2)] = Addr::SlotErased;
+    step("move chorus:3 chorus:8", "Moved CHORUS 3 to CHORUS 8");
+    expected[Addr::directory(kChorus, 7)] = Addr::SlotErased;
+    step("clear chorus:8", "Cleared CHORUS 8");
+
+    // Stored slots become files of their 32 bytes and the effect; empty ones give none.
+    const auto out = cwd.path() / "out";
+    step("export chorus reverb-hall:3 0:4 --out " + out.string(), "Exported 3 stored presets");
+    std::map<std::string, SlotRef> files{
+        {"CHORUS 1 SECOND.fxp", {kChorus, 0}}, {"CHORUS 2 FIRST.fxp", {kChorus, 1}}, {"REVERB HALL 3 WIDE.fxp", {0, 2}}};
+    std::set<std::string> written;
+    for (const auto& entry : std::filesystem::directory_iterator(out))
+        written.insert(entry.path().filename().string());
+    ASSERT_EQ(written.size(), files.size());
+    for (const auto& [name, at] : files) {
+        std::vector<uint8_t> bytes(expected.begin() + Addr::stored(at.effect, at.slot, 0),
+                                   expected.begin() + Addr::stored(at.effect, at.slot, 0) + kDeviceColumns);
+        bytes.push_back(static_cast<uint8_t>(at.effect));
+        EXPECT_EQ(readFile(out / name), bytes) << name;
+    }
+
+    // Back in: to the first empty slots of the effect, or from a given slot on.
+    copySlot(expected, {kChorus, 1}, {kChorus, 2});
+    copySlot(expected, {kChorus, 0}, {kChorus, 3});
+    step("import " + quoted(out / "CHORUS 2 FIRST.fxp") + " " + quoted(out / "CHORUS 1 SECOND.fxp") + " --to chorus",
+         "Imported 2 presets into CHORUS 3, CHORUS 4");
+    copySlot(expected, {kChorus, 1}, {kChorus, 7});
+    step("import " + quoted(out / "CHORUS 2 FIRST.fxp") + " --to chorus:8", "Imported 1 presets into CHORUS 8");
+
+    // The whole unit: a file for every stored slot.
+    const auto all = cwd.path() / "all";
+    step("export --out " + all.string(), " stored presets to ");
+    int stored = 0;
+    for (int e = 0; e < kEffectCount; ++e)
+        for (int s = 0; s < kSlotCount; ++s)
+            stored += expected[Addr::directory(e, s)] == Addr::SlotUsed ? 1 : 0;
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(all), std::filesystem::directory_iterator()), stored);
+}
+
+TEST(CliSlots, ARefusedCommandSaysWhyAndWritesNothing)
+{
+    TemporaryWorkingDirectory cwd;
+    MemoryImage unit = slotsUnit();
+    for (int s = 2; s < kSlotCount - 1; ++s)
+        storePreset(unit, {kChorus, s}, "FULL " + std::to_string(s), static_cast<uint8_t>(s));
+    const auto device = startEmulator(cwd.path(), "unit", "unit", unitHolding(unit));
+    const std::string port = " --no-system-ports --port " + device->slavePath();
+    const auto wide = cwd.path() / "WIDE.fxp";
+    {
+        std::vector<uint8_t> bytes(kDeviceColumns, 3);
+        bytes.push_back(0);
+        std::ofstream(wide, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), 33);
+    }
+    const auto first = cwd.path() / "FIRST.fxp";
+    {
+        std::vector<uint8_t> bytes(kDeviceColumns, 4);
+        bytes.push_back(kChorus);
+        std::ofstream(first, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), 33);
+    }
+    for (const auto& [command, said] :
+         {std::pair<std::string, std::string>{"copy chorus:1 reverb-hall:1", "CHORUS preset cannot go into a REVERB HALL"},
+          {"move 0:3 chorus:8", "REVERB HALL preset cannot go into a CHORUS"},
+          {"import " + wide.string() + " --to chorus", "REVERB HALL"},
+          {"import " + first.string() + " " + first.string() + " --to chorus", "CHORUS"},
+          {"rename chorus:8 EMPTY", "CHORUS 8 is empty"}}) {
+        SCOPED_TRACE(command);
+        const CliRun run = runCli(cwd.path(), command + port);
+        EXPECT_EQ(run.status, 1);
+        EXPECT_NE(run.errors.find("refused, nothing written: "), std::string::npos) << run.errors;
+        EXPECT_NE(run.errors.find(said), std::string::npos) << run.errors;
+    }
+    EXPECT_TRUE(waitForFrames(cwd.path() / "unit.log", Cmd::WriteByte, 0).empty());
+    expectMemory(cwd.path() / "unit.mem", unit);
+}
+
+TEST(CliSignals, AStoppedImportLeavesEachSlotWholeOrEmpty)
+{
+    TemporaryWorkingDirectory cwd;
+    const MemoryImage unit = slotsUnit();
+    const auto device = pacedEmulator(cwd.path(), "unit", unitHolding(unit));
+    std::vector<std::string> arguments{"import", "--no-system-ports", "--port", device->slavePath(), "--to", "chorus"};
+    for (int k = 0; k < 3; ++k) {
+        std::vector<uint8_t> bytes(kDeviceColumns, static_cast<uint8_t>(0x40 + k));
+        bytes.push_back(kChorus);
+        const auto file = cwd.path() / ("IN" + std::to_string(k) + ".fxp");
+        std::ofstream(file, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), 33);
+        arguments.push_back(file.string());
+    }
+    CliProcess cli(cwd.path(), arguments);
+    // Into the second of the three presets.
+    ASSERT_GE(waitForFrames(cwd.path() / "unit.log", Cmd::WriteByte, 60).size(), 60u);
+    cli.signal(SIGTERM);
+    EXPECT_EQ(cli.wait(), 1);
+    device->stop();
+    EXPECT_NE(cli.errors().find("import stopped by SIGTERM"), std::string::npos) << cli.errors();
+    const auto image = readMemoryFile(cwd.path() / "unit.mem");
+    ASSERT_TRUE(image.has_value());
+    for (int k = 0; k < 3; ++k) {
+        const SlotRef at{kChorus, 2 + k};
+        if ((*image)[Addr::directory(at.effect, at.slot)] != Addr::SlotUsed)
+            continue;
+        for (int c = 0; c < kDeviceColumns; ++c)
+            ASSERT_EQ((*image)[Addr::stored(at.effect, at.slot, c)], 0x40 + k) << "slot " << at.slot << " column " << c;
+    }
+    EXPECT_EQ((*image)[Addr::directory(kChorus, 4)], Addr::SlotErased) << "the third preset was not reached";
 }
 
 } // namespace

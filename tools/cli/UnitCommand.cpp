@@ -68,35 +68,11 @@ int runGuarded(const QStringList& arguments, const std::function<int(const QStri
 
 std::optional<int> effectNamed(const QString& text)
 {
-    bool number = false;
-    const int e = text.toInt(&number);
-    if (number)
-        return e >= 0 && e < kEffectCount ? std::optional<int>(e) : std::nullopt;
-    const auto plain = [](QString t) {
-        t = t.toUpper();
-        t.remove(QLatin1Char(' '));
-        t.remove(QLatin1Char('-'));
-        t.remove(QLatin1Char('_'));
-        return t;
-    };
-    const QString wanted = plain(text);
-    for (int i = 0; i < kEffectCount; ++i)
-        if (!wanted.isEmpty() && plain(QString::fromLatin1(catalogue::effect(i).listText)) == wanted)
-            return i;
-    return std::nullopt;
-}
-
-std::optional<SlotRef> slotNamed(const QString& text)
-{
-    const qsizetype colon = text.lastIndexOf(QLatin1Char(':'));
-    if (colon < 0)
+    // Named as the effect of a slot is.
+    if (text.contains(QLatin1Char(':')))
         return std::nullopt;
-    const auto effect = effectNamed(text.left(colon));
-    bool number = false;
-    const int slot = text.mid(colon + 1).toInt(&number);
-    if (!effect || !number || slot < 1 || slot > kSlotCount)
-        return std::nullopt;
-    return SlotRef{*effect, slot - 1};
+    const auto at = parseSlotRef(text.toStdString() + ":1");
+    return at ? std::optional<int>(at->effect) : std::nullopt;
 }
 
 QString notAnEffect(const QString& text)

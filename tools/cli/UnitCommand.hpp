@@ -38,10 +38,8 @@ int withUnit(const LinkOptions& options, TerminalHost& host, const std::function
 int runGuarded(const QStringList& arguments, const std::function<int(const QStringList&, TerminalHost&)>& work);
 
 // An effect by its number (0-15) or its name in the effect list, in any case, with '-' or
-// '_' for a blank.
+// '_' for a blank; a slot (parseSlotRef) names its effect the same way.
 std::optional<int> effectNamed(const QString& text);
-// A slot as EFFECT:SLOT, the effect as effectNamed takes it and the slot 1-8.
-std::optional<SlotRef> slotNamed(const QString& text);
 // What a wrong effect or slot is told, naming what was given.
 QString notAnEffect(const QString& text);
 QString notASlot(const QString& text);
