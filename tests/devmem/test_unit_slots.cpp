@@ -1,4 +1,5 @@
 #include "EditorRig.hpp"
+#include "TempFolder.hpp"
 
 #include "devmem/MemoryDump.hpp"
 #include "devmem/UnitSlots.hpp"
@@ -222,6 +223,29 @@ TEST_F(UnitSlotsTest, PasteAndMoveIntoAnEmptySlotKeepItsLeftoversForTheUndo)
     expectUndoAndRedo("Move 2 presets");
 }
 
+TEST_F(UnitSlotsTest, AnExportedSlotImportsBackAsTheSameSlotAndNoFileIsOverwritten)
+{
+    const TempFolder folder;
+    const auto exported = slots.exportSlots({kHall, kBigHall, kEmpty}, folder.path);
+    ASSERT_TRUE(exported.outcome.done()) << exported.outcome.message;
+    ASSERT_EQ(exported.files, (std::vector{folder.path / "REVERB HALL 1 HALL.fxp", folder.path / "REVERB HALL 2 BIG HALL.fxp"}));
+    std::vector<uint8_t> expected(factory.begin() + Addr::stored(0, 1, 0), factory.begin() + Addr::stored(0, 1, 32));
+    expected.push_back(0);
+    EXPECT_EQ(readBytes(exported.files[1]), expected);
+    EXPECT_TRUE(rig.memoryWrites().empty());
+    EXPECT_EQ(slots.exportSlots({kHall}, folder.path).files,
+              std::vector{folder.path / "REVERB HALL 1 HALL (2).fxp"});
+
+    rig.port.clearLog();
+    const SlotOutcome imported = slots.importFiles(exported.files, 0);
+    ASSERT_TRUE(imported.done()) << imported.message;
+    EXPECT_EQ(imported.changed, (std::vector<SlotRef>{kEmpty, {0, 5}}));
+    EXPECT_EQ(slotOn(rig.device, kEmpty), slotOn(rig.device, kHall));
+    EXPECT_EQ(slotOn(rig.device, {0, 5}), slotOn(rig.device, kBigHall));
+    expectEveryWriteReadBack();
+    expectUndoAndRedo("Import 2 presets");
+}
+
 TEST_F(UnitSlotsTest, RefusalsSendNothingAndSayWhy)
 {
     EXPECT_EQ(slots.copy({kHall}, {kChorus}).message,
@@ -229,6 +253,24 @@ TEST_F(UnitSlotsTest, RefusalsSendNothingAndSayWhy)
     EXPECT_TRUE(slots.swap(kHall, kChorus).refused);
     EXPECT_TRUE(slots.copy({kHall, kBigHall}, {{0, 7}}).refused) << "no slot after the eighth";
     EXPECT_TRUE(slots.rename(kEmpty, "X").refused);
+
+    const TempFolder folder;
+    std::vector<uint8_t> preset(33, 1);
+    preset[32] = 7;
+    writeBytes(folder.path / "lush.fxp", preset);
+    EXPECT_EQ(slots.importFiles({folder.path / "lush.fxp"}, 0).message,
+              "lush.fxp holds a CHORUS preset: it cannot go into a REVERB HALL slot, as each effect has its own "
+              "presets.");
+    writeBytes(folder.path / "short.fxp", std::vector<uint8_t>(20, 0));
+    EXPECT_TRUE(slots.importFiles({folder.path / "short.fxp"}, 0).refused);
+    preset[32] = 0;
+    std::vector<std::filesystem::path> five;
+    for (int i = 0; i < 5; ++i) {
+        five.push_back(folder.path / (std::to_string(i) + ".fxp"));
+        writeBytes(five.back(), preset);
+    }
+    EXPECT_EQ(slots.importFiles(five, 0).message,
+              "REVERB HALL has 4 empty slots left: 5 presets do not fit. Nothing was changed.");
     rig.state.unitChanged = true;
     EXPECT_TRUE(slots.clear({kHall}).refused);
     rig.state.unitChanged = false;
