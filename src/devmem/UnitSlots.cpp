@@ -505,18 +505,8 @@ private:
     void finish(const std::string& label, const Plan& plan, const Images& before,
                 const std::map<int, uint8_t>& numbersBefore)
     {
-        if (!replaying_) {
-            HistoryStep step;
-            step.kind = StepKind::Slots;
-            step.label = label;
-            for (const auto& [at, target] : plan.slots)
-                for (int i = 0; i < kImageBytes; ++i)
-                    step.memory.push_back(
-                        {imageAddress(at, i), imageByte(before.at(at), i), imageByte(target, i)});
-            for (const auto& [effect, number] : plan.slotNumbers)
-                step.memory.push_back({Addr::slotNumber(effect), numbersBefore.at(effect), number});
-            editor_.history().record(std::move(step));
-        }
+        if (!replaying_)
+            record(label, plan, before, numbersBefore);
         // The device copy is the stored preset the effect's slot number points to.
         std::set<int> effects;
         for (const auto& [at, target] : plan.slots)
@@ -530,6 +520,24 @@ private:
         }
         editor_.showPresetCaption(state_.currentEffect);
     }
+
+public:
+    void record(const std::string& label, const Plan& plan, const Images& before,
+                const std::map<int, uint8_t>& numbersBefore)
+    {
+            HistoryStep step;
+            step.kind = StepKind::Slots;
+            step.label = label;
+            for (const auto& [at, target] : plan.slots)
+                for (int i = 0; i < kImageBytes; ++i)
+                    step.memory.push_back(
+                        {imageAddress(at, i), imageByte(before.at(at), i), imageByte(target, i)});
+            for (const auto& [effect, number] : plan.slotNumbers)
+                step.memory.push_back({Addr::slotNumber(effect), numbersBefore.at(effect), number});
+            editor_.history().record(std::move(step));
+    }
+
+private:
 
     bool ensure(SlotRef at, std::optional<Image>& image, const FailureWatch& watch)
     {
@@ -656,6 +664,48 @@ std::optional<SlotBackup> UnitSlots::slot(SlotRef at)
     if (!images)
         return std::nullopt;
     return images->at(at);
+}
+
+std::optional<SlotBackup> UnitSlots::held(SlotRef at) const
+{
+    return SlotWriter(editor_).held(at);
+}
+
+namespace {
+
+Image storedImage(std::string name, const SlotBytes& data)
+{
+    return Image{Addr::SlotUsed, CentreName(name), data};
+}
+
+std::string storeLabel(SlotRef at, const std::string& name)
+{
+    const std::string shown = trimmed(name);
+    return "Store " + (shown.empty() ? std::string("a preset") : shown) + " in " + slotText(at);
+}
+
+} // namespace
+
+SlotOutcome UnitSlots::store(SlotRef at, const std::string& typed, const SlotBytes& data)
+{
+    if (!validRef(at))
+        return refused("There is no such slot.");
+    SlotOutcome outcome = SlotWriter(editor_).run(storeLabel(at, typed), {at}, [&](const Images&) {
+        return Plan{{{at, storedImage(typed, data)}}, {{at.effect, static_cast<uint8_t>(at.slot)}}};
+    });
+    if (outcome.done())
+        editor_.state().presetNames[static_cast<std::size_t>(at.effect)][static_cast<std::size_t>(at.slot)] = typed;
+    return outcome;
+}
+
+void UnitSlots::recordStore(SlotRef at, const std::string& typed, const SlotBackup& before, int numberBefore)
+{
+    SlotBytes data{};
+    for (int c = 0; c < kDeviceColumns; ++c)
+        data[static_cast<std::size_t>(c)] = editor_.state().store.at(at.effect, c);
+    const Plan plan{{{at, storedImage(typed, data)}}, {{at.effect, static_cast<uint8_t>(at.slot)}}};
+    SlotWriter(editor_).record(storeLabel(at, typed), plan, {{at, before}},
+                               {{at.effect, static_cast<uint8_t>(numberBefore)}});
 }
 
 SlotOutcome UnitSlots::rename(SlotRef at, const std::string& typed)

@@ -2,6 +2,7 @@
 #include "TempFolder.hpp"
 
 #include "devmem/MemoryDump.hpp"
+#include "devmem/PresetDialogs.hpp"
 #include "devmem/UnitSlots.hpp"
 #include "state/CodePage.hpp"
 
@@ -244,6 +245,44 @@ TEST_F(UnitSlotsTest, AnExportedSlotImportsBackAsTheSameSlotAndNoFileIsOverwritt
     EXPECT_EQ(slotOn(rig.device, {0, 5}), slotOn(rig.device, kBigHall));
     expectEveryWriteReadBack();
     expectUndoAndRedo("Import 2 presets");
+}
+
+// The store dialog's store is undone like the slot operations; in the exact order its frames stay
+// those of old, and it is undoable when the editor held the slot before.
+TEST_F(UnitSlotsTest, AStoreIsUndoneToTheSlotsBytesBeforeInEitherOrder)
+{
+    const SlotRef concert{0, 2};
+    for (const bool exactOrder : {false, true}) {
+        SCOPED_TRACE(exactOrder ? "exact order" : "any order");
+        rig.state.exactOrder = exactOrder;
+        if (exactOrder) {
+            ASSERT_TRUE(slots.slot(concert));
+            rig.state.known.set({UnitPart::SlotNumber, 0}, UnitKnowledge::Depth::Confirmed);
+        }
+        rig.select(0);
+        rig.state.store.at(0, 3) = static_cast<uint8_t>(rig.state.store.at(0, 3) + 1);
+        StoreDialog dialog{rig.editor};
+        dialog.load();
+        dialog.form.Text1.text = "ORCA";
+        dialog.form.Combo1.index = concert.slot;
+        rig.host.answer(true);
+        rig.port.clearLog();
+        dialog.commandClick(1);
+        ASSERT_FALSE(dialog.form.open);
+        const SlotBackup orca = slotOn(rig.device, concert);
+        EXPECT_EQ(std::string(orca.name.begin(), orca.name.end()), "  ORCA  ");
+        EXPECT_EQ(orca.data[3], rig.state.store.at(0, 3));
+        EXPECT_EQ(rig.device.peek(Addr::slotNumber(0)), concert.slot);
+        if (exactOrder) {
+            EXPECT_EQ(rig.memoryWrites().size(), 1u + 8 + 32 + 1 + 1) << "the writes of old, nothing read";
+            EXPECT_TRUE(rig.memoryReads().empty());
+        } else {
+            expectEveryWriteReadBack();
+        }
+        expectUndoAndRedo("Store ORCA in REVERB HALL 3");
+        ASSERT_TRUE(rig.editor.undo());
+        EXPECT_EQ(differences(factory, memoryOf(rig.device)), std::vector<int>{});
+    }
 }
 
 TEST_F(UnitSlotsTest, RefusalsSendNothingAndSayWhy)
