@@ -1,6 +1,8 @@
 #include "EditorRig.hpp"
+#include "TempFolder.hpp"
 
 #include "devmem/MemoryDump.hpp"
+#include "devmem/PresetDialogs.hpp"
 #include "devmem/UnitSlots.hpp"
 #include "state/CodePage.hpp"
 
@@ -222,6 +224,67 @@ TEST_F(UnitSlotsTest, PasteAndMoveIntoAnEmptySlotKeepItsLeftoversForTheUndo)
     expectUndoAndRedo("Move 2 presets");
 }
 
+TEST_F(UnitSlotsTest, AnExportedSlotImportsBackAsTheSameSlotAndNoFileIsOverwritten)
+{
+    const TempFolder folder;
+    const auto exported = slots.exportSlots({kHall, kBigHall, kEmpty}, folder.path);
+    ASSERT_TRUE(exported.outcome.done()) << exported.outcome.message;
+    ASSERT_EQ(exported.files, (std::vector{folder.path / "REVERB HALL 1 HALL.fxp", folder.path / "REVERB HALL 2 BIG HALL.fxp"}));
+    std::vector<uint8_t> expected(factory.begin() + Addr::stored(0, 1, 0), factory.begin() + Addr::stored(0, 1, 32));
+    expected.push_back(0);
+    EXPECT_EQ(readBytes(exported.files[1]), expected);
+    EXPECT_TRUE(rig.memoryWrites().empty());
+    EXPECT_EQ(slots.exportSlots({kHall}, folder.path).files,
+              std::vector{folder.path / "REVERB HALL 1 HALL (2).fxp"});
+
+    rig.port.clearLog();
+    const SlotOutcome imported = slots.importFiles(exported.files, 0);
+    ASSERT_TRUE(imported.done()) << imported.message;
+    EXPECT_EQ(imported.changed, (std::vector<SlotRef>{kEmpty, {0, 5}}));
+    EXPECT_EQ(slotOn(rig.device, kEmpty), slotOn(rig.device, kHall));
+    EXPECT_EQ(slotOn(rig.device, {0, 5}), slotOn(rig.device, kBigHall));
+    expectEveryWriteReadBack();
+    expectUndoAndRedo("Import 2 presets");
+}
+
+// The store dialog's store is undone like the slot operations; in the exact order its frames stay
+// those of old, and it is undoable when the editor held the slot before.
+TEST_F(UnitSlotsTest, AStoreIsUndoneToTheSlotsBytesBeforeInEitherOrder)
+{
+    const SlotRef concert{0, 2};
+    for (const bool exactOrder : {false, true}) {
+        SCOPED_TRACE(exactOrder ? "exact order" : "any order");
+        rig.state.exactOrder = exactOrder;
+        if (exactOrder) {
+            ASSERT_TRUE(slots.slot(concert));
+            rig.state.known.set({UnitPart::SlotNumber, 0}, UnitKnowledge::Depth::Confirmed);
+        }
+        rig.select(0);
+        rig.state.store.at(0, 3) = static_cast<uint8_t>(rig.state.store.at(0, 3) + 1);
+        StoreDialog dialog{rig.editor};
+        dialog.load();
+        dialog.form.Text1.text = "ORCA";
+        dialog.form.Combo1.index = concert.slot;
+        rig.host.answer(true);
+        rig.port.clearLog();
+        dialog.commandClick(1);
+        ASSERT_FALSE(dialog.form.open);
+        const SlotBackup orca = slotOn(rig.device, concert);
+        EXPECT_EQ(std::string(orca.name.begin(), orca.name.end()), "  ORCA  ");
+        EXPECT_EQ(orca.data[3], rig.state.store.at(0, 3));
+        EXPECT_EQ(rig.device.peek(Addr::slotNumber(0)), concert.slot);
+        if (exactOrder) {
+            EXPECT_EQ(rig.memoryWrites().size(), 1u + 8 + 32 + 1 + 1) << "the writes of old, nothing read";
+            EXPECT_TRUE(rig.memoryReads().empty());
+        } else {
+            expectEveryWriteReadBack();
+        }
+        expectUndoAndRedo("Store ORCA in REVERB HALL 3");
+        ASSERT_TRUE(rig.editor.undo());
+        EXPECT_EQ(differences(factory, memoryOf(rig.device)), std::vector<int>{});
+    }
+}
+
 TEST_F(UnitSlotsTest, RefusalsSendNothingAndSayWhy)
 {
     EXPECT_EQ(slots.copy({kHall}, {kChorus}).message,
@@ -229,6 +292,24 @@ TEST_F(UnitSlotsTest, RefusalsSendNothingAndSayWhy)
     EXPECT_TRUE(slots.swap(kHall, kChorus).refused);
     EXPECT_TRUE(slots.copy({kHall, kBigHall}, {{0, 7}}).refused) << "no slot after the eighth";
     EXPECT_TRUE(slots.rename(kEmpty, "X").refused);
+
+    const TempFolder folder;
+    std::vector<uint8_t> preset(33, 1);
+    preset[32] = 7;
+    writeBytes(folder.path / "lush.fxp", preset);
+    EXPECT_EQ(slots.importFiles({folder.path / "lush.fxp"}, 0).message,
+              "lush.fxp holds a CHORUS preset: it cannot go into a REVERB HALL slot, as each effect has its own "
+              "presets.");
+    writeBytes(folder.path / "short.fxp", std::vector<uint8_t>(20, 0));
+    EXPECT_TRUE(slots.importFiles({folder.path / "short.fxp"}, 0).refused);
+    preset[32] = 0;
+    std::vector<std::filesystem::path> five;
+    for (int i = 0; i < 5; ++i) {
+        five.push_back(folder.path / (std::to_string(i) + ".fxp"));
+        writeBytes(five.back(), preset);
+    }
+    EXPECT_EQ(slots.importFiles(five, 0).message,
+              "REVERB HALL has 4 empty slots left: 5 presets do not fit. Nothing was changed.");
     rig.state.unitChanged = true;
     EXPECT_TRUE(slots.clear({kHall}).refused);
     rig.state.unitChanged = false;
