@@ -2,12 +2,12 @@
 // and `qrv5173-cli export` run it, against qrv5173-emu pacing at 4800 baud: the wall time
 // against the wire time of the export's own exchanges.
 #include "EmulatorProcess.hpp"
+#include "FactoryImage.hpp"
+#include "MemoryFile.hpp"
 
 #include "app/Program.hpp"
 #include "devmem/MemoryDump.hpp"
 #include "devmem/UnitSlots.hpp"
-#include "emulator/DeviceModel.hpp"
-#include "emulator/MemoryFile.hpp"
 #include "link/SerialTransport.hpp"
 
 #include <QCoreApplication>
@@ -31,8 +31,7 @@ using bench::wireSoFar;
 // Every slot stored, its name and data telling it apart.
 std::vector<uint8_t> fullUnit()
 {
-    const DeviceModel factory;
-    std::vector<uint8_t> memory(factory.memory().begin(), factory.memory().end());
+    std::vector<uint8_t> memory = factoryImage();
     for (int e = 0; e < kEffectCount; ++e)
         for (int s = 0; s < kSlotCount; ++s) {
             memory[Addr::directory(e, s)] = Addr::SlotUsed;

@@ -102,7 +102,7 @@ std::string helpOf(const SlotCommand& command)
             "\n"
             "Exit status: 0 when " +
             std::string(command.done) +
-            ", 1 when the command was refused (nothing is written then),\n"
+            ", 1 when the command was refused (the unit is not written then),\n"
             "no device answered, the link failed, the command was stopped or the unit read back\n"
             "otherwise, 2 for a wrong command line.\n";
     return text;
@@ -202,7 +202,7 @@ int reported(const SlotCommand& command, const SlotOutcome& outcome, const std::
 {
     const char* message = outcome.message.c_str();
     if (outcome.refused) {
-        std::fprintf(stderr, "qrv5173-cli %s: refused, nothing written: %s\n", command.name, message);
+        std::fprintf(stderr, "qrv5173-cli %s: %s\n", command.name, message);
         return kFailed;
     }
     switch (outcome.end) {
