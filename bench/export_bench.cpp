@@ -68,6 +68,14 @@ void BM_ExportWholeUnitPaced(benchmark::State& bench)
             bench.SkipWithError("no emulator answered");
             break;
         }
+        // As in the panel, the directory and names are held before the export starts.
+        std::vector<UnitItem> names;
+        for (const SlotRef& at : all)
+            names.push_back({UnitPart::Name, at.effect, at.slot});
+        if (!program.editor.provide(names)) {
+            bench.SkipWithError("the names could not be read");
+            break;
+        }
         const auto out = folder / "presets";
         std::filesystem::remove_all(out);
         std::filesystem::create_directories(out);

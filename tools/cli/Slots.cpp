@@ -23,6 +23,7 @@ struct SlotCommand {
     const char* description;
     const char* options;   // the command's own options, as help lines, or ""
     const char* done;      // the exit status 0 says ...
+    bool writes = true;    // to the unit
 };
 
 constexpr SlotCommand kSlots{
@@ -30,7 +31,7 @@ constexpr SlotCommand kSlots{
     "Lists the QRV5173's 128 preset slots on standard output, one line per slot: the\n"
     "effect's number and name, the slot 1-8 and the stored preset's name (blanks around it\n"
     "left out), or \"empty\". The names are read as the editor's load dialog reads them.\n",
-    "", "the list was read"};
+    "", "the list was read", false};
 
 constexpr SlotCommand kCopy{
     "copy", "copy a stored preset to another slot of its effect", "FROM TO",
@@ -66,15 +67,18 @@ constexpr SlotCommand kExport{
     "given, all 128 slots when nothing is given) to DIR as a preset file (*.fxp) named\n"
     "\"<EFFECT> <SLOT> <NAME>.fxp\", e.g. \"REVERB HALL 3 WIDE.fxp\": the slot's 32 stored bytes\n"
     "and its effect, untouched by page rules, so that importing it gives the same slot\n"
-    "back. Empty slots give no file. DIR is made when missing. The files written are\n"
+    "back. Empty slots give no file. DIR is made when missing; a file already there is\n"
+    "kept, and the new one gets \" (2)\" and so on before \".fxp\". The files written are\n"
     "listed on standard output.\n",
-    "  --out DIR           the folder to write the files to\n", "every file was written"};
+    "  --out DIR           the folder to write the files to\n", "every file was written", false};
 
 constexpr SlotCommand kImport{
     "import", "write preset files to slots of their effect", "FILE... --to EFFECT[:SLOT]",
     "Writes the preset files (*.fxp, 33 bytes) to the unit: to SLOT and the slots after it,\n"
-    "or without a slot to the first empty slots of EFFECT. A file of another effect, or\n"
-    "more files than there are (empty) slots, is refused before anything is written.\n",
+    "or without a slot to the first empty slots of EFFECT. A preset is named after its\n"
+    "file, without the \"<EFFECT> <SLOT> \" an export puts first, and centred. A file of\n"
+    "another effect, or more files than there are (empty) slots, is refused before\n"
+    "anything is written.\n",
     "  --to EFFECT[:SLOT]  where the presets go\n", "every preset reads back as intended"};
 
 std::string helpOf(const SlotCommand& command)
@@ -92,7 +96,7 @@ std::string helpOf(const SlotCommand& command)
                        "written as - or _) or its number, the slot 1 to 8, as in tap-delay:3 or 6:3.\n"
                        "Effects:\n" +
                        effectTable() + "\n";
-    if (std::string_view(command.name) != kSlots.name)
+    if (command.writes)
         text += "Every byte written is read back until it agrees. A stored preset is marked stored\n"
                 "only once its name and data are whole, so a stop or a lost link leaves no slot that\n"
                 "reads as stored with mixed data; the tool then says which slots were left how.\n"
@@ -102,9 +106,9 @@ std::string helpOf(const SlotCommand& command)
             "\n"
             "Exit status: 0 when " +
             std::string(command.done) +
-            ", 1 when the command was refused (the unit is not written then),\n"
-            "no device answered, the link failed, the command was stopped or the unit read back\n"
-            "otherwise, 2 for a wrong command line.\n";
+            ";\n1 when the command was refused (nothing is written to the unit then), no device\n"
+            "answered, the link failed, the command was stopped or the unit read back otherwise;\n"
+            "2 for a wrong command line.\n";
     return text;
 }
 
