@@ -285,6 +285,30 @@ TEST_F(UnitSlotsTest, AStoreIsUndoneToTheSlotsBytesBeforeInEitherOrder)
     }
 }
 
+TEST_F(UnitSlotsTest, CancelStopsBetweenSlotsAndTellsWhichWereWritten)
+{
+    std::size_t firstOfBigHall = 0;
+    {
+        SlotsRig dry;
+        ASSERT_TRUE(dry.slots.swap(kHall, kBigHall).done());
+        const auto& sent = dry.rig.port.sent();
+        while (!(sent[firstOfBigHall].bytes[2] == Cmd::WriteByte &&
+                 (sent[firstOfBigHall].bytes[3] << 8 | sent[firstOfBigHall].bytes[4]) == Addr::directory(0, 1)))
+            ++firstOfBigHall;
+    }
+    rig.host.cancelAtStep = static_cast<int>(firstOfBigHall) - 4; // while HALL is being written
+    const SlotOutcome outcome = slots.swap(kHall, kBigHall);
+    EXPECT_EQ(outcome.end, TransferEnd::Cancelled);
+    EXPECT_TRUE(rig.host.progress.back().cancellable);
+    EXPECT_EQ(outcome.message, "\"Swap REVERB HALL 1 and 2\" stopped: it was cancelled. REVERB HALL 1 was written. "
+                               "The other slots are as they were.");
+    EXPECT_EQ(slotOn(rig.device, kHall), slotOn(rig.device, kBigHall));
+    expectRecordsEqualUnit();
+    rig.host.cancelAtStep.reset();
+    ASSERT_TRUE(rig.editor.undo());
+    EXPECT_EQ(differences(factory, memoryOf(rig.device)), std::vector<int>{});
+}
+
 TEST_F(UnitSlotsTest, RefusalsSendNothingAndSayWhy)
 {
     EXPECT_EQ(slots.copy({kHall}, {kChorus}).message,
