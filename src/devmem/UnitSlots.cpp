@@ -211,8 +211,9 @@ public:
             return std::nullopt;
         link_.ArmPort(kNameLength);
         const auto name = readUntilAgreed<NameBytes>([&]() -> std::optional<NameBytes> {
-            if (watch.failed() || !link_.ReadBlock8(Cmd::ReadName, 0, 0, 0, 0, static_cast<uint8_t>(at.effect),
-                                                    static_cast<uint8_t>(at.slot)))
+            if (watch.failed() ||
+                !link_.ReadBlock8(Cmd::ReadName, 0, 0, 0, 0, static_cast<uint8_t>(at.effect),
+                                  static_cast<uint8_t>(at.slot)))
                 return std::nullopt;
             NameBytes bytes{};
             std::copy_n(state_.replyBuffer.begin(), kNameLength, bytes.begin());
@@ -268,8 +269,8 @@ public:
                 outcome = *refused;
                 return std::nullopt;
             }
-            LongOperation operation(link_, editor_.host(), kSlotsTitle,
-                                    static_cast<int>(refs.size()) * kImageBytes * 2, true);
+            LongOperation operation(link_, editor_.host(), kSlotsTitle, static_cast<int>(refs.size()) * kImageBytes * 2,
+                                    true);
             bool complete = false;
             bool cancelled = false;
             const bool found = runStartingOverAfterReconnect(
@@ -373,8 +374,7 @@ private:
     SlotOutcome runOnUnit(const std::string& label, const std::vector<SlotRef>& reads, const Build& build)
     {
         Host& host = editor_.host();
-        LongOperation operation(link_, host, kSlotsTitle, static_cast<int>(reads.size()) * kImageBytes * 2,
-                                      true);
+        LongOperation operation(link_, host, kSlotsTitle, static_cast<int>(reads.size()) * kImageBytes * 2, true);
         std::map<SlotRef, std::optional<Image>> now;   // what the unit holds; none when a cut left it unsure
         std::map<int, std::optional<uint8_t>> numbers; // likewise of the slot numbers
         Images before;
@@ -525,20 +525,18 @@ public:
     void record(const std::string& label, const Plan& plan, const Images& before,
                 const std::map<int, uint8_t>& numbersBefore)
     {
-            HistoryStep step;
-            step.kind = StepKind::Slots;
-            step.label = label;
-            for (const auto& [at, target] : plan.slots)
-                for (int i = 0; i < kImageBytes; ++i)
-                    step.memory.push_back(
-                        {imageAddress(at, i), imageByte(before.at(at), i), imageByte(target, i)});
-            for (const auto& [effect, number] : plan.slotNumbers)
-                step.memory.push_back({Addr::slotNumber(effect), numbersBefore.at(effect), number});
-            editor_.history().record(std::move(step));
+        HistoryStep step;
+        step.kind = StepKind::Slots;
+        step.label = label;
+        for (const auto& [at, target] : plan.slots)
+            for (int i = 0; i < kImageBytes; ++i)
+                step.memory.push_back({imageAddress(at, i), imageByte(before.at(at), i), imageByte(target, i)});
+        for (const auto& [effect, number] : plan.slotNumbers)
+            step.memory.push_back({Addr::slotNumber(effect), numbersBefore.at(effect), number});
+        editor_.history().record(std::move(step));
     }
 
 private:
-
     bool ensure(SlotRef at, std::optional<Image>& image, const FailureWatch& watch)
     {
         if (!image)
@@ -633,14 +631,16 @@ std::optional<SlotOutcome> otherEffect(const std::vector<SlotRef>& from, const s
 {
     for (std::size_t i = 0; i < from.size() && i < to.size(); ++i)
         if (from[i].effect != to[i].effect)
-            return refused("A " + effectName(from[i].effect) + " preset cannot go into a " +
-                           effectName(to[i].effect) + " slot: each effect has its own presets.");
+            return refused("A " + effectName(from[i].effect) + " preset cannot go into a " + effectName(to[i].effect) +
+                           " slot: each effect has its own presets.");
     return std::nullopt;
 }
 
 } // namespace
 
-UnitSlots::UnitSlots(Editor& editor) : editor_(editor) {}
+UnitSlots::UnitSlots(Editor& editor) : editor_(editor)
+{
+}
 
 bool UnitSlots::stored(SlotRef at) const
 {
@@ -732,7 +732,8 @@ SlotOutcome UnitSlots::clear(const std::vector<SlotRef>& slots)
     std::copy_if(slots.begin(), slots.end(), std::back_inserter(full), [this](SlotRef at) { return stored(at); });
     if (full.empty())
         return refused("The selected slots are empty already: nothing was changed.");
-    const std::string label = full.size() == 1 ? "Clear " + slotText(full.front()) : "Clear " + presetsText(full.size());
+    const std::string label =
+        full.size() == 1 ? "Clear " + slotText(full.front()) : "Clear " + presetsText(full.size());
     return SlotWriter(editor_).run(label, full, [&](const Images& before) {
         Plan plan;
         for (SlotRef at : full)
@@ -832,8 +833,8 @@ SlotOutcome UnitSlots::importFiles(const std::vector<std::filesystem::path>& fil
             if (!stored({effect, s}) && targets.size() < presets.size())
                 targets.push_back({effect, s});
         if (targets.size() < presets.size())
-            return refused(effectName(effect) + " has " + std::to_string(targets.size()) + " empty slots left: " +
-                           presetsText(presets.size()) + " do not fit. Nothing was changed.");
+            return refused(effectName(effect) + " has " + std::to_string(targets.size()) +
+                           " empty slots left: " + presetsText(presets.size()) + " do not fit. Nothing was changed.");
     }
     if (targets.size() == 1)
         for (std::size_t i = 1; i < presets.size(); ++i)
@@ -893,8 +894,7 @@ std::string UnitSlots::exportName(SlotRef at, const std::string& name)
     if (!shown.empty())
         text += " " + shown;
     for (char& c : text)
-        if (std::string_view("/\\:*?\"<>|").find(c) != std::string_view::npos ||
-            static_cast<unsigned char>(c) < 0x20)
+        if (std::string_view("/\\:*?\"<>|").find(c) != std::string_view::npos || static_cast<unsigned char>(c) < 0x20)
             c = '_';
     return text + ".fxp";
 }

@@ -51,9 +51,9 @@ SlotBackup slotOn(const DeviceModel& device, SlotRef at)
     return b;
 }
 
-constexpr SlotRef kHall{0, 0};     // "HALL", the slot the unit last used
-constexpr SlotRef kBigHall{0, 1};  // "BIG HALL"
-constexpr SlotRef kEmpty{0, 3};    // empty, with leftovers of an old preset
+constexpr SlotRef kHall{0, 0};    // "HALL", the slot the unit last used
+constexpr SlotRef kBigHall{0, 1}; // "BIG HALL"
+constexpr SlotRef kEmpty{0, 3};   // empty, with leftovers of an old preset
 constexpr SlotRef kChorus{7, 0};
 
 struct SlotsRig {
@@ -77,8 +77,7 @@ struct SlotsRig {
                 rig.state.presetDirectory[static_cast<std::size_t>(e)][static_cast<std::size_t>(s)] =
                     std::to_string(b.directory);
                 if (b.stored())
-                    rig.state.presetNames[static_cast<std::size_t>(e)][static_cast<std::size_t>(s)] =
-                        nameText(b.name);
+                    rig.state.presetNames[static_cast<std::size_t>(e)][static_cast<std::size_t>(s)] = nameText(b.name);
             }
         }
         factory = memoryOf(rig.device);
@@ -213,8 +212,10 @@ TEST_F(UnitSlotsTest, PasteAndMoveIntoAnEmptySlotKeepItsLeftoversForTheUndo)
     ASSERT_TRUE(outcome.done()) << outcome.message;
     Memory expected = factory;
     for (std::size_t i = 0; i < 41; ++i) {
-        expected[static_cast<std::size_t>(slotAddresses({0, 5})[i])] = factory[static_cast<std::size_t>(slotAddresses(kHall)[i])];
-        expected[static_cast<std::size_t>(slotAddresses({0, 6})[i])] = factory[static_cast<std::size_t>(slotAddresses(kBigHall)[i])];
+        expected[static_cast<std::size_t>(slotAddresses({0, 5})[i])] =
+            factory[static_cast<std::size_t>(slotAddresses(kHall)[i])];
+        expected[static_cast<std::size_t>(slotAddresses({0, 6})[i])] =
+            factory[static_cast<std::size_t>(slotAddresses(kBigHall)[i])];
     }
     expected[Addr::directory(0, 0)] = Addr::SlotErased;
     expected[Addr::directory(0, 1)] = Addr::SlotErased;
@@ -229,13 +230,13 @@ TEST_F(UnitSlotsTest, AnExportedSlotImportsBackAsTheSameSlotAndNoFileIsOverwritt
     const TempFolder folder;
     const auto exported = slots.exportSlots({kHall, kBigHall, kEmpty}, folder.path);
     ASSERT_TRUE(exported.outcome.done()) << exported.outcome.message;
-    ASSERT_EQ(exported.files, (std::vector{folder.path / "REVERB HALL 1 HALL.fxp", folder.path / "REVERB HALL 2 BIG HALL.fxp"}));
+    ASSERT_EQ(exported.files,
+              (std::vector{folder.path / "REVERB HALL 1 HALL.fxp", folder.path / "REVERB HALL 2 BIG HALL.fxp"}));
     std::vector<uint8_t> expected(factory.begin() + Addr::stored(0, 1, 0), factory.begin() + Addr::stored(0, 1, 32));
     expected.push_back(0);
     EXPECT_EQ(readBytes(exported.files[1]), expected);
     EXPECT_TRUE(rig.memoryWrites().empty());
-    EXPECT_EQ(slots.exportSlots({kHall}, folder.path).files,
-              std::vector{folder.path / "REVERB HALL 1 HALL (2).fxp"});
+    EXPECT_EQ(slots.exportSlots({kHall}, folder.path).files, std::vector{folder.path / "REVERB HALL 1 HALL (2).fxp"});
 
     rig.port.clearLog();
     const SlotOutcome imported = slots.importFiles(exported.files, 0);
@@ -300,8 +301,9 @@ TEST_F(UnitSlotsTest, CancelStopsBetweenSlotsAndTellsWhichWereWritten)
     const SlotOutcome outcome = slots.swap(kHall, kBigHall);
     EXPECT_EQ(outcome.end, TransferEnd::Cancelled);
     EXPECT_TRUE(rig.host.progress.back().cancellable);
-    EXPECT_EQ(outcome.message, "\"Swap REVERB HALL 1 and 2\" stopped: it was cancelled. REVERB HALL 1 was written. "
-                               "The other slots are as they were.");
+    EXPECT_EQ(outcome.message,
+              "\"Swap REVERB HALL 1 and 2\" stopped: it was cancelled. REVERB HALL 1 was written. "
+              "The other slots are as they were.");
     EXPECT_EQ(slotOn(rig.device, kHall), slotOn(rig.device, kBigHall));
     expectRecordsEqualUnit();
     rig.host.cancelAtStep.reset();
