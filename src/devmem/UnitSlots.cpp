@@ -63,18 +63,13 @@ uint16_t imageAddress(SlotRef at, int i)
     return Addr::directory(at.effect, at.slot);
 }
 
-uint8_t& imageByte(Image& image, int i)
+template <class SlotImage> auto& imageByte(SlotImage& image, int i)
 {
     if (i < kNameLength)
         return image.name[static_cast<std::size_t>(i)];
     if (i < kNameLength + kDeviceColumns)
         return image.data[static_cast<std::size_t>(i - kNameLength)];
     return image.directory;
-}
-
-uint8_t imageByte(const Image& image, int i)
-{
-    return imageByte(const_cast<Image&>(image), i);
 }
 
 // The slot whose byte lives at the address, and which byte of its image it is.
@@ -403,6 +398,8 @@ private:
                         const auto settled = readUntilAgreed<uint8_t>([&]() -> std::optional<uint8_t> {
                             return watch.failed() ? std::nullopt : link_.tryReadByte(Addr::slotNumber(effect));
                         });
+                        if (settled.outcome == Confirm::Unconfirmed)
+                            problem_ = neverAgreed(effectName(effect) + " slot number");
                         if (settled.outcome != Confirm::Agreed)
                             return;
                         value = settled.value;
@@ -419,8 +416,10 @@ private:
                         return;
                 }
                 for (const auto& [effect, number] : plan->slotNumbers)
-                    if (numbers[effect] != number && !put(Addr::slotNumber(effect), number, numbers[effect], watch))
+                    if (numbers[effect] != number && !put(Addr::slotNumber(effect), number, numbers[effect], watch)) {
+                        known_.set({UnitPart::SlotNumber, effect}, Depth::Unread);
                         return;
+                    }
                 complete = true;
             },
             OtherUnit::Stop);
@@ -486,10 +485,13 @@ private:
         const auto writeByte = [&](int i, uint8_t value) {
             std::optional<uint8_t> held = imageByte(*now, i);
             const bool done = put(imageAddress(at, i), value, held, watch);
-            if (held)
+            if (held) {
                 imageByte(*now, i) = *held;
-            else
+            } else {
+                // Read afresh after a reconnection, never taken from the records.
                 now.reset();
+                forget(at);
+            }
             return done;
         };
         const bool contentChanges = now->name != target.name || now->data != target.data;
