@@ -190,30 +190,40 @@ public:
     std::optional<Image> read(SlotRef at, const FailureWatch& watch)
     {
         Image image;
+        const Image records = recorded(at);
+        // What the editor read once of a stored slot counts as a first read.
+        const auto readOnce = [&](const UnitItem& item) {
+            return known_.depth(item) == Depth::Read && (item.part == UnitPart::Directory || records.stored());
+        };
         const auto byteAt = [&](uint16_t address) {
             return [this, &watch, address]() -> std::optional<uint8_t> {
                 return watch.failed() ? std::nullopt : link_.tryReadByte(address);
             };
         };
-        const auto settled = [&](uint8_t& into, uint16_t address, const std::string& what) {
-            const auto found = readUntilAgreed<uint8_t>(byteAt(address));
+        const auto settled = [&](uint8_t& into, const UnitItem& item, uint8_t held, uint16_t address,
+                                 const std::string& what) {
+            const auto found =
+                readUntilAgreed<uint8_t>(byteAt(address), readOnce(item) ? std::vector{held} : std::vector<uint8_t>{});
             if (found.outcome == Confirm::Unconfirmed)
                 problem_ = neverAgreed(slotText(at) + " " + what);
             into = found.value;
             return found.outcome == Confirm::Agreed;
         };
-        if (!settled(image.directory, Addr::directory(at.effect, at.slot), "directory byte"))
+        if (!settled(image.directory, {UnitPart::Directory, at.effect, at.slot}, records.directory,
+                     Addr::directory(at.effect, at.slot), "directory byte"))
             return std::nullopt;
         link_.ArmPort(kNameLength);
-        const auto name = readUntilAgreed<NameBytes>([&]() -> std::optional<NameBytes> {
-            if (watch.failed() ||
-                !link_.ReadBlock8(Cmd::ReadName, 0, 0, 0, 0, static_cast<uint8_t>(at.effect),
-                                  static_cast<uint8_t>(at.slot)))
-                return std::nullopt;
-            NameBytes bytes{};
-            std::copy_n(state_.replyBuffer.begin(), kNameLength, bytes.begin());
-            return bytes;
-        });
+        const auto name = readUntilAgreed<NameBytes>(
+            [&]() -> std::optional<NameBytes> {
+                if (watch.failed() ||
+                    !link_.ReadBlock8(Cmd::ReadName, 0, 0, 0, 0, static_cast<uint8_t>(at.effect),
+                                      static_cast<uint8_t>(at.slot)))
+                    return std::nullopt;
+                NameBytes bytes{};
+                std::copy_n(state_.replyBuffer.begin(), kNameLength, bytes.begin());
+                return bytes;
+            },
+            readOnce({UnitPart::Name, at.effect, at.slot}) ? std::vector{records.name} : std::vector<NameBytes>{});
         link_.ArmPort(10);
         if (name.outcome != Confirm::Agreed) {
             if (name.outcome == Confirm::Unconfirmed)
@@ -222,7 +232,8 @@ public:
         }
         image.name = name.value;
         for (int c = 0; c < kDeviceColumns; ++c)
-            if (!settled(image.data[idx(c)], Addr::stored(at.effect, at.slot, c), "data byte " + std::to_string(c)))
+            if (!settled(image.data[idx(c)], {UnitPart::StoredSlot, at.effect, at.slot, c}, records.data[idx(c)],
+                         Addr::stored(at.effect, at.slot, c), "data byte " + std::to_string(c)))
                 return std::nullopt;
         return image;
     }
