@@ -32,7 +32,6 @@ constexpr const char* kNotConnectedText =
 constexpr uint8_t kEmptyDirectory = Addr::SlotErased;
 // Name, data, directory: the order a slot's bytes are written in.
 constexpr int kImageBytes = kNameLength + kDeviceColumns + 1;
-constexpr int kPresetFileBytes = kRowSize;
 
 std::string effectName(int effect)
 {
@@ -437,11 +436,10 @@ private:
 
         SlotOutcome outcome;
         for (const auto& [at, image] : now) {
+            // A slot that could not be read keeps its records; one a write left unsure was forgotten.
             if (image)
                 keep(at, *image);
-            else
-                forget(at);
-            if (!image || (before.contains(at) && before.at(at) != *image))
+            if (touched(at, image, before))
                 outcome.changed.push_back(at);
         }
         for (const auto& [effect, number] : numbers) {
@@ -453,7 +451,7 @@ private:
         if (plan && written_)
             finish(label, *plan, before, numbersBefore);
         if (!complete)
-            outcome.message = cutText(label, outcome.end, plan, now);
+            outcome.message = cutText(label, outcome.end, plan, now, before);
         return outcome;
     }
 
@@ -502,6 +500,7 @@ private:
                 // Read afresh after a reconnection, never taken from the records.
                 now.reset();
                 forget(at);
+                unsure_.insert(at);
             }
             return done;
         };
@@ -582,18 +581,28 @@ private:
         }
     }
 
+    // Whether the operation changed the slot, or may have.
+    bool touched(SlotRef at, const std::optional<Image>& image, const Images& before) const
+    {
+        return image ? before.contains(at) && before.at(at) != *image : unsure_.contains(at);
+    }
+
     std::string cutText(const std::string& label, TransferEnd end, const std::optional<Plan>& plan,
-                        const std::map<SlotRef, std::optional<Image>>& now) const
+                        const std::map<SlotRef, std::optional<Image>>& now, const Images& before) const
     {
         std::string text = "\"" + label + "\" stopped: " + endText(end);
         if (!plan || !written_)
             return text + " Nothing was changed.";
         for (const auto& [at, target] : plan->slots) {
             const auto& image = now.at(at);
+            if (!touched(at, image, before))
+                continue;
             if (image && *image == target)
                 text += " " + slotText(at) + " was written.";
             else if (!image || !image->stored())
                 text += " " + slotText(at) + " now counts as empty; undo puts it back.";
+            else
+                text += " " + slotText(at) + " holds part of what was written; undo puts it back.";
         }
         return text + " The other slots are as they were.";
     }
@@ -603,6 +612,7 @@ private:
     DeviceLink& link_;
     UnitKnowledge& known_;
     std::string problem_;
+    std::set<SlotRef> unsure_; // slots a write may have changed without a reply
     bool written_ = false;
     bool replaying_ = false;
 };
@@ -822,7 +832,7 @@ SlotOutcome UnitSlots::importFiles(const std::vector<std::filesystem::path>& fil
     std::vector<Image> presets;
     for (const auto& file : files) {
         const std::string shown = file.filename().string();
-        const FileRead read = readExactFile(file, kPresetFileBytes);
+        const FileRead read = readExactFile(file, kPresetFileSize);
         if (read.outcome == FileRead::Outcome::NotFound)
             return refused(shown + " was not found: nothing was changed.");
         if (read.outcome != FileRead::Outcome::Read)

@@ -367,6 +367,17 @@ TEST_F(UnitSlotsTest, DemoModeChangesTheEditorsCopyAndSendsNothing)
 // a unit found again at once has the swap finished.
 TEST(UnitSlotsCut, AtEveryWriteOfASwapNoStoredSlotHoldsMixedData)
 {
+    {
+        SCOPED_TRACE("a read before the first write");
+        SlotsRig cut;
+        cut.rig.unplugAfter(3, false);
+        const SlotOutcome outcome = cut.slots.swap(kHall, kBigHall);
+        EXPECT_EQ(outcome.message,
+                  "\"Swap REVERB HALL 1 and 2\" stopped: the connection to the QRV5173 was lost. "
+                  "Nothing was changed.");
+        EXPECT_TRUE(cut.slots.stored(kHall) && cut.slots.stored(kBigHall)) << "what was not written is as it was";
+        EXPECT_FALSE(cut.rig.editor.history().canUndo());
+    }
     const std::vector<std::size_t> writeFrames = swapWriteFrames();
     ASSERT_GT(writeFrames.size(), 10u);
     for (std::size_t w = 0; w < writeFrames.size(); ++w)
@@ -389,6 +400,11 @@ TEST(UnitSlotsCut, AtEveryWriteOfASwapNoStoredSlotHoldsMixedData)
                 const SlotBackup now = slotOn(cut.rig.device, at);
                 if (now.stored()) {
                     EXPECT_TRUE(now == hall || now == bigHall) << "slot " << at.slot + 1;
+                } else {
+                    EXPECT_NE(outcome.message.find("REVERB HALL " + std::to_string(at.slot + 1) +
+                                                   " now counts as empty; undo puts it back."),
+                              std::string::npos)
+                        << outcome.message;
                 }
                 if (cut.rig.state.known.depth({UnitPart::Directory, 0, at.slot}) == UnitKnowledge::Depth::Unread) {
                     EXPECT_FALSE(cut.slots.stored(at)) << "a slot the editor is unsure of counts as empty";
