@@ -32,7 +32,6 @@ constexpr const char* kNotConnectedText =
 constexpr uint8_t kEmptyDirectory = Addr::SlotErased;
 // Name, data, directory: the order a slot's bytes are written in.
 constexpr int kImageBytes = kNameLength + kDeviceColumns + 1;
-constexpr int kPresetFileBytes = kRowSize;
 
 std::string effectName(int effect)
 {
@@ -63,18 +62,13 @@ uint16_t imageAddress(SlotRef at, int i)
     return Addr::directory(at.effect, at.slot);
 }
 
-uint8_t& imageByte(Image& image, int i)
+template <class SlotImage> auto& imageByte(SlotImage& image, int i)
 {
     if (i < kNameLength)
         return image.name[static_cast<std::size_t>(i)];
     if (i < kNameLength + kDeviceColumns)
         return image.data[static_cast<std::size_t>(i - kNameLength)];
     return image.directory;
-}
-
-uint8_t imageByte(const Image& image, int i)
-{
-    return imageByte(const_cast<Image&>(image), i);
 }
 
 // The slot whose byte lives at the address, and which byte of its image it is.
@@ -195,29 +189,40 @@ public:
     std::optional<Image> read(SlotRef at, const FailureWatch& watch)
     {
         Image image;
+        const Image records = recorded(at);
+        // What the editor read once of a stored slot counts as a first read.
+        const auto readOnce = [&](const UnitItem& item) {
+            return known_.depth(item) == Depth::Read && (item.part == UnitPart::Directory || records.stored());
+        };
         const auto byteAt = [&](uint16_t address) {
             return [this, &watch, address]() -> std::optional<uint8_t> {
                 return watch.failed() ? std::nullopt : link_.tryReadByte(address);
             };
         };
-        const auto settled = [&](uint8_t& into, uint16_t address, const std::string& what) {
-            const auto found = readUntilAgreed<uint8_t>(byteAt(address));
+        const auto settled = [&](uint8_t& into, const UnitItem& item, uint8_t held, uint16_t address,
+                                 const std::string& what) {
+            const auto found =
+                readUntilAgreed<uint8_t>(byteAt(address), readOnce(item) ? std::vector{held} : std::vector<uint8_t>{});
             if (found.outcome == Confirm::Unconfirmed)
                 problem_ = neverAgreed(slotText(at) + " " + what);
             into = found.value;
             return found.outcome == Confirm::Agreed;
         };
-        if (!settled(image.directory, Addr::directory(at.effect, at.slot), "directory byte"))
+        if (!settled(image.directory, {UnitPart::Directory, at.effect, at.slot}, records.directory,
+                     Addr::directory(at.effect, at.slot), "directory byte"))
             return std::nullopt;
         link_.ArmPort(kNameLength);
-        const auto name = readUntilAgreed<NameBytes>([&]() -> std::optional<NameBytes> {
-            if (watch.failed() || !link_.ReadBlock8(Cmd::ReadName, 0, 0, 0, 0, static_cast<uint8_t>(at.effect),
-                                                    static_cast<uint8_t>(at.slot)))
-                return std::nullopt;
-            NameBytes bytes{};
-            std::copy_n(state_.replyBuffer.begin(), kNameLength, bytes.begin());
-            return bytes;
-        });
+        const auto name = readUntilAgreed<NameBytes>(
+            [&]() -> std::optional<NameBytes> {
+                if (watch.failed() ||
+                    !link_.ReadBlock8(Cmd::ReadName, 0, 0, 0, 0, static_cast<uint8_t>(at.effect),
+                                      static_cast<uint8_t>(at.slot)))
+                    return std::nullopt;
+                NameBytes bytes{};
+                std::copy_n(state_.replyBuffer.begin(), kNameLength, bytes.begin());
+                return bytes;
+            },
+            readOnce({UnitPart::Name, at.effect, at.slot}) ? std::vector{records.name} : std::vector<NameBytes>{});
         link_.ArmPort(10);
         if (name.outcome != Confirm::Agreed) {
             if (name.outcome == Confirm::Unconfirmed)
@@ -226,7 +231,8 @@ public:
         }
         image.name = name.value;
         for (int c = 0; c < kDeviceColumns; ++c)
-            if (!settled(image.data[idx(c)], Addr::stored(at.effect, at.slot, c), "data byte " + std::to_string(c)))
+            if (!settled(image.data[idx(c)], {UnitPart::StoredSlot, at.effect, at.slot, c}, records.data[idx(c)],
+                         Addr::stored(at.effect, at.slot, c), "data byte " + std::to_string(c)))
                 return std::nullopt;
         return image;
     }
@@ -268,8 +274,8 @@ public:
                 outcome = *refused;
                 return std::nullopt;
             }
-            LongOperation operation(link_, editor_.host(), kSlotsTitle,
-                                    static_cast<int>(refs.size()) * kImageBytes * 2, true);
+            LongOperation operation(link_, editor_.host(), kSlotsTitle, static_cast<int>(refs.size()) * kImageBytes * 2,
+                                    true);
             bool complete = false;
             bool cancelled = false;
             const bool found = runStartingOverAfterReconnect(
@@ -373,8 +379,7 @@ private:
     SlotOutcome runOnUnit(const std::string& label, const std::vector<SlotRef>& reads, const Build& build)
     {
         Host& host = editor_.host();
-        LongOperation operation(link_, host, kSlotsTitle, static_cast<int>(reads.size()) * kImageBytes * 2,
-                                      true);
+        LongOperation operation(link_, host, kSlotsTitle, static_cast<int>(reads.size()) * kImageBytes * 2, true);
         std::map<SlotRef, std::optional<Image>> now;   // what the unit holds; none when a cut left it unsure
         std::map<int, std::optional<uint8_t>> numbers; // likewise of the slot numbers
         Images before;
@@ -403,6 +408,8 @@ private:
                         const auto settled = readUntilAgreed<uint8_t>([&]() -> std::optional<uint8_t> {
                             return watch.failed() ? std::nullopt : link_.tryReadByte(Addr::slotNumber(effect));
                         });
+                        if (settled.outcome == Confirm::Unconfirmed)
+                            problem_ = neverAgreed(effectName(effect) + " slot number");
                         if (settled.outcome != Confirm::Agreed)
                             return;
                         value = settled.value;
@@ -419,19 +426,20 @@ private:
                         return;
                 }
                 for (const auto& [effect, number] : plan->slotNumbers)
-                    if (numbers[effect] != number && !put(Addr::slotNumber(effect), number, numbers[effect], watch))
+                    if (numbers[effect] != number && !put(Addr::slotNumber(effect), number, numbers[effect], watch)) {
+                        known_.set({UnitPart::SlotNumber, effect}, Depth::Unread);
                         return;
+                    }
                 complete = true;
             },
             OtherUnit::Stop);
 
         SlotOutcome outcome;
         for (const auto& [at, image] : now) {
+            // A slot that could not be read keeps its records; one a write left unsure was forgotten.
             if (image)
                 keep(at, *image);
-            else
-                forget(at);
-            if (!image || (before.contains(at) && before.at(at) != *image))
+            if (touched(at, image, before))
                 outcome.changed.push_back(at);
         }
         for (const auto& [effect, number] : numbers) {
@@ -443,7 +451,7 @@ private:
         if (plan && written_)
             finish(label, *plan, before, numbersBefore);
         if (!complete)
-            outcome.message = cutText(label, outcome.end, plan, now);
+            outcome.message = cutText(label, outcome.end, plan, now, before);
         return outcome;
     }
 
@@ -486,10 +494,14 @@ private:
         const auto writeByte = [&](int i, uint8_t value) {
             std::optional<uint8_t> held = imageByte(*now, i);
             const bool done = put(imageAddress(at, i), value, held, watch);
-            if (held)
+            if (held) {
                 imageByte(*now, i) = *held;
-            else
+            } else {
+                // Read afresh after a reconnection, never taken from the records.
                 now.reset();
+                forget(at);
+                unsure_.insert(at);
+            }
             return done;
         };
         const bool contentChanges = now->name != target.name || now->data != target.data;
@@ -525,20 +537,18 @@ public:
     void record(const std::string& label, const Plan& plan, const Images& before,
                 const std::map<int, uint8_t>& numbersBefore)
     {
-            HistoryStep step;
-            step.kind = StepKind::Slots;
-            step.label = label;
-            for (const auto& [at, target] : plan.slots)
-                for (int i = 0; i < kImageBytes; ++i)
-                    step.memory.push_back(
-                        {imageAddress(at, i), imageByte(before.at(at), i), imageByte(target, i)});
-            for (const auto& [effect, number] : plan.slotNumbers)
-                step.memory.push_back({Addr::slotNumber(effect), numbersBefore.at(effect), number});
-            editor_.history().record(std::move(step));
+        HistoryStep step;
+        step.kind = StepKind::Slots;
+        step.label = label;
+        for (const auto& [at, target] : plan.slots)
+            for (int i = 0; i < kImageBytes; ++i)
+                step.memory.push_back({imageAddress(at, i), imageByte(before.at(at), i), imageByte(target, i)});
+        for (const auto& [effect, number] : plan.slotNumbers)
+            step.memory.push_back({Addr::slotNumber(effect), numbersBefore.at(effect), number});
+        editor_.history().record(std::move(step));
     }
 
 private:
-
     bool ensure(SlotRef at, std::optional<Image>& image, const FailureWatch& watch)
     {
         if (!image)
@@ -571,18 +581,28 @@ private:
         }
     }
 
+    // Whether the operation changed the slot, or may have.
+    bool touched(SlotRef at, const std::optional<Image>& image, const Images& before) const
+    {
+        return image ? before.contains(at) && before.at(at) != *image : unsure_.contains(at);
+    }
+
     std::string cutText(const std::string& label, TransferEnd end, const std::optional<Plan>& plan,
-                        const std::map<SlotRef, std::optional<Image>>& now) const
+                        const std::map<SlotRef, std::optional<Image>>& now, const Images& before) const
     {
         std::string text = "\"" + label + "\" stopped: " + endText(end);
         if (!plan || !written_)
             return text + " Nothing was changed.";
         for (const auto& [at, target] : plan->slots) {
             const auto& image = now.at(at);
+            if (!touched(at, image, before))
+                continue;
             if (image && *image == target)
                 text += " " + slotText(at) + " was written.";
             else if (!image || !image->stored())
                 text += " " + slotText(at) + " now counts as empty; undo puts it back.";
+            else
+                text += " " + slotText(at) + " holds part of what was written; undo puts it back.";
         }
         return text + " The other slots are as they were.";
     }
@@ -592,6 +612,7 @@ private:
     DeviceLink& link_;
     UnitKnowledge& known_;
     std::string problem_;
+    std::set<SlotRef> unsure_; // slots a write may have changed without a reply
     bool written_ = false;
     bool replaying_ = false;
 };
@@ -633,14 +654,16 @@ std::optional<SlotOutcome> otherEffect(const std::vector<SlotRef>& from, const s
 {
     for (std::size_t i = 0; i < from.size() && i < to.size(); ++i)
         if (from[i].effect != to[i].effect)
-            return refused("A " + effectName(from[i].effect) + " preset cannot go into a " +
-                           effectName(to[i].effect) + " slot: each effect has its own presets.");
+            return refused("A " + effectName(from[i].effect) + " preset cannot go into a " + effectName(to[i].effect) +
+                           " slot: each effect has its own presets.");
     return std::nullopt;
 }
 
 } // namespace
 
-UnitSlots::UnitSlots(Editor& editor) : editor_(editor) {}
+UnitSlots::UnitSlots(Editor& editor) : editor_(editor)
+{
+}
 
 bool UnitSlots::stored(SlotRef at) const
 {
@@ -732,7 +755,8 @@ SlotOutcome UnitSlots::clear(const std::vector<SlotRef>& slots)
     std::copy_if(slots.begin(), slots.end(), std::back_inserter(full), [this](SlotRef at) { return stored(at); });
     if (full.empty())
         return refused("The selected slots are empty already: nothing was changed.");
-    const std::string label = full.size() == 1 ? "Clear " + slotText(full.front()) : "Clear " + presetsText(full.size());
+    const std::string label =
+        full.size() == 1 ? "Clear " + slotText(full.front()) : "Clear " + presetsText(full.size());
     return SlotWriter(editor_).run(label, full, [&](const Images& before) {
         Plan plan;
         for (SlotRef at : full)
@@ -808,7 +832,7 @@ SlotOutcome UnitSlots::importFiles(const std::vector<std::filesystem::path>& fil
     std::vector<Image> presets;
     for (const auto& file : files) {
         const std::string shown = file.filename().string();
-        const FileRead read = readExactFile(file, kPresetFileBytes);
+        const FileRead read = readExactFile(file, kPresetFileSize);
         if (read.outcome == FileRead::Outcome::NotFound)
             return refused(shown + " was not found: nothing was changed.");
         if (read.outcome != FileRead::Outcome::Read)
@@ -832,8 +856,8 @@ SlotOutcome UnitSlots::importFiles(const std::vector<std::filesystem::path>& fil
             if (!stored({effect, s}) && targets.size() < presets.size())
                 targets.push_back({effect, s});
         if (targets.size() < presets.size())
-            return refused(effectName(effect) + " has " + std::to_string(targets.size()) + " empty slots left: " +
-                           presetsText(presets.size()) + " do not fit. Nothing was changed.");
+            return refused(effectName(effect) + " has " + std::to_string(targets.size()) +
+                           " empty slots left: " + presetsText(presets.size()) + " do not fit. Nothing was changed.");
     }
     if (targets.size() == 1)
         for (std::size_t i = 1; i < presets.size(); ++i)
@@ -893,8 +917,7 @@ std::string UnitSlots::exportName(SlotRef at, const std::string& name)
     if (!shown.empty())
         text += " " + shown;
     for (char& c : text)
-        if (std::string_view("/\\:*?\"<>|").find(c) != std::string_view::npos ||
-            static_cast<unsigned char>(c) < 0x20)
+        if (std::string_view("/\\:*?\"<>|").find(c) != std::string_view::npos || static_cast<unsigned char>(c) < 0x20)
             c = '_';
     return text + ".fxp";
 }

@@ -51,9 +51,16 @@ SlotBackup slotOn(const DeviceModel& device, SlotRef at)
     return b;
 }
 
-constexpr SlotRef kHall{0, 0};     // "HALL", the slot the unit last used
-constexpr SlotRef kBigHall{0, 1};  // "BIG HALL"
-constexpr SlotRef kEmpty{0, 3};    // empty, with leftovers of an old preset
+// The unit image with the slot's bytes taken from another slot of a source image.
+void copySlot(Memory& into, SlotRef to, const Memory& from, SlotRef source)
+{
+    for (std::size_t i = 0; i < slotAddresses(to).size(); ++i)
+        into[static_cast<std::size_t>(slotAddresses(to)[i])] = from[static_cast<std::size_t>(slotAddresses(source)[i])];
+}
+
+constexpr SlotRef kHall{0, 0};    // "HALL", the slot the unit last used
+constexpr SlotRef kBigHall{0, 1}; // "BIG HALL"
+constexpr SlotRef kEmpty{0, 3};   // empty, with leftovers of an old preset
 constexpr SlotRef kChorus{7, 0};
 
 struct SlotsRig {
@@ -63,22 +70,17 @@ struct SlotsRig {
 
     SlotsRig()
     {
-        rig.emptyDirectory();
         for (int k = 0; k < kNameLength; ++k)
             rig.device.poke(Addr::name(0, 3, k), static_cast<uint8_t>('a' + k));
         for (int c = 0; c < kDeviceColumns; ++c)
             rig.device.poke(Addr::stored(0, 3, c), static_cast<uint8_t>(90 + c));
         // The editor's records as a start-up reads them: directory and names, not yet confirmed.
-        for (int e = 0; e < kEffectCount; ++e) {
-            rig.state.presetSlotNumbers[static_cast<std::size_t>(e)] =
-                std::to_string(rig.device.peek(Addr::slotNumber(e)));
-            for (int s = 0; s < kSlotCount; ++s) {
-                const SlotBackup b = slotOn(rig.device, {e, s});
-                rig.state.presetDirectory[static_cast<std::size_t>(e)][static_cast<std::size_t>(s)] =
-                    std::to_string(b.directory);
-                if (b.stored())
-                    rig.state.presetNames[static_cast<std::size_t>(e)][static_cast<std::size_t>(s)] =
-                        nameText(b.name);
+        for (std::size_t e = 0; e < kEffectCount; ++e) {
+            rig.state.presetSlotNumbers[e] = std::to_string(rig.device.peek(Addr::slotNumber(static_cast<int>(e))));
+            for (std::size_t s = 0; s < kSlotCount; ++s) {
+                const SlotBackup b = slotOn(rig.device, {static_cast<int>(e), static_cast<int>(s)});
+                rig.state.presetDirectory[e][s] = std::to_string(b.directory);
+                rig.state.presetNames[e][s] = b.stored() ? nameText(b.name) : kEmptySlotName;
             }
         }
         factory = memoryOf(rig.device);
@@ -137,27 +139,33 @@ struct SlotsRig {
 
 struct UnitSlotsTest : ::testing::Test, SlotsRig {};
 
+// Where in the frames of a swap of HALL and BIG HALL its writes are.
+std::vector<std::size_t> swapWriteFrames()
+{
+    SlotsRig dry;
+    EXPECT_TRUE(dry.slots.swap(kHall, kBigHall).done());
+    std::vector<std::size_t> frames;
+    for (std::size_t i = 0; i < dry.rig.port.sent().size(); ++i)
+        if (dry.rig.port.sent()[i].bytes[2] == Cmd::WriteByte)
+            frames.push_back(i);
+    return frames;
+}
+
 TEST_F(UnitSlotsTest, RenameWritesOnlyTheCentredNameBetweenUnmarkingAndMarkingAndUndoes)
 {
     const SlotOutcome outcome = slots.rename(kBigHall, "Lush");
     ASSERT_TRUE(outcome.done()) << outcome.message;
     EXPECT_EQ(outcome.changed, std::vector<SlotRef>{kBigHall});
 
-    const std::string before = "BIG HALL";
-    const std::string after = "  Lush  ";
-    std::vector<std::pair<int, int>> writes{{Addr::directory(0, 1), 0x00}};
-    for (int k = 0; k < kNameLength; ++k)
-        if (before[static_cast<std::size_t>(k)] != after[static_cast<std::size_t>(k)])
-            writes.emplace_back(Addr::name(0, 1, k), after[static_cast<std::size_t>(k)]);
-    writes.emplace_back(Addr::directory(0, 1), 0x55);
-    EXPECT_EQ(rig.memoryWrites(), writes);
+    // "BIG HALL" and "  Lush  " differ in every byte.
+    const auto writes = rig.memoryWrites();
+    ASSERT_EQ(writes.size(), 1u + kNameLength + 1);
+    EXPECT_EQ(writes.front(), (std::pair<int, int>{Addr::directory(0, 1), 0x00}));
+    EXPECT_EQ(writes[1], (std::pair<int, int>{Addr::name(0, 1, 0), ' '}));
+    EXPECT_EQ(writes.back(), (std::pair<int, int>{Addr::directory(0, 1), 0x55}));
     expectEveryWriteReadBack();
-
-    std::vector<int> names;
-    for (const auto& [address, value] : writes)
-        if (address != Addr::directory(0, 1))
-            names.push_back(address);
-    EXPECT_EQ(differences(factory, memoryOf(rig.device)), names);
+    const auto names = slotAddresses(kBigHall);
+    EXPECT_EQ(differences(factory, memoryOf(rig.device)), std::vector<int>(names.begin(), names.begin() + kNameLength));
     EXPECT_EQ(slots.name(kBigHall), "Lush"); // as typed
     expectRecordsEqualUnit();
     expectUndoAndRedo("Rename REVERB HALL 2");
@@ -173,20 +181,25 @@ TEST_F(UnitSlotsTest, ClearWritesTheUnitsEmptyMarkOnlyAndUndoPutsThePresetBack)
     EXPECT_EQ(slots.name(kBigHall), kEmptySlotName);
     expectUndoAndRedo("Clear REVERB HALL 2");
 
+    rig.state.LinkUp = false;
+    EXPECT_FALSE(rig.editor.undo());
+    ASSERT_EQ(rig.host.boxes.size(), 1u);
+    EXPECT_NE(rig.host.boxes[0].text.find("not connected"), std::string::npos);
+    rig.state.LinkUp = true;
     rig.port.clearLog();
-    ASSERT_TRUE(rig.editor.undo());
+    ASSERT_TRUE(rig.editor.undo()) << "the step stayed";
     EXPECT_EQ(rig.memoryWrites(), (std::vector<std::pair<int, int>>{{Addr::directory(0, 1), Addr::SlotUsed}}))
         << "what the editor kept spares the reads and writes";
 }
 
 TEST_F(UnitSlotsTest, SwapExchangesWholeSlotsAndTheSlotNumberFollowsThePreset)
 {
+    rig.state.presetNames[0][1] = "DAMAGED"; // a record read once counts as one read, not as the truth
     const SlotOutcome outcome = slots.swap(kHall, kBigHall);
     ASSERT_TRUE(outcome.done()) << outcome.message;
     Memory expected = factory;
-    for (int i = 0; i < 41; ++i)
-        std::swap(expected[static_cast<std::size_t>(slotAddresses(kHall)[static_cast<std::size_t>(i)])],
-                  expected[static_cast<std::size_t>(slotAddresses(kBigHall)[static_cast<std::size_t>(i)])]);
+    copySlot(expected, kHall, factory, kBigHall);
+    copySlot(expected, kBigHall, factory, kHall);
     expected[Addr::slotNumber(0)] = 1;
     EXPECT_EQ(differences(expected, memoryOf(rig.device)), std::vector<int>{});
     EXPECT_EQ(rig.memoryWrites().back(), (std::pair<int, int>{Addr::slotNumber(0), 1})) << "the slot number last";
@@ -212,10 +225,8 @@ TEST_F(UnitSlotsTest, PasteAndMoveIntoAnEmptySlotKeepItsLeftoversForTheUndo)
     outcome = slots.move({kHall, kBigHall}, {{0, 5}});
     ASSERT_TRUE(outcome.done()) << outcome.message;
     Memory expected = factory;
-    for (std::size_t i = 0; i < 41; ++i) {
-        expected[static_cast<std::size_t>(slotAddresses({0, 5})[i])] = factory[static_cast<std::size_t>(slotAddresses(kHall)[i])];
-        expected[static_cast<std::size_t>(slotAddresses({0, 6})[i])] = factory[static_cast<std::size_t>(slotAddresses(kBigHall)[i])];
-    }
+    copySlot(expected, {0, 5}, factory, kHall);
+    copySlot(expected, {0, 6}, factory, kBigHall);
     expected[Addr::directory(0, 0)] = Addr::SlotErased;
     expected[Addr::directory(0, 1)] = Addr::SlotErased;
     expected[Addr::slotNumber(0)] = 5;
@@ -229,13 +240,13 @@ TEST_F(UnitSlotsTest, AnExportedSlotImportsBackAsTheSameSlotAndNoFileIsOverwritt
     const TempFolder folder;
     const auto exported = slots.exportSlots({kHall, kBigHall, kEmpty}, folder.path);
     ASSERT_TRUE(exported.outcome.done()) << exported.outcome.message;
-    ASSERT_EQ(exported.files, (std::vector{folder.path / "REVERB HALL 1 HALL.fxp", folder.path / "REVERB HALL 2 BIG HALL.fxp"}));
+    ASSERT_EQ(exported.files,
+              (std::vector{folder.path / "REVERB HALL 1 HALL.fxp", folder.path / "REVERB HALL 2 BIG HALL.fxp"}));
     std::vector<uint8_t> expected(factory.begin() + Addr::stored(0, 1, 0), factory.begin() + Addr::stored(0, 1, 32));
     expected.push_back(0);
     EXPECT_EQ(readBytes(exported.files[1]), expected);
     EXPECT_TRUE(rig.memoryWrites().empty());
-    EXPECT_EQ(slots.exportSlots({kHall}, folder.path).files,
-              std::vector{folder.path / "REVERB HALL 1 HALL (2).fxp"});
+    EXPECT_EQ(slots.exportSlots({kHall}, folder.path).files, std::vector{folder.path / "REVERB HALL 1 HALL (2).fxp"});
 
     rig.port.clearLog();
     const SlotOutcome imported = slots.importFiles(exported.files, 0);
@@ -285,6 +296,22 @@ TEST_F(UnitSlotsTest, AStoreIsUndoneToTheSlotsBytesBeforeInEitherOrder)
     }
 }
 
+TEST_F(UnitSlotsTest, CancelStopsBetweenSlotsAndTellsWhichWereWritten)
+{
+    rig.host.cancelAtStep = static_cast<int>(swapWriteFrames()[1]); // while HALL is being written
+    const SlotOutcome outcome = slots.swap(kHall, kBigHall);
+    EXPECT_EQ(outcome.end, TransferEnd::Cancelled);
+    EXPECT_TRUE(rig.host.progress.back().cancellable);
+    EXPECT_EQ(outcome.message,
+              "\"Swap REVERB HALL 1 and 2\" stopped: it was cancelled. REVERB HALL 1 was written. "
+              "The other slots are as they were.");
+    EXPECT_EQ(slotOn(rig.device, kHall), slotOn(rig.device, kBigHall));
+    expectRecordsEqualUnit();
+    rig.host.cancelAtStep.reset();
+    ASSERT_TRUE(rig.editor.undo());
+    EXPECT_EQ(differences(factory, memoryOf(rig.device)), std::vector<int>{});
+}
+
 TEST_F(UnitSlotsTest, RefusalsSendNothingAndSayWhy)
 {
     EXPECT_EQ(slots.copy({kHall}, {kChorus}).message,
@@ -319,18 +346,6 @@ TEST_F(UnitSlotsTest, RefusalsSendNothingAndSayWhy)
     EXPECT_EQ(rig.editor.history().size(), 0u);
 }
 
-TEST_F(UnitSlotsTest, UndoWhenNotConnectedSaysSoAndKeepsTheStep)
-{
-    ASSERT_TRUE(slots.clear({kHall}).done());
-    rig.state.LinkUp = false;
-    EXPECT_FALSE(rig.editor.undo());
-    ASSERT_FALSE(rig.host.boxes.empty());
-    EXPECT_TRUE(rig.editor.history().canUndo());
-    rig.state.LinkUp = true;
-    ASSERT_TRUE(rig.editor.undo());
-    EXPECT_EQ(differences(factory, memoryOf(rig.device)), std::vector<int>{});
-}
-
 TEST_F(UnitSlotsTest, DemoModeChangesTheEditorsCopyAndSendsNothing)
 {
     rig.state.DemoMode = true;
@@ -352,14 +367,18 @@ TEST_F(UnitSlotsTest, DemoModeChangesTheEditorsCopyAndSendsNothing)
 // a unit found again at once has the swap finished.
 TEST(UnitSlotsCut, AtEveryWriteOfASwapNoStoredSlotHoldsMixedData)
 {
-    std::vector<std::size_t> writeFrames;
     {
-        SlotsRig dry;
-        ASSERT_TRUE(dry.slots.swap(kHall, kBigHall).done());
-        for (std::size_t i = 0; i < dry.rig.port.sent().size(); ++i)
-            if (dry.rig.port.sent()[i].bytes[2] == Cmd::WriteByte)
-                writeFrames.push_back(i);
+        SCOPED_TRACE("a read before the first write");
+        SlotsRig cut;
+        cut.rig.unplugAfter(3, false);
+        const SlotOutcome outcome = cut.slots.swap(kHall, kBigHall);
+        EXPECT_EQ(outcome.message,
+                  "\"Swap REVERB HALL 1 and 2\" stopped: the connection to the QRV5173 was lost. "
+                  "Nothing was changed.");
+        EXPECT_TRUE(cut.slots.stored(kHall) && cut.slots.stored(kBigHall)) << "what was not written is as it was";
+        EXPECT_FALSE(cut.rig.editor.history().canUndo());
     }
+    const std::vector<std::size_t> writeFrames = swapWriteFrames();
     ASSERT_GT(writeFrames.size(), 10u);
     for (std::size_t w = 0; w < writeFrames.size(); ++w)
         for (const bool comesBack : {false, true}) {
@@ -381,19 +400,20 @@ TEST(UnitSlotsCut, AtEveryWriteOfASwapNoStoredSlotHoldsMixedData)
                 const SlotBackup now = slotOn(cut.rig.device, at);
                 if (now.stored()) {
                     EXPECT_TRUE(now == hall || now == bigHall) << "slot " << at.slot + 1;
+                } else {
+                    EXPECT_NE(outcome.message.find("REVERB HALL " + std::to_string(at.slot + 1) +
+                                                   " now counts as empty; undo puts it back."),
+                              std::string::npos)
+                        << outcome.message;
                 }
                 if (cut.rig.state.known.depth({UnitPart::Directory, 0, at.slot}) == UnitKnowledge::Depth::Unread) {
                     EXPECT_FALSE(cut.slots.stored(at)) << "a slot the editor is unsure of counts as empty";
                 }
             }
-            const auto changed = differences(cut.factory, memoryOf(cut.rig.device));
-            for (int address : changed) {
-                const auto a = slotAddresses(kHall);
-                const auto b = slotAddresses(kBigHall);
-                EXPECT_TRUE(std::count(a.begin(), a.end(), address) || std::count(b.begin(), b.end(), address) ||
-                            address == Addr::slotNumber(0))
-                    << address;
-            }
+            Memory elsewhere = memoryOf(cut.rig.device);
+            copySlot(elsewhere, kHall, cut.factory, kHall);
+            copySlot(elsewhere, kBigHall, cut.factory, kBigHall);
+            EXPECT_EQ(differences(cut.factory, elsewhere), std::vector<int>{}) << "no other slot touched";
             cut.expectRecordsEqualUnit();
 
             cut.rig.port.plugIn();
