@@ -594,27 +594,10 @@ TEST(CliSlots, ARefusedCommandSaysWhyAndWritesNothing)
     expectMemory(cwd.path() / "unit.mem", unit);
 }
 
-TEST(CliSignals, AStoppedImportLeavesEachSlotWholeOrEmpty)
+// Each of the three imported presets is whole on the unit or its slot is empty.
+void expectWholeOrEmpty(const std::filesystem::path& memory)
 {
-    TemporaryWorkingDirectory cwd;
-    const MemoryImage unit = slotsUnit();
-    const auto device = pacedEmulator(cwd.path(), "unit", unitHolding(unit));
-    std::vector<std::string> arguments{"import", "--no-system-ports", "--port", device->slavePath(), "--to", "chorus"};
-    for (int k = 0; k < 3; ++k) {
-        std::vector<uint8_t> bytes(kDeviceColumns, static_cast<uint8_t>(0x40 + k));
-        bytes.push_back(kChorus);
-        const auto file = cwd.path() / ("IN" + std::to_string(k) + ".fxp");
-        std::ofstream(file, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), 33);
-        arguments.push_back(file.string());
-    }
-    CliProcess cli(cwd.path(), arguments);
-    // Into the second of the three presets.
-    ASSERT_GE(waitForFrames(cwd.path() / "unit.log", Cmd::WriteByte, 60).size(), 60u);
-    cli.signal(SIGTERM);
-    EXPECT_EQ(cli.wait(), 1);
-    device->stop();
-    EXPECT_NE(cli.errors().find("import stopped by SIGTERM"), std::string::npos) << cli.errors();
-    const auto image = readMemoryFile(cwd.path() / "unit.mem");
+    const auto image = readMemoryFile(memory);
     ASSERT_TRUE(image.has_value());
     for (int k = 0; k < 3; ++k) {
         const SlotRef at{kChorus, 2 + k};
@@ -624,6 +607,53 @@ TEST(CliSignals, AStoppedImportLeavesEachSlotWholeOrEmpty)
             ASSERT_EQ((*image)[Addr::stored(at.effect, at.slot, c)], 0x40 + k) << "slot " << at.slot << " column " << c;
     }
     EXPECT_EQ((*image)[Addr::directory(kChorus, 4)], Addr::SlotErased) << "the third preset was not reached";
+}
+
+TEST(CliSignals, AnImportStoppedOrCutOffLeavesEachSlotWholeOrEmpty)
+{
+    TemporaryWorkingDirectory cwd;
+    const MemoryImage unit = slotsUnit();
+    std::vector<std::string> files;
+    for (int k = 0; k < 3; ++k) {
+        std::vector<uint8_t> bytes(kDeviceColumns, static_cast<uint8_t>(0x40 + k));
+        bytes.push_back(kChorus);
+        const auto file = cwd.path() / ("IN" + std::to_string(k) + ".fxp");
+        std::ofstream(file, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), 33);
+        files.push_back(file.string());
+    }
+    const auto import = [&](const std::string& port) {
+        std::vector<std::string> arguments{"import", "--no-system-ports", "--port", port, "--to", "chorus"};
+        arguments.insert(arguments.end(), files.begin(), files.end());
+        return arguments;
+    };
+    {
+        const auto device = pacedEmulator(cwd.path(), "stopped", unitHolding(unit));
+        CliProcess cli(cwd.path(), import(device->slavePath()));
+        // Into the second of the three presets.
+        ASSERT_GE(waitForFrames(cwd.path() / "stopped.log", Cmd::WriteByte, 60).size(), 60u);
+        cli.signal(SIGTERM);
+        EXPECT_EQ(cli.wait(), 1);
+        device->stop();
+        EXPECT_NE(cli.errors().find("import stopped by SIGTERM"), std::string::npos) << cli.errors();
+        expectWholeOrEmpty(cwd.path() / "stopped.mem");
+    }
+
+    // A unit that hangs up in the middle of the second preset, counted on a whole run.
+    std::size_t firstWrite = 0;
+    {
+        const auto device = startEmulator(cwd.path(), "whole", "whole", unitHolding(unit));
+        CliProcess cli(cwd.path(), import(device->slavePath()));
+        ASSERT_EQ(cli.wait(), 0) << cli.errors();
+        const auto taken = requests(cwd.path() / "whole.log");
+        while (firstWrite < taken.size() && taken[firstWrite][2] != Cmd::WriteByte)
+            ++firstWrite;
+    }
+    const auto device = startEmulator(cwd.path(), "cut", "cut", unitHolding(unit),
+                                      {"--hangup-after", std::to_string(firstWrite + 60)});
+    CliProcess cli(cwd.path(), import(device->slavePath()));
+    EXPECT_EQ(cli.wait(), 1);
+    EXPECT_NE(cli.errors().find("import cut off: the device was lost"), std::string::npos) << cli.errors();
+    expectWholeOrEmpty(cwd.path() / "cut.mem");
 }
 
 } // namespace
