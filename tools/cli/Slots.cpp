@@ -3,6 +3,7 @@
 #include "UnitCommand.hpp"
 
 #include "devmem/MemoryDump.hpp"
+#include "state/CodePage.hpp"
 
 #include <cstdio>
 #include <filesystem>
@@ -118,12 +119,6 @@ std::string slotText(SlotRef at)
     return std::string(catalogue::effect(at.effect).listText) + " " + std::to_string(at.slot + 1);
 }
 
-std::string trimmedName(const std::string& name)
-{
-    const auto first = name.find_first_not_of(' ');
-    return first == std::string::npos ? std::string() : name.substr(first, name.find_last_not_of(' ') - first + 1);
-}
-
 // What a command does on the unit once found: the slots whose directory and names it needs,
 // read first, and the operation, which ends with the exit status.
 struct Work {
@@ -237,7 +232,7 @@ int runList(const QStringList& arguments)
         return Work{everySlot(), [](UnitSlots& unit) {
                         for (const SlotRef& at : everySlot())
                             std::printf("%2d  %-18s %d  %s\n", at.effect, catalogue::effect(at.effect).listText,
-                                        at.slot + 1, unit.stored(at) ? trimmedName(unit.name(at)).c_str() : "empty");
+                                        at.slot + 1, unit.stored(at) ? trimmed(unit.name(at)).c_str() : "empty");
                         return kOk;
                     }};
     });
