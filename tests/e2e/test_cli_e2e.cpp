@@ -416,23 +416,14 @@ void storePreset(MemoryImage& m, SlotRef at, const std::string& name, uint8_t se
         m[Addr::stored(at.effect, at.slot, c)] = static_cast<uint8_t>(seed + c);
 }
 
-// Every byte of a slot: name, data, directory.
-std::vector<uint16_t> slotAddresses(SlotRef at)
+// A slot's name, data and directory byte, from one image to another (or the same).
+void copySlot(const MemoryImage& source, SlotRef from, MemoryImage& target, SlotRef to)
 {
-    std::vector<uint16_t> out;
-    for (int k = 0; k < kNameLength; ++k)
-        out.push_back(Addr::name(at.effect, at.slot, k));
-    for (int c = 0; c < kDeviceColumns; ++c)
-        out.push_back(Addr::stored(at.effect, at.slot, c));
-    out.push_back(Addr::directory(at.effect, at.slot));
-    return out;
-}
-
-void copySlot(MemoryImage& m, SlotRef from, SlotRef to)
-{
-    const auto source = slotAddresses(from), target = slotAddresses(to);
-    for (std::size_t i = 0; i < source.size(); ++i)
-        m[target[i]] = m[source[i]];
+    std::copy_n(source.begin() + Addr::name(from.effect, from.slot, 0), kNameLength,
+                target.begin() + Addr::name(to.effect, to.slot, 0));
+    std::copy_n(source.begin() + Addr::stored(from.effect, from.slot, 0), kDeviceColumns,
+                target.begin() + Addr::stored(to.effect, to.slot, 0));
+    target[Addr::directory(to.effect, to.slot)] = source[Addr::directory(from.effect, from.slot)];
 }
 
 // The unit's memory file equals the expected image; names the first addresses that differ.
@@ -503,16 +494,16 @@ TEST(CliSlots, EachCommandChangesItsSlotsOnTheUnitAndNothingElse)
         EXPECT_NE(done.errors.find(said), std::string::npos) << done.errors;
         expectMemory(memory, expected);
     };
-    copySlot(expected, {kChorus, 0}, {kChorus, 2});
+    copySlot(expected, {kChorus, 0}, expected, {kChorus, 2});
     step("copy chorus:1 chorus:3", "Copied CHORUS 1 to CHORUS 3 and read it back");
     for (int k = 0; k < kNameLength; ++k)
         expected[Addr::name(kChorus, 2, k)] = static_cast<uint8_t>("  COPY  "[k]);
     step("rename 7:3 COPY", "Renamed CHORUS 3 to COPY");
-    const auto first = slotAddresses({kChorus, 0}), second = slotAddresses({kChorus, 1});
-    for (std::size_t i = 0; i < first.size(); ++i)
-        std::swap(expected[first[i]], expected[second[i]]);
+    const MemoryImage beforeSwap = expected;
+    copySlot(beforeSwap, {kChorus, 0}, expected, {kChorus, 1});
+    copySlot(beforeSwap, {kChorus, 1}, expected, {kChorus, 0});
     step("swap CHORUS:1 Chorus:2", "Swapped CHORUS 1 and CHORUS 2");
-    copySlot(expected, {kChorus, 2}, {kChorus, 7});
+    copySlot(expected, {kChorus, 2}, expected, {kChorus, 7});
     expected[Addr::directory(kChorus, 2)] = Addr::SlotErased;
     step("move chorus:3 chorus:8", "Moved CHORUS 3 to CHORUS 8");
     expected[Addr::directory(kChorus, 7)] = Addr::SlotErased;
@@ -537,7 +528,7 @@ TEST(CliSlots, EachCommandChangesItsSlotsOnTheUnitAndNothingElse)
     // Back in: to the first empty slots of the effect, or from a given slot on.
     // The name comes from the file's, centred.
     const auto imported = [&](SlotRef from, SlotRef to, const char* name) {
-        copySlot(expected, from, to);
+        copySlot(expected, from, expected, to);
         for (int k = 0; k < kNameLength; ++k)
             expected[Addr::name(to.effect, to.slot, k)] = static_cast<uint8_t>(name[k]);
     };
