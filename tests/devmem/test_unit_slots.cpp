@@ -203,6 +203,9 @@ TEST_F(UnitSlotsTest, SwapExchangesWholeSlotsAndTheSlotNumberFollowsThePreset)
     expected[Addr::slotNumber(0)] = 1;
     EXPECT_EQ(differences(expected, memoryOf(rig.device)), std::vector<int>{});
     EXPECT_EQ(rig.memoryWrites().back(), (std::pair<int, int>{Addr::slotNumber(0), 1})) << "the slot number last";
+    for (int address : slotAddresses(kHall)) // what the unit check will compare a reconnected unit with
+        EXPECT_EQ(rig.link.mirror().byte(static_cast<uint16_t>(address)),
+                  rig.device.peek(static_cast<uint16_t>(address)));
     expectEveryWriteReadBack();
     EXPECT_EQ(rig.editor.presetSlot(0), 1);
     EXPECT_EQ(slots.name(kHall), "BIG HALL");
