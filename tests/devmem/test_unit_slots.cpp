@@ -39,15 +39,15 @@ std::vector<int> slotAddresses(SlotRef at)
     return out;
 }
 
-// The unit's bytes of a slot: directory, name, data.
+// The unit's bytes of a slot.
 SlotBackup slotOn(const DeviceModel& device, SlotRef at)
 {
-    SlotBackup b;
-    b.directory = device.peek(Addr::directory(at.effect, at.slot));
-    for (int k = 0; k < kNameLength; ++k)
-        b.name[static_cast<std::size_t>(k)] = device.peek(Addr::name(at.effect, at.slot, k));
-    for (int c = 0; c < kDeviceColumns; ++c)
-        b.data[static_cast<std::size_t>(c)] = device.peek(Addr::stored(at.effect, at.slot, c));
+    const auto peek = [&](int address) { return device.peek(static_cast<uint16_t>(address)); };
+    SlotBackup b{peek(Addr::directory(at.effect, at.slot)), {}, {}};
+    for (std::size_t k = 0; k < b.name.size(); ++k)
+        b.name[k] = peek(Addr::name(at.effect, at.slot, static_cast<int>(k)));
+    for (std::size_t c = 0; c < b.data.size(); ++c)
+        b.data[c] = peek(Addr::stored(at.effect, at.slot, static_cast<int>(c)));
     return b;
 }
 
@@ -333,12 +333,8 @@ TEST_F(UnitSlotsTest, RefusalsSendNothingAndSayWhy)
     writeBytes(folder.path / "short.fxp", std::vector<uint8_t>(20, 0));
     EXPECT_TRUE(slots.importFiles({folder.path / "short.fxp"}, 0).refused);
     preset[32] = 0;
-    std::vector<std::filesystem::path> five;
-    for (int i = 0; i < 5; ++i) {
-        five.push_back(folder.path / (std::to_string(i) + ".fxp"));
-        writeBytes(five.back(), preset);
-    }
-    EXPECT_EQ(slots.importFiles(five, 0).message,
+    writeBytes(folder.path / "lush.fxp", preset);
+    EXPECT_EQ(slots.importFiles(std::vector(5, folder.path / "lush.fxp"), 0).message,
               "REVERB HALL has 4 empty slots left: 5 presets do not fit. Nothing was changed.");
     rig.state.unitChanged = true;
     EXPECT_TRUE(slots.clear({kHall}).refused);
