@@ -379,6 +379,21 @@ TEST(UnitSlotsCut, AtEveryWriteOfASwapNoStoredSlotHoldsMixedData)
     }
     const std::vector<std::size_t> writeFrames = swapWriteFrames();
     ASSERT_GT(writeFrames.size(), 10u);
+    {
+        SCOPED_TRACE("another unit found after the cut");
+        SlotsRig cut;
+        cut.rig.unplugAfter(static_cast<int>(writeFrames[5]) + 1, false);
+        cut.rig.link.setDeviceSearch([&rig = cut.rig] {
+            rig.port.plugIn();
+            rig.port.open("loopback");
+            rig.state.LinkUp = rig.state.unitChanged = true;
+            return true;
+        });
+        const SlotOutcome outcome = cut.slots.swap(kHall, kBigHall);
+        EXPECT_EQ(outcome.end, TransferEnd::OtherUnit);
+        EXPECT_NE(outcome.message.find("another unit answered"), std::string::npos) << outcome.message;
+        EXPECT_FALSE(cut.slots.stored(kHall)) << "the slot being written counts as empty";
+    }
     for (std::size_t w = 0; w < writeFrames.size(); ++w)
         for (const bool comesBack : {false, true}) {
             SCOPED_TRACE("write " + std::to_string(w) + (comesBack ? ", found again" : ", unplugged"));
