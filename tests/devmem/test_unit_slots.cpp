@@ -39,15 +39,15 @@ std::vector<int> slotAddresses(SlotRef at)
     return out;
 }
 
-// The unit's bytes of a slot: directory, name, data.
+// The unit's bytes of a slot.
 SlotBackup slotOn(const DeviceModel& device, SlotRef at)
 {
-    SlotBackup b;
-    b.directory = device.peek(Addr::directory(at.effect, at.slot));
-    for (int k = 0; k < kNameLength; ++k)
-        b.name[static_cast<std::size_t>(k)] = device.peek(Addr::name(at.effect, at.slot, k));
-    for (int c = 0; c < kDeviceColumns; ++c)
-        b.data[static_cast<std::size_t>(c)] = device.peek(Addr::stored(at.effect, at.slot, c));
+    const auto peek = [&](int address) { return device.peek(static_cast<uint16_t>(address)); };
+    SlotBackup b{peek(Addr::directory(at.effect, at.slot)), {}, {}};
+    for (std::size_t k = 0; k < b.name.size(); ++k)
+        b.name[k] = peek(Addr::name(at.effect, at.slot, static_cast<int>(k)));
+    for (std::size_t c = 0; c < b.data.size(); ++c)
+        b.data[c] = peek(Addr::stored(at.effect, at.slot, static_cast<int>(c)));
     return b;
 }
 
@@ -203,6 +203,9 @@ TEST_F(UnitSlotsTest, SwapExchangesWholeSlotsAndTheSlotNumberFollowsThePreset)
     expected[Addr::slotNumber(0)] = 1;
     EXPECT_EQ(differences(expected, memoryOf(rig.device)), std::vector<int>{});
     EXPECT_EQ(rig.memoryWrites().back(), (std::pair<int, int>{Addr::slotNumber(0), 1})) << "the slot number last";
+    for (int address : slotAddresses(kHall)) // what the unit check will compare a reconnected unit with
+        EXPECT_EQ(rig.link.mirror().byte(static_cast<uint16_t>(address)),
+                  rig.device.peek(static_cast<uint16_t>(address)));
     expectEveryWriteReadBack();
     EXPECT_EQ(rig.editor.presetSlot(0), 1);
     EXPECT_EQ(slots.name(kHall), "BIG HALL");
@@ -330,12 +333,8 @@ TEST_F(UnitSlotsTest, RefusalsSendNothingAndSayWhy)
     writeBytes(folder.path / "short.fxp", std::vector<uint8_t>(20, 0));
     EXPECT_TRUE(slots.importFiles({folder.path / "short.fxp"}, 0).refused);
     preset[32] = 0;
-    std::vector<std::filesystem::path> five;
-    for (int i = 0; i < 5; ++i) {
-        five.push_back(folder.path / (std::to_string(i) + ".fxp"));
-        writeBytes(five.back(), preset);
-    }
-    EXPECT_EQ(slots.importFiles(five, 0).message,
+    writeBytes(folder.path / "lush.fxp", preset);
+    EXPECT_EQ(slots.importFiles(std::vector(5, folder.path / "lush.fxp"), 0).message,
               "REVERB HALL has 4 empty slots left: 5 presets do not fit. Nothing was changed.");
     rig.state.unitChanged = true;
     EXPECT_TRUE(slots.clear({kHall}).refused);
@@ -380,6 +379,21 @@ TEST(UnitSlotsCut, AtEveryWriteOfASwapNoStoredSlotHoldsMixedData)
     }
     const std::vector<std::size_t> writeFrames = swapWriteFrames();
     ASSERT_GT(writeFrames.size(), 10u);
+    {
+        SCOPED_TRACE("another unit found after the cut");
+        SlotsRig cut;
+        cut.rig.unplugAfter(static_cast<int>(writeFrames[5]) + 1, false);
+        cut.rig.link.setDeviceSearch([&rig = cut.rig] {
+            rig.port.plugIn();
+            rig.port.open("loopback");
+            rig.state.LinkUp = rig.state.unitChanged = true;
+            return true;
+        });
+        const SlotOutcome outcome = cut.slots.swap(kHall, kBigHall);
+        EXPECT_EQ(outcome.end, TransferEnd::OtherUnit);
+        EXPECT_NE(outcome.message.find("another unit answered"), std::string::npos) << outcome.message;
+        EXPECT_FALSE(cut.slots.stored(kHall)) << "the slot being written counts as empty";
+    }
     for (std::size_t w = 0; w < writeFrames.size(); ++w)
         for (const bool comesBack : {false, true}) {
             SCOPED_TRACE("write " + std::to_string(w) + (comesBack ? ", found again" : ", unplugged"));
