@@ -69,6 +69,7 @@ std::optional<CompareChoice> chooseCompareSource(QWidget* window, const QStringL
     layout->addWidget(label);
     layout->addWidget(list);
     layout->addWidget(buttons);
+    list->setFocus();
     if (dialog.exec() != QDialog::Accepted || list->currentRow() < 0)
         return std::nullopt;
     choice.source = list->currentRow();
@@ -195,7 +196,7 @@ std::pair<QAction*, QAction*> addCompareActions(QWidget* window, Binder& binder,
 
     auto* with = new QAction(QStringLiteral("Compare &With…"), window);
     with->setObjectName(QStringLiteral("CompareWithAction"));
-    with->setStatusTip(QStringLiteral("Hear another slot of the unit or a preset file, then Compare for your edits"));
+    with->setStatusTip(QStringLiteral("Hear another slot of the unit or a preset file, or see it beside your edits"));
     QObject::connect(with, &QAction::triggered, window, [window, &binder, &editor] {
         if (binder.coreRunning())
             return;

@@ -158,8 +158,9 @@ void buildWindow(QWidget* window, Binder& binder, Editor& editor, SideBySideMode
     table->setTabKeyNavigation(false);
     table->setWordWrap(false);
     table->verticalHeader()->hide();
+    table->verticalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    table->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     table->horizontalHeader()->setStretchLastSection(true);
-    table->resizeColumnsToContents();
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close);
     QObject::connect(buttons, &QDialogButtonBox::rejected, window, &QWidget::close);
@@ -187,13 +188,13 @@ void buildWindow(QWidget* window, Binder& binder, Editor& editor, SideBySideMode
     layout->addWidget(table, 1);
     layout->addWidget(buttons);
 
-    binder.custom(window, [=, &editor]() -> QWidget* {
+    // While the core runs (a comparison half sent) the store is no settled version of the edits.
+    const auto show = [=, &binder, &editor]() -> QWidget* {
         const ProgramState& s = editor.state();
-        const bool changed = model->follow(s, editor.host().decimalPoint());
+        const bool changed = !binder.coreRunning() && model->follow(s, editor.host().decimalPoint());
         const QString text = qs(differingText(model->differing()));
-        if (changed) {
-            table->resizeColumnsToContents();
-            if (!summary->text().isEmpty() && summary->text() != text)
+        if (summary->text() != text) {
+            if (!summary->text().isEmpty())
                 announce(summary, text);
             summary->setText(text);
             summary->setAccessibleName(text);
@@ -207,7 +208,10 @@ void buildWindow(QWidget* window, Binder& binder, Editor& editor, SideBySideMode
         compare->setChecked(playing);
         compare->setEnabled(offered);
         return window;
-    });
+    };
+    model->follow(editor.state(), editor.host().decimalPoint());
+    show();
+    binder.custom(window, show);
 }
 
 } // namespace
@@ -223,8 +227,9 @@ void showSideBySide(QWidget* parent, Binder& binder, Editor& editor, const Prese
     window->setObjectName(QStringLiteral("SideBySideWindow"));
     window->setAttribute(Qt::WA_DeleteOnClose);
     buildWindow(window, binder, editor, new SideBySideModel(a, b, window));
-    binder.sync();
-    window->resize(window->sizeHint().expandedTo(QSize(560, 480)));
+    window->resize(window->sizeHint().expandedTo(QSize(600, 560)));
+    if (parent)
+        window->move(parent->window()->geometry().center() - window->rect().center());
     window->show();
     window->raise();
     window->activateWindow();
