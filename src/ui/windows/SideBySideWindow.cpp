@@ -7,6 +7,7 @@
 
 #include <QAbstractTableModel>
 #include <QCheckBox>
+#include <QDialog>
 #include <QDialogButtonBox>
 #include <QFont>
 #include <QHeaderView>
@@ -223,7 +224,9 @@ void showSideBySide(QWidget* parent, Binder& binder, Editor& editor, const Prese
         editor.host().message(refusal, kSideBySideTitle, Icon::Exclamation);
         return;
     }
-    auto* window = new QWidget(parent, Qt::Window);
+    // A dialog, so that screen readers name it as a window of its own; it is not modal.
+    auto* window = new QDialog(parent);
+    window->setModal(false);
     window->setObjectName(QStringLiteral("SideBySideWindow"));
     window->setAttribute(Qt::WA_DeleteOnClose);
     buildWindow(window, binder, editor, new SideBySideModel(a, b, window));
