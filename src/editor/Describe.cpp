@@ -18,11 +18,15 @@ std::string frequencyText(int index)
 
 const char* const kPartNames[] = {"gain", "frequency", "width"};
 
+// "180'" alone does not say which phase: the frame around the box does.
+bool namedByItsFrame(const PageParameter& p)
+{
+    return p.boxCaption && std::string(p.label).rfind("180", 0) == 0;
+}
+
 std::string checkName(const PageParameter& p)
 {
-    if (p.boxCaption && std::string(p.label).rfind("180", 0) == 0)
-        return std::string(p.boxCaption) + " " + p.label;
-    return fullParameterName(p.label);
+    return namedByItsFrame(p) ? pageLabel(p) : fullParameterName(p.label);
 }
 
 std::string checkText(const PageParameter& p, int value)
@@ -33,6 +37,23 @@ std::string checkText(const PageParameter& p, int value)
 }
 
 } // namespace
+
+std::string plainCaption(std::string_view caption)
+{
+    std::string text;
+    for (std::size_t i = 0; i < caption.size(); ++i) {
+        text += caption[i];
+        if (caption[i] == '&' && i + 1 < caption.size() && caption[i + 1] == '&')
+            ++i;
+    }
+    return text;
+}
+
+std::string pageLabel(const PageParameter& parameter)
+{
+    const std::string label = plainCaption(parameter.label);
+    return namedByItsFrame(parameter) ? plainCaption(parameter.boxCaption) + " " + label : label;
+}
 
 std::string fullParameterName(const std::string& label)
 {

@@ -4,8 +4,14 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace qrv {
+
+// Captions escape a literal '&' as "&&".
+std::string plainCaption(std::string_view caption);
+// A parameter's name as its page shows it: a phase box with the frame it sits in.
+std::string pageLabel(const PageParameter& parameter);
 
 // A label of the pages written out: "Pdly Rev" is "Reverb pre-delay".
 std::string fullParameterName(const std::string& label);

@@ -12,6 +12,10 @@ void tapClick(Editor& editor);
 void tapTick(Editor& editor);
 void lampTick(Editor& editor);
 
+// The value the Tap Delay page shows for a column of a row once within its controls'
+// ranges: in stereo the delay goes no further than 800 ms.
+int tapDelayShown(std::span<const uint8_t> row, int column, int value);
+
 inline constexpr Colour kLampBright{0, 192, 0};
 inline constexpr Colour kLampDark{0, 128, 0};
 inline constexpr double kTapCounterCap = 260;

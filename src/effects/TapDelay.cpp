@@ -1,5 +1,6 @@
 #include "Pages.hpp"
 
+#include <algorithm>
 #include <cmath>
 
 namespace qrv {
@@ -88,6 +89,13 @@ private:
 void installTapDelayPage(Editor& editor)
 {
     editor.setBehaviour(kTapDelayPage, std::make_unique<TapDelayPage>());
+}
+
+int tapDelayShown(std::span<const uint8_t> row, int column, int value)
+{
+    if (column != kDelayColumn || row[kMonoColumn] != 0)
+        return value;
+    return std::min(value, kStereoMaxDelay);
 }
 
 void tapClick(Editor& editor)

@@ -3,6 +3,7 @@
 #include "FileCodec.hpp"
 
 #include "editor/Catalogue.hpp"
+#include "editor/Describe.hpp"
 #include "state/CodePage.hpp"
 
 #include <algorithm>
@@ -11,18 +12,6 @@
 namespace qrv {
 
 namespace {
-
-// Captions escape a literal '&' as "&&".
-std::string plainLabel(std::string_view caption)
-{
-    std::string text;
-    for (std::size_t i = 0; i < caption.size(); ++i) {
-        text += caption[i];
-        if (caption[i] == '&' && i + 1 < caption.size() && caption[i + 1] == '&')
-            ++i;
-    }
-    return text;
-}
 
 std::string frequencyText(int stored)
 {
@@ -53,11 +42,11 @@ EffectView describeEffect(const ValueTables& tables, int effect, std::span<const
     for (const PageParameter& p : page.parameters) {
         const int stored = row[static_cast<std::size_t>(p.column)];
         const int shown = std::min(stored, p.maximum);
-        view.values.push_back({plainLabel(p.label), p.column, stored, parameterText(tables, p, shown)});
+        view.values.push_back({plainCaption(p.label), p.column, stored, parameterText(tables, p, shown)});
     }
     for (const BandRef& band : page.bands) {
         const int b = tables.filterTableA.at(static_cast<std::size_t>(band.band));
-        const std::string caption = plainLabel(band.caption);
+        const std::string caption = plainCaption(band.caption);
         const int gain = row[static_cast<std::size_t>(b)];
         const int frequency = row[static_cast<std::size_t>(b + 1)];
         const int width = row[static_cast<std::size_t>(b + 2)];
@@ -70,7 +59,7 @@ EffectView describeEffect(const ValueTables& tables, int effect, std::span<const
     for (const PassFilterRef& list : page.passFilters) {
         const int c = tables.filterTableB.at(static_cast<std::size_t>(list.list));
         const int stored = row[static_cast<std::size_t>(c)];
-        view.values.push_back({plainLabel(list.label), c, stored, frequencyText(stored)});
+        view.values.push_back({plainCaption(list.label), c, stored, frequencyText(stored)});
     }
     return view;
 }

@@ -267,6 +267,14 @@ void LoadPresetFile(Editor& editor, const fs::path& path)
     }
 }
 
+std::optional<Row> readPresetRecord(Host& host, const fs::path& path)
+{
+    std::uintmax_t trailing = 0;
+    return readAndDecode<Row>(
+        host, path, kPresetFileSize,
+        [](std::span<const uint8_t> bytes, std::string& problem) { return decodePreset(bytes, problem); }, trailing);
+}
+
 void CompareWithPresetFile(Editor& editor)
 {
     editor.leaveCompare();
@@ -277,10 +285,7 @@ void CompareWithPresetFile(Editor& editor)
 bool CompareWithPresetFile(Editor& editor, const fs::path& path)
 {
     editor.leaveCompare();
-    std::uintmax_t trailing = 0;
-    const auto record = readAndDecode<Row>(
-        editor.host(), path, kPresetFileSize,
-        [](std::span<const uint8_t> bytes, std::string& problem) { return decodePreset(bytes, problem); }, trailing);
+    const auto record = readPresetRecord(editor.host(), path);
     if (!record)
         return false;
     const int effect = (*record)[kRowSize - 1];

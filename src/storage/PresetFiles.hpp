@@ -2,6 +2,7 @@
 
 #include "editor/Editor.hpp"
 
+#include <optional>
 #include <string>
 
 namespace qrv {
@@ -38,6 +39,9 @@ std::string sentence(std::string text);
 void SavePresetFile(Editor& editor);
 void LoadPresetFile(Editor& editor);
 void LoadPresetFile(Editor& editor, const std::filesystem::path& path);
+// The record (32 values and the effect) of a preset file; nothing, the user told why, when
+// the file cannot be read or is no preset.
+std::optional<Row> readPresetRecord(Host& host, const std::filesystem::path& path);
 // Compare the current effect with a preset file, as with the stored version: the same
 // effect only. False, with the user told why, when the file is not taken.
 void CompareWithPresetFile(Editor& editor);

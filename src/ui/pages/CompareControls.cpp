@@ -2,6 +2,7 @@
 
 #include "ui/pages/Accessible.hpp"
 #include "ui/pages/Binder.hpp"
+#include "ui/windows/SideBySideWindow.hpp"
 
 #include "effects/Pages.hpp"
 #include "state/CodePage.hpp"
@@ -10,12 +11,17 @@
 #include <QAction>
 #include <QApplication>
 #include <QKeyEvent>
-#include <QInputDialog>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QListWidget>
 #include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QVBoxLayout>
+
+#include <optional>
 
 namespace qrv::ui {
 
@@ -25,6 +31,49 @@ bool differsFromStored(Editor& editor)
 {
     const ProgramState& s = editor.state();
     return !sameAsDevice(s, s.currentEffect);
+}
+
+struct CompareChoice {
+    int source = 0;
+    bool sideBySide = false;
+};
+
+// The source, and whether the unit plays it or it opens beside the edits; nothing on Cancel.
+std::optional<CompareChoice> chooseCompareSource(QWidget* window, const QStringList& sources)
+{
+    QDialog dialog(window);
+    dialog.setObjectName(QStringLiteral("CompareWithDialog"));
+    dialog.setWindowTitle(QStringLiteral("Compare With"));
+    auto* list = new QListWidget;
+    list->setObjectName(QStringLiteral("CompareSources"));
+    list->addItems(sources);
+    list->setCurrentRow(0);
+    auto* label = new QLabel(QStringLiteral("Compare your edits &with:"));
+    label->setBuddy(list);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Cancel);
+    auto* onUnit = buttons->addButton(QString::fromLatin1(kCompareOnUnitText), QDialogButtonBox::AcceptRole);
+    onUnit->setObjectName(QStringLiteral("CompareOnUnit"));
+    onUnit->setAccessibleDescription(QStringLiteral("The unit plays the chosen preset; Compare returns to your edits"));
+    onUnit->setDefault(true);
+    auto* sideBySide = buttons->addButton(QStringLiteral("&Side by Side"), QDialogButtonBox::AcceptRole);
+    sideBySide->setObjectName(QStringLiteral("CompareSideBySide"));
+    sideBySide->setAccessibleDescription(
+        QStringLiteral("A table of the chosen preset's parameters beside your edits, marking where they differ"));
+    CompareChoice choice;
+    QObject::connect(buttons, &QDialogButtonBox::clicked, &dialog,
+                     [&choice, sideBySide](QAbstractButton* button) { choice.sideBySide = button == sideBySide; });
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    QObject::connect(list, &QListWidget::itemActivated, &dialog, &QDialog::accept);
+    auto* layout = new QVBoxLayout(&dialog);
+    layout->addWidget(label);
+    layout->addWidget(list);
+    layout->addWidget(buttons);
+    list->setFocus();
+    if (dialog.exec() != QDialog::Accepted || list->currentRow() < 0)
+        return std::nullopt;
+    choice.source = list->currentRow();
+    return choice;
 }
 
 } // namespace
@@ -147,7 +196,7 @@ std::pair<QAction*, QAction*> addCompareActions(QWidget* window, Binder& binder,
 
     auto* with = new QAction(QStringLiteral("Compare &With…"), window);
     with->setObjectName(QStringLiteral("CompareWithAction"));
-    with->setStatusTip(QStringLiteral("Hear another slot of the unit or a preset file, then Compare for your edits"));
+    with->setStatusTip(QStringLiteral("Hear another slot of the unit or a preset file, or see it beside your edits"));
     QObject::connect(with, &QAction::triggered, window, [window, &binder, &editor] {
         if (binder.coreRunning())
             return;
@@ -161,19 +210,30 @@ std::pair<QAction*, QAction*> addCompareActions(QWidget* window, Binder& binder,
                                .arg(slot + 1)
                                .arg(qs(trimmed(
                                    s.presetNames.at(static_cast<std::size_t>(e)).at(static_cast<std::size_t>(slot)))));
-        const QString file = QStringLiteral("A preset file…");
-        sources << file;
-        bool chosen = false;
-        const QString source =
-            QInputDialog::getItem(window, QStringLiteral("Compare With"), QStringLiteral("Compare your edits with:"),
-                                  sources, 0, false, &chosen);
-        if (!chosen)
+        sources << QStringLiteral("A preset file…");
+        const auto choice = chooseCompareSource(window, sources);
+        if (!choice)
             return;
-        if (source == file)
-            binder.handle([&editor] { CompareWithPresetFile(editor); });
-        else
-            binder.handle(
-                [&editor, slot = static_cast<int>(sources.indexOf(source))] { editor.compareWithSlot(slot); });
+        const bool file = choice->source == sources.size() - 1;
+        if (!choice->sideBySide) {
+            binder.handle([&editor, file, slot = choice->source] {
+                if (file)
+                    CompareWithPresetFile(editor);
+                else
+                    editor.compareWithSlot(slot);
+            });
+            return;
+        }
+        binder.handle([window, &binder, &editor, file, e, slot = choice->source] {
+            std::optional<PresetSide> other;
+            if (!file)
+                other = storedSlot(editor, e, slot);
+            else if (const auto path = editor.host().openFile(kPresetFilter, presetFolder(editor.state()));
+                     path && !path->empty())
+                other = presetFileSide(editor.host(), *path);
+            if (other)
+                showSideBySide(window, binder, editor, currentEdits(editor.state()), *other);
+        });
     });
 
     binder.custom(stored, [stored, &editor]() -> QWidget* {

@@ -29,7 +29,8 @@ QLabel* compareBanner(Binder& binder, Editor& editor);
 void holdWhileComparing(QWidget* page, const Editor& editor);
 
 // "Compare With Stored" (with the key) and "Compare With…" (a slot of the unit or a
-// preset file, chosen in a dialog over `window`), as actions of the window.
+// preset file, chosen in a dialog over `window`, played on the unit or shown side by side
+// with the edits), as actions of the window.
 std::pair<QAction*, QAction*> addCompareActions(QWidget* window, Binder& binder, Editor& editor);
 
 // "Reset to Stored Value" and "Reset to Start Value" in the control's context menu and
