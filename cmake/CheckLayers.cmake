@@ -1,9 +1,9 @@
 # Fails when a source folder includes a folder at its own level or above it,
-# so the layers stay one-way: state <- link <- editor <- effects <- storage, devmem <- backupfile <- app <- ui, tools.
+# so the layers stay one-way: state <- link <- editor <- effects <- storage <- devmem <- backupfile <- app <- ui, tools.
 # Sub-folders belong to their folder's layer.
 # Run as: cmake -DROOT=<source dir> -P CheckLayers.cmake
-set(layers "src/state:0" "src/link:1" "src/editor:2" "src/effects:3" "src/storage:4" "src/devmem:4"
-           "src/backupfile:5" "src/app:6" "src/ui:7" "tools/cli:7" "emulator:2")
+set(layers "src/state:0" "src/link:1" "src/editor:2" "src/effects:3" "src/storage:4" "src/devmem:5"
+           "src/backupfile:6" "src/app:7" "src/ui:8" "tools/cli:8" "emulator:2")
 foreach(entry ${layers})
   string(REPLACE ":" ";" pair "${entry}")
   list(GET pair 0 folder)

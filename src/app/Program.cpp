@@ -1,5 +1,6 @@
 #include "Program.hpp"
 
+#include "devmem/UnitSlots.hpp"
 #include "editor/ReplyCheck.hpp"
 #include "effects/Pages.hpp"
 
@@ -16,6 +17,10 @@ Program::Program(Transport& port, Clock& clock, Host& host, PortResolver resolve
     installPageBehaviours(editor);
     editor.setClock(&clock);
     editor.setUnitProvider([this](const std::vector<UnitItem>& items) { return reading.provide(items); });
+    editor.setSlotReplayer([this](const HistoryStep& step, bool forward) {
+        const SlotOutcome outcome = UnitSlots(editor).replay(step, forward);
+        return outcome.done() ? std::string() : outcome.message;
+    });
 }
 
 } // namespace qrv

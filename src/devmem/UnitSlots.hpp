@@ -67,7 +67,12 @@ public:
     // The file name an exported slot gets, without folder.
     static std::string exportName(SlotRef at, const std::string& name);
 
+    // Writes a slots step of the history back: its after bytes forward, else its before bytes.
+    SlotOutcome replay(const HistoryStep& step, bool forward);
+
 private:
+    SlotOutcome transfer(const std::vector<SlotRef>& from, std::vector<SlotRef> to, bool moving);
+
     Editor& editor_;
 };
 

@@ -142,8 +142,15 @@ public:
     void showPresetCaption(int effect);
     const PageInfo& currentPage() const { return catalogue::pageOfEffect(state_.currentEffect); }
 
+    // Writes a slots step's bytes to the unit (forward: its after bytes, else its before bytes),
+    // read back; returns why it could not, empty when it did.
+    using SlotReplayer = std::function<std::string(const HistoryStep&, bool forward)>;
+    void setSlotReplayer(SlotReplayer replayer) { slotReplayer_ = std::move(replayer); }
+
     // Undo and redo: the step's effect is selected first, then every byte goes back
-    // through the control that owns it. False when there is nothing to undo or redo.
+    // through the control that owns it. A slots step goes to the slot replayer and stays
+    // where it is when that fails (the user is told why). False when there is nothing to
+    // undo or redo, or it failed.
     History& history() { return history_; }
     bool undo();
     bool redo();
@@ -226,6 +233,7 @@ private:
     std::optional<Comparison> comparison_;
     const std::vector<int>* sendOnly_ = nullptr; // while comparing: the columns that may be sent
     UnitProvider unitProvider_;
+    SlotReplayer slotReplayer_;
 };
 
 } // namespace qrv

@@ -11,11 +11,26 @@ bool sameByte(const ByteChange& a, const ByteChange& b)
     return a.table == b.table && a.effect == b.effect && a.column == b.column;
 }
 
+std::string actionText(const char* action, const HistoryStep* step)
+{
+    return step && !step->label.empty() ? std::string(action) + " " + step->label : action;
+}
+
 } // namespace
+
+std::string History::undoText() const
+{
+    return actionText("Undo", nextUndo());
+}
+
+std::string History::redoText() const
+{
+    return actionText("Redo", nextRedo());
+}
 
 void History::record(HistoryStep step)
 {
-    if (step.changes.empty())
+    if (step.changes.empty() && step.memory.empty())
         return;
     steps_.erase(steps_.begin() + static_cast<std::ptrdiff_t>(done_), steps_.end());
     HistoryStep* last = steps_.empty() ? nullptr : &steps_.back();

@@ -18,9 +18,17 @@ struct ByteChange {
     uint8_t after;
 };
 
+// One byte of the unit's preset memory a slot operation wrote.
+struct MemoryChange {
+    uint16_t address;
+    uint8_t before;
+    uint8_t after;
+};
+
 // An edit is replayed control by control through the edit path; a rows step (a file,
-// a device preset, a reload) puts whole rows back and sends the current effect's row.
-enum class StepKind { Edit, Rows };
+// a device preset, a reload) puts whole rows back and sends the current effect's row; a
+// slots step writes the unit's stored presets back as they were, through the slot replayer.
+enum class StepKind { Edit, Rows, Slots };
 
 struct HistoryStep {
     StepKind kind = StepKind::Edit;
@@ -28,6 +36,8 @@ struct HistoryStep {
     std::string control; // moves of the same control within kJoinGap join one step; empty: never
     std::vector<ByteChange> changes;
     double lastMove = 0; // seconds, for joining
+    std::string label;               // what the Undo and Redo actions name; empty for edits
+    std::vector<MemoryChange> memory; // of a slots step: whole slots and slot numbers, in write order
 };
 
 // The undo/redo list: steps up to `done` are applied, the rest can be redone.
@@ -44,6 +54,9 @@ public:
 
     const HistoryStep* nextUndo() const { return done_ > 0 ? &steps_[done_ - 1] : nullptr; }
     const HistoryStep* nextRedo() const { return done_ < steps_.size() ? &steps_[done_] : nullptr; }
+    // "Undo Rename REVERB HALL 3", or "Undo" for a step without a label.
+    std::string undoText() const;
+    std::string redoText() const;
     void markUndone();
     void markRedone();
     bool canUndo() const { return done_ > 0; }

@@ -8,6 +8,8 @@ namespace qrv {
 
 namespace {
 
+constexpr const char* kNoSlotReplayerText = "The unit's presets cannot be written from here.";
+
 void diffTables(const ParameterTable& before, const ParameterTable& after, ChangedTable table,
                 std::vector<ByteChange>& changes)
 {
@@ -82,6 +84,13 @@ bool Editor::stepThroughHistory(bool forward)
     if (!step)
         return false;
     const HistoryStep copy = *step;
+    if (copy.kind == StepKind::Slots) {
+        const std::string problem = slotReplayer_ ? slotReplayer_(copy, forward) : kNoSlotReplayerText;
+        if (!problem.empty()) {
+            host_.message(problem, forward ? "Redo" : "Undo", Icon::Exclamation);
+            return false;
+        }
+    }
     if (forward)
         history_.markRedone();
     else
@@ -92,6 +101,8 @@ bool Editor::stepThroughHistory(bool forward)
 
 void Editor::replay(const HistoryStep& step, bool forward)
 {
+    if (step.kind == StepKind::Slots)
+        return;
     const GuardUp replaying(replaying_);
     const auto valueOf = [forward](const ByteChange& change) { return forward ? change.after : change.before; };
 

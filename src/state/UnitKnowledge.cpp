@@ -29,6 +29,14 @@ void UnitKnowledge::setAll(Depth depth)
     fill(stored_);
     fullRowBits_ = {};
     slotBits_ = {};
+    whole_.reset();
+}
+
+void UnitKnowledge::holdWhole(int effect, int slot, const NameBytes& name)
+{
+    const auto i = static_cast<std::size_t>(effect * kSlotCount + slot);
+    whole_.set(i);
+    nameBytes_.at(i) = name;
 }
 
 UnitKnowledge::Depth UnitKnowledge::depth(const UnitItem& item) const
@@ -60,8 +68,10 @@ void UnitKnowledge::set(const UnitItem& item, Depth depth)
     case UnitPart::SlotNumber:
         return setIn(slotNumbers_, static_cast<std::size_t>(item.effect), depth);
     case UnitPart::Directory:
+        whole_.reset(slotIndex(item));
         return setIn(directory_, slotIndex(item), depth);
     case UnitPart::Name:
+        whole_.reset(slotIndex(item));
         return setIn(names_, slotIndex(item), depth);
     case UnitPart::StoredPreset:
         if (item.effect == storedEffect_)
@@ -70,6 +80,7 @@ void UnitKnowledge::set(const UnitItem& item, Depth depth)
     case UnitPart::FullRow:
         return setIn(fullRowBits_, static_cast<std::size_t>(item.effect), depth);
     case UnitPart::StoredSlot:
+        whole_.reset(slotIndex(item));
         return setIn(slotBits_, slotByteIndex(item), depth);
     }
 }

@@ -25,6 +25,7 @@ struct UnitItem {
     int column = 0; // the column of a stored-slot byte
 };
 using SlotBytes = std::array<uint8_t, kDeviceColumns>;
+using NameBytes = std::array<uint8_t, 8>;
 
 // Which parts of the unit the editor holds, read once and read a second time to agree. The
 // start-up reads only what the page needs; the rest fills in while the user works.
@@ -58,6 +59,15 @@ public:
     }
     // The whole slot at once, as for an empty slot or after a write.
     void setSlot(int effect, int slot, Depth depth);
+    // A slot held whole, empty or not: the name bytes below and the data in slotData are the
+    // unit's own, so that an undo can write back exactly what the slot held. Setting anything of
+    // the slot's directory, name or data drops it; holdWhole comes after those.
+    bool heldWhole(int effect, int slot) const { return whole_[static_cast<std::size_t>(effect * kSlotCount + slot)]; }
+    void holdWhole(int effect, int slot, const NameBytes& name);
+    const NameBytes& nameBytes(int effect, int slot) const
+    {
+        return nameBytes_.at(static_cast<std::size_t>(effect * kSlotCount + slot));
+    }
     bool rowRead(int effect) const { return depth({UnitPart::Row, effect}) != Depth::Unread; }
     // The directory, slot number and names of an effect.
     bool presetsRead(int effect) const;
@@ -73,6 +83,8 @@ private:
     Bits<kEffectCount * kSlotCount * kDeviceColumns> slotBits_;
     std::array<uint8_t, kEffectCount * kDeviceColumns> fullRows_{};
     std::array<SlotBytes, kEffectCount * kSlotCount> slotData_{};
+    std::bitset<kEffectCount * kSlotCount> whole_;
+    std::array<NameBytes, kEffectCount * kSlotCount> nameBytes_{};
     int storedEffect_ = 0;
 
     static std::size_t cell(int effect, int column) { return static_cast<std::size_t>(effect * kDeviceColumns + column); }
