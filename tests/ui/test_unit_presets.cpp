@@ -53,12 +53,12 @@ struct PanelRig : StartedRig {
     QModelIndex effectRow(int effect) const { return sorted->mapFromSource(panel->model()->index(effect, 0)); }
     QString text(SlotRef slot, int role = Qt::DisplayRole) const { return at(slot).data(role).toString(); }
     // Makes the slots the selection, the first one current, as clicks would.
-    void pick(std::initializer_list<SlotRef> slots)
+    void pick(std::initializer_list<SlotRef> places)
     {
         view->selectionModel()->clear();
-        for (const SlotRef& slot : slots)
+        for (const SlotRef& slot : places)
             view->selectionModel()->select(at(slot), QItemSelectionModel::Select | QItemSelectionModel::Rows);
-        view->selectionModel()->setCurrentIndex(at(*slots.begin()), QItemSelectionModel::NoUpdate);
+        view->selectionModel()->setCurrentIndex(at(*places.begin()), QItemSelectionModel::NoUpdate);
     }
     void key(QKeyCombination combination) { QTest::keyClick(view, combination.key(), combination.keyboardModifiers()); }
 
@@ -284,7 +284,7 @@ TEST(UiUnitPresets, DropsMoveOrCopyWithinAnEffectImportFilesAndAnotherEffectIsRe
     std::unique_ptr<QMimeData> slotDrag(rig.sorted->mimeData({rig.at(a)}));
     QMimeData foreignDrop;
     foreignDrop.setUrls({QUrl::fromLocalFile(QString::fromStdString(foreign.string()))});
-    for (const QMimeData* refused : {static_cast<const QMimeData*>(slotDrag.get()), &foreignDrop}) {
+    for (const QMimeData* refused : {static_cast<const QMimeData*>(slotDrag.get()), static_cast<const QMimeData*>(&foreignDrop)}) {
         const QModelIndex target = refused == &foreignDrop ? rig.at(c) : otherSlot;
         EXPECT_FALSE(rig.sorted->canDropMimeData(refused, Qt::MoveAction, -1, -1, target));
         EXPECT_FALSE(rig.sorted->dropMimeData(refused, Qt::MoveAction, -1, -1, target));

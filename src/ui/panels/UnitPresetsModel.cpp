@@ -330,9 +330,8 @@ QString UnitPresetsModel::refusal(const QMimeData* data, const QModelIndex& targ
             return QStringLiteral("Drop the presets onto a slot of %1").arg(effectName(effect));
         for (const SlotRef& from : places)
             if (from.effect != effect)
-                return QStringLiteral("A %1 preset cannot go into %2 %3: a preset stays in its own effect's slots")
-                    .arg(effectName(from.effect), effectName(effect))
-                    .arg(at->slot + 1);
+                return QStringLiteral("A %1 preset cannot go into a %2 slot: each effect has its own presets.")
+                    .arg(effectName(from.effect), effectName(effect));
         return {};
     }
     const std::vector<std::filesystem::path> files = presetFiles(data);
@@ -363,7 +362,7 @@ bool UnitPresetsModel::dropMimeData(const QMimeData* data, Qt::DropAction action
     if (data->hasFormat(QString::fromLatin1(kSlotsMimeType))) {
         const std::vector<SlotRef> from = decodeSlots(data->data(QString::fromLatin1(kSlotsMimeType)));
         if (requests_.places)
-            requests_.places(from, slotsFrom(*at, from.size()), action == Qt::MoveAction);
+            requests_.places(from, {*at}, action == Qt::MoveAction);
         return true;
     }
     const std::vector<std::filesystem::path> files = presetFiles(data);

@@ -351,18 +351,9 @@ void UnitPresetsPanel::paste()
     const std::vector<SlotRef> from = decodeSlots(clipboard->data(QString::fromLatin1(kSlotsMimeType)));
     if (from.empty())
         return;
-    std::vector<SlotRef> to;
-    for (int s = target->slot; s < kSlotCount && to.size() < from.size(); ++s)
-        to.push_back({target->effect, s});
+    // The core takes the slots after the target for the rest, and refuses when they run out.
+    const std::vector<SlotRef> to{*target};
     const bool move = !cutSlots_.empty() && cutSlots_ == from;
-    if (to.size() < from.size()) {
-        editor_.host().message(QStringLiteral("%1 do not fit from slot %2 on: choose an earlier slot")
-                                   .arg(presetsText(from.size()))
-                                   .arg(target->slot + 1)
-                                   .toStdString(),
-                               kTitle, Icon::Exclamation);
-        return;
-    }
     if (move)
         cutSlots_.clear();
     run((move ? QStringLiteral("Moved ") : QStringLiteral("Pasted ")) + presetsText(from.size()),
