@@ -124,6 +124,15 @@ TEST(UiUnitPresets, OpensWithoutAnExchangeMarksTheSlotsAndFollowsStoreAndLoadKee
         }
     }
 
+    // What the editor has not read yet says so, rather than "empty".
+    const SlotRef unread{(current + 2) % kEffectCount, 7};
+    rig.state.known.set({UnitPart::Directory, unread.effect, unread.slot}, UnitKnowledge::Depth::Unread);
+    rig.windows.binder().sync();
+    EXPECT_EQ(rig.text(unread), QStringLiteral("8 – not read yet"));
+    ASSERT_TRUE(rig.editor.provide(presetItems(unread.effect)));
+    rig.windows.binder().sync();
+    EXPECT_NE(rig.text(unread), QStringLiteral("8 – not read yet"));
+
     // A store through the dialog: only the rows that changed are told, and the user's place stays.
     const std::vector<SlotRef> empty = rig.slotsOfCurrent(false);
     const std::vector<SlotRef> stored = rig.slotsOfCurrent(true);

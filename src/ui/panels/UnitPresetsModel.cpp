@@ -99,25 +99,31 @@ UnitPresetsModel::UnitPresetsModel(Editor& editor, Requests requests, QObject* p
 
 UnitPresetsModel::SlotView UnitPresetsModel::look(SlotRef at) const
 {
+    using Depth = UnitKnowledge::Depth;
     const ProgramState& state = editor_.state();
     SlotView view;
     view.stored = slotHoldsPreset(state, at.effect, at.slot);
+    view.read = state.known.depth({UnitPart::Directory, at.effect, at.slot}) != Depth::Unread &&
+        (!view.stored || state.known.depth({UnitPart::Name, at.effect, at.slot}) != Depth::Unread);
     if (view.stored)
         view.name = QString::fromLatin1(state.presetNames.at(at.effect).at(at.slot)).trimmed();
-    view.lastUsed = editor_.presetSlot(at.effect) == at.slot;
+    view.lastUsed = state.known.depth({UnitPart::SlotNumber, at.effect}) != Depth::Unread &&
+        editor_.presetSlot(at.effect) == at.slot;
     view.inEditor = view.lastUsed && at.effect == state.currentEffect;
     return view;
 }
 
-QString UnitPresetsModel::text(const SlotView& view, SlotRef at) const
+QString UnitPresetsModel::text(const SlotView& view, SlotRef at)
 {
-    const QString name = view.stored ? view.name : QStringLiteral("empty");
+    const QString name = !view.read ? QStringLiteral("not read yet") : view.stored ? view.name : QStringLiteral("empty");
     return QStringLiteral("%1 – %2").arg(at.slot + 1).arg(name);
 }
 
 QString UnitPresetsModel::marks(const SlotView& view)
 {
-    QStringList marks{view.stored ? QStringLiteral("stored") : QStringLiteral("empty")};
+    QStringList marks{!view.read    ? QStringLiteral("not read yet")
+                      : view.stored ? QStringLiteral("stored")
+                                    : QStringLiteral("empty")};
     if (view.lastUsed)
         marks << QStringLiteral("last used");
     if (view.inEditor)
@@ -266,7 +272,7 @@ Qt::ItemFlags UnitPresetsModel::flags(const QModelIndex& index) const
     if (!at)
         return flags;
     flags |= Qt::ItemNeverHasChildren;
-    if (shown_[at->effect][at->slot].stored) {
+    if (shown_[at->effect][at->slot].stored && shown_[at->effect][at->slot].read) {
         flags |= Qt::ItemIsDragEnabled;
         if (index.column() == 0)
             flags |= Qt::ItemIsEditable;

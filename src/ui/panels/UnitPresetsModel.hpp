@@ -15,7 +15,7 @@ namespace qrv::ui {
 inline constexpr const char* kSlotsMimeType = "application/x-qrv5173-slots";
 
 // The unit's sixteen effects, each with its eight stored-preset slots, as the editor knows
-// them: "3 – WIDE" or "3 – empty", with the slot the unit last used and the one whose values
+// them: "3 – WIDE", "3 – empty" or, until the editor has read it, "3 – not read yet", with the slot the unit last used and the one whose values
 // the editor shows marked in the text. Nothing here talks to the unit; refresh() looks at
 // the editor's records again and tells the views only of what changed.
 class UnitPresetsModel final : public QAbstractItemModel {
@@ -66,13 +66,14 @@ public:
 private:
     struct SlotView {
         QString name; // trimmed; empty for an empty slot
+        bool read = false; // the editor has the slot's directory byte (and name) from the unit
         bool stored = false;
         bool lastUsed = false;
         bool inEditor = false;
         bool operator==(const SlotView&) const = default;
     };
     SlotView look(SlotRef at) const;
-    QString text(const SlotView& view, SlotRef at) const;
+    static QString text(const SlotView& view, SlotRef at);
     static QString marks(const SlotView& view);
 
     Editor& editor_;

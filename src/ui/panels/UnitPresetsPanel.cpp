@@ -292,9 +292,15 @@ void UnitPresetsPanel::run(const QString& done, std::function<SlotOutcome(UnitSl
     // Kept by value: while background work holds the core, the handler runs later.
     binder_.handle(
         [this, done, operation = std::move(operation)] {
+            const std::size_t steps = editor_.history().size();
             const SlotOutcome outcome = operation(slots_);
             ProgramState& state = editor_.state();
-            state.lastOutcome = outcome.message.empty() ? done.toStdString() : outcome.message;
+            // A change says what its undo step says.
+            const HistoryStep* step = editor_.history().nextUndo();
+            const bool recorded = editor_.history().size() != steps && step && !step->label.empty();
+            state.lastOutcome = !outcome.message.empty() ? outcome.message
+                : recorded                             ? step->label + " – done"
+                                                       : done.toStdString();
             if (!outcome.done())
                 editor_.host().message(state.lastOutcome, kTitle,
                                        outcome.refused ? Icon::Exclamation : Icon::Critical);
