@@ -1,6 +1,7 @@
 #include "PresetDialogs.hpp"
 
 #include "devmem/MemoryDump.hpp" // kEmptySlotName
+#include "devmem/UnitSlots.hpp"
 #include "link/LongOperation.hpp"
 #include "link/Resume.hpp"
 #include "link/UnitCheck.hpp"
@@ -305,6 +306,22 @@ bool StoreDialog::Memorize_eep()
         host.message(kOtherUnitUnreadText, kStoreTitle, Icon::Exclamation);
         return false;
     }
+    UnitSlots slots(editor_);
+    if (!state.exactOrder) {
+        SlotBytes values{};
+        std::copy_n(state.store.row(e).begin(), kDeviceColumns, values.begin());
+        const SlotOutcome outcome = slots.store({e, s}, form.Text1.text, values);
+        if (!outcome.done()) {
+            host.message(outcome.message, kStoreTitle, Icon::Exclamation);
+            return false;
+        }
+        std::copy_n(values.begin(), kDeviceColumns, state.startConfig.row(e).begin());
+        return true;
+    }
+    // What the editor holds of the slot makes the store undoable without a frame more.
+    const auto heldBefore = slots.held({e, s});
+    const bool numberHeld = state.known.depth({UnitPart::SlotNumber, e}) == UnitKnowledge::Depth::Confirmed;
+    const int numberBefore = editor_.presetSlot(e);
     // A slot the unit may mark stored is marked otherwise first, so that a store cut off
     // half-way never leaves a stored-looking slot with old and new bytes mixed.
     const bool unmarkFirst = slotHoldsPreset(state, e, s) || state.presetDirectoryUnknown;
@@ -368,6 +385,8 @@ bool StoreDialog::Memorize_eep()
         },
         OtherUnit::Stop);
     const bool stored = marked;
+    if (stored && heldBefore && numberHeld)
+        slots.recordStore({e, s}, form.Text1.text, *heldBefore, numberBefore);
     form.ProgressBar1 = ProgressBar{false, 0, kStoreProgressMax};
     if (!stored) {
         nameOf(state, e, s) = unmarkFirst ? kEmptySlotName : before.name;

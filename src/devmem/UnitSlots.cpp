@@ -211,8 +211,9 @@ public:
             return std::nullopt;
         link_.ArmPort(kNameLength);
         const auto name = readUntilAgreed<NameBytes>([&]() -> std::optional<NameBytes> {
-            if (watch.failed() || !link_.ReadBlock8(Cmd::ReadName, 0, 0, 0, 0, static_cast<uint8_t>(at.effect),
-                                                    static_cast<uint8_t>(at.slot)))
+            if (watch.failed() ||
+                !link_.ReadBlock8(Cmd::ReadName, 0, 0, 0, 0, static_cast<uint8_t>(at.effect),
+                                  static_cast<uint8_t>(at.slot)))
                 return std::nullopt;
             NameBytes bytes{};
             std::copy_n(state_.replyBuffer.begin(), kNameLength, bytes.begin());
@@ -253,6 +254,46 @@ public:
         known_.set({UnitPart::Directory, at.effect, at.slot}, Depth::Unread);
         known_.set({UnitPart::Name, at.effect, at.slot}, Depth::Unread);
         known_.setSlot(at.effect, at.slot, Depth::Unread);
+    }
+
+    // Every slot as the unit holds it, read where the editor does not hold it, under one progress.
+    std::optional<Images> images(const std::vector<SlotRef>& refs, SlotOutcome& outcome)
+    {
+        Images out;
+        std::map<SlotRef, std::optional<Image>> now;
+        for (SlotRef at : refs)
+            now[at] = state_.DemoMode ? recorded(at) : held(at);
+        const bool missing = std::any_of(now.begin(), now.end(), [](const auto& slot) { return !slot.second; });
+        if (missing) {
+            if (auto refused = refusal()) {
+                outcome = *refused;
+                return std::nullopt;
+            }
+            LongOperation operation(link_, editor_.host(), kSlotsTitle, static_cast<int>(refs.size()) * kImageBytes * 2,
+                                    true);
+            bool complete = false;
+            bool cancelled = false;
+            const bool found = runStartingOverAfterReconnect(
+                link_,
+                [&](const FailureWatch& watch) {
+                    for (auto& [at, image] : now) {
+                        cancelled = operation.cancelled();
+                        if (cancelled || !ensure(at, image, watch))
+                            return;
+                        keep(at, *image);
+                    }
+                    complete = true;
+                },
+                OtherUnit::Stop);
+            if (!complete) {
+                outcome.end = endOf(found, cancelled);
+                outcome.message = "The presets could not be read: " + endText(outcome.end) + " Nothing was changed.";
+                return std::nullopt;
+            }
+        }
+        for (const auto& [at, image] : now)
+            out.emplace(at, *image);
+        return out;
     }
 
     SlotOutcome run(const std::string& label, const std::vector<SlotRef>& reads, const Build& build)
@@ -333,8 +374,7 @@ private:
     SlotOutcome runOnUnit(const std::string& label, const std::vector<SlotRef>& reads, const Build& build)
     {
         Host& host = editor_.host();
-        LongOperation operation(link_, host, kSlotsTitle, static_cast<int>(reads.size()) * kImageBytes * 2,
-                                      true);
+        LongOperation operation(link_, host, kSlotsTitle, static_cast<int>(reads.size()) * kImageBytes * 2, true);
         std::map<SlotRef, std::optional<Image>> now;   // what the unit holds; none when a cut left it unsure
         std::map<int, std::optional<uint8_t>> numbers; // likewise of the slot numbers
         Images before;
@@ -346,26 +386,15 @@ private:
             link_,
             [&](const FailureWatch& watch) {
                 for (SlotRef at : reads) {
-                    auto& image = now[at];
-                    if (!image)
-                        image = held(at);
-                    if (!image)
-                        image = read(at, watch);
-                    if (!image)
+                    if (!ensure(at, now[at], watch))
                         return;
-                    before.try_emplace(at, *image);
+                    before.try_emplace(at, *now[at]);
                 }
                 if (!plan)
                     plan = build(before);
-                for (const auto& [at, target] : plan->slots) {
-                    auto& image = now[at];
-                    if (!image)
-                        image = held(at);
-                    if (!image)
-                        image = read(at, watch);
-                    if (!image)
+                for (const auto& [at, target] : plan->slots)
+                    if (!ensure(at, now[at], watch))
                         return;
-                }
                 for (const auto& [effect, number] : plan->slotNumbers) {
                     auto& value = numbers[effect];
                     if (!value)
@@ -410,12 +439,7 @@ private:
                 state_.presetSlotNumbers[idx(effect)] = std::to_string(*number);
             known_.set({UnitPart::SlotNumber, effect}, number ? Depth::Confirmed : Depth::Unread);
         }
-        if (complete)
-            outcome.end = TransferEnd::Done;
-        else if (!found)
-            outcome.end = state_.unitChanged ? TransferEnd::OtherUnit : TransferEnd::Lost;
-        else
-            outcome.end = cancelled ? TransferEnd::Cancelled : TransferEnd::Unconfirmed;
+        outcome.end = complete ? TransferEnd::Done : endOf(found, cancelled);
         if (plan && written_)
             finish(label, *plan, before, numbersBefore);
         if (!complete)
@@ -481,18 +505,8 @@ private:
     void finish(const std::string& label, const Plan& plan, const Images& before,
                 const std::map<int, uint8_t>& numbersBefore)
     {
-        if (!replaying_) {
-            HistoryStep step;
-            step.kind = StepKind::Slots;
-            step.label = label;
-            for (const auto& [at, target] : plan.slots)
-                for (int i = 0; i < kImageBytes; ++i)
-                    step.memory.push_back(
-                        {imageAddress(at, i), imageByte(before.at(at), i), imageByte(target, i)});
-            for (const auto& [effect, number] : plan.slotNumbers)
-                step.memory.push_back({Addr::slotNumber(effect), numbersBefore.at(effect), number});
-            editor_.history().record(std::move(step));
-        }
+        if (!replaying_)
+            record(label, plan, before, numbersBefore);
         // The device copy is the stored preset the effect's slot number points to.
         std::set<int> effects;
         for (const auto& [at, target] : plan.slots)
@@ -507,23 +521,58 @@ private:
         editor_.showPresetCaption(state_.currentEffect);
     }
 
+public:
+    void record(const std::string& label, const Plan& plan, const Images& before,
+                const std::map<int, uint8_t>& numbersBefore)
+    {
+        HistoryStep step;
+        step.kind = StepKind::Slots;
+        step.label = label;
+        for (const auto& [at, target] : plan.slots)
+            for (int i = 0; i < kImageBytes; ++i)
+                step.memory.push_back({imageAddress(at, i), imageByte(before.at(at), i), imageByte(target, i)});
+        for (const auto& [effect, number] : plan.slotNumbers)
+            step.memory.push_back({Addr::slotNumber(effect), numbersBefore.at(effect), number});
+        editor_.history().record(std::move(step));
+    }
+
+private:
+    bool ensure(SlotRef at, std::optional<Image>& image, const FailureWatch& watch)
+    {
+        if (!image)
+            image = held(at);
+        if (!image)
+            image = read(at, watch);
+        return image.has_value();
+    }
+
+    TransferEnd endOf(bool found, bool cancelled) const
+    {
+        if (!found)
+            return state_.unitChanged ? TransferEnd::OtherUnit : TransferEnd::Lost;
+        if (cancelled)
+            return TransferEnd::Cancelled;
+        return problem_.empty() ? TransferEnd::Lost : TransferEnd::Unconfirmed;
+    }
+
+    std::string endText(TransferEnd end) const
+    {
+        switch (end) {
+        case TransferEnd::Cancelled:
+            return "it was cancelled.";
+        case TransferEnd::Unconfirmed:
+            return problem_ + ".";
+        case TransferEnd::OtherUnit:
+            return std::string(kAnotherUnitText) + ".";
+        default:
+            return "the connection to the QRV5173 was lost.";
+        }
+    }
+
     std::string cutText(const std::string& label, TransferEnd end, const std::optional<Plan>& plan,
                         const std::map<SlotRef, std::optional<Image>>& now) const
     {
-        std::string text;
-        switch (end) {
-        case TransferEnd::Cancelled:
-            text = "\"" + label + "\" was cancelled.";
-            break;
-        case TransferEnd::Unconfirmed:
-            text = "\"" + label + "\" stopped: " + problem_ + ".";
-            break;
-        case TransferEnd::OtherUnit:
-            text = "\"" + label + "\" stopped: " + kAnotherUnitText + ".";
-            break;
-        default:
-            text = "\"" + label + "\" stopped: the connection to the QRV5173 was lost.";
-        }
+        std::string text = "\"" + label + "\" stopped: " + endText(end);
         if (!plan || !written_)
             return text + " Nothing was changed.";
         for (const auto& [at, target] : plan->slots) {
@@ -551,6 +600,28 @@ Image cleared(Image image)
     return image;
 }
 
+// The name an exported file gives back: its own name without the slot it came from.
+std::string importedName(const std::string& stem, int effect)
+{
+    std::string name = stem;
+    const std::string prefix = effectName(effect) + " ";
+    if (name.rfind(prefix, 0) == 0 && name.size() > prefix.size() &&
+        std::isdigit(static_cast<unsigned char>(name[prefix.size()])) &&
+        (name.size() == prefix.size() + 1 || name[prefix.size() + 1] == ' '))
+        name = name.substr(std::min(name.size(), prefix.size() + 2));
+    return latin1ToUtf8(utf8ToLatin1(trimmed(name)).substr(0, kNameLength));
+}
+
+// An existing file is never replaced: the new one takes " (2)", " (3)"... before its extension.
+std::filesystem::path freePath(const std::filesystem::path& folder, const std::string& fileName)
+{
+    const std::filesystem::path wanted = folder / fileName;
+    std::filesystem::path path = wanted;
+    for (int n = 2; std::filesystem::exists(path); ++n)
+        path = folder / (wanted.stem().string() + " (" + std::to_string(n) + ")" + wanted.extension().string());
+    return path;
+}
+
 SlotOutcome refused(std::string message)
 {
     return SlotOutcome{TransferEnd::Done, true, std::move(message), {}};
@@ -560,14 +631,16 @@ std::optional<SlotOutcome> otherEffect(const std::vector<SlotRef>& from, const s
 {
     for (std::size_t i = 0; i < from.size() && i < to.size(); ++i)
         if (from[i].effect != to[i].effect)
-            return refused("A " + effectName(from[i].effect) + " preset cannot go into a " +
-                           effectName(to[i].effect) + " slot: each effect has its own presets.");
+            return refused("A " + effectName(from[i].effect) + " preset cannot go into a " + effectName(to[i].effect) +
+                           " slot: each effect has its own presets.");
     return std::nullopt;
 }
 
 } // namespace
 
-UnitSlots::UnitSlots(Editor& editor) : editor_(editor) {}
+UnitSlots::UnitSlots(Editor& editor) : editor_(editor)
+{
+}
 
 bool UnitSlots::stored(SlotRef at) const
 {
@@ -586,20 +659,53 @@ int UnitSlots::lastUsed(int effect) const
 
 std::optional<SlotBackup> UnitSlots::slot(SlotRef at)
 {
-    SlotWriter writer(editor_);
-    if (const auto image = writer.held(at))
-        return image;
-    if (editor_.state().DemoMode)
-        return writer.recorded(at);
-    if (writer.refusal())
+    SlotOutcome outcome;
+    const auto images = SlotWriter(editor_).images({at}, outcome);
+    if (!images)
         return std::nullopt;
-    std::optional<SlotBackup> image;
-    const LongOperation operation(editor_.link(), editor_.host(), kSlotsTitle, kImageBytes * 2, true);
-    runStartingOverAfterReconnect(
-        editor_.link(), [&](const FailureWatch& watch) { image = writer.read(at, watch); }, OtherUnit::Stop);
-    if (image)
-        writer.keep(at, *image);
-    return image;
+    return images->at(at);
+}
+
+std::optional<SlotBackup> UnitSlots::held(SlotRef at) const
+{
+    return SlotWriter(editor_).held(at);
+}
+
+namespace {
+
+Image storedImage(std::string name, const SlotBytes& data)
+{
+    return Image{Addr::SlotUsed, CentreName(name), data};
+}
+
+std::string storeLabel(SlotRef at, const std::string& name)
+{
+    const std::string shown = trimmed(name);
+    return "Store " + (shown.empty() ? std::string("a preset") : shown) + " in " + slotText(at);
+}
+
+} // namespace
+
+SlotOutcome UnitSlots::store(SlotRef at, const std::string& typed, const SlotBytes& data)
+{
+    if (!validRef(at))
+        return refused("There is no such slot.");
+    SlotOutcome outcome = SlotWriter(editor_).run(storeLabel(at, typed), {at}, [&](const Images&) {
+        return Plan{{{at, storedImage(typed, data)}}, {{at.effect, static_cast<uint8_t>(at.slot)}}};
+    });
+    if (outcome.done())
+        editor_.state().presetNames[static_cast<std::size_t>(at.effect)][static_cast<std::size_t>(at.slot)] = typed;
+    return outcome;
+}
+
+void UnitSlots::recordStore(SlotRef at, const std::string& typed, const SlotBackup& before, int numberBefore)
+{
+    SlotBytes data{};
+    for (int c = 0; c < kDeviceColumns; ++c)
+        data[static_cast<std::size_t>(c)] = editor_.state().store.at(at.effect, c);
+    const Plan plan{{{at, storedImage(typed, data)}}, {{at.effect, static_cast<uint8_t>(at.slot)}}};
+    SlotWriter(editor_).record(storeLabel(at, typed), plan, {{at, before}},
+                               {{at.effect, static_cast<uint8_t>(numberBefore)}});
 }
 
 SlotOutcome UnitSlots::rename(SlotRef at, const std::string& typed)
@@ -626,7 +732,8 @@ SlotOutcome UnitSlots::clear(const std::vector<SlotRef>& slots)
     std::copy_if(slots.begin(), slots.end(), std::back_inserter(full), [this](SlotRef at) { return stored(at); });
     if (full.empty())
         return refused("The selected slots are empty already: nothing was changed.");
-    const std::string label = full.size() == 1 ? "Clear " + slotText(full.front()) : "Clear " + presetsText(full.size());
+    const std::string label =
+        full.size() == 1 ? "Clear " + slotText(full.front()) : "Clear " + presetsText(full.size());
     return SlotWriter(editor_).run(label, full, [&](const Images& before) {
         Plan plan;
         for (SlotRef at : full)
@@ -697,17 +804,82 @@ SlotOutcome UnitSlots::swap(SlotRef a, SlotRef b)
 SlotOutcome UnitSlots::importFiles(const std::vector<std::filesystem::path>& files, int effect,
                                    const std::vector<SlotRef>& to)
 {
-    (void)files;
-    (void)effect;
-    (void)to;
-    return refused("not yet");
+    if (files.empty() || effect < 0 || effect >= kEffectCount)
+        return refused("There is no preset file to import: nothing was changed.");
+    std::vector<Image> presets;
+    for (const auto& file : files) {
+        const std::string shown = file.filename().string();
+        const FileRead read = readExactFile(file, kPresetFileBytes);
+        if (read.outcome == FileRead::Outcome::NotFound)
+            return refused(shown + " was not found: nothing was changed.");
+        if (read.outcome != FileRead::Outcome::Read)
+            return refused(shown + " is no preset file (" + read.problem + "): nothing was changed.");
+        const int fileEffect = read.bytes[kDeviceColumns];
+        if (fileEffect >= kEffectCount)
+            return refused(shown + " is no preset file of the QRV5173: nothing was changed.");
+        if (fileEffect != effect)
+            return refused(shown + " holds a " + effectName(fileEffect) + " preset: it cannot go into a " +
+                           effectName(effect) + " slot, as each effect has its own presets.");
+        Image image;
+        image.directory = Addr::SlotUsed;
+        std::string name = importedName(file.stem().string(), effect);
+        image.name = CentreName(name);
+        std::copy_n(read.bytes.begin(), kDeviceColumns, image.data.begin());
+        presets.push_back(image);
+    }
+    std::vector<SlotRef> targets = to;
+    if (targets.empty()) {
+        for (int s = 0; s < kSlotCount; ++s)
+            if (!stored({effect, s}) && targets.size() < presets.size())
+                targets.push_back({effect, s});
+        if (targets.size() < presets.size())
+            return refused(effectName(effect) + " has " + std::to_string(targets.size()) +
+                           " empty slots left: " + presetsText(presets.size()) + " do not fit. Nothing was changed.");
+    }
+    if (targets.size() == 1)
+        for (std::size_t i = 1; i < presets.size(); ++i)
+            targets.push_back({targets.front().effect, targets.front().slot + static_cast<int>(i)});
+    if (targets.size() != presets.size() ||
+        std::any_of(targets.begin(), targets.end(), [](SlotRef at) { return !validRef(at); }))
+        return refused("There are not enough slots for every preset: nothing was changed.");
+    for (SlotRef at : targets)
+        if (at.effect != effect)
+            return refused("A " + effectName(effect) + " preset cannot go into a " + effectName(at.effect) +
+                           " slot: each effect has its own presets.");
+    return SlotWriter(editor_).run("Import " + presetsText(presets.size()), targets, [&](const Images&) {
+        Plan plan;
+        for (std::size_t i = 0; i < targets.size(); ++i)
+            plan.slots.emplace_back(targets[i], presets[i]);
+        return plan;
+    });
 }
 
 UnitSlots::Exported UnitSlots::exportSlots(const std::vector<SlotRef>& slots, const std::filesystem::path& folder)
 {
-    (void)slots;
-    (void)folder;
-    return {refused("not yet"), {}};
+    std::vector<SlotRef> full;
+    std::copy_if(slots.begin(), slots.end(), std::back_inserter(full), [this](SlotRef at) { return stored(at); });
+    if (full.empty())
+        return {refused("The selected slots are empty: no file was written."), {}};
+    Exported exported;
+    const auto images = SlotWriter(editor_).images(full, exported.outcome);
+    if (!images)
+        return exported;
+    for (SlotRef at : full) {
+        const Image& image = images->at(at);
+        std::vector<uint8_t> bytes(image.data.begin(), image.data.end());
+        bytes.push_back(static_cast<uint8_t>(at.effect));
+        const auto path = freePath(folder, exportName(at, nameText(image.name)));
+        if (const auto problem = writeFileAtomically(path, bytes)) {
+            exported.outcome.end = TransferEnd::Done;
+            exported.outcome.refused = true;
+            exported.outcome.message = path.filename().string() + " could not be written: " + *problem + ". " +
+                std::to_string(exported.files.size()) + " of " + presetsText(full.size()) + " were exported.";
+            return exported;
+        }
+        exported.files.push_back(path);
+        exported.outcome.changed.push_back(at);
+    }
+    return exported;
 }
 
 SlotOutcome UnitSlots::replay(const HistoryStep& step, bool forward)
@@ -722,8 +894,7 @@ std::string UnitSlots::exportName(SlotRef at, const std::string& name)
     if (!shown.empty())
         text += " " + shown;
     for (char& c : text)
-        if (std::string_view("/\\:*?\"<>|").find(c) != std::string_view::npos ||
-            static_cast<unsigned char>(c) < 0x20)
+        if (std::string_view("/\\:*?\"<>|").find(c) != std::string_view::npos || static_cast<unsigned char>(c) < 0x20)
             c = '_';
     return text + ".fxp";
 }

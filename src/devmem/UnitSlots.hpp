@@ -42,12 +42,21 @@ public:
 
     // What the editor holds, with no exchange.
     bool stored(SlotRef at) const;
-    std::string name(SlotRef at) const;     // as the Parts' dialogs list it (" Empty  " when empty)
-    int lastUsed(int effect) const;         // the unit's slot number of the effect
+    std::string name(SlotRef at) const; // as the load and store dialogs list it (" Empty  " when empty)
+    int lastUsed(int effect) const;     // the unit's slot number of the effect
     // The whole slot (directory, name, data), read first when not yet held.
     std::optional<SlotBackup> slot(SlotRef at);
 
-    SlotOutcome rename(SlotRef at, const std::string& name);                          // "Rename REVERB HALL 3"
+    // The slot as the editor holds it, read back or confirmed; nothing when it holds less.
+    std::optional<SlotBackup> held(SlotRef at) const;
+
+    // The store dialog's store: the values under the name into the slot, which the effect's slot
+    // number then points to. "Store ORCA in REVERB HALL 3".
+    SlotOutcome store(SlotRef at, const std::string& name, const SlotBytes& data);
+    // A store the dialog wrote itself, frame by frame, becomes a step of the history.
+    void recordStore(SlotRef at, const std::string& name, const SlotBackup& before, int numberBefore);
+
+    SlotOutcome rename(SlotRef at, const std::string& name);                            // "Rename REVERB HALL 3"
     SlotOutcome copy(const std::vector<SlotRef>& from, const std::vector<SlotRef>& to); // "Paste 2 presets"
     SlotOutcome move(const std::vector<SlotRef>& from, const std::vector<SlotRef>& to);
     SlotOutcome swap(SlotRef a, SlotRef b);

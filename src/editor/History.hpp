@@ -35,8 +35,8 @@ struct HistoryStep {
     int effect = -1;     // the effect shown when the step was made; -1 for the effect switch alone
     std::string control; // moves of the same control within kJoinGap join one step; empty: never
     std::vector<ByteChange> changes;
-    double lastMove = 0; // seconds, for joining
-    std::string label;               // what the Undo and Redo actions name; empty for edits
+    double lastMove = 0;              // seconds, for joining
+    std::string label;                // what the Undo and Redo actions name; empty for edits
     std::vector<MemoryChange> memory; // of a slots step: whole slots and slot numbers, in write order
 };
 

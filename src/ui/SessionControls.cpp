@@ -210,6 +210,9 @@ std::pair<QAction*, QAction*> addUndoRedo(QWidget* window, Binder& binder, Edito
     binder.custom(undo, [undo, redo, &editor]() -> QWidget* {
         undo->setEnabled(editor.history().canUndo());
         redo->setEnabled(editor.history().canRedo());
+        // "Undo Rename REVERB HALL 3": the step's label, when it has one.
+        undo->setText(QStringLiteral("&") + QString::fromStdString(editor.history().undoText()));
+        redo->setText(QStringLiteral("&") + QString::fromStdString(editor.history().redoText()));
         return nullptr;
     });
     return {undo, redo};

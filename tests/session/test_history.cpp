@@ -112,6 +112,7 @@ TEST(History, UndoAndRedoWalkStoreAndUnitThroughEveryEarlierState)
     select(15);
     step([&] { move(rig, 15, 0, 57); }); // Pitch +07
     ASSERT_EQ(rig.editor.history().size(), states.size() - 1);
+    EXPECT_EQ(rig.editor.history().undoText(), "Undo") << "an edit has no label";
 
     for (std::size_t i = states.size() - 1; i > 0; --i) {
         ASSERT_TRUE(rig.editor.undo());
