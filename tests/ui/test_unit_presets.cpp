@@ -287,6 +287,23 @@ TEST(UiUnitPresets, DropsMoveOrCopyWithinAnEffectImportFilesAndAnotherEffectIsRe
         EXPECT_EQ(rig.device.peek(Addr::stored(c.effect, c.slot, column)), row[static_cast<std::size_t>(column)]);
     rig.undoTo(before, "import by drop");
 
+    // Ctrl+I puts the chosen files into the slot; Ctrl+E writes the selected slots as files.
+    const fs::path out = files.path / "out";
+    fs::create_directories(out);
+    rig.panel->setChoosers([out] { return std::optional<fs::path>(out); }, [mine] { return std::vector<fs::path>{mine}; });
+    rig.pick({c});
+    rig.key(Qt::CTRL | Qt::Key_I);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return rig.holds(c); }, kDeadlineMs));
+    rig.undoTo(before, "import by key");
+    rig.pick({a, c});
+    rig.key(Qt::CTRL | Qt::Key_E);
+    const fs::path exported = out / UnitSlots::exportName(a, nameOnUnit(rig, a).toStdString());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return fs::exists(exported); }, kDeadlineMs)) << exported;
+    std::vector<uint8_t> expected(row.begin(), row.begin() + kDeviceColumns);
+    expected.push_back(static_cast<uint8_t>(current));
+    EXPECT_EQ(readBytes(exported), expected);
+    EXPECT_EQ(std::distance(fs::directory_iterator(out), fs::directory_iterator()), 1) << "an empty slot gave a file";
+
     // Another effect's slots refuse a slot or a file, and say why; nothing is sent.
     rig.port.clearLog();
     const QModelIndex otherSlot = rig.at({other, 0});
