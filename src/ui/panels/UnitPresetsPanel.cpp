@@ -197,7 +197,7 @@ QAction* UnitPresetsPanel::addOperation(const QString& text, const QString& name
 
 void UnitPresetsPanel::buildOperations()
 {
-    load_ = addOperation(QStringLiteral("&Load Into Editor"), QStringLiteral("Load"), {},
+    load_ = addOperation(QStringLiteral("Loa&d Into Editor"), QStringLiteral("Load"), {},
                          QStringLiteral("Load the slot's preset into the editor (Enter or double click)"),
                          [this] { load(view_->currentIndex()); });
     rename_ = addOperation(QStringLiteral("Re&name"), QStringLiteral("Rename"), QKeySequence(Qt::Key_F2),
@@ -206,7 +206,7 @@ void UnitPresetsPanel::buildOperations()
                                view_->edit(current.siblingAtColumn(0));
                            });
     operations_ << nullptr;
-    copy_ = addOperation(QStringLiteral("&Copy Presets"), QStringLiteral("Copy"), QKeySequence::Copy,
+    copy_ = addOperation(QStringLiteral("C&opy Presets"), QStringLiteral("Copy"), QKeySequence::Copy,
                          QStringLiteral("Copy the selected presets, to paste into other slots of their effect"),
                          [this] { copyToClipboard(false); });
     cut_ = addOperation(QStringLiteral("Cu&t Presets"), QStringLiteral("Cut"), QKeySequence::Cut,
@@ -215,12 +215,12 @@ void UnitPresetsPanel::buildOperations()
     paste_ = addOperation(QStringLiteral("&Paste Presets"), QStringLiteral("Paste"), QKeySequence::Paste,
                           QStringLiteral("Put the copied presets into this slot and those after it"),
                           [this] { paste(); });
-    swap_ = addOperation(QStringLiteral("S&wap Two Presets"), QStringLiteral("Swap"), QKeySequence(Qt::CTRL | Qt::Key_T),
+    swap_ = addOperation(QStringLiteral("&Swap Two Presets"), QStringLiteral("Swap"), QKeySequence(Qt::CTRL | Qt::Key_T),
                          QStringLiteral("Exchange the two selected presets"), [this] {
                              const std::vector<SlotRef> two = selectedSlots();
                              run(QStringLiteral("Swapped"), [two](UnitSlots& unit) { return unit.swap(two[0], two[1]); });
                          });
-    clear_ = addOperation(QStringLiteral("Clea&r Slots"), QStringLiteral("Clear"), QKeySequence::Delete,
+    clear_ = addOperation(QStringLiteral("C&lear Slots"), QStringLiteral("Clear"), QKeySequence::Delete,
                           QStringLiteral("Empty the selected slots"), [this] {
                               const std::vector<SlotRef> stored = storedSelected();
                               run(QStringLiteral("Cleared ") + presetsText(stored.size()),
@@ -230,7 +230,7 @@ void UnitPresetsPanel::buildOperations()
     export_ = addOperation(QStringLiteral("&Export Presets…"), QStringLiteral("Export"), QKeySequence(Qt::CTRL | Qt::Key_E),
                            QStringLiteral("Save the selected slots, or whole effects, as preset files in a folder"),
                            [this] { exportSlots(false); });
-    exportAll_ = addOperation(QStringLiteral("Export &Whole Unit…"), QStringLiteral("ExportAll"), {},
+    exportAll_ = addOperation(QStringLiteral("Export W&hole Unit…"), QStringLiteral("ExportAll"), {},
                               QStringLiteral("Save every stored preset of the unit as a preset file in a folder"),
                               [this] { exportSlots(true); });
     import_ = addOperation(QStringLiteral("&Import Presets…"), QStringLiteral("Import"), QKeySequence(Qt::CTRL | Qt::Key_I),
