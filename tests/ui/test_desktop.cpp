@@ -225,7 +225,7 @@ TEST(UiMenus, HoldEveryPanelCommandWithItsTipAndAKey)
     QStringList titles;
     for (QAction* menu : main.menuBar()->actions())
         titles << menu->text();
-    EXPECT_EQ(titles, (QStringList{"&File", "&Edit", "&Device", "&Help"}));
+    EXPECT_EQ(titles, (QStringList{"&File", "&Edit", "&View", "&Device", "&Help"}));
     QSet<QString> keys;
     for (const auto& [index, button] : rig.form.Command2) {
         SCOPED_TRACE(index);

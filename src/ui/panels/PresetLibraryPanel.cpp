@@ -654,12 +654,12 @@ void PresetLibraryPanel::activate(QTreeWidgetItem* item)
 
 namespace {
 
-// Opened by the key or the menu, the Library takes the keyboard focus; closed, the focus
-// goes back where it was before. Ctrl+L on a Library that is open while the focus is
-// elsewhere moves into it instead of closing it.
-class LibraryFocus final : public QObject {
+// Opened by the key or the menu, a panel takes the keyboard focus; closed, the focus goes
+// back where it was before. Its key on a panel that is open while the focus is elsewhere
+// moves into it instead of closing it.
+class PanelFocus final : public QObject {
 public:
-    LibraryFocus(MainWindow* main, QDockWidget* panel) : QObject(panel), main_(main), panel_(panel)
+    PanelFocus(MainWindow* main, QDockWidget* panel) : QObject(panel), main_(main), panel_(panel)
     {
         QAction* toggle = panel->toggleViewAction();
         toggle->installEventFilter(this);
@@ -671,7 +671,7 @@ public:
             else
                 MainWindow::focusInto(main_->editor());
         });
-        // Where Qt puts the focus as the Library hides is not where the user was.
+        // Where Qt puts the focus as the panel hides is not where the user was.
         connect(qApp, &QApplication::focusChanged, this, [this](QWidget* old, QWidget* now) {
             if (now && now->window() == main_ && !inside(now) && !(inside(old) && panel_->isHidden()) &&
                 !qobject_cast<QMenuBar*>(now) && !qobject_cast<QMenu*>(now))
@@ -700,17 +700,23 @@ private:
 
 void addPresetLibrary(MainWindow* main, QMenu* menu, QAction* before, PresetLibraryPanel* panel)
 {
-    main->addDockWidget(Qt::RightDockWidgetArea, panel);
-    panel->hide();
     QAction* toggle = panel->toggleViewAction();
-    toggle->setChecked(false); // a dock hidden before it was ever shown sends no hide event
     toggle->setText(QStringLiteral("Preset &Library"));
     toggle->setObjectName(QStringLiteral("Menu_PresetLibrary"));
     toggle->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
     toggle->setStatusTip(QStringLiteral("Show the preset and project files of the Preset folder"));
-    menu->insertAction(before, toggle);
+    dockPanel(main, menu, before, panel);
     menu->insertSeparator(toggle);
-    new LibraryFocus(main, panel);
+}
+
+void dockPanel(MainWindow* main, QMenu* menu, QAction* before, QDockWidget* panel)
+{
+    main->addDockWidget(Qt::RightDockWidgetArea, panel);
+    panel->hide();
+    QAction* toggle = panel->toggleViewAction();
+    toggle->setChecked(false); // a dock hidden before it was ever shown sends no hide event
+    menu->insertAction(before, toggle);
+    new PanelFocus(main, panel);
 
     // The editor keeps its room: the window widens by what the panel takes beside it while
     // it is shown, as far as the screen allows, and moves left if it must; on a narrow

@@ -91,5 +91,9 @@ private:
 // Docks the panel, hidden, at the main window's side; the menu gets its show/hide entry
 // before `before`.
 void addPresetLibrary(MainWindow* main, QMenu* menu, QAction* before, PresetLibraryPanel* panel);
+// Docks a panel, hidden, at the main window's side, with its show/hide entry (text and key
+// set beforehand) in the menu before `before`: shown, it takes the focus and the window
+// widens for it; the main window remembers whether it was open.
+void dockPanel(MainWindow* main, QMenu* menu, QAction* before, QDockWidget* panel);
 
 } // namespace qrv::ui

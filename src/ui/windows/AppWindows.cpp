@@ -7,6 +7,7 @@
 #include "ui/windows/MainWindow.hpp"
 #include "ui/windows/PresetDialogWindows.hpp"
 #include "ui/panels/PresetLibraryPanel.hpp"
+#include "ui/panels/UnitPresetsPanel.hpp"
 #include "ui/QtHost.hpp"
 #include "ui/windows/RestoreDialog.hpp"
 #include "ui/windows/UnitHistoryDialog.hpp"
@@ -126,6 +127,7 @@ void AppWindows::buildShell()
     editor_->hide();
     buildMenus();
     buildLibrary();
+    buildUnitPresets();
     buildPortWatch();
     binder_.setAfterCore([this] { return program_.state.readAgainPending; }, [this] { readChangedUnit(program_); });
     if (layoutMemory_)
@@ -305,6 +307,13 @@ void AppWindows::buildLibrary()
             before = i > 0 && actions[i - 1]->isSeparator() ? actions[i - 1] : actions[i];
     addPresetLibrary(main_.get(), file, before, library_);
     addUnitHistory(file, before, binder_, program_, settings(), main_.get());
+}
+
+void AppWindows::buildUnitPresets()
+{
+    unitPresets_ = new UnitPresetsPanel(program_.editor, binder_, [this] { return presetFolderPath(program_.state); },
+                                        main_.get());
+    addUnitPresets(main_.get(), main_->viewMenu(), main_->editMenu(), unitPresets_);
 }
 
 namespace {

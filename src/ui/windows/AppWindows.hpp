@@ -21,6 +21,7 @@ namespace qrv::ui {
 class EditorWindow;
 class MainWindow;
 class PresetLibraryPanel;
+class UnitPresetsPanel;
 class QtHost;
 
 // The program's windows over one Program, wired to its procedures: the splash window
@@ -78,6 +79,8 @@ private:
     void buildMenus();
     // The Preset Library panel, hidden, with its entry in the File menu.
     void buildLibrary();
+    // The Unit Presets panel, hidden, in the View menu, its operations in the Edit menu.
+    void buildUnitPresets();
     // Connect in the status bar and "Connect Automatically" in the Device menu.
     void buildPortWatch();
     void attach(Window window, QWidget* widget);
@@ -92,6 +95,7 @@ private:
     std::function<void()> onEditorShown_;
 
     PresetLibraryPanel* library_ = nullptr; // owned by the main window
+    UnitPresetsPanel* unitPresets_ = nullptr; // owned by the main window
     std::unique_ptr<QSettings> layoutMemory_;
     PortWatch* portWatch_ = nullptr;
     std::unique_ptr<QSettings> watchSettings_;

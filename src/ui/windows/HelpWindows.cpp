@@ -39,6 +39,8 @@ const KeyLine kControlKeys[] = {
     {"Enter (in a dialog)", "Press the dialog's main button (Load, Store, Yes), or the focused one"},
     {"Escape (in a dialog)", "Cancel the dialog"},
     {"Enter (in the Preset Library)", "Load the chosen file"},
+    {"Enter (in Unit Presets)", "Load the chosen slot into the editor"},
+    {"Ctrl+U", "Open the Unit Presets panel or move into it; from inside it, close it"},
     {"Alt+letter", "Open a menu by its underlined letter"},
 };
 

@@ -106,6 +106,7 @@ MainWindow::MainWindow(EditorWindow* editor, QWidget* parent) : QMainWindow(pare
 
     file_ = menuBar()->addMenu(QStringLiteral("&File"));
     edit_ = menuBar()->addMenu(QStringLiteral("&Edit"));
+    view_ = menuBar()->addMenu(QStringLiteral("&View"));
     device_ = menuBar()->addMenu(QStringLiteral("&Device"));
     help_ = menuBar()->addMenu(QStringLiteral("&Help"));
 

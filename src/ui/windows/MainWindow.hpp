@@ -51,6 +51,7 @@ public:
 
     QMenu* fileMenu() const { return file_; }
     QMenu* editMenu() const { return edit_; }
+    QMenu* viewMenu() const { return view_; }
     QMenu* deviceMenu() const { return device_; }
     QMenu* helpMenu() const { return help_; }
 
@@ -92,6 +93,7 @@ private:
     QScrollArea* area_;
     QMenu* file_;
     QMenu* edit_;
+    QMenu* view_;
     QMenu* device_;
     QMenu* help_;
     QLabel* outcome_;

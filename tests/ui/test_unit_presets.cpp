@@ -1,0 +1,335 @@
+// The Unit Presets panel: the unit's slots, and what keys, menus and drops do to them.
+#include "UiRig.hpp"
+
+#include "TempFolder.hpp"
+
+#include "devmem/PresetDialogs.hpp"
+#include "state/UnitKnowledge.hpp"
+#include "storage/FileCodec.hpp"
+#include "ui/panels/UnitPresetsPanel.hpp"
+
+#include <QAction>
+#include <QApplication>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMimeData>
+#include <QSignalSpy>
+#include <QSortFilterProxyModel>
+#include <QTest>
+#include <QTreeView>
+#include <QUrl>
+
+namespace qrv::test {
+namespace {
+
+namespace fs = std::filesystem;
+constexpr int kDeadlineMs = 20000;
+
+// The editor after start-up with every name and directory byte read, the panel open and
+// the keyboard in it.
+struct PanelRig : StartedRig {
+    ui::UnitPresetsPanel* panel = nullptr;
+    QTreeView* view = nullptr;
+    QSortFilterProxyModel* sorted = nullptr;
+
+    PanelRig()
+    {
+        showEditor();
+        for (int e = 0; e < kEffectCount; ++e)
+            EXPECT_TRUE(editor.provide(presetItems(e)));
+        port.clearLog();
+        find<QAction>("Menu_UnitPresets")->trigger();
+        panel = find<ui::UnitPresetsPanel>("UnitPresets");
+        view = panel->view();
+        sorted = qobject_cast<QSortFilterProxyModel*>(view->model());
+        activate(&windows.main());
+        EXPECT_TRUE(QTest::qWaitFor([this] { return view->hasFocus(); }, kDeadlineMs));
+    }
+
+    QModelIndex at(SlotRef slot, int column = 0) const
+    {
+        return sorted->mapFromSource(panel->model()->indexOf(slot, column));
+    }
+    QModelIndex effectRow(int effect) const { return sorted->mapFromSource(panel->model()->index(effect, 0)); }
+    QString text(SlotRef slot, int role = Qt::DisplayRole) const { return at(slot).data(role).toString(); }
+    // Makes the slots the selection, the first one current, as clicks would.
+    void pick(std::initializer_list<SlotRef> places)
+    {
+        view->selectionModel()->clear();
+        for (const SlotRef& slot : places)
+            view->selectionModel()->select(at(slot), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        view->selectionModel()->setCurrentIndex(at(*places.begin()), QItemSelectionModel::NoUpdate);
+    }
+    void key(QKeyCombination combination) { QTest::keyClick(view, combination.key(), combination.keyboardModifiers()); }
+
+    bool holds(SlotRef slot) const { return device.peek(Addr::directory(slot.effect, slot.slot)) == Addr::SlotUsed; }
+    // Name and data of the slot as the unit holds them.
+    std::vector<uint8_t> contents(SlotRef slot) const
+    {
+        std::vector<uint8_t> bytes;
+        for (int k = 0; k < Addr::NameLength; ++k)
+            bytes.push_back(device.peek(Addr::name(slot.effect, slot.slot, k)));
+        for (int c = 0; c < kDeviceColumns; ++c)
+            bytes.push_back(device.peek(Addr::stored(slot.effect, slot.slot, c)));
+        return bytes;
+    }
+    std::vector<uint8_t> memory() const { return {device.memory().begin(), device.memory().end()}; }
+    // Undo through the Edit menu's action, which takes the unit back to `before`.
+    void undoTo(const std::vector<uint8_t>& before, const std::string& what)
+    {
+        QAction* undo = windows.editor().undoAction();
+        EXPECT_TRUE(undo->isEnabled()) << what;
+        undo->trigger();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return memory() == before; }, kDeadlineMs)) << what << " is not undone";
+        view->setFocus();
+    }
+    // Stored and empty slots of the current effect.
+    std::vector<SlotRef> slotsOfCurrent(bool stored) const
+    {
+        std::vector<SlotRef> found;
+        for (int s = 0; s < kSlotCount; ++s)
+            if (holds({state.currentEffect, s}) == stored)
+                found.push_back({state.currentEffect, s});
+        return found;
+    }
+};
+
+QString nameOnUnit(const PanelRig& rig, SlotRef slot)
+{
+    QByteArray name;
+    for (int k = 0; k < Addr::NameLength; ++k)
+        name += static_cast<char>(rig.device.peek(Addr::name(slot.effect, slot.slot, k)));
+    return QString::fromLatin1(name).trimmed();
+}
+
+TEST(UiUnitPresets, OpensWithoutAnExchangeMarksTheSlotsAndFollowsStoreAndLoadKeepingSelectionAndFocus)
+{
+    PanelRig rig;
+    ASSERT_TRUE(rig.panel->isVisible());
+    EXPECT_TRUE(rig.windows.main().viewMenu()->actions().contains(rig.find<QAction>("Menu_UnitPresets")));
+    QApplication::processEvents();
+    EXPECT_TRUE(rig.port.sent().empty()) << "opening the panel exchanged frames";
+
+    // Every slot as the load and store dialogs name it; the marks are words, not colour alone.
+    const int current = rig.state.currentEffect;
+    for (int e = 0; e < kEffectCount; ++e) {
+        ASSERT_EQ(rig.sorted->rowCount(rig.effectRow(e)), kSlotCount);
+        for (int s = 0; s < kSlotCount; ++s) {
+            const QString name = rig.holds({e, s}) ? nameOnUnit(rig, {e, s}) : QStringLiteral("empty");
+            EXPECT_EQ(rig.text({e, s}), QStringLiteral("%1 – %2").arg(s + 1).arg(name));
+            const bool used = rig.device.peek(Addr::slotNumber(e)) == s;
+            EXPECT_EQ(rig.text({e, s}, Qt::AccessibleTextRole).contains(QStringLiteral("last used")), used);
+            EXPECT_EQ(rig.text({e, s}, Qt::AccessibleTextRole).contains(QStringLiteral("in the editor")),
+                      used && e == current);
+        }
+    }
+
+    // What the editor has not read yet says so, rather than "empty".
+    const SlotRef unread{(current + 2) % kEffectCount, 7};
+    rig.state.known.set({UnitPart::Directory, unread.effect, unread.slot}, UnitKnowledge::Depth::Unread);
+    rig.windows.binder().sync();
+    EXPECT_EQ(rig.text(unread), QStringLiteral("8 – not read yet"));
+    ASSERT_TRUE(rig.editor.provide(presetItems(unread.effect)));
+    rig.windows.binder().sync();
+    EXPECT_NE(rig.text(unread), QStringLiteral("8 – not read yet"));
+
+    // A store through the dialog: only the rows that changed are told, and the user's place stays.
+    const std::vector<SlotRef> empty = rig.slotsOfCurrent(false);
+    const std::vector<SlotRef> stored = rig.slotsOfCurrent(true);
+    ASSERT_FALSE(empty.empty());
+    ASSERT_GE(stored.size(), 2U);
+    const int usedBefore = rig.editor.presetSlot(current);
+    rig.pick({stored[1]});
+    QSignalSpy changes(rig.panel->model(), &QAbstractItemModel::dataChanged);
+    rig.windows.binder().handle([&] {
+        StoreDialog dialog(rig.editor);
+        dialog.load();
+        dialog.form.Combo1.index = empty[0].slot;
+        dialog.form.Text1.text = "ORCA";
+        rig.host.answer(true);
+        dialog.commandClick(1);
+    });
+    EXPECT_EQ(rig.text(empty[0]), QStringLiteral("%1 – ORCA").arg(empty[0].slot + 1));
+    EXPECT_TRUE(rig.text(empty[0], Qt::AccessibleTextRole).endsWith(QStringLiteral("stored, last used, in the editor")));
+    EXPECT_EQ(changes.size(), usedBefore == empty[0].slot ? 1 : 2);
+    EXPECT_EQ(rig.view->selectionModel()->selectedRows(), QModelIndexList{rig.at(stored[1])});
+    EXPECT_TRUE(rig.view->hasFocus());
+
+    // Enter on another effect's slot selects that effect and loads the slot, after the question.
+    const int other = (current + 1) % kEffectCount;
+    SlotRef otherStored{other, 0};
+    while (!rig.holds(otherStored))
+        ++otherStored.slot;
+    rig.view->setCurrentIndex(rig.at(otherStored));
+    rig.host.answer(true);
+    rig.key(Qt::Key_Return);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return rig.state.currentEffect == other; }, kDeadlineMs));
+    EXPECT_TRUE(rig.host.boxes.back().question);
+    for (int c = 0; c < kDeviceColumns; ++c)
+        EXPECT_EQ(rig.state.store.at(other, c), rig.device.peek(Addr::stored(other, otherStored.slot, c))) << c;
+    EXPECT_TRUE(rig.text(otherStored, Qt::AccessibleTextRole).endsWith(QStringLiteral("in the editor")));
+    EXPECT_FALSE(rig.text(empty[0], Qt::AccessibleTextRole).contains(QStringLiteral("in the editor")));
+    EXPECT_TRUE(rig.view->hasFocus());
+}
+
+TEST(UiUnitPresets, KeysRenameCutCopyPasteSwapAndClearOnTheUnitAndUndoPutsEachBack)
+{
+    PanelRig rig;
+    const std::vector<SlotRef> stored = rig.slotsOfCurrent(true);
+    const std::vector<SlotRef> empty = rig.slotsOfCurrent(false);
+    ASSERT_GE(stored.size(), 2U);
+    ASSERT_FALSE(empty.empty());
+    const SlotRef a = stored[0];
+    const SlotRef b = stored[1];
+    const SlotRef c = empty[0];
+    const std::vector<uint8_t> before = rig.memory();
+    const std::vector<uint8_t> aHeld = rig.contents(a);
+    const std::vector<uint8_t> bHeld = rig.contents(b);
+
+    // F2 renames in place; the editor takes eight characters.
+    rig.pick({a});
+    rig.key(Qt::Key_F2);
+    auto* box = rig.view->findChild<QLineEdit*>();
+    ASSERT_TRUE(box);
+    box->selectAll();
+    QTest::keyClicks(box, QStringLiteral("ABCDEFGHIJ"));
+    QTest::keyClick(box, Qt::Key_Return);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return nameOnUnit(rig, a) == QStringLiteral("ABCDEFGH"); }, kDeadlineMs));
+    EXPECT_EQ(rig.text(a), QStringLiteral("%1 – ABCDEFGH").arg(a.slot + 1));
+    EXPECT_FALSE(rig.windows.main().statusText().isEmpty());
+    rig.undoTo(before, "rename");
+
+    rig.pick({a});
+    rig.key(Qt::CTRL | Qt::Key_C);
+    rig.pick({c});
+    rig.key(Qt::CTRL | Qt::Key_V);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return rig.holds(c) && rig.contents(c) == aHeld; }, kDeadlineMs));
+    EXPECT_TRUE(rig.holds(a));
+    rig.undoTo(before, "paste");
+
+    rig.pick({a});
+    rig.key(Qt::CTRL | Qt::Key_X);
+    rig.pick({c});
+    rig.key(Qt::CTRL | Qt::Key_V);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return rig.holds(c) && !rig.holds(a); }, kDeadlineMs));
+    EXPECT_EQ(rig.contents(c), aHeld);
+    rig.undoTo(before, "cut and paste");
+
+    rig.pick({a, b});
+    rig.key(Qt::CTRL | Qt::Key_T);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return rig.contents(a) == bHeld && rig.contents(b) == aHeld; }, kDeadlineMs));
+    rig.undoTo(before, "swap");
+
+    rig.pick({a, b});
+    rig.key(Qt::Key_Delete);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !rig.holds(a) && !rig.holds(b); }, kDeadlineMs));
+    EXPECT_EQ(rig.text(b), QStringLiteral("%1 – empty").arg(b.slot + 1));
+    rig.undoTo(before, "clear");
+    EXPECT_EQ(rig.text(b), QStringLiteral("%1 – %2").arg(b.slot + 1).arg(nameOnUnit(rig, b)));
+
+    // Outside the panel the same keys are the pages' own: nothing is pasted from there.
+    rig.pick({c});
+    auto* effects = rig.find<QComboBox>("Combo1");
+    effects->setFocus();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return effects->hasFocus(); }, kDeadlineMs));
+    QTest::keyClick(effects, Qt::Key_V, Qt::ControlModifier);
+    QTest::keyClick(effects, Qt::Key_Delete);
+    QApplication::processEvents();
+    EXPECT_EQ(rig.memory(), before);
+    EXPECT_FALSE(rig.find<QAction>("UnitPresets_Paste")->isEnabled());
+}
+
+TEST(UiUnitPresets, DropsMoveOrCopyWithinAnEffectImportFilesAndAnotherEffectIsRefusedWithTheReason)
+{
+    PanelRig rig;
+    TempFolder files;
+    const std::vector<SlotRef> stored = rig.slotsOfCurrent(true);
+    const std::vector<SlotRef> empty = rig.slotsOfCurrent(false);
+    ASSERT_FALSE(stored.empty());
+    ASSERT_FALSE(empty.empty());
+    const SlotRef a = stored[0];
+    const SlotRef c = empty[0];
+    const int current = rig.state.currentEffect;
+    const int other = (current + 1) % kEffectCount;
+    const std::vector<uint8_t> before = rig.memory();
+    const std::vector<uint8_t> aHeld = rig.contents(a);
+    const auto drop = [&](QMimeData* data, Qt::DropAction action, const QModelIndex& target) {
+        std::unique_ptr<QMimeData> owned(data);
+        EXPECT_TRUE(rig.sorted->canDropMimeData(data, action, -1, -1, target));
+        EXPECT_TRUE(rig.sorted->dropMimeData(data, action, -1, -1, target));
+    };
+
+    drop(rig.sorted->mimeData({rig.at(a)}), Qt::MoveAction, rig.at(c));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return rig.holds(c) && !rig.holds(a); }, kDeadlineMs));
+    EXPECT_EQ(rig.contents(c), aHeld);
+    rig.undoTo(before, "move by drag");
+
+    drop(rig.sorted->mimeData({rig.at(a)}), Qt::CopyAction, rig.at(c));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return rig.holds(c) && rig.holds(a); }, kDeadlineMs));
+    EXPECT_EQ(rig.contents(c), aHeld);
+    rig.undoTo(before, "copy by drag");
+
+    // Preset files dropped onto the effect go into its first empty slots.
+    Row row{};
+    for (int column = 0; column < kDeviceColumns; ++column)
+        row[static_cast<std::size_t>(column)] = rig.device.peek(Addr::stored(a.effect, a.slot, column));
+    const fs::path mine = files.path / "MINE.fxp";
+    const fs::path foreign = files.path / "FOREIGN.fxp";
+    const Row mineRecord = encodePreset(row, current);
+    const Row foreignRecord = encodePreset(row, other);
+    writeBytes(mine, {mineRecord.begin(), mineRecord.end()});
+    writeBytes(foreign, {foreignRecord.begin(), foreignRecord.end()});
+    auto* fileDrop = new QMimeData;
+    fileDrop->setUrls({QUrl::fromLocalFile(QString::fromStdString(mine.string()))});
+    drop(fileDrop, Qt::CopyAction, rig.effectRow(current));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return rig.holds(c); }, kDeadlineMs));
+    for (int column = 0; column < kDeviceColumns; ++column)
+        EXPECT_EQ(rig.device.peek(Addr::stored(c.effect, c.slot, column)), row[static_cast<std::size_t>(column)]);
+    rig.undoTo(before, "import by drop");
+
+    // Ctrl+I puts the chosen files into the slot; Ctrl+E writes the selected slots as files.
+    const fs::path out = files.path / "out";
+    fs::create_directories(out);
+    rig.panel->setChoosers([out] { return std::optional<fs::path>(out); }, [mine] { return std::vector<fs::path>{mine}; });
+    rig.pick({c});
+    rig.key(Qt::CTRL | Qt::Key_I);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return rig.holds(c); }, kDeadlineMs));
+    rig.undoTo(before, "import by key");
+    rig.pick({a, c});
+    rig.key(Qt::CTRL | Qt::Key_E);
+    const fs::path exported = out / UnitSlots::exportName(a, nameOnUnit(rig, a).toStdString());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return fs::exists(exported); }, kDeadlineMs)) << exported;
+    std::vector<uint8_t> expected(row.begin(), row.begin() + kDeviceColumns);
+    expected.push_back(static_cast<uint8_t>(current));
+    EXPECT_EQ(readBytes(exported), expected);
+    EXPECT_EQ(std::distance(fs::directory_iterator(out), fs::directory_iterator()), 1) << "an empty slot gave a file";
+
+    // Another effect's slots refuse a slot or a file, and say why; nothing is sent.
+    rig.port.clearLog();
+    const QModelIndex otherSlot = rig.at({other, 0});
+    std::unique_ptr<QMimeData> slotDrag(rig.sorted->mimeData({rig.at(a)}));
+    QMimeData foreignDrop;
+    foreignDrop.setUrls({QUrl::fromLocalFile(QString::fromStdString(foreign.string()))});
+    for (const QMimeData* refused : {static_cast<const QMimeData*>(slotDrag.get()), static_cast<const QMimeData*>(&foreignDrop)}) {
+        const QModelIndex target = refused == &foreignDrop ? rig.at(c) : otherSlot;
+        EXPECT_FALSE(rig.sorted->canDropMimeData(refused, Qt::MoveAction, -1, -1, target));
+        EXPECT_FALSE(rig.sorted->dropMimeData(refused, Qt::MoveAction, -1, -1, target));
+        const QString why = rig.panel->model()->refusal(refused, rig.sorted->mapToSource(target));
+        const auto name = [](int effect) { return QString::fromLatin1(catalogue::effect(effect).listText); };
+        EXPECT_TRUE(why.contains(name(current)) && why.contains(name(other))) << why.toStdString();
+    }
+    // Pasting there asks the core, which refuses in a box with its own words.
+    rig.pick({a});
+    rig.key(Qt::CTRL | Qt::Key_C);
+    rig.pick({{other, 0}});
+    const std::size_t boxes = rig.host.boxes.size();
+    rig.key(Qt::CTRL | Qt::Key_V);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return rig.host.boxes.size() > boxes; }, kDeadlineMs));
+    EXPECT_FALSE(rig.host.boxes.back().text.empty());
+    QApplication::processEvents();
+    EXPECT_TRUE(rig.port.sent().empty());
+    EXPECT_EQ(rig.memory(), before);
+}
+
+} // namespace
+} // namespace qrv::test
