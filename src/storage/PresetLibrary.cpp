@@ -6,6 +6,7 @@
 
 #include "editor/Catalogue.hpp"
 
+#include <algorithm>
 #include <cctype>
 #include <chrono>
 
@@ -22,7 +23,49 @@ std::string lowered(std::string text)
     return text;
 }
 
+bool isDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+
 } // namespace
+
+int compareLibraryNames(std::string_view a, std::string_view b)
+{
+    std::size_t i = 0, j = 0;
+    while (i < a.size() && j < b.size()) {
+        if (isDigit(a[i]) && isDigit(b[j])) {
+            // Numbers by value: without leading zeros, the longer is the larger.
+            const std::size_t startA = i, startB = j;
+            while (i < a.size() && a[i] == '0')
+                ++i;
+            while (j < b.size() && b[j] == '0')
+                ++j;
+            const std::size_t digitsA = i, digitsB = j;
+            while (i < a.size() && isDigit(a[i]))
+                ++i;
+            while (j < b.size() && isDigit(b[j]))
+                ++j;
+            const std::string_view numberA = a.substr(digitsA, i - digitsA), numberB = b.substr(digitsB, j - digitsB);
+            if (numberA.size() != numberB.size())
+                return numberA.size() < numberB.size() ? -1 : 1;
+            if (const int order = numberA.compare(numberB); order != 0)
+                return order;
+            if (i - startA != j - startB) // "02" after "2"
+                return (i - startA) < (j - startB) ? -1 : 1;
+            continue;
+        }
+        const auto foldA = std::tolower(static_cast<unsigned char>(a[i]));
+        const auto foldB = std::tolower(static_cast<unsigned char>(b[j]));
+        if (foldA != foldB)
+            return foldA < foldB ? -1 : 1;
+        ++i;
+        ++j;
+    }
+    if (i < a.size() || j < b.size())
+        return i < a.size() ? 1 : -1;
+    return a.compare(b); // the same but for case: one order all the same
+}
 
 std::optional<LibraryFile::Kind> libraryKindOf(const fs::path& path)
 {
@@ -67,6 +110,8 @@ LibraryFile describeLibraryFile(const fs::path& folder, const fs::path& path)
             return file;
         }
         file.effect = effect;
+        file.content.emplace();
+        std::copy_n(read.bytes.begin(), kRowSize, file.content->begin());
     }
     return file;
 }
@@ -78,6 +123,7 @@ bool PresetLibrary::checkRoot(LibraryUpdate& update)
     if (found != found_ || !found) {
         update.startedOver = update.startedOver || found != found_ || !folders_.empty();
         folders_.clear();
+        alike_.clear();
         fileCount_ = 0;
         found_ = found;
     }
@@ -92,6 +138,7 @@ LibraryUpdate PresetLibrary::scanAll(const fs::path& folder)
         update.startedOver = !folders_.empty() || found_;
         root_ = folder;
         folders_.clear();
+        alike_.clear();
         fileCount_ = 0;
         found_ = false;
     }
@@ -148,18 +195,32 @@ void PresetLibrary::list(const fs::path& relative, bool whole, LibraryUpdate& up
         }
         if (!libraryKindOf(name) || !entry.is_regular_file(ignored))
             continue;
-        Stamp stamp{entry.file_size(ignored), entry.last_write_time(ignored)};
+        Stamp stamp;
+        stamp.size = entry.file_size(ignored);
+        stamp.modified = entry.last_write_time(ignored);
         stamp.recent = stamp.modified > settledBefore;
-        now.files[name] = stamp;
         const auto before = folder.files.find(name);
-        if (before == folder.files.end())
-            change.filesAdded.push_back(describeLibraryFile(root_, entry.path()));
-        else if (before->second.recent || before->second.size != stamp.size || before->second.modified != stamp.modified)
-            change.filesChanged.push_back(describeLibraryFile(root_, entry.path()));
+        const bool added = before == folder.files.end();
+        if (!added && !before->second.recent && before->second.size == stamp.size &&
+            before->second.modified == stamp.modified) {
+            stamp.content = before->second.content;
+        } else {
+            LibraryFile file = describeLibraryFile(root_, entry.path());
+            if (!added && before->second.content)
+                leave(file.relative, *before->second.content);
+            stamp.content = file.content;
+            if (stamp.content)
+                join(file.relative, *stamp.content);
+            (added ? change.filesAdded : change.filesChanged).push_back(std::move(file));
+        }
+        now.files[name] = stamp;
     }
     for (const auto& [name, stamp] : folder.files)
-        if (!now.files.contains(name))
+        if (!now.files.contains(name)) {
             change.filesRemoved.push_back(relative / name);
+            if (stamp.content)
+                leave(relative / name, *stamp.content);
+        }
     fileCount_ += now.files.size();
     fileCount_ -= folder.files.size();
     const std::set<fs::path> before = std::move(folder.subfolders);
@@ -183,7 +244,10 @@ void PresetLibrary::forget(const fs::path& relative, LibraryUpdate& update)
     const std::set<fs::path> subfolders = folder->second.subfolders;
     for (const fs::path& name : subfolders)
         forget(relative / name, update);
-    fileCount_ -= folders_.at(relative).files.size();
+    for (const auto& [name, stamp] : folder->second.files)
+        if (stamp.content)
+            leave(relative / name, *stamp.content);
+    fileCount_ -= folder->second.files.size();
     folders_.erase(relative);
     LibraryFolderChange change;
     change.folder = relative;
@@ -191,15 +255,181 @@ void PresetLibrary::forget(const fs::path& relative, LibraryUpdate& update)
     update.changes.push_back(std::move(change));
 }
 
-void PresetLibrary::finish(LibraryUpdate& update) const
+PresetLibrary::Alike& PresetLibrary::touch(const Row& content)
 {
+    Alike& alike = alike_[content];
+    if (!touched_.contains(content)) {
+        auto first = alike.begin();
+        const fs::path firstPath = first == alike.end() ? fs::path() : *first;
+        const fs::path secondPath = first == alike.end() || std::next(first) == alike.end() ? fs::path() : *std::next(first);
+        touched_.emplace(content, std::pair(firstPath, secondPath));
+    }
+    return alike;
+}
+
+void PresetLibrary::join(const fs::path& relative, const Row& content)
+{
+    touch(content).insert(relative);
+}
+
+void PresetLibrary::leave(const fs::path& relative, const Row& content)
+{
+    Alike& alike = touch(content);
+    alike.erase(relative);
+}
+
+void PresetLibrary::finish(LibraryUpdate& update)
+{
+    // A file's identical one is the first other of its group: only the first two of a group
+    // decide them all.
+    const auto identicalOf = [](const fs::path& file, const fs::path& first, const fs::path& second) {
+        return file == first ? second : first;
+    };
+    std::map<fs::path, fs::path> identical; // of every file in a touched group
+    std::set<fs::path> reported;
+    for (const auto& [content, before] : touched_) {
+        const auto group = alike_.find(content);
+        const Alike& alike = group->second;
+        const fs::path first = alike.empty() ? fs::path() : *alike.begin();
+        const fs::path second = alike.size() < 2 ? fs::path() : *std::next(alike.begin());
+        if (first == before.first && second == before.second) {
+            for (const fs::path& file : alike)
+                identical.emplace(file, identicalOf(file, first, second));
+        } else {
+            for (const fs::path& file : alike) {
+                const fs::path now = identicalOf(file, first, second);
+                identical.emplace(file, now);
+                if (now != identicalOf(file, before.first, before.second))
+                    reported.insert(file);
+            }
+        }
+        if (alike.empty())
+            alike_.erase(group);
+    }
+    touched_.clear();
+    for (LibraryFolderChange& change : update.changes)
+        for (auto* files : {&change.filesAdded, &change.filesChanged})
+            for (LibraryFile& file : *files) {
+                if (const auto it = identical.find(file.relative); it != identical.end())
+                    file.identical = it->second;
+                reported.erase(file.relative);
+            }
+    for (const fs::path& file : reported)
+        update.identicalChanged.push_back({file, identical.at(file)});
+
     update.fileCount = fileCount_;
     update.folders.reserve(folders_.size());
     for (const auto& [relative, folder] : folders_)
         update.folders.push_back(relative);
 }
 
-std::string libraryEffectText(const LibraryFile& file)
+fs::path LibraryEntry::relative() const
+{
+    return parent ? parent->relative() / name : fs::path();
+}
+
+void LibraryEntry::describe(const LibraryFile& file)
+{
+    name = file.relative.filename();
+    kind = file.kind;
+    status = file.status;
+    effect = static_cast<int8_t>(file.effect);
+    problem = file.problem;
+    identical = file.identical;
+}
+
+// Folders take the rows before the files.
+std::pair<int, int> LibraryTree::range(const LibraryEntry& parent, bool folder) const
+{
+    const auto& entries = parent.entries;
+    const auto split = std::partition_point(entries.begin(), entries.end(), [](const auto& e) { return e->folder; });
+    const int at = static_cast<int>(split - entries.begin());
+    return folder ? std::pair(0, at) : std::pair(at, static_cast<int>(entries.size()));
+}
+
+int LibraryTree::rowFor(const LibraryEntry& parent, const fs::path& name, bool folder) const
+{
+    const auto [low, high] = range(parent, folder);
+    const auto& entries = parent.entries;
+    const std::string& wanted = name.native();
+    // New entries mostly come in order: the end is the first place to try.
+    if (high > low && compareLibraryNames(entries[high - 1]->name.native(), wanted) <= 0)
+        return high;
+    return static_cast<int>(std::upper_bound(entries.begin() + low, entries.begin() + high, wanted,
+                                             [](const std::string& name, const auto& entry) {
+                                                 return compareLibraryNames(name, entry->name.native()) < 0;
+                                             }) -
+                            entries.begin());
+}
+
+LibraryEntry* LibraryTree::find(const fs::path& relative, bool folder)
+{
+    LibraryEntry* at = &root_;
+    for (auto part = relative.begin(); at && part != relative.end(); ++part) {
+        const bool last = std::next(part) == relative.end();
+        const auto [low, high] = range(*at, folder || !last);
+        const auto& entries = at->entries;
+        const auto it = std::lower_bound(entries.begin() + low, entries.begin() + high, part->native(),
+                                         [](const auto& entry, const std::string& name) {
+                                             return compareLibraryNames(entry->name.native(), name) < 0;
+                                         });
+        at = it != entries.begin() + high && (*it)->name == *part ? it->get() : nullptr;
+    }
+    return at;
+}
+
+LibraryEntry& LibraryTree::insert(LibraryEntry& parent, int row, std::unique_ptr<LibraryEntry> entry)
+{
+    entry->parent = &parent;
+    fileCount_ += filesIn(*entry);
+    LibraryEntry& inserted = **parent.entries.insert(parent.entries.begin() + row, std::move(entry));
+    renumber(parent, static_cast<std::size_t>(row));
+    return inserted;
+}
+
+void LibraryTree::append(LibraryEntry& parent, std::vector<std::unique_ptr<LibraryEntry>> entries)
+{
+    const std::size_t from = parent.entries.size();
+    for (auto& entry : entries) {
+        entry->parent = &parent;
+        fileCount_ += filesIn(*entry);
+        parent.entries.push_back(std::move(entry));
+    }
+    renumber(parent, from);
+}
+
+void LibraryTree::remove(LibraryEntry& entry)
+{
+    LibraryEntry& parent = *entry.parent;
+    const int row = entry.row;
+    fileCount_ -= filesIn(entry);
+    parent.entries.erase(parent.entries.begin() + row);
+    renumber(parent, static_cast<std::size_t>(row));
+}
+
+void LibraryTree::clear()
+{
+    root_.entries.clear();
+    fileCount_ = 0;
+}
+
+void LibraryTree::renumber(LibraryEntry& parent, std::size_t from)
+{
+    for (std::size_t row = from; row < parent.entries.size(); ++row)
+        parent.entries[row]->row = static_cast<int>(row);
+}
+
+std::size_t LibraryTree::filesIn(const LibraryEntry& entry)
+{
+    if (!entry.folder)
+        return 1;
+    std::size_t files = 0;
+    for (const auto& inner : entry.entries)
+        files += filesIn(*inner);
+    return files;
+}
+
+std::string libraryEffectText(const LibraryEntry& file)
 {
     switch (file.status) {
     case LibraryFile::Status::Damaged:

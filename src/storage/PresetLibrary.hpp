@@ -5,9 +5,11 @@
 #include <cstdint>
 #include <filesystem>
 #include <map>
+#include <memory>
 #include <optional>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace qrv {
@@ -22,7 +24,14 @@ struct LibraryFile {
     Status status = Status::Loadable;
     int effect = -1;     // a loadable preset's effect index
     std::string problem; // why a damaged or unreadable file cannot be loaded
+    std::optional<Row> content;     // a loadable preset's 33 bytes
+    std::filesystem::path identical; // another preset (relative) with the same 33 bytes; empty if none
 };
+
+// Names in the order a person reads them: letters without regard to case, a run of digits
+// by its number ("Lead 2" before "Lead 10"). Negative, zero or positive as a is before, the
+// same as, or after b.
+int compareLibraryNames(std::string_view a, std::string_view b);
 
 // A preset (.fxp) or project (.prj) file by its name's extension, in any case; nothing otherwise.
 std::optional<LibraryFile::Kind> libraryKindOf(const std::filesystem::path& path);
@@ -36,12 +45,18 @@ struct LibraryFolderChange {
     std::vector<std::filesystem::path> filesRemoved; // relative to the Preset folder
 };
 
+// A file listed before whose identical file is now another one, or none.
+struct LibraryIdentical {
+    std::filesystem::path file, identical; // relative; identical empty if none
+};
+
 struct LibraryUpdate {
     bool folderFound = false;
     bool startedOver = false;                  // nothing listed before stays
     std::vector<LibraryFolderChange> changes;  // a folder's change before those of its subfolders
     std::vector<std::filesystem::path> folders; // every folder listed now, relative, the Preset folder first
     std::size_t fileCount = 0;
+    std::vector<LibraryIdentical> identicalChanged; // of files not among the changes
 };
 
 // The library as last listed, so that a later look reads only what changed: a folder is
@@ -62,7 +77,17 @@ private:
         // Written just before it was read: a rewrite within the same clock tick would keep
         // size and time, so the file is read again at the next look.
         bool recent = false;
+        std::optional<Row> content;
     };
+    struct ReadingOrder {
+        bool operator()(const std::filesystem::path& a, const std::filesystem::path& b) const
+        {
+            return compareLibraryNames(a.generic_string(), b.generic_string()) < 0;
+        }
+    };
+    // The presets holding the same 33 bytes, in the order names are read; each is marked
+    // identical to the first other one.
+    using Alike = std::set<std::filesystem::path, ReadingOrder>;
     struct Folder {
         std::map<std::filesystem::path, Stamp> files; // by name
         std::set<std::filesystem::path> subfolders;   // by name
@@ -70,16 +95,68 @@ private:
     bool checkRoot(LibraryUpdate& update);
     void list(const std::filesystem::path& relative, bool whole, LibraryUpdate& update);
     void forget(const std::filesystem::path& relative, LibraryUpdate& update);
-    void finish(LibraryUpdate& update) const;
+    void finish(LibraryUpdate& update);
+    void join(const std::filesystem::path& relative, const Row& content);
+    void leave(const std::filesystem::path& relative, const Row& content);
+    Alike& touch(const Row& content);
 
     std::filesystem::path root_;
     bool found_ = false;
     std::map<std::filesystem::path, Folder> folders_; // by relative path
     std::size_t fileCount_ = 0;
+    std::map<Row, Alike> alike_; // presets by content
+    // The first two files of each group touched by this look, as they were before it.
+    std::map<Row, std::pair<std::filesystem::path, std::filesystem::path>> touched_;
+};
+
+// One entry of the library as shown: a folder or a file.
+struct LibraryEntry {
+    LibraryEntry* parent = nullptr;
+    std::filesystem::path name; // as on disk
+    int row = 0; // among its parent's entries
+    bool folder = false;
+    bool folded = false; // a folder the user closed
+    LibraryFile::Kind kind = LibraryFile::Kind::Preset;
+    LibraryFile::Status status = LibraryFile::Status::Loadable;
+    int8_t effect = -1;
+    std::string problem;
+    std::filesystem::path identical;
+    std::vector<std::unique_ptr<LibraryEntry>> entries; // subfolders, then files, each in name order
+
+    std::filesystem::path relative() const;
+    void describe(const LibraryFile& file);
+};
+
+// The library as shown, kept small: one entry a file, no more. The caller tells the views.
+class LibraryTree {
+public:
+    LibraryEntry& root() { return root_; }
+    const LibraryEntry& root() const { return root_; }
+    std::size_t fileCount() const { return fileCount_; }
+    LibraryEntry* find(const std::filesystem::path& relative, bool folder);
+    // Where an entry of this name goes among the parent's entries.
+    int rowFor(const LibraryEntry& parent, const std::filesystem::path& name, bool folder) const;
+    LibraryEntry& insert(LibraryEntry& parent, int row, std::unique_ptr<LibraryEntry> entry);
+    // Rows to the end of the parent's entries.
+    void append(LibraryEntry& parent, std::vector<std::unique_ptr<LibraryEntry>> entries);
+    void remove(LibraryEntry& entry);
+    void clear();
+
+private:
+    std::pair<int, int> range(const LibraryEntry& parent, bool folder) const;
+    void renumber(LibraryEntry& parent, std::size_t from);
+    static std::size_t filesIn(const LibraryEntry& entry);
+
+    LibraryEntry root_ = [] {
+        LibraryEntry root;
+        root.folder = true;
+        return root;
+    }();
+    std::size_t fileCount_ = 0;
 };
 
 // What the library shows beside a file: the effect's name, "Project", or what is wrong.
-std::string libraryEffectText(const LibraryFile& file);
+std::string libraryEffectText(const LibraryEntry& file);
 
 // Loads a file by its kind exactly as Load Preset/Project From PC does after the file dialog.
 void LoadLibraryFile(Editor& editor, const std::filesystem::path& path);

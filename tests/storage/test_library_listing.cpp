@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <map>
 
 namespace qrv::test {
 namespace {
@@ -135,6 +136,51 @@ TEST(PresetLibraryListing, AFileWrittenJustBeforeItsLookIsReadAgainAtTheNext)
     ASSERT_EQ(update.changes.size(), 1u);
     ASSERT_EQ(update.changes[0].filesChanged.size(), 1u);
     EXPECT_EQ(update.changes[0].filesChanged[0].effect, 2);
+}
+
+// Presets of the same 33 bytes are marked identical to the first other one in the order names
+// are read, and the marks follow the files as they change, come and go.
+TEST(PresetLibraryListing, MarksPresetsOfTheSameBytesAsTheyChange)
+{
+    EXPECT_LT(compareLibraryNames("Lead 2", "lead 10"), 0);
+    EXPECT_GT(compareLibraryNames("Lead 10", "Lead 9"), 0);
+    EXPECT_LT(compareLibraryNames("x2", "x02"), 0);
+    EXPECT_LT(compareLibraryNames("B", "b"), 0);
+
+    TempFolder dir;
+    const fs::path root = dir.path / "Preset";
+    fs::create_directories(root / "Sub");
+    writeOld(root / "a.fxp", preset(1));
+    writeOld(root / "b.fxp", preset(1));
+    writeOld(root / "c.fxp", preset(2));
+    writeOld(root / "d.prj", std::vector<uint8_t>(kProjectFileSize, 0));
+    PresetLibrary library;
+    const LibraryUpdate first = library.scanAll(root);
+    const auto identicalOf = [](const LibraryUpdate& update) {
+        std::map<std::string, std::string> marks;
+        for (const LibraryFolderChange& change : update.changes)
+            for (const auto* files : {&change.filesAdded, &change.filesChanged})
+                for (const LibraryFile& file : *files)
+                    marks[file.relative.generic_string()] = file.identical.generic_string();
+        for (const LibraryIdentical& other : update.identicalChanged)
+            marks[other.file.generic_string()] = "*" + other.identical.generic_string();
+        return marks;
+    };
+    using Marks = std::map<std::string, std::string>;
+    EXPECT_EQ(identicalOf(first), (Marks{{"a.fxp", "b.fxp"}, {"b.fxp", "a.fxp"}, {"c.fxp", ""}, {"d.prj", ""}}));
+
+    // b rewritten apart: a is told it has no twin left ("*": a file not itself changed).
+    writeOld(root / "b.fxp", preset(3));
+    EXPECT_EQ(identicalOf(library.rescanFolders({""})), (Marks{{"b.fxp", ""}, {"a.fxp", "*"}}));
+    // A new twin of a in a subfolder, then a gone: the twin is told.
+    writeOld(root / "Sub" / "e.fxp", preset(1));
+    EXPECT_EQ(identicalOf(library.rescanFolders({"Sub"})), (Marks{{"Sub/e.fxp", "a.fxp"}, {"a.fxp", "*Sub/e.fxp"}}));
+    writeOld(root / "Sub" / "f.fxp", preset(1)); // a third: a and e keep theirs, untold
+    EXPECT_EQ(identicalOf(library.rescanFolders({"Sub"})), (Marks{{"Sub/f.fxp", "a.fxp"}}));
+    fs::remove(root / "a.fxp");
+    EXPECT_EQ(identicalOf(library.rescanFolders({""})), (Marks{{"Sub/e.fxp", "*Sub/f.fxp"}, {"Sub/f.fxp", "*Sub/e.fxp"}}));
+    fs::remove_all(root / "Sub");
+    EXPECT_EQ(identicalOf(library.rescanFolders({""})), Marks{});
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 #include "editor/Catalogue.hpp"
 #include "storage/FileCodec.hpp"
 #include "ui/panels/PresetLibraryPanel.hpp"
+#include "ui/windows/EditorWindow.hpp"
 
 #include <QAction>
 #include <QApplication>
@@ -18,34 +19,42 @@
 #include <QScrollArea>
 #include <QSignalSpy>
 #include <QTest>
-#include <QTreeWidget>
+#include <QComboBox>
+#include <QMimeData>
+#include <QSlider>
+#include <QStackedWidget>
+#include <QTreeView>
 
 #include <algorithm>
+#include <fstream>
 
 namespace qrv::test {
 namespace {
 
 namespace fs = std::filesystem;
 
-// The panel's entries as "name|effect", folders with their entries indented.
-QStringList entries(const QTreeWidget* list)
+// The panel's entries as "name|effect" (and "|identical" when marked), folders with their
+// entries indented.
+QStringList entries(const QAbstractItemModel* model, const QModelIndex& parent = {}, const QString& indent = {})
 {
     QStringList out;
-    std::function<void(const QTreeWidgetItem*, const QString&)> add = [&](const QTreeWidgetItem* item,
-                                                                          const QString& indent) {
-        out << indent + item->text(0) + u'|' + item->text(1);
-        for (int i = 0; i < item->childCount(); ++i)
-            add(item->child(i), indent + u' ');
-    };
-    for (int i = 0; i < list->topLevelItemCount(); ++i)
-        add(list->topLevelItem(i), {});
+    for (int row = 0; row < model->rowCount(parent); ++row) {
+        const QModelIndex at = model->index(row, 0, parent);
+        QString text = indent + at.data().toString() + u'|' + model->index(row, 1, parent).data().toString();
+        if (const QString identical = model->index(row, 2, parent).data().toString(); !identical.isEmpty())
+            text += u'|' + identical;
+        out << text;
+        out << entries(model, at, indent + u' ');
+    }
     return out;
 }
 
-QTreeWidgetItem* entry(QTreeWidget* list, const QString& name)
+QModelIndex entry(const QTreeView* list, const QString& name)
 {
-    const QList<QTreeWidgetItem*> found = list->findItems(name, Qt::MatchExactly | Qt::MatchRecursive);
-    return found.size() == 1 ? found.front() : nullptr;
+    const QAbstractItemModel* model = list->model();
+    const QModelIndexList found =
+        model->match(model->index(0, 0), Qt::DisplayRole, name, 2, Qt::MatchExactly | Qt::MatchRecursive | Qt::MatchWrap);
+    return found.size() == 1 ? found.front() : QModelIndex();
 }
 
 // Waits, as the panel's watcher tells, until the list holds what the test wants.
@@ -86,7 +95,7 @@ TEST(UiPresetLibrary, ListsTheFolderFollowsItAndLoadsWhatIsChosen)
     ASSERT_TRUE(panel->isVisible());
     QApplication::processEvents();
     EXPECT_GE(area->width(), room);
-    auto* list = rig.find<QTreeWidget>("LibraryList");
+    auto* list = rig.find<QTreeView>("LibraryList");
     auto* message = rig.find<QLabel>("LibraryMessage");
     EXPECT_EQ(list->accessibleName(), "Preset Library");
 
@@ -107,6 +116,7 @@ TEST(UiPresetLibrary, ListsTheFolderFollowsItAndLoadsWhatIsChosen)
     writeBytes(presets / "Lead 10.fxp", presetOf(chorus, 7));
     writeBytes(presets / "Lead 2.fxp", presetOf(rig.state.store.row(2), 2));
     writeBytes(presets / "Live" / "Bass.FXP", presetOf(rig.state.store.row(9), 9));
+    writeBytes(presets / "Live" / "Copy.fxp", presetOf(chorus, 7));
     ParameterTable project = rig.state.store;
     const int rate = project.at(9, 0) == 50 ? 51 : 50;
     project.at(9, 0) = static_cast<uint8_t>(rate);
@@ -117,53 +127,66 @@ TEST(UiPresetLibrary, ListsTheFolderFollowsItAndLoadsWhatIsChosen)
                   effect9 = catalogue::effect(9).listText;
     const QStringList expected = {"Live|",
                                   " Bass.FXP|" + effect9,
+                                  " Copy.fxp|" + effect7 + "|Lead 10.fxp",
                                   "all.prj|Project",
                                   "broken.fxp|Damaged file",
                                   "Lead 2.fxp|" + effect2,
-                                  "Lead 10.fxp|" + effect7};
-    ASSERT_TRUE(follows(panel, [&] { return entries(list) == expected; })) << entries(list).join(", ").toStdString();
+                                  "Lead 10.fxp|" + effect7 + "|Live/Copy.fxp"};
+    ASSERT_TRUE(follows(panel, [&] { return entries(list->model()) == expected; })) << entries(list->model()).join(", ").toStdString();
     EXPECT_TRUE(list->isVisible());
     const QString where = QDir::toNativeSeparators(QString::fromStdString(presets.string()));
-    EXPECT_EQ(message->text(), "5 files in " + where);
-    EXPECT_TRUE(entry(list, "broken.fxp")->data(0, Qt::AccessibleTextRole).toString().contains("holds 10 bytes"));
-    EXPECT_EQ(entry(list, "Lead 10.fxp")->data(1, Qt::AccessibleTextRole).toString(), "Lead 10.fxp, " + effect7);
+    EXPECT_EQ(message->text(), "6 files in " + where);
+    EXPECT_TRUE(entry(list, "broken.fxp").data(Qt::AccessibleTextRole).toString().contains("holds 10 bytes"));
+    EXPECT_EQ(entry(list, "Lead 10.fxp").siblingAtColumn(1).data(Qt::AccessibleTextRole).toString(),
+              "Lead 10.fxp, " + effect7 + ", identical to Live/Copy.fxp");
+
+    // Presets drag out as files; a project does not.
+    for (const char* name : {"Bass.FXP", "Lead 10.fxp", "all.prj"})
+        list->selectionModel()->select(entry(list, name), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    const std::unique_ptr<QMimeData> dragged(list->model()->mimeData(list->selectionModel()->selectedIndexes()));
+    ASSERT_TRUE(dragged);
+    QStringList draggedFiles;
+    for (const QUrl& url : dragged->urls())
+        draggedFiles << url.toLocalFile();
+    const QString presetsPath = QString::fromStdString(presets.string());
+    EXPECT_EQ(draggedFiles, (QStringList{presetsPath + "/Live/Bass.FXP", presetsPath + "/Lead 10.fxp"}));
 
     // Added, removed and renamed on disk, and a new subfolder with a file of its own: only
     // those entries change, the others stay as they were, folded ones too.
-    entry(list, "Bass.FXP")->setSelected(true);
-    list->setCurrentItem(entry(list, "Bass.FXP"));
-    QTreeWidgetItem* const lead10 = entry(list, "Lead 10.fxp");
-    lead10->setData(0, Qt::UserRole + 10, "untouched");
-    entry(list, "Live")->setExpanded(false);
+    list->setCurrentIndex(entry(list, "Bass.FXP"));
+    const QPersistentModelIndex lead10 = entry(list, "Lead 10.fxp");
+    QSignalSpy resets(list->model(), &QAbstractItemModel::modelReset);
+    list->collapse(entry(list, "Live"));
     writeBytes(presets / "Live" / "Pad.fxp", presetOf(rig.state.store.row(3), 3));
+    writeBytes(presets / "Live" / "Copy.fxp", presetOf(rig.state.store.row(9), 9)); // now as Bass.FXP
     fs::remove(presets / "broken.fxp");
     fs::rename(presets / "Lead 2.fxp", presets / "Lead 3.fxp");
     fs::create_directories(presets / "Studio");
-    ASSERT_TRUE(follows(panel, [&] { return entry(list, "Pad.fxp") && entry(list, "Studio"); }))
-        << entries(list).join(", ").toStdString();
+    ASSERT_TRUE(follows(panel, [&] { return entry(list, "Pad.fxp").isValid() && entry(list, "Studio").isValid(); }))
+        << entries(list->model()).join(", ").toStdString();
     writeBytes(presets / "Studio" / "Keys.fxp", presetOf(rig.state.store.row(4), 4));
-    ASSERT_TRUE(follows(panel, [&] { return entry(list, "Keys.fxp"); })) << entries(list).join(", ").toStdString();
+    ASSERT_TRUE(follows(panel, [&] { return entry(list, "Keys.fxp").isValid(); })) << entries(list->model()).join(", ").toStdString();
     writeBytes(presets / "Lead 3.fxp", presetOf(rig.state.store.row(5), 5)); // rewritten in place
-    ASSERT_TRUE(follows(panel, [&] { return entry(list, "Lead 3.fxp")->text(1) == catalogue::effect(5).listText; }));
+    ASSERT_TRUE(follows(panel, [&] { return entry(list, "Lead 3.fxp").siblingAtColumn(1).data() == catalogue::effect(5).listText; }));
     writeBytes(presets / "Lead 3.fxp", presetOf(rig.state.store.row(2), 2));
-    ASSERT_TRUE(follows(panel, [&] { return entry(list, "Lead 3.fxp")->text(1) == effect2; }));
-    EXPECT_EQ(entries(list),
-              QStringList({"Live|", " Bass.FXP|" + effect9, " Pad.fxp|" + QString(catalogue::effect(3).listText),
+    ASSERT_TRUE(follows(panel, [&] { return entry(list, "Lead 3.fxp").siblingAtColumn(1).data() == effect2; }));
+    EXPECT_EQ(entries(list->model()),
+              QStringList({"Live|", " Bass.FXP|" + effect9 + "|Live/Copy.fxp", " Copy.fxp|" + effect9 + "|Live/Bass.FXP",
+                           " Pad.fxp|" + QString(catalogue::effect(3).listText),
                            "Studio|", " Keys.fxp|" + QString(catalogue::effect(4).listText), "all.prj|Project",
                            "Lead 3.fxp|" + effect2, "Lead 10.fxp|" + effect7}));
-    EXPECT_EQ(list->currentItem(), entry(list, "Bass.FXP")); // the choice survives the changes
-    EXPECT_EQ(entry(list, "Lead 10.fxp"), lead10);
-    EXPECT_EQ(lead10->data(0, Qt::UserRole + 10).toString(), "untouched");
-    EXPECT_FALSE(entry(list, "Live")->isExpanded());
-    EXPECT_EQ(message->text(), "6 files in " + where); // folded ones counted
+    EXPECT_EQ(list->currentIndex(), entry(list, "Bass.FXP")); // the choice survives the changes
+    EXPECT_EQ(entry(list, "Lead 10.fxp"), lead10); // changed in place, never listed anew
+    EXPECT_EQ(resets.count(), 0);
+    EXPECT_FALSE(list->isExpanded(entry(list, "Live")));
+    EXPECT_EQ(message->text(), "7 files in " + where); // folded ones counted
     EXPECT_EQ(panel->watchCount(), 4); // the Preset folder, its parent and two subfolders
     rig.windows.main().grab().save(QDir(QStringLiteral(QRV_RENDER_DIR)).filePath(QStringLiteral("library.png")));
 
     // A double click loads the preset as Load Preset From PC does, without the file dialog.
     rig.port.clearLog();
     const std::size_t stepsBefore = rig.editor.history().size();
-    QTreeWidgetItem* lead = entry(list, "Lead 10.fxp");
-    const QPoint at = list->visualItemRect(lead).center();
+    const QPoint at = list->visualRect(entry(list, "Lead 10.fxp")).center();
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
     QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
     EXPECT_TRUE(rig.host.dialogs.empty());
@@ -181,7 +204,7 @@ TEST(UiPresetLibrary, ListsTheFolderFollowsItAndLoadsWhatIsChosen)
     EXPECT_EQ(rig.stored(0), depth);
 
     // Enter on a project loads all sixteen effects through the project load and its progress.
-    list->setCurrentItem(entry(list, "all.prj"));
+    list->setCurrentIndex(entry(list, "all.prj"));
     list->setFocus();
     QTest::keyClick(list, Qt::Key_Return);
     EXPECT_TRUE(rig.host.dialogs.empty());
@@ -200,6 +223,107 @@ TEST(UiPresetLibrary, ListsTheFolderFollowsItAndLoadsWhatIsChosen)
     show->trigger();
     EXPECT_FALSE(panel->isVisible());
     EXPECT_EQ(rig.windows.main().width(), narrow);
+}
+
+// The files a view shows below parent, by name.
+QStringList shownFiles(const QAbstractItemModel* model, const QModelIndex& parent = {})
+{
+    QStringList out;
+    for (int row = 0; row < model->rowCount(parent); ++row) {
+        const QModelIndex at = model->index(row, 0, parent);
+        if (at.flags() & Qt::ItemNeverHasChildren)
+            out << at.data().toString();
+        else
+            out << shownFiles(model, at);
+    }
+    return out;
+}
+
+// While the user works elsewhere, files coming and going neither move the focus nor tell a
+// screen reader of a focus move; a thousand files at once all come; the search and the
+// effect narrow the list and give it back as it was.
+TEST(UiPresetLibrary, FollowsManyFilesQuietlyAndNarrowsAndWidens)
+{
+    StartedRig rig;
+    const fs::path presets = rig.folder.path / "Preset";
+    fs::create_directories(presets);
+    for (const char* name : {"a.fxp", "b.fxp"}) {
+        std::ofstream file(presets / name, std::ios::binary);
+        const std::string record(32, '\0');
+        file << record << '\7';
+    }
+    auto* panel = rig.windows.main().findChild<ui::PresetLibraryPanel*>("PresetLibrary");
+    activate(&rig.windows.main());
+    rig.windows.main().findChild<QAction*>("Menu_PresetLibrary")->trigger();
+    auto* list = rig.find<QTreeView>("LibraryList");
+    auto* message = rig.find<QLabel>("LibraryMessage");
+    ASSERT_TRUE(follows(panel, [&] { return panel->listedFiles() == 2; }));
+    list->setCurrentIndex(entry(list, "b.fxp"));
+    auto* slider = rig.windows.editor().pages()->currentWidget()->findChild<QSlider*>();
+    ASSERT_TRUE(slider);
+    slider->setFocus();
+    ASSERT_EQ(QApplication::focusWidget(), slider);
+
+    // The view is not told of a new current entry, which it would announce as a focus move.
+    QSignalSpy told(list->selectionModel(), &QItemSelectionModel::currentChanged);
+    fs::rename(presets / "a.fxp", presets / "0.fxp");
+    constexpr int kAdded = 1000;
+    fs::create_directories(presets / "Bank");
+    for (int n = 0; n < kAdded; ++n)
+        writeBytes(presets / "Bank" / ("Pad " + std::to_string(n) + ".fxp"), presetOf(rig.state.store.row(n % 16), n % 16));
+    panel->rescan();
+    ASSERT_TRUE(follows(panel, [&] { return panel->listedFiles() == kAdded + 2 && entry(list, "0.fxp").isValid(); }));
+    EXPECT_EQ(told.count(), 0);
+    EXPECT_EQ(QApplication::focusWidget(), slider);
+    EXPECT_EQ(list->currentIndex().data().toString(), "b.fxp"); // still the user's choice
+    const QStringList all = shownFiles(list->model());
+    ASSERT_EQ(all.size(), kAdded + 2);
+    for (int n = 0; n < kAdded; ++n)
+        ASSERT_EQ(all[n], QStringLiteral("Pad %1.fxp").arg(n)); // each once, in the order names are read
+    // Files of the same 33 bytes: the first of each sixteen is the one the others are identical to.
+    EXPECT_EQ(entry(list, "Pad 17.fxp").siblingAtColumn(2).data().toString(), "Bank/Pad 1.fxp");
+    EXPECT_EQ(entry(list, "Pad 1.fxp").siblingAtColumn(2).data().toString(), "Bank/Pad 17.fxp");
+
+    // The search narrows by name as it is typed, any case; the effect narrows further.
+    const QModelIndex bank = entry(list, "Bank");
+    list->collapse(bank);
+    auto* search = rig.find<QLineEdit>("LibrarySearch");
+    auto* effect = rig.find<QComboBox>("LibraryEffect");
+    QTest::keyClicks(search, "PAD 1");
+    QStringList wanted;
+    for (int n = 0; n < kAdded; ++n)
+        if (std::to_string(n).starts_with('1'))
+            wanted << QStringLiteral("Pad %1.fxp").arg(n);
+    EXPECT_EQ(shownFiles(list->model()), wanted);
+    EXPECT_TRUE(list->isExpanded(entry(list, "Bank"))); // matches are shown
+    const QString where = QDir::toNativeSeparators(QString::fromStdString(presets.string()));
+    EXPECT_EQ(message->text(), QStringLiteral("111 of 1,002 files in %1 shown").arg(where));
+    effect->setCurrentIndex(effect->findData(7));
+    wanted.clear();
+    for (int n = 0; n < kAdded; ++n)
+        if (std::to_string(n).starts_with('1') && n % 16 == 7)
+            wanted << QStringLiteral("Pad %1.fxp").arg(n);
+    EXPECT_EQ(shownFiles(list->model()), wanted);
+
+    // An effect's name finds its files; the effect chosen alone keeps only its presets.
+    effect->setCurrentIndex(0);
+    search->setText(QString::fromUtf8(catalogue::effect(5).listText).toLower());
+    wanted.clear();
+    for (int n = 5; n < kAdded; n += 16)
+        wanted << QStringLiteral("Pad %1.fxp").arg(n);
+    EXPECT_EQ(shownFiles(list->model()), wanted);
+    search->clear();
+    effect->setCurrentIndex(effect->findData(7));
+    wanted.clear();
+    for (int n = 7; n < kAdded; n += 16)
+        wanted << QStringLiteral("Pad %1.fxp").arg(n);
+    EXPECT_EQ(shownFiles(list->model()), wanted + QStringList({"0.fxp", "b.fxp"}));
+
+    // Widened, the list is whole again, the folder as the user left it.
+    effect->setCurrentIndex(0);
+    EXPECT_EQ(shownFiles(list->model()), all);
+    EXPECT_FALSE(list->isExpanded(entry(list, "Bank")));
+    EXPECT_EQ(message->text(), QStringLiteral("1,002 files in %1").arg(where));
 }
 
 } // namespace

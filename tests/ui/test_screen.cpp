@@ -7,7 +7,6 @@
 #include "ui/windows/HelpWindows.hpp"
 #include "ui/pages/Look.hpp"
 #include "ui/windows/MainWindow.hpp"
-#include "ui/panels/PresetLibraryPanel.hpp"
 #include "ui/QtHost.hpp"
 
 #include <QAbstractButton>
@@ -27,15 +26,12 @@
 #include <QTemporaryDir>
 #include <QTextBrowser>
 #include <QTimer>
-#include <QTreeWidget>
-#include <QSlider>
 #include <QStackedWidget>
 #include <QSignalSpy>
 #include <QTest>
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
 
 namespace qrv::test {
 namespace {
@@ -240,44 +236,6 @@ TEST(UiHelp, ListsEveryKeyOfTheMenusAndTheControls)
     EXPECT_EQ(text->documentTitle(), QStringLiteral("QRV5173 Editor – User Guide"));
     EXPECT_TRUE(text->toPlainText().contains(QStringLiteral("opens this guide")));
     EXPECT_EQ(ui::openUserGuide(&main, noBrowser), guide);
-}
-
-
-// While the user works elsewhere, files coming and going neither move the focus nor tell a
-// screen reader of a focus move in the Library.
-TEST(UiPresetLibrary, FilesChangingNeverMoveTheFocusOrTellOfOne)
-{
-    StartedRig rig;
-    std::filesystem::create_directories(rig.folder.path / "Preset");
-    for (const char* name : {"a.fxp", "b.fxp"}) {
-        std::ofstream file(rig.folder.path / "Preset" / name, std::ios::binary);
-        const std::string record(32, '\0');
-        file << record << '\7';
-    }
-    auto* panel = rig.windows.main().findChild<ui::PresetLibraryPanel*>("PresetLibrary");
-    activate(&rig.windows.main());
-    rig.windows.main().findChild<QAction*>("Menu_PresetLibrary")->trigger();
-    auto* list = rig.find<QTreeWidget>("LibraryList");
-    QSignalSpy listed(panel, &ui::PresetLibraryPanel::rescanned); // the listing comes from another thread
-    while (list->topLevelItemCount() < 2 && listed.wait(5000)) {
-    }
-    ASSERT_EQ(list->topLevelItemCount(), 2);
-    list->setCurrentItem(list->topLevelItem(1));
-    auto* slider = rig.windows.editor().pages()->currentWidget()->findChild<QSlider*>();
-    ASSERT_TRUE(slider);
-    slider->setFocus();
-    ASSERT_EQ(QApplication::focusWidget(), slider);
-
-    // The view is not told of a new current entry, which it would announce as a focus move.
-    QSignalSpy told(list->selectionModel(), &QItemSelectionModel::currentChanged);
-    std::filesystem::rename(rig.folder.path / "Preset" / "a.fxp", rig.folder.path / "Preset" / "0.fxp");
-    panel->rescan();
-    while (!list->findItems("0.fxp", Qt::MatchExactly).size() && listed.wait(5000)) {
-    }
-    ASSERT_EQ(list->findItems("0.fxp", Qt::MatchExactly).size(), 1);
-    EXPECT_EQ(told.count(), 0);
-    EXPECT_EQ(QApplication::focusWidget(), slider);
-    EXPECT_EQ(list->currentItem()->text(0), "b.fxp"); // still the user's choice
 }
 
 } // namespace

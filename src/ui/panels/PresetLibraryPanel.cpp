@@ -1,27 +1,30 @@
 #include "ui/panels/PresetLibraryPanel.hpp"
 
+#include "ui/panels/LibraryModel.hpp"
+
 #include "ui/windows/EditorWindow.hpp"
 #include "ui/windows/MainWindow.hpp"
 
 #include "editor/Catalogue.hpp"
 
 #include <QApplication>
-#include <QCollator>
+#include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEvent>
 #include <QFile>
 #include <QHeaderView>
+#include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPointer>
 #include <QScreen>
-#include <QSignalBlocker>
 #include <QStyle>
 #include <QTimer>
-#include <QTreeWidget>
+#include <QTreeView>
 #include <QVBoxLayout>
 
 #ifdef Q_OS_LINUX
@@ -39,7 +42,6 @@
 
 #include <algorithm>
 #include <memory>
-#include <optional>
 #include <utility>
 
 namespace qrv::ui {
@@ -48,94 +50,12 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr int kFileRole = Qt::UserRole;         // true for a file, false for a folder
-constexpr int kRelativeRole = Qt::UserRole + 1; // the entry's path from the Preset folder
-
-QString shown(const fs::path& path)
-{
-    return QFile::decodeName(QByteArray::fromStdString(path.string()));
-}
-
-QString relativeKey(const fs::path& relative)
-{
-    return shown(relative.generic_string());
-}
-
 // Several events of one save or copy make one look.
 constexpr int kSettleMs = 100;
 // The longest the window's thread spends on the list before it serves its other events.
 constexpr int kApplySliceMs = 10;
-
-// The order a person reads names in ("Lead 2" before "Lead 10"); one per thread.
-QCollator nameOrder()
-{
-    // The C locale's collation compares code points, numbers and all.
-    QCollator order(QLocale().language() == QLocale::C ? QLocale(QLocale::English) : QLocale());
-    order.setNumericMode(true);
-    order.setCaseSensitivity(Qt::CaseInsensitive);
-    return order;
-}
-
-QCollator& guiOrder()
-{
-    static QCollator order = nameOrder();
-    return order;
-}
-
-// One string for each effect text, shared by all entries that show it.
-QString sharedText(const std::string& text)
-{
-    static QHash<QString, QString> texts;
-    const QString made = QString::fromStdString(text);
-    if (const auto it = texts.constFind(made); it != texts.cend())
-        return *it;
-    texts.insert(made, made);
-    return made;
-}
-
-// A file's entry. Its tool tip and spoken text are made when asked for, not kept: a list
-// of 10,000 files stays small.
-class FileItem final : public QTreeWidgetItem {
-public:
-    FileItem(QString relative, const QString& root) : relative_(std::move(relative)), root_(root) {}
-
-    void describe(const LibraryFile& file)
-    {
-        setText(0, shown(file.relative.filename()));
-        setText(1, sharedText(libraryEffectText(file)));
-        const bool loadable = file.status == LibraryFile::Status::Loadable;
-        problem_ = loadable ? QString() : QString::fromStdString(file.problem);
-        if (!loadable || font(0).italic()) {
-            QFont shape = font(0);
-            shape.setItalic(!loadable);
-            setFont(0, shape);
-            setFont(1, shape);
-        }
-    }
-
-    QVariant data(int column, int role) const override
-    {
-        switch (role) {
-        case kFileRole:
-            return true;
-        case kRelativeRole:
-            return relative_;
-        case Qt::ToolTipRole:
-            return QDir::toNativeSeparators(root_ + u'/' + relative_) +
-                (problem_.isEmpty() ? QString() : u'\n' + problem_);
-        case Qt::AccessibleTextRole:
-            return text(0) + QStringLiteral(", ") + text(1) +
-                (problem_.isEmpty() ? QString() : QStringLiteral(": ") + problem_);
-        default:
-            return QTreeWidgetItem::data(column, role);
-        }
-    }
-
-private:
-    QString relative_;
-    QString problem_;    // why it cannot be loaded
-    const QString& root_; // the Preset folder, as the panel shows it
-};
+// Files taken into the model at a time: one notice to the views for each such batch.
+constexpr std::size_t kBatch = 256;
 
 } // namespace
 
@@ -246,7 +166,7 @@ private:
 PresetLibraryPanel::PresetLibraryPanel(std::function<fs::path()> folder, std::function<void(const fs::path&)> load,
                                        QWidget* parent)
     : QDockWidget(QStringLiteral("Preset Library"), parent), folder_(std::move(folder)), load_(std::move(load)),
-      library_(std::make_unique<PresetLibrary>())
+      library_(std::make_unique<PresetLibrary>()), model_(new LibraryModel(this)), filter_(new LibraryFilter(model_, this))
 {
     setObjectName(QStringLiteral("PresetLibrary"));
     setAllowedAreas(Qt::LeftDockWidgetArea | Qt::RightDockWidgetArea);
@@ -263,23 +183,44 @@ PresetLibraryPanel::PresetLibraryPanel(std::function<fs::path()> folder, std::fu
     message_->setFocusPolicy(Qt::StrongFocus);
     layout->addWidget(message_);
 
-    list_ = new QTreeWidget;
+    search_ = new QLineEdit;
+    search_->setObjectName(QStringLiteral("LibrarySearch"));
+    search_->setPlaceholderText(QStringLiteral("Search names and effects"));
+    search_->setAccessibleName(QStringLiteral("Search the Preset Library"));
+    search_->setClearButtonEnabled(true);
+    effect_ = new QComboBox;
+    effect_->setObjectName(QStringLiteral("LibraryEffect"));
+    effect_->setAccessibleName(QStringLiteral("Show the files of"));
+    effect_->addItem(QStringLiteral("All effects"), -1);
+    for (int effect = 0; effect < kEffectCount; ++effect)
+        effect_->addItem(QString::fromUtf8(catalogue::effect(effect).listText), effect);
+    auto* narrow = new QHBoxLayout;
+    narrow->addWidget(search_, 1);
+    narrow->addWidget(effect_);
+    layout->addLayout(narrow);
+
+    list_ = new QTreeView;
     list_->setObjectName(QStringLiteral("LibraryList"));
-    list_->setColumnCount(2);
-    list_->setHeaderLabels({QStringLiteral("File"), QStringLiteral("Effect")});
+    list_->setModel(filter_);
     list_->setRootIsDecorated(true);
     list_->setUniformRowHeights(true);
     list_->setAllColumnsShowFocus(true);
-    list_->header()->setStretchLastSection(false);
-    list_->header()->setSectionResizeMode(0, QHeaderView::Stretch);
+    list_->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    list_->setDragEnabled(true);
+    list_->setDragDropMode(QAbstractItemView::DragOnly);
+    // The names keep a width the user can change; the file each is identical to takes the
+    // rest, beyond the panel's edge if need be.
+    list_->header()->setStretchLastSection(true);
+    list_->header()->setSectionResizeMode(LibraryModel::FileColumn, QHeaderView::Interactive);
     // As wide as the widest effect text: sized to its contents, the column would be measured
     // again over a thousand rows at every change.
-    list_->header()->setSectionResizeMode(1, QHeaderView::Fixed);
+    list_->header()->setSectionResizeMode(LibraryModel::EffectColumn, QHeaderView::Fixed);
     fitEffectColumn();
     list_->setAccessibleName(QStringLiteral("Preset Library"));
     list_->setAccessibleDescription(
-        QStringLiteral("Preset and project files of the Preset folder and its subfolders, with the effect of each. "
-                       "Double click or Enter loads the file."));
+        QStringLiteral("Preset and project files of the Preset folder and its subfolders, with the effect of each "
+                       "and the file each is identical to. Double click or Enter loads the file; presets can be "
+                       "dragged onto the unit's slots."));
     list_->setToolTip(QStringLiteral("Double click or Enter loads the file"));
     list_->hide();
     layout->addWidget(list_, 1);
@@ -297,7 +238,17 @@ PresetLibraryPanel::PresetLibraryPanel(std::function<fs::path()> folder, std::fu
     applier_->setSingleShot(true);
     applier_->setInterval(0);
     connect(applier_, &QTimer::timeout, this, [this] { applySome(); });
-    connect(list_, &QTreeWidget::itemActivated, this, [this](QTreeWidgetItem* item) { activate(item); });
+    connect(list_, &QTreeView::activated, this, [this](const QModelIndex& index) { activate(index); });
+    // A folder is shown open until the user closes it, and stays as the user left it.
+    connect(model_, &LibraryModel::folderAdded, this,
+            [this](const QModelIndex& folder) { list_->expand(filter_->mapFromSource(folder)); });
+    for (const bool open : {true, false})
+        connect(list_, open ? &QTreeView::expanded : &QTreeView::collapsed, this, [this, open](const QModelIndex& index) {
+            if (!filter_->active()) // a search opens what it shows, not for the user
+                LibraryModel::entryAt(filter_->mapToSource(index))->folded = !open;
+        });
+    connect(search_, &QLineEdit::textChanged, this, [this] { filterChanged(); });
+    connect(effect_, &QComboBox::currentIndexChanged, this, [this] { filterChanged(); });
     // Hidden, the panel neither reads nor follows the folder; shown, it looks at all of it again.
     connect(this, &QDockWidget::visibilityChanged, this, [this](bool visible) {
         if (visible)
@@ -310,13 +261,16 @@ void PresetLibraryPanel::fitEffectColumn()
     QFont italic = list_->font();
     italic.setItalic(true);
     const QFontMetrics plain(list_->font()), slanted(italic);
-    int widest = list_->header()->fontMetrics().horizontalAdvance(list_->headerItem()->text(1));
+    int widest = list_->header()->fontMetrics().horizontalAdvance(
+        model_->headerData(LibraryModel::EffectColumn, Qt::Horizontal, Qt::DisplayRole).toString());
     for (int effect = 0; effect < kEffectCount; ++effect)
         widest = std::max(widest, plain.horizontalAdvance(QString::fromUtf8(catalogue::effect(effect).listText)));
     widest = std::max(widest, plain.horizontalAdvance(QStringLiteral("Project")));
     for (const char* problem : {"Damaged file", "Unreadable file"})
         widest = std::max(widest, slanted.horizontalAdvance(QString::fromUtf8(problem)));
-    list_->header()->resizeSection(1, widest + 4 * list_->style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 12);
+    list_->header()->resizeSection(LibraryModel::EffectColumn,
+                                   widest + 4 * list_->style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 12);
+    list_->header()->resizeSection(LibraryModel::FileColumn, 16 * plain.averageCharWidth());
 }
 
 void PresetLibraryPanel::changeEvent(QEvent* event)
@@ -330,7 +284,11 @@ PresetLibraryPanel::~PresetLibraryPanel()
 {
     if (listing_.valid())
         listing_.wait(); // it uses library_
-    list_->clear(); // the entries refer to shownRoot_
+}
+
+int PresetLibraryPanel::listedFiles() const
+{
+    return static_cast<int>(model_->fileCount());
 }
 
 int PresetLibraryPanel::watchCount() const
@@ -377,18 +335,17 @@ void PresetLibraryPanel::startListing()
     dirty_.clear();
     wholeWanted_ = false;
     shownFolder_ = folder;
-    shownRoot_ = shown(folder);
     listing_ = std::async(std::launch::async, [this, folder, whole, folders = std::move(folders)] {
         std::shared_ptr<LibraryUpdate> update;
         try {
             update = std::make_shared<LibraryUpdate>(whole ? library_->scanAll(folder)
                                                            : library_->rescanFolders(folders));
             // Sorted here, the list takes new files in the order they come.
-            const QCollator order = nameOrder();
             for (LibraryFolderChange& change : update->changes)
                 std::sort(change.filesAdded.begin(), change.filesAdded.end(),
-                          [&](const LibraryFile& a, const LibraryFile& b) {
-                              return order.compare(shown(a.relative.filename()), shown(b.relative.filename())) < 0;
+                          [](const LibraryFile& a, const LibraryFile& b) {
+                              return compareLibraryNames(a.relative.filename().native(),
+                                                         b.relative.filename().native()) < 0;
                           });
         } catch (const std::exception&) {
             // What was listed can no longer be trusted: the next look starts over.
@@ -409,16 +366,10 @@ void PresetLibraryPanel::received(const std::shared_ptr<LibraryUpdate>& listed)
     }
     if (!listed || listed->startedOver) {
         pending_.clear();
-        folderItems_.clear();
-        fileItems_.clear();
-        // The view is not told of its current entry going while the user works elsewhere: it
-        // would tell screen readers of a focus move.
-        std::optional<QSignalBlocker> quiet;
-        if (!list_->hasFocus())
-            quiet.emplace(list_->selectionModel());
-        list_->clear();
-        list_->viewport()->update();
+        identicalPending_.clear();
+        model_->clear();
     }
+    model_->setRoot(shownFolder_);
     if (!listed) {
         // The next look lists everything afresh.
         wholeWanted_ = true;
@@ -435,15 +386,16 @@ void PresetLibraryPanel::received(const std::shared_ptr<LibraryUpdate>& listed)
     // The folder's parent tells when the folder comes, goes or is renamed.
     std::error_code error;
     if (const fs::path parent = shownFolder_.parent_path(); fs::is_directory(parent, error))
-        folders << shown(parent);
+        folders << shownName(parent);
     for (const fs::path& folder : update.folders)
-        folders << shown(folder.empty() ? shownFolder_ : shownFolder_ / folder);
+        folders << shownName(folder.empty() ? shownFolder_ : shownFolder_ / folder);
     watch_->follow(folders);
     std::size_t files = 0;
     for (LibraryFolderChange& change : update.changes) {
         files += change.filesAdded.size() + change.filesChanged.size();
         pending_.push_back(std::move(change));
     }
+    std::ranges::move(update.identicalChanged, std::back_inserter(identicalPending_));
     largeUpdate_ = largeUpdate_ || files >= 1000;
     applySome();
 }
@@ -457,137 +409,21 @@ void PresetLibraryPanel::applySome()
     slice.start();
     while (!pending_.empty() && slice.elapsed() < kApplySliceMs) {
         LibraryFolderChange& change = pending_.front();
-        apply(change);
+        model_->apply(change, kBatch);
         if (change.filesAdded.empty() && change.filesChanged.empty() && change.filesRemoved.empty())
             pending_.pop_front();
     }
-    if (!pending_.empty()) {
+    while (pending_.empty() && !identicalPending_.empty() && slice.elapsed() < kApplySliceMs) {
+        for (std::size_t n = 0; n < kBatch && !identicalPending_.empty(); ++n) {
+            model_->markIdentical(identicalPending_.back());
+            identicalPending_.pop_back();
+        }
+    }
+    if (!pending_.empty() || !identicalPending_.empty()) {
         applier_->start();
         return;
     }
     finishUpdate();
-}
-
-// Applies a part of the change and takes that part out of it.
-void PresetLibraryPanel::apply(LibraryFolderChange& change)
-{
-    const QString key = relativeKey(change.folder);
-    if (change.gone) {
-        if (QTreeWidgetItem* item = folderItems_.value(key))
-            removeItem(item);
-        return;
-    }
-    QTreeWidgetItem* folder = folderItem(change.folder);
-    constexpr std::size_t kBatch = 64;
-    for (std::size_t n = 0; n < kBatch && !change.filesRemoved.empty(); ++n) {
-        if (QTreeWidgetItem* item = fileItems_.value(relativeKey(change.filesRemoved.back())))
-            removeItem(item);
-        change.filesRemoved.pop_back();
-    }
-    for (std::size_t n = 0; n < kBatch && !change.filesChanged.empty(); ++n) {
-        const LibraryFile& file = change.filesChanged.back();
-        if (QTreeWidgetItem* item = fileItems_.value(relativeKey(file.relative)))
-            static_cast<FileItem*>(item)->describe(file);
-        change.filesChanged.pop_back();
-    }
-    if (change.filesAdded.empty())
-        return;
-    const std::size_t count = std::min(kBatch * 4, change.filesAdded.size());
-    // New files sorted after all there is go in with one notice to the view, the rest one by one.
-    QList<QTreeWidgetItem*> atEnd;
-    const int childCount = folder->childCount();
-    const QTreeWidgetItem* last = childCount > 0 ? folder->child(childCount - 1) : nullptr;
-    const bool appending = !last || !last->data(0, kFileRole).toBool() ||
-        guiOrder().compare(last->text(0), shown(change.filesAdded.front().relative.filename())) <= 0;
-    for (std::size_t n = 0; n < count; ++n) {
-        const LibraryFile& file = change.filesAdded[n];
-        const QString fileKey = relativeKey(file.relative);
-        auto* item = static_cast<FileItem*>(fileItems_.value(fileKey));
-        if (item) {
-            item->describe(file);
-            continue;
-        }
-        item = new FileItem(fileKey, shownRoot_);
-        item->describe(file);
-        fileItems_.insert(fileKey, item);
-        if (appending)
-            atEnd.append(item);
-        else
-            place(folder, item, false);
-    }
-    folder->addChildren(atEnd);
-    change.filesAdded.erase(change.filesAdded.begin(), change.filesAdded.begin() + static_cast<std::ptrdiff_t>(count));
-}
-
-QTreeWidgetItem* PresetLibraryPanel::folderItem(const fs::path& relative)
-{
-    const QString key = relativeKey(relative);
-    if (QTreeWidgetItem* item = folderItems_.value(key))
-        return item;
-    if (relative.empty()) {
-        folderItems_.insert(key, list_->invisibleRootItem());
-        return list_->invisibleRootItem();
-    }
-    QTreeWidgetItem* parent = folderItem(relative.parent_path());
-    auto* item = new QTreeWidgetItem;
-    const QString name = shown(relative.filename());
-    item->setText(0, name);
-    item->setIcon(0, style()->standardIcon(QStyle::SP_DirIcon));
-    item->setData(0, kFileRole, false);
-    item->setData(0, kRelativeRole, key);
-    item->setData(0, Qt::AccessibleTextRole, QStringLiteral("Folder %1").arg(name));
-    place(parent, item, true);
-    item->setExpanded(true);
-    folderItems_.insert(key, item);
-    return item;
-}
-
-// Within a folder, subfolders first, then files, each in the order a person reads names.
-void PresetLibraryPanel::place(QTreeWidgetItem* parent, QTreeWidgetItem* item, bool folder)
-{
-    const QString name = item->text(0);
-    const auto isFolder = [&](int i) { return !parent->child(i)->data(0, kFileRole).toBool(); };
-    int low = 0, high = parent->childCount();
-    // The folders end where the files begin.
-    int split = 0;
-    for (int h = high; split < h;) {
-        const int mid = (split + h) / 2;
-        if (isFolder(mid))
-            split = mid + 1;
-        else
-            h = mid;
-    }
-    if (folder)
-        high = split;
-    else
-        low = split;
-    const QCollator& order = guiOrder();
-    // New files mostly come in order: the end is the first place to try.
-    if (high > low && order.compare(parent->child(high - 1)->text(0), name) <= 0)
-        low = high;
-    while (low < high) {
-        const int mid = (low + high) / 2;
-        if (order.compare(parent->child(mid)->text(0), name) <= 0)
-            low = mid + 1;
-        else
-            high = mid;
-    }
-    parent->insertChild(low, item);
-}
-
-void PresetLibraryPanel::removeItem(QTreeWidgetItem* item)
-{
-    const std::function<void(QTreeWidgetItem*)> forget = [&](QTreeWidgetItem* gone) {
-        for (int i = 0; i < gone->childCount(); ++i)
-            forget(gone->child(i));
-        const QString key = gone->data(0, kRelativeRole).toString();
-        if (gone->data(0, kFileRole).toBool())
-            fileItems_.remove(key);
-        else
-            folderItems_.remove(key);
-    };
-    forget(item);
-    delete item; // its children go with it, without telling the view of each
 }
 
 void PresetLibraryPanel::finishUpdate()
@@ -605,9 +441,37 @@ void PresetLibraryPanel::finishUpdate()
     emit rescanned();
 }
 
+void PresetLibraryPanel::filterChanged()
+{
+    filter_->setFilter(search_->text().trimmed(), effect_->currentData().toInt());
+    openFolders();
+    showMessage();
+}
+
+// The proxy forgets which folders were open as they leave the list: a search shows every
+// match, the whole list shows the folders as the user left them.
+void PresetLibraryPanel::openFolders()
+{
+    if (filter_->active()) {
+        list_->expandAll();
+        return;
+    }
+    list_->reset(); // one layout for all the folders below, not one each
+    const std::function<void(const LibraryEntry&)> open = [&](const LibraryEntry& folder) {
+        for (const auto& entry : folder.entries) {
+            if (!entry->folder)
+                break; // the files follow the folders
+            if (!entry->folded)
+                list_->expand(filter_->mapFromSource(model_->indexOf(*entry)));
+            open(*entry);
+        }
+    };
+    open(model_->tree().root());
+}
+
 void PresetLibraryPanel::showMessage()
 {
-    const QString where = QDir::toNativeSeparators(shown(shownFolder_));
+    const QString where = QDir::toNativeSeparators(shownName(shownFolder_));
     if (!folderFound_) {
         message_->setText(QStringLiteral("There is no Preset folder at %1. Saving a preset or a project to the PC "
                                          "makes it.")
@@ -615,14 +479,18 @@ void PresetLibraryPanel::showMessage()
         list_->hide();
         return;
     }
-    const qsizetype files = fileItems_.size();
+    const std::size_t files = model_->fileCount();
+    // Grouped digits as in "10,003", also where the locale is C.
+    const QLocale locale = QLocale().language() == QLocale::C ? QLocale(QLocale::English) : QLocale();
     if (files == 0) {
         message_->setText(QStringLiteral("No preset or project files in %1 yet.").arg(where));
+    } else if (filter_->active()) {
+        message_->setText(QStringLiteral("%1 of %2 files in %3 shown")
+                              .arg(locale.toString(static_cast<qulonglong>(filter_->matchCount())),
+                                   locale.toString(static_cast<qulonglong>(files)), where));
     } else {
-        // Grouped digits as in "10,003", also where the locale is C.
-        const QLocale locale = QLocale().language() == QLocale::C ? QLocale(QLocale::English) : QLocale();
         message_->setText((files == 1 ? QStringLiteral("1 file in %2") : QStringLiteral("%1 files in %2"))
-                              .arg(locale.toString(files), where));
+                              .arg(locale.toString(static_cast<qulonglong>(files)), where));
     }
     showList();
 }
@@ -635,17 +503,17 @@ void PresetLibraryPanel::showList()
         list_->setFocus(Qt::OtherFocusReason);
 }
 
-void PresetLibraryPanel::activate(QTreeWidgetItem* item)
+void PresetLibraryPanel::activate(const QModelIndex& index)
 {
-    if (!item || !item->data(0, kFileRole).toBool() || !load_)
+    const LibraryEntry* entry = LibraryModel::entryAt(filter_->mapToSource(index));
+    if (!entry || entry->folder || !load_)
         return;
-    const fs::path relative(QFile::encodeName(item->data(0, kRelativeRole).toString()).toStdString());
     loading_ = true;
-    load_(shownFolder_ / relative);
+    load_(shownFolder_ / entry->relative());
     loading_ = false;
     if (afterLoad_) {
         received(std::exchange(afterLoad_, nullptr));
-    } else if (!pending_.empty()) {
+    } else if (!pending_.empty() || !identicalPending_.empty()) {
         applier_->start();
     } else if (!dirty_.empty() || wholeWanted_) {
         settle_->start();

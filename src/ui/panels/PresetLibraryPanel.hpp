@@ -4,9 +4,6 @@
 
 #include <QDockWidget>
 
-#include <QHash>
-#include <QSet>
-
 #include <deque>
 #include <filesystem>
 #include <functional>
@@ -15,20 +12,25 @@
 #include <vector>
 
 class QAction;
-class QMenu;
+class QComboBox;
 class QLabel;
+class QLineEdit;
+class QMenu;
 class QTimer;
-class QTreeWidget;
-class QTreeWidgetItem;
+class QTreeView;
 
 namespace qrv::ui {
 
 class MainWindow;
 
+class LibraryFilter;
+class LibraryModel;
+
 // "Preset Library": the preset and project files of the Preset folder and its subfolders
-// with the effect of each. Activating one (double click, Enter) hands its path to the
-// loader. While shown, the list follows the folder on disk: it watches folders, not files,
-// lists off the window's thread and changes only the entries that changed.
+// with the effect of each and the file each is identical to. Activating one (double click,
+// Enter) hands its path to the loader; presets drag out as files. A search and an effect
+// narrow the list. While shown, the list follows the folder on disk: it watches folders, not
+// files, lists off the window's thread and changes only the entries that changed.
 class PresetLibraryPanel final : public QDockWidget {
     Q_OBJECT
 public:
@@ -38,8 +40,9 @@ public:
 
     ~PresetLibraryPanel() override;
 
-    QTreeWidget* list() const { return list_; }
-    int listedFiles() const { return static_cast<int>(fileItems_.size()); }
+    QTreeView* list() const { return list_; }
+    LibraryModel* model() const { return model_; }
+    int listedFiles() const;
     int watchCount() const;
     // Reads the whole folder again now (off the window's thread).
     void rescan();
@@ -57,29 +60,30 @@ private:
     void startListing();
     void received(const std::shared_ptr<LibraryUpdate>& update);
     void applySome();
-    void apply(LibraryFolderChange& change);
     void finishUpdate();
-    QTreeWidgetItem* folderItem(const std::filesystem::path& relative);
-    void place(QTreeWidgetItem* parent, QTreeWidgetItem* item, bool folder);
-    void removeItem(QTreeWidgetItem* item);
+    void filterChanged();
+    void openFolders();
     void showMessage();
     void showList();
-    void activate(QTreeWidgetItem* item);
+    void activate(const QModelIndex& index);
 
     class FolderWatch;
     std::function<std::filesystem::path()> folder_;
     std::function<void(const std::filesystem::path&)> load_;
     std::filesystem::path shownFolder_;
-    QString shownRoot_; // the same, as the entries show it
     std::unique_ptr<PresetLibrary> library_; // used by one listing at a time, off the window's thread
     std::future<void> listing_;
     bool wholeWanted_ = false;
     std::vector<std::filesystem::path> dirty_; // folders to look at again, relative
     std::deque<LibraryFolderChange> pending_;  // listed, not yet in the list
+    std::vector<LibraryIdentical> identicalPending_; // after the changes
     bool folderFound_ = false;
-    QHash<QString, QTreeWidgetItem*> folderItems_, fileItems_; // by relative path
+    LibraryModel* model_;
+    LibraryFilter* filter_;
     QLabel* message_;
-    QTreeWidget* list_ = nullptr;
+    QLineEdit* search_;
+    QComboBox* effect_;
+    QTreeView* list_ = nullptr;
     FolderWatch* watch_;
     QTimer* settle_;
     QTimer* applier_;
