@@ -7,6 +7,7 @@
 #include "ui/pages/PageBuilder.hpp"
 #include "ui/panels/PresetLibraryPanel.hpp"
 
+#include <QDockWidget>
 #include <QAbstractButton>
 #include <QAccessible>
 #include <QAccessibleActionInterface>
@@ -189,6 +190,17 @@ TEST(UiKeyboard, HomeEndShiftF10TheEditMenusResetsCtrlLAndF6)
         return library->isVisible() && focus && library->isAncestorOf(focus);
     };
     ASSERT_TRUE(QTest::qWaitFor(inLibrary, kDeadlineMs));
+    // Opened beside the Library, Unit Presets shares the column's height with it.
+    auto* unitPresets = main.findChild<QDockWidget*>("UnitPresets");
+    ASSERT_TRUE(unitPresets);
+    unitPresets->show();
+    const auto shared = [library, unitPresets] {
+        const int column = library->height() + unitPresets->height();
+        return unitPresets->isVisible() && std::min(library->height(), unitPresets->height()) * 3 > column;
+    };
+    EXPECT_TRUE(QTest::qWaitFor(shared, kDeadlineMs))
+        << library->height() << " and " << unitPresets->height() << " pixels high";
+    unitPresets->hide();
     QWidget* page = &rig.windows.editor();
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_F6);
     ASSERT_TRUE(QTest::qWaitFor([page] { return page->isAncestorOf(QApplication::focusWidget()); }, kDeadlineMs));

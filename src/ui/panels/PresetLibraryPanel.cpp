@@ -586,6 +586,22 @@ void dockPanel(MainWindow* main, QMenu* menu, QAction* before, QDockWidget* pane
     menu->insertAction(before, toggle);
     new PanelFocus(main, panel);
 
+    // Two panels in one column share its height: a newly shown one would otherwise get
+    // only its header's height, its list out of sight.
+    QObject::connect(panel, &QDockWidget::visibilityChanged, main, [main, panel](bool visible) {
+        if (!visible || panel->isFloating())
+            return;
+        QList<QDockWidget*> column;
+        for (QDockWidget* other : main->findChildren<QDockWidget*>(Qt::FindDirectChildrenOnly))
+            if (other->isVisible() && !other->isFloating() && main->dockWidgetArea(other) == main->dockWidgetArea(panel)
+                && main->tabifiedDockWidgets(other).isEmpty())
+                column.append(other);
+        if (column.size() < 2)
+            return;
+        const int share = main->centralWidget()->height() / static_cast<int>(column.size());
+        main->resizeDocks(column, QList<int>(column.size(), share), Qt::Vertical);
+    });
+
     // The editor keeps its room: the window widens by what the panel takes beside it while
     // it is shown, as far as the screen allows, and moves left if it must; on a narrow
     // screen the panel takes less than it would like.
