@@ -626,7 +626,10 @@ private:
     {
         if (undo_ == UnitSlots::Undo::Offered)
             return "undo puts it back.";
-        return before.stored() ? "it held " + trimmed(nameText(before.name)) + " before." : "it was empty before.";
+        if (!before.stored())
+            return "it was empty before.";
+        const std::string name = trimmed(nameText(before.name));
+        return "it held " + (name.empty() ? std::string("a preset without a name") : name) + " before.";
     }
 
     Editor& editor_;

@@ -78,14 +78,7 @@ struct SlotsRig {
         for (int c = 0; c < kDeviceColumns; ++c)
             rig.device.poke(Addr::stored(0, 3, c), static_cast<uint8_t>(90 + c));
         // The editor's records as a start-up reads them: directory and names, not yet confirmed.
-        for (std::size_t e = 0; e < kEffectCount; ++e) {
-            rig.state.presetSlotNumbers[e] = std::to_string(rig.device.peek(Addr::slotNumber(static_cast<int>(e))));
-            for (std::size_t s = 0; s < kSlotCount; ++s) {
-                const SlotBackup b = slotOn(rig.device, {static_cast<int>(e), static_cast<int>(s)});
-                rig.state.presetDirectory[e][s] = std::to_string(b.directory);
-                rig.state.presetNames[e][s] = b.stored() ? nameText(b.name) : kEmptySlotName;
-            }
-        }
+        EXPECT_TRUE(DumpDeviceMemory(rig.editor, rig.program.splash));
         factory = memoryOf(rig.device);
         rig.port.clearLog();
     }
@@ -303,8 +296,8 @@ TEST_F(UnitSlotsTest, AStoreIsUndoneToTheSlotsBytesBeforeInEitherOrder)
     }
 }
 
-// The progress of an operation only goes forward, reads of a fresh connection and a read-back
-// asked again included, and ends full.
+// The progress of an operation only goes forward, a read-back asked again included, and
+// ends full, as does that of the reads a fresh connection needs first.
 TEST_F(UnitSlotsTest, ProgressOnlyGoesForwardAndEndsFull)
 {
     forgetThePresets();
@@ -325,9 +318,9 @@ TEST_F(UnitSlotsTest, ProgressOnlyGoesForwardAndEndsFull)
     });
     ASSERT_TRUE(slots.swap(kHall, kBigHall).done());
     ASSERT_TRUE(glitch);
-    const auto& last = rig.host.progress.back();
-    seen.emplace_back(last.done, last.steps);
-    EXPECT_EQ(last.done, last.steps);
+    seen.emplace_back(rig.host.progress.back().done, rig.host.progress.back().steps);
+    for (const auto& progress : rig.host.progress) // the reads first, then the operation
+        EXPECT_EQ(progress.done, progress.steps) << progress.title;
     for (std::size_t i = 1; i < seen.size(); ++i) {
         EXPECT_LE(seen[i].first, seen[i].second);
         EXPECT_GE(seen[i].first * seen[i - 1].second, seen[i - 1].first * seen[i].second)
@@ -335,39 +328,40 @@ TEST_F(UnitSlotsTest, ProgressOnlyGoesForwardAndEndsFull)
     }
 }
 
+// A refusal sends nothing, and what a drop asks before anything is read is what the
+// operation says.
 TEST_F(UnitSlotsTest, RefusalsSendNothingAndSayWhy)
 {
-    EXPECT_EQ(slots.copy({kHall}, {kChorus}).message,
+    const auto refused = [](const std::optional<std::string>& asked, const SlotOutcome& outcome) {
+        EXPECT_TRUE(outcome.refused);
+        EXPECT_EQ(asked, outcome.message);
+        return outcome.message;
+    };
+    EXPECT_EQ(refused(UnitSlots::refusal({kHall}, {kChorus}), slots.copy({kHall}, {kChorus})),
               "A REVERB HALL preset cannot go into a CHORUS slot: each effect has its own presets.");
+    refused(UnitSlots::refusal({kHall, kBigHall}, {{0, 7}}), slots.move({kHall, kBigHall}, {{0, 7}}));
     EXPECT_TRUE(slots.swap(kHall, kChorus).refused);
-    EXPECT_TRUE(slots.copy({kHall, kBigHall}, {{0, 7}}).refused) << "no slot after the eighth";
     EXPECT_TRUE(slots.rename(kEmpty, "X").refused);
 
     const TempFolder folder;
-    std::vector<uint8_t> preset(33, 1);
-    preset[32] = 7;
-    writeBytes(folder.path / "lush.fxp", preset);
-    EXPECT_EQ(slots.importFiles({folder.path / "lush.fxp"}, 0).message,
+    const auto lush = folder.path / "lush.fxp";
+    std::vector<uint8_t> preset(kPresetFileSize, 1);
+    preset.back() = 7;
+    writeBytes(lush, preset);
+    EXPECT_EQ(refused(slots.refusal({lush}, 0), slots.importFiles({lush}, 0)),
               "lush.fxp holds a CHORUS preset: it cannot go into a REVERB HALL slot, as each effect has its own "
               "presets.");
     writeBytes(folder.path / "short.fxp", std::vector<uint8_t>(20, 0));
     EXPECT_TRUE(slots.importFiles({folder.path / "short.fxp"}, 0).refused);
-    preset[32] = 0;
-    writeBytes(folder.path / "lush.fxp", preset);
-    EXPECT_EQ(slots.importFiles(std::vector(5, folder.path / "lush.fxp"), 0).message,
+    preset.back() = 0;
+    writeBytes(lush, preset);
+    EXPECT_EQ(refused(slots.refusal(std::vector(5, lush), 0), slots.importFiles(std::vector(5, lush), 0)),
               "REVERB HALL has 4 empty slots left: 5 presets do not fit. Nothing was changed.");
+    EXPECT_EQ(slots.refusal({lush}, 0, {kEmpty}), std::nullopt);
     for (int s = 4; s < kSlotCount; ++s)
         rig.state.presetDirectory[0][static_cast<std::size_t>(s)] = "85";
-    const std::vector twoFiles(2, folder.path / "lush.fxp");
-    EXPECT_EQ(slots.importFiles(twoFiles, 0).message,
+    EXPECT_EQ(slots.importFiles(std::vector(2, lush), 0).message,
               "REVERB HALL has 1 empty slot left: 2 presets do not fit. Nothing was changed.");
-    // What a drop asks before anything is read is what the operation says.
-    EXPECT_EQ(slots.refusal(twoFiles, 0), slots.importFiles(twoFiles, 0).message);
-    EXPECT_EQ(slots.refusal({folder.path / "lush.fxp"}, 7), slots.importFiles({folder.path / "lush.fxp"}, 7).message);
-    EXPECT_EQ(UnitSlots::refusal({kHall}, {kChorus}), slots.copy({kHall}, {kChorus}).message);
-    EXPECT_EQ(UnitSlots::refusal({kHall, kBigHall}, {{0, 7}}), slots.move({kHall, kBigHall}, {{0, 7}}).message);
-    EXPECT_EQ(UnitSlots::refusal({kHall}, {kBigHall}), std::nullopt);
-    EXPECT_EQ(slots.refusal({folder.path / "lush.fxp"}, 0, {kEmpty}), std::nullopt);
     rig.state.unitChanged = true;
     EXPECT_TRUE(slots.clear({kHall}).refused);
     rig.state.unitChanged = false;

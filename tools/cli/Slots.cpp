@@ -100,7 +100,8 @@ std::string helpOf(const SlotCommand& command)
     if (command.writes)
         text += "Every byte written is read back until it agrees. A stored preset is marked stored\n"
                 "only once its name and data are whole, so a stop or a lost link leaves no slot that\n"
-                "reads as stored with mixed data; the tool then says which slots were left how.\n"
+                "reads as stored with mixed data; the tool then says which slots were left how and\n"
+                "what a slot left empty or part written held before.\n"
                 "\n";
     text += "Ctrl-C, SIGTERM or SIGHUP stop the command after the current exchange, exit status\n"
             "1. A second signal ends the tool at once.\n"
