@@ -778,7 +778,8 @@ SlotOutcome UnitSlots::provide(const std::vector<SlotRef>& slots)
         return *refusal;
     std::set<int> effects;
     for (SlotRef at : slots)
-        effects.insert(at.effect);
+        if (validRef(at))
+            effects.insert(at.effect);
     std::vector<UnitItem> items;
     for (const int effect : effects) {
         const std::vector<UnitItem> more = presetItems(effect);
