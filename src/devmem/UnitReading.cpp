@@ -281,6 +281,9 @@ bool UnitReading::provide(const std::vector<UnitItem>& items)
     for (const UnitItem& item : missing)
         if (known.depth(item) == Depth::Unread && take(item, Pass::Read, never) != Step::Progressed)
             return false;
+    // Pieces a read gave with another (an empty slot's name) took no exchange of their own.
+    if (progress)
+        progress->complete();
     return true;
 }
 

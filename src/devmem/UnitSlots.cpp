@@ -45,7 +45,7 @@ std::string slotText(SlotRef at)
 
 std::string presetsText(std::size_t count)
 {
-    return std::to_string(count) + (count == 1 ? " preset" : " presets");
+    return countText(count, "preset");
 }
 
 bool validRef(SlotRef at)
@@ -101,24 +101,17 @@ std::optional<int> parsedNumber(const std::string& text)
     return value;
 }
 
-std::string nameKey(std::string_view text)
+// An effect's name compared without case and blanks; nothing for a text no name can be.
+std::optional<std::string> nameKey(std::string_view text)
 {
     std::string key;
-    for (char c : text)
+    for (char c : text) {
         if (std::isalnum(static_cast<unsigned char>(c)))
             key += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return key;
-}
-
-std::optional<int> effectCalled(const std::string& text)
-{
-    if (const auto number = parsedNumber(text))
-        return *number >= 0 && *number < kEffectCount ? number : std::nullopt;
-    const std::string key = nameKey(text);
-    for (int e = 0; e < kEffectCount; ++e)
-        if (!key.empty() && nameKey(effectName(e)) == key)
-            return e;
-    return std::nullopt;
+        else if (std::string_view(" -_").find(c) == std::string_view::npos)
+            return std::nullopt;
+    }
+    return key.empty() ? std::nullopt : std::optional(key);
 }
 
 // What an operation writes: each slot's whole image in write order, and the slot numbers that move.
@@ -133,10 +126,17 @@ using Build = std::function<Plan(const Images& before)>;
 // editor's records equal to the unit, and records the step.
 class SlotWriter {
 public:
-    explicit SlotWriter(Editor& editor)
-        : editor_(editor), state_(editor.state()), link_(editor.link()), known_(editor.state().known)
+    explicit SlotWriter(Editor& editor, UnitSlots::Undo undo = UnitSlots::Undo::Offered)
+        : editor_(editor), state_(editor.state()), link_(editor.link()), known_(editor.state().known), undo_(undo)
     {
     }
+
+    // The presets the operation needs could not be read.
+    SlotOutcome unread(TransferEnd end) const
+    {
+        return {end, false, "The presets could not be read: " + endText(end) + " Nothing was changed.", {}};
+    }
+    SlotOutcome unread() const { return unread(endOf(false, false)); }
 
     std::optional<SlotOutcome> refusal() const
     {
@@ -291,10 +291,10 @@ public:
                 },
                 OtherUnit::Stop);
             if (!complete) {
-                outcome.end = endOf(found, cancelled);
-                outcome.message = "The presets could not be read: " + endText(outcome.end) + " Nothing was changed.";
+                outcome = unread(endOf(found, cancelled));
                 return std::nullopt;
             }
+            operation.complete();
         }
         for (const auto& [at, image] : now)
             out.emplace(at, *image);
@@ -378,8 +378,7 @@ private:
 
     SlotOutcome runOnUnit(const std::string& label, const std::vector<SlotRef>& reads, const Build& build)
     {
-        Host& host = editor_.host();
-        LongOperation operation(link_, host, kSlotsTitle, static_cast<int>(reads.size()) * kImageBytes * 2, true);
+        LongOperation operation(link_, editor_.host(), kSlotsTitle, mostExchanges(reads), true);
         std::map<SlotRef, std::optional<Image>> now;   // what the unit holds; none when a cut left it unsure
         std::map<int, std::optional<uint8_t>> numbers; // likewise of the slot numbers
         Images before;
@@ -430,6 +429,7 @@ private:
                         known_.set({UnitPart::SlotNumber, effect}, Depth::Unread);
                         return;
                     }
+                operation.complete();
                 complete = true;
             },
             OtherUnit::Stop);
@@ -453,6 +453,20 @@ private:
         if (!complete)
             outcome.message = cutText(label, outcome.end, plan, now, before);
         return outcome;
+    }
+
+    // What reading the slots the editor does not hold and writing all of them takes at most
+    // when no reply needs asking again: each byte read twice, each written and read back, the
+    // slot marked otherwise first, and the slot numbers of their effects read and written.
+    int mostExchanges(const std::vector<SlotRef>& slots) const
+    {
+        std::set<int> effects;
+        int exchanges = 0;
+        for (SlotRef at : slots) {
+            effects.insert(at.effect);
+            exchanges += (held(at) ? 0 : kImageBytes * 2) + (kImageBytes + 1) * 2;
+        }
+        return exchanges + static_cast<int>(effects.size()) * 4;
     }
 
     static int writesLeft(const Plan& plan, const std::map<SlotRef, std::optional<Image>>& now,
@@ -600,11 +614,22 @@ private:
             if (image && *image == target)
                 text += " " + slotText(at) + " was written.";
             else if (!image || !image->stored())
-                text += " " + slotText(at) + " now counts as empty; undo puts it back.";
+                text += " " + slotText(at) + " now counts as empty; " + comingBack(before.at(at));
             else
-                text += " " + slotText(at) + " holds part of what was written; undo puts it back.";
+                text += " " + slotText(at) + " holds part of what was written; " + comingBack(before.at(at));
         }
         return text + " The other slots are as they were.";
+    }
+
+    // How a slot a cut left otherwise gets back what it held.
+    std::string comingBack(const Image& before) const
+    {
+        if (undo_ == UnitSlots::Undo::Offered)
+            return "undo puts it back.";
+        if (!before.stored())
+            return "it was empty before.";
+        const std::string name = trimmed(nameText(before.name));
+        return "it held " + (name.empty() ? std::string("a preset without a name") : name) + " before.";
     }
 
     Editor& editor_;
@@ -615,6 +640,7 @@ private:
     std::set<SlotRef> unsure_; // slots a write may have changed without a reply
     bool written_ = false;
     bool replaying_ = false;
+    UnitSlots::Undo undo_;
 };
 
 Image cleared(Image image)
@@ -650,19 +676,128 @@ SlotOutcome refused(std::string message)
     return SlotOutcome{TransferEnd::Done, true, std::move(message), {}};
 }
 
-std::optional<SlotOutcome> otherEffect(const std::vector<SlotRef>& from, const std::vector<SlotRef>& to)
+std::optional<std::string> otherEffect(int from, int to)
 {
-    for (std::size_t i = 0; i < from.size() && i < to.size(); ++i)
-        if (from[i].effect != to[i].effect)
-            return refused("A " + effectName(from[i].effect) + " preset cannot go into a " + effectName(to[i].effect) +
-                           " slot: each effect has its own presets.");
-    return std::nullopt;
+    if (from == to)
+        return std::nullopt;
+    return "A " + effectName(from) + " preset cannot go into a " + effectName(to) +
+           " slot: each effect has its own presets.";
+}
+
+// Where copied or moved presets go: the slots given, or from the one given on.
+struct Targets {
+    std::vector<SlotRef> slots;
+    std::optional<std::string> refusal;
+};
+
+Targets transferTargets(const std::vector<SlotRef>& from, std::vector<SlotRef> to)
+{
+    if (to.size() == 1 && from.size() > 1)
+        for (std::size_t i = 1; i < from.size(); ++i)
+            to.push_back({to.front().effect, to.front().slot + static_cast<int>(i)});
+    if (from.empty() || from.size() != to.size())
+        return {{}, "Select as many slots to paste into as presets were copied: nothing was changed."};
+    for (std::size_t i = 0; i < from.size(); ++i)
+        if (auto refusal = otherEffect(from[i].effect, to[i].effect))
+            return {{}, refusal};
+    if (std::any_of(to.begin(), to.end(), [](SlotRef at) { return !validRef(at); }) ||
+        std::set<SlotRef>(to.begin(), to.end()).size() != to.size())
+        return {{}, "There are not enough slots from " + slotText(to.front()) +
+                        " on for every preset: nothing was changed."};
+    return {to, std::nullopt};
+}
+
+// The presets of the files, each named after its file, for slots of `effect`.
+struct FilePresets {
+    std::vector<Image> presets;
+    std::optional<std::string> refusal;
+};
+
+FilePresets presetsOf(const std::vector<std::filesystem::path>& files, int effect)
+{
+    if (files.empty() || effect < 0 || effect >= kEffectCount)
+        return {{}, "There is no preset file to import: nothing was changed."};
+    FilePresets out;
+    for (const auto& file : files) {
+        const std::string shown = file.filename().string();
+        const FileRead read = readExactFile(file, kPresetFileSize);
+        if (read.outcome == FileRead::Outcome::NotFound)
+            return {{}, shown + " was not found: nothing was changed."};
+        if (read.outcome != FileRead::Outcome::Read)
+            return {{}, shown + " is no preset file (" + read.problem + "): nothing was changed."};
+        const int fileEffect = read.bytes[kDeviceColumns];
+        if (fileEffect >= kEffectCount)
+            return {{}, shown + " is no preset file of the QRV5173: nothing was changed."};
+        if (fileEffect != effect)
+            return {{}, shown + " holds a " + effectName(fileEffect) + " preset: it cannot go into a " +
+                            effectName(effect) + " slot, as each effect has its own presets."};
+        Image image;
+        image.directory = Addr::SlotUsed;
+        std::string name = importedName(file.stem().string(), effect);
+        image.name = CentreName(name);
+        std::copy_n(read.bytes.begin(), kDeviceColumns, image.data.begin());
+        out.presets.push_back(image);
+    }
+    return out;
+}
+
+// The slots `count` presets of `effect` go into: from the one given on, or the first empty ones.
+Targets importTargets(const ProgramState& state, std::size_t count, int effect, std::vector<SlotRef> to)
+{
+    if (to.empty()) {
+        for (int s = 0; s < kSlotCount; ++s)
+            if (!slotHoldsPreset(state, effect, s) && to.size() < count)
+                to.push_back({effect, s});
+        if (to.size() < count)
+            return {{}, effectName(effect) + " has " + countText(to.size(), "empty slot") + " left: " +
+                            presetsText(count) + (count == 1 ? " does" : " do") + " not fit. Nothing was changed."};
+    }
+    if (to.size() == 1)
+        for (std::size_t i = 1; i < count; ++i)
+            to.push_back({to.front().effect, to.front().slot + static_cast<int>(i)});
+    if (to.size() != count || std::any_of(to.begin(), to.end(), [](SlotRef at) { return !validRef(at); }))
+        return {{}, "There are not enough slots for every preset: nothing was changed."};
+    for (SlotRef at : to)
+        if (auto refusal = otherEffect(effect, at.effect))
+            return {{}, refusal};
+    return {to, std::nullopt};
 }
 
 } // namespace
 
-UnitSlots::UnitSlots(Editor& editor) : editor_(editor)
+UnitSlots::UnitSlots(Editor& editor, Undo undo) : editor_(editor), undo_(undo)
 {
+}
+
+SlotOutcome UnitSlots::provide(const std::vector<SlotRef>& slots)
+{
+    const SlotWriter writer(editor_, undo_);
+    if (editor_.state().DemoMode)
+        return {};
+    if (auto refusal = writer.refusal())
+        return *refusal;
+    std::set<int> effects;
+    for (SlotRef at : slots)
+        if (validRef(at))
+            effects.insert(at.effect);
+    std::vector<UnitItem> items;
+    for (const int effect : effects) {
+        const std::vector<UnitItem> more = presetItems(effect);
+        items.insert(items.end(), more.begin(), more.end());
+    }
+    return editor_.provide(items) ? SlotOutcome{} : writer.unread();
+}
+
+std::optional<std::string> UnitSlots::refusal(const std::vector<SlotRef>& from, const std::vector<SlotRef>& to)
+{
+    return transferTargets(from, to).refusal;
+}
+
+std::optional<std::string> UnitSlots::refusal(const std::vector<std::filesystem::path>& files, int effect,
+                                              const std::vector<SlotRef>& to) const
+{
+    const FilePresets read = presetsOf(files, effect);
+    return read.refusal ? read.refusal : importTargets(editor_.state(), read.presets.size(), effect, to).refusal;
 }
 
 bool UnitSlots::stored(SlotRef at) const
@@ -683,7 +818,7 @@ int UnitSlots::lastUsed(int effect) const
 std::optional<SlotBackup> UnitSlots::slot(SlotRef at)
 {
     SlotOutcome outcome;
-    const auto images = SlotWriter(editor_).images({at}, outcome);
+    const auto images = SlotWriter(editor_, undo_).images({at}, outcome);
     if (!images)
         return std::nullopt;
     return images->at(at);
@@ -691,7 +826,7 @@ std::optional<SlotBackup> UnitSlots::slot(SlotRef at)
 
 std::optional<SlotBackup> UnitSlots::held(SlotRef at) const
 {
-    return SlotWriter(editor_).held(at);
+    return SlotWriter(editor_, undo_).held(at);
 }
 
 namespace {
@@ -713,7 +848,7 @@ SlotOutcome UnitSlots::store(SlotRef at, const std::string& typed, const SlotByt
 {
     if (!validRef(at))
         return refused("There is no such slot.");
-    SlotOutcome outcome = SlotWriter(editor_).run(storeLabel(at, typed), {at}, [&](const Images&) {
+    SlotOutcome outcome = SlotWriter(editor_, undo_).run(storeLabel(at, typed), {at}, [&](const Images&) {
         return Plan{{{at, storedImage(typed, data)}}, {{at.effect, static_cast<uint8_t>(at.slot)}}};
     });
     if (outcome.done())
@@ -727,7 +862,7 @@ void UnitSlots::recordStore(SlotRef at, const std::string& typed, const SlotBack
     for (int c = 0; c < kDeviceColumns; ++c)
         data[static_cast<std::size_t>(c)] = editor_.state().store.at(at.effect, c);
     const Plan plan{{{at, storedImage(typed, data)}}, {{at.effect, static_cast<uint8_t>(at.slot)}}};
-    SlotWriter(editor_).record(storeLabel(at, typed), plan, {{at, before}},
+    SlotWriter(editor_, undo_).record(storeLabel(at, typed), plan, {{at, before}},
                                {{at.effect, static_cast<uint8_t>(numberBefore)}});
 }
 
@@ -735,11 +870,13 @@ SlotOutcome UnitSlots::rename(SlotRef at, const std::string& typed)
 {
     if (!validRef(at))
         return refused("There is no such slot.");
+    if (SlotOutcome read = provide({at}); !read.done())
+        return read;
     if (!stored(at))
         return refused(slotText(at) + " is empty: there is no preset to rename.");
     std::string centred = typed;
     const NameBytes bytes = CentreName(centred);
-    SlotOutcome outcome = SlotWriter(editor_).run("Rename " + slotText(at), {at}, [&](const Images& before) {
+    SlotOutcome outcome = SlotWriter(editor_, undo_).run("Rename " + slotText(at), {at}, [&](const Images& before) {
         Image image = before.at(at);
         image.name = bytes;
         return Plan{{{at, image}}, {}};
@@ -751,13 +888,15 @@ SlotOutcome UnitSlots::rename(SlotRef at, const std::string& typed)
 
 SlotOutcome UnitSlots::clear(const std::vector<SlotRef>& slots)
 {
+    if (SlotOutcome read = provide(slots); !read.done())
+        return read;
     std::vector<SlotRef> full;
     std::copy_if(slots.begin(), slots.end(), std::back_inserter(full), [this](SlotRef at) { return stored(at); });
     if (full.empty())
         return refused("The selected slots are empty already: nothing was changed.");
     const std::string label =
         full.size() == 1 ? "Clear " + slotText(full.front()) : "Clear " + presetsText(full.size());
-    return SlotWriter(editor_).run(label, full, [&](const Images& before) {
+    return SlotWriter(editor_, undo_).run(label, full, [&](const Images& before) {
         Plan plan;
         for (SlotRef at : full)
             plan.slots.emplace_back(at, cleared(before.at(at)));
@@ -775,23 +914,20 @@ SlotOutcome UnitSlots::move(const std::vector<SlotRef>& from, const std::vector<
     return transfer(from, to, true);
 }
 
-SlotOutcome UnitSlots::transfer(const std::vector<SlotRef>& from, std::vector<SlotRef> to, bool moving)
+SlotOutcome UnitSlots::transfer(const std::vector<SlotRef>& from, const std::vector<SlotRef>& places, bool moving)
 {
-    if (to.size() == 1 && from.size() > 1)
-        for (std::size_t i = 1; i < from.size(); ++i)
-            to.push_back({to.front().effect, to.front().slot + static_cast<int>(i)});
-    if (from.empty() || from.size() != to.size())
-        return refused("Select as many slots to paste into as presets were copied: nothing was changed.");
-    if (auto refusal = otherEffect(from, to))
-        return *refusal;
-    if (std::any_of(to.begin(), to.end(), [](SlotRef at) { return !validRef(at); }) ||
-        std::set<SlotRef>(to.begin(), to.end()).size() != to.size())
-        return refused("There are not enough slots from " + slotText(to.front()) +
-                       " on for every preset: nothing was changed.");
+    const Targets targets = transferTargets(from, places);
+    if (targets.refusal)
+        return refused(*targets.refusal);
+    if (std::any_of(from.begin(), from.end(), [](SlotRef at) { return !validRef(at); }))
+        return refused("There is no such slot.");
+    if (SlotOutcome read = provide(from); !read.done())
+        return read;
+    const std::vector<SlotRef>& to = targets.slots;
     std::vector<SlotRef> reads = from;
     reads.insert(reads.end(), to.begin(), to.end());
     const std::string label = (moving ? "Move " : "Paste ") + presetsText(from.size());
-    return SlotWriter(editor_).run(label, reads, [&](const Images& before) {
+    return SlotWriter(editor_, undo_).run(label, reads, [&](const Images& before) {
         Plan plan;
         for (std::size_t i = 0; i < from.size(); ++i) {
             const Image& source = before.at(from[i]);
@@ -810,12 +946,14 @@ SlotOutcome UnitSlots::transfer(const std::vector<SlotRef>& from, std::vector<Sl
 
 SlotOutcome UnitSlots::swap(SlotRef a, SlotRef b)
 {
-    if (auto refusal = otherEffect({a}, {b}))
-        return *refusal;
+    if (auto refusal = otherEffect(a.effect, b.effect))
+        return refused(*refusal);
     if (a == b || !validRef(a) || !validRef(b))
         return refused("Choose two slots of one effect to swap: nothing was changed.");
+    if (SlotOutcome read = provide({a}); !read.done())
+        return read;
     const std::string label = "Swap " + slotText(a) + " and " + std::to_string(b.slot + 1);
-    return SlotWriter(editor_).run(label, {a, b}, [&](const Images& before) {
+    return SlotWriter(editor_, undo_).run(label, {a, b}, [&](const Images& before) {
         Plan plan{{{a, before.at(b)}, {b, before.at(a)}}, {}};
         const int used = lastUsed(a.effect);
         if (used == a.slot || used == b.slot)
@@ -827,64 +965,33 @@ SlotOutcome UnitSlots::swap(SlotRef a, SlotRef b)
 SlotOutcome UnitSlots::importFiles(const std::vector<std::filesystem::path>& files, int effect,
                                    const std::vector<SlotRef>& to)
 {
-    if (files.empty() || effect < 0 || effect >= kEffectCount)
-        return refused("There is no preset file to import: nothing was changed.");
-    std::vector<Image> presets;
-    for (const auto& file : files) {
-        const std::string shown = file.filename().string();
-        const FileRead read = readExactFile(file, kPresetFileSize);
-        if (read.outcome == FileRead::Outcome::NotFound)
-            return refused(shown + " was not found: nothing was changed.");
-        if (read.outcome != FileRead::Outcome::Read)
-            return refused(shown + " is no preset file (" + read.problem + "): nothing was changed.");
-        const int fileEffect = read.bytes[kDeviceColumns];
-        if (fileEffect >= kEffectCount)
-            return refused(shown + " is no preset file of the QRV5173: nothing was changed.");
-        if (fileEffect != effect)
-            return refused(shown + " holds a " + effectName(fileEffect) + " preset: it cannot go into a " +
-                           effectName(effect) + " slot, as each effect has its own presets.");
-        Image image;
-        image.directory = Addr::SlotUsed;
-        std::string name = importedName(file.stem().string(), effect);
-        image.name = CentreName(name);
-        std::copy_n(read.bytes.begin(), kDeviceColumns, image.data.begin());
-        presets.push_back(image);
-    }
-    std::vector<SlotRef> targets = to;
-    if (targets.empty()) {
-        for (int s = 0; s < kSlotCount; ++s)
-            if (!stored({effect, s}) && targets.size() < presets.size())
-                targets.push_back({effect, s});
-        if (targets.size() < presets.size())
-            return refused(effectName(effect) + " has " + std::to_string(targets.size()) +
-                           " empty slots left: " + presetsText(presets.size()) + " do not fit. Nothing was changed.");
-    }
-    if (targets.size() == 1)
-        for (std::size_t i = 1; i < presets.size(); ++i)
-            targets.push_back({targets.front().effect, targets.front().slot + static_cast<int>(i)});
-    if (targets.size() != presets.size() ||
-        std::any_of(targets.begin(), targets.end(), [](SlotRef at) { return !validRef(at); }))
-        return refused("There are not enough slots for every preset: nothing was changed.");
-    for (SlotRef at : targets)
-        if (at.effect != effect)
-            return refused("A " + effectName(effect) + " preset cannot go into a " + effectName(at.effect) +
-                           " slot: each effect has its own presets.");
-    return SlotWriter(editor_).run("Import " + presetsText(presets.size()), targets, [&](const Images&) {
+    const FilePresets read = presetsOf(files, effect);
+    if (read.refusal)
+        return refused(*read.refusal);
+    if (SlotOutcome provided = provide({{effect, 0}}); !provided.done())
+        return provided;
+    const Targets targets = importTargets(editor_.state(), read.presets.size(), effect, to);
+    if (targets.refusal)
+        return refused(*targets.refusal);
+    const std::string label = "Import " + presetsText(read.presets.size());
+    return SlotWriter(editor_, undo_).run(label, targets.slots, [&](const Images&) {
         Plan plan;
-        for (std::size_t i = 0; i < targets.size(); ++i)
-            plan.slots.emplace_back(targets[i], presets[i]);
+        for (std::size_t i = 0; i < targets.slots.size(); ++i)
+            plan.slots.emplace_back(targets.slots[i], read.presets[i]);
         return plan;
     });
 }
 
 UnitSlots::Exported UnitSlots::exportSlots(const std::vector<SlotRef>& slots, const std::filesystem::path& folder)
 {
+    if (SlotOutcome read = provide(slots); !read.done())
+        return {read, {}};
     std::vector<SlotRef> full;
     std::copy_if(slots.begin(), slots.end(), std::back_inserter(full), [this](SlotRef at) { return stored(at); });
     if (full.empty())
         return {refused("The selected slots are empty: no file was written."), {}};
     Exported exported;
-    const auto images = SlotWriter(editor_).images(full, exported.outcome);
+    const auto images = SlotWriter(editor_, undo_).images(full, exported.outcome);
     if (!images)
         return exported;
     for (SlotRef at : full) {
@@ -896,7 +1003,8 @@ UnitSlots::Exported UnitSlots::exportSlots(const std::vector<SlotRef>& slots, co
             exported.outcome.end = TransferEnd::Done;
             exported.outcome.refused = true;
             exported.outcome.message = path.filename().string() + " could not be written: " + *problem + ". " +
-                std::to_string(exported.files.size()) + " of " + presetsText(full.size()) + " were exported.";
+                std::to_string(exported.files.size()) + " of " + presetsText(full.size()) +
+                (full.size() == 1 ? " was" : " were") + " exported.";
             return exported;
         }
         exported.files.push_back(path);
@@ -907,7 +1015,7 @@ UnitSlots::Exported UnitSlots::exportSlots(const std::vector<SlotRef>& slots, co
 
 SlotOutcome UnitSlots::replay(const HistoryStep& step, bool forward)
 {
-    return SlotWriter(editor_).replay(step, forward);
+    return SlotWriter(editor_, undo_).replay(step, forward);
 }
 
 std::string UnitSlots::exportName(SlotRef at, const std::string& name)
@@ -927,11 +1035,27 @@ std::optional<SlotRef> parseSlotRef(const std::string& text)
     const auto colon = text.rfind(':');
     if (colon == std::string::npos)
         return std::nullopt;
-    const auto effect = effectCalled(text.substr(0, colon));
+    const auto effect = parseEffect(text.substr(0, colon));
     const auto slot = parsedNumber(text.substr(colon + 1));
     if (!effect || !slot || *slot < 1 || *slot > kSlotCount)
         return std::nullopt;
     return SlotRef{*effect, *slot - 1};
+}
+
+std::optional<int> parseEffect(const std::string& text)
+{
+    if (const auto number = parsedNumber(text))
+        return *number >= 0 && *number < kEffectCount ? number : std::nullopt;
+    const auto key = nameKey(text);
+    for (int e = 0; key && e < kEffectCount; ++e)
+        if (nameKey(effectName(e)) == key)
+            return e;
+    return std::nullopt;
+}
+
+std::string countText(std::size_t count, const std::string& noun)
+{
+    return std::to_string(count) + " " + noun + (count == 1 ? "" : "s");
 }
 
 } // namespace qrv

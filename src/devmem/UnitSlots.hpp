@@ -38,7 +38,18 @@ struct SlotOutcome {
 // mode the same operations change the editor's own copy and send nothing.
 class UnitSlots {
 public:
-    explicit UnitSlots(Editor& editor);
+    // Whether the user can undo: the message of a cut operation says how its slots come back.
+    enum class Undo { Offered, None };
+    explicit UnitSlots(Editor& editor, Undo undo = Undo::Offered);
+
+    // Reads what the editor lacks of the slots' effects (slot number, directory, names) through
+    // the editor's scheduler, as every operation does before it judges a slot.
+    SlotOutcome provide(const std::vector<SlotRef>& slots);
+    // Why presets pasted or dropped onto `to` (one slot: from there on) cannot go there, judged
+    // on what the editor holds; nothing when they can.
+    static std::optional<std::string> refusal(const std::vector<SlotRef>& from, const std::vector<SlotRef>& to);
+    std::optional<std::string> refusal(const std::vector<std::filesystem::path>& files, int effect,
+                                       const std::vector<SlotRef>& to = {}) const;
 
     // What the editor holds, with no exchange.
     bool stored(SlotRef at) const;
@@ -80,12 +91,18 @@ public:
     SlotOutcome replay(const HistoryStep& step, bool forward);
 
 private:
-    SlotOutcome transfer(const std::vector<SlotRef>& from, std::vector<SlotRef> to, bool moving);
+    SlotOutcome transfer(const std::vector<SlotRef>& from, const std::vector<SlotRef>& places, bool moving);
 
     Editor& editor_;
+    Undo undo_;
 };
 
-// "tap-delay:3", "6:3", "TAP DELAY:3": the effect as --effect takes it, the slot 1-8.
+// "tap-delay", "6", "Tap Delay": an effect by its number 0-15 or its name in the effect list, in
+// any case, a blank written as a blank, '-' or '_'.
+std::optional<int> parseEffect(const std::string& text);
+// "tap-delay:3", "6:3": the effect as parseEffect takes it, the slot 1-8.
 std::optional<SlotRef> parseSlotRef(const std::string& text);
+// "1 preset", "2 presets".
+std::string countText(std::size_t count, const std::string& noun);
 
 } // namespace qrv

@@ -22,13 +22,17 @@ public:
     bool cancelled() const { return host_.cancelRequested(); }
     // For operations whose steps are not replies (the port search).
     void step(int done);
-    // Once an operation knows how many exchanges are left.
-    void expectMore(int steps) { host_.resizeProgress(done_ + steps); }
+    // Once an operation knows how many exchanges are left. The total only comes down, and
+    // exchanges past it (retries) take it up with them, so that the bar never goes back.
+    void expectMore(int steps);
+    // Done: the bar ends full, however many exchanges the estimate held.
+    void complete();
 
 private:
     DeviceLink& link_;
     Host& host_;
     std::function<void()> previousObserver_;
+    int total_;
     int done_ = 0;
 };
 

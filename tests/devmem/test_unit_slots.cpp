@@ -5,8 +5,11 @@
 #include "devmem/PresetDialogs.hpp"
 #include "devmem/UnitSlots.hpp"
 #include "state/CodePage.hpp"
+#include "storage/FileCodec.hpp"
 
 #include <gtest/gtest.h>
+
+#include <optional>
 
 namespace qrv::test {
 namespace {
@@ -75,16 +78,17 @@ struct SlotsRig {
         for (int c = 0; c < kDeviceColumns; ++c)
             rig.device.poke(Addr::stored(0, 3, c), static_cast<uint8_t>(90 + c));
         // The editor's records as a start-up reads them: directory and names, not yet confirmed.
-        for (std::size_t e = 0; e < kEffectCount; ++e) {
-            rig.state.presetSlotNumbers[e] = std::to_string(rig.device.peek(Addr::slotNumber(static_cast<int>(e))));
-            for (std::size_t s = 0; s < kSlotCount; ++s) {
-                const SlotBackup b = slotOn(rig.device, {static_cast<int>(e), static_cast<int>(s)});
-                rig.state.presetDirectory[e][s] = std::to_string(b.directory);
-                rig.state.presetNames[e][s] = b.stored() ? nameText(b.name) : kEmptySlotName;
-            }
-        }
+        EXPECT_TRUE(DumpDeviceMemory(rig.editor, rig.program.splash));
         factory = memoryOf(rig.device);
         rig.port.clearLog();
+    }
+
+    // As on a fresh connection: nothing of the presets read yet, and records that say otherwise.
+    void forgetThePresets()
+    {
+        rig.emptyDirectory();
+        rig.state.presetSlotNumbers.fill("5");
+        rig.state.known.setAll(UnitKnowledge::Depth::Unread);
     }
 
     // Every one-byte write is read back before anything else goes out.
@@ -151,14 +155,18 @@ std::vector<std::size_t> swapWriteFrames()
     return frames;
 }
 
-TEST_F(UnitSlotsTest, RenameWritesOnlyTheCentredNameBetweenUnmarkingAndMarkingAndUndoes)
+// One after another on the factory unit, from a fresh connection whose records say otherwise
+// (each operation reads its effect's slot number, directory and names first): each writes
+// only the bytes it changes, a stored slot unmarked first and marked last, every write read
+// back, and undo and redo give back the exact bytes.
+TEST_F(UnitSlotsTest, EachOperationWritesOnlyWhatChangesAndUndoesExactly)
 {
-    const SlotOutcome outcome = slots.rename(kBigHall, "Lush");
+    forgetThePresets();
+    SlotOutcome outcome = slots.rename(kBigHall, "Lush");
     ASSERT_TRUE(outcome.done()) << outcome.message;
     EXPECT_EQ(outcome.changed, std::vector<SlotRef>{kBigHall});
-
     // "BIG HALL" and "  Lush  " differ in every byte.
-    const auto writes = rig.memoryWrites();
+    auto writes = rig.memoryWrites();
     ASSERT_EQ(writes.size(), 1u + kNameLength + 1);
     EXPECT_EQ(writes.front(), (std::pair<int, int>{Addr::directory(0, 1), 0x00}));
     EXPECT_EQ(writes[1], (std::pair<int, int>{Addr::name(0, 1, 0), ' '}));
@@ -169,18 +177,13 @@ TEST_F(UnitSlotsTest, RenameWritesOnlyTheCentredNameBetweenUnmarkingAndMarkingAn
     EXPECT_EQ(slots.name(kBigHall), "Lush"); // as typed
     expectRecordsEqualUnit();
     expectUndoAndRedo("Rename REVERB HALL 2");
-}
+    ASSERT_TRUE(rig.editor.undo());
 
-TEST_F(UnitSlotsTest, ClearWritesTheUnitsEmptyMarkOnlyAndUndoPutsThePresetBack)
-{
-    const SlotOutcome outcome = slots.clear({kBigHall, kEmpty});
-    ASSERT_TRUE(outcome.done()) << outcome.message;
+    rig.port.clearLog();
+    ASSERT_TRUE(slots.clear({kBigHall, kEmpty}).done());
     EXPECT_EQ(rig.memoryWrites(), (std::vector<std::pair<int, int>>{{Addr::directory(0, 1), Addr::SlotErased}}));
-    EXPECT_EQ(differences(factory, memoryOf(rig.device)), std::vector<int>{Addr::directory(0, 1)});
-    EXPECT_FALSE(slots.stored(kBigHall));
     EXPECT_EQ(slots.name(kBigHall), kEmptySlotName);
     expectUndoAndRedo("Clear REVERB HALL 2");
-
     rig.state.LinkUp = false;
     EXPECT_FALSE(rig.editor.undo());
     ASSERT_EQ(rig.host.boxes.size(), 1u);
@@ -190,13 +193,9 @@ TEST_F(UnitSlotsTest, ClearWritesTheUnitsEmptyMarkOnlyAndUndoPutsThePresetBack)
     ASSERT_TRUE(rig.editor.undo()) << "the step stayed";
     EXPECT_EQ(rig.memoryWrites(), (std::vector<std::pair<int, int>>{{Addr::directory(0, 1), Addr::SlotUsed}}))
         << "what the editor kept spares the reads and writes";
-}
 
-TEST_F(UnitSlotsTest, SwapExchangesWholeSlotsAndTheSlotNumberFollowsThePreset)
-{
-    rig.state.presetNames[0][1] = "DAMAGED"; // a record read once counts as one read, not as the truth
-    const SlotOutcome outcome = slots.swap(kHall, kBigHall);
-    ASSERT_TRUE(outcome.done()) << outcome.message;
+    rig.port.clearLog();
+    ASSERT_TRUE(slots.swap(kHall, kBigHall).done());
     Memory expected = factory;
     copySlot(expected, kHall, factory, kBigHall);
     copySlot(expected, kBigHall, factory, kHall);
@@ -207,27 +206,24 @@ TEST_F(UnitSlotsTest, SwapExchangesWholeSlotsAndTheSlotNumberFollowsThePreset)
         EXPECT_EQ(rig.link.mirror().byte(static_cast<uint16_t>(address)),
                   rig.device.peek(static_cast<uint16_t>(address)));
     expectEveryWriteReadBack();
-    EXPECT_EQ(rig.editor.presetSlot(0), 1);
     EXPECT_EQ(slots.name(kHall), "BIG HALL");
     for (int c = 0; c < kDeviceColumns; ++c)
         EXPECT_EQ(rig.state.deviceCopy.at(0, c), rig.device.peek(Addr::stored(0, 1, c)));
     expectRecordsEqualUnit();
     expectUndoAndRedo("Swap REVERB HALL 1 and 2");
-}
+    ASSERT_TRUE(rig.editor.undo());
 
-TEST_F(UnitSlotsTest, PasteAndMoveIntoAnEmptySlotKeepItsLeftoversForTheUndo)
-{
-    SlotOutcome outcome = slots.copy({kBigHall}, {kEmpty});
-    ASSERT_TRUE(outcome.done()) << outcome.message;
+    // Into an empty slot: its leftovers are kept for the undo, and it needs no unmarking.
+    rig.port.clearLog();
+    ASSERT_TRUE(slots.copy({kBigHall}, {kEmpty}).done());
     EXPECT_EQ(slotOn(rig.device, kEmpty), slotOn(rig.device, kBigHall));
     EXPECT_EQ(rig.memoryWrites().back(), (std::pair<int, int>{Addr::directory(0, 3), 0x55}));
-    EXPECT_NE(rig.memoryWrites().front().first, Addr::directory(0, 3)) << "an empty slot needs no unmarking";
+    EXPECT_NE(rig.memoryWrites().front().first, Addr::directory(0, 3));
     expectUndoAndRedo("Paste 1 preset");
     ASSERT_TRUE(rig.editor.undo());
 
-    outcome = slots.move({kHall, kBigHall}, {{0, 5}});
-    ASSERT_TRUE(outcome.done()) << outcome.message;
-    Memory expected = factory;
+    ASSERT_TRUE(slots.move({kHall, kBigHall}, {{0, 5}}).done());
+    expected = factory;
     copySlot(expected, {0, 5}, factory, kHall);
     copySlot(expected, {0, 6}, factory, kBigHall);
     expected[Addr::directory(0, 0)] = Addr::SlotErased;
@@ -240,6 +236,7 @@ TEST_F(UnitSlotsTest, PasteAndMoveIntoAnEmptySlotKeepItsLeftoversForTheUndo)
 
 TEST_F(UnitSlotsTest, AnExportedSlotImportsBackAsTheSameSlotAndNoFileIsOverwritten)
 {
+    forgetThePresets();
     const TempFolder folder;
     const auto exported = slots.exportSlots({kHall, kBigHall, kEmpty}, folder.path);
     ASSERT_TRUE(exported.outcome.done()) << exported.outcome.message;
@@ -299,43 +296,72 @@ TEST_F(UnitSlotsTest, AStoreIsUndoneToTheSlotsBytesBeforeInEitherOrder)
     }
 }
 
-TEST_F(UnitSlotsTest, CancelStopsBetweenSlotsAndTellsWhichWereWritten)
+// The progress of an operation only goes forward, a read-back asked again included, and
+// ends full, as does that of the reads a fresh connection needs first.
+TEST_F(UnitSlotsTest, ProgressOnlyGoesForwardAndEndsFull)
 {
-    rig.host.cancelAtStep = static_cast<int>(swapWriteFrames()[1]); // while HALL is being written
-    const SlotOutcome outcome = slots.swap(kHall, kBigHall);
-    EXPECT_EQ(outcome.end, TransferEnd::Cancelled);
-    EXPECT_TRUE(rig.host.progress.back().cancellable);
-    EXPECT_EQ(outcome.message,
-              "\"Swap REVERB HALL 1 and 2\" stopped: it was cancelled. REVERB HALL 1 was written. "
-              "The other slots are as they were.");
-    EXPECT_EQ(slotOn(rig.device, kHall), slotOn(rig.device, kBigHall));
-    expectRecordsEqualUnit();
-    rig.host.cancelAtStep.reset();
-    ASSERT_TRUE(rig.editor.undo());
-    EXPECT_EQ(differences(factory, memoryOf(rig.device)), std::vector<int>{});
+    forgetThePresets();
+    std::optional<std::pair<uint16_t, uint8_t>> glitch; // one read-back answered wrong once
+    std::vector<std::pair<long, long>> seen;             // (done, steps) of the operation's progress
+    rig.link.setExchangeObserver([&] {
+        const auto& frame = rig.port.sent().back().bytes;
+        if (glitch && glitch->first != 0) {
+            rig.device.poke(glitch->first, glitch->second);
+            glitch->first = 0;
+        } else if (frame[2] == Cmd::WriteByte && !glitch) {
+            glitch = {static_cast<uint16_t>(frame[3] << 8 | frame[4]), frame[6]};
+            rig.device.poke(glitch->first, static_cast<uint8_t>(~frame[6]));
+        }
+        const auto& progress = rig.host.progress;
+        if (!progress.empty() && progress.back().title == "Unit Presets" && !progress.back().ended)
+            seen.emplace_back(progress.back().done, progress.back().steps);
+    });
+    ASSERT_TRUE(slots.swap(kHall, kBigHall).done());
+    ASSERT_TRUE(glitch);
+    seen.emplace_back(rig.host.progress.back().done, rig.host.progress.back().steps);
+    for (const auto& progress : rig.host.progress) // the reads first, then the operation
+        EXPECT_EQ(progress.done, progress.steps) << progress.title;
+    for (std::size_t i = 1; i < seen.size(); ++i) {
+        EXPECT_LE(seen[i].first, seen[i].second);
+        EXPECT_GE(seen[i].first * seen[i - 1].second, seen[i - 1].first * seen[i].second)
+            << seen[i - 1].first << "/" << seen[i - 1].second << " then " << seen[i].first << "/" << seen[i].second;
+    }
 }
 
+// A refusal sends nothing, and what a drop asks before anything is read is what the
+// operation says.
 TEST_F(UnitSlotsTest, RefusalsSendNothingAndSayWhy)
 {
-    EXPECT_EQ(slots.copy({kHall}, {kChorus}).message,
+    const auto refused = [](const std::optional<std::string>& asked, const SlotOutcome& outcome) {
+        EXPECT_TRUE(outcome.refused);
+        EXPECT_EQ(asked, outcome.message);
+        return outcome.message;
+    };
+    EXPECT_EQ(refused(UnitSlots::refusal({kHall}, {kChorus}), slots.copy({kHall}, {kChorus})),
               "A REVERB HALL preset cannot go into a CHORUS slot: each effect has its own presets.");
+    refused(UnitSlots::refusal({kHall, kBigHall}, {{0, 7}}), slots.move({kHall, kBigHall}, {{0, 7}}));
     EXPECT_TRUE(slots.swap(kHall, kChorus).refused);
-    EXPECT_TRUE(slots.copy({kHall, kBigHall}, {{0, 7}}).refused) << "no slot after the eighth";
     EXPECT_TRUE(slots.rename(kEmpty, "X").refused);
 
     const TempFolder folder;
-    std::vector<uint8_t> preset(33, 1);
-    preset[32] = 7;
-    writeBytes(folder.path / "lush.fxp", preset);
-    EXPECT_EQ(slots.importFiles({folder.path / "lush.fxp"}, 0).message,
+    const auto lush = folder.path / "lush.fxp";
+    std::vector<uint8_t> preset(kPresetFileSize, 1);
+    preset.back() = 7;
+    writeBytes(lush, preset);
+    EXPECT_EQ(refused(slots.refusal({lush}, 0), slots.importFiles({lush}, 0)),
               "lush.fxp holds a CHORUS preset: it cannot go into a REVERB HALL slot, as each effect has its own "
               "presets.");
     writeBytes(folder.path / "short.fxp", std::vector<uint8_t>(20, 0));
     EXPECT_TRUE(slots.importFiles({folder.path / "short.fxp"}, 0).refused);
-    preset[32] = 0;
-    writeBytes(folder.path / "lush.fxp", preset);
-    EXPECT_EQ(slots.importFiles(std::vector(5, folder.path / "lush.fxp"), 0).message,
+    preset.back() = 0;
+    writeBytes(lush, preset);
+    EXPECT_EQ(refused(slots.refusal(std::vector(5, lush), 0), slots.importFiles(std::vector(5, lush), 0)),
               "REVERB HALL has 4 empty slots left: 5 presets do not fit. Nothing was changed.");
+    EXPECT_EQ(slots.refusal({lush}, 0, {kEmpty}), std::nullopt);
+    for (int s = 4; s < kSlotCount; ++s)
+        rig.state.presetDirectory[0][static_cast<std::size_t>(s)] = "85";
+    EXPECT_EQ(slots.importFiles(std::vector(2, lush), 0).message,
+              "REVERB HALL has 1 empty slot left: 2 presets do not fit. Nothing was changed.");
     rig.state.unitChanged = true;
     EXPECT_TRUE(slots.clear({kHall}).refused);
     rig.state.unitChanged = false;
@@ -343,6 +369,19 @@ TEST_F(UnitSlotsTest, RefusalsSendNothingAndSayWhy)
     EXPECT_TRUE(slots.clear({kHall}).refused);
     EXPECT_TRUE(rig.port.sent().empty());
     EXPECT_EQ(rig.editor.history().size(), 0u);
+}
+
+TEST(SlotNames, AnEffectIsItsNumberOrItsNameInAnyCaseAndASlotFollowsAColon)
+{
+    EXPECT_EQ(parseEffect("tap-delay"), 6);
+    EXPECT_EQ(parseEffect("Vocal Echo"), 5);
+    EXPECT_EQ(parseEffect("15"), 15);
+    for (const char* wrong : {"16", "-1", "", "chorus:", "chorus:3", "chorus!"})
+        EXPECT_EQ(parseEffect(wrong), std::nullopt) << wrong;
+    EXPECT_EQ(parseSlotRef("tap-delay:3"), (SlotRef{6, 2}));
+    EXPECT_EQ(parseSlotRef("vocal_echo:8"), (SlotRef{5, 7}));
+    for (const char* wrong : {"chorus", "chorus:0", "chorus:9", "chorus::3", "7:3x"})
+        EXPECT_EQ(parseSlotRef(wrong), std::nullopt) << wrong;
 }
 
 TEST_F(UnitSlotsTest, DemoModeChangesTheEditorsCopyAndSendsNothing)
@@ -394,6 +433,21 @@ TEST(UnitSlotsCut, AtEveryWriteOfASwapNoStoredSlotHoldsMixedData)
         EXPECT_NE(outcome.message.find("another unit answered"), std::string::npos) << outcome.message;
         EXPECT_FALSE(cut.slots.stored(kHall)) << "the slot being written counts as empty";
     }
+    {
+        SCOPED_TRACE("cancelled while HALL is written: it stops between slots");
+        SlotsRig cut;
+        cut.rig.host.cancelAtStep = static_cast<int>(writeFrames[1]);
+        const SlotOutcome outcome = cut.slots.swap(kHall, kBigHall);
+        EXPECT_TRUE(cut.rig.host.progress.back().cancellable);
+        EXPECT_EQ(outcome.message,
+                  "\"Swap REVERB HALL 1 and 2\" stopped: it was cancelled. REVERB HALL 1 was written. "
+                  "The other slots are as they were.");
+        EXPECT_EQ(slotOn(cut.rig.device, kHall), slotOn(cut.rig.device, kBigHall));
+        cut.expectRecordsEqualUnit();
+        cut.rig.host.cancelAtStep.reset();
+        ASSERT_TRUE(cut.rig.editor.undo());
+        EXPECT_EQ(differences(cut.factory, memoryOf(cut.rig.device)), std::vector<int>{});
+    }
     for (std::size_t w = 0; w < writeFrames.size(); ++w)
         for (const bool comesBack : {false, true}) {
             SCOPED_TRACE("write " + std::to_string(w) + (comesBack ? ", found again" : ", unplugged"));
@@ -401,7 +455,10 @@ TEST(UnitSlotsCut, AtEveryWriteOfASwapNoStoredSlotHoldsMixedData)
             const SlotBackup hall = slotOn(cut.rig.device, kHall);
             const SlotBackup bigHall = slotOn(cut.rig.device, kBigHall);
             cut.rig.unplugAfter(static_cast<int>(writeFrames[w]) + 1, comesBack);
-            const SlotOutcome outcome = cut.slots.swap(kHall, kBigHall);
+            // Where no undo is offered (the command line), the message names what a slot held.
+            const bool undoOffered = w % 2 == 0;
+            UnitSlots withoutUndo(cut.rig.editor, UnitSlots::Undo::None);
+            const SlotOutcome outcome = (undoOffered ? cut.slots : withoutUndo).swap(kHall, kBigHall);
             if (comesBack) {
                 EXPECT_TRUE(outcome.done()) << outcome.message;
                 EXPECT_EQ(slotOn(cut.rig.device, kHall), bigHall);
@@ -415,8 +472,9 @@ TEST(UnitSlotsCut, AtEveryWriteOfASwapNoStoredSlotHoldsMixedData)
                 if (now.stored()) {
                     EXPECT_TRUE(now == hall || now == bigHall) << "slot " << at.slot + 1;
                 } else {
-                    EXPECT_NE(outcome.message.find("REVERB HALL " + std::to_string(at.slot + 1) +
-                                                   " now counts as empty; undo puts it back."),
+                    const std::string held = at == kHall ? "HALL" : "BIG HALL";
+                    EXPECT_NE(outcome.message.find("REVERB HALL " + std::to_string(at.slot + 1) + " now counts as empty; " +
+                                                   (undoOffered ? "undo puts it back." : "it held " + held + " before.")),
                               std::string::npos)
                         << outcome.message;
                 }

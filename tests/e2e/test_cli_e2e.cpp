@@ -537,7 +537,7 @@ TEST(CliSlots, EachCommandChangesItsSlotsOnTheUnitAndNothingElse)
     step("import " + quoted(out / "CHORUS 2 FIRST.fxp") + " " + quoted(out / "CHORUS 1 SECOND.fxp") + " --to chorus",
          "Imported 2 presets into CHORUS 3, CHORUS 4");
     imported({kChorus, 1}, {kChorus, 7}, "  FIRST ");
-    step("import " + quoted(out / "CHORUS 2 FIRST.fxp") + " --to chorus:8", "Imported 1 presets into CHORUS 8");
+    step("import " + quoted(out / "CHORUS 2 FIRST.fxp") + " --to chorus:8", "Imported 1 preset into CHORUS 8 and read it back");
 
     // The whole unit: a file for every stored slot.
     const auto all = cwd.path() / "all";
@@ -574,7 +574,7 @@ TEST(CliSlots, ARefusedCommandSaysWhyAndWritesNothing)
          {std::pair<std::string, std::string>{"copy chorus:1 reverb-hall:1", "CHORUS preset cannot go into a REVERB HALL"},
           {"move 0:3 chorus:8", "REVERB HALL preset cannot go into a CHORUS"},
           {"import " + wide.string() + " --to chorus", "holds a REVERB HALL preset: it cannot go into a CHORUS slot"},
-          {"import " + first.string() + " " + first.string() + " --to chorus", "CHORUS has 1 empty slots left"},
+          {"import " + first.string() + " " + first.string() + " --to chorus", "CHORUS has 1 empty slot left: 2 presets do not fit"},
           {"rename chorus:8 EMPTY", "CHORUS 8 is empty"}}) {
         SCOPED_TRACE(command);
         const CliRun run = runCli(cwd.path(), command + port);
@@ -644,6 +644,10 @@ TEST(CliSignals, AnImportStoppedOrCutOffLeavesEachSlotWholeOrEmpty)
     CliProcess cli(cwd.path(), import(device->slavePath()));
     EXPECT_EQ(cli.wait(), 1);
     EXPECT_NE(cli.errors().find("import cut off: the device was lost"), std::string::npos) << cli.errors();
+    // The tool has no undo: it says what the slot held instead.
+    EXPECT_NE(cli.errors().find("CHORUS 3 now counts as empty; it was empty before."), std::string::npos)
+        << cli.errors();
+    EXPECT_EQ(cli.errors().find("undo"), std::string::npos) << cli.errors();
     expectWholeOrEmpty(cwd.path() / "cut.mem");
 }
 

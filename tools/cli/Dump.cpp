@@ -1,11 +1,10 @@
 #include "Commands.hpp"
 #include "Signals.hpp"
 #include "TerminalHost.hpp"
+#include "UnitCommand.hpp"
 
 #include "app/Program.hpp"
 #include "devmem/MemoryDump.hpp"
-#include "link/PortTable.hpp"
-#include "link/SerialTransport.hpp"
 #include "link/UnitIdentity.hpp"
 #include "storage/FileAccess.hpp"
 #include "storage/FileCodec.hpp"
@@ -21,10 +20,8 @@ namespace qrv::cli {
 namespace {
 
 struct DumpOptions {
-    std::vector<std::string> ports;
-    bool systemPorts = true;
+    LinkOptions link{.startUpLines = true};
     std::filesystem::path out;
-    bool exactOrder = false;
     bool quick = false;
 };
 
@@ -82,10 +79,10 @@ std::optional<DumpOptions> parse(const QStringList& arguments, int& status)
     for (const QString& path : parser.values(port)) {
         if (path.isEmpty())
             return refuse(QStringLiteral("--port needs a path"));
-        options.ports.push_back(path.toStdString());
+        options.link.ports.push_back(path.toStdString());
     }
-    options.systemPorts = !parser.isSet(noSystemPorts);
-    options.exactOrder = parser.isSet(exact);
+    options.link.systemPorts = !parser.isSet(noSystemPorts);
+    options.link.exactOrder = parser.isSet(exact);
     options.quick = parser.isSet(quick);
     if (!parser.isSet(out))
         return refuse(QStringLiteral("--out FILE is missing"));
@@ -104,54 +101,38 @@ int dump(const DumpOptions& options, TerminalHost& host)
                      reserved.problem.c_str());
         return kFailed;
     }
-    catchStopSignals();
-    PortTable table = PortTable::fromEnvironment(options.ports, options.systemPorts);
-    SerialTransport port;
-    SteadyClock clock;
-    Program program(port, clock, host, [&table](int number) { return table.deviceName(number); });
-    program.search.setPortListReread([&table] { table.reread(); });
-    host.showSplash(&program.splash);
-    program.state.exactOrder = options.exactOrder;
+    return withUnit(options.link, host, [&](Program& program) {
+        const auto refuse = [](const std::string& problem) {
+            std::fprintf(stderr, "qrv5173-cli: dump failed: %s; nothing written\n", problem.c_str());
+            return kFailed;
+        };
+        const auto start = readFingerprint(program.link, FingerprintDepth::Full);
+        if (start.outcome != Confirm::Agreed)
+            return refuse(neverAgreed("the unit's current effect and values"));
+        if (!DumpDeviceMemory(program.editor, program.splash)) {
+            std::fprintf(stderr, "qrv5173-cli: the device was lost during the dump; nothing written\n");
+            return kFailed;
+        }
+        host.finishProgress();
+        if (!options.quick)
+            if (const auto problem = confirmDumpedRows(program.editor))
+                return refuse(*problem);
+        bool same = false;
+        if (stillTheUnit(program.link, start.value, FingerprintDepth::Full, same) != Confirm::Agreed)
+            return refuse(neverAgreed("the unit's current effect and values"));
+        if (!same)
+            return refuse(kAnotherUnitText);
 
-    const bool found = program.search.connectAtStartUp([&] {
-        program.splash.Label1.visible = true;
-        host.refresh(Window::Splash);
+        const auto problem =
+            writeFileAtomically(options.out, encodeProject(program.state.store), {.room = &*reserved.room});
+        if (problem) {
+            std::fprintf(stderr, "qrv5173-cli: cannot write the project: %s: %s\n", options.out.c_str(),
+                         problem->c_str());
+            return kFailed;
+        }
+        std::fprintf(stderr, "Wrote %s\n", options.out.string().c_str());
+        return kOk;
     });
-    if (!found) {
-        reportNoUnitFound(table.size(), program.state.portAdvice);
-        return kFailed;
-    }
-    std::fprintf(stderr, "QRV5173 found on %s\n", port.portName().c_str());
-    program.splash.Label1.visible = true;
-    const auto refuse = [](const std::string& problem) {
-        std::fprintf(stderr, "qrv5173-cli: dump failed: %s; nothing written\n", problem.c_str());
-        return kFailed;
-    };
-    const auto start = readFingerprint(program.link, FingerprintDepth::Full);
-    if (start.outcome != Confirm::Agreed)
-        return refuse(neverAgreed("the unit's current effect and values"));
-    if (!DumpDeviceMemory(program.editor, program.splash)) {
-        std::fprintf(stderr, "qrv5173-cli: the device was lost during the dump; nothing written\n");
-        return kFailed;
-    }
-    host.finishProgress();
-    if (!options.quick)
-        if (const auto problem = confirmDumpedRows(program.editor))
-            return refuse(*problem);
-    bool same = false;
-    if (stillTheUnit(program.link, start.value, FingerprintDepth::Full, same) != Confirm::Agreed)
-        return refuse(neverAgreed("the unit's current effect and values"));
-    if (!same)
-        return refuse(kAnotherUnitText);
-
-    const auto problem = writeFileAtomically(options.out, encodeProject(program.state.store), {.room = &*reserved.room});
-    program.link.SendCommand(Cmd::ExitNotice);
-    if (problem) {
-        std::fprintf(stderr, "qrv5173-cli: cannot write the project: %s: %s\n", options.out.c_str(), problem->c_str());
-        return kFailed;
-    }
-    std::fprintf(stderr, "Wrote %s\n", options.out.string().c_str());
-    return kOk;
 }
 
 int runDump(const QStringList& arguments)

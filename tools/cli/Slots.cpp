@@ -100,7 +100,8 @@ std::string helpOf(const SlotCommand& command)
     if (command.writes)
         text += "Every byte written is read back until it agrees. A stored preset is marked stored\n"
                 "only once its name and data are whole, so a stop or a lost link leaves no slot that\n"
-                "reads as stored with mixed data; the tool then says which slots were left how.\n"
+                "reads as stored with mixed data; the tool then says which slots were left how and\n"
+                "what a slot left empty or part written held before.\n"
                 "\n";
     text += "Ctrl-C, SIGTERM or SIGHUP stop the command after the current exchange, exit status\n"
             "1. A second signal ends the tool at once.\n"
@@ -119,12 +120,8 @@ std::string slotText(SlotRef at)
     return std::string(catalogue::effect(at.effect).listText) + " " + std::to_string(at.slot + 1);
 }
 
-// What a command does on the unit once found: the slots whose directory and names it needs,
-// read first, and the operation, which ends with the exit status.
-struct Work {
-    std::vector<SlotRef> needed;
-    std::function<int(UnitSlots&)> run;
-};
+// What a command does on the unit once found, ending with the exit status.
+using Work = std::function<int(UnitSlots&)>;
 // The command line turned into the work, or the exit status of a wrong one.
 using Plan = std::variant<int, Work>;
 
@@ -148,17 +145,8 @@ int runSlotCommand(const QStringList& arguments, const SlotCommand& command, con
         return withUnit(linkOptions(parser), host, [&](Program& program) {
             if (!DumpDeviceMemory(program.editor, program.splash, UnitRead::First))
                 return kFailed;
-            // What the operations take as held: each slot's directory byte and name, and the
-            // slot number of its effect.
-            std::vector<UnitItem> held;
-            for (const SlotRef& at : work.needed)
-                held.insert(held.end(), {{UnitPart::Name, at.effect, at.slot}, {UnitPart::SlotNumber, at.effect}});
-            if (!program.editor.provide(held)) {
-                std::fprintf(stderr, "qrv5173-cli: the device was lost while the preset names were read\n");
-                return kFailed;
-            }
-            UnitSlots unit(program.editor);
-            return work.run(unit);
+            UnitSlots unit(program.editor, UnitSlots::Undo::None);
+            return work(unit);
         });
     });
 }
@@ -229,7 +217,9 @@ int runList(const QStringList& arguments)
     return runSlotCommand(arguments, kSlots, {}, [](const QCommandLineParser&, const QStringList& texts) -> Plan {
         if (!texts.isEmpty())
             return usageProblem(kSlots.name, QStringLiteral("unexpected argument '%1'").arg(texts.constFirst()));
-        return Work{everySlot(), [](UnitSlots& unit) {
+        return Work{[](UnitSlots& unit) {
+                        if (const SlotOutcome read = unit.provide(everySlot()); !read.done())
+                            return reported(kSlots, read, "");
                         for (const SlotRef& at : everySlot())
                             std::printf("%2d  %-18s %d  %s\n", at.effect, catalogue::effect(at.effect).listText,
                                         at.slot + 1, unit.stored(at) ? trimmed(unit.name(at)).c_str() : "empty");
@@ -247,7 +237,7 @@ int runPair(const QStringList& arguments, const SlotCommand& command,
         if (const int* status = std::get_if<int>(&named))
             return *status;
         const auto pair = std::get<std::vector<SlotRef>>(named);
-        return Work{pair, [&command, operation, doneFormat, pair](UnitSlots& unit) {
+        return Work{[&command, operation, doneFormat, pair](UnitSlots& unit) {
                         char done[160];
                         std::snprintf(done, sizeof done, doneFormat, slotText(pair[0]).c_str(),
                                       slotText(pair[1]).c_str());
@@ -289,7 +279,7 @@ int runRename(const QStringList& arguments)
         const std::string name = texts[1].toStdString();
         if (texts[1].trimmed().isEmpty() || texts[1].size() > kNameLength)
             return usageProblem(kRename.name, QStringLiteral("a name has 1 to %1 characters").arg(kNameLength));
-        return Work{{at}, [at, name](UnitSlots& unit) {
+        return Work{[at, name](UnitSlots& unit) {
                         return reported(kRename, unit.rename(at, name),
                                         "Renamed " + slotText(at) + " to " + name + " and read it back");
                     }};
@@ -303,7 +293,7 @@ int runClear(const QStringList& arguments)
         if (const int* status = std::get_if<int>(&named))
             return *status;
         const SlotRef at = std::get<std::vector<SlotRef>>(named).front();
-        return Work{{at}, [at](UnitSlots& unit) {
+        return Work{[at](UnitSlots& unit) {
                         return reported(kClear, unit.clear({at}), "Cleared " + slotText(at) + " and read it back empty");
                     }};
     });
@@ -338,12 +328,12 @@ int runExport(const QStringList& arguments)
                          error ? error.message().c_str() : "not a folder");
             return kFailed;
         }
-        return Work{chosen, [chosen, folder](UnitSlots& unit) {
+        return Work{[chosen, folder](UnitSlots& unit) {
                         const UnitSlots::Exported exported = unit.exportSlots(chosen, folder);
                         for (const std::filesystem::path& file : exported.files)
                             std::printf("%s\n", file.c_str());
                         return reported(kExport, exported.outcome,
-                                        "Exported " + std::to_string(exported.files.size()) + " stored presets to " +
+                                        "Exported " + countText(exported.files.size(), "stored preset") + " to " +
                                             folder.string());
                     }};
     });
@@ -363,7 +353,7 @@ int runImport(const QStringList& arguments)
             files.emplace_back(text.toStdString());
         const auto first = parseSlotRef(to.toStdString());
         const auto effect = first ? std::optional<int>(first->effect) : effectNamed(to);
-        if (!effect || (!first && to.contains(QLatin1Char(':'))))
+        if (!effect)
             return usageProblem(kImport.name, to.contains(QLatin1Char(':')) ? notASlot(to) : notAnEffect(to));
         std::vector<SlotRef> slotsTo;
         if (first) {
@@ -376,14 +366,14 @@ int runImport(const QStringList& arguments)
             for (qsizetype k = 0; k < texts.size(); ++k)
                 slotsTo.push_back({first->effect, first->slot + static_cast<int>(k)});
         }
-        return Work{slotsTo.empty() ? slotsOf(*effect) : slotsTo, [files, effect = *effect, slotsTo](UnitSlots& unit) {
+        return Work{[files, effect = *effect, slotsTo](UnitSlots& unit) {
                         const SlotOutcome outcome = unit.importFiles(files, effect, slotsTo);
                         std::string into;
                         for (const SlotRef& at : outcome.changed)
                             into += (into.empty() ? "" : ", ") + slotText(at);
                         return reported(kImport, outcome,
-                                        "Imported " + std::to_string(files.size()) + " presets into " + into +
-                                            " and read them back");
+                                        "Imported " + countText(files.size(), "preset") + " into " + into +
+                                            (files.size() == 1 ? " and read it back" : " and read them back"));
                     }};
     });
 }

@@ -41,12 +41,19 @@ int withUnit(const LinkOptions& options, TerminalHost& host, const std::function
     SteadyClock clock;
     Program program(port, clock, host, [&table](int number) { return table.deviceName(number); });
     program.search.setPortListReread([&table] { table.reread(); });
-    const bool found = program.search.connectAtStartUp([] {});
+    program.state.exactOrder = options.exactOrder;
+    if (options.startUpLines)
+        host.showSplash(&program.splash);
+    const bool found = program.search.connectAtStartUp([&] {
+        program.splash.Label1.visible = true;
+        host.refresh(Window::Splash);
+    });
     if (!found) {
         reportNoUnitFound(table.size(), program.state.portAdvice);
         return kFailed;
     }
     std::fprintf(stderr, "QRV5173 found on %s\n", port.portName().c_str());
+    program.splash.Label1.visible = true;
     program.state.LinkUp = true;
     const int status = work(program);
     program.link.SendCommand(Cmd::ExitNotice);
@@ -68,11 +75,7 @@ int runGuarded(const QStringList& arguments, const std::function<int(const QStri
 
 std::optional<int> effectNamed(const QString& text)
 {
-    // Named as the effect of a slot is.
-    if (text.contains(QLatin1Char(':')))
-        return std::nullopt;
-    const auto at = parseSlotRef(text.toStdString() + ":1");
-    return at ? std::optional<int>(at->effect) : std::nullopt;
+    return parseEffect(text.toStdString());
 }
 
 QString notAnEffect(const QString& text)

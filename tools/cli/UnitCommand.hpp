@@ -21,6 +21,8 @@ namespace qrv::cli {
 struct LinkOptions {
     std::vector<std::string> ports;
     bool systemPorts = true;
+    bool exactOrder = false;   // the unit read byte by byte in the original order
+    bool startUpLines = false; // the start-up's status lines on standard error
 };
 
 // Reports a wrong command line of `command`; returns kUsage.
@@ -37,8 +39,7 @@ int withUnit(const LinkOptions& options, TerminalHost& host, const std::function
 // Runs a command, turning the host's end of the program and a stop signal into status 1.
 int runGuarded(const QStringList& arguments, const std::function<int(const QStringList&, TerminalHost&)>& work);
 
-// An effect by its number (0-15) or its name in the effect list, in any case, with '-' or
-// '_' for a blank; a slot (parseSlotRef) names its effect the same way.
+// An effect as parseEffect takes it.
 std::optional<int> effectNamed(const QString& text);
 // What a wrong effect or slot is told, naming what was given.
 QString notAnEffect(const QString& text);

@@ -2,8 +2,6 @@
 
 #include "devmem/PresetDialogs.hpp"
 #include "editor/Catalogue.hpp"
-#include "storage/FileAccess.hpp"
-#include "storage/FileCodec.hpp"
 
 #include <QFont>
 #include <QMimeData>
@@ -21,24 +19,6 @@ constexpr quintptr kEffectItem = 0; // a slot's internal id is its effect + 1
 QString effectName(int effect)
 {
     return QString::fromLatin1(catalogue::effect(effect).listText);
-}
-
-// The effect a preset file is for, or the reason it is none.
-std::optional<int> fileEffect(const std::filesystem::path& file, QString& problem)
-{
-    const FileRead read = readExactFile(file, kPresetFileSize, true);
-    if (read.outcome != FileRead::Outcome::Read) {
-        problem = QStringLiteral("%1 is no preset file%2")
-                      .arg(QString::fromStdString(file.filename().string()),
-                           read.problem.empty() ? QString() : QStringLiteral(": ") + QString::fromStdString(read.problem));
-        return std::nullopt;
-    }
-    const int effect = read.bytes.back();
-    if (effect >= kEffectCount) {
-        problem = QStringLiteral("%1 is no preset file").arg(QString::fromStdString(file.filename().string()));
-        return std::nullopt;
-    }
-    return effect;
 }
 
 std::vector<std::filesystem::path> presetFiles(const QMimeData* data)
@@ -334,25 +314,14 @@ QString UnitPresetsModel::refusal(const QMimeData* data, const QModelIndex& targ
             return QStringLiteral("Nothing to drop");
         if (!at)
             return QStringLiteral("Drop the presets onto a slot of %1").arg(effectName(effect));
-        for (const SlotRef& from : places)
-            if (from.effect != effect)
-                return QStringLiteral("A %1 preset cannot go into a %2 slot: each effect has its own presets.")
-                    .arg(effectName(from.effect), effectName(effect));
-        return {};
+        return QString::fromStdString(UnitSlots::refusal(places, {*at}).value_or(""));
     }
     const std::vector<std::filesystem::path> files = presetFiles(data);
     if (files.empty())
         return QStringLiteral("Only preset files (.fxp) and slots can be dropped here");
-    for (const std::filesystem::path& file : files) {
-        QString problem;
-        const std::optional<int> from = fileEffect(file, problem);
-        if (!from)
-            return problem;
-        if (*from != effect)
-            return QStringLiteral("%1 is a %2 preset: it cannot go into %3")
-                .arg(QString::fromStdString(file.filename().string()), effectName(*from), effectName(effect));
-    }
-    return {};
+    const auto refused =
+        UnitSlots(editor_).refusal(files, effect, at ? slotsFrom(*at, files.size()) : std::vector<SlotRef>{});
+    return QString::fromStdString(refused.value_or(""));
 }
 
 bool UnitPresetsModel::canDropMimeData(const QMimeData* data, Qt::DropAction, int, int, const QModelIndex& parent) const
