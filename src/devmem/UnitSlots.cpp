@@ -331,7 +331,7 @@ public:
             }
         }
         replaying_ = true;
-        return run(step.label, order, [&plan](const Images&) { return plan; });
+        return run((forward ? "Redo " : "Undo ") + step.label, order, [&plan](const Images&) { return plan; });
     }
 
 private:
@@ -378,7 +378,8 @@ private:
 
     SlotOutcome runOnUnit(const std::string& label, const std::vector<SlotRef>& reads, const Build& build)
     {
-        LongOperation operation(link_, editor_.host(), kSlotsTitle, mostExchanges(reads), true);
+        // Titled by what it does, so that its start and end say which operation ran.
+        LongOperation operation(link_, editor_.host(), label, mostExchanges(reads), true);
         std::map<SlotRef, std::optional<Image>> now;   // what the unit holds; none when a cut left it unsure
         std::map<int, std::optional<uint8_t>> numbers; // likewise of the slot numbers
         Images before;

@@ -111,10 +111,13 @@ struct SlotsRig {
         const Memory done = memoryOf(rig.device);
         EXPECT_EQ(rig.editor.history().undoText(), "Undo " + label);
         ASSERT_TRUE(rig.editor.undo());
+        // The progress says which step it undoes, at its start and at its end.
+        EXPECT_EQ(rig.host.progress.back().title, "Undo " + label);
         EXPECT_EQ(differences(factory, memoryOf(rig.device)), std::vector<int>{});
         EXPECT_EQ(rig.editor.history().redoText(), "Redo " + label);
         expectRecordsEqualUnit();
         ASSERT_TRUE(rig.editor.redo());
+        EXPECT_EQ(rig.host.progress.back().title, "Redo " + label);
         EXPECT_EQ(differences(done, memoryOf(rig.device)), std::vector<int>{});
         expectRecordsEqualUnit();
     }
@@ -313,7 +316,7 @@ TEST_F(UnitSlotsTest, ProgressOnlyGoesForwardAndEndsFull)
             rig.device.poke(glitch->first, static_cast<uint8_t>(~frame[6]));
         }
         const auto& progress = rig.host.progress;
-        if (!progress.empty() && progress.back().title == "Unit Presets" && !progress.back().ended)
+        if (!progress.empty() && progress.back().title == "Swap REVERB HALL 1 and 2" && !progress.back().ended)
             seen.emplace_back(progress.back().done, progress.back().steps);
     });
     ASSERT_TRUE(slots.swap(kHall, kBigHall).done());
