@@ -32,11 +32,13 @@ namespace fs = std::filesystem;
 constexpr int kDeadlineMs = 20000;
 
 // The editor after start-up with every name and directory byte read, the panel open and
-// the keyboard in it.
+// the keyboard in it; the current effect has two stored slots and an empty one at least.
 struct PanelRig : StartedRig {
     ui::UnitPresetsPanel* panel = nullptr;
     QTreeView* view = nullptr;
     QSortFilterProxyModel* sorted = nullptr;
+    std::vector<SlotRef> stored; // of the current effect
+    std::vector<SlotRef> empty;
 
     PanelRig()
     {
@@ -48,6 +50,10 @@ struct PanelRig : StartedRig {
         panel = find<ui::UnitPresetsPanel>("UnitPresets");
         view = panel->view();
         sorted = qobject_cast<QSortFilterProxyModel*>(view->model());
+        for (int s = 0; s < kSlotCount; ++s)
+            (holds({state.currentEffect, s}) ? stored : empty).push_back({state.currentEffect, s});
+        if (stored.size() < 2 || empty.empty())
+            throw std::runtime_error("the unit's current effect lacks two stored slots and an empty one");
         activate(&windows.main());
         EXPECT_TRUE(QTest::qWaitFor([this] { return view->hasFocus(); }, kDeadlineMs));
     }
@@ -59,12 +65,12 @@ struct PanelRig : StartedRig {
     QModelIndex effectRow(int effect) const { return sorted->mapFromSource(panel->model()->index(effect, 0)); }
     QString text(SlotRef slot, int role = Qt::DisplayRole) const { return at(slot).data(role).toString(); }
     // Makes the slots the selection, the first one current, as clicks would.
-    void pick(std::initializer_list<SlotRef> places)
+    void pick(const std::vector<SlotRef>& places)
     {
         view->selectionModel()->clear();
         for (const SlotRef& slot : places)
             view->selectionModel()->select(at(slot), QItemSelectionModel::Select | QItemSelectionModel::Rows);
-        view->selectionModel()->setCurrentIndex(at(*places.begin()), QItemSelectionModel::NoUpdate);
+        view->selectionModel()->setCurrentIndex(at(places.front()), QItemSelectionModel::NoUpdate);
     }
     void key(QKeyCombination combination) { QTest::keyClick(view, combination.key(), combination.keyboardModifiers()); }
 
@@ -88,15 +94,6 @@ struct PanelRig : StartedRig {
         undo->trigger();
         EXPECT_TRUE(QTest::qWaitFor([&] { return memory() == before; }, kDeadlineMs)) << what << " is not undone";
         view->setFocus();
-    }
-    // Stored and empty slots of the current effect.
-    std::vector<SlotRef> slotsOfCurrent(bool stored) const
-    {
-        std::vector<SlotRef> found;
-        for (int s = 0; s < kSlotCount; ++s)
-            if (holds({state.currentEffect, s}) == stored)
-                found.push_back({state.currentEffect, s});
-        return found;
     }
 };
 
@@ -140,10 +137,8 @@ TEST(UiUnitPresets, OpensWithoutAnExchangeMarksTheSlotsAndFollowsStoreAndLoadKee
     EXPECT_NE(rig.text(unread), QStringLiteral("8 – not read yet"));
 
     // A store through the dialog: only the rows that changed are told, and the user's place stays.
-    const std::vector<SlotRef> empty = rig.slotsOfCurrent(false);
-    const std::vector<SlotRef> stored = rig.slotsOfCurrent(true);
-    ASSERT_FALSE(empty.empty());
-    ASSERT_GE(stored.size(), 2U);
+    const std::vector<SlotRef>& empty = rig.empty;
+    const std::vector<SlotRef>& stored = rig.stored;
     const int usedBefore = rig.editor.presetSlot(current);
     rig.pick({stored[1]});
     QSignalSpy changes(rig.panel->model(), &QAbstractItemModel::dataChanged);
@@ -181,10 +176,8 @@ TEST(UiUnitPresets, OpensWithoutAnExchangeMarksTheSlotsAndFollowsStoreAndLoadKee
 TEST(UiUnitPresets, KeysRenameCutCopyPasteSwapAndClearOnTheUnitAndUndoPutsEachBack)
 {
     PanelRig rig;
-    const std::vector<SlotRef> stored = rig.slotsOfCurrent(true);
-    const std::vector<SlotRef> empty = rig.slotsOfCurrent(false);
-    ASSERT_GE(stored.size(), 2U);
-    ASSERT_FALSE(empty.empty());
+    const std::vector<SlotRef>& stored = rig.stored;
+    const std::vector<SlotRef>& empty = rig.empty;
     const SlotRef a = stored[0];
     const SlotRef b = stored[1];
     const SlotRef c = empty[0];
@@ -261,10 +254,8 @@ TEST(UiUnitPresets, DropsMoveOrCopyWithinAnEffectImportFilesAndAnotherEffectIsRe
 {
     PanelRig rig;
     TempFolder files;
-    const std::vector<SlotRef> stored = rig.slotsOfCurrent(true);
-    const std::vector<SlotRef> empty = rig.slotsOfCurrent(false);
-    ASSERT_FALSE(stored.empty());
-    ASSERT_FALSE(empty.empty());
+    const std::vector<SlotRef>& stored = rig.stored;
+    const std::vector<SlotRef>& empty = rig.empty;
     const SlotRef a = stored[0];
     const SlotRef c = empty[0];
     const int current = rig.state.currentEffect;
@@ -374,10 +365,8 @@ QStringList expectedTable(const SideBySide& compared)
 TEST(UiUnitPresets, ComparesTwoSlotsOrASlotWithTheEditsReadFromTheUnitAndSaysWhyNotOtherwise)
 {
     PanelRig rig;
-    const std::vector<SlotRef> stored = rig.slotsOfCurrent(true);
-    const std::vector<SlotRef> empty = rig.slotsOfCurrent(false);
-    ASSERT_GE(stored.size(), 2U);
-    ASSERT_FALSE(empty.empty());
+    const std::vector<SlotRef>& stored = rig.stored;
+    const std::vector<SlotRef>& empty = rig.empty;
     const int current = rig.state.currentEffect;
     EXPECT_TRUE(rig.windows.main().editMenu()->actions().contains(rig.find<QAction>("UnitPresets_Compare")));
     const auto opened = [&rig] {
@@ -426,48 +415,37 @@ TEST(UiUnitPresets, ComparesTwoSlotsOrASlotWithTheEditsReadFromTheUnitAndSaysWhy
     closeAll();
 
     // What cannot be compared is said plainly, and nothing is read for it.
+    const auto refusal = [&rig](const std::vector<SlotRef>& chosen) {
+        rig.pick(chosen);
+        const std::size_t boxes = rig.host.boxes.size();
+        rig.key(Qt::CTRL | Qt::Key_B);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return rig.host.boxes.size() > boxes; }, kDeadlineMs));
+        EXPECT_FALSE(rig.windows.main().findChild<QWidget*>(QStringLiteral("SideBySideWindow")));
+        return rig.host.boxes.empty() ? std::string() : rig.host.boxes.back().text;
+    };
     const int other = (current + 1) % kEffectCount;
     SlotRef elsewhere{other, 0};
     while (!rig.holds(elsewhere))
         ++elsewhere.slot;
     // Not yet read by the editor: a read would show in the frames sent.
     rig.state.known.set({UnitPart::Directory, other, elsewhere.slot}, UnitKnowledge::Depth::Unread);
+    const std::string twoEffects = "Only two presets of one effect can be compared side by side: ";
+    const std::string otherSide =
+        ", " + slotCaption(rig.state, other, elsewhere.slot) + " for " + trimmed(catalogue::effect(other).listText) + ".";
     const std::string effectName = trimmed(catalogue::effect(current).listText);
-    const std::string otherName = trimmed(catalogue::effect(other).listText);
-    const std::string otherCaption = slotCaption(rig.state, other, elsewhere.slot);
-    const std::vector<std::pair<std::vector<SlotRef>, std::string>> refused{
-        {std::vector<SlotRef>{stored[0], elsewhere},
-         "Only two presets of one effect can be compared side by side: " + slotCaption(rig.state, current, stored[0].slot) +
-             " is for " + effectName + ", " + otherCaption + " for " + otherName + "."},
-        {std::vector<SlotRef>{elsewhere},
-         "Only two presets of one effect can be compared side by side: Your edits is for " + effectName + ", " +
-             otherCaption + " for " + otherName + "."},
-        {std::vector<SlotRef>{empty[0]}, slotPlace(current, empty[0].slot) + " is empty: there is no preset to compare."},
-        {std::vector<SlotRef>{stored[0], stored[1], empty[0]},
-         "Choose one preset to see beside your edits, or two presets of one effect to see side by side."},
-    };
-    for (const auto& [chosen, why] : refused) {
-        rig.port.clearLog();
-        rig.view->selectionModel()->clear();
-        for (const SlotRef& slot : chosen)
-            rig.view->selectionModel()->select(rig.at(slot), QItemSelectionModel::Select | QItemSelectionModel::Rows);
-        rig.view->selectionModel()->setCurrentIndex(rig.at(chosen.front()), QItemSelectionModel::NoUpdate);
-        const std::size_t boxes = rig.host.boxes.size();
-        rig.key(Qt::CTRL | Qt::Key_B);
-        ASSERT_TRUE(QTest::qWaitFor([&] { return rig.host.boxes.size() > boxes; }, kDeadlineMs)) << why;
-        EXPECT_EQ(rig.host.boxes.back().text, why);
-        EXPECT_TRUE(rig.port.sent().empty()) << why;
-        EXPECT_FALSE(rig.windows.main().findChild<QWidget*>(QStringLiteral("SideBySideWindow"))) << why;
-    }
+    rig.port.clearLog();
+    EXPECT_EQ(refusal({stored[0], elsewhere}),
+              twoEffects + slotCaption(rig.state, current, stored[0].slot) + " is for " + effectName + otherSide);
+    EXPECT_EQ(refusal({elsewhere}), twoEffects + "Your edits is for " + effectName + otherSide);
+    const std::string emptyText = slotPlace(current, empty[0].slot) + " is empty: there is no preset to compare.";
+    EXPECT_EQ(refusal({empty[0]}), emptyText);
+    EXPECT_EQ(refusal({stored[0], stored[1], empty[0]}),
+              "Choose one preset to see beside your edits, or two presets of one effect to see side by side.");
+    EXPECT_TRUE(rig.port.sent().empty());
     // An empty slot the editor has not read yet is found empty once read.
     rig.state.known.set({UnitPart::Directory, current, empty[0].slot}, UnitKnowledge::Depth::Unread);
-    rig.pick({empty[0]});
-    const std::size_t boxes = rig.host.boxes.size();
-    rig.key(Qt::CTRL | Qt::Key_B);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return rig.host.boxes.size() > boxes; }, kDeadlineMs));
-    EXPECT_EQ(rig.host.boxes.back().text, refused[2].second);
+    EXPECT_EQ(refusal({empty[0]}), emptyText);
     EXPECT_FALSE(rig.port.sent().empty());
-    EXPECT_FALSE(rig.windows.main().findChild<QWidget*>(QStringLiteral("SideBySideWindow")));
 
     // Demo mode compares the editor's own copy and sends nothing.
     rig.state.DemoMode = true;

@@ -247,29 +247,6 @@ std::string captionOf(Editor& editor, const UnitSlots& unit, SlotRef at)
     return unit.stored(at) ? slotCaption(editor.state(), at.effect, at.slot) : slotPlace(at.effect, at.slot);
 }
 
-} // namespace
-
-std::optional<PresetSide> slotSide(Editor& editor, UnitSlots& unit, SlotRef at)
-{
-    const std::string place = slotPlace(at.effect, at.slot);
-    const auto refuse = [&editor](const std::string& why) {
-        editor.host().message(why, kSideBySideTitle, Icon::Exclamation);
-        return std::nullopt;
-    };
-    // Known to be empty: nothing to read.
-    if (!unit.stored(at) &&
-        editor.state().known.depth({UnitPart::Directory, at.effect, at.slot}) != UnitKnowledge::Depth::Unread)
-        return refuse(place + " is empty: there is no preset to compare.");
-    const std::optional<SlotBackup> slot = unit.slot(at);
-    if (!slot)
-        return refuse(place + " could not be read from the unit.");
-    if (!slot->stored())
-        return refuse(place + " is empty: there is no preset to compare.");
-    return PresetSide{slotCaption(editor.state(), at.effect, at.slot), at.effect, slot->data};
-}
-
-namespace {
-
 constexpr const char* kChooseOneOrTwo =
     "Choose one preset to see beside your edits, or two presets of one effect to see side by side.";
 
@@ -293,6 +270,26 @@ void compareChosen(QWidget* parent, Binder& binder, Editor& editor, const std::v
 }
 
 } // namespace
+
+std::optional<PresetSide> slotSide(Editor& editor, UnitSlots& unit, SlotRef at)
+{
+    const std::string place = slotPlace(at.effect, at.slot);
+    const auto refuse = [&editor](const std::string& why) {
+        editor.host().message(why, kSideBySideTitle, Icon::Exclamation);
+        return std::nullopt;
+    };
+    const std::string empty = place + " is empty: there is no preset to compare.";
+    // Known to be empty: nothing to read.
+    if (!unit.stored(at) &&
+        editor.state().known.depth({UnitPart::Directory, at.effect, at.slot}) != UnitKnowledge::Depth::Unread)
+        return refuse(empty);
+    const std::optional<SlotBackup> slot = unit.slot(at);
+    if (!slot)
+        return refuse(place + " could not be read from the unit.");
+    if (!slot->stored())
+        return refuse(empty);
+    return PresetSide{slotCaption(editor.state(), at.effect, at.slot), at.effect, slot->data};
+}
 
 void compareSlots(QWidget* parent, Binder& binder, Editor& editor, UnitSlots& unit, const std::vector<SlotRef>& chosen)
 {
