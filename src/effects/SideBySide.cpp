@@ -58,6 +58,15 @@ std::string shownText(const PageInfo& page, const ValueTables& tables, std::span
 
 } // namespace
 
+std::string sideBySideRefusal(const PresetSide& first, const PresetSide& second)
+{
+    const bool known = first.effect >= 0 && first.effect < kEffectCount;
+    if (first.effect == second.effect && known)
+        return {};
+    return "Only two presets of one effect can be compared side by side: " + first.caption + " is for " +
+        effectName(first.effect) + ", " + second.caption + " for " + effectName(second.effect) + ".";
+}
+
 int SideBySide::differing() const
 {
     return static_cast<int>(std::count_if(rows.begin(), rows.end(), [](const SideBySideRow& r) { return r.differs; }));
@@ -67,12 +76,9 @@ SideBySide compareSideBySide(const ValueTables& tables, const PresetSide& first,
                              char decimalPoint)
 {
     SideBySide result;
-    const bool known = first.effect >= 0 && first.effect < kEffectCount;
-    if (first.effect != second.effect || !known) {
-        result.refusal = "Only two presets of one effect can be compared side by side: " + first.caption + " is for " +
-            effectName(first.effect) + ", " + second.caption + " for " + effectName(second.effect) + ".";
+    result.refusal = sideBySideRefusal(first, second);
+    if (!result.refusal.empty())
         return result;
-    }
     const PageInfo& page = catalogue::pageOfEffect(first.effect);
     const std::vector<int> columns = pageColumns(page, tables);
     for (int column : columns) {
@@ -115,20 +121,12 @@ std::string slotCaption(const ProgramState& state, int effect, int slot)
 {
     const std::string name =
         trimmed(state.presetNames.at(static_cast<std::size_t>(effect)).at(static_cast<std::size_t>(slot)));
-    return effectName(effect) + " " + std::to_string(slot + 1) + (name.empty() ? "" : " " + name);
+    return slotPlace(effect, slot) + (name.empty() ? "" : " " + name);
 }
 
-std::optional<PresetSide> storedSlot(Editor& editor, int effect, int slot)
+std::string slotPlace(int effect, int slot)
 {
-    const ProgramState& s = editor.state();
-    const auto bytes = s.DemoMode || !editor.provide(presetItems(effect)) ? std::nullopt
-                                                                          : editor.readStoredSlot(effect, slot);
-    const std::string caption = slotCaption(s, effect, slot);
-    if (!bytes) {
-        editor.host().message(caption + " could not be read from the unit.", kSideBySideTitle, Icon::Exclamation);
-        return std::nullopt;
-    }
-    return PresetSide{caption, effect, *bytes};
+    return effectName(effect) + " " + std::to_string(slot + 1);
 }
 
 } // namespace qrv

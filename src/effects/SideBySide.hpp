@@ -4,7 +4,6 @@
 
 #include <array>
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -32,6 +31,9 @@ struct SideBySide {
     int differing() const;
 };
 
+// Why the two presets cannot be compared (two effects, named both); empty when they can.
+std::string sideBySideRefusal(const PresetSide& first, const PresetSide& second);
+
 // The sides' page in page order: the parameters, the PEQ bands (gain, frequency, width) and the
 // pass filters, then any column no control shows where the sides differ. Presets of two
 // effects give no rows and a refusal naming both.
@@ -48,8 +50,7 @@ inline constexpr const char* kSideBySideTitle = "Side by Side";
 PresetSide currentEdits(const ProgramState& state);
 // "REVERB HALL 3 WIDE": the effect, the slot 1-8 and its name.
 std::string slotCaption(const ProgramState& state, int effect, int slot);
-// A stored slot as the unit holds it, read first when the editor lacks it; nothing, the user
-// told, when it cannot be read.
-std::optional<PresetSide> storedSlot(Editor& editor, int effect, int slot);
+// "REVERB HALL 4": the effect and the slot 1-8.
+std::string slotPlace(int effect, int slot);
 
 } // namespace qrv

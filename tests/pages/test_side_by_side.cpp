@@ -1,5 +1,3 @@
-#include "EditorRig.hpp"
-
 #include "effects/SideBySide.hpp"
 
 #include <gtest/gtest.h>
@@ -99,26 +97,6 @@ TEST(SideBySide, CheckBoxesAsTheirPageNamesThemAndTwoEffectsAreRefused)
     EXPECT_TRUE(refused.rows.empty());
     EXPECT_EQ(refused.refusal, "Only two presets of one effect can be compared side by side: REVERB HALL 3 WIDE is "
                                "for REVERB HALL, slap.fxp for TAP DELAY.");
-}
-
-TEST(SideBySide, AStoredSlotIsReadFromTheUnitAndTheEditsAreTheStore)
-{
-    EditorRig rig;
-    rig.select(kTapDelay);
-    rig.state.presetNames[kTapDelay][2] = "  SLAP  ";
-    const auto slot = storedSlot(rig.editor, kTapDelay, 2);
-    ASSERT_TRUE(slot);
-    EXPECT_EQ(slot->caption, "TAP DELAY 3 SLAP");
-    for (int c = 0; c < kDeviceColumns; ++c)
-        EXPECT_EQ(slot->bytes[static_cast<std::size_t>(c)], rig.device.peek(Addr::stored(kTapDelay, 2, c))) << c;
-    const PresetSide edits = currentEdits(rig.state);
-    EXPECT_TRUE(edits.currentEdits);
-    EXPECT_EQ(edits.effect, kTapDelay);
-    EXPECT_EQ(edits.bytes[1], rig.stored(1));
-
-    rig.state.DemoMode = true;
-    EXPECT_FALSE(storedSlot(rig.editor, kTapDelay, 2));
-    EXPECT_EQ(rig.host.boxes.back().text, "TAP DELAY 3 SLAP could not be read from the unit.");
 }
 
 } // namespace

@@ -4,17 +4,23 @@
 #include "TempFolder.hpp"
 
 #include "devmem/PresetDialogs.hpp"
+#include "state/CodePage.hpp"
 #include "state/UnitKnowledge.hpp"
 #include "storage/FileCodec.hpp"
+#include "ui/pages/Accessible.hpp"
 #include "ui/panels/UnitPresetsPanel.hpp"
+#include "ui/windows/SideBySideWindow.hpp"
 
 #include <QAction>
 #include <QApplication>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
 #include <QSignalSpy>
 #include <QSortFilterProxyModel>
+#include <QStatusBar>
+#include <QTableView>
 #include <QTest>
 #include <QTreeView>
 #include <QUrl>
@@ -26,11 +32,13 @@ namespace fs = std::filesystem;
 constexpr int kDeadlineMs = 20000;
 
 // The editor after start-up with every name and directory byte read, the panel open and
-// the keyboard in it.
+// the keyboard in it; the current effect has two stored slots and an empty one at least.
 struct PanelRig : StartedRig {
     ui::UnitPresetsPanel* panel = nullptr;
     QTreeView* view = nullptr;
     QSortFilterProxyModel* sorted = nullptr;
+    std::vector<SlotRef> stored; // of the current effect
+    std::vector<SlotRef> empty;
 
     PanelRig()
     {
@@ -42,6 +50,10 @@ struct PanelRig : StartedRig {
         panel = find<ui::UnitPresetsPanel>("UnitPresets");
         view = panel->view();
         sorted = qobject_cast<QSortFilterProxyModel*>(view->model());
+        for (int s = 0; s < kSlotCount; ++s)
+            (holds({state.currentEffect, s}) ? stored : empty).push_back({state.currentEffect, s});
+        if (stored.size() < 2 || empty.empty())
+            throw std::runtime_error("the unit's current effect lacks two stored slots and an empty one");
         activate(&windows.main());
         EXPECT_TRUE(QTest::qWaitFor([this] { return view->hasFocus(); }, kDeadlineMs));
     }
@@ -53,12 +65,12 @@ struct PanelRig : StartedRig {
     QModelIndex effectRow(int effect) const { return sorted->mapFromSource(panel->model()->index(effect, 0)); }
     QString text(SlotRef slot, int role = Qt::DisplayRole) const { return at(slot).data(role).toString(); }
     // Makes the slots the selection, the first one current, as clicks would.
-    void pick(std::initializer_list<SlotRef> places)
+    void pick(const std::vector<SlotRef>& places)
     {
         view->selectionModel()->clear();
         for (const SlotRef& slot : places)
             view->selectionModel()->select(at(slot), QItemSelectionModel::Select | QItemSelectionModel::Rows);
-        view->selectionModel()->setCurrentIndex(at(*places.begin()), QItemSelectionModel::NoUpdate);
+        view->selectionModel()->setCurrentIndex(at(places.front()), QItemSelectionModel::NoUpdate);
     }
     void key(QKeyCombination combination) { QTest::keyClick(view, combination.key(), combination.keyboardModifiers()); }
 
@@ -82,15 +94,6 @@ struct PanelRig : StartedRig {
         undo->trigger();
         EXPECT_TRUE(QTest::qWaitFor([&] { return memory() == before; }, kDeadlineMs)) << what << " is not undone";
         view->setFocus();
-    }
-    // Stored and empty slots of the current effect.
-    std::vector<SlotRef> slotsOfCurrent(bool stored) const
-    {
-        std::vector<SlotRef> found;
-        for (int s = 0; s < kSlotCount; ++s)
-            if (holds({state.currentEffect, s}) == stored)
-                found.push_back({state.currentEffect, s});
-        return found;
     }
 };
 
@@ -134,10 +137,8 @@ TEST(UiUnitPresets, OpensWithoutAnExchangeMarksTheSlotsAndFollowsStoreAndLoadKee
     EXPECT_NE(rig.text(unread), QStringLiteral("8 – not read yet"));
 
     // A store through the dialog: only the rows that changed are told, and the user's place stays.
-    const std::vector<SlotRef> empty = rig.slotsOfCurrent(false);
-    const std::vector<SlotRef> stored = rig.slotsOfCurrent(true);
-    ASSERT_FALSE(empty.empty());
-    ASSERT_GE(stored.size(), 2U);
+    const std::vector<SlotRef>& empty = rig.empty;
+    const std::vector<SlotRef>& stored = rig.stored;
     const int usedBefore = rig.editor.presetSlot(current);
     rig.pick({stored[1]});
     QSignalSpy changes(rig.panel->model(), &QAbstractItemModel::dataChanged);
@@ -175,10 +176,8 @@ TEST(UiUnitPresets, OpensWithoutAnExchangeMarksTheSlotsAndFollowsStoreAndLoadKee
 TEST(UiUnitPresets, KeysRenameCutCopyPasteSwapAndClearOnTheUnitAndUndoPutsEachBack)
 {
     PanelRig rig;
-    const std::vector<SlotRef> stored = rig.slotsOfCurrent(true);
-    const std::vector<SlotRef> empty = rig.slotsOfCurrent(false);
-    ASSERT_GE(stored.size(), 2U);
-    ASSERT_FALSE(empty.empty());
+    const std::vector<SlotRef>& stored = rig.stored;
+    const std::vector<SlotRef>& empty = rig.empty;
     const SlotRef a = stored[0];
     const SlotRef b = stored[1];
     const SlotRef c = empty[0];
@@ -186,16 +185,17 @@ TEST(UiUnitPresets, KeysRenameCutCopyPasteSwapAndClearOnTheUnitAndUndoPutsEachBa
     const std::vector<uint8_t> aHeld = rig.contents(a);
     const std::vector<uint8_t> bHeld = rig.contents(b);
 
-    // F2 renames in place; the editor takes eight characters.
+    // F2 renames in place; the editor takes eight characters, and the unit holds É as its byte.
     rig.pick({a});
     rig.key(Qt::Key_F2);
     auto* box = rig.view->findChild<QLineEdit*>();
     ASSERT_TRUE(box);
     box->selectAll();
-    QTest::keyClicks(box, QStringLiteral("ABCDEFGHIJ"));
+    QTest::keyClicks(box, QStringLiteral("CAFÉ NOIR"));
     QTest::keyClick(box, Qt::Key_Return);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return nameOnUnit(rig, a) == QStringLiteral("ABCDEFGH"); }, kDeadlineMs));
-    EXPECT_EQ(rig.text(a), QStringLiteral("%1 – ABCDEFGH").arg(a.slot + 1));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return nameOnUnit(rig, a) == QStringLiteral("CAFÉ NOI"); }, kDeadlineMs))
+        << nameOnUnit(rig, a).toStdString();
+    EXPECT_EQ(rig.text(a), QStringLiteral("%1 – CAFÉ NOI").arg(a.slot + 1));
     EXPECT_FALSE(rig.windows.main().statusText().isEmpty());
     rig.undoTo(before, "rename");
 
@@ -227,6 +227,17 @@ TEST(UiUnitPresets, KeysRenameCutCopyPasteSwapAndClearOnTheUnitAndUndoPutsEachBa
     rig.undoTo(before, "clear");
     EXPECT_EQ(rig.text(b), QStringLiteral("%1 – %2").arg(b.slot + 1).arg(nameOnUnit(rig, b)));
 
+    // A key pressed while the core runs another action is refused aloud, not lost in silence.
+    std::vector<QString> heard;
+    ui::observeAnnouncements([&heard](QWidget*, const QString& said) { heard.push_back(said); });
+    rig.pick({a});
+    rig.windows.binder().handle([&] { rig.key(Qt::Key_Delete); });
+    ui::observeAnnouncements({});
+    const QString busy = QStringLiteral("Busy with the unit: try again when the current action has finished");
+    EXPECT_EQ(rig.windows.main().statusBar()->currentMessage(), busy);
+    EXPECT_EQ(heard, std::vector<QString>{busy});
+    EXPECT_EQ(rig.memory(), before);
+
     // Outside the panel the same keys are the pages' own: nothing is pasted from there.
     rig.pick({c});
     auto* effects = rig.find<QComboBox>("Combo1");
@@ -243,10 +254,8 @@ TEST(UiUnitPresets, DropsMoveOrCopyWithinAnEffectImportFilesAndAnotherEffectIsRe
 {
     PanelRig rig;
     TempFolder files;
-    const std::vector<SlotRef> stored = rig.slotsOfCurrent(true);
-    const std::vector<SlotRef> empty = rig.slotsOfCurrent(false);
-    ASSERT_FALSE(stored.empty());
-    ASSERT_FALSE(empty.empty());
+    const std::vector<SlotRef>& stored = rig.stored;
+    const std::vector<SlotRef>& empty = rig.empty;
     const SlotRef a = stored[0];
     const SlotRef c = empty[0];
     const int current = rig.state.currentEffect;
@@ -329,6 +338,124 @@ TEST(UiUnitPresets, DropsMoveOrCopyWithinAnEffectImportFilesAndAnotherEffectIsRe
     QApplication::processEvents();
     EXPECT_TRUE(rig.port.sent().empty());
     EXPECT_EQ(rig.memory(), before);
+}
+
+// The side by side table as the window shows it, row by row: label, value A, value B, mark.
+QStringList shownTable(QWidget* window)
+{
+    QStringList rows;
+    const QAbstractItemModel* model = window->findChild<QTableView*>(QStringLiteral("SideBySideTable"))->model();
+    for (int row = 0; row < model->rowCount(); ++row) {
+        QStringList cells;
+        for (int column = 0; column < model->columnCount(); ++column)
+            cells << model->index(row, column).data().toString();
+        rows << cells.join(u'|');
+    }
+    return rows;
+}
+
+QStringList expectedTable(const SideBySide& compared)
+{
+    QStringList rows;
+    for (const SideBySideRow& r : compared.rows)
+        rows << QString::fromStdString(r.label + '|' + r.first + '|' + r.second + '|' + (r.differs ? "differs" : ""));
+    return rows;
+}
+
+TEST(UiUnitPresets, ComparesTwoSlotsOrASlotWithTheEditsReadFromTheUnitAndSaysWhyNotOtherwise)
+{
+    PanelRig rig;
+    const std::vector<SlotRef>& stored = rig.stored;
+    const std::vector<SlotRef>& empty = rig.empty;
+    const int current = rig.state.currentEffect;
+    EXPECT_TRUE(rig.windows.main().editMenu()->actions().contains(rig.find<QAction>("UnitPresets_Compare")));
+    const auto opened = [&rig] {
+        QWidget* window = nullptr;
+        EXPECT_TRUE(QTest::qWaitFor([&] { return (window = rig.windows.main().findChild<QWidget*>(
+                                                      QStringLiteral("SideBySideWindow"))) != nullptr; },
+                                    kDeadlineMs));
+        return window;
+    };
+    const auto closeAll = [&rig] {
+        for (QWidget* window : rig.windows.main().findChildren<QWidget*>(QStringLiteral("SideBySideWindow")))
+            window->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    };
+    const auto fromUnit = [&rig](SlotRef at) {
+        PresetSide side{slotCaption(rig.state, at.effect, at.slot), at.effect, {}};
+        for (int c = 0; c < kDeviceColumns; ++c)
+            side.bytes[static_cast<std::size_t>(c)] = rig.device.peek(Addr::stored(at.effect, at.slot, c));
+        return side;
+    };
+
+    // Two slots of one effect, as the unit holds them, the first one's caption first.
+    rig.pick({stored[0], stored[1]});
+    rig.key(Qt::CTRL | Qt::Key_B);
+    QWidget* window = opened();
+    ASSERT_TRUE(window);
+    EXPECT_EQ(shownTable(window),
+              expectedTable(compareSideBySide(rig.state.tables, fromUnit(stored[0]), fromUnit(stored[1]), '.')));
+    closeAll();
+
+    // One slot: beside the edits, which differ from it in one value.
+    for (int c = 0; c < kDeviceColumns; ++c)
+        rig.state.store.at(current, c) = rig.device.peek(Addr::stored(current, stored[1].slot, c));
+    const int column = catalogue::pageOfEffect(current).parameters.front().column;
+    rig.state.store.at(current, column) ^= 1;
+    rig.pick({stored[1]});
+    rig.find<QAction>("UnitPresets_Compare")->trigger();
+    window = opened();
+    ASSERT_TRUE(window);
+    EXPECT_EQ(window->windowTitle().toStdString(),
+              "Side by Side: Your edits and " + slotCaption(rig.state, current, stored[1].slot));
+    EXPECT_EQ(shownTable(window),
+              expectedTable(compareSideBySide(rig.state.tables, currentEdits(rig.state), fromUnit(stored[1]), '.')));
+    EXPECT_EQ(window->findChild<QLabel*>(QStringLiteral("DifferingSummary"))->text(), "1 parameter differs");
+    closeAll();
+
+    // What cannot be compared is said plainly, and nothing is read for it.
+    const auto refusal = [&rig](const std::vector<SlotRef>& chosen) {
+        rig.pick(chosen);
+        const std::size_t boxes = rig.host.boxes.size();
+        rig.key(Qt::CTRL | Qt::Key_B);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return rig.host.boxes.size() > boxes; }, kDeadlineMs));
+        EXPECT_FALSE(rig.windows.main().findChild<QWidget*>(QStringLiteral("SideBySideWindow")));
+        return rig.host.boxes.empty() ? std::string() : rig.host.boxes.back().text;
+    };
+    const int other = (current + 1) % kEffectCount;
+    SlotRef elsewhere{other, 0};
+    while (!rig.holds(elsewhere))
+        ++elsewhere.slot;
+    // Not yet read by the editor: a read would show in the frames sent.
+    rig.state.known.set({UnitPart::Directory, other, elsewhere.slot}, UnitKnowledge::Depth::Unread);
+    const std::string twoEffects = "Only two presets of one effect can be compared side by side: ";
+    const std::string otherSide =
+        ", " + slotCaption(rig.state, other, elsewhere.slot) + " for " + trimmed(catalogue::effect(other).listText) + ".";
+    const std::string effectName = trimmed(catalogue::effect(current).listText);
+    rig.port.clearLog();
+    EXPECT_EQ(refusal({stored[0], elsewhere}),
+              twoEffects + slotCaption(rig.state, current, stored[0].slot) + " is for " + effectName + otherSide);
+    EXPECT_EQ(refusal({elsewhere}), twoEffects + "Your edits is for " + effectName + otherSide);
+    const std::string emptyText = slotPlace(current, empty[0].slot) + " is empty: there is no preset to compare.";
+    EXPECT_EQ(refusal({empty[0]}), emptyText);
+    EXPECT_EQ(refusal({stored[0], stored[1], empty[0]}),
+              "Choose one preset to see beside your edits, or two presets of one effect to see side by side.");
+    EXPECT_TRUE(rig.port.sent().empty());
+    // An empty slot the editor has not read yet is found empty once read.
+    rig.state.known.set({UnitPart::Directory, current, empty[0].slot}, UnitKnowledge::Depth::Unread);
+    EXPECT_EQ(refusal({empty[0]}), emptyText);
+    EXPECT_FALSE(rig.port.sent().empty());
+
+    // Demo mode compares the editor's own copy and sends nothing.
+    rig.state.DemoMode = true;
+    rig.port.clearLog();
+    rig.pick({stored[0], stored[1]});
+    rig.key(Qt::CTRL | Qt::Key_B);
+    window = opened();
+    ASSERT_TRUE(window);
+    EXPECT_EQ(shownTable(window),
+              expectedTable(compareSideBySide(rig.state.tables, fromUnit(stored[0]), fromUnit(stored[1]), '.')));
+    EXPECT_TRUE(rig.port.sent().empty());
 }
 
 } // namespace

@@ -50,12 +50,15 @@ bool showIf(QWidget* widget, bool visible)
 
 } // namespace
 
-void Binder::handle(const std::function<void()>& handler, QObject* source)
+bool Binder::handle(const std::function<void()>& handler, QObject* source)
 {
     if (mayEnter(source))
         enter(handler);
     else if (background_)
         deferred_.push_back(handler);
+    else
+        return false;
+    return true;
 }
 
 bool Binder::runInBackground(const void* who, const std::function<void()>& work)

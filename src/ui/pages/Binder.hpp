@@ -46,8 +46,9 @@ inline QString qs(const std::string& text)
 class Binder {
 public:
     // Runs a core handler for a user event of `source` (if the door is open), then shows the model.
-    // While background work holds the core, the handler runs as soon as that returns.
-    void handle(const std::function<void()>& handler, QObject* source = nullptr);
+    // While background work holds the core, the handler runs as soon as that returns. False when
+    // it is dropped: the core runs what the user asked before.
+    bool handle(const std::function<void()>& handler, QObject* source = nullptr);
     // Work nobody asked for (reading the rest of the unit, following it): it runs only when the
     // door is open, it should stop once userWaiting() says so, and what the user did meanwhile
     // runs right after. Background works take turns: one that finds the core busy has the next

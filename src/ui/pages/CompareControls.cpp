@@ -226,8 +226,9 @@ std::pair<QAction*, QAction*> addCompareActions(QWidget* window, Binder& binder,
         }
         binder.handle([window, &binder, &editor, file, e, slot = choice->source] {
             std::optional<PresetSide> other;
+            UnitSlots unit(editor);
             if (!file)
-                other = storedSlot(editor, e, slot);
+                other = slotSide(editor, unit, {e, slot});
             else if (const auto path = editor.host().openFile(kPresetFilter, presetFolder(editor.state()));
                      path && !path->empty())
                 other = presetFileSide(editor.host(), *path);

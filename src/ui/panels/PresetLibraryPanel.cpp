@@ -7,6 +7,7 @@
 
 #include "editor/Catalogue.hpp"
 
+#include <QAction>
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
@@ -501,6 +502,24 @@ void PresetLibraryPanel::showList()
     // The keyboard was waiting on the message for the files.
     if (message_->hasFocus())
         list_->setFocus(Qt::OtherFocusReason);
+}
+
+void PresetLibraryPanel::addCompare(const QString& text, const QKeySequence& key,
+                                    std::function<void(const std::vector<fs::path>&)> compare)
+{
+    auto* action = new QAction(text, list_);
+    action->setObjectName(QStringLiteral("LibraryCompare"));
+    action->setShortcut(key);
+    action->setShortcutContext(Qt::WidgetShortcut);
+    connect(action, &QAction::triggered, this, [this, compare = std::move(compare)] {
+        std::vector<fs::path> files;
+        for (const QModelIndex& row : list_->selectionModel()->selectedRows())
+            if (const LibraryEntry* entry = LibraryModel::entryAt(filter_->mapToSource(row)); entry && !entry->folder)
+                files.push_back(shownFolder_ / entry->relative());
+        compare(files);
+    });
+    list_->addAction(action);
+    list_->setContextMenuPolicy(Qt::ActionsContextMenu);
 }
 
 void PresetLibraryPanel::activate(const QModelIndex& index)

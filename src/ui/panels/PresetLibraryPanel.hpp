@@ -12,6 +12,7 @@
 #include <vector>
 
 class QAction;
+class QKeySequence;
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -46,6 +47,9 @@ public:
     int watchCount() const;
     // Reads the whole folder again now (off the window's thread).
     void rescan();
+    // An entry of the list's menu, with its key, that hands `compare` the selected files.
+    void addCompare(const QString& text, const QKeySequence& key,
+                    std::function<void(const std::vector<std::filesystem::path>&)> compare);
 
 signals:
     // The list holds what was on disk at the last look.

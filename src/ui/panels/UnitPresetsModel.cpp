@@ -3,7 +3,6 @@
 #include "devmem/PresetDialogs.hpp"
 #include "editor/Catalogue.hpp"
 
-#include <QFont>
 #include <QMimeData>
 #include <QUrl>
 
@@ -32,7 +31,8 @@ std::vector<std::filesystem::path> presetFiles(const QMimeData* data)
     return files;
 }
 
-// The slot and those after it in the effect, as many as wanted and the effect has.
+} // namespace
+
 std::vector<SlotRef> slotsFrom(SlotRef first, std::size_t count)
 {
     std::vector<SlotRef> places;
@@ -40,8 +40,6 @@ std::vector<SlotRef> slotsFrom(SlotRef first, std::size_t count)
         places.push_back({first.effect, s});
     return places;
 }
-
-} // namespace
 
 QByteArray encodeSlots(const std::vector<SlotRef>& places)
 {
@@ -86,24 +84,26 @@ UnitPresetsModel::SlotView UnitPresetsModel::look(SlotRef at) const
     view.read = state.known.depth({UnitPart::Directory, at.effect, at.slot}) != Depth::Unread &&
         (!view.stored || state.known.depth({UnitPart::Name, at.effect, at.slot}) != Depth::Unread);
     if (view.stored)
-        view.name = QString::fromLatin1(state.presetNames.at(at.effect).at(at.slot)).trimmed();
+        view.name = QString::fromStdString(state.presetNames.at(at.effect).at(at.slot)).trimmed();
     view.lastUsed = state.known.depth({UnitPart::SlotNumber, at.effect}) != Depth::Unread &&
         editor_.presetSlot(at.effect) == at.slot;
     view.inEditor = view.lastUsed && at.effect == state.currentEffect;
     return view;
 }
 
+QString UnitPresetsModel::stateWord(const SlotView& view)
+{
+    return !view.read ? QStringLiteral("not read yet") : view.stored ? QStringLiteral("stored") : QStringLiteral("empty");
+}
+
 QString UnitPresetsModel::text(const SlotView& view, SlotRef at)
 {
-    const QString name = !view.read ? QStringLiteral("not read yet") : view.stored ? view.name : QStringLiteral("empty");
-    return QStringLiteral("%1 – %2").arg(at.slot + 1).arg(name);
+    return QStringLiteral("%1 – %2").arg(at.slot + 1).arg(view.read && view.stored ? view.name : stateWord(view));
 }
 
 QString UnitPresetsModel::marks(const SlotView& view)
 {
-    QStringList marks{!view.read    ? QStringLiteral("not read yet")
-                      : view.stored ? QStringLiteral("stored")
-                                    : QStringLiteral("empty")};
+    QStringList marks{stateWord(view)};
     if (view.lastUsed)
         marks << QStringLiteral("last used");
     if (view.inEditor)
@@ -184,56 +184,34 @@ QModelIndex UnitPresetsModel::indexOf(SlotRef at, int column) const
     return index(at.slot, column, index(at.effect, 0));
 }
 
-QVariant UnitPresetsModel::data(const QModelIndex& index, int role) const
+ItemText UnitPresetsModel::item(const QModelIndex& index) const
 {
-    if (!index.isValid())
-        return {};
+    const bool first = index.column() == 0;
+    ItemText item;
     const std::optional<SlotRef> at = slotAt(index);
     if (!at) {
         const bool current = index.row() == currentEffect_;
-        switch (role) {
-        case Qt::DisplayRole:
-            if (index.column() == 0)
-                return effectName(index.row());
-            return current ? QStringLiteral("current effect") : QString();
-        case Qt::AccessibleTextRole:
-            return index.column() == 0 && current ? effectName(index.row()) + QStringLiteral(", current effect")
-                                                  : data(index, Qt::DisplayRole);
-        case SortRole:
-            return index.column() == 0 ? QVariant(index.row()) : data(index, Qt::DisplayRole);
-        case Qt::FontRole:
-            if (current) {
-                QFont bold;
-                bold.setBold(true);
-                return bold;
-            }
-            return {};
-        default:
-            return {};
-        }
+        const QString name = effectName(index.row());
+        item.display = first ? name : current ? QStringLiteral("current effect") : QString();
+        item.accessible = first && current ? name + QStringLiteral(", current effect") : QString();
+        item.sort = first ? QVariant(index.row()) : QVariant(item.display);
+        item.bold = current;
+        return item;
     }
     const SlotView& view = shown_[at->effect][at->slot];
-    switch (role) {
-    case Qt::DisplayRole:
-        return index.column() == 0 ? text(view, *at) : marks(view);
-    case Qt::EditRole:
-        return index.column() == 0 ? view.name : marks(view);
-    case Qt::AccessibleTextRole:
-        return index.column() == 0 ? text(view, *at) + QStringLiteral(", ") + marks(view) : marks(view);
-    case Qt::ToolTipRole:
-        return effectName(at->effect) + QStringLiteral(" %1: ").arg(at->slot + 1) + marks(view);
-    case SortRole:
-        return index.column() == 0 ? QVariant(at->slot) : QVariant(marks(view));
-    case Qt::FontRole:
-        if (view.inEditor) {
-            QFont bold;
-            bold.setBold(true);
-            return bold;
-        }
-        return {};
-    default:
-        return {};
-    }
+    const QString state = marks(view);
+    item.display = first ? text(view, *at) : state;
+    item.accessible = first ? item.display + QStringLiteral(", ") + state : QString();
+    item.toolTip = effectName(at->effect) + QStringLiteral(" %1: ").arg(at->slot + 1) + state;
+    item.edit = first ? view.name : state;
+    item.sort = first ? QVariant(at->slot) : QVariant(state);
+    item.bold = view.inEditor;
+    return item;
+}
+
+QVariant UnitPresetsModel::data(const QModelIndex& index, int role) const
+{
+    return index.isValid() ? roleData(item(index), role) : QVariant();
 }
 
 QVariant UnitPresetsModel::headerData(int section, Qt::Orientation orientation, int role) const

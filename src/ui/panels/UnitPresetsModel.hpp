@@ -1,6 +1,7 @@
 #pragma once
 
 #include "devmem/UnitSlots.hpp"
+#include "ui/panels/ItemModels.hpp"
 
 #include <QAbstractItemModel>
 #include <QStringList>
@@ -15,8 +16,8 @@ namespace qrv::ui {
 inline constexpr const char* kSlotsMimeType = "application/x-qrv5173-slots";
 
 // The unit's sixteen effects, each with its eight stored-preset slots, as the editor knows
-// them: "3 – WIDE", "3 – empty" or, until the editor has read it, "3 – not read yet", with the slot the unit last used and the one whose values
-// the editor shows marked in the text. Nothing here talks to the unit; refresh() looks at
+// them: "3 – WIDE", "3 – empty" or, until the editor has read it, "3 – not read yet", with
+// the slot the unit last used and the one whose values the editor shows marked in the text. Nothing here talks to the unit; refresh() looks at
 // the editor's records again and tells the views only of what changed.
 class UnitPresetsModel final : public QAbstractItemModel {
     Q_OBJECT
@@ -73,6 +74,8 @@ private:
         bool operator==(const SlotView&) const = default;
     };
     SlotView look(SlotRef at) const;
+    ItemText item(const QModelIndex& index) const;
+    static QString stateWord(const SlotView& view);
     static QString text(const SlotView& view, SlotRef at);
     static QString marks(const SlotView& view);
 
@@ -81,6 +84,9 @@ private:
     std::array<std::array<SlotView, kSlotCount>, kEffectCount> shown_{};
     int currentEffect_ = -1;
 };
+
+// The slot and those after it in the effect, as many as wanted and the effect has.
+std::vector<SlotRef> slotsFrom(SlotRef first, std::size_t count);
 
 // The slots a drag carries, "effect:slot" a line, 0-based; and back.
 QByteArray encodeSlots(const std::vector<SlotRef>& places);

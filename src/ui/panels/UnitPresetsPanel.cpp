@@ -4,6 +4,7 @@
 #include "ui/pages/Binder.hpp"
 #include "ui/panels/PresetLibraryPanel.hpp" // dockPanel
 #include "ui/windows/MainWindow.hpp"
+#include "ui/windows/SideBySideWindow.hpp"
 
 #include "devmem/PresetDialogs.hpp"
 
@@ -91,7 +92,7 @@ UnitPresetsPanel::UnitPresetsPanel(Editor& editor, Binder& binder, std::function
     setObjectName(QStringLiteral("UnitPresets"));
     UnitPresetsModel::Requests requests;
     requests.rename = [this](SlotRef at, const QString& name) {
-        run(QStringLiteral("Renamed"), [at, name = name.toLatin1().toStdString()](UnitSlots& unit) {
+        run(QStringLiteral("Renamed"), [at, name = name.toStdString()](UnitSlots& unit) {
             return unit.rename(at, name);
         });
     };
@@ -226,6 +227,12 @@ void UnitPresetsPanel::buildOperations()
                               run(QStringLiteral("Cleared ") + presetsText(stored.size()),
                                   [stored](UnitSlots& unit) { return unit.clear(stored); });
                           });
+    compare_ = addOperation(QString::fromLatin1(kCompareSideBySideText), QStringLiteral("Compare"), compareSideBySideKey(),
+                            QStringLiteral("See two slots of one effect, or a slot and your edits, in one table"),
+                            [this] {
+                                const std::vector<SlotRef> chosen = selectedSlots();
+                                enter([this, chosen] { compareSlots(window(), binder_, editor_, slots_, chosen); });
+                            });
     operations_ << nullptr;
     export_ = addOperation(QStringLiteral("&Export Presets…"), QStringLiteral("Export"), QKeySequence(Qt::CTRL | Qt::Key_E),
                            QStringLiteral("Save the selected slots, or whole effects, as preset files in a folder"),
@@ -281,6 +288,7 @@ void UnitPresetsPanel::updateOperations()
     cut_->setEnabled(focused_ && stored > 0);
     paste_->setEnabled(focused_ && held && current);
     swap_->setEnabled(focused_ && selected.size() == 2 && selected[0].effect == selected[1].effect);
+    compare_->setEnabled(focused_ && !selected.empty()); // a choice it cannot compare is told why
     clear_->setEnabled(focused_ && stored > 0);
     export_->setEnabled(focused_ && !selected.empty());
     exportAll_->setEnabled(focused_);
@@ -290,8 +298,7 @@ void UnitPresetsPanel::updateOperations()
 void UnitPresetsPanel::run(const QString& done, std::function<SlotOutcome(UnitSlots&)> operation)
 {
     // Kept by value: while background work holds the core, the handler runs later.
-    binder_.handle(
-        [this, done, operation = std::move(operation)] {
+    enter([this, done, operation = std::move(operation)] {
             const std::size_t steps = editor_.history().size();
             const SlotOutcome outcome = operation(slots_);
             ProgramState& state = editor_.state();
@@ -304,8 +311,13 @@ void UnitPresetsPanel::run(const QString& done, std::function<SlotOutcome(UnitSl
             if (!outcome.done())
                 editor_.host().message(state.lastOutcome, kTitle,
                                        outcome.refused ? Icon::Exclamation : Icon::Critical);
-        },
-        view_);
+    });
+}
+
+void UnitPresetsPanel::enter(const std::function<void()>& handler)
+{
+    if (!binder_.handle(handler, view_))
+        showRefusal(QStringLiteral("Busy with the unit: try again when the current action has finished"));
 }
 
 void UnitPresetsPanel::load(const QModelIndex& index)
@@ -313,8 +325,7 @@ void UnitPresetsPanel::load(const QModelIndex& index)
     const std::optional<SlotRef> at = UnitPresetsModel::slotAt(sorted_->mapToSource(index));
     if (!at)
         return;
-    binder_.handle(
-        [this, at] {
+    enter([this, at] {
             // Another effect's slot: that effect is selected first, as the effect list does it.
             if (editor_.state().currentEffect != at->effect) {
                 editor_.form().Combo1.index = at->effect;
@@ -328,8 +339,7 @@ void UnitPresetsPanel::load(const QModelIndex& index)
                 return;
             dialog.form.List1.index = at->slot;
             dialog.listDoubleClick();
-        },
-        view_);
+    });
 }
 
 void UnitPresetsPanel::copyToClipboard(bool cut)
@@ -407,10 +417,8 @@ void UnitPresetsPanel::importFiles()
     if (files.empty())
         return;
     const int effect = UnitPresetsModel::effectAt(current);
-    std::vector<SlotRef> to;
-    if (const std::optional<SlotRef> at = UnitPresetsModel::slotAt(current))
-        for (int s = at->slot; s < kSlotCount && to.size() < files.size(); ++s)
-            to.push_back({effect, s});
+    const std::optional<SlotRef> at = UnitPresetsModel::slotAt(current);
+    const std::vector<SlotRef> to = at ? slotsFrom(*at, files.size()) : std::vector<SlotRef>{};
     run(QStringLiteral("Imported ") + presetsText(files.size()),
         [files, effect, to](UnitSlots& unit) { return unit.importFiles(files, effect, to); });
 }

@@ -20,7 +20,7 @@ class Binder;
 class MainWindow;
 
 // "Unit Presets": the unit's stored presets, every effect with its eight slots, and what a
-// librarian does with them (load, rename, copy, cut and paste, swap, clear, export, import;
+// librarian does with them (load, rename, copy, cut and paste, swap, compare, clear, export, import;
 // dragging moves, Ctrl-dragging copies, preset files dropped go in). Every operation goes
 // through the binder to the core, which reads what it lacks and writes safely; the outcome
 // goes to the status bar, a failure into a box with the core's words.
@@ -53,6 +53,9 @@ private:
     // Runs the core operation through the binder and tells how it ended; `done` is said
     // when the core has nothing to add.
     void run(const QString& done, std::function<SlotOutcome(UnitSlots&)> operation);
+    // Into the core through the binder; while the core runs what the user asked before, the
+    // status bar and the screen reader say that nothing was done.
+    void enter(const std::function<void()>& handler);
     void load(const QModelIndex& index);
     void copyToClipboard(bool cut);
     void paste();
@@ -76,6 +79,7 @@ private:
     QAction* cut_ = nullptr;
     QAction* paste_ = nullptr;
     QAction* swap_ = nullptr;
+    QAction* compare_ = nullptr;
     QAction* clear_ = nullptr;
     QAction* export_ = nullptr;
     QAction* exportAll_ = nullptr;

@@ -6,6 +6,7 @@
 #include "ui/pages/Look.hpp"
 #include "ui/windows/MainWindow.hpp"
 #include "ui/windows/PresetDialogWindows.hpp"
+#include "ui/windows/SideBySideWindow.hpp"
 #include "ui/panels/PresetLibraryPanel.hpp"
 #include "ui/panels/UnitPresetsPanel.hpp"
 #include "ui/QtHost.hpp"
@@ -298,6 +299,12 @@ void AppWindows::buildLibrary()
                                                          library_->list());
                                       },
                                       main_.get());
+    library_->addCompare(QString::fromLatin1(kCompareSideBySideText), compareSideBySideKey(),
+                         [this](const std::vector<std::filesystem::path>& files) {
+                             binder_.handle([this, files] {
+                                 compareFiles(main_.get(), binder_, program_.editor, files);
+                             });
+                         });
     // In the File menu after the file loads, before Exit and its separator.
     QMenu* file = main_->fileMenu();
     const QList<QAction*> actions = file->actions();

@@ -2,20 +2,23 @@
 
 #include "ui/pages/Accessible.hpp"
 #include "ui/pages/Binder.hpp"
+#include "ui/panels/ItemModels.hpp"
 
+#include "state/UnitKnowledge.hpp"
 #include "storage/PresetFiles.hpp"
 
 #include <QAbstractTableModel>
 #include <QCheckBox>
 #include <QDialog>
 #include <QDialogButtonBox>
-#include <QFont>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
 #include <QSortFilterProxyModel>
 #include <QTableView>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace qrv::ui {
 
@@ -72,31 +75,19 @@ public:
             return {};
         const SideBySideRow& row = compared_.rows.at(static_cast<std::size_t>(index.row()));
         const int column = index.column();
-        switch (role) {
-        case Qt::DisplayRole:
-        case Qt::UserRole:
-            if (column == kDiffersColumn)
-                return row.differs ? kDiffersText : QString();
-            return qs(column == 0 ? row.label : column == 1 ? row.first : row.second);
-        case Qt::AccessibleTextRole:
+        ItemText item;
+        if (column == kDiffersColumn) {
+            item.display = row.differs ? kDiffersText : QString();
             // An empty cell says nothing to a screen reader: the mark's cell says "same".
-            if (column == kDiffersColumn && !row.differs)
-                return QStringLiteral("same");
-            return {};
-        case Qt::ToolTipRole:
-            if (column == 0 && row.description != row.label)
-                return qs(row.description);
-            return {};
-        case Qt::FontRole:
-            if (row.differs) {
-                QFont bold;
-                bold.setBold(true);
-                return bold;
-            }
-            return {};
-        default:
-            return {};
+            item.accessible = row.differs ? QString() : QStringLiteral("same");
+        } else {
+            item.display = qs(column == 0 ? row.label : column == 1 ? row.first : row.second);
         }
+        if (column == 0 && row.description != row.label)
+            item.toolTip = qs(row.description);
+        item.sort = item.display;
+        item.bold = row.differs;
+        return roleData(item, role);
     }
 
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override
@@ -246,6 +237,80 @@ std::optional<PresetSide> presetFileSide(Host& host, const std::filesystem::path
     PresetSide side{path.filename().string(), (*record)[kRowSize - 1], {}};
     std::copy_n(record->begin(), kDeviceColumns, side.bytes.begin());
     return side;
+}
+
+namespace {
+
+// The slot named as the panel shows it: with its name when it holds a preset.
+std::string captionOf(Editor& editor, const UnitSlots& unit, SlotRef at)
+{
+    return unit.stored(at) ? slotCaption(editor.state(), at.effect, at.slot) : slotPlace(at.effect, at.slot);
+}
+
+constexpr const char* kChooseOneOrTwo =
+    "Choose one preset to see beside your edits, or two presets of one effect to see side by side.";
+
+// One side beside the current edits, two beside each other, once each side can be had.
+template <class Chosen, class Side>
+void compareChosen(QWidget* parent, Binder& binder, Editor& editor, const std::vector<Chosen>& chosen, Side side)
+{
+    if (chosen.empty() || chosen.size() > 2) {
+        editor.host().message(kChooseOneOrTwo, kSideBySideTitle, Icon::Exclamation);
+        return;
+    }
+    const auto first = side(chosen.front());
+    if (!first)
+        return;
+    if (chosen.size() == 1) {
+        showSideBySide(parent, binder, editor, currentEdits(editor.state()), *first);
+        return;
+    }
+    if (const auto second = side(chosen.back()))
+        showSideBySide(parent, binder, editor, *first, *second);
+}
+
+} // namespace
+
+std::optional<PresetSide> slotSide(Editor& editor, UnitSlots& unit, SlotRef at)
+{
+    const std::string place = slotPlace(at.effect, at.slot);
+    const auto refuse = [&editor](const std::string& why) {
+        editor.host().message(why, kSideBySideTitle, Icon::Exclamation);
+        return std::nullopt;
+    };
+    const std::string empty = place + " is empty: there is no preset to compare.";
+    // Known to be empty: nothing to read.
+    if (!unit.stored(at) &&
+        editor.state().known.depth({UnitPart::Directory, at.effect, at.slot}) != UnitKnowledge::Depth::Unread)
+        return refuse(empty);
+    const std::optional<SlotBackup> slot = unit.slot(at);
+    if (!slot)
+        return refuse(place + " could not be read from the unit.");
+    if (!slot->stored())
+        return refuse(empty);
+    return PresetSide{slotCaption(editor.state(), at.effect, at.slot), at.effect, slot->data};
+}
+
+void compareSlots(QWidget* parent, Binder& binder, Editor& editor, UnitSlots& unit, const std::vector<SlotRef>& chosen)
+{
+    // Two effects are refused before a slot is read.
+    const ProgramState& state = editor.state();
+    const auto named = [&](SlotRef at) { return PresetSide{captionOf(editor, unit, at), at.effect, {}}; };
+    const std::string refusal = chosen.size() == 1 ? sideBySideRefusal(currentEdits(state), named(chosen.front()))
+        : chosen.size() == 2                       ? sideBySideRefusal(named(chosen.front()), named(chosen.back()))
+                                                   : std::string();
+    if (!refusal.empty()) {
+        editor.host().message(refusal, kSideBySideTitle, Icon::Exclamation);
+        return;
+    }
+    compareChosen(parent, binder, editor, chosen, [&](SlotRef at) { return slotSide(editor, unit, at); });
+}
+
+void compareFiles(QWidget* parent, Binder& binder, Editor& editor, std::vector<std::filesystem::path> chosen)
+{
+    std::sort(chosen.begin(), chosen.end()); // as the Library lists them, whatever order they were picked in
+    compareChosen(parent, binder, editor, chosen,
+                  [&editor](const std::filesystem::path& file) { return presetFileSide(editor.host(), file); });
 }
 
 } // namespace qrv::ui

@@ -1,9 +1,13 @@
 #pragma once
 
+#include "devmem/UnitSlots.hpp"
 #include "effects/SideBySide.hpp"
+
+#include <QKeySequence>
 
 #include <filesystem>
 #include <optional>
+#include <vector>
 
 class QWidget;
 
@@ -20,6 +24,21 @@ void showSideBySide(QWidget* parent, Binder& binder, Editor& editor, const Prese
 // cannot be read or is no preset.
 std::optional<PresetSide> presetFileSide(Host& host, const std::filesystem::path& path);
 
+// A stored slot as a side, read through the unit's slots when the editor lacks it (in demo
+// mode the editor's copy); nothing, the user told why, when it is empty or cannot be read.
+std::optional<PresetSide> slotSide(Editor& editor, UnitSlots& unit, SlotRef at);
+
+// The chosen slots, or preset files, side by side: one beside the current edits, two beside
+// each other. Another count, two effects or an empty slot are refused with the reason, before
+// anything is read from the unit.
+void compareSlots(QWidget* parent, Binder& binder, Editor& editor, UnitSlots& unit, const std::vector<SlotRef>& chosen);
+void compareFiles(QWidget* parent, Binder& binder, Editor& editor, std::vector<std::filesystem::path> chosen);
+
 inline constexpr const char* kCompareOnUnitText = "&Compare on the Unit";
+inline constexpr const char* kCompareSideBySideText = "Compare Side &by Side";
+inline QKeySequence compareSideBySideKey()
+{
+    return QKeySequence(Qt::CTRL | Qt::Key_B);
+}
 
 } // namespace qrv::ui
