@@ -196,6 +196,8 @@ TEST(UiUnitPresets, KeysRenameCutCopyPasteSwapAndClearOnTheUnitAndUndoPutsEachBa
     ASSERT_TRUE(QTest::qWaitFor([&] { return nameOnUnit(rig, a) == QStringLiteral("CAFÉ NOI"); }, kDeadlineMs))
         << nameOnUnit(rig, a).toStdString();
     EXPECT_EQ(rig.text(a), QStringLiteral("%1 – CAFÉ NOI").arg(a.slot + 1));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return QApplication::focusWidget() == rig.view; }, kDeadlineMs))
+        << "the focus is on " << QApplication::focusWidget()->objectName().toStdString();
     EXPECT_FALSE(rig.windows.main().statusText().isEmpty());
     rig.undoTo(before, "rename");
 

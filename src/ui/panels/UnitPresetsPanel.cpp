@@ -70,7 +70,7 @@ private:
 
 QString presetsText(std::size_t count)
 {
-    return count == 1 ? QStringLiteral("1 preset") : QStringLiteral("%1 presets").arg(count);
+    return QString::fromStdString(countText(count, "preset"));
 }
 
 std::vector<SlotRef> wholeUnit()
@@ -92,9 +92,14 @@ UnitPresetsPanel::UnitPresetsPanel(Editor& editor, Binder& binder, std::function
     setObjectName(QStringLiteral("UnitPresets"));
     UnitPresetsModel::Requests requests;
     requests.rename = [this](SlotRef at, const QString& name) {
-        run(QStringLiteral("Renamed"), [at, name = name.toStdString()](UnitSlots& unit) {
-            return unit.rename(at, name);
-        });
+        // Once the name's editor has closed: the focus then goes back to the slot, not to the
+        // window's first button when the editor is gone.
+        QMetaObject::invokeMethod(
+            this,
+            [this, at, name = name.toStdString()] {
+                run(QStringLiteral("Renamed"), [at, name](UnitSlots& unit) { return unit.rename(at, name); });
+            },
+            Qt::QueuedConnection);
     };
     requests.places = [this](const std::vector<SlotRef>& from, const std::vector<SlotRef>& to, bool move) {
         // After the drag has ended, not inside it.
@@ -352,7 +357,8 @@ void UnitPresetsPanel::copyToClipboard(bool cut)
     QGuiApplication::clipboard()->setMimeData(data);
     cutSlots_ = cut ? stored : std::vector<SlotRef>{};
     const QString text = (cut ? QStringLiteral("Cut ") : QStringLiteral("Copied ")) + presetsText(stored.size()) +
-        QStringLiteral(": paste them into a slot of the same effect");
+        (stored.size() == 1 ? QStringLiteral(": paste it into a slot of the same effect")
+                            : QStringLiteral(": paste them into a slot of the same effect"));
     if (auto* main = qobject_cast<QMainWindow*>(window()))
         main->statusBar()->showMessage(text, kRefusalShownMs);
     announce(view_, text);
