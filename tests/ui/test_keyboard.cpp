@@ -157,18 +157,28 @@ TEST(UiKeyboard, HomeEndShiftF10TheEditMenusResetsCtrlLAndF6)
     EXPECT_TRUE(QTest::qWaitFor([&] { return rig.stored(0) == 100; }, kDeadlineMs));
     EXPECT_EQ(rig.find<QLineEdit>("Text5_0")->text(), "100 %");
 
+    // Opened by the keyboard, the menu starts on its first item, so a screen reader says it.
     QStringList offered;
-    once([] { return qobject_cast<QMenu*>(QApplication::activePopupWidget()) != nullptr; },
-         [&offered] {
-             QMenu* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
-             for (const QAction* action : menu->actions())
-                 offered << action->text();
-             menu->close();
-         },
-         "the slider's menu");
+    QString onItem;
+    once(
+        [] {
+            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            return menu && menu->activeAction();
+        },
+        [&offered, &onItem] {
+            QMenu* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            if (!menu)
+                return;
+            for (const QAction* action : menu->actions())
+                offered << action->text();
+            onItem = menu->activeAction() ? menu->activeAction()->text() : QString();
+            menu->close();
+        },
+        "the slider's menu on its first item");
     QTest::keyClick(depth, Qt::Key_F10, Qt::ShiftModifier);
     EXPECT_TRUE(QTest::qWaitFor([&] { return !offered.isEmpty(); }, kDeadlineMs));
     EXPECT_EQ(offered, (QStringList{"Reset to Stored Value", "Reset to Start Value"}));
+    EXPECT_EQ(onItem, "Reset to Stored Value");
 
     // The Edit menu's resets act on the focused control, and only on one that has them.
     auto* toStart = main.findChild<QAction*>("Menu_ResetToStart");

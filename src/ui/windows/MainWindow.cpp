@@ -49,6 +49,36 @@ QString linkStatusText(const ProgramState& state, const std::string& portName)
 
 namespace {
 
+// A context menu opened from the keyboard (the menu key, Shift+F10) starts on its first item
+// that can be chosen, as a menu bar's menu does: a screen reader then says where the user is
+// at once, instead of nothing until an arrow key.
+class KeyboardMenuStart final : public QObject {
+public:
+    explicit KeyboardMenuStart(QObject* parent) : QObject(parent) { qApp->installEventFilter(this); }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() != QEvent::Show || QGuiApplication::mouseButtons() != Qt::NoButton)
+            return false;
+        auto* menu = qobject_cast<QMenu*>(watched);
+        if (!menu || menu->activeAction() || qobject_cast<QMenu*>(menu->parentWidget())
+            || qobject_cast<QMenuBar*>(menu->parentWidget()))
+            return false;
+        // Once shown: a menu makes no item current while it opens.
+        QTimer::singleShot(0, menu, [menu] {
+            if (menu->activeAction() || !menu->isVisible())
+                return;
+            for (QAction* action : menu->actions())
+                if (!action->isSeparator() && action->isVisible() && action->isEnabled()) {
+                    menu->setActiveAction(action);
+                    return;
+                }
+        });
+        return false;
+    }
+};
+
 // A dialog, message box or progress window that closes gives the focus back to the
 // control that had it when the window opened: a window manager or Qt would otherwise put
 // it on whatever comes first, or nowhere.
@@ -87,6 +117,7 @@ private:
 MainWindow::MainWindow(EditorWindow* editor, QWidget* parent) : QMainWindow(parent), editor_(editor)
 {
     new FocusReturn(this);
+    new KeyboardMenuStart(this);
     setObjectName(QStringLiteral("MDIFrmMain"));
     reportBusyState(this);
     setWindowTitle(QString::fromLatin1(kApplicationName));
