@@ -247,16 +247,21 @@ TEST(UiPresetLibrary, FollowsManyFilesQuietlyAndNarrowsAndWidens)
     StartedRig rig;
     const fs::path presets = rig.folder.path / "Preset";
     fs::create_directories(presets);
-    for (const char* name : {"a.fxp", "b.fxp"}) {
+    const auto writeSame = [&](const char* name) {
         std::ofstream file(presets / name, std::ios::binary);
         const std::string record(32, '\0');
         file << record << '\7';
-    }
+    };
+    writeSame("b.fxp");
     auto* panel = rig.windows.main().findChild<ui::PresetLibraryPanel*>("PresetLibrary");
     activate(&rig.windows.main());
     rig.windows.main().findChild<QAction*>("Menu_PresetLibrary")->trigger();
     auto* list = rig.find<QTreeView>("LibraryList");
     auto* message = rig.find<QLabel>("LibraryMessage");
+    const QString where = QDir::toNativeSeparators(QString::fromStdString(presets.string()));
+    ASSERT_TRUE(follows(panel, [&] { return panel->listedFiles() == 1; }));
+    EXPECT_EQ(message->text(), "1 file in " + where);
+    writeSame("a.fxp");
     ASSERT_TRUE(follows(panel, [&] { return panel->listedFiles() == 2; }));
     list->setCurrentIndex(entry(list, "b.fxp"));
     auto* slider = rig.windows.editor().pages()->currentWidget()->findChild<QSlider*>();
@@ -296,7 +301,6 @@ TEST(UiPresetLibrary, FollowsManyFilesQuietlyAndNarrowsAndWidens)
             wanted << QStringLiteral("Pad %1.fxp").arg(n);
     EXPECT_EQ(shownFiles(list->model()), wanted);
     EXPECT_TRUE(list->isExpanded(entry(list, "Bank"))); // matches are shown
-    const QString where = QDir::toNativeSeparators(QString::fromStdString(presets.string()));
     EXPECT_EQ(message->text(), QStringLiteral("111 of 1,002 files in %1 shown").arg(where));
     effect->setCurrentIndex(effect->findData(7));
     wanted.clear();

@@ -51,7 +51,7 @@ const QString& effectText(const LibraryEntry& file)
 
 QString identicalText(const LibraryEntry& file)
 {
-    return shownName(file.identical.generic_string());
+    return shownName(file.identical);
 }
 
 QString accessibleText(const LibraryEntry& entry)
@@ -128,7 +128,7 @@ void LibraryModel::apply(LibraryFolderChange& change, std::size_t most)
     }
     for (; done < most && !change.filesChanged.empty(); ++done) {
         const LibraryFile& file = change.filesChanged.back();
-        if (LibraryEntry* entry = tree_.find(file.relative, false)) {
+        if (LibraryEntry* entry = tree_.child(parent, file.name, false)) {
             entry->describe(file);
             changed(*entry);
         }
@@ -148,7 +148,7 @@ void LibraryModel::apply(LibraryFolderChange& change, std::size_t most)
     std::size_t taken = 0;
     for (; done < most && taken < change.filesAdded.size(); ++done, ++taken) {
         const LibraryFile& file = change.filesAdded[taken];
-        if (LibraryEntry* entry = tree_.find(file.relative, false)) {
+        if (LibraryEntry* entry = tree_.child(parent, file.name, false)) {
             entry->describe(file);
             changed(*entry);
             continue;
@@ -172,7 +172,7 @@ void LibraryModel::apply(LibraryFolderChange& change, std::size_t most)
 
 void LibraryModel::markIdentical(const LibraryIdentical& identical)
 {
-    if (LibraryEntry* entry = tree_.find(identical.file, false)) {
+    if (LibraryEntry* entry = tree_.find(fs::path(identical.file), false)) {
         entry->identical = identical.identical;
         emit dataChanged(indexOf(*entry, IdenticalColumn), indexOf(*entry, IdenticalColumn));
     }

@@ -344,8 +344,7 @@ void PresetLibraryPanel::startListing()
             for (LibraryFolderChange& change : update->changes)
                 std::sort(change.filesAdded.begin(), change.filesAdded.end(),
                           [](const LibraryFile& a, const LibraryFile& b) {
-                              return compareLibraryNames(a.relative.filename().native(),
-                                                         b.relative.filename().native()) < 0;
+                              return compareLibraryNames(a.name, b.name) < 0;
                           });
         } catch (const std::exception&) {
             // What was listed can no longer be trusted: the next look starts over.
@@ -489,8 +488,8 @@ void PresetLibraryPanel::showMessage()
                               .arg(locale.toString(static_cast<qulonglong>(filter_->matchCount())),
                                    locale.toString(static_cast<qulonglong>(files)), where));
     } else {
-        message_->setText((files == 1 ? QStringLiteral("1 file in %2") : QStringLiteral("%1 files in %2"))
-                              .arg(locale.toString(static_cast<qulonglong>(files)), where));
+        message_->setText(files == 1 ? QStringLiteral("1 file in %1").arg(where)
+                                     : QStringLiteral("%1 files in %2").arg(locale.toString(static_cast<qulonglong>(files)), where));
     }
     showList();
 }
