@@ -26,6 +26,7 @@
 #include <QTreeView>
 
 #include <algorithm>
+#include <chrono>
 #include <fstream>
 
 namespace qrv::test {
@@ -107,22 +108,29 @@ TEST(UiPresetLibrary, ListsTheFolderFollowsItAndLoadsWhatIsChosen)
     EXPECT_LT(message->geometry().bottom(), panel->height() / 2) // at the top, not in the middle
         << message->geometry().bottom() << " " << panel->height();
 
-    // The folder appears with files, a subfolder, a damaged file and a stranger.
+    // The folder appears, moved in, with files written long ago (which the panel does not read
+    // again unless they change), a subfolder, a damaged file and a stranger.
+    const fs::path arriving = rig.folder.path / "Arriving";
+    const auto writeOld = [&](const fs::path& file, const std::vector<uint8_t>& bytes) {
+        writeBytes(arriving / file, bytes);
+        fs::last_write_time(arriving / file, fs::file_time_type::clock::now() - std::chrono::hours(1));
+    };
     Row chorus;
     std::ranges::copy(rig.state.store.row(7), chorus.begin());
     const int depth = chorus[0];
     chorus[0] = depth == 33 ? 34 : 33;
-    fs::create_directories(presets / "Live");
-    writeBytes(presets / "Lead 10.fxp", presetOf(chorus, 7));
-    writeBytes(presets / "Lead 2.fxp", presetOf(rig.state.store.row(2), 2));
-    writeBytes(presets / "Live" / "Bass.FXP", presetOf(rig.state.store.row(9), 9));
-    writeBytes(presets / "Live" / "Copy.fxp", presetOf(chorus, 7));
+    fs::create_directories(arriving / "Live");
+    writeOld("Lead 10.fxp", presetOf(chorus, 7));
+    writeOld("Lead 2.fxp", presetOf(rig.state.store.row(2), 2));
+    writeOld(fs::path("Live") / "Bass.FXP", presetOf(rig.state.store.row(9), 9));
+    writeOld(fs::path("Live") / "Copy.fxp", presetOf(chorus, 7));
     ParameterTable project = rig.state.store;
     const int rate = project.at(9, 0) == 50 ? 51 : 50;
     project.at(9, 0) = static_cast<uint8_t>(rate);
-    writeBytes(presets / "all.prj", encodeProject(project));
-    writeBytes(presets / "broken.fxp", std::vector<uint8_t>(10, 1));
-    writeBytes(presets / "notes.txt", {1, 2, 3});
+    writeOld("all.prj", encodeProject(project));
+    writeOld("broken.fxp", std::vector<uint8_t>(10, 1));
+    writeOld("notes.txt", {1, 2, 3});
+    fs::rename(arriving, presets);
     const QString effect2 = catalogue::effect(2).listText, effect7 = catalogue::effect(7).listText,
                   effect9 = catalogue::effect(9).listText;
     const QStringList expected = {"Live|",
