@@ -8,6 +8,7 @@
 #include "ui/panels/PresetLibraryPanel.hpp"
 #include "ui/windows/EditorWindow.hpp"
 
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QDir>
@@ -302,6 +303,8 @@ TEST(UiPresetLibrary, FollowsManyFilesQuietlyAndNarrowsAndWidens)
     list->collapse(bank);
     auto* search = rig.find<QLineEdit>("LibrarySearch");
     auto* effect = rig.find<QComboBox>("LibraryEffect");
+    // Screen readers hear what the list chooses, not only the entry it shows.
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(effect)->text(QAccessible::Name), "Show the files of");
     QTest::keyClicks(search, "PAD 1");
     QStringList wanted;
     for (int n = 0; n < kAdded; ++n)

@@ -1,6 +1,7 @@
 #include "ui/panels/PresetLibraryPanel.hpp"
 
 #include "ui/panels/LibraryModel.hpp"
+#include "ui/pages/Accessible.hpp"
 
 #include "ui/windows/EditorWindow.hpp"
 #include "ui/windows/MainWindow.hpp"
@@ -190,7 +191,9 @@ PresetLibraryPanel::PresetLibraryPanel(std::function<fs::path()> folder, std::fu
     search_->setClearButtonEnabled(true);
     effect_ = new QComboBox;
     effect_->setObjectName(QStringLiteral("LibraryEffect"));
-    effect_->setAccessibleName(QStringLiteral("Show the files of"));
+    // Named before it has entries: adding one makes its accessible interface for good.
+    describeList(effect_, QStringLiteral("Show the files of"),
+                 QStringLiteral("All effects, or one effect whose presets alone are listed"));
     effect_->addItem(QStringLiteral("All effects"), -1);
     for (int effect = 0; effect < kEffectCount; ++effect)
         effect_->addItem(QString::fromUtf8(catalogue::effect(effect).listText), effect);
