@@ -361,8 +361,19 @@ void LibraryEntry::describe(const LibraryFile& file)
     kind = file.kind;
     status = file.status;
     effect = static_cast<int8_t>(file.effect);
-    problem = file.problem;
-    identical = file.identical;
+    note = status == LibraryFile::Status::Loadable ? file.identical : file.problem;
+}
+
+const std::string& LibraryEntry::problem() const
+{
+    static const std::string none;
+    return status == LibraryFile::Status::Loadable ? none : note;
+}
+
+const std::string& LibraryEntry::identical() const
+{
+    static const std::string none;
+    return status == LibraryFile::Status::Loadable ? note : none;
 }
 
 // Folders take the rows before the files.

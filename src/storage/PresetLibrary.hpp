@@ -17,8 +17,8 @@ namespace qrv {
 
 // The preset and project files kept under the Preset folder, as the library panel lists them.
 struct LibraryFile {
-    enum class Kind { Preset, Project };
-    enum class Status { Loadable, Damaged, Unreadable };
+    enum class Kind : uint8_t { Preset, Project };
+    enum class Status : uint8_t { Loadable, Damaged, Unreadable };
     // In its change's folder. A plain name: a path of several names costs a list of its parts,
     // which a listing of 50,000 files feels.
     std::string name;
@@ -121,12 +121,15 @@ struct LibraryEntry {
     LibraryFile::Kind kind = LibraryFile::Kind::Preset;
     LibraryFile::Status status = LibraryFile::Status::Loadable;
     int8_t effect = -1;
-    std::string problem;
-    std::string identical; // relative
+    // What is wrong with a file that cannot be loaded, or the preset (relative) a loadable
+    // one is identical to: one text a file, as a list of 50,000 files holds one entry each.
+    std::string note;
     std::vector<std::unique_ptr<LibraryEntry>> entries; // subfolders, then files, each in name order
 
     std::filesystem::path relative() const;
     void describe(const LibraryFile& file);
+    const std::string& problem() const;
+    const std::string& identical() const;
 };
 
 // The library as shown, kept small: one entry a file, no more. The caller tells the views.
