@@ -270,19 +270,23 @@ const PresetLibrary::Stamp* PresetLibrary::stampOf(const Files& files, const std
     return it != files.end() && it->first == name ? &it->second : nullptr;
 }
 
+std::pair<std::string, std::string> PresetLibrary::firstTwo(const Alike& alike)
+{
+    return {alike.empty() ? std::string() : std::string(alike[0]), alike.size() < 2 ? std::string() : std::string(alike[1])};
+}
+
 PresetLibrary::Alike& PresetLibrary::touch(const Row& content)
 {
     Alike& alike = alike_[content];
     // A group new to this look holds only files of its changes, which carry their marks.
     if (!alike.empty() && !touched_.contains(content))
-        touched_.emplace(content, std::pair(alike.empty() ? std::string() : alike[0],
-                                            alike.size() < 2 ? std::string() : alike[1]));
+        touched_.emplace(content, firstTwo(alike));
     return alike;
 }
 
 namespace {
 
-bool inReadingOrder(const std::string& a, const std::string& b)
+bool inReadingOrder(std::string_view a, std::string_view b)
 {
     return compareLibraryNames(a, b) < 0;
 }
@@ -293,7 +297,7 @@ void PresetLibrary::join(std::string relative, const Row& content)
 {
     Alike& alike = touch(content);
     const auto at = std::upper_bound(alike.begin(), alike.end(), relative, inReadingOrder);
-    alike.insert(at, std::move(relative));
+    alike.emplace(at, relative);
 }
 
 void PresetLibrary::leave(const std::string& relative, const Row& content)
@@ -307,11 +311,8 @@ void PresetLibrary::finish(LibraryUpdate& update)
 {
     // A file's identical one is the first other of its group: only the first two of a group
     // decide them all.
-    const auto identicalOf = [](const std::string& file, const std::string& first, const std::string& second) {
+    const auto identicalOf = [](std::string_view file, const std::string& first, const std::string& second) {
         return file == first ? second : first;
-    };
-    const auto firstTwo = [](const Alike& alike) {
-        return std::pair(alike.empty() ? std::string() : alike[0], alike.size() < 2 ? std::string() : alike[1]);
     };
     // Joined only now, the groups lie together in memory rather than among what the look
     // reads and lets go again: their memory is left in one piece when the changes are gone.
@@ -335,10 +336,10 @@ void PresetLibrary::finish(LibraryUpdate& update)
         const Alike& alike = group->second;
         const auto [first, second] = firstTwo(alike);
         if (first != before.first || second != before.second)
-            for (const std::string& file : alike)
-                if (!listed.contains(file) &&
+            for (const std::string_view file : alike)
+                if (!listed.contains(std::string(file)) &&
                     identicalOf(file, first, second) != identicalOf(file, before.first, before.second))
-                    update.identicalChanged.push_back({file, identicalOf(file, first, second)});
+                    update.identicalChanged.push_back({std::string(file), identicalOf(file, first, second)});
         if (alike.empty())
             alike_.erase(group);
     }

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <map>
+#include <memory_resource>
 #include <memory>
 #include <optional>
 #include <set>
@@ -83,7 +84,7 @@ private:
     };
     // The presets holding the same 33 bytes, in the order names are read; each is marked
     // identical to the first other one.
-    using Alike = std::vector<std::string>;
+    using Alike = std::pmr::vector<std::pmr::string>;
     struct ContentHash {
         std::size_t operator()(const Row& content) const;
     };
@@ -101,12 +102,16 @@ private:
     void join(std::string relative, const Row& content);
     void leave(const std::string& relative, const Row& content);
     Alike& touch(const Row& content);
+    static std::pair<std::string, std::string> firstTwo(const Alike& alike);
 
     std::filesystem::path root_;
     bool found_ = false;
     std::map<std::filesystem::path, Folder> folders_; // by relative path
     std::size_t fileCount_ = 0;
-    std::unordered_map<Row, Alike, ContentHash> alike_; // presets by content
+    // The groups, made after each look, lie in blocks of their own rather than in the gaps
+    // the look's own reading leaves, which would keep that memory from going back.
+    std::pmr::unsynchronized_pool_resource groups_;
+    std::pmr::unordered_map<Row, Alike, ContentHash> alike_{&groups_}; // presets by content
     // The first two files of each group touched by this look, as they were before it.
     std::map<Row, std::pair<std::string, std::string>> touched_;
 };
