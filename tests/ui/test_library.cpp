@@ -190,6 +190,13 @@ TEST(UiPresetLibrary, ListsTheFolderFollowsItAndLoadsWhatIsChosen)
     EXPECT_FALSE(list->isExpanded(entry(list, "Live")));
     EXPECT_EQ(message->text(), "7 files in " + where); // folded ones counted
     EXPECT_EQ(panel->watchCount(), 4); // the Preset folder, its parent and two subfolders
+    // Rewritten apart, a copy loses its mark, and so does the file it was a copy of.
+    writeBytes(presets / "Live" / "Copy.fxp", presetOf(rig.state.store.row(6), 6));
+    ASSERT_TRUE(follows(panel, [&] {
+        return entry(list, "Copy.fxp").siblingAtColumn(1).data() == catalogue::effect(6).listText;
+    }));
+    EXPECT_EQ(entry(list, "Copy.fxp").siblingAtColumn(2).data().toString(), "");
+    EXPECT_EQ(entry(list, "Bass.FXP").siblingAtColumn(2).data().toString(), "");
     rig.windows.main().grab().save(QDir(QStringLiteral(QRV_RENDER_DIR)).filePath(QStringLiteral("library.png")));
 
     // A double click loads the preset as Load Preset From PC does, without the file dialog.
