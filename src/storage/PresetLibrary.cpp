@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cctype>
 #include <chrono>
+#include <unordered_set>
 
 namespace qrv {
 
@@ -77,11 +78,16 @@ std::optional<LibraryFile::Kind> libraryKindOf(const fs::path& path)
     return std::nullopt;
 }
 
-LibraryFile describeLibraryFile(const fs::path& folder, const fs::path& path)
+// A file's path from the Preset folder, '/' between names.
+std::string relativeOf(const fs::path& folder, const std::string& name)
+{
+    return folder.empty() ? name : folder.generic_string() + '/' + name;
+}
+
+LibraryFile describeLibraryFile(const fs::path& path, std::string name)
 {
     LibraryFile file;
-    file.path = path;
-    file.relative = path.lexically_relative(folder);
+    file.name = std::move(name);
     file.kind = libraryKindOf(path).value_or(LibraryFile::Kind::Preset);
     const bool preset = file.kind == LibraryFile::Kind::Preset;
     const FileRead read = readLoadable(path, preset ? kPresetFileSize : kProjectFileSize);
@@ -187,39 +193,37 @@ void PresetLibrary::list(const fs::path& relative, bool whole, LibraryUpdate& up
     for (const fs::directory_iterator end; !error && it != end; it.increment(error)) {
         std::error_code ignored;
         const fs::directory_entry& entry = *it;
-        const fs::path name = entry.path().filename();
         if (entry.is_directory(ignored)) {
             if (!entry.is_symlink(ignored)) // links to folders are not followed
-                now.subfolders.insert(name);
+                now.subfolders.insert(entry.path().filename());
             continue;
         }
+        std::string name = entry.path().filename().string();
         if (!libraryKindOf(name) || !entry.is_regular_file(ignored))
             continue;
         Stamp stamp;
         stamp.size = entry.file_size(ignored);
         stamp.modified = entry.last_write_time(ignored);
         stamp.recent = stamp.modified > settledBefore;
-        const auto before = folder.files.find(name);
-        const bool added = before == folder.files.end();
-        if (!added && !before->second.recent && before->second.size == stamp.size &&
-            before->second.modified == stamp.modified) {
-            stamp.content = before->second.content;
+        const Stamp* before = stampOf(folder.files, name);
+        if (before && !before->recent && before->size == stamp.size && before->modified == stamp.modified) {
+            stamp.content = before->content;
         } else {
-            LibraryFile file = describeLibraryFile(root_, entry.path());
-            if (!added && before->second.content)
-                leave(file.relative, *before->second.content);
-            stamp.content = file.content;
-            if (stamp.content)
-                join(file.relative, *stamp.content);
-            (added ? change.filesAdded : change.filesChanged).push_back(std::move(file));
+            LibraryFile file = describeLibraryFile(entry.path(), name);
+            if (before && before->content)
+                leave(relativeOf(relative, name), *before->content);
+            stamp.content = file.content; // joins its group at the end of the look
+            (before ? change.filesChanged : change.filesAdded).push_back(std::move(file));
         }
-        now.files[name] = stamp;
+        now.files.emplace_back(std::move(name), stamp);
     }
+    std::ranges::sort(now.files, {}, &Files::value_type::first);
+    now.files.shrink_to_fit();
     for (const auto& [name, stamp] : folder.files)
-        if (!now.files.contains(name)) {
+        if (!stampOf(now.files, name)) {
             change.filesRemoved.push_back(relative / name);
             if (stamp.content)
-                leave(relative / name, *stamp.content);
+                leave(relativeOf(relative, name), *stamp.content);
         }
     fileCount_ += now.files.size();
     fileCount_ -= folder.files.size();
@@ -246,7 +250,7 @@ void PresetLibrary::forget(const fs::path& relative, LibraryUpdate& update)
         forget(relative / name, update);
     for (const auto& [name, stamp] : folder->second.files)
         if (stamp.content)
-            leave(relative / name, *stamp.content);
+            leave(relativeOf(relative, name), *stamp.content);
     fileCount_ -= folder->second.files.size();
     folders_.erase(relative);
     LibraryFolderChange change;
@@ -255,67 +259,91 @@ void PresetLibrary::forget(const fs::path& relative, LibraryUpdate& update)
     update.changes.push_back(std::move(change));
 }
 
+std::size_t PresetLibrary::ContentHash::operator()(const Row& content) const
+{
+    return std::hash<std::string_view>()(std::string_view(reinterpret_cast<const char*>(content.data()), content.size()));
+}
+
+const PresetLibrary::Stamp* PresetLibrary::stampOf(const Files& files, const std::string& name)
+{
+    const auto it = std::ranges::lower_bound(files, name, {}, &Files::value_type::first);
+    return it != files.end() && it->first == name ? &it->second : nullptr;
+}
+
+std::pair<std::string, std::string> PresetLibrary::firstTwo(const Alike& alike)
+{
+    return {alike.empty() ? std::string() : std::string(alike[0]), alike.size() < 2 ? std::string() : std::string(alike[1])};
+}
+
 PresetLibrary::Alike& PresetLibrary::touch(const Row& content)
 {
     Alike& alike = alike_[content];
-    if (!touched_.contains(content)) {
-        auto first = alike.begin();
-        const fs::path firstPath = first == alike.end() ? fs::path() : *first;
-        const fs::path secondPath = first == alike.end() || std::next(first) == alike.end() ? fs::path() : *std::next(first);
-        touched_.emplace(content, std::pair(firstPath, secondPath));
-    }
+    // A group new to this look holds only files of its changes, which carry their marks.
+    if (!alike.empty() && !touched_.contains(content))
+        touched_.emplace(content, firstTwo(alike));
     return alike;
 }
 
-void PresetLibrary::join(const fs::path& relative, const Row& content)
+namespace {
+
+bool inReadingOrder(std::string_view a, std::string_view b)
 {
-    touch(content).insert(relative);
+    return compareLibraryNames(a, b) < 0;
 }
 
-void PresetLibrary::leave(const fs::path& relative, const Row& content)
+} // namespace
+
+void PresetLibrary::join(std::string relative, const Row& content)
 {
     Alike& alike = touch(content);
-    alike.erase(relative);
+    const auto at = std::upper_bound(alike.begin(), alike.end(), relative, inReadingOrder);
+    alike.emplace(at, relative);
+}
+
+void PresetLibrary::leave(const std::string& relative, const Row& content)
+{
+    Alike& alike = touch(content);
+    const auto [from, to] = std::equal_range(alike.begin(), alike.end(), relative, inReadingOrder);
+    alike.erase(from, to);
 }
 
 void PresetLibrary::finish(LibraryUpdate& update)
 {
     // A file's identical one is the first other of its group: only the first two of a group
     // decide them all.
-    const auto identicalOf = [](const fs::path& file, const fs::path& first, const fs::path& second) {
+    const auto identicalOf = [](std::string_view file, const std::string& first, const std::string& second) {
         return file == first ? second : first;
     };
-    std::map<fs::path, fs::path> identical; // of every file in a touched group
-    std::set<fs::path> reported;
+    // Joined only now, the groups lie together in memory rather than among what the look
+    // reads and lets go again: their memory is left in one piece when the changes are gone.
+    for (const LibraryFolderChange& change : update.changes)
+        for (const auto* files : {&change.filesAdded, &change.filesChanged})
+            for (const LibraryFile& file : *files)
+                if (file.content)
+                    join(relativeOf(change.folder, file.name), *file.content);
+    std::unordered_set<std::string> listed; // the files among the changes
+    for (LibraryFolderChange& change : update.changes)
+        for (auto* files : {&change.filesAdded, &change.filesChanged})
+            for (LibraryFile& file : *files) {
+                const std::string& relative = *listed.insert(relativeOf(change.folder, file.name)).first;
+                if (file.content) {
+                    const auto [first, second] = firstTwo(alike_.at(*file.content));
+                    file.identical = identicalOf(relative, first, second);
+                }
+            }
     for (const auto& [content, before] : touched_) {
         const auto group = alike_.find(content);
         const Alike& alike = group->second;
-        const fs::path first = alike.empty() ? fs::path() : *alike.begin();
-        const fs::path second = alike.size() < 2 ? fs::path() : *std::next(alike.begin());
-        if (first == before.first && second == before.second) {
-            for (const fs::path& file : alike)
-                identical.emplace(file, identicalOf(file, first, second));
-        } else {
-            for (const fs::path& file : alike) {
-                const fs::path now = identicalOf(file, first, second);
-                identical.emplace(file, now);
-                if (now != identicalOf(file, before.first, before.second))
-                    reported.insert(file);
-            }
-        }
+        const auto [first, second] = firstTwo(alike);
+        if (first != before.first || second != before.second)
+            for (const std::string_view file : alike)
+                if (!listed.contains(std::string(file)) &&
+                    identicalOf(file, first, second) != identicalOf(file, before.first, before.second))
+                    update.identicalChanged.push_back({std::string(file), identicalOf(file, first, second)});
         if (alike.empty())
             alike_.erase(group);
     }
     touched_.clear();
-    for (LibraryFolderChange& change : update.changes)
-        for (auto* files : {&change.filesAdded, &change.filesChanged})
-            for (LibraryFile& file : *files) {
-                if (const auto it = identical.find(file.relative); it != identical.end())
-                    file.identical = it->second;
-                reported.erase(file.relative);
-            }
-    for (const fs::path& file : reported)
-        update.identicalChanged.push_back({file, identical.at(file)});
 
     update.fileCount = fileCount_;
     update.folders.reserve(folders_.size());
@@ -330,12 +358,23 @@ fs::path LibraryEntry::relative() const
 
 void LibraryEntry::describe(const LibraryFile& file)
 {
-    name = file.relative.filename();
+    name = file.name;
     kind = file.kind;
     status = file.status;
     effect = static_cast<int8_t>(file.effect);
-    problem = file.problem;
-    identical = file.identical;
+    note = status == LibraryFile::Status::Loadable ? file.identical : file.problem;
+}
+
+const std::string& LibraryEntry::problem() const
+{
+    static const std::string none;
+    return status == LibraryFile::Status::Loadable ? none : note;
+}
+
+const std::string& LibraryEntry::identical() const
+{
+    static const std::string none;
+    return status == LibraryFile::Status::Loadable ? note : none;
 }
 
 // Folders take the rows before the files.
@@ -365,17 +404,20 @@ int LibraryTree::rowFor(const LibraryEntry& parent, const fs::path& name, bool f
 LibraryEntry* LibraryTree::find(const fs::path& relative, bool folder)
 {
     LibraryEntry* at = &root_;
-    for (auto part = relative.begin(); at && part != relative.end(); ++part) {
-        const bool last = std::next(part) == relative.end();
-        const auto [low, high] = range(*at, folder || !last);
-        const auto& entries = at->entries;
-        const auto it = std::lower_bound(entries.begin() + low, entries.begin() + high, part->native(),
-                                         [](const auto& entry, const std::string& name) {
-                                             return compareLibraryNames(entry->name.native(), name) < 0;
-                                         });
-        at = it != entries.begin() + high && (*it)->name == *part ? it->get() : nullptr;
-    }
+    for (auto part = relative.begin(); at && part != relative.end(); ++part)
+        at = child(*at, *part, folder || std::next(part) != relative.end());
     return at;
+}
+
+LibraryEntry* LibraryTree::child(LibraryEntry& parent, const fs::path& name, bool folder)
+{
+    const auto [low, high] = range(parent, folder);
+    const auto& entries = parent.entries;
+    const auto it = std::lower_bound(entries.begin() + low, entries.begin() + high, name.native(),
+                                     [](const auto& entry, const std::string& wanted) {
+                                         return compareLibraryNames(entry->name.native(), wanted) < 0;
+                                     });
+    return it != entries.begin() + high && (*it)->name == name ? it->get() : nullptr;
 }
 
 LibraryEntry& LibraryTree::insert(LibraryEntry& parent, int row, std::unique_ptr<LibraryEntry> entry)

@@ -5,27 +5,30 @@
 #include <cstdint>
 #include <filesystem>
 #include <map>
+#include <memory_resource>
 #include <memory>
 #include <optional>
 #include <set>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace qrv {
 
 // The preset and project files kept under the Preset folder, as the library panel lists them.
 struct LibraryFile {
-    enum class Kind { Preset, Project };
-    enum class Status { Loadable, Damaged, Unreadable };
-    std::filesystem::path path;     // as found, for loading
-    std::filesystem::path relative; // from the Preset folder
+    enum class Kind : uint8_t { Preset, Project };
+    enum class Status : uint8_t { Loadable, Damaged, Unreadable };
+    // In its change's folder. A plain name: a path of several names costs a list of its parts,
+    // which a listing of 50,000 files feels.
+    std::string name;
     Kind kind = Kind::Preset;
     Status status = Status::Loadable;
     int effect = -1;     // a loadable preset's effect index
     std::string problem; // why a damaged or unreadable file cannot be loaded
-    std::optional<Row> content;     // a loadable preset's 33 bytes
-    std::filesystem::path identical; // another preset (relative) with the same 33 bytes; empty if none
+    std::optional<Row> content; // a loadable preset's 33 bytes
+    std::string identical;      // another preset (relative, '/' between names) with the same 33 bytes; empty if none
 };
 
 // Names in the order a person reads them: letters without regard to case, a run of digits
@@ -47,7 +50,7 @@ struct LibraryFolderChange {
 
 // A file listed before whose identical file is now another one, or none.
 struct LibraryIdentical {
-    std::filesystem::path file, identical; // relative; identical empty if none
+    std::string file, identical; // relative, '/' between names; identical empty if none
 };
 
 struct LibraryUpdate {
@@ -79,34 +82,38 @@ private:
         bool recent = false;
         std::optional<Row> content;
     };
-    struct ReadingOrder {
-        bool operator()(const std::filesystem::path& a, const std::filesystem::path& b) const
-        {
-            return compareLibraryNames(a.generic_string(), b.generic_string()) < 0;
-        }
-    };
     // The presets holding the same 33 bytes, in the order names are read; each is marked
     // identical to the first other one.
-    using Alike = std::set<std::filesystem::path, ReadingOrder>;
-    struct Folder {
-        std::map<std::filesystem::path, Stamp> files; // by name
-        std::set<std::filesystem::path> subfolders;   // by name
+    using Alike = std::pmr::vector<std::pmr::string>;
+    struct ContentHash {
+        std::size_t operator()(const Row& content) const;
     };
+    // By name: one block a folder rather than one a file.
+    using Files = std::vector<std::pair<std::string, Stamp>>;
+    struct Folder {
+        Files files;
+        std::set<std::filesystem::path> subfolders; // by name
+    };
+    static const Stamp* stampOf(const Files& files, const std::string& name);
     bool checkRoot(LibraryUpdate& update);
     void list(const std::filesystem::path& relative, bool whole, LibraryUpdate& update);
     void forget(const std::filesystem::path& relative, LibraryUpdate& update);
     void finish(LibraryUpdate& update);
-    void join(const std::filesystem::path& relative, const Row& content);
-    void leave(const std::filesystem::path& relative, const Row& content);
+    void join(std::string relative, const Row& content);
+    void leave(const std::string& relative, const Row& content);
     Alike& touch(const Row& content);
+    static std::pair<std::string, std::string> firstTwo(const Alike& alike);
 
     std::filesystem::path root_;
     bool found_ = false;
     std::map<std::filesystem::path, Folder> folders_; // by relative path
     std::size_t fileCount_ = 0;
-    std::map<Row, Alike> alike_; // presets by content
+    // The groups, made after each look, lie in blocks of their own rather than in the gaps
+    // the look's own reading leaves, which would keep that memory from going back.
+    std::pmr::unsynchronized_pool_resource groups_;
+    std::pmr::unordered_map<Row, Alike, ContentHash> alike_{&groups_}; // presets by content
     // The first two files of each group touched by this look, as they were before it.
-    std::map<Row, std::pair<std::filesystem::path, std::filesystem::path>> touched_;
+    std::map<Row, std::pair<std::string, std::string>> touched_;
 };
 
 // One entry of the library as shown: a folder or a file.
@@ -119,12 +126,15 @@ struct LibraryEntry {
     LibraryFile::Kind kind = LibraryFile::Kind::Preset;
     LibraryFile::Status status = LibraryFile::Status::Loadable;
     int8_t effect = -1;
-    std::string problem;
-    std::filesystem::path identical;
+    // What is wrong with a file that cannot be loaded, or the preset (relative) a loadable
+    // one is identical to: one text a file, as a list of 50,000 files holds one entry each.
+    std::string note;
     std::vector<std::unique_ptr<LibraryEntry>> entries; // subfolders, then files, each in name order
 
     std::filesystem::path relative() const;
     void describe(const LibraryFile& file);
+    const std::string& problem() const;
+    const std::string& identical() const;
 };
 
 // The library as shown, kept small: one entry a file, no more. The caller tells the views.
@@ -134,6 +144,7 @@ public:
     const LibraryEntry& root() const { return root_; }
     std::size_t fileCount() const { return fileCount_; }
     LibraryEntry* find(const std::filesystem::path& relative, bool folder);
+    LibraryEntry* child(LibraryEntry& parent, const std::filesystem::path& name, bool folder);
     // Where an entry of this name goes among the parent's entries.
     int rowFor(const LibraryEntry& parent, const std::filesystem::path& name, bool folder) const;
     LibraryEntry& insert(LibraryEntry& parent, int row, std::unique_ptr<LibraryEntry> entry);

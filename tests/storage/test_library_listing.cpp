@@ -33,7 +33,7 @@ std::vector<std::string> names(const std::vector<LibraryFile>& files)
 {
     std::vector<std::string> out;
     for (const LibraryFile& file : files)
-        out.push_back(file.relative.generic_string());
+        out.push_back(file.name);
     std::ranges::sort(out);
     return out;
 }
@@ -65,7 +65,7 @@ TEST(PresetLibraryListing, ReadsOnlyWhatChangedInTheFoldersLookedAt)
     EXPECT_EQ(first.folders, (std::vector<fs::path>{"", "Live", "Live/Old", "Studio"})); // no link followed
     ASSERT_EQ(first.changes.size(), 4u);
     EXPECT_EQ(first.changes.front().folder, fs::path());
-    EXPECT_EQ(names(changeOf(first, "Live")->filesAdded), (std::vector<std::string>{"Live/b.FXP", "Live/c.fxp"}));
+    EXPECT_EQ(names(changeOf(first, "Live")->filesAdded), (std::vector<std::string>{"b.FXP", "c.fxp"}));
     EXPECT_EQ(changeOf(first, "Live/Old")->filesAdded.at(0).kind, LibraryFile::Kind::Project);
     EXPECT_EQ(changeOf(first, "Studio")->filesAdded.at(0).effect, 4);
 
@@ -90,7 +90,7 @@ TEST(PresetLibraryListing, ReadsOnlyWhatChangedInTheFoldersLookedAt)
     EXPECT_EQ(change.filesRemoved, (std::vector<fs::path>{"Live/c.fxp"}));
     EXPECT_EQ(live.fileCount, 5u);
     EXPECT_EQ(names(library.rescanFolders({"Studio"}).changes.at(0).filesAdded),
-              (std::vector<std::string>{"Studio/g.fxp"}));
+              (std::vector<std::string>{"g.fxp"}));
 
     // A subfolder gone takes what was below it; a new one comes with its files.
     fs::remove_all(root / "Live" / "Old");
@@ -101,7 +101,7 @@ TEST(PresetLibraryListing, ReadsOnlyWhatChangedInTheFoldersLookedAt)
     EXPECT_TRUE(changeOf(moved, "Live/Old")->gone);
     ASSERT_TRUE(changeOf(moved, "Live/New"));
     EXPECT_TRUE(changeOf(moved, "Live/New")->added);
-    EXPECT_EQ(names(changeOf(moved, "Live/New")->filesAdded), (std::vector<std::string>{"Live/New/h.fxp"}));
+    EXPECT_EQ(names(changeOf(moved, "Live/New")->filesAdded), (std::vector<std::string>{"h.fxp"}));
     EXPECT_EQ(moved.fileCount, 6u);
     EXPECT_EQ(moved.folders, (std::vector<fs::path>{"", "Live", "Live/New", "Studio"}));
 
@@ -161,9 +161,9 @@ TEST(PresetLibraryListing, MarksPresetsOfTheSameBytesAsTheyChange)
         for (const LibraryFolderChange& change : update.changes)
             for (const auto* files : {&change.filesAdded, &change.filesChanged})
                 for (const LibraryFile& file : *files)
-                    marks[file.relative.generic_string()] = file.identical.generic_string();
+                    marks[(change.folder / file.name).generic_string()] = file.identical;
         for (const LibraryIdentical& other : update.identicalChanged)
-            marks[other.file.generic_string()] = "*" + other.identical.generic_string();
+            marks[other.file] = "*" + other.identical;
         return marks;
     };
     using Marks = std::map<std::string, std::string>;

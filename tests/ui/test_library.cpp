@@ -8,6 +8,7 @@
 #include "ui/panels/PresetLibraryPanel.hpp"
 #include "ui/windows/EditorWindow.hpp"
 
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QDir>
@@ -26,6 +27,7 @@
 #include <QTreeView>
 
 #include <algorithm>
+#include <chrono>
 #include <fstream>
 
 namespace qrv::test {
@@ -107,22 +109,29 @@ TEST(UiPresetLibrary, ListsTheFolderFollowsItAndLoadsWhatIsChosen)
     EXPECT_LT(message->geometry().bottom(), panel->height() / 2) // at the top, not in the middle
         << message->geometry().bottom() << " " << panel->height();
 
-    // The folder appears with files, a subfolder, a damaged file and a stranger.
+    // The folder appears, moved in, with files written long ago (which the panel does not read
+    // again unless they change), a subfolder, a damaged file and a stranger.
+    const fs::path arriving = rig.folder.path / "Arriving";
+    const auto writeOld = [&](const fs::path& file, const std::vector<uint8_t>& bytes) {
+        writeBytes(arriving / file, bytes);
+        fs::last_write_time(arriving / file, fs::file_time_type::clock::now() - std::chrono::hours(1));
+    };
     Row chorus;
     std::ranges::copy(rig.state.store.row(7), chorus.begin());
     const int depth = chorus[0];
     chorus[0] = depth == 33 ? 34 : 33;
-    fs::create_directories(presets / "Live");
-    writeBytes(presets / "Lead 10.fxp", presetOf(chorus, 7));
-    writeBytes(presets / "Lead 2.fxp", presetOf(rig.state.store.row(2), 2));
-    writeBytes(presets / "Live" / "Bass.FXP", presetOf(rig.state.store.row(9), 9));
-    writeBytes(presets / "Live" / "Copy.fxp", presetOf(chorus, 7));
+    fs::create_directories(arriving / "Live");
+    writeOld("Lead 10.fxp", presetOf(chorus, 7));
+    writeOld("Lead 2.fxp", presetOf(rig.state.store.row(2), 2));
+    writeOld(fs::path("Live") / "Bass.FXP", presetOf(rig.state.store.row(9), 9));
+    writeOld(fs::path("Live") / "Copy.fxp", presetOf(chorus, 7));
     ParameterTable project = rig.state.store;
     const int rate = project.at(9, 0) == 50 ? 51 : 50;
     project.at(9, 0) = static_cast<uint8_t>(rate);
-    writeBytes(presets / "all.prj", encodeProject(project));
-    writeBytes(presets / "broken.fxp", std::vector<uint8_t>(10, 1));
-    writeBytes(presets / "notes.txt", {1, 2, 3});
+    writeOld("all.prj", encodeProject(project));
+    writeOld("broken.fxp", std::vector<uint8_t>(10, 1));
+    writeOld("notes.txt", {1, 2, 3});
+    fs::rename(arriving, presets);
     const QString effect2 = catalogue::effect(2).listText, effect7 = catalogue::effect(7).listText,
                   effect9 = catalogue::effect(9).listText;
     const QStringList expected = {"Live|",
@@ -181,6 +190,13 @@ TEST(UiPresetLibrary, ListsTheFolderFollowsItAndLoadsWhatIsChosen)
     EXPECT_FALSE(list->isExpanded(entry(list, "Live")));
     EXPECT_EQ(message->text(), "7 files in " + where); // folded ones counted
     EXPECT_EQ(panel->watchCount(), 4); // the Preset folder, its parent and two subfolders
+    // Rewritten apart, a copy loses its mark, and so does the file it was a copy of.
+    writeBytes(presets / "Live" / "Copy.fxp", presetOf(rig.state.store.row(6), 6));
+    ASSERT_TRUE(follows(panel, [&] {
+        return entry(list, "Copy.fxp").siblingAtColumn(1).data() == catalogue::effect(6).listText;
+    }));
+    EXPECT_EQ(entry(list, "Copy.fxp").siblingAtColumn(2).data().toString(), "");
+    EXPECT_EQ(entry(list, "Bass.FXP").siblingAtColumn(2).data().toString(), "");
     rig.windows.main().grab().save(QDir(QStringLiteral(QRV_RENDER_DIR)).filePath(QStringLiteral("library.png")));
 
     // A double click loads the preset as Load Preset From PC does, without the file dialog.
@@ -247,16 +263,21 @@ TEST(UiPresetLibrary, FollowsManyFilesQuietlyAndNarrowsAndWidens)
     StartedRig rig;
     const fs::path presets = rig.folder.path / "Preset";
     fs::create_directories(presets);
-    for (const char* name : {"a.fxp", "b.fxp"}) {
+    const auto writeSame = [&](const char* name) {
         std::ofstream file(presets / name, std::ios::binary);
         const std::string record(32, '\0');
         file << record << '\7';
-    }
+    };
+    writeSame("b.fxp");
     auto* panel = rig.windows.main().findChild<ui::PresetLibraryPanel*>("PresetLibrary");
     activate(&rig.windows.main());
     rig.windows.main().findChild<QAction*>("Menu_PresetLibrary")->trigger();
     auto* list = rig.find<QTreeView>("LibraryList");
     auto* message = rig.find<QLabel>("LibraryMessage");
+    const QString where = QDir::toNativeSeparators(QString::fromStdString(presets.string()));
+    ASSERT_TRUE(follows(panel, [&] { return panel->listedFiles() == 1; }));
+    EXPECT_EQ(message->text(), "1 file in " + where);
+    writeSame("a.fxp");
     ASSERT_TRUE(follows(panel, [&] { return panel->listedFiles() == 2; }));
     list->setCurrentIndex(entry(list, "b.fxp"));
     auto* slider = rig.windows.editor().pages()->currentWidget()->findChild<QSlider*>();
@@ -289,6 +310,8 @@ TEST(UiPresetLibrary, FollowsManyFilesQuietlyAndNarrowsAndWidens)
     list->collapse(bank);
     auto* search = rig.find<QLineEdit>("LibrarySearch");
     auto* effect = rig.find<QComboBox>("LibraryEffect");
+    // Screen readers hear what the list chooses, not only the entry it shows.
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(effect)->text(QAccessible::Name), "Show the files of");
     QTest::keyClicks(search, "PAD 1");
     QStringList wanted;
     for (int n = 0; n < kAdded; ++n)
@@ -296,7 +319,6 @@ TEST(UiPresetLibrary, FollowsManyFilesQuietlyAndNarrowsAndWidens)
             wanted << QStringLiteral("Pad %1.fxp").arg(n);
     EXPECT_EQ(shownFiles(list->model()), wanted);
     EXPECT_TRUE(list->isExpanded(entry(list, "Bank"))); // matches are shown
-    const QString where = QDir::toNativeSeparators(QString::fromStdString(presets.string()));
     EXPECT_EQ(message->text(), QStringLiteral("111 of 1,002 files in %1 shown").arg(where));
     effect->setCurrentIndex(effect->findData(7));
     wanted.clear();

@@ -51,7 +51,7 @@ const QString& effectText(const LibraryEntry& file)
 
 QString identicalText(const LibraryEntry& file)
 {
-    return shownName(file.identical.generic_string());
+    return shownName(file.identical());
 }
 
 QString accessibleText(const LibraryEntry& entry)
@@ -59,9 +59,9 @@ QString accessibleText(const LibraryEntry& entry)
     if (entry.folder)
         return QStringLiteral("Folder %1").arg(shownName(entry.name));
     QString text = shownName(entry.name) + QStringLiteral(", ") + effectText(entry);
-    if (!entry.problem.empty())
-        text += QStringLiteral(": ") + QString::fromStdString(entry.problem);
-    if (!entry.identical.empty())
+    if (!entry.problem().empty())
+        text += QStringLiteral(": ") + QString::fromStdString(entry.problem());
+    if (!entry.identical().empty())
         text += QStringLiteral(", identical to ") + identicalText(entry);
     return text;
 }
@@ -128,7 +128,7 @@ void LibraryModel::apply(LibraryFolderChange& change, std::size_t most)
     }
     for (; done < most && !change.filesChanged.empty(); ++done) {
         const LibraryFile& file = change.filesChanged.back();
-        if (LibraryEntry* entry = tree_.find(file.relative, false)) {
+        if (LibraryEntry* entry = tree_.child(parent, file.name, false)) {
             entry->describe(file);
             changed(*entry);
         }
@@ -148,7 +148,7 @@ void LibraryModel::apply(LibraryFolderChange& change, std::size_t most)
     std::size_t taken = 0;
     for (; done < most && taken < change.filesAdded.size(); ++done, ++taken) {
         const LibraryFile& file = change.filesAdded[taken];
-        if (LibraryEntry* entry = tree_.find(file.relative, false)) {
+        if (LibraryEntry* entry = tree_.child(parent, file.name, false)) {
             entry->describe(file);
             changed(*entry);
             continue;
@@ -172,8 +172,9 @@ void LibraryModel::apply(LibraryFolderChange& change, std::size_t most)
 
 void LibraryModel::markIdentical(const LibraryIdentical& identical)
 {
-    if (LibraryEntry* entry = tree_.find(identical.file, false)) {
-        entry->identical = identical.identical;
+    LibraryEntry* entry = tree_.find(fs::path(identical.file), false);
+    if (entry && entry->status == LibraryFile::Status::Loadable) { // its note is no problem text
+        entry->note = identical.identical;
         emit dataChanged(indexOf(*entry, IdenticalColumn), indexOf(*entry, IdenticalColumn));
     }
 }
@@ -231,7 +232,7 @@ QVariant LibraryModel::data(const QModelIndex& index, int role) const
         case EffectColumn:
             return entry.folder ? QVariant() : effectText(entry);
         default:
-            return entry.identical.empty() ? QVariant() : identicalText(entry);
+            return entry.identical().empty() ? QVariant() : identicalText(entry);
         }
     case Qt::DecorationRole:
         if (entry.folder && index.column() == FileColumn)
@@ -248,8 +249,8 @@ QVariant LibraryModel::data(const QModelIndex& index, int role) const
         if (entry.folder)
             return {};
         return QDir::toNativeSeparators(shownName(root_ / entry.relative())) +
-            (entry.problem.empty() ? QString() : u'\n' + QString::fromStdString(entry.problem)) +
-            (entry.identical.empty() ? QString() : QStringLiteral("\nIdentical to ") + identicalText(entry));
+            (entry.problem().empty() ? QString() : u'\n' + QString::fromStdString(entry.problem())) +
+            (entry.identical().empty() ? QString() : QStringLiteral("\nIdentical to ") + identicalText(entry));
     case Qt::AccessibleTextRole:
         return accessibleText(entry);
     default:

@@ -1,6 +1,7 @@
 #include "ui/panels/PresetLibraryPanel.hpp"
 
 #include "ui/panels/LibraryModel.hpp"
+#include "ui/pages/Accessible.hpp"
 
 #include "ui/windows/EditorWindow.hpp"
 #include "ui/windows/MainWindow.hpp"
@@ -191,7 +192,9 @@ PresetLibraryPanel::PresetLibraryPanel(std::function<fs::path()> folder, std::fu
     search_->setClearButtonEnabled(true);
     effect_ = new QComboBox;
     effect_->setObjectName(QStringLiteral("LibraryEffect"));
-    effect_->setAccessibleName(QStringLiteral("Show the files of"));
+    // Named before it has entries: adding one makes its accessible interface for good.
+    describeList(effect_, QStringLiteral("Show the files of"),
+                 QStringLiteral("All effects, or one effect whose presets alone are listed"));
     effect_->addItem(QStringLiteral("All effects"), -1);
     for (int effect = 0; effect < kEffectCount; ++effect)
         effect_->addItem(QString::fromUtf8(catalogue::effect(effect).listText), effect);
@@ -345,8 +348,7 @@ void PresetLibraryPanel::startListing()
             for (LibraryFolderChange& change : update->changes)
                 std::sort(change.filesAdded.begin(), change.filesAdded.end(),
                           [](const LibraryFile& a, const LibraryFile& b) {
-                              return compareLibraryNames(a.relative.filename().native(),
-                                                         b.relative.filename().native()) < 0;
+                              return compareLibraryNames(a.name, b.name) < 0;
                           });
         } catch (const std::exception&) {
             // What was listed can no longer be trusted: the next look starts over.
@@ -490,8 +492,8 @@ void PresetLibraryPanel::showMessage()
                               .arg(locale.toString(static_cast<qulonglong>(filter_->matchCount())),
                                    locale.toString(static_cast<qulonglong>(files)), where));
     } else {
-        message_->setText((files == 1 ? QStringLiteral("1 file in %2") : QStringLiteral("%1 files in %2"))
-                              .arg(locale.toString(static_cast<qulonglong>(files)), where));
+        message_->setText(files == 1 ? QStringLiteral("1 file in %1").arg(where)
+                                     : QStringLiteral("%1 files in %2").arg(locale.toString(static_cast<qulonglong>(files)), where));
     }
     showList();
 }
