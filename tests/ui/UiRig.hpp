@@ -77,6 +77,9 @@ struct StartedRig : StartRig {
     }
 };
 
+// How long a test waits for what it drives: long enough for a loaded machine.
+constexpr int kDeadlineMs = 20000;
+
 // Runs the part once `ready` holds, checking every few milliseconds from the event loop,
 // whichever local loop runs it; the test fails, and the part is dropped, when `ready`
 // does not hold within the deadline.

@@ -87,7 +87,6 @@ TEST(UiKeyboard, TabGoesThroughEveryPageInReadingOrderEachSliderFollowedByItsVal
 }
 
 constexpr int kChorus = 7;
-constexpr int kDeadlineMs = 20000;
 
 // The main window has the keyboard and the Chorus page shows.
 struct KeyboardRig : UiRig {

@@ -11,6 +11,7 @@
 #include <QAccessible>
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
@@ -159,6 +160,11 @@ TEST(UiPresetLibrary, ListsTheFolderFollowsItAndLoadsWhatIsChosen)
         draggedFiles << url.toLocalFile();
     const QString presetsPath = QString::fromStdString(presets.string());
     EXPECT_EQ(draggedFiles, (QStringList{presetsPath + "/Live/Bass.FXP", presetsPath + "/Lead 10.fxp"}));
+    // Ctrl+C copies what a drag carries, for the keyboard's paste onto a slot.
+    list->setFocus();
+    QTest::keyClick(list, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return QGuiApplication::clipboard()->mimeData()->urls() == dragged->urls(); },
+                                kDeadlineMs));
 
     // Added, removed and renamed on disk, and a new subfolder with a file of its own: only
     // those entries change, the others stay as they were, folded ones too.

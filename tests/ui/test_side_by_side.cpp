@@ -30,7 +30,6 @@ namespace {
 
 namespace fs = std::filesystem;
 constexpr int kTapDelay = 6;
-constexpr int kDeadlineMs = 20000;
 constexpr int kFeedback = 1, kOutLevel = 13; // Tap Delay columns, rows 1 and 2 of its page
 
 struct SideBySideRig : UiRig {

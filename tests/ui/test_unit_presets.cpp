@@ -13,6 +13,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -29,7 +30,6 @@ namespace qrv::test {
 namespace {
 
 namespace fs = std::filesystem;
-constexpr int kDeadlineMs = 20000;
 
 // The editor after start-up with every name and directory byte read, the panel open and
 // the keyboard in it; the current effect has two stored slots and an empty one at least.
@@ -297,6 +297,26 @@ TEST(UiUnitPresets, DropsMoveOrCopyWithinAnEffectImportFilesAndAnotherEffectIsRe
     for (int column = 0; column < kDeviceColumns; ++column)
         EXPECT_EQ(rig.device.peek(Addr::stored(c.effect, c.slot, column)), row[static_cast<std::size_t>(column)]);
     rig.undoTo(before, "import by drop");
+
+    // Files copied (the Library's Ctrl+C) go in with Ctrl+V, the keyboard's drop; another
+    // effect's file is refused, said, and sends nothing.
+    const auto copyFile = [](const fs::path& file) {
+        auto* copied = new QMimeData;
+        copied->setUrls({QUrl::fromLocalFile(QString::fromStdString(file.string()))});
+        QGuiApplication::clipboard()->setMimeData(copied);
+    };
+    copyFile(foreign);
+    rig.pick({c});
+    rig.port.clearLog();
+    rig.key(Qt::CTRL | Qt::Key_V);
+    EXPECT_TRUE(QTest::qWaitFor([&] {
+        return rig.windows.main().statusBar()->currentMessage().contains(QString::fromLatin1(catalogue::effect(other).listText));
+    }, kDeadlineMs)) << rig.windows.main().statusBar()->currentMessage().toStdString();
+    EXPECT_TRUE(rig.port.sent().empty());
+    copyFile(mine);
+    rig.key(Qt::CTRL | Qt::Key_V);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return rig.holds(c); }, kDeadlineMs));
+    rig.undoTo(before, "import by paste");
 
     // Ctrl+I puts the chosen files into the slot; Ctrl+E writes the selected slots as files.
     const fs::path out = files.path / "out";

@@ -26,7 +26,6 @@
 namespace qrv::test {
 namespace {
 
-constexpr int kDeadlineMs = 20000;
 
 TEST(UiStartUp, SplashKeepsItsSizeThenTheConnectedStartUpOpensTheEditorOnTheDevicesEffect)
 {

@@ -10,6 +10,8 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
+#include <QMimeData>
 #include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
@@ -224,8 +226,24 @@ PresetLibraryPanel::PresetLibraryPanel(std::function<fs::path()> folder, std::fu
     list_->setAccessibleDescription(
         QStringLiteral("Preset and project files of the Preset folder and its subfolders, with the effect of each "
                        "and the file each is identical to. Double click or Enter loads the file; presets can be "
-                       "dragged onto the unit's slots."));
+                       "dragged onto the unit's slots, or copied with Ctrl+C and pasted there with Ctrl+V."));
     list_->setToolTip(QStringLiteral("Double click or Enter loads the file"));
+    // The keyboard's drag: the files as a drag carries them, for a slot of Unit Presets or a file manager.
+    auto* copy = new QAction(QStringLiteral("Copy Files"), list_);
+    copy->setObjectName(QStringLiteral("LibraryCopy"));
+    copy->setShortcut(QKeySequence::Copy);
+    copy->setShortcutContext(Qt::WidgetShortcut);
+    connect(copy, &QAction::triggered, this, [this] {
+        QModelIndexList rows;
+        for (const QModelIndex& row : list_->selectionModel()->selectedRows())
+            rows << filter_->mapToSource(row);
+        if (QMimeData* files = model_->mimeData(rows); files && files->hasUrls())
+            QGuiApplication::clipboard()->setMimeData(files);
+        else
+            delete files;
+    });
+    list_->addAction(copy);
+    list_->setContextMenuPolicy(Qt::ActionsContextMenu);
     list_->hide();
     layout->addWidget(list_, 1);
     layout->addStretch(); // keeps the message at the top while there is no list

@@ -285,13 +285,13 @@ void UnitPresetsPanel::updateOperations()
     const std::size_t stored = storedSelected().size();
     const std::optional<SlotRef> current = currentSlot();
     const QMimeData* clipboard = QGuiApplication::clipboard()->mimeData();
-    const bool held = clipboard && clipboard->hasFormat(QString::fromLatin1(kSlotsMimeType));
+    const bool held = clipboard && (clipboard->hasFormat(QString::fromLatin1(kSlotsMimeType)) || clipboard->hasUrls());
     const bool currentStored = current && slots_.stored(*current);
     load_->setEnabled(focused_ && currentStored);
     rename_->setEnabled(focused_ && currentStored);
     copy_->setEnabled(focused_ && stored > 0);
     cut_->setEnabled(focused_ && stored > 0);
-    paste_->setEnabled(focused_ && held && current);
+    paste_->setEnabled(focused_ && held && view_->currentIndex().isValid());
     swap_->setEnabled(focused_ && selected.size() == 2 && selected[0].effect == selected[1].effect);
     compare_->setEnabled(focused_ && !selected.empty()); // a choice it cannot compare is told why
     clear_->setEnabled(focused_ && stored > 0);
@@ -367,6 +367,16 @@ void UnitPresetsPanel::copyToClipboard(bool cut)
 void UnitPresetsPanel::paste()
 {
     const QMimeData* clipboard = QGuiApplication::clipboard()->mimeData();
+    if (clipboard && !clipboard->hasFormat(QString::fromLatin1(kSlotsMimeType)) && clipboard->hasUrls()) {
+        // Files copied in the Library or a file manager: the keyboard's way of dropping them.
+        const QModelIndex target = sorted_->mapToSource(view_->currentIndex());
+        const QString why = model_->refusal(clipboard, target);
+        if (!why.isEmpty())
+            showRefusal(why);
+        else
+            model_->dropMimeData(clipboard, Qt::CopyAction, -1, -1, target);
+        return;
+    }
     const std::optional<SlotRef> target = currentSlot();
     if (!clipboard || !target)
         return;
