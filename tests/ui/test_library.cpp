@@ -12,6 +12,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QStatusBar>
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
@@ -165,6 +166,8 @@ TEST(UiPresetLibrary, ListsTheFolderFollowsItAndLoadsWhatIsChosen)
     QTest::keyClick(list, Qt::Key_C, Qt::ControlModifier);
     EXPECT_TRUE(QTest::qWaitFor([&] { return QGuiApplication::clipboard()->mimeData()->urls() == dragged->urls(); },
                                 kDeadlineMs));
+    EXPECT_TRUE(rig.windows.main().statusBar()->currentMessage().startsWith("Copied 2 preset files: paste them"))
+        << rig.windows.main().statusBar()->currentMessage().toStdString();
 
     // Added, removed and renamed on disk, and a new subfolder with a file of its own: only
     // those entries change, the others stay as they were, folded ones too.

@@ -6,8 +6,10 @@
 #include "ui/windows/EditorWindow.hpp"
 #include "ui/windows/MainWindow.hpp"
 
+#include "devmem/UnitSlots.hpp"
 #include "editor/Catalogue.hpp"
 
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
@@ -26,6 +28,7 @@
 #include <QMenuBar>
 #include <QPointer>
 #include <QScreen>
+#include <QStatusBar>
 #include <QStyle>
 #include <QTimer>
 #include <QTreeView>
@@ -205,7 +208,7 @@ PresetLibraryPanel::PresetLibraryPanel(std::function<fs::path()> folder, std::fu
     narrow->addWidget(effect_);
     layout->addLayout(narrow);
 
-    list_ = new QTreeView;
+    list_ = new PanelTree;
     list_->setObjectName(QStringLiteral("LibraryList"));
     list_->setModel(filter_);
     list_->setRootIsDecorated(true);
@@ -237,10 +240,14 @@ PresetLibraryPanel::PresetLibraryPanel(std::function<fs::path()> folder, std::fu
         QModelIndexList rows;
         for (const QModelIndex& row : list_->selectionModel()->selectedRows())
             rows << filter_->mapToSource(row);
-        if (QMimeData* files = model_->mimeData(rows); files && files->hasUrls())
-            QGuiApplication::clipboard()->setMimeData(files);
-        else
-            delete files;
+        QMimeData* files = model_->mimeData(rows);
+        if (!files)
+            return;
+        const qsizetype count = files->urls().size();
+        QGuiApplication::clipboard()->setMimeData(files);
+        tellFromPanel(list_, QStringLiteral("Copied %1: paste %2 onto a slot or an effect in Unit Presets")
+                                 .arg(QString::fromStdString(countText(static_cast<std::size_t>(count), "preset file")),
+                                      count == 1 ? QStringLiteral("it") : QStringLiteral("them")));
     });
     list_->addAction(copy);
     list_->setContextMenuPolicy(Qt::ActionsContextMenu);
@@ -614,6 +621,28 @@ void addPresetLibrary(MainWindow* main, QMenu* menu, QAction* before, PresetLibr
     toggle->setStatusTip(QStringLiteral("Show the preset and project files of the Preset folder"));
     dockPanel(main, menu, before, panel);
     menu->insertSeparator(toggle);
+}
+
+void PanelTree::focusInEvent(QFocusEvent* event)
+{
+    QTreeView::focusInEvent(event);
+    const QModelIndex current = currentIndex();
+    if (!QAccessible::isActive() || !current.isValid())
+        return;
+    // A view tells of its current row only as it changes: made current again, it is told now.
+    selectionModel()->setCurrentIndex(QModelIndex(), QItemSelectionModel::NoUpdate);
+    selectionModel()->setCurrentIndex(current, QItemSelectionModel::NoUpdate);
+}
+
+void tellFromPanel(QWidget* panel, const QString& text)
+{
+    constexpr int kShownMs = 6000;
+    auto* main = qobject_cast<QMainWindow*>(panel->window());
+    if (main && main->statusBar()->currentMessage() == text)
+        return;
+    if (main)
+        main->statusBar()->showMessage(text, kShownMs);
+    announce(panel, text);
 }
 
 void dockPanel(MainWindow* main, QMenu* menu, QAction* before, QDockWidget* panel)

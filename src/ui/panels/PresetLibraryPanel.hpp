@@ -3,6 +3,7 @@
 #include "storage/PresetLibrary.hpp"
 
 #include <QDockWidget>
+#include <QTreeView>
 
 #include <deque>
 #include <filesystem>
@@ -103,5 +104,17 @@ void addPresetLibrary(MainWindow* main, QMenu* menu, QAction* before, PresetLibr
 // set beforehand) in the menu before `before`: shown, it takes the focus and the window
 // widens for it; the main window remembers whether it was open.
 void dockPanel(MainWindow* main, QMenu* menu, QAction* before, QDockWidget* panel);
+
+// A panel's list: come back to, it has a screen reader say the row it is on, not only its own name.
+class PanelTree : public QTreeView {
+public:
+    using QTreeView::QTreeView;
+
+protected:
+    void focusInEvent(QFocusEvent* event) override;
+};
+// Says what a panel's key did, or why not: in the window's status bar for a while, and to
+// a screen reader, once while the same text still shows.
+void tellFromPanel(QWidget* panel, const QString& text);
 
 } // namespace qrv::ui

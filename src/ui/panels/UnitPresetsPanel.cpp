@@ -2,7 +2,7 @@
 
 #include "ui/pages/Accessible.hpp"
 #include "ui/pages/Binder.hpp"
-#include "ui/panels/PresetLibraryPanel.hpp" // dockPanel
+#include "ui/panels/PresetLibraryPanel.hpp" // dockPanel, tellFromPanel
 #include "ui/windows/MainWindow.hpp"
 #include "ui/windows/SideBySideWindow.hpp"
 
@@ -15,12 +15,10 @@
 #include <QFileDialog>
 #include <QHeaderView>
 #include <QLineEdit>
-#include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
 #include <QSortFilterProxyModel>
-#include <QStatusBar>
 #include <QStyledItemDelegate>
 #include <QTreeView>
 
@@ -30,7 +28,6 @@ namespace qrv::ui {
 
 namespace {
 
-constexpr int kRefusalShownMs = 6000;
 const char* const kTitle = "Unit Presets";
 
 // Renaming in place: at most the eight characters a slot's name holds.
@@ -49,7 +46,7 @@ public:
 };
 
 // The tree that says why a drop is refused while the pointer is over the refusing place.
-class SlotTree final : public QTreeView {
+class SlotTree final : public PanelTree {
 public:
     explicit SlotTree(std::function<void(const QMimeData*, const QModelIndex&)> refused)
         : refused_(std::move(refused))
@@ -59,7 +56,7 @@ public:
 protected:
     void dragMoveEvent(QDragMoveEvent* event) override
     {
-        QTreeView::dragMoveEvent(event);
+        PanelTree::dragMoveEvent(event);
         if (!event->isAccepted())
             refused_(event->mimeData(), indexAt(event->position().toPoint()));
     }
@@ -359,9 +356,7 @@ void UnitPresetsPanel::copyToClipboard(bool cut)
     const QString text = (cut ? QStringLiteral("Cut ") : QStringLiteral("Copied ")) + presetsText(stored.size()) +
         (stored.size() == 1 ? QStringLiteral(": paste it into a slot of the same effect")
                             : QStringLiteral(": paste them into a slot of the same effect"));
-    if (auto* main = qobject_cast<QMainWindow*>(window()))
-        main->statusBar()->showMessage(text, kRefusalShownMs);
-    announce(view_, text);
+    tellFromPanel(view_, text);
 }
 
 void UnitPresetsPanel::paste()
@@ -441,14 +436,8 @@ void UnitPresetsPanel::importFiles()
 
 void UnitPresetsPanel::showRefusal(const QString& why)
 {
-    if (why.isEmpty())
-        return;
-    auto* main = qobject_cast<QMainWindow*>(window());
-    if (main && main->statusBar()->currentMessage() == why)
-        return;
-    if (main)
-        main->statusBar()->showMessage(why, kRefusalShownMs);
-    announce(view_, why);
+    if (!why.isEmpty())
+        tellFromPanel(view_, why);
 }
 
 void addUnitPresets(MainWindow* main, QMenu* viewMenu, QMenu* editMenu, UnitPresetsPanel* panel)

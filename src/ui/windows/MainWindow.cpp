@@ -308,6 +308,8 @@ void MainWindow::showStatus(const QString& link, bool unitMayDiffer, const QStri
             announce(differ_, differ_->text());
     }
     if (outcome_->text() != outcome) {
+        // A newer outcome takes the place of a panel's brief note, which would hide it.
+        statusBar()->clearMessage();
         outcome_->setText(outcome);
         announce(outcome_, outcome);
     }
