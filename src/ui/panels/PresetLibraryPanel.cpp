@@ -626,12 +626,17 @@ void addPresetLibrary(MainWindow* main, QMenu* menu, QAction* before, PresetLibr
 void PanelTree::focusInEvent(QFocusEvent* event)
 {
     QTreeView::focusInEvent(event);
-    const QModelIndex current = currentIndex();
-    if (!QAccessible::isActive() || !current.isValid())
+    if (!QAccessible::isActive())
         return;
-    // A view tells of its current row only as it changes: made current again, it is told now.
-    selectionModel()->setCurrentIndex(QModelIndex(), QItemSelectionModel::NoUpdate);
-    selectionModel()->setCurrentIndex(current, QItemSelectionModel::NoUpdate);
+    // A view tells of its current row only as it changes: made current again, it is told, after
+    // the list's own focus news, which would otherwise come last and be all that is said.
+    QTimer::singleShot(0, this, [this] {
+        const QPersistentModelIndex current = currentIndex();
+        if (!hasFocus() || !current.isValid())
+            return;
+        selectionModel()->setCurrentIndex(QModelIndex(), QItemSelectionModel::NoUpdate);
+        selectionModel()->setCurrentIndex(current, QItemSelectionModel::NoUpdate);
+    });
 }
 
 void tellFromPanel(QWidget* panel, const QString& text)
