@@ -25,7 +25,6 @@ namespace {
 using Depth = UnitKnowledge::Depth;
 using Image = SlotBackup;
 
-constexpr const char* kSlotsTitle = "Unit Presets";
 constexpr const char* kNotConnectedText =
     "The QRV5173 is not connected: nothing was changed. Use ReConnect once it is plugged in.";
 // The unit's own mark of a slot that holds nothing: erased memory.
@@ -262,7 +261,7 @@ public:
     }
 
     // Every slot as the unit holds it, read where the editor does not hold it, under one progress.
-    std::optional<Images> images(const std::vector<SlotRef>& refs, SlotOutcome& outcome)
+    std::optional<Images> images(const std::vector<SlotRef>& refs, const std::string& title, SlotOutcome& outcome)
     {
         Images out;
         std::map<SlotRef, std::optional<Image>> now;
@@ -274,8 +273,7 @@ public:
                 outcome = *refused;
                 return std::nullopt;
             }
-            LongOperation operation(link_, editor_.host(), kSlotsTitle, static_cast<int>(refs.size()) * kImageBytes * 2,
-                                    true);
+            LongOperation operation(link_, editor_.host(), title, static_cast<int>(refs.size()) * kImageBytes * 2, true);
             bool complete = false;
             bool cancelled = false;
             const bool found = runStartingOverAfterReconnect(
@@ -819,7 +817,7 @@ int UnitSlots::lastUsed(int effect) const
 std::optional<SlotBackup> UnitSlots::slot(SlotRef at)
 {
     SlotOutcome outcome;
-    const auto images = SlotWriter(editor_, undo_).images({at}, outcome);
+    const auto images = SlotWriter(editor_, undo_).images({at}, "Read " + slotText(at), outcome);
     if (!images)
         return std::nullopt;
     return images->at(at);
@@ -992,7 +990,7 @@ UnitSlots::Exported UnitSlots::exportSlots(const std::vector<SlotRef>& slots, co
     if (full.empty())
         return {refused("The selected slots are empty: no file was written."), {}};
     Exported exported;
-    const auto images = SlotWriter(editor_, undo_).images(full, exported.outcome);
+    const auto images = SlotWriter(editor_, undo_).images(full, "Export " + countText(full.size(), "preset"), exported.outcome);
     if (!images)
         return exported;
     for (SlotRef at : full) {

@@ -242,6 +242,7 @@ TEST_F(UnitSlotsTest, AnExportedSlotImportsBackAsTheSameSlotAndNoFileIsOverwritt
     forgetThePresets();
     const TempFolder folder;
     const auto exported = slots.exportSlots({kHall, kBigHall, kEmpty}, folder.path);
+    EXPECT_EQ(rig.host.progress.back().title, "Export 2 presets"); // its reading says what it is for
     ASSERT_TRUE(exported.outcome.done()) << exported.outcome.message;
     ASSERT_EQ(exported.files,
               (std::vector{folder.path / "REVERB HALL 1 HALL.fxp", folder.path / "REVERB HALL 2 BIG HALL.fxp"}));
