@@ -79,9 +79,11 @@ std::optional<LibraryFile::Kind> libraryKindOf(const fs::path& path)
 }
 
 // A file's path from the Preset folder, '/' between names.
-std::string relativeOf(const fs::path& folder, const std::string& name)
+std::string relativeOf(const fs::path& folder, std::string_view name)
 {
-    return folder.empty() ? name : folder.generic_string() + '/' + name;
+    std::string relative = folder.empty() ? std::string() : folder.generic_string() + '/';
+    relative += name;
+    return relative;
 }
 
 LibraryFile describeLibraryFile(const fs::path& path, std::string name)
@@ -128,13 +130,18 @@ bool PresetLibrary::checkRoot(LibraryUpdate& update)
     const bool found = fs::is_directory(root_, error);
     if (found != found_ || !found) {
         update.startedOver = update.startedOver || found != found_ || !folders_.empty();
-        folders_.clear();
-        alike_.clear();
-        fileCount_ = 0;
+        clear();
         found_ = found;
     }
     update.folderFound = found;
     return found && !update.startedOver;
+}
+
+void PresetLibrary::clear()
+{
+    folders_.clear();
+    alike_.clear();
+    fileCount_ = 0;
 }
 
 LibraryUpdate PresetLibrary::scanAll(const fs::path& folder)
@@ -143,9 +150,7 @@ LibraryUpdate PresetLibrary::scanAll(const fs::path& folder)
     if (folder != root_) {
         update.startedOver = !folders_.empty() || found_;
         root_ = folder;
-        folders_.clear();
-        alike_.clear();
-        fileCount_ = 0;
+        clear();
         found_ = false;
     }
     checkRoot(update);
@@ -184,8 +189,9 @@ void PresetLibrary::list(const fs::path& relative, bool whole, LibraryUpdate& up
         return;
     }
     const bool known = folders_.contains(relative);
-    Folder& folder = folders_[relative];
-    Folder now;
+    Folder& folder = folders_.try_emplace(relative, &index_).first->second;
+    Folder now(&index_);
+    std::vector<std::pair<std::string, Stamp>> listed;
     LibraryFolderChange change;
     change.folder = relative;
     change.added = !known;
@@ -209,16 +215,18 @@ void PresetLibrary::list(const fs::path& relative, bool whole, LibraryUpdate& up
         if (before && !before->recent && before->size == stamp.size && before->modified == stamp.modified) {
             stamp.content = before->content;
         } else {
+            // Its content joins its group at the end of the look.
             LibraryFile file = describeLibraryFile(entry.path(), name);
             if (before && before->content)
                 leave(relativeOf(relative, name), *before->content);
-            stamp.content = file.content; // joins its group at the end of the look
             (before ? change.filesChanged : change.filesAdded).push_back(std::move(file));
         }
-        now.files.emplace_back(std::move(name), stamp);
+        listed.emplace_back(std::move(name), stamp);
     }
-    std::ranges::sort(now.files, {}, &Files::value_type::first);
-    now.files.shrink_to_fit();
+    std::ranges::sort(listed, {}, &decltype(listed)::value_type::first);
+    now.files.reserve(listed.size());
+    for (const auto& [name, stamp] : listed)
+        now.files.emplace_back(name, stamp);
     for (const auto& [name, stamp] : folder.files)
         if (!stampOf(now.files, name)) {
             change.filesRemoved.push_back(relative / name);
@@ -227,7 +235,7 @@ void PresetLibrary::list(const fs::path& relative, bool whole, LibraryUpdate& up
         }
     fileCount_ += now.files.size();
     fileCount_ -= folder.files.size();
-    const std::set<fs::path> before = std::move(folder.subfolders);
+    const Names before = std::move(folder.subfolders);
     folder = std::move(now);
     if (change.added || !change.filesAdded.empty() || !change.filesChanged.empty() || !change.filesRemoved.empty())
         update.changes.push_back(std::move(change));
@@ -235,7 +243,8 @@ void PresetLibrary::list(const fs::path& relative, bool whole, LibraryUpdate& up
     for (const fs::path& name : before)
         if (!folders_.at(relative).subfolders.contains(name))
             forget(relative / name, update);
-    for (const fs::path& name : std::set<fs::path>(folders_.at(relative).subfolders))
+    const Names& subfolders = folders_.at(relative).subfolders;
+    for (const fs::path& name : std::vector<fs::path>(subfolders.begin(), subfolders.end()))
         if (whole || !before.contains(name))
             list(relative / name, whole, update);
 }
@@ -245,7 +254,7 @@ void PresetLibrary::forget(const fs::path& relative, LibraryUpdate& update)
     const auto folder = folders_.find(relative);
     if (folder == folders_.end())
         return;
-    const std::set<fs::path> subfolders = folder->second.subfolders;
+    const std::vector<fs::path> subfolders(folder->second.subfolders.begin(), folder->second.subfolders.end());
     for (const fs::path& name : subfolders)
         forget(relative / name, update);
     for (const auto& [name, stamp] : folder->second.files)
@@ -264,9 +273,9 @@ std::size_t PresetLibrary::ContentHash::operator()(const Row& content) const
     return std::hash<std::string_view>()(std::string_view(reinterpret_cast<const char*>(content.data()), content.size()));
 }
 
-const PresetLibrary::Stamp* PresetLibrary::stampOf(const Files& files, const std::string& name)
+PresetLibrary::Stamp* PresetLibrary::stampOf(Files& files, std::string_view name)
 {
-    const auto it = std::ranges::lower_bound(files, name, {}, &Files::value_type::first);
+    const auto it = std::ranges::lower_bound(files, name, {}, [](const auto& file) { return std::string_view(file.first); });
     return it != files.end() && it->first == name ? &it->second : nullptr;
 }
 
@@ -275,13 +284,13 @@ std::pair<std::string, std::string> PresetLibrary::firstTwo(const Alike& alike)
     return {alike.empty() ? std::string() : std::string(alike[0]), alike.size() < 2 ? std::string() : std::string(alike[1])};
 }
 
-PresetLibrary::Alike& PresetLibrary::touch(const Row& content)
+std::pair<const Row, PresetLibrary::Alike>& PresetLibrary::touch(const Row& content)
 {
-    Alike& alike = alike_[content];
+    auto& group = *alike_.try_emplace(content).first;
     // A group new to this look holds only files of its changes, which carry their marks.
-    if (!alike.empty() && !touched_.contains(content))
-        touched_.emplace(content, firstTwo(alike));
-    return alike;
+    if (!group.second.empty() && !touched_.contains(content))
+        touched_.emplace(content, firstTwo(group.second));
+    return group;
 }
 
 namespace {
@@ -293,16 +302,17 @@ bool inReadingOrder(std::string_view a, std::string_view b)
 
 } // namespace
 
-void PresetLibrary::join(std::string relative, const Row& content)
+const Row& PresetLibrary::join(std::string relative, const Row& content)
 {
-    Alike& alike = touch(content);
+    auto& [key, alike] = touch(content);
     const auto at = std::upper_bound(alike.begin(), alike.end(), relative, inReadingOrder);
     alike.emplace(at, relative);
+    return key;
 }
 
 void PresetLibrary::leave(const std::string& relative, const Row& content)
 {
-    Alike& alike = touch(content);
+    Alike& alike = touch(content).second;
     const auto [from, to] = std::equal_range(alike.begin(), alike.end(), relative, inReadingOrder);
     alike.erase(from, to);
 }
@@ -316,11 +326,17 @@ void PresetLibrary::finish(LibraryUpdate& update)
     };
     // Joined only now, the groups lie together in memory rather than among what the look
     // reads and lets go again: their memory is left in one piece when the changes are gone.
-    for (const LibraryFolderChange& change : update.changes)
+    for (const LibraryFolderChange& change : update.changes) {
+        const auto folder = folders_.find(change.folder);
         for (const auto* files : {&change.filesAdded, &change.filesChanged})
-            for (const LibraryFile& file : *files)
-                if (file.content)
-                    join(relativeOf(change.folder, file.name), *file.content);
+            for (const LibraryFile& file : *files) {
+                if (!file.content)
+                    continue;
+                const Row& key = join(relativeOf(change.folder, file.name), *file.content);
+                if (Stamp* stamp = folder == folders_.end() ? nullptr : stampOf(folder->second.files, file.name))
+                    stamp->content = &key;
+            }
+    }
     std::unordered_set<std::string> listed; // the files among the changes
     for (LibraryFolderChange& change : update.changes)
         for (auto* files : {&change.filesAdded, &change.filesChanged})

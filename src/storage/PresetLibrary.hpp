@@ -80,7 +80,7 @@ private:
         // Written just before it was read: a rewrite within the same clock tick would keep
         // size and time, so the file is read again at the next look.
         bool recent = false;
-        std::optional<Row> content;
+        const Row* content = nullptr; // a loadable preset's 33 bytes: its group's key
     };
     // The presets holding the same 33 bytes, in the order names are read; each is marked
     // identical to the first other one.
@@ -89,27 +89,32 @@ private:
         std::size_t operator()(const Row& content) const;
     };
     // By name: one block a folder rather than one a file.
-    using Files = std::vector<std::pair<std::string, Stamp>>;
+    using Files = std::pmr::vector<std::pair<std::pmr::string, Stamp>>;
+    using Names = std::pmr::set<std::filesystem::path>;
     struct Folder {
+        explicit Folder(std::pmr::memory_resource* memory) : files(memory), subfolders(memory) {}
         Files files;
-        std::set<std::filesystem::path> subfolders; // by name
+        Names subfolders;
     };
-    static const Stamp* stampOf(const Files& files, const std::string& name);
+    static Stamp* stampOf(Files& files, std::string_view name);
     bool checkRoot(LibraryUpdate& update);
     void list(const std::filesystem::path& relative, bool whole, LibraryUpdate& update);
     void forget(const std::filesystem::path& relative, LibraryUpdate& update);
     void finish(LibraryUpdate& update);
-    void join(std::string relative, const Row& content);
+    const Row& join(std::string relative, const Row& content);
     void leave(const std::string& relative, const Row& content);
-    Alike& touch(const Row& content);
+    std::pair<const Row, Alike>& touch(const Row& content);
     static std::pair<std::string, std::string> firstTwo(const Alike& alike);
+    void clear();
 
     std::filesystem::path root_;
     bool found_ = false;
-    std::map<std::filesystem::path, Folder> folders_; // by relative path
-    std::size_t fileCount_ = 0;
-    // The groups, made after each look, lie in blocks of their own rather than in the gaps
+    // What stays from one look to the next lies in blocks of its own rather than in the gaps
     // the look's own reading leaves, which would keep that memory from going back.
+    std::pmr::unsynchronized_pool_resource index_;
+    std::pmr::map<std::filesystem::path, Folder> folders_{&index_}; // by relative path
+    std::size_t fileCount_ = 0;
+    // The groups are made after each look, in blocks of their own too.
     std::pmr::unsynchronized_pool_resource groups_;
     std::pmr::unordered_map<Row, Alike, ContentHash> alike_{&groups_}; // presets by content
     // The first two files of each group touched by this look, as they were before it.
