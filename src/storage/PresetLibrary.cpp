@@ -188,13 +188,14 @@ void PresetLibrary::list(const fs::path& relative, bool whole, LibraryUpdate& up
             forget(relative, update);
         return;
     }
-    const bool known = folders_.contains(relative);
-    Folder& folder = folders_.try_emplace(relative, &index_).first->second;
+    const auto [listedBefore, added] = folders_.try_emplace(relative, &index_);
+    const fs::path& key = listedBefore->first;
+    Folder& folder = listedBefore->second;
     Folder now(&index_);
     std::vector<std::pair<std::string, Stamp>> listed;
     LibraryFolderChange change;
     change.folder = relative;
-    change.added = !known;
+    change.added = added;
     const auto settledBefore = fs::file_time_type::clock::now() - std::chrono::seconds(2);
     for (const fs::directory_iterator end; !error && it != end; it.increment(error)) {
         std::error_code ignored;
@@ -218,7 +219,7 @@ void PresetLibrary::list(const fs::path& relative, bool whole, LibraryUpdate& up
             // Its content joins its group at the end of the look.
             LibraryFile file = describeLibraryFile(entry.path(), name);
             if (before && before->content)
-                leave(relativeOf(relative, name), *before->content);
+                leave(key, name, *before->content);
             (before ? change.filesChanged : change.filesAdded).push_back(std::move(file));
         }
         listed.emplace_back(std::move(name), stamp);
@@ -231,7 +232,7 @@ void PresetLibrary::list(const fs::path& relative, bool whole, LibraryUpdate& up
         if (!stampOf(now.files, name)) {
             change.filesRemoved.push_back(relative / name);
             if (stamp.content)
-                leave(relativeOf(relative, name), *stamp.content);
+                leave(key, name, *stamp.content);
         }
     fileCount_ += now.files.size();
     fileCount_ -= folder.files.size();
@@ -259,7 +260,7 @@ void PresetLibrary::forget(const fs::path& relative, LibraryUpdate& update)
         forget(relative / name, update);
     for (const auto& [name, stamp] : folder->second.files)
         if (stamp.content)
-            leave(relativeOf(relative, name), *stamp.content);
+            leave(folder->first, name, *stamp.content);
     fileCount_ -= folder->second.files.size();
     folders_.erase(relative);
     LibraryFolderChange change;
@@ -268,7 +269,7 @@ void PresetLibrary::forget(const fs::path& relative, LibraryUpdate& update)
     update.changes.push_back(std::move(change));
 }
 
-std::size_t PresetLibrary::ContentHash::operator()(const Row& content) const
+std::size_t PresetLibrary::ContentHash::operator()(const Row& content) const noexcept
 {
     return std::hash<std::string_view>()(std::string_view(reinterpret_cast<const char*>(content.data()), content.size()));
 }
@@ -281,7 +282,8 @@ PresetLibrary::Stamp* PresetLibrary::stampOf(Files& files, std::string_view name
 
 std::pair<std::string, std::string> PresetLibrary::firstTwo(const Alike& alike)
 {
-    return {alike.empty() ? std::string() : std::string(alike[0]), alike.size() < 2 ? std::string() : std::string(alike[1])};
+    return {alike.empty() ? std::string() : relativeOf(*alike[0].first, alike[0].second),
+            alike.size() < 2 ? std::string() : relativeOf(*alike[1].first, alike[1].second)};
 }
 
 std::pair<const Row, PresetLibrary::Alike>& PresetLibrary::touch(const Row& content)
@@ -293,28 +295,24 @@ std::pair<const Row, PresetLibrary::Alike>& PresetLibrary::touch(const Row& cont
     return group;
 }
 
-namespace {
-
-bool inReadingOrder(std::string_view a, std::string_view b)
-{
-    return compareLibraryNames(a, b) < 0;
-}
-
-} // namespace
-
-const Row& PresetLibrary::join(std::string relative, const Row& content)
+const Row& PresetLibrary::join(const fs::path& folder, std::string_view name, const Row& content)
 {
     auto& [key, alike] = touch(content);
-    const auto at = std::upper_bound(alike.begin(), alike.end(), relative, inReadingOrder);
-    alike.emplace(at, relative);
+    const auto at = std::upper_bound(alike.begin(), alike.end(), relativeOf(folder, name),
+                                     [](const std::string& relative, const Member& member) {
+                                         return compareLibraryNames(relative, relativeOf(*member.first, member.second)) < 0;
+                                     });
+    alike.emplace(at, &folder, name);
     return key;
 }
 
-void PresetLibrary::leave(const std::string& relative, const Row& content)
+void PresetLibrary::leave(const fs::path& folder, std::string_view name, const Row& content)
 {
     Alike& alike = touch(content).second;
-    const auto [from, to] = std::equal_range(alike.begin(), alike.end(), relative, inReadingOrder);
-    alike.erase(from, to);
+    std::erase_if(alike, [&](const Member& member) { return member.first == &folder && member.second == name; });
+    // A group made in this look and left again goes now; one from before goes at the look's end.
+    if (alike.empty() && !touched_.contains(content))
+        alike_.erase(alike_.find(content));
 }
 
 void PresetLibrary::finish(LibraryUpdate& update)
@@ -326,15 +324,21 @@ void PresetLibrary::finish(LibraryUpdate& update)
     };
     // Joined only now, the groups lie together in memory rather than among what the look
     // reads and lets go again: their memory is left in one piece when the changes are gone.
+    // Only files still listed join: a folder looked at twice in one look may have lost some
+    // on the way, and a file read twice joins by its last reading.
     for (const LibraryFolderChange& change : update.changes) {
         const auto folder = folders_.find(change.folder);
+        if (folder == folders_.end())
+            continue;
         for (const auto* files : {&change.filesAdded, &change.filesChanged})
             for (const LibraryFile& file : *files) {
-                if (!file.content)
+                Stamp* stamp = stampOf(folder->second.files, file.name);
+                if (!stamp)
                     continue;
-                const Row& key = join(relativeOf(change.folder, file.name), *file.content);
-                if (Stamp* stamp = folder == folders_.end() ? nullptr : stampOf(folder->second.files, file.name))
-                    stamp->content = &key;
+                if (stamp->content)
+                    leave(folder->first, file.name, *std::exchange(stamp->content, nullptr));
+                if (file.content)
+                    stamp->content = &join(folder->first, file.name, *file.content);
             }
     }
     std::unordered_set<std::string> listed; // the files among the changes
@@ -342,8 +346,9 @@ void PresetLibrary::finish(LibraryUpdate& update)
         for (auto* files : {&change.filesAdded, &change.filesChanged})
             for (LibraryFile& file : *files) {
                 const std::string& relative = *listed.insert(relativeOf(change.folder, file.name)).first;
-                if (file.content) {
-                    const auto [first, second] = firstTwo(alike_.at(*file.content));
+                const auto group = file.content ? alike_.find(*file.content) : alike_.end();
+                if (group != alike_.end()) {
+                    const auto [first, second] = firstTwo(group->second);
                     file.identical = identicalOf(relative, first, second);
                 }
             }
@@ -352,10 +357,11 @@ void PresetLibrary::finish(LibraryUpdate& update)
         const Alike& alike = group->second;
         const auto [first, second] = firstTwo(alike);
         if (first != before.first || second != before.second)
-            for (const std::string_view file : alike)
-                if (!listed.contains(std::string(file)) &&
+            for (const Member& member : alike)
+                if (const std::string file = relativeOf(*member.first, member.second);
+                    !listed.contains(file) &&
                     identicalOf(file, first, second) != identicalOf(file, before.first, before.second))
-                    update.identicalChanged.push_back({std::string(file), identicalOf(file, first, second)});
+                    update.identicalChanged.push_back({file, identicalOf(file, first, second)});
         if (alike.empty())
             alike_.erase(group);
     }

@@ -82,11 +82,15 @@ private:
         bool recent = false;
         const Row* content = nullptr; // a loadable preset's 33 bytes: its group's key
     };
+    // A file of a group: its folder's key in folders_, which lasts as long as the file is
+    // listed, and its name.
+    using Member = std::pair<const std::filesystem::path*, std::pmr::string>;
     // The presets holding the same 33 bytes, in the order names are read; each is marked
     // identical to the first other one.
-    using Alike = std::pmr::vector<std::pmr::string>;
+    using Alike = std::pmr::vector<Member>;
     struct ContentHash {
-        std::size_t operator()(const Row& content) const;
+        // Cheap and sure not to throw: the groups need not keep it.
+        std::size_t operator()(const Row& content) const noexcept;
     };
     // By name: one block a folder rather than one a file.
     using Files = std::pmr::vector<std::pair<std::pmr::string, Stamp>>;
@@ -101,8 +105,8 @@ private:
     void list(const std::filesystem::path& relative, bool whole, LibraryUpdate& update);
     void forget(const std::filesystem::path& relative, LibraryUpdate& update);
     void finish(LibraryUpdate& update);
-    const Row& join(std::string relative, const Row& content);
-    void leave(const std::string& relative, const Row& content);
+    const Row& join(const std::filesystem::path& folder, std::string_view name, const Row& content);
+    void leave(const std::filesystem::path& folder, std::string_view name, const Row& content);
     std::pair<const Row, Alike>& touch(const Row& content);
     static std::pair<std::string, std::string> firstTwo(const Alike& alike);
     void clear();
