@@ -408,17 +408,16 @@ std::pair<int, int> LibraryTree::range(const LibraryEntry& parent, bool folder) 
     return folder ? std::pair(0, at) : std::pair(at, static_cast<int>(entries.size()));
 }
 
-int LibraryTree::rowFor(const LibraryEntry& parent, const fs::path& name, bool folder) const
+int LibraryTree::rowFor(const LibraryEntry& parent, std::string_view name, bool folder) const
 {
     const auto [low, high] = range(parent, folder);
     const auto& entries = parent.entries;
-    const std::string& wanted = name.native();
     // New entries mostly come in order: the end is the first place to try.
-    if (high > low && compareLibraryNames(entries[high - 1]->name.native(), wanted) <= 0)
+    if (high > low && compareLibraryNames(entries[high - 1]->name, name) <= 0)
         return high;
-    return static_cast<int>(std::upper_bound(entries.begin() + low, entries.begin() + high, wanted,
-                                             [](const std::string& name, const auto& entry) {
-                                                 return compareLibraryNames(name, entry->name.native()) < 0;
+    return static_cast<int>(std::upper_bound(entries.begin() + low, entries.begin() + high, name,
+                                             [](std::string_view wanted, const auto& entry) {
+                                                 return compareLibraryNames(wanted, entry->name) < 0;
                                              }) -
                             entries.begin());
 }
@@ -427,17 +426,17 @@ LibraryEntry* LibraryTree::find(const fs::path& relative, bool folder)
 {
     LibraryEntry* at = &root_;
     for (auto part = relative.begin(); at && part != relative.end(); ++part)
-        at = child(*at, *part, folder || std::next(part) != relative.end());
+        at = child(*at, part->native(), folder || std::next(part) != relative.end());
     return at;
 }
 
-LibraryEntry* LibraryTree::child(LibraryEntry& parent, const fs::path& name, bool folder)
+LibraryEntry* LibraryTree::child(LibraryEntry& parent, std::string_view name, bool folder)
 {
     const auto [low, high] = range(parent, folder);
     const auto& entries = parent.entries;
-    const auto it = std::lower_bound(entries.begin() + low, entries.begin() + high, name.native(),
-                                     [](const auto& entry, const std::string& wanted) {
-                                         return compareLibraryNames(entry->name.native(), wanted) < 0;
+    const auto it = std::lower_bound(entries.begin() + low, entries.begin() + high, name,
+                                     [](const auto& entry, std::string_view wanted) {
+                                         return compareLibraryNames(entry->name, wanted) < 0;
                                      });
     return it != entries.begin() + high && (*it)->name == name ? it->get() : nullptr;
 }

@@ -125,20 +125,21 @@ private:
     std::map<Row, std::pair<std::string, std::string>> touched_;
 };
 
-// One entry of the library as shown: a folder or a file.
+// One entry of the library as shown: a folder or a file. Small fields last, the flags in
+// bits: an entry fits a smaller block of the heap.
 struct LibraryEntry {
     LibraryEntry* parent = nullptr;
-    std::filesystem::path name; // as on disk
-    int row = 0; // among its parent's entries
-    bool folder = false;
-    bool folded = false; // a folder the user closed
-    LibraryFile::Kind kind = LibraryFile::Kind::Preset;
-    LibraryFile::Status status = LibraryFile::Status::Loadable;
-    int8_t effect = -1;
+    std::string name; // one name as on disk: a path would hold a list of its parts
     // What is wrong with a file that cannot be loaded, or the preset (relative) a loadable
     // one is identical to: one text a file, as a list of 50,000 files holds one entry each.
     std::string note;
     std::vector<std::unique_ptr<LibraryEntry>> entries; // subfolders, then files, each in name order
+    int row = 0; // among its parent's entries
+    bool folder : 1 = false;
+    bool folded : 1 = false; // a folder the user closed
+    LibraryFile::Kind kind = LibraryFile::Kind::Preset;
+    LibraryFile::Status status = LibraryFile::Status::Loadable;
+    int8_t effect = -1;
 
     std::filesystem::path relative() const;
     void describe(const LibraryFile& file);
@@ -153,9 +154,9 @@ public:
     const LibraryEntry& root() const { return root_; }
     std::size_t fileCount() const { return fileCount_; }
     LibraryEntry* find(const std::filesystem::path& relative, bool folder);
-    LibraryEntry* child(LibraryEntry& parent, const std::filesystem::path& name, bool folder);
+    LibraryEntry* child(LibraryEntry& parent, std::string_view name, bool folder);
     // Where an entry of this name goes among the parent's entries.
-    int rowFor(const LibraryEntry& parent, const std::filesystem::path& name, bool folder) const;
+    int rowFor(const LibraryEntry& parent, std::string_view name, bool folder) const;
     LibraryEntry& insert(LibraryEntry& parent, int row, std::unique_ptr<LibraryEntry> entry);
     // Rows to the end of the parent's entries.
     void append(LibraryEntry& parent, std::vector<std::unique_ptr<LibraryEntry>> entries);
