@@ -79,9 +79,11 @@ std::optional<LibraryFile::Kind> libraryKindOf(const fs::path& path)
 }
 
 // A file's path from the Preset folder, '/' between names.
-std::string relativeOf(const fs::path& folder, const std::string& name)
+std::string relativeOf(const fs::path& folder, std::string_view name)
 {
-    return folder.empty() ? name : folder.generic_string() + '/' + name;
+    std::string relative = folder.empty() ? std::string() : folder.generic_string() + '/';
+    relative += name;
+    return relative;
 }
 
 LibraryFile describeLibraryFile(const fs::path& path, std::string name)
@@ -128,13 +130,18 @@ bool PresetLibrary::checkRoot(LibraryUpdate& update)
     const bool found = fs::is_directory(root_, error);
     if (found != found_ || !found) {
         update.startedOver = update.startedOver || found != found_ || !folders_.empty();
-        folders_.clear();
-        alike_.clear();
-        fileCount_ = 0;
+        clear();
         found_ = found;
     }
     update.folderFound = found;
     return found && !update.startedOver;
+}
+
+void PresetLibrary::clear()
+{
+    folders_.clear();
+    alike_.clear();
+    fileCount_ = 0;
 }
 
 LibraryUpdate PresetLibrary::scanAll(const fs::path& folder)
@@ -143,9 +150,7 @@ LibraryUpdate PresetLibrary::scanAll(const fs::path& folder)
     if (folder != root_) {
         update.startedOver = !folders_.empty() || found_;
         root_ = folder;
-        folders_.clear();
-        alike_.clear();
-        fileCount_ = 0;
+        clear();
         found_ = false;
     }
     checkRoot(update);
@@ -183,12 +188,14 @@ void PresetLibrary::list(const fs::path& relative, bool whole, LibraryUpdate& up
             forget(relative, update);
         return;
     }
-    const bool known = folders_.contains(relative);
-    Folder& folder = folders_[relative];
-    Folder now;
+    const auto [listedBefore, added] = folders_.try_emplace(relative, &index_);
+    const fs::path& key = listedBefore->first;
+    Folder& folder = listedBefore->second;
+    Folder now(&index_);
+    std::vector<std::pair<std::string, Stamp>> listed;
     LibraryFolderChange change;
     change.folder = relative;
-    change.added = !known;
+    change.added = added;
     const auto settledBefore = fs::file_time_type::clock::now() - std::chrono::seconds(2);
     for (const fs::directory_iterator end; !error && it != end; it.increment(error)) {
         std::error_code ignored;
@@ -209,25 +216,27 @@ void PresetLibrary::list(const fs::path& relative, bool whole, LibraryUpdate& up
         if (before && !before->recent && before->size == stamp.size && before->modified == stamp.modified) {
             stamp.content = before->content;
         } else {
+            // Its content joins its group at the end of the look.
             LibraryFile file = describeLibraryFile(entry.path(), name);
             if (before && before->content)
-                leave(relativeOf(relative, name), *before->content);
-            stamp.content = file.content; // joins its group at the end of the look
+                leave(key, name, *before->content);
             (before ? change.filesChanged : change.filesAdded).push_back(std::move(file));
         }
-        now.files.emplace_back(std::move(name), stamp);
+        listed.emplace_back(std::move(name), stamp);
     }
-    std::ranges::sort(now.files, {}, &Files::value_type::first);
-    now.files.shrink_to_fit();
+    std::ranges::sort(listed, {}, &decltype(listed)::value_type::first);
+    now.files.reserve(listed.size());
+    for (const auto& [name, stamp] : listed)
+        now.files.emplace_back(name, stamp);
     for (const auto& [name, stamp] : folder.files)
         if (!stampOf(now.files, name)) {
             change.filesRemoved.push_back(relative / name);
             if (stamp.content)
-                leave(relativeOf(relative, name), *stamp.content);
+                leave(key, name, *stamp.content);
         }
     fileCount_ += now.files.size();
     fileCount_ -= folder.files.size();
-    const std::set<fs::path> before = std::move(folder.subfolders);
+    const Names before = std::move(folder.subfolders);
     folder = std::move(now);
     if (change.added || !change.filesAdded.empty() || !change.filesChanged.empty() || !change.filesRemoved.empty())
         update.changes.push_back(std::move(change));
@@ -235,7 +244,8 @@ void PresetLibrary::list(const fs::path& relative, bool whole, LibraryUpdate& up
     for (const fs::path& name : before)
         if (!folders_.at(relative).subfolders.contains(name))
             forget(relative / name, update);
-    for (const fs::path& name : std::set<fs::path>(folders_.at(relative).subfolders))
+    const Names& subfolders = folders_.at(relative).subfolders;
+    for (const fs::path& name : std::vector<fs::path>(subfolders.begin(), subfolders.end()))
         if (whole || !before.contains(name))
             list(relative / name, whole, update);
 }
@@ -245,12 +255,12 @@ void PresetLibrary::forget(const fs::path& relative, LibraryUpdate& update)
     const auto folder = folders_.find(relative);
     if (folder == folders_.end())
         return;
-    const std::set<fs::path> subfolders = folder->second.subfolders;
+    const std::vector<fs::path> subfolders(folder->second.subfolders.begin(), folder->second.subfolders.end());
     for (const fs::path& name : subfolders)
         forget(relative / name, update);
     for (const auto& [name, stamp] : folder->second.files)
         if (stamp.content)
-            leave(relativeOf(relative, name), *stamp.content);
+            leave(folder->first, name, *stamp.content);
     fileCount_ -= folder->second.files.size();
     folders_.erase(relative);
     LibraryFolderChange change;
@@ -259,52 +269,50 @@ void PresetLibrary::forget(const fs::path& relative, LibraryUpdate& update)
     update.changes.push_back(std::move(change));
 }
 
-std::size_t PresetLibrary::ContentHash::operator()(const Row& content) const
+std::size_t PresetLibrary::ContentHash::operator()(const Row& content) const noexcept
 {
     return std::hash<std::string_view>()(std::string_view(reinterpret_cast<const char*>(content.data()), content.size()));
 }
 
-const PresetLibrary::Stamp* PresetLibrary::stampOf(const Files& files, const std::string& name)
+PresetLibrary::Stamp* PresetLibrary::stampOf(Files& files, std::string_view name)
 {
-    const auto it = std::ranges::lower_bound(files, name, {}, &Files::value_type::first);
+    const auto it = std::ranges::lower_bound(files, name, {}, [](const auto& file) { return std::string_view(file.first); });
     return it != files.end() && it->first == name ? &it->second : nullptr;
 }
 
 std::pair<std::string, std::string> PresetLibrary::firstTwo(const Alike& alike)
 {
-    return {alike.empty() ? std::string() : std::string(alike[0]), alike.size() < 2 ? std::string() : std::string(alike[1])};
+    return {alike.empty() ? std::string() : relativeOf(*alike[0].first, alike[0].second),
+            alike.size() < 2 ? std::string() : relativeOf(*alike[1].first, alike[1].second)};
 }
 
-PresetLibrary::Alike& PresetLibrary::touch(const Row& content)
+std::pair<const Row, PresetLibrary::Alike>& PresetLibrary::touch(const Row& content)
 {
-    Alike& alike = alike_[content];
+    auto& group = *alike_.try_emplace(content).first;
     // A group new to this look holds only files of its changes, which carry their marks.
-    if (!alike.empty() && !touched_.contains(content))
-        touched_.emplace(content, firstTwo(alike));
-    return alike;
+    if (!group.second.empty() && !touched_.contains(content))
+        touched_.emplace(content, firstTwo(group.second));
+    return group;
 }
 
-namespace {
-
-bool inReadingOrder(std::string_view a, std::string_view b)
+const Row& PresetLibrary::join(const fs::path& folder, std::string_view name, const Row& content)
 {
-    return compareLibraryNames(a, b) < 0;
+    auto& [key, alike] = touch(content);
+    const auto at = std::upper_bound(alike.begin(), alike.end(), relativeOf(folder, name),
+                                     [](const std::string& relative, const Member& member) {
+                                         return compareLibraryNames(relative, relativeOf(*member.first, member.second)) < 0;
+                                     });
+    alike.emplace(at, &folder, name);
+    return key;
 }
 
-} // namespace
-
-void PresetLibrary::join(std::string relative, const Row& content)
+void PresetLibrary::leave(const fs::path& folder, std::string_view name, const Row& content)
 {
-    Alike& alike = touch(content);
-    const auto at = std::upper_bound(alike.begin(), alike.end(), relative, inReadingOrder);
-    alike.emplace(at, relative);
-}
-
-void PresetLibrary::leave(const std::string& relative, const Row& content)
-{
-    Alike& alike = touch(content);
-    const auto [from, to] = std::equal_range(alike.begin(), alike.end(), relative, inReadingOrder);
-    alike.erase(from, to);
+    Alike& alike = touch(content).second;
+    std::erase_if(alike, [&](const Member& member) { return member.first == &folder && member.second == name; });
+    // A group made in this look and left again goes now; one from before goes at the look's end.
+    if (alike.empty() && !touched_.contains(content))
+        alike_.erase(alike_.find(content));
 }
 
 void PresetLibrary::finish(LibraryUpdate& update)
@@ -316,18 +324,31 @@ void PresetLibrary::finish(LibraryUpdate& update)
     };
     // Joined only now, the groups lie together in memory rather than among what the look
     // reads and lets go again: their memory is left in one piece when the changes are gone.
-    for (const LibraryFolderChange& change : update.changes)
+    // Only files still listed join: a folder looked at twice in one look may have lost some
+    // on the way, and a file read twice joins by its last reading.
+    for (const LibraryFolderChange& change : update.changes) {
+        const auto folder = folders_.find(change.folder);
+        if (folder == folders_.end())
+            continue;
         for (const auto* files : {&change.filesAdded, &change.filesChanged})
-            for (const LibraryFile& file : *files)
+            for (const LibraryFile& file : *files) {
+                Stamp* stamp = stampOf(folder->second.files, file.name);
+                if (!stamp)
+                    continue;
+                if (stamp->content)
+                    leave(folder->first, file.name, *std::exchange(stamp->content, nullptr));
                 if (file.content)
-                    join(relativeOf(change.folder, file.name), *file.content);
+                    stamp->content = &join(folder->first, file.name, *file.content);
+            }
+    }
     std::unordered_set<std::string> listed; // the files among the changes
     for (LibraryFolderChange& change : update.changes)
         for (auto* files : {&change.filesAdded, &change.filesChanged})
             for (LibraryFile& file : *files) {
                 const std::string& relative = *listed.insert(relativeOf(change.folder, file.name)).first;
-                if (file.content) {
-                    const auto [first, second] = firstTwo(alike_.at(*file.content));
+                const auto group = file.content ? alike_.find(*file.content) : alike_.end();
+                if (group != alike_.end()) {
+                    const auto [first, second] = firstTwo(group->second);
                     file.identical = identicalOf(relative, first, second);
                 }
             }
@@ -336,10 +357,11 @@ void PresetLibrary::finish(LibraryUpdate& update)
         const Alike& alike = group->second;
         const auto [first, second] = firstTwo(alike);
         if (first != before.first || second != before.second)
-            for (const std::string_view file : alike)
-                if (!listed.contains(std::string(file)) &&
+            for (const Member& member : alike)
+                if (const std::string file = relativeOf(*member.first, member.second);
+                    !listed.contains(file) &&
                     identicalOf(file, first, second) != identicalOf(file, before.first, before.second))
-                    update.identicalChanged.push_back({std::string(file), identicalOf(file, first, second)});
+                    update.identicalChanged.push_back({file, identicalOf(file, first, second)});
         if (alike.empty())
             alike_.erase(group);
     }
@@ -386,17 +408,16 @@ std::pair<int, int> LibraryTree::range(const LibraryEntry& parent, bool folder) 
     return folder ? std::pair(0, at) : std::pair(at, static_cast<int>(entries.size()));
 }
 
-int LibraryTree::rowFor(const LibraryEntry& parent, const fs::path& name, bool folder) const
+int LibraryTree::rowFor(const LibraryEntry& parent, std::string_view name, bool folder) const
 {
     const auto [low, high] = range(parent, folder);
     const auto& entries = parent.entries;
-    const std::string& wanted = name.native();
     // New entries mostly come in order: the end is the first place to try.
-    if (high > low && compareLibraryNames(entries[high - 1]->name.native(), wanted) <= 0)
+    if (high > low && compareLibraryNames(entries[high - 1]->name, name) <= 0)
         return high;
-    return static_cast<int>(std::upper_bound(entries.begin() + low, entries.begin() + high, wanted,
-                                             [](const std::string& name, const auto& entry) {
-                                                 return compareLibraryNames(name, entry->name.native()) < 0;
+    return static_cast<int>(std::upper_bound(entries.begin() + low, entries.begin() + high, name,
+                                             [](std::string_view wanted, const auto& entry) {
+                                                 return compareLibraryNames(wanted, entry->name) < 0;
                                              }) -
                             entries.begin());
 }
@@ -405,17 +426,17 @@ LibraryEntry* LibraryTree::find(const fs::path& relative, bool folder)
 {
     LibraryEntry* at = &root_;
     for (auto part = relative.begin(); at && part != relative.end(); ++part)
-        at = child(*at, *part, folder || std::next(part) != relative.end());
+        at = child(*at, part->native(), folder || std::next(part) != relative.end());
     return at;
 }
 
-LibraryEntry* LibraryTree::child(LibraryEntry& parent, const fs::path& name, bool folder)
+LibraryEntry* LibraryTree::child(LibraryEntry& parent, std::string_view name, bool folder)
 {
     const auto [low, high] = range(parent, folder);
     const auto& entries = parent.entries;
-    const auto it = std::lower_bound(entries.begin() + low, entries.begin() + high, name.native(),
-                                     [](const auto& entry, const std::string& wanted) {
-                                         return compareLibraryNames(entry->name.native(), wanted) < 0;
+    const auto it = std::lower_bound(entries.begin() + low, entries.begin() + high, name,
+                                     [](const auto& entry, std::string_view wanted) {
+                                         return compareLibraryNames(entry->name, wanted) < 0;
                                      });
     return it != entries.begin() + high && (*it)->name == name ? it->get() : nullptr;
 }

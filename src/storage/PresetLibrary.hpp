@@ -80,56 +80,66 @@ private:
         // Written just before it was read: a rewrite within the same clock tick would keep
         // size and time, so the file is read again at the next look.
         bool recent = false;
-        std::optional<Row> content;
+        const Row* content = nullptr; // a loadable preset's 33 bytes: its group's key
     };
+    // A file of a group: its folder's key in folders_, which lasts as long as the file is
+    // listed, and its name.
+    using Member = std::pair<const std::filesystem::path*, std::pmr::string>;
     // The presets holding the same 33 bytes, in the order names are read; each is marked
     // identical to the first other one.
-    using Alike = std::pmr::vector<std::pmr::string>;
+    using Alike = std::pmr::vector<Member>;
     struct ContentHash {
-        std::size_t operator()(const Row& content) const;
+        // Cheap and sure not to throw: the groups need not keep it.
+        std::size_t operator()(const Row& content) const noexcept;
     };
     // By name: one block a folder rather than one a file.
-    using Files = std::vector<std::pair<std::string, Stamp>>;
+    using Files = std::pmr::vector<std::pair<std::pmr::string, Stamp>>;
+    using Names = std::pmr::set<std::filesystem::path>;
     struct Folder {
+        explicit Folder(std::pmr::memory_resource* memory) : files(memory), subfolders(memory) {}
         Files files;
-        std::set<std::filesystem::path> subfolders; // by name
+        Names subfolders;
     };
-    static const Stamp* stampOf(const Files& files, const std::string& name);
+    static Stamp* stampOf(Files& files, std::string_view name);
     bool checkRoot(LibraryUpdate& update);
     void list(const std::filesystem::path& relative, bool whole, LibraryUpdate& update);
     void forget(const std::filesystem::path& relative, LibraryUpdate& update);
     void finish(LibraryUpdate& update);
-    void join(std::string relative, const Row& content);
-    void leave(const std::string& relative, const Row& content);
-    Alike& touch(const Row& content);
+    const Row& join(const std::filesystem::path& folder, std::string_view name, const Row& content);
+    void leave(const std::filesystem::path& folder, std::string_view name, const Row& content);
+    std::pair<const Row, Alike>& touch(const Row& content);
     static std::pair<std::string, std::string> firstTwo(const Alike& alike);
+    void clear();
 
     std::filesystem::path root_;
     bool found_ = false;
-    std::map<std::filesystem::path, Folder> folders_; // by relative path
-    std::size_t fileCount_ = 0;
-    // The groups, made after each look, lie in blocks of their own rather than in the gaps
+    // What stays from one look to the next lies in blocks of its own rather than in the gaps
     // the look's own reading leaves, which would keep that memory from going back.
+    std::pmr::unsynchronized_pool_resource index_;
+    std::pmr::map<std::filesystem::path, Folder> folders_{&index_}; // by relative path
+    std::size_t fileCount_ = 0;
+    // The groups are made after each look, in blocks of their own too.
     std::pmr::unsynchronized_pool_resource groups_;
     std::pmr::unordered_map<Row, Alike, ContentHash> alike_{&groups_}; // presets by content
     // The first two files of each group touched by this look, as they were before it.
     std::map<Row, std::pair<std::string, std::string>> touched_;
 };
 
-// One entry of the library as shown: a folder or a file.
+// One entry of the library as shown: a folder or a file. Small fields last, the flags in
+// bits: an entry fits a smaller block of the heap.
 struct LibraryEntry {
     LibraryEntry* parent = nullptr;
-    std::filesystem::path name; // as on disk
-    int row = 0; // among its parent's entries
-    bool folder = false;
-    bool folded = false; // a folder the user closed
-    LibraryFile::Kind kind = LibraryFile::Kind::Preset;
-    LibraryFile::Status status = LibraryFile::Status::Loadable;
-    int8_t effect = -1;
+    std::string name; // one name as on disk: a path would hold a list of its parts
     // What is wrong with a file that cannot be loaded, or the preset (relative) a loadable
     // one is identical to: one text a file, as a list of 50,000 files holds one entry each.
     std::string note;
     std::vector<std::unique_ptr<LibraryEntry>> entries; // subfolders, then files, each in name order
+    int row = 0; // among its parent's entries
+    bool folder : 1 = false;
+    bool folded : 1 = false; // a folder the user closed
+    LibraryFile::Kind kind = LibraryFile::Kind::Preset;
+    LibraryFile::Status status = LibraryFile::Status::Loadable;
+    int8_t effect = -1;
 
     std::filesystem::path relative() const;
     void describe(const LibraryFile& file);
@@ -144,9 +154,9 @@ public:
     const LibraryEntry& root() const { return root_; }
     std::size_t fileCount() const { return fileCount_; }
     LibraryEntry* find(const std::filesystem::path& relative, bool folder);
-    LibraryEntry* child(LibraryEntry& parent, const std::filesystem::path& name, bool folder);
+    LibraryEntry* child(LibraryEntry& parent, std::string_view name, bool folder);
     // Where an entry of this name goes among the parent's entries.
-    int rowFor(const LibraryEntry& parent, const std::filesystem::path& name, bool folder) const;
+    int rowFor(const LibraryEntry& parent, std::string_view name, bool folder) const;
     LibraryEntry& insert(LibraryEntry& parent, int row, std::unique_ptr<LibraryEntry> entry);
     // Rows to the end of the parent's entries.
     void append(LibraryEntry& parent, std::vector<std::unique_ptr<LibraryEntry>> entries);

@@ -181,6 +181,14 @@ TEST(PresetLibraryListing, MarksPresetsOfTheSameBytesAsTheyChange)
     EXPECT_EQ(identicalOf(library.rescanFolders({""})), (Marks{{"Sub/e.fxp", "*Sub/f.fxp"}, {"Sub/f.fxp", "*Sub/e.fxp"}}));
     fs::remove_all(root / "Sub");
     EXPECT_EQ(identicalOf(library.rescanFolders({""})), Marks{});
+    // A folder new to a look that names it too is read twice, its young files with it: twins
+    // still, each marked with the other.
+    fs::create_directories(root / "New");
+    for (const char* name : {"g.fxp", "h.fxp"}) {
+        writeBytes(root / "New" / name, preset(4));
+        fs::last_write_time(root / "New" / name, fs::file_time_type::clock::now() + std::chrono::hours(1));
+    }
+    EXPECT_EQ(identicalOf(library.rescanFolders({"", "New"})), (Marks{{"New/g.fxp", "New/h.fxp"}, {"New/h.fxp", "New/g.fxp"}}));
 }
 
 } // namespace

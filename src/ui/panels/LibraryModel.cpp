@@ -91,7 +91,7 @@ LibraryEntry& LibraryModel::folder(const fs::path& relative)
     LibraryEntry& parent = folder(relative.parent_path());
     auto entry = std::make_unique<LibraryEntry>();
     entry->folder = true;
-    entry->name = relative.filename();
+    entry->name = relative.filename().string();
     const int row = tree_.rowFor(parent, entry->name, true);
     beginInsertRows(indexOf(parent), row, row);
     LibraryEntry& made = tree_.insert(parent, row, std::move(entry));
@@ -157,7 +157,7 @@ void LibraryModel::apply(LibraryFolderChange& change, std::size_t most)
         entry->describe(file);
         const int row = tree_.rowFor(parent, entry->name, false);
         if (row == static_cast<int>(parent.entries.size()) &&
-            (atEnd.empty() || compareLibraryNames(atEnd.back()->name.native(), entry->name.native()) <= 0)) {
+            (atEnd.empty() || compareLibraryNames(atEnd.back()->name, entry->name) <= 0)) {
             atEnd.push_back(std::move(entry));
             continue;
         }

@@ -175,6 +175,11 @@ PresetLibraryPanel::PresetLibraryPanel(std::function<fs::path()> folder, std::fu
     : QDockWidget(QStringLiteral("Preset Library"), parent), folder_(std::move(folder)), load_(std::move(load)),
       library_(std::make_unique<PresetLibrary>()), model_(new LibraryModel(this)), filter_(new LibraryFilter(model_, this))
 {
+#ifdef __GLIBC__
+    // One heap for all threads: the gaps a listing's thread leaves in a heap of its own
+    // would stay, while the window's thread fills them when they are shared.
+    mallopt(M_ARENA_MAX, 1);
+#endif
     setObjectName(QStringLiteral("PresetLibrary"));
     setAllowedAreas(Qt::LeftDockWidgetArea | Qt::RightDockWidgetArea);
 
@@ -458,8 +463,8 @@ void PresetLibraryPanel::finishUpdate()
 {
     showMessage();
 #ifdef __GLIBC__
-    // A large listing's data, made on the listing's thread, goes back to the system rather
-    // than stay with that thread's heap.
+    // What a large listing read and let go goes back to the system rather than stay with
+    // the heap.
     if (std::exchange(largeUpdate_, false))
         malloc_trim(0);
 #endif
