@@ -309,5 +309,6 @@ BENCHMARK(BM_LibrarySearchAsYouType)->Iterations(1)->Unit(benchmark::kMillisecon
 
 int main(int argc, char** argv)
 {
+    qrv::ui::shareOneHeap(); // as the editor does at its start
     return qrv::bench::runWindowBenchmarks(argc, argv);
 }

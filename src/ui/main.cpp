@@ -3,6 +3,7 @@
 #include "ui/windows/AppWindows.hpp"
 #include "ui/EditorCommandLine.hpp"
 #include "ui/panels/FollowUnitControls.hpp"
+#include "ui/panels/PresetLibraryPanel.hpp"
 #include "ui/QtHost.hpp"
 #include "ui/SessionControls.hpp"
 
@@ -67,6 +68,7 @@ int main(int argc, char* argv[])
         return 1;
     }
 
+    qrv::ui::shareOneHeap();
     QApplication app(argc, argv); // takes Qt's own options out of the arguments
     EditorCommandLine commandLine;
     const auto options = commandLine.parse(QCoreApplication::arguments());

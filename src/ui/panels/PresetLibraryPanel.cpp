@@ -175,11 +175,6 @@ PresetLibraryPanel::PresetLibraryPanel(std::function<fs::path()> folder, std::fu
     : QDockWidget(QStringLiteral("Preset Library"), parent), folder_(std::move(folder)), load_(std::move(load)),
       library_(std::make_unique<PresetLibrary>()), model_(new LibraryModel(this)), filter_(new LibraryFilter(model_, this))
 {
-#ifdef __GLIBC__
-    // One heap for all threads: the gaps a listing's thread leaves in a heap of its own
-    // would stay, while the window's thread fills them when they are shared.
-    mallopt(M_ARENA_MAX, 1);
-#endif
     setObjectName(QStringLiteral("PresetLibrary"));
     setAllowedAreas(Qt::LeftDockWidgetArea | Qt::RightDockWidgetArea);
 
@@ -642,6 +637,13 @@ void PanelTree::focusInEvent(QFocusEvent* event)
         selectionModel()->setCurrentIndex(QModelIndex(), QItemSelectionModel::NoUpdate);
         selectionModel()->setCurrentIndex(current, QItemSelectionModel::NoUpdate);
     });
+}
+
+void shareOneHeap()
+{
+#ifdef __GLIBC__
+    mallopt(M_ARENA_MAX, 1);
+#endif
 }
 
 void tellFromPanel(QWidget* panel, const QString& text)

@@ -113,6 +113,9 @@ public:
 protected:
     void focusInEvent(QFocusEvent* event) override;
 };
+// One heap for all threads, set before any starts: the gaps a Library listing's thread
+// would leave in a heap of its own stay, while the window's thread fills them when shared.
+void shareOneHeap();
 // Says what a panel's key did, or why not: in the window's status bar for a while, and to
 // a screen reader, once while the same text still shows.
 void tellFromPanel(QWidget* panel, const QString& text);
