@@ -5,6 +5,7 @@
 
 #include "editor/Catalogue.hpp"
 #include "storage/FileCodec.hpp"
+#include "ui/pages/Accessible.hpp"
 #include "ui/panels/PresetLibraryPanel.hpp"
 #include "ui/windows/EditorWindow.hpp"
 
@@ -321,6 +322,11 @@ TEST(UiPresetLibrary, FollowsManyFilesQuietlyAndNarrowsAndWidens)
     auto* effect = rig.find<QComboBox>("LibraryEffect");
     // Screen readers hear what the list chooses, not only the entry it shows.
     EXPECT_EQ(QAccessible::queryAccessibleInterface(effect)->text(QAccessible::Name), "Show the files of");
+    QStringList heard;
+    ui::observeAnnouncements([&heard](QWidget*, const QString& said) { heard << said; });
+    const struct Quiet {
+        ~Quiet() { ui::observeAnnouncements({}); }
+    } quiet;
     QTest::keyClicks(search, "PAD 1");
     QStringList wanted;
     for (int n = 0; n < kAdded; ++n)
@@ -329,6 +335,9 @@ TEST(UiPresetLibrary, FollowsManyFilesQuietlyAndNarrowsAndWidens)
     EXPECT_EQ(shownFiles(list->model()), wanted);
     EXPECT_TRUE(list->isExpanded(entry(list, "Bank"))); // matches are shown
     EXPECT_EQ(message->text(), QStringLiteral("111 of 1,002 files in %1 shown").arg(where));
+    // Once typing pauses, the count is said once, not one count a key.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !heard.filter(" files in ").isEmpty(); }, kDeadlineMs));
+    EXPECT_EQ(heard.filter(" files in "), QStringList{message->text()});
     effect->setCurrentIndex(effect->findData(7));
     wanted.clear();
     for (int n = 0; n < kAdded; ++n)

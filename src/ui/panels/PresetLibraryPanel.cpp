@@ -59,6 +59,8 @@ namespace {
 
 // Several events of one save or copy make one look.
 constexpr int kSettleMs = 100;
+// Typing that pauses this long has its result count said, rather than one count a key.
+constexpr int kCountToldMs = 600;
 // The longest the window's thread spends on the list before it serves its other events.
 constexpr int kApplySliceMs = 10;
 // Files taken into the model at a time: one notice to the views for each such batch.
@@ -276,6 +278,10 @@ PresetLibraryPanel::PresetLibraryPanel(std::function<fs::path()> folder, std::fu
             if (!filter_->active()) // a search opens what it shows, not for the user
                 LibraryModel::entryAt(filter_->mapToSource(index))->folded = !open;
         });
+    countTold_ = new QTimer(this);
+    countTold_->setSingleShot(true);
+    countTold_->setInterval(kCountToldMs);
+    connect(countTold_, &QTimer::timeout, this, [this] { announce(message_, message_->text()); });
     connect(search_, &QLineEdit::textChanged, this, [this] { filterChanged(); });
     connect(effect_, &QComboBox::currentIndexChanged, this, [this] { filterChanged(); });
     // Hidden, the panel neither reads nor follows the folder; shown, it looks at all of it again.
@@ -474,6 +480,7 @@ void PresetLibraryPanel::filterChanged()
     filter_->setFilter(search_->text().trimmed(), effect_->currentData().toInt());
     openFolders();
     showMessage();
+    countTold_->start();
 }
 
 // The proxy forgets which folders were open as they leave the list: a search shows every

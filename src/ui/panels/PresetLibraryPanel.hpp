@@ -90,6 +90,7 @@ private:
     QComboBox* effect_;
     QTreeView* list_ = nullptr;
     FolderWatch* watch_;
+    QTimer* countTold_ = nullptr; // says how many files a search or filter shows, once typing pauses
     QTimer* settle_;
     QTimer* applier_;
     bool loading_ = false;
