@@ -6,6 +6,7 @@
 #include <QAccessibleValueInterface>
 #include <QAccessibleWidget>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QHash>
 #include <QItemSelectionModel>
 #include <QLineEdit>
@@ -297,12 +298,68 @@ public:
     explicit HeraldAccessible(QWidget* herald) : QAccessibleWidget(herald, QAccessible::Notification) {}
 };
 
+// When screen readers were last told anything.
+QElapsedTimer& lastTold()
+{
+    static QElapsedTimer told;
+    return told;
+}
+
+// Orca skips a notification with more than 50 events queued behind it, and drops one still
+// queued when the focus moves during such a flood. So a herald speaks once the program has
+// told screen readers nothing for a moment (or has waited long enough), after whatever the
+// same change told them: a closed dialog, the focus back, a page of new values.
+constexpr int kHeraldQuietMs = 250;
+constexpr int kHeraldLongestWaitMs = 1500;
+
+class HeraldQueue final : public QObject {
+public:
+    static constexpr const char* kName = "announcementQueue";
+    explicit HeraldQueue(QWidget* herald) : QObject(herald), herald_(herald)
+    {
+        setObjectName(kName);
+        timer_.setSingleShot(true);
+        connect(&timer_, &QTimer::timeout, this, [this] { speakWhenQuiet(); });
+    }
+    void add(const QString& text)
+    {
+        if (!pending_.contains(text))
+            pending_ << text;
+        if (!timer_.isActive()) {
+            waited_.start();
+            timer_.start(0);
+        }
+    }
+
+private:
+    void speakWhenQuiet()
+    {
+        const qint64 quiet = lastTold().isValid() ? lastTold().elapsed() : kHeraldQuietMs;
+        if (quiet < kHeraldQuietMs && waited_.elapsed() < kHeraldLongestWaitMs) {
+            timer_.start(static_cast<int>(kHeraldQuietMs - quiet));
+            return;
+        }
+        // Shown afresh it is spoken once, whatever has the focus; two texts of one moment
+        // are spoken together rather than the later one twice.
+        herald_->setAccessibleName(pending_.join(QStringLiteral(". ")));
+        pending_.clear();
+        herald_->hide();
+        herald_->show();
+    }
+
+    QWidget* herald_;
+    QStringList pending_;
+    QTimer timer_;
+    QElapsedTimer waited_;
+};
+
 // The window's herald: an empty widget of no size that only screen readers meet.
-QWidget* heraldOf(QWidget* window)
+HeraldQueue* heraldOf(QWidget* window)
 {
     static const QString name = QStringLiteral("announcement");
     if (auto* herald = window->findChild<QWidget*>(name, Qt::FindDirectChildrenOnly))
-        return herald;
+        return static_cast<HeraldQueue*>(
+            herald->findChild<QObject*>(QString::fromLatin1(HeraldQueue::kName), Qt::FindDirectChildrenOnly));
     // Known as a herald before it joins the window, so that its first interface is a herald's.
     auto* herald = new QWidget;
     herald->setObjectName(name);
@@ -311,7 +368,7 @@ QWidget* heraldOf(QWidget* window)
     herald->setFixedSize(0, 0);
     herald->setFocusPolicy(Qt::NoFocus);
     herald->hide();
-    return herald;
+    return new HeraldQueue(herald);
 }
 
 QAccessibleInterface* programAccessible(const QString&, QObject* object)
@@ -355,6 +412,7 @@ void tellScreenReaders(QAccessibleEvent* event)
     QAccessible::installUpdateHandler(nullptr);
     QAccessible::updateAccessibility(event);
     QAccessible::installUpdateHandler(tellScreenReaders);
+    lastTold().start();
 }
 
 } // namespace
@@ -378,13 +436,18 @@ bool screenReadersHear(const QAccessibleEvent& event)
     case QAccessible::ValueChanged:
         if (auto* bar = qobject_cast<QProgressBar*>(widget))
             return widget->isVisible() && nextTenth(bar);
+        // A list away from the focus is passed over, yet reaches a screen reader as two events.
+        if (auto* list = qobject_cast<QComboBox*>(widget))
+            return list->hasFocus() || list->view()->hasFocus();
         return widget->isVisible();
+    // A box's text is spoken only where the focus is; a slider's value tells the rest.
     case QAccessible::TextUpdated: {
         const auto& update = static_cast<const QAccessibleTextUpdateEvent&>(event);
-        return widget->isVisible() && update.textInserted() != update.textRemoved();
+        return widget->hasFocus() && update.textInserted() != update.textRemoved();
     }
     case QAccessible::TextInserted:
     case QAccessible::TextRemoved:
+        return widget->hasFocus();
     case QAccessible::Selection:
     case QAccessible::SelectionAdd:
     case QAccessible::SelectionRemove:
@@ -459,15 +522,7 @@ void announce(QWidget* source, const QString& text)
         announcementObserver()(source, text);
     QAccessibleEvent named(source, QAccessible::NameChanged);
     QAccessible::updateAccessibility(&named);
-    // Shown afresh, the herald is spoken once, whatever has the focus. It comes after all
-    // else the same change tells screen readers: one that is behind by many events passes
-    // over a notification with many more after it.
-    QWidget* herald = heraldOf(source->window());
-    QTimer::singleShot(0, herald, [herald, text] {
-        herald->setAccessibleName(text);
-        herald->hide();
-        herald->show();
-    });
+    heraldOf(source->window())->add(text);
 }
 
 void reportBusyState(QWidget* window)
