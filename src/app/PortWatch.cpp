@@ -53,6 +53,10 @@ int sendUnsentEdits(Program& program)
     return sent;
 }
 
+// A port is not ready for a moment after it appears (its permissions come later); a unit
+// just plugged in may not answer for some seconds. Looks come about once a second.
+constexpr int kSilentProbesAwaited = 10;
+
 std::string reconnectedText(int sent)
 {
     if (sent == 0)
@@ -97,6 +101,7 @@ void PortWatch::portsNow(const std::vector<PortSeen>& ports)
         s.PortNumber = static_cast<int16_t>(*number);
     if (!s.DemoMode && !s.awaitingUnit && known_.count(current) && !now.count(current))
         unitLost();
+    std::erase_if(silentProbes_, [&](const auto& entry) { return !now.count(entry.first); });
 
     std::vector<std::string> appeared;
     for (const auto& [path, device] : now) {
@@ -115,7 +120,7 @@ void PortWatch::portsNow(const std::vector<PortSeen>& ports)
         const auto number = program_.search.numberOf(path);
         if (!number)
             continue;
-        // A unit to be taken at once is probed by connecting, once.
+        // A unit to be taken at once is probed by connecting.
         bool answered = false;
         bool opened = true;
         if (s.awaitingUnit || s.connectAutomatically) {
@@ -128,10 +133,15 @@ void PortWatch::portsNow(const std::vector<PortSeen>& ports)
             if (answered)
                 s.unitOffer = path;
         }
-        if (!opened)
-            known_.erase(path); // not ready yet (permissions are set a moment after it appears)
-        if (answered)
+        bool lookAgain = !opened;
+        if (opened && !answered && s.awaitingUnit)
+            lookAgain = ++silentProbes_[path] < kSilentProbesAwaited;
+        if (lookAgain)
+            known_.erase(path); // taken as new at the next look
+        if (answered) {
+            silentProbes_.clear();
             return;
+        }
     }
 }
 

@@ -31,7 +31,9 @@ std::string reconnectedText(int sent);
 // goes is waited for, one that appears is offered (or connected, with connectAutomatically),
 // and the unit that comes back after a loss is reconnected with the edits it missed.
 // The window layer tells it the ports on every device event and poll; only ports that are
-// new (or now another device) are probed, one exchange each.
+// new (or now another device) are probed, one exchange each; while the unit is awaited, a
+// new port that opens but stays silent is probed again on the next few looks, as a unit
+// just plugged in may take a moment before it answers.
 class PortWatch {
 public:
     explicit PortWatch(Program& program) : program_(program) {}
@@ -54,6 +56,7 @@ private:
 
     Program& program_;
     std::map<std::string, std::string> known_; // path -> device
+    std::map<std::string, int> silentProbes_;  // path -> probes unanswered since it appeared
     bool seeded_ = false;
 };
 

@@ -137,11 +137,16 @@ TEST(PlugAndPlay, AUnitGoneWhileIdleIsWaitedForQuietlyAndGetsOnlyTheMissedEditsO
     EXPECT_TRUE(rig.host.boxes.empty());
     ASSERT_EQ(unsentEdits(rig.program).size(), 2u);
 
-    // Back: probed once, checked, the two values and the switch sent once each, nothing else
+    // Back, but silent for a moment as a unit starting up is: looked at again until it
+    // answers; then checked, the two values and the switch sent once each, nothing else
     // written, and all three counted.
-    rig.plug(7, "qrv", Far::Device);
+    rig.plug(7, "qrv", Far::Silent);
     rig.look();
-    EXPECT_EQ(rig.probedPorts(), std::vector<std::string>{"qrv"});
+    rig.look();
+    EXPECT_TRUE(rig.state.awaitingUnit);
+    rig.far["qrv"] = Far::Device;
+    rig.look();
+    EXPECT_EQ(rig.probedPorts(), (std::vector<std::string>{"qrv", "qrv", "qrv"}));
     EXPECT_FALSE(rig.state.awaitingUnit);
     EXPECT_TRUE(rig.state.PortOk);
     EXPECT_EQ(rig.framesWith(Cmd::SetParameter), 2u);
@@ -174,7 +179,13 @@ TEST(PlugAndPlay, AnEditThatMeetsTheLostPortWaitsAndTheUnitIsFoundWhereItMoved)
     rig.program.editor.effectListClick();
     rig.program.editor.storeAndSend(1, 3);
 
+    // A port that never answers is not probed for ever.
     rig.unplug("qrv");
+    rig.plug(8, "modem", Far::Silent);
+    for (int look = 0; look < 30; ++look)
+        rig.look();
+    EXPECT_EQ(rig.probedPorts().size(), 10u);
+    EXPECT_TRUE(rig.state.awaitingUnit);
     rig.plug(9, "qrv-moved", Far::Device);
     rig.look();
     EXPECT_FALSE(rig.state.awaitingUnit);
