@@ -20,11 +20,13 @@ bool DeviceLink::awaitReply(std::size_t n, double timeout)
 {
     const double start = clock_.now();
     for (;;) {
+        // Looked at before the deadline is: a wait may end late (a busy window) with the
+        // reply long there.
+        if (port_.bytesAvailable() >= n)
+            return true;
         const double elapsed = clock_.now() - start;
         if (elapsed > timeout)
             return false;
-        if (port_.bytesAvailable() >= n)
-            return true;
         port_.waitForData(timeout - elapsed + kDeadlineMargin);
     }
 }

@@ -67,6 +67,12 @@ public:
     bool waitForData(double seconds) override
     {
         ++waits;
+        if (stall > 0) {
+            // The window was busy: the wait ends late, the reply having come meanwhile.
+            clock_.advance(seconds + stall);
+            deliverDue();
+            return !input_.empty();
+        }
         const double until = clock_.now() + seconds;
         if (!pending_.empty() && pending_.front().at <= until) {
             clock_.advance(std::max(0.0, pending_.front().at - clock_.now()));
@@ -81,6 +87,7 @@ public:
     std::vector<std::vector<uint8_t>> writes;
     std::optional<PortErrorKind> failure;
     int waits = 0;
+    double stall = 0.0; // seconds each wait ends late
 
 private:
     struct Arrival {

@@ -112,6 +112,13 @@ TEST_F(LinkFixture, ReplyJustInsideTheThresholdIsWaitedForOnThePortWithoutResend
     EXPECT_EQ(port.writes.size(), 1u);
     EXPECT_EQ(state.replyBuffer[6], 9);
     EXPECT_LE(port.waits, 2); // blocking, not spinning
+
+    // A reply that came in time is taken even when the wait for it ended late (a busy window).
+    replyWith(ack(7), 0.05);
+    port.stall = 10.0;
+    link.SendCommand(Cmd::ReadByte);
+    EXPECT_EQ(port.writes.size(), 2u);
+    EXPECT_EQ(state.replyBuffer[6], 7);
 }
 
 TEST_F(LinkFixture, ProbeChecksByteThreeAndIsNotResentWithoutAReply)

@@ -64,6 +64,12 @@ TEST(UiAccessibility, StatusChangesLongOperationsAndBusyReachAScreenReader)
         << notification->text(QAccessible::Name).toStdString();
     EXPECT_TRUE(herald->isVisibleTo(&main));
     EXPECT_EQ(herald->size(), QSize(0, 0));
+    // A source's newer text takes the place of its older one still waiting.
+    ui::announce(rig.find<QWidget>("StatusOutcome"), QStringLiteral("Stored A"));
+    ui::announce(rig.find<QWidget>("Combo1"), QStringLiteral("REVERB ROOM"));
+    ui::announce(rig.find<QWidget>("StatusOutcome"), QStringLiteral("Stored B"));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return notification->text(QAccessible::Name) == "REVERB ROOM. Stored B"; }))
+        << notification->text(QAccessible::Name).toStdString();
     // A list's value is read from the entry its popup has selected, also while it is closed.
     auto* effects = rig.find<QComboBox>("Combo1");
     effects->setCurrentIndex(5);

@@ -384,7 +384,7 @@ QStringList expectedTable(const SideBySide& compared)
     return rows;
 }
 
-TEST(UiUnitPresets, ComparesTwoSlotsOrASlotWithTheEditsReadFromTheUnitAndSaysWhyNotOtherwise)
+TEST(UiUnitPresets, ComparesTwoSlotsOrASlotWithTheEditsOrAFileAndSaysWhyNotOtherwise)
 {
     PanelRig rig;
     const std::vector<SlotRef>& stored = rig.stored;
@@ -434,6 +434,31 @@ TEST(UiUnitPresets, ComparesTwoSlotsOrASlotWithTheEditsReadFromTheUnitAndSaysWhy
               expectedTable(compareSideBySide(rig.state.tables, currentEdits(rig.state), fromUnit(stored[1]), '.')));
     EXPECT_EQ(window->findChild<QLabel*>(QStringLiteral("DifferingSummary"))->text(), "1 parameter differs");
     closeAll();
+
+    // One slot beside a preset file of its effect; a file of another effect is refused.
+    TempFolder files;
+    Row mine{};
+    std::copy_n(rig.state.store.row(current).begin(), kRowSize, mine.begin());
+    mine[static_cast<std::size_t>(column)] ^= 2; // neither the slot nor the edits
+    const auto presetFile = [&](const char* name, int effect) {
+        const Row record = encodePreset(mine, effect);
+        writeBytes(files.path / name, {record.begin(), record.end()});
+        rig.host.choosePath(files.path / name);
+        rig.pick({stored[0]});
+        rig.find<QAction>("UnitPresets_CompareFile")->trigger();
+    };
+    presetFile("MINE.fxp", current);
+    window = opened();
+    ASSERT_TRUE(window);
+    PresetSide file{"MINE.fxp", current, {}};
+    std::copy_n(mine.begin(), kDeviceColumns, file.bytes.begin());
+    EXPECT_EQ(shownTable(window), expectedTable(compareSideBySide(rig.state.tables, fromUnit(stored[0]), file, '.')));
+    closeAll();
+    const std::size_t boxes = rig.host.boxes.size();
+    presetFile("OTHER.fxp", (current + 1) % kEffectCount);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return rig.host.boxes.size() > boxes; }, kDeadlineMs));
+    EXPECT_EQ(rig.host.boxes.back().text.rfind("Only two presets of one effect can be compared side by side: ", 0), 0u);
+    EXPECT_FALSE(rig.windows.main().findChild<QWidget*>(QStringLiteral("SideBySideWindow")));
 
     // What cannot be compared is said plainly, and nothing is read for it.
     const auto refusal = [&rig](const std::vector<SlotRef>& chosen) {

@@ -19,6 +19,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <vector>
 
 namespace qrv::ui {
 
@@ -321,10 +322,12 @@ public:
         timer_.setSingleShot(true);
         connect(&timer_, &QTimer::timeout, this, [this] { speakWhenQuiet(); });
     }
-    void add(const QString& text)
+    // A source's newer text takes the place of its older one still waiting: the status
+    // bar too shows only its newest.
+    void add(const QObject* source, const QString& text)
     {
-        if (!pending_.contains(text))
-            pending_ << text;
+        std::erase_if(pending_, [&](const Pending& waiting) { return waiting.source == source || waiting.text == text; });
+        pending_.push_back({source, text});
         if (!timer_.isActive()) {
             waited_.start();
             timer_.start(0);
@@ -339,16 +342,23 @@ private:
             timer_.start(static_cast<int>(kHeraldQuietMs - quiet));
             return;
         }
-        // Shown afresh it is spoken once, whatever has the focus; two texts of one moment
-        // are spoken together rather than the later one twice.
-        herald_->setAccessibleName(pending_.join(QStringLiteral(". ")));
+        // Shown afresh it is spoken once, whatever has the focus; the texts of one moment
+        // are spoken together rather than the last one as often as there were texts.
+        QStringList texts;
+        for (const Pending& waiting : pending_)
+            texts << waiting.text;
         pending_.clear();
+        herald_->setAccessibleName(texts.join(QStringLiteral(". ")));
         herald_->hide();
         herald_->show();
     }
 
+    struct Pending {
+        const QObject* source; // only compared
+        QString text;
+    };
     QWidget* herald_;
-    QStringList pending_;
+    std::vector<Pending> pending_;
     QTimer timer_;
     QElapsedTimer waited_;
 };
@@ -522,7 +532,7 @@ void announce(QWidget* source, const QString& text)
         announcementObserver()(source, text);
     QAccessibleEvent named(source, QAccessible::NameChanged);
     QAccessible::updateAccessibility(&named);
-    heraldOf(source->window())->add(text);
+    heraldOf(source->window())->add(source, text);
 }
 
 void reportBusyState(QWidget* window)

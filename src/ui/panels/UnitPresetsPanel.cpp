@@ -235,6 +235,14 @@ void UnitPresetsPanel::buildOperations()
                                 const std::vector<SlotRef> chosen = selectedSlots();
                                 enter([this, chosen] { compareSlots(window(), binder_, editor_, slots_, chosen); });
                             });
+    compareFile_ = addOperation(QStringLiteral("Compare With &File…"), QStringLiteral("CompareFile"), {},
+                                QStringLiteral("See the slot beside a preset file of its effect, in one table"),
+                                [this] {
+                                    const std::vector<SlotRef> chosen = selectedSlots();
+                                    enter([this, chosen] {
+                                        compareSlotWithFile(window(), binder_, editor_, slots_, chosen, presetFolder_());
+                                    });
+                                });
     operations_ << nullptr;
     export_ = addOperation(QStringLiteral("&Export Presets…"), QStringLiteral("Export"), QKeySequence(Qt::CTRL | Qt::Key_E),
                            QStringLiteral("Save the selected slots, or whole effects, as preset files in a folder"),
@@ -291,6 +299,7 @@ void UnitPresetsPanel::updateOperations()
     paste_->setEnabled(focused_ && held && view_->currentIndex().isValid());
     swap_->setEnabled(focused_ && selected.size() == 2 && selected[0].effect == selected[1].effect);
     compare_->setEnabled(focused_ && !selected.empty()); // a choice it cannot compare is told why
+    compareFile_->setEnabled(focused_ && !selected.empty());
     clear_->setEnabled(focused_ && stored > 0);
     export_->setEnabled(focused_ && !selected.empty());
     exportAll_->setEnabled(focused_);

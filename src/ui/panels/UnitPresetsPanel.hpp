@@ -80,6 +80,7 @@ private:
     QAction* paste_ = nullptr;
     QAction* swap_ = nullptr;
     QAction* compare_ = nullptr;
+    QAction* compareFile_ = nullptr;
     QAction* clear_ = nullptr;
     QAction* export_ = nullptr;
     QAction* exportAll_ = nullptr;

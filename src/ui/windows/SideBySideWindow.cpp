@@ -249,6 +249,7 @@ std::string captionOf(Editor& editor, const UnitSlots& unit, SlotRef at)
 
 constexpr const char* kChooseOneOrTwo =
     "Choose one preset to see beside your edits, or two presets of one effect to see side by side.";
+constexpr const char* kChooseOneForAFile = "Choose one slot to see beside a preset file.";
 
 // One side beside the current edits, two beside each other, once each side can be had.
 template <class Chosen, class Side>
@@ -304,6 +305,30 @@ void compareSlots(QWidget* parent, Binder& binder, Editor& editor, UnitSlots& un
         return;
     }
     compareChosen(parent, binder, editor, chosen, [&](SlotRef at) { return slotSide(editor, unit, at); });
+}
+
+void compareSlotWithFile(QWidget* parent, Binder& binder, Editor& editor, UnitSlots& unit,
+                         const std::vector<SlotRef>& chosen, const std::filesystem::path& folder)
+{
+    Host& host = editor.host();
+    if (chosen.size() != 1) {
+        host.message(kChooseOneForAFile, kSideBySideTitle, Icon::Exclamation);
+        return;
+    }
+    const SlotRef at = chosen.front();
+    const auto path = host.openFile(kPresetFilter, folder);
+    if (!path)
+        return;
+    const auto file = presetFileSide(host, *path);
+    if (!file)
+        return;
+    const PresetSide named{captionOf(editor, unit, at), at.effect, {}};
+    if (const std::string refusal = sideBySideRefusal(named, *file); !refusal.empty()) {
+        host.message(refusal, kSideBySideTitle, Icon::Exclamation);
+        return;
+    }
+    if (const auto slot = slotSide(editor, unit, at))
+        showSideBySide(parent, binder, editor, *slot, *file);
 }
 
 void compareFiles(QWidget* parent, Binder& binder, Editor& editor, std::vector<std::filesystem::path> chosen)

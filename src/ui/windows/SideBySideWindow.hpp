@@ -33,6 +33,10 @@ std::optional<PresetSide> slotSide(Editor& editor, UnitSlots& unit, SlotRef at);
 // anything is read from the unit.
 void compareSlots(QWidget* parent, Binder& binder, Editor& editor, UnitSlots& unit, const std::vector<SlotRef>& chosen);
 void compareFiles(QWidget* parent, Binder& binder, Editor& editor, std::vector<std::filesystem::path> chosen);
+// One chosen slot beside a preset file the user picks in `folder`; a file of another effect
+// is refused before the slot is read.
+void compareSlotWithFile(QWidget* parent, Binder& binder, Editor& editor, UnitSlots& unit,
+                         const std::vector<SlotRef>& chosen, const std::filesystem::path& folder);
 
 inline constexpr const char* kCompareOnUnitText = "&Compare on the Unit";
 inline constexpr const char* kCompareSideBySideText = "Compare Side &by Side";
