@@ -299,6 +299,13 @@ TEST(UiStatusBar, TellsTheLinkAndTheLastOutcome)
         rig.windows.binder().sync();
         return main.statusText();
     };
+    // Nothing is lost before the start-up's first connection.
+    rig.program.splash.loaded = true;
+    EXPECT_EQ(status(), "Connecting…");
+    rig.state.searching = true;
+    EXPECT_EQ(status(), "Connecting…");
+    rig.state.searching = false;
+    rig.program.splash.loaded = false;
     rig.state.PortOk = true;
     EXPECT_EQ(status(), "Connected – loopback");
     EXPECT_EQ(main.windowTitle(), "QRV5173 - [QRV5173 Edit]");

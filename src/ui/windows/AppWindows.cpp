@@ -140,7 +140,7 @@ void AppWindows::buildShell()
         // Edits the unit missed while away are as good as a unit that may differ; in demo mode
         // there is no unit to differ, and the link already says nothing is sent.
         const bool missed = state.awaitingUnit && !unsentEdits(program_).empty();
-        main_->showStatus(linkStatusText(state, program_.link.port().portName()),
+        main_->showStatus(linkStatusText(state, program_.link.port().portName(), program_.splash.loaded),
                           (state.unitMayDiffer || missed) && !state.DemoMode, qs(state.lastOutcome));
         main_->showConnectOffer(!state.unitOffer.empty());
         return before == main_->windowTitle() + main_->statusText() ? nullptr : main_.get();

@@ -27,7 +27,7 @@
 
 namespace qrv::ui {
 
-QString linkStatusText(const ProgramState& state, const std::string& portName)
+QString linkStatusText(const ProgramState& state, const std::string& portName, bool startingUp)
 {
     const QString advice = QString::fromStdString(state.portAdvice);
     if (!state.unitOffer.empty())
@@ -37,6 +37,9 @@ QString linkStatusText(const ProgramState& state, const std::string& portName)
     if (state.DemoMode)
         return advice.isEmpty() ? QStringLiteral("Demo mode – nothing is sent")
                                 : QStringLiteral("Demo mode – ") + advice;
+    // Before the first connection there is nothing to have lost.
+    if (startingUp && (state.searching || !state.PortOk))
+        return QStringLiteral("Connecting…");
     // LinkUp is also lowered for a moment whenever the core sets controls silently: not a loss.
     if (state.searching)
         return QStringLiteral("Link lost – searching…");

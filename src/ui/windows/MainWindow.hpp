@@ -21,8 +21,9 @@ namespace qrv::ui {
 
 class EditorWindow;
 
-// What the status bar tells of the link: connected on a port, demo mode, lost.
-QString linkStatusText(const ProgramState& state, const std::string& portName);
+// What the status bar tells of the link: connecting at start-up, connected on a port, demo
+// mode, lost.
+QString linkStatusText(const ProgramState& state, const std::string& portName, bool startingUp);
 inline constexpr const char* kUnitMayDifferText = "Unit may differ from the editor";
 
 // The main window MDIFrmMain: the editor fills it, with the menus above and the status
