@@ -193,7 +193,6 @@ ItemText UnitPresetsModel::item(const QModelIndex& index) const
         const bool current = index.row() == currentEffect_;
         const QString name = effectName(index.row());
         item.display = first ? name : current ? QStringLiteral("current effect") : QString();
-        item.accessible = first && current ? name + QStringLiteral(", current effect") : QString();
         item.sort = first ? QVariant(index.row()) : QVariant(item.display);
         item.bold = current;
         return item;
@@ -201,7 +200,6 @@ ItemText UnitPresetsModel::item(const QModelIndex& index) const
     const SlotView& view = shown_[at->effect][at->slot];
     const QString state = marks(view);
     item.display = first ? text(view, *at) : state;
-    item.accessible = first ? item.display + QStringLiteral(", ") + state : QString();
     item.toolTip = effectName(at->effect) + QStringLiteral(" %1: ").arg(at->slot + 1) + state;
     item.edit = first ? view.name : state;
     item.sort = first ? QVariant(at->slot) : QVariant(state);
