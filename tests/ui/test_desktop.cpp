@@ -211,6 +211,9 @@ TEST(UiAccessibility, SliderValuesInTheBoxUnitsAndOnlyChangesInSightTold)
     ASSERT_TRUE(QTest::qWaitFor([box] { return box->hasFocus(); }, kDeadlineMs));
     EXPECT_TRUE(heard(typed));
     EXPECT_FALSE(heard(QAccessibleTextUpdateEvent(box, 0, box->text(), box->text())));
+    // The caret only once the box's focus is told, or the box goes unnamed.
+    EXPECT_FALSE(heard(QAccessibleTextCursorEvent(box, 2)));
+    EXPECT_TRUE(heard(QAccessibleEvent(box, QAccessible::Focus)));
     EXPECT_TRUE(heard(QAccessibleTextCursorEvent(box, 2)));
     feedback->setFocus();
     ASSERT_TRUE(QTest::qWaitFor([feedback] { return feedback->hasFocus(); }, kDeadlineMs));

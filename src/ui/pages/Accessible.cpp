@@ -413,6 +413,13 @@ bool nextTenth(QProgressBar* bar)
     return true;
 }
 
+// The widget screen readers were last told has the focus (only compared).
+const QObject*& focusTold()
+{
+    static const QObject* told = nullptr;
+    return told;
+}
+
 // Qt calls this instead of telling the screen readers itself.
 void tellScreenReaders(QAccessibleEvent* event)
 {
@@ -466,9 +473,14 @@ bool screenReadersHear(const QAccessibleEvent& event)
     case QAccessible::StateChanged:
         // A disabled area disables every control in it, those of hidden pages too.
         return widget->isVisible() || !static_cast<const QAccessibleStateChangeEvent&>(event).changedStates().disabled;
+    case QAccessible::Focus:
+        focusTold() = widget;
+        return true;
+    // Qt reports a box's caret before the box's focus: a screen reader then takes the box as
+    // focused already and names it only at the next visit.
     case QAccessible::TextCaretMoved:
     case QAccessible::TextSelectionChanged:
-        return widget->hasFocus();
+        return widget->hasFocus() && focusTold() == widget;
     default:
         return true;
     }

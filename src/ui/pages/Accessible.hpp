@@ -19,9 +19,10 @@ using PositionText = std::function<QString(int position)>;
 // being flooded; call once the application exists.
 void installAccessibility();
 // Whether screen readers are told of this change: not of values, text or enabling of
-// controls out of sight, of text that stays the same, of a caret away from the focus,
-// nor of every step of a progress bar, only of each tenth of its way (so it counts the
-// steps it is asked about).
+// controls out of sight, of a box's text or a list's value away from the focus, of text
+// that stays the same, of a caret before its box was told to have the focus, nor of every
+// step of a progress bar, only of each tenth of its way. It counts the steps it is asked
+// about, and remembers the focus it is asked about.
 bool screenReadersHear(const QAccessibleEvent& event);
 
 // A slider that screen readers announce by name and by its value box's text ("600 ms"),
